@@ -1,0 +1,157 @@
+#include "AtomicFileWriter.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#endif
+
+namespace core {
+
+namespace {
+
+constexpr std::string_view temporaryPrefix = ".vmc3-";
+constexpr std::string_view temporarySuffix = ".tmp";
+constexpr int temporaryRandomDigits = 16;
+constexpr std::size_t copyBufferSize = std::size_t(1) << 20;
+
+#ifdef _WIN32
+constexpr SystemError alreadyExists = ERROR_FILE_EXISTS;
+constexpr SystemError isAFolder = ERROR_DIRECTORY_NOT_SUPPORTED;
+#else
+constexpr SystemError alreadyExists = EEXIST;
+constexpr SystemError isAFolder = EISDIR;
+#endif
+
+std::string randomDigits()
+{
+    static std::mt19937_64 generator{std::random_device{}()};
+    char digits[temporaryRandomDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx",
+                  static_cast<unsigned long long>(generator()));
+    return digits;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path &target)
+{
+    std::filesystem::path folder = target.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+FileError destinationError(SystemError error) { return {FileError::Kind::DestinationCall, error}; }
+
+} // namespace
+
+AtomicFileWriter::AtomicFileWriter(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
+
+bool AtomicFileWriter::isTemporaryFileName(std::string_view name)
+{
+    const std::size_t expected =
+        temporaryPrefix.size() + temporaryRandomDigits + temporarySuffix.size();
+    if (name.size() != expected || name.substr(0, temporaryPrefix.size()) != temporaryPrefix ||
+        name.substr(name.size() - temporarySuffix.size()) != temporarySuffix)
+        return false;
+    const std::string_view digits = name.substr(temporaryPrefix.size(), temporaryRandomDigits);
+    return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->is_regular_file(error) && isTemporaryFileName(it->path().filename().string()))
+            fileSystem_.remove(it->path());
+    }
+}
+
+SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folder,
+                                              std::filesystem::path &temporary,
+                                              FileSystem::Handle &handle)
+{
+    SystemError error = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string name =
+            std::string(temporaryPrefix) + randomDigits() + std::string(temporarySuffix);
+        temporary = folder / name;
+        error = fileSystem_.createNew(temporary, handle);
+        if (error != alreadyExists)
+            return error;
+    }
+    return error;
+}
+
+std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &target,
+                                                       const Filler &fill)
+{
+    if (fileSystem_.isFolder(target))
+        return FileError{FileError::Kind::DestinationIsFolder, isAFolder};
+
+    std::filesystem::path temporary;
+    FileSystem::Handle handle = 0;
+    if (const SystemError error = createTemporary(folderOf(target), temporary, handle))
+        return destinationError(error);
+    fileSystem_.copyPermissions(target, handle);
+
+    std::optional<FileError> failure = fill(handle);
+    if (!failure) {
+        if (const SystemError error = fileSystem_.flushToDisk(handle))
+            failure = destinationError(error);
+    }
+    fileSystem_.close(handle);
+    if (!failure) {
+        if (const SystemError error = fileSystem_.replace(temporary, target))
+            failure = destinationError(error);
+    }
+    if (failure)
+        fileSystem_.remove(temporary);
+    return failure;
+}
+
+std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::path &target,
+                                                      std::string_view bytes)
+{
+    return replaceWith(target, [&](FileSystem::Handle handle) -> std::optional<FileError> {
+        if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
+            return destinationError(error);
+        return std::nullopt;
+    });
+}
+
+std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
+                                                    const std::filesystem::path &target)
+{
+    if (fileSystem_.isFolder(source))
+        return FileError{FileError::Kind::SourceIsFolder, isAFolder};
+    FileSystem::Handle input = 0;
+    if (const SystemError error = fileSystem_.openForReading(source, input))
+        return FileError{FileError::Kind::SourceCall, error};
+
+    std::optional<FileError> failure = replaceWith(
+        target, [&](FileSystem::Handle output) { return pump(input, output); });
+    fileSystem_.close(input);
+    return failure;
+}
+
+std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
+                                                FileSystem::Handle destination)
+{
+    const auto buffer = std::make_unique_for_overwrite<char[]>(copyBufferSize);
+    for (;;) {
+        std::size_t got = 0;
+        if (const SystemError error = fileSystem_.read(source, buffer.get(), copyBufferSize, got))
+            return FileError{FileError::Kind::SourceCall, error};
+        if (got == 0)
+            return std::nullopt;
+        if (const SystemError error = fileSystem_.write(destination, buffer.get(), got))
+            return destinationError(error);
+    }
+}
+
+} // namespace core

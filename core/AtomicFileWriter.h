@@ -1,0 +1,43 @@
+#pragma once
+
+#include "FileError.h"
+#include "FileSystem.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace core {
+
+// Replaces a file so that it always holds either its old bytes or the new ones: the new
+// content goes into a temporary file of our own name pattern in the same folder, is flushed
+// to disk, and is then renamed over the target. A failure removes the temporary file and
+// leaves the target untouched.
+class AtomicFileWriter
+{
+public:
+    explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
+
+    std::optional<FileError> writeBytes(const std::filesystem::path &target, std::string_view bytes);
+    std::optional<FileError> copyFile(const std::filesystem::path &source,
+                                      const std::filesystem::path &target);
+
+    // Temporary files that an interrupted replacement left behind in the folder; nothing
+    // else there is touched.
+    void removeLeftovers(const std::filesystem::path &folder);
+
+    static bool isTemporaryFileName(std::string_view fileName);
+
+private:
+    using Filler = std::function<std::optional<FileError>(FileSystem::Handle)>;
+
+    std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill);
+    SystemError createTemporary(const std::filesystem::path &folder,
+                                std::filesystem::path &temporary, FileSystem::Handle &handle);
+    std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);
+
+    FileSystem &fileSystem_;
+};
+
+} // namespace core

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "FileSystem.h"
+
+namespace core {
+
+// Why a file could not be copied or written, before it is turned into a failure code.
+struct FileError
+{
+    enum class Kind {
+        SourceCall,      // a call on the source file failed with systemError
+        DestinationCall, // a call on the destination side failed with systemError
+        BlankSource,     // no source path at all
+        SourceIsFolder,
+        DestinationIsFolder,
+    };
+
+    Kind kind = Kind::DestinationCall;
+    SystemError systemError = 0;
+};
+
+} // namespace core

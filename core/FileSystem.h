@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+namespace core {
+
+// The operating system's error number: errno on POSIX, GetLastError() on Windows.
+// 0 means success.
+using SystemError = int;
+
+// The calls that read and write files, as one seam: the program uses native(), tests put a
+// faulty file system in its place to make any single call fail.
+class FileSystem
+{
+public:
+    using Handle = std::intptr_t;
+
+    virtual ~FileSystem() = default;
+
+    // Opens an existing file; a folder is refused with the platform's "is a directory" error.
+    virtual SystemError openForReading(const std::filesystem::path &path, Handle &handle) = 0;
+    // Creates a file that must not exist yet, for writing.
+    virtual SystemError createNew(const std::filesystem::path &path, Handle &handle) = 0;
+    virtual SystemError read(Handle handle, char *buffer, std::size_t capacity,
+                             std::size_t &bytesRead) = 0;
+    // Writes all of the data or fails.
+    virtual SystemError write(Handle handle, const char *data, std::size_t size) = 0;
+    virtual SystemError flushToDisk(Handle handle) = 0;
+    virtual void close(Handle handle) = 0;
+    // Gives a new file the permissions of the file it is about to replace, where it exists.
+    virtual void copyPermissions(const std::filesystem::path &from, Handle to) = 0;
+    // Renames over an existing file in one step, durably.
+    virtual SystemError replace(const std::filesystem::path &from,
+                                const std::filesystem::path &to) = 0;
+    virtual void remove(const std::filesystem::path &path) = 0;
+    virtual bool isFolder(const std::filesystem::path &path) = 0;
+
+    static FileSystem &native();
+};
+
+} // namespace core

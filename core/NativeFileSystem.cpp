@@ -1,0 +1,206 @@
+#include "NativeFileSystem.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace core {
+
+FileSystem &FileSystem::native()
+{
+    static NativeFileSystem fileSystem;
+    return fileSystem;
+}
+
+bool NativeFileSystem::isFolder(const std::filesystem::path &path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+void NativeFileSystem::remove(const std::filesystem::path &path)
+{
+    std::error_code error;
+    std::filesystem::remove(path, error);
+}
+
+#ifdef _WIN32
+
+namespace {
+HANDLE toWin(FileSystem::Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+} // namespace
+
+SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SystemError(GetLastError());
+    handle = reinterpret_cast<Handle>(file);
+    return 0;
+}
+
+SystemError NativeFileSystem::createNew(const std::filesystem::path &path, Handle &handle)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SystemError(GetLastError());
+    handle = reinterpret_cast<Handle>(file);
+    return 0;
+}
+
+SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capacity,
+                                   std::size_t &bytesRead)
+{
+    DWORD got = 0;
+    if (!ReadFile(toWin(handle), buffer, DWORD(capacity), &got, nullptr))
+        return SystemError(GetLastError());
+    bytesRead = got;
+    return 0;
+}
+
+SystemError NativeFileSystem::write(Handle handle, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(toWin(handle), data, DWORD(size), &written, nullptr))
+            return SystemError(GetLastError());
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+SystemError NativeFileSystem::flushToDisk(Handle handle)
+{
+    return FlushFileBuffers(toWin(handle)) ? 0 : SystemError(GetLastError());
+}
+
+void NativeFileSystem::close(Handle handle) { CloseHandle(toWin(handle)); }
+
+void NativeFileSystem::copyPermissions(const std::filesystem::path &, Handle)
+{
+    // A new file inherits the folder's access list, as the replaced one did.
+}
+
+SystemError NativeFileSystem::replace(const std::filesystem::path &from,
+                                      const std::filesystem::path &to)
+{
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return SystemError(GetLastError());
+}
+
+#else
+
+namespace {
+
+int toFd(FileSystem::Handle handle) { return int(handle); }
+
+// Makes a rename durable. Best effort: the data is already on disk and the rename done, so
+// a folder that cannot be synced changes nothing for the caller.
+void syncFolderOf(const std::filesystem::path &path)
+{
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty())
+        folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        const SystemError error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return error;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    handle = fd;
+    return 0;
+}
+
+SystemError NativeFileSystem::createNew(const std::filesystem::path &path, Handle &handle)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    handle = fd;
+    return 0;
+}
+
+SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capacity,
+                                   std::size_t &bytesRead)
+{
+    for (;;) {
+        const ssize_t got = ::read(toFd(handle), buffer, capacity);
+        if (got >= 0) {
+            bytesRead = std::size_t(got);
+            return 0;
+        }
+        if (errno != EINTR)
+            return errno;
+    }
+}
+
+SystemError NativeFileSystem::write(Handle handle, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(toFd(handle), data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= std::size_t(written);
+    }
+    return 0;
+}
+
+SystemError NativeFileSystem::flushToDisk(Handle handle)
+{
+    return ::fsync(toFd(handle)) == 0 ? 0 : errno;
+}
+
+void NativeFileSystem::close(Handle handle) { ::close(toFd(handle)); }
+
+void NativeFileSystem::copyPermissions(const std::filesystem::path &from, Handle to)
+{
+    struct stat status {};
+    if (::stat(from.c_str(), &status) == 0)
+        ::fchmod(toFd(to), status.st_mode & 07777);
+}
+
+SystemError NativeFileSystem::replace(const std::filesystem::path &from,
+                                      const std::filesystem::path &to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return errno;
+    syncFolderOf(to);
+    return 0;
+}
+
+#endif
+
+} // namespace core

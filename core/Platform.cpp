@@ -1,0 +1,104 @@
+#include "Platform.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace core::platform {
+
+#ifdef _WIN32
+
+namespace {
+
+std::wstring wideFromUtf8(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string utf8FromWide(std::wstring_view wide)
+{
+    if (wide.empty())
+        return {};
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), size, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+} // namespace
+
+char nativeSeparator() { return '\\'; }
+
+std::optional<std::string> toTextFileBytes(std::string_view utf8)
+{
+    const std::wstring wide = wideFromUtf8(utf8);
+    if (wide.empty())
+        return std::string();
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
+                                         nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault)
+        return std::nullopt;
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), bytes.data(),
+                        size, nullptr, nullptr);
+    return bytes;
+}
+
+std::string fromTextFileBytes(std::string_view bytes)
+{
+    if (bytes.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring wide(size, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), size);
+    return utf8FromWide(wide);
+}
+
+std::filesystem::path pathFromText(std::string_view utf8)
+{
+    return std::filesystem::path(wideFromUtf8(utf8));
+}
+
+std::string textFromPath(const std::filesystem::path &path) { return utf8FromWide(path.native()); }
+
+bool isOrdinaryFile(const std::filesystem::path &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    constexpr DWORD notOrdinary =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (attributes & notOrdinary) == 0;
+}
+
+#else
+
+char nativeSeparator() { return '/'; }
+
+std::optional<std::string> toTextFileBytes(std::string_view utf8) { return std::string(utf8); }
+
+std::string fromTextFileBytes(std::string_view bytes) { return std::string(bytes); }
+
+std::filesystem::path pathFromText(std::string_view utf8) { return std::filesystem::path(utf8); }
+
+std::string textFromPath(const std::filesystem::path &path) { return path.native(); }
+
+bool isOrdinaryFile(const std::filesystem::path &path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+#endif
+
+} // namespace core::platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The few conventions that differ between Windows and Linux. Texts inside the program are
+// UTF-8; text files and the folder separator follow the platform.
+namespace core::platform {
+
+// '\\' on Windows, '/' elsewhere.
+char nativeSeparator();
+
+// The bytes a text file holds for a UTF-8 text: the ANSI code page on Windows, the
+// locale's encoding (UTF-8) elsewhere. Empty when the text cannot be represented.
+std::optional<std::string> toTextFileBytes(std::string_view utf8);
+std::string fromTextFileBytes(std::string_view bytes);
+
+std::filesystem::path pathFromText(std::string_view utf8);
+std::string textFromPath(const std::filesystem::path &path);
+
+// True for an ordinary file: a regular file, and on Windows neither hidden nor system.
+bool isOrdinaryFile(const std::filesystem::path &path);
+
+} // namespace core::platform

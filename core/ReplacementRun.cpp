@@ -1,0 +1,68 @@
+#include "ReplacementRun.h"
+
+#include "AtomicFileWriter.h"
+#include "FailureCodes.h"
+#include "Platform.h"
+#include "RunTexts.h"
+
+namespace core {
+
+namespace {
+
+bool isBlank(std::string_view text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+} // namespace
+
+ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem)
+    : slots_(slots), fileSystem_(fileSystem)
+{
+}
+
+std::string ReplacementRun::failureMessage(std::uint8_t language, std::string_view label, int code)
+{
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    std::string message;
+    if (code == failure::fileNotFound) {
+        message.append(texts.notFoundPrefix).append(label).append(texts.notFoundSuffix);
+    } else {
+        message.append(texts.failurePrefix).append(label).append(texts.failureSuffix);
+        message.append(std::to_string(code)).append(".");
+    }
+    return message;
+}
+
+RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &labels,
+                              std::string_view musicFolder, std::uint8_t language) const
+{
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    if (musicFolder.empty())
+        return {RunResult::Outcome::Refused, -1, 0, std::string(texts.noMusicFolder)};
+
+    AtomicFileWriter writer(fileSystem_);
+    const std::string folder(musicFolder);
+    // The target name is glued to the folder text, so its folder is that of the glued path.
+    writer.removeLeftovers(platform::pathFromText(folder + "x").parent_path());
+
+    for (int i = 0; i < slotCount; ++i) {
+        const std::string &source = slotTexts[i];
+        if (source == texts.placeholder)
+            continue;
+        const std::filesystem::path target =
+            platform::pathFromText(folder + slots_.targetFileName(i));
+        std::optional<FileError> error;
+        if (isBlank(source))
+            error = FileError{FileError::Kind::BlankSource, 0};
+        else
+            error = writer.copyFile(platform::pathFromText(source), target);
+        if (error) {
+            const int code = failureCodeFor(*error);
+            return {RunResult::Outcome::Failed, i, code, failureMessage(language, labels[i], code)};
+        }
+    }
+    return {};
+}
+
+} // namespace core

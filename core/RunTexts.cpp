@@ -1,0 +1,32 @@
+#include "RunTexts.h"
+
+namespace core {
+
+namespace {
+
+constexpr RunTexts hungarianTexts{
+    "Kérlek nyiss meg egy MP3 fájlt!",
+    "Rossz fájlnevet vagy elérési utat adtál meg a ",
+    ".mp3 nevű fájlnál",
+    "Hiba lépet fel a ",
+    ".mp3 nevű fájl cseréjekor, a hiba kódja: ",
+    "Előbb add meg a játék zenéinek mappáját a Beállításokban!",
+};
+
+constexpr RunTexts englishTexts{
+    "Please open a MP3 file!",
+    "Bad filename or path at ",
+    ".mp3",
+    "There was a fault during the copying at",
+    ".mp3. The error code is: ",
+    "Please set the game music folder in the Options first!",
+};
+
+} // namespace
+
+const RunTexts &RunTexts::forLanguage(std::uint8_t language)
+{
+    return language == 1 ? hungarianTexts : englishTexts;
+}
+
+} // namespace core

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace core {
+
+// The texts of a replacement run in one language, chosen by the language code.
+struct RunTexts
+{
+    std::string_view placeholder;
+    std::string_view notFoundPrefix;
+    std::string_view notFoundSuffix;
+    std::string_view failurePrefix;
+    std::string_view failureSuffix;
+    std::string_view noMusicFolder;
+
+    // 1 is Hungarian, every other code English.
+    static const RunTexts &forLanguage(std::uint8_t language);
+};
+
+} // namespace core

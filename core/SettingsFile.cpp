@@ -1,0 +1,144 @@
+#include "SettingsFile.h"
+
+#include "AtomicFileWriter.h"
+
+#include <charconv>
+#include <fstream>
+
+namespace core {
+
+namespace {
+
+// A settings line is short; anything beyond this is not a settings file.
+constexpr std::size_t maximumFileSize = 64 * 1024;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t skipBlanks(std::string_view text, std::size_t pos)
+{
+    while (pos < text.size() && isBlank(text[pos]))
+        ++pos;
+    return pos;
+}
+
+std::string_view trimTrailingBlanks(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string_view firstLine(std::string_view bytes)
+{
+    return bytes.substr(0, bytes.find_first_of("\r\n"));
+}
+
+// Field 2: a whole number ended by a comma, a blank or the line end. Only exactly 1 is
+// Hungarian; a number out of byte range or anything that is not a number counts as English.
+std::optional<std::uint8_t> parseLanguage(std::string_view field)
+{
+    const std::size_t start = skipBlanks(field, 0);
+    if (start == field.size())
+        return std::nullopt;
+    std::string_view number = field.substr(start);
+    number = number.substr(0, number.find_first_of(", \t"));
+    if (!number.empty() && number.front() == '+')
+        number.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    const bool wholeNumber = error == std::errc() && end == number.data() + number.size();
+    if (!wholeNumber || value < 0 || value > 255)
+        return SettingsFile::english;
+    return std::uint8_t(value);
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(std::string programFolder, char separator, FileSystem &fileSystem)
+    : programFolder_(std::move(programFolder)), separator_(separator), fileSystem_(fileSystem)
+{
+}
+
+std::string SettingsFile::location() const
+{
+    return programFolder_ + platform::nativeSeparator() + "config.ini";
+}
+
+std::string SettingsFile::lineFor(std::string_view folderBytes, std::uint8_t language,
+                                  char separator)
+{
+    std::string line;
+    line.reserve(folderBytes.size() + 8);
+    line += '"';
+    line += folderBytes;
+    line += separator;
+    line += "\",";
+    line += language == hungarian ? '1' : '2';
+    line += "\r\n";
+    return line;
+}
+
+std::optional<Settings> SettingsFile::parse(std::string_view bytes)
+{
+    const std::string_view line = firstLine(bytes);
+    std::size_t pos = skipBlanks(line, 0);
+    std::string_view folder;
+    std::size_t comma = std::string_view::npos;
+    if (pos < line.size() && line[pos] == '"') {
+        const std::size_t closing = line.find('"', pos + 1);
+        if (closing == std::string_view::npos)
+            return std::nullopt;
+        folder = line.substr(pos + 1, closing - pos - 1);
+        comma = line.find(',', closing + 1);
+    } else {
+        comma = line.find(',', pos);
+        if (comma != std::string_view::npos)
+            folder = trimTrailingBlanks(line.substr(pos, comma - pos));
+    }
+    if (comma == std::string_view::npos || folder.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    const std::optional<std::uint8_t> language = parseLanguage(line.substr(comma + 1));
+    if (!language)
+        return std::nullopt;
+    return Settings{std::string(folder), *language};
+}
+
+std::optional<Settings> SettingsFile::read() const
+{
+    const std::filesystem::path path = platform::pathFromText(location());
+    if (!platform::isOrdinaryFile(path))
+        return std::nullopt;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string bytes(maximumFileSize, '\0');
+    file.read(bytes.data(), std::streamsize(bytes.size()));
+    if (file.bad())
+        return std::nullopt;
+    bytes.resize(std::size_t(file.gcount()));
+    std::optional<Settings> settings = parse(bytes);
+    if (settings)
+        settings->folder = platform::fromTextFileBytes(settings->folder);
+    return settings;
+}
+
+SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelected) const
+{
+    const std::uint8_t language = hungarianSelected ? hungarian : english;
+    const std::optional<std::string> folderBytes = platform::toTextFileBytes(folderText);
+    if (!folderBytes)
+        return {std::nullopt, {SaveFailure::Kind::Unrepresentable, 0}};
+
+    AtomicFileWriter writer(fileSystem_);
+    const std::filesystem::path path = platform::pathFromText(location());
+    if (const std::optional<FileError> error =
+            writer.writeBytes(path, lineFor(*folderBytes, language, separator_)))
+        return {std::nullopt, {SaveFailure::Kind::Write, error->systemError}};
+
+    const std::optional<Settings> readBack = read();
+    if (!readBack)
+        return {std::nullopt, {SaveFailure::Kind::ReadBack, 0}};
+    return {readBack->language, {}};
+}
+
+} // namespace core

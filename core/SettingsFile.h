@@ -1,0 +1,74 @@
+#pragma once
+
+#include "FileSystem.h"
+#include "Platform.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace core {
+
+// The two stored settings: the game music folder (with the separator the save appended)
+// and the language code (1 Hungarian, anything else English).
+struct Settings
+{
+    std::string folder;
+    std::uint8_t language = 0;
+};
+
+struct SaveFailure
+{
+    enum class Kind {
+        Unrepresentable, // the folder has letters the system's text encoding cannot store
+        Write,           // systemError tells why
+        ReadBack,        // written, but it could not be read back
+    };
+    Kind kind = Kind::Write;
+    SystemError systemError = 0;
+};
+
+// The language read back after a save, or why the save failed.
+struct SaveResult
+{
+    std::optional<std::uint8_t> language;
+    SaveFailure failure;
+
+    bool saved() const { return language.has_value(); }
+};
+
+// The one-line settings file config.ini in the program's folder.
+class SettingsFile
+{
+public:
+    static constexpr std::uint8_t hungarian = 1;
+    static constexpr std::uint8_t english = 2;
+
+    // The separator is the one appended to the stored folder; it is the platform's own
+    // except where a test writes the other platform's bytes.
+    explicit SettingsFile(std::string programFolder,
+                          char separator = platform::nativeSeparator(),
+                          FileSystem &fileSystem = FileSystem::native());
+
+    std::string location() const;
+
+    // The startup read: nothing when the file is absent, hidden, or cannot be read.
+    std::optional<Settings> read() const;
+
+    // Stores the folder text with one separator appended and the language of the selected
+    // option, replacing the whole file in one step, then reads the language back.
+    SaveResult save(std::string_view folderText, bool hungarianSelected) const;
+
+    // The file's exact bytes for a folder already in the file's encoding.
+    static std::string lineFor(std::string_view folderBytes, std::uint8_t language, char separator);
+    // The two fields of the file's bytes; the folder stays in the file's encoding.
+    static std::optional<Settings> parse(std::string_view bytes);
+
+private:
+    std::string programFolder_;
+    char separator_;
+    FileSystem &fileSystem_;
+};
+
+} // namespace core

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "NativeFileSystem.h"
+
+#include <map>
+
+// The real file system, except that one chosen call fails with a chosen error: the way to
+// run every failure path where this machine cannot make the fault happen for real.
+class FaultyFileSystem : public core::NativeFileSystem
+{
+public:
+    enum class Call { OpenForReading, CreateNew, Read, Write, Flush, Replace };
+
+    // The call fails once it has succeeded `successesBefore` times.
+    void failOn(Call call, core::SystemError error, int successesBefore = 0)
+    {
+        faults_[call] = {error, successesBefore};
+    }
+
+    int calls(Call call) const
+    {
+        const auto it = counts_.find(call);
+        return it == counts_.end() ? 0 : it->second;
+    }
+
+    core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
+    {
+        if (const auto error = fault(Call::OpenForReading))
+            return error;
+        return NativeFileSystem::openForReading(path, handle);
+    }
+    core::SystemError createNew(const std::filesystem::path &path, Handle &handle) override
+    {
+        if (const auto error = fault(Call::CreateNew))
+            return error;
+        return NativeFileSystem::createNew(path, handle);
+    }
+    core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
+                           std::size_t &bytesRead) override
+    {
+        if (const auto error = fault(Call::Read))
+            return error;
+        return NativeFileSystem::read(handle, buffer, capacity, bytesRead);
+    }
+    core::SystemError write(Handle handle, const char *data, std::size_t size) override
+    {
+        if (const auto error = fault(Call::Write))
+            return error;
+        return NativeFileSystem::write(handle, data, size);
+    }
+    core::SystemError flushToDisk(Handle handle) override
+    {
+        if (const auto error = fault(Call::Flush))
+            return error;
+        return NativeFileSystem::flushToDisk(handle);
+    }
+    core::SystemError replace(const std::filesystem::path &from,
+                              const std::filesystem::path &to) override
+    {
+        if (const auto error = fault(Call::Replace))
+            return error;
+        return NativeFileSystem::replace(from, to);
+    }
+
+private:
+    struct Fault
+    {
+        core::SystemError error;
+        int successesBefore;
+    };
+
+    core::SystemError fault(Call call)
+    {
+        const int seen = counts_[call]++;
+        const auto it = faults_.find(call);
+        if (it == faults_.end() || seen != it->second.successesBefore)
+            return 0;
+        return it->second.error;
+    }
+
+    std::map<Call, Fault> faults_;
+    std::map<Call, int> counts_;
+};

@@ -1,0 +1,231 @@
+#include "AtomicFileWriter.h"
+#include "FailureCodes.h"
+#include "FaultyFileSystem.h"
+#include "ScratchMount.h"
+#include "TestFiles.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using core::AtomicFileWriter;
+using core::FileError;
+using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+namespace {
+std::filesystem::path fsPath(const QString &path) { return path.toStdString(); }
+} // namespace
+
+class TestAtomicFileWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copyReplacesTargetAndKeepsItsPermissions();
+    void copyOntoItselfKeepsFile();
+    void copyRefusesWhatCannotBeCopied_data();
+    void copyRefusesWhatCannotBeCopied();
+    void failingCallLeavesTargetAsItWas_data();
+    void failingCallLeavesTargetAsItWas();
+    void failureCodes_data();
+    void failureCodes();
+    void leftoversOfOurOwnAreRemovedOnly();
+    void realFullDiskKeepsTarget();
+    void realReadOnlyFolderKeepsTarget();
+
+private:
+    QTemporaryDir dir_;
+    QString path(const QString &name) const { return dir_.path() + "/" + name; }
+};
+
+void TestAtomicFileWriter::copyReplacesTargetAndKeepsItsPermissions()
+{
+    const std::string music = testfiles::pattern('m', 3 * 1024 * 1024 + 17);
+    QVERIFY(writeBytes(path("song.mp3"), music));
+    QVERIFY(writeBytes(path("Dirt.mp3"), "old"));
+    using std::filesystem::perms;
+    std::filesystem::permissions(fsPath(path("Dirt.mp3")), perms::owner_read | perms::owner_write);
+
+    QVERIFY(!AtomicFileWriter().copyFile(fsPath(path("song.mp3")), fsPath(path("Dirt.mp3"))));
+    QCOMPARE(readBytes(path("Dirt.mp3")), music);
+    QCOMPARE(std::filesystem::status(fsPath(path("Dirt.mp3"))).permissions(),
+             perms::owner_read | perms::owner_write);
+
+    QVERIFY(!AtomicFileWriter().copyFile(fsPath(path("song.mp3")), fsPath(path("New file.mp3"))));
+    QCOMPARE(readBytes(path("New file.mp3")), music);
+    QCOMPARE(entries(dir_.path()), (QStringList{"Dirt.mp3", "New file.mp3", "song.mp3"}));
+}
+
+void TestAtomicFileWriter::copyOntoItselfKeepsFile()
+{
+    QVERIFY(writeBytes(path("Water.mp3"), "the game's own water"));
+    QVERIFY(!AtomicFileWriter().copyFile(fsPath(path("Water.mp3")), fsPath(path("Water.mp3"))));
+    QCOMPARE(readBytes(path("Water.mp3")), std::string("the game's own water"));
+    QVERIFY(!AtomicFileWriter().copyFile(fsPath(path("./Water.mp3")), fsPath(path("Water.mp3"))));
+    QCOMPARE(readBytes(path("Water.mp3")), std::string("the game's own water"));
+}
+
+void TestAtomicFileWriter::copyRefusesWhatCannotBeCopied_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("missing source") << "nothing.mp3" << "Lava.mp3" << 53;
+    QTest::newRow("source in missing folder") << "gone/nothing.mp3" << "Lava.mp3" << 53;
+    QTest::newRow("missing destination folder") << "src.mp3" << "gone/Lava.mp3" << 76;
+    QTest::newRow("folder as source") << "sub" << "Lava.mp3" << 75;
+    QTest::newRow("folder at destination") << "src.mp3" << "sub" << 75;
+}
+
+void TestAtomicFileWriter::copyRefusesWhatCannotBeCopied()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(int, code);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QVERIFY(writeBytes(dir.path() + "/src.mp3", "new"));
+    QVERIFY(writeBytes(dir.path() + "/Lava.mp3", "old"));
+    const auto error = AtomicFileWriter().copyFile(fsPath(dir.path() + "/" + source),
+                                                   fsPath(dir.path() + "/" + target));
+    QVERIFY(error);
+    QCOMPARE(core::failureCodeFor(*error), code);
+    QCOMPARE(readBytes(dir.path() + "/Lava.mp3"), std::string("old"));
+    QCOMPARE(entries(dir.path()), (QStringList{"Lava.mp3", "src.mp3", "sub"}));
+}
+
+void TestAtomicFileWriter::failingCallLeavesTargetAsItWas_data()
+{
+    using Call = FaultyFileSystem::Call;
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("successesBefore");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("open source: denied") << Call::OpenForReading << 0 << EACCES << 70;
+    QTest::newRow("create temporary: denied") << Call::CreateNew << 0 << EACCES << 70;
+    QTest::newRow("create temporary: read-only") << Call::CreateNew << 0 << EROFS << 70;
+    QTest::newRow("first write: disk full") << Call::Write << 0 << ENOSPC << 61;
+    QTest::newRow("write half-way: disk full") << Call::Write << 1 << ENOSPC << 61;
+    QTest::newRow("read half-way: I/O error") << Call::Read << 1 << EIO << 57;
+    QTest::newRow("flush: I/O error") << Call::Flush << 0 << EIO << 57;
+    QTest::newRow("rename: device gone") << Call::Replace << 0 << ENODEV << 68;
+}
+
+void TestAtomicFileWriter::failingCallLeavesTargetAsItWas()
+{
+    QFETCH(FaultyFileSystem::Call, call);
+    QFETCH(int, successesBefore);
+    QFETCH(int, error);
+    QFETCH(int, code);
+
+    QTemporaryDir dir;
+    const std::string old = testfiles::pattern('o', 2 * 1024 * 1024 + 5);
+    QVERIFY(writeBytes(dir.path() + "/Sand.mp3", old));
+    QVERIFY(writeBytes(dir.path() + "/song.mp3", testfiles::pattern('n', 3 * 1024 * 1024)));
+    FaultyFileSystem faulty;
+    faulty.failOn(call, error, successesBefore);
+
+    const auto failure = AtomicFileWriter(faulty).copyFile(fsPath(dir.path() + "/song.mp3"),
+                                                           fsPath(dir.path() + "/Sand.mp3"));
+    QVERIFY(failure);
+    QCOMPARE(failure->systemError, error);
+    QCOMPARE(core::failureCodeFor(*failure), code);
+    QCOMPARE(readBytes(dir.path() + "/Sand.mp3"), old);
+    QCOMPARE(entries(dir.path()), (QStringList{"Sand.mp3", "song.mp3"}));
+}
+
+void TestAtomicFileWriter::failureCodes_data()
+{
+    using Kind = FileError::Kind;
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("blank source") << Kind::BlankSource << 0 << 53;
+    QTest::newRow("source not found") << Kind::SourceCall << ENOENT << 53;
+    QTest::newRow("source path not a folder") << Kind::SourceCall << ENOTDIR << 53;
+    QTest::newRow("destination folder missing") << Kind::DestinationCall << ENOENT << 76;
+    QTest::newRow("denied") << Kind::DestinationCall << EACCES << 70;
+    QTest::newRow("not permitted") << Kind::DestinationCall << EPERM << 70;
+    QTest::newRow("read-only file system") << Kind::DestinationCall << EROFS << 70;
+    QTest::newRow("disk full") << Kind::DestinationCall << ENOSPC << 61;
+    QTest::newRow("quota") << Kind::DestinationCall << EDQUOT << 61;
+    QTest::newRow("I/O error") << Kind::SourceCall << EIO << 57;
+    QTest::newRow("no medium") << Kind::SourceCall << ENOMEDIUM << 68;
+    QTest::newRow("no device") << Kind::DestinationCall << ENXIO << 68;
+    QTest::newRow("name too long") << Kind::DestinationCall << ENAMETOOLONG << 75;
+    QTest::newRow("source is a folder") << Kind::SourceIsFolder << EISDIR << 75;
+    QTest::newRow("destination is a folder") << Kind::DestinationIsFolder << EISDIR << 75;
+}
+
+void TestAtomicFileWriter::failureCodes()
+{
+    QFETCH(FileError::Kind, kind);
+    QFETCH(int, error);
+    QFETCH(int, code);
+    QCOMPARE(core::failureCodeFor(FileError{kind, error}), code);
+}
+
+void TestAtomicFileWriter::leftoversOfOurOwnAreRemovedOnly()
+{
+    QTemporaryDir dir;
+    const QStringList ours = {".vmc3-0123456789abcdef.tmp", ".vmc3-fedcba9876543210.tmp"};
+    const QStringList others = {".vmc3-0123456789ABCDEF.tmp", ".vmc3-0123.tmp", "vmc3-0123456789abcdef.tmp",
+                                ".vmc3-0123456789abcdef.tmp.mp3", "Dirt.mp3", "notes.tmp"};
+    for (const QString &name : ours + others)
+        QVERIFY(writeBytes(dir.path() + "/" + name, "x"));
+    QVERIFY(QDir(dir.path()).mkdir(".vmc3-aaaaaaaaaaaaaaaa.tmp"));
+
+    AtomicFileWriter().removeLeftovers(fsPath(dir.path()));
+    QStringList expected = others;
+    expected << ".vmc3-aaaaaaaaaaaaaaaa.tmp";
+    expected.sort();
+    QCOMPARE(entries(dir.path()), expected);
+}
+
+void TestAtomicFileWriter::realFullDiskKeepsTarget()
+{
+    QTemporaryDir source;
+    QTemporaryDir game;
+    ScratchMount mount(game.path(), "size=1m");
+    if (!mount.mounted())
+        QSKIP("cannot mount a scratch file system here (needs root); covered by fault injection");
+    const std::string old = testfiles::pattern('o', 600 * 1024);
+    QVERIFY(writeBytes(game.path() + "/Rough.mp3", old));
+    QVERIFY(writeBytes(source.path() + "/big.mp3", testfiles::pattern('b', 700 * 1024)));
+
+    const auto failure = AtomicFileWriter().copyFile(fsPath(source.path() + "/big.mp3"),
+                                                     fsPath(game.path() + "/Rough.mp3"));
+    QVERIFY(failure);
+    QCOMPARE(core::failureCodeFor(*failure), 61);
+    QCOMPARE(readBytes(game.path() + "/Rough.mp3"), old);
+    QCOMPARE(entries(game.path()), QStringList{"Rough.mp3"});
+}
+
+void TestAtomicFileWriter::realReadOnlyFolderKeepsTarget()
+{
+    QTemporaryDir source;
+    QTemporaryDir game;
+    ScratchMount mount(game.path(), "size=1m");
+    if (!mount.mounted())
+        QSKIP("cannot mount a scratch file system here (needs root); covered by fault injection");
+    QVERIFY(writeBytes(game.path() + "/Snow.mp3", "old snow"));
+    QVERIFY(mount.makeReadOnly());
+    QVERIFY(writeBytes(source.path() + "/new.mp3", "new snow"));
+
+    const auto failure = AtomicFileWriter().copyFile(fsPath(source.path() + "/new.mp3"),
+                                                     fsPath(game.path() + "/Snow.mp3"));
+    QVERIFY(failure);
+    QCOMPARE(core::failureCodeFor(*failure), 70);
+    QCOMPARE(readBytes(game.path() + "/Snow.mp3"), std::string("old snow"));
+}
+
+QTEST_APPLESS_MAIN(TestAtomicFileWriter)
+#include "tst_atomicfilewriter.moc"

@@ -1,0 +1,285 @@
+#include "FaultyFileSystem.h"
+#include "ReplacementRun.h"
+#include "RunTexts.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using core::ReplacementRun;
+using core::RunResult;
+using core::SlotTexts;
+using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+namespace {
+
+constexpr std::uint8_t hungarian = 1;
+constexpr std::uint8_t english = 2;
+
+SlotTexts labels()
+{
+    SlotTexts texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts[i] = std::string(core::SlotTable::slot(i).label);
+    return texts;
+}
+
+SlotTexts placeholders(std::uint8_t language)
+{
+    SlotTexts texts;
+    texts.fill(std::string(core::RunTexts::forLanguage(language).placeholder));
+    return texts;
+}
+
+} // namespace
+
+class TestReplacementRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void messagesAreExact_data();
+    void messagesAreExact();
+    void allPlaceholdersCopyNothing();
+    void copiesExactlyTheChosenSlots();
+    void onlyExactPlaceholderOfLanguageIsSkipped_data();
+    void onlyExactPlaceholderOfLanguageIsSkipped();
+    void stopsAtFirstFailure();
+    void blankSourceIsNotFound();
+    void destinationIsGluedToFolder();
+    void missingMusicFolderFailsFirstCopy();
+    void emptyMusicFolderRefusesRun();
+    void faultMidRunKeepsFailingTarget();
+    void removesOwnLeftoversOnly();
+
+private:
+    QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
+    QString source(const QString &name) const { return sourceDir_->path() + "/" + name; }
+    std::string musicFolder() const { return game().toStdString(); }
+    void fillGameFolder();
+
+    const core::SlotTable slots_;
+    std::unique_ptr<QTemporaryDir> gameDir_;
+    std::unique_ptr<QTemporaryDir> sourceDir_;
+};
+
+void TestReplacementRun::init()
+{
+    gameDir_ = std::make_unique<QTemporaryDir>();
+    sourceDir_ = std::make_unique<QTemporaryDir>();
+    fillGameFolder();
+}
+
+void TestReplacementRun::fillGameFolder()
+{
+    for (int i = 0; i < core::slotCount; ++i)
+        QVERIFY(writeBytes(game(QString::fromStdString(slots_.targetFileName(i))),
+                           "game " + std::to_string(i)));
+    for (int i = 0; i < core::slotCount; ++i)
+        QVERIFY(writeBytes(source("pick" + QString::number(i) + ".mp3"),
+                           "pick " + std::to_string(i)));
+}
+
+void TestReplacementRun::messagesAreExact_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("en 53") << 2 << "Castle" << 53 << "Bad filename or path at Castle.mp3";
+    QTest::newRow("hu 53") << 1 << "Castle" << 53
+                           << "Rossz fájlnevet vagy elérési utat adtál meg a Castle.mp3 nevű fájlnál";
+    QTest::newRow("en 70") << 2 << "Dirt" << 70
+                           << "There was a fault during the copying atDirt.mp3. The error code is: 70.";
+    QTest::newRow("hu 70") << 1 << "Dirt" << 70
+                           << "Hiba lépet fel a Dirt.mp3 nevű fájl cseréjekor, a hiba kódja: 70.";
+    QTest::newRow("code 0 english") << 0 << "Win Battle" << 61
+                                    << "There was a fault during the copying atWin Battle.mp3. The error code is: 61.";
+}
+
+void TestReplacementRun::messagesAreExact()
+{
+    QFETCH(int, language);
+    QFETCH(QString, label);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    QCOMPARE(QString::fromStdString(
+                 ReplacementRun::failureMessage(std::uint8_t(language), label.toStdString(), code)),
+             message);
+}
+
+void TestReplacementRun::allPlaceholdersCopyNothing()
+{
+    const QStringList before = entries(game());
+    for (const std::uint8_t language : {hungarian, english}) {
+        const RunResult result =
+            ReplacementRun(slots_).run(placeholders(language), labels(), musicFolder(), language);
+        QCOMPARE(result.outcome, RunResult::Outcome::Completed);
+        QVERIFY(result.message.empty());
+    }
+    QCOMPARE(entries(game()), before);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game 0"));
+}
+
+void TestReplacementRun::copiesExactlyTheChosenSlots()
+{
+    SlotTexts texts = placeholders(english);
+    texts[3] = source("pick3.mp3").toStdString();
+    texts[17] = source("pick17.mp3").toStdString();
+    texts[27] = source("pick27.mp3").toStdString();
+    const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), english);
+    QCOMPARE(result.outcome, RunResult::Outcome::Completed);
+    for (int i = 0; i < core::slotCount; ++i) {
+        const bool chosen = i == 3 || i == 17 || i == 27;
+        QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(i)))),
+                 (chosen ? "pick " : "game ") + std::to_string(i));
+    }
+    QCOMPARE(readBytes(game("Defend Castle.mp3")), std::string("pick 27"));
+    QCOMPARE(entries(game()).size(), core::slotCount);
+}
+
+void TestReplacementRun::onlyExactPlaceholderOfLanguageIsSkipped_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("letter case") << 2 << "please open a MP3 file!";
+    QTest::newRow("trailing blank") << 2 << "Please open a MP3 file! ";
+    QTest::newRow("hungarian placeholder under english") << 2 << "Kérlek nyiss meg egy MP3 fájlt!";
+    QTest::newRow("english placeholder under hungarian") << 1 << "Please open a MP3 file!";
+    QTest::newRow("english placeholder under code 0") << 0 << "Kérlek nyiss meg egy MP3 fájlt!";
+}
+
+void TestReplacementRun::onlyExactPlaceholderOfLanguageIsSkipped()
+{
+    QFETCH(int, language);
+    QFETCH(QString, text);
+    SlotTexts texts = placeholders(std::uint8_t(language));
+    texts[12] = text.toStdString();
+    const RunResult result =
+        ReplacementRun(slots_).run(texts, labels(), musicFolder(), std::uint8_t(language));
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    QCOMPARE(result.slot, 12);
+    QCOMPARE(result.code, 53);
+    QCOMPARE(readBytes(game("Rough.mp3")), std::string("game 12"));
+}
+
+void TestReplacementRun::stopsAtFirstFailure()
+{
+    SlotTexts texts = placeholders(hungarian);
+    for (int i = 0; i <= 6; ++i)
+        texts[i] = source("pick" + QString::number(i) + ".mp3").toStdString();
+    texts[5] = source("missing.mp3").toStdString();
+    texts[39] = source("pick39.mp3").toStdString();
+
+    const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), hungarian);
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    QCOMPARE(result.slot, 5);
+    QCOMPARE(QString::fromStdString(result.message),
+             "Rossz fájlnevet vagy elérési utat adtál meg a Fortress.mp3 nevű fájlnál");
+    for (int i = 0; i < core::slotCount; ++i) {
+        const bool replaced = i < 5;
+        QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(i)))),
+                 (replaced ? "pick " : "game ") + std::to_string(i));
+    }
+    QCOMPARE(entries(game()).size(), core::slotCount);
+}
+
+void TestReplacementRun::blankSourceIsNotFound()
+{
+    for (const std::string blank : {"", "   "}) {
+        SlotTexts texts = placeholders(english);
+        texts[0] = blank;
+        const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), english);
+        QCOMPARE(result.code, 53);
+        QCOMPARE(QString::fromStdString(result.message), "Bad filename or path at Castle.mp3");
+    }
+}
+
+void TestReplacementRun::destinationIsGluedToFolder()
+{
+    SlotTexts texts = placeholders(english);
+    texts[9] = source("pick9.mp3").toStdString();
+    const RunResult glued =
+        ReplacementRun(slots_).run(texts, labels(), game("Music").toStdString(), english);
+    QCOMPARE(glued.outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("MusicDirt.mp3")), std::string("pick 9"));
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game 9"));
+
+    // A Windows folder text on Linux is one file name, glued the same way.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(game()));
+    const RunResult windowsText = ReplacementRun(slots_).run(texts, labels(), "D:\\Music", english);
+    QDir::setCurrent(previous);
+    QCOMPARE(windowsText.outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("D:\\MusicDirt.mp3")), std::string("pick 9"));
+}
+
+void TestReplacementRun::missingMusicFolderFailsFirstCopy()
+{
+    SlotTexts texts = placeholders(english);
+    texts[9] = source("pick9.mp3").toStdString();
+    texts[10] = source("pick10.mp3").toStdString();
+    const RunResult result =
+        ReplacementRun(slots_).run(texts, labels(), game("gone/").toStdString(), english);
+    QCOMPARE(result.slot, 9);
+    QCOMPARE(result.code, 76);
+    QCOMPARE(QString::fromStdString(result.message),
+             "There was a fault during the copying atDirt.mp3. The error code is: 76.");
+}
+
+void TestReplacementRun::emptyMusicFolderRefusesRun()
+{
+    SlotTexts texts = placeholders(hungarian);
+    texts[0] = source("pick0.mp3").toStdString();
+    const QStringList sourcesBefore = entries(sourceDir_->path());
+    const RunResult result = ReplacementRun(slots_).run(texts, labels(), "", hungarian);
+    QCOMPARE(result.outcome, RunResult::Outcome::Refused);
+    QCOMPARE(result.message, std::string(core::RunTexts::forLanguage(hungarian).noMusicFolder));
+    QCOMPARE(entries(sourceDir_->path()), sourcesBefore);
+    QVERIFY(!QFile::exists("CstleTown.mp3"));
+    QCOMPARE(QString::fromStdString(
+                 ReplacementRun(slots_).run(texts, labels(), "", english).message),
+             "Please set the game music folder in the Options first!");
+}
+
+void TestReplacementRun::faultMidRunKeepsFailingTarget()
+{
+    SlotTexts texts = placeholders(english);
+    QVERIFY(writeBytes(source("big.mp3"), testfiles::pattern('b', 3 * 1024 * 1024)));
+    texts[0] = source("pick0.mp3").toStdString();
+    texts[1] = source("big.mp3").toStdString();
+    texts[2] = source("pick2.mp3").toStdString();
+    FaultyFileSystem faulty;
+    // Slot 0 takes one write; slot 1 fails on its second.
+    faulty.failOn(FaultyFileSystem::Call::Write, ENOSPC, 2);
+    const RunResult result =
+        ReplacementRun(slots_, faulty).run(texts, labels(), musicFolder(), english);
+    QCOMPARE(result.slot, 1);
+    QCOMPARE(result.code, 61);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("pick 0"));
+    QCOMPARE(readBytes(game("InfernoTown.mp3")), std::string("game 1"));
+    QCOMPARE(readBytes(game("Rampart.mp3")), std::string("game 2"));
+    QCOMPARE(entries(game()).size(), core::slotCount);
+}
+
+void TestReplacementRun::removesOwnLeftoversOnly()
+{
+    QVERIFY(writeBytes(game(".vmc3-00000000000000aa.tmp"), "half"));
+    QVERIFY(writeBytes(game("readme.txt"), "keep"));
+    const RunResult result =
+        ReplacementRun(slots_).run(placeholders(english), labels(), musicFolder(), english);
+    QCOMPARE(result.outcome, RunResult::Outcome::Completed);
+    QVERIFY(!QFile::exists(game(".vmc3-00000000000000aa.tmp")));
+    QCOMPARE(readBytes(game("readme.txt")), std::string("keep"));
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+}
+
+QTEST_APPLESS_MAIN(TestReplacementRun)
+#include "tst_replacementrun.moc"

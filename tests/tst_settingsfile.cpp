@@ -1,0 +1,243 @@
+#include "FaultyFileSystem.h"
+#include "ScratchMount.h"
+#include "SettingsFile.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using core::SettingsFile;
+using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineHasExactBytes_data();
+    void lineHasExactBytes();
+    void saveWritesLineAndReadsLanguageBack();
+    void saveKeepsNonAsciiFolder();
+    void secondSaveReplacesWholeFile();
+    void startupReadIsLenient_data();
+    void startupReadIsLenient();
+    void missingOrNonRegularFileIsAbsent();
+    void failedSaveLeavesOldFile_data();
+    void failedSaveLeavesOldFile();
+    void saveIntoReadOnlyFolderFails();
+    void saveOnFullDiskFails();
+
+private:
+    QString configIn(const QTemporaryDir &dir) const { return dir.path() + "/config.ini"; }
+};
+
+void TestSettingsFile::lineHasExactBytes_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("english, backslash") << "C:\\Games\\Music" << 2 << '\\'
+                                        << QByteArray("\"C:\\Games\\Music\\\",2\r\n");
+    QTest::newRow("hungarian, backslash") << "C:\\Games\\Music" << 1 << '\\'
+                                          << QByteArray("\"C:\\Games\\Music\\\",1\r\n");
+    QTest::newRow("root doubles the separator") << "C:\\" << 1 << '\\'
+                                                << QByteArray("\"C:\\\\\",1\r\n");
+    QTest::newRow("empty folder") << "" << 2 << '\\' << QByteArray("\"\\\",2\r\n");
+    QTest::newRow("slash separator") << "/home/p/Mp3" << 2 << '/'
+                                     << QByteArray("\"/home/p/Mp3/\",2\r\n");
+    QTest::newRow("other code stored as 2") << "x" << 7 << '/' << QByteArray("\"x/\",2\r\n");
+}
+
+void TestSettingsFile::lineHasExactBytes()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, language);
+    QFETCH(char, separator);
+    QFETCH(QByteArray, bytes);
+
+    const std::string line =
+        SettingsFile::lineFor(folder.toStdString(), std::uint8_t(language), separator);
+    QCOMPARE(QByteArray::fromStdString(line), bytes);
+    // Whatever was written reads back to the folder with the separator and the language.
+    const auto parsed = SettingsFile::parse(line);
+    QVERIFY(parsed);
+    QCOMPARE(QString::fromStdString(parsed->folder), folder + QChar(separator));
+    QCOMPARE(int(parsed->language), language == 1 ? 1 : 2);
+}
+
+void TestSettingsFile::saveWritesLineAndReadsLanguageBack()
+{
+    QTemporaryDir dir;
+    for (const char separator : {'\\', '/'}) {
+        const SettingsFile windowsStyle(dir.path().toStdString(), separator);
+        const core::SaveResult english = windowsStyle.save("C:\\Games\\Music", false);
+        QVERIFY(english.saved());
+        QCOMPARE(int(*english.language), 2);
+        const std::string expected = std::string("\"C:\\Games\\Music") + separator + "\",2\r\n";
+        QCOMPARE(readBytes(configIn(dir)), expected);
+
+        const core::SaveResult hungarian = windowsStyle.save("C:\\Games\\Music", true);
+        QCOMPARE(int(*hungarian.language), 1);
+        const auto settings = windowsStyle.read();
+        QVERIFY(settings);
+        QCOMPARE(settings->folder, std::string("C:\\Games\\Music") + separator);
+        QCOMPARE(int(settings->language), 1);
+    }
+    QCOMPARE(entries(dir.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::saveKeepsNonAsciiFolder()
+{
+    QTemporaryDir dir;
+    const SettingsFile file(dir.path().toStdString(), '/');
+    const std::string folder = "/home/játékos/Árvíztűrő tükörfúrógép/Mp3";
+    QVERIFY(file.save(folder, true).saved());
+    // The locale's encoding here is UTF-8: the bytes are the text's own.
+    QCOMPARE(readBytes(configIn(dir)), "\"" + folder + "/\",1\r\n");
+    QCOMPARE(file.read()->folder, folder + "/");
+}
+
+void TestSettingsFile::secondSaveReplacesWholeFile()
+{
+    QTemporaryDir dir;
+    const SettingsFile file(dir.path().toStdString(), '\\');
+    QVERIFY(file.save("C:\\A much longer folder name than the next one", true).saved());
+    QVERIFY(file.save("D:", false).saved());
+    QCOMPARE(readBytes(configIn(dir)), std::string("\"D:\\\",2\r\n"));
+    QCOMPARE(entries(dir.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::startupReadIsLenient_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("language");
+
+    QTest::newRow("as written") << QByteArray("\"C:\\M\\\",1\r\n") << true << "C:\\M\\" << 1;
+    QTest::newRow("no line end") << QByteArray("\"C:\\M\\\",2") << true << "C:\\M\\" << 2;
+    QTest::newRow("blanks around") << QByteArray("  \"a b\" ,  1 \r\n") << true << "a b" << 1;
+    QTest::newRow("zero is english") << QByteArray("\"x\",0\r\n") << true << "x" << 0;
+    QTest::newRow("seven is english") << QByteArray("\"x\",7\r\n") << true << "x" << 7;
+    QTest::newRow("255 is english") << QByteArray("\"x\",255\r\n") << true << "x" << 255;
+    QTest::newRow("300 is english") << QByteArray("\"x\",300\r\n") << true << "x" << 2;
+    QTest::newRow("-1 is english") << QByteArray("\"x\",-1\r\n") << true << "x" << 2;
+    QTest::newRow("text is english") << QByteArray("\"x\",one\r\n") << true << "x" << 2;
+    QTest::newRow("1.5 is english") << QByteArray("\"x\",1.5\r\n") << true << "x" << 2;
+    QTest::newRow("huge number") << QByteArray("\"x\",99999999999999999999\r\n") << true << "x"
+                                 << 2;
+    QTest::newRow("more fields ignored") << QByteArray("\"x\",1,junk\r\nmore") << true << "x" << 1;
+    QTest::newRow("no quotes, read to comma") << QByteArray("C:\\Games\\ ,1\r\n") << true
+                                              << "C:\\Games\\" << 1;
+    QTest::newRow("empty folder") << QByteArray("\"\",2\r\n") << true << "" << 2;
+    QTest::newRow("no second field") << QByteArray("\"C:\\M\\\"\r\n") << false << "" << 0;
+    QTest::newRow("empty second field") << QByteArray("\"C:\\M\\\",\r\n") << false << "" << 0;
+    QTest::newRow("unclosed quote") << QByteArray("\"C:\\M\\,1\r\n") << false << "" << 0;
+    QTest::newRow("comma on next line") << QByteArray("\"C:\\M\\\"\r\n,1") << false << "" << 0;
+    QTest::newRow("empty file") << QByteArray() << false << "" << 0;
+    QTest::newRow("NUL in folder") << QByteArray("\"C:\0M\",1\r\n", 10) << false << "" << 0;
+}
+
+void TestSettingsFile::startupReadIsLenient()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, present);
+    QFETCH(QString, folder);
+    QFETCH(int, language);
+
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(configIn(dir), bytes.toStdString()));
+    const auto settings = SettingsFile(dir.path().toStdString()).read();
+    QCOMPARE(settings.has_value(), present);
+    if (present) {
+        QCOMPARE(QString::fromStdString(settings->folder), folder);
+        QCOMPARE(int(settings->language), language);
+    }
+}
+
+void TestSettingsFile::missingOrNonRegularFileIsAbsent()
+{
+    QTemporaryDir dir;
+    const SettingsFile file(dir.path().toStdString());
+    QVERIFY(!file.read());
+    QVERIFY(QDir(dir.path()).mkdir("config.ini"));
+    QVERIFY(!file.read());
+    QCOMPARE(file.location(), dir.path().toStdString() + "/config.ini");
+}
+
+void TestSettingsFile::failedSaveLeavesOldFile_data()
+{
+    using Call = FaultyFileSystem::Call;
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("successesBefore");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("read-only folder") << Call::CreateNew << 0 << EACCES;
+    QTest::newRow("read-only file system") << Call::CreateNew << 0 << EROFS;
+    QTest::newRow("disk full on write") << Call::Write << 0 << ENOSPC;
+    QTest::newRow("flush fails") << Call::Flush << 0 << EIO;
+    QTest::newRow("rename fails") << Call::Replace << 0 << EACCES;
+}
+
+void TestSettingsFile::failedSaveLeavesOldFile()
+{
+    QFETCH(FaultyFileSystem::Call, call);
+    QFETCH(int, successesBefore);
+    QFETCH(int, error);
+
+    QTemporaryDir dir;
+    const std::string old = "\"/old/\",1\r\n";
+    QVERIFY(writeBytes(configIn(dir), old));
+    FaultyFileSystem faulty;
+    faulty.failOn(call, error, successesBefore);
+    const core::SaveResult result =
+        SettingsFile(dir.path().toStdString(), '/', faulty).save("/new", false);
+    QVERIFY(!result.saved());
+    QCOMPARE(result.failure.kind, core::SaveFailure::Kind::Write);
+    QCOMPARE(result.failure.systemError, error);
+    QCOMPARE(readBytes(configIn(dir)), old);
+    QCOMPARE(entries(dir.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::saveIntoReadOnlyFolderFails()
+{
+    QTemporaryDir dir;
+    ScratchMount mount(dir.path(), "size=64k");
+    if (!mount.mounted())
+        QSKIP("cannot mount a scratch file system here (needs root); covered by fault injection");
+    const std::string old = "\"/old/\",2\r\n";
+    QVERIFY(writeBytes(configIn(dir), old));
+    QVERIFY(mount.makeReadOnly());
+    const core::SaveResult result = SettingsFile(dir.path().toStdString()).save("/new", true);
+    QVERIFY(!result.saved());
+    QCOMPARE(result.failure.systemError, EROFS);
+    QCOMPARE(readBytes(configIn(dir)), old);
+    QCOMPARE(entries(dir.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::saveOnFullDiskFails()
+{
+    QTemporaryDir dir;
+    ScratchMount mount(dir.path(), "size=4k");
+    if (!mount.mounted())
+        QSKIP("cannot mount a scratch file system here (needs root); covered by fault injection");
+    const std::string old = "\"/old/\",2\r\n";
+    QVERIFY(writeBytes(configIn(dir), old));
+    QVERIFY(writeBytes(dir.path() + "/filler", std::string(8192, 'f')) == false ||
+            QFileInfo(dir.path() + "/filler").size() <= 4096);
+    const core::SaveResult result =
+        SettingsFile(dir.path().toStdString()).save(std::string(6000, 'x'), true);
+    QVERIFY(!result.saved());
+    QCOMPARE(result.failure.systemError, ENOSPC);
+    QCOMPARE(readBytes(configIn(dir)), old);
+    QVERIFY(!entries(dir.path()).join(' ').contains(".tmp"));
+}
+
+QTEST_APPLESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
