@@ -135,10 +135,10 @@ SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelecte
             writer.writeBytes(path, lineFor(*folderBytes, language, separator_)))
         return {std::nullopt, {SaveFailure::Kind::Write, error->systemError}};
 
-    const std::optional<Settings> readBack = read();
+    std::optional<Settings> readBack = read();
     if (!readBack)
         return {std::nullopt, {SaveFailure::Kind::ReadBack, 0}};
-    return {readBack->language, {}};
+    return {std::move(readBack), {}};
 }
 
 } // namespace core

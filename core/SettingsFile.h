@@ -29,13 +29,13 @@ struct SaveFailure
     SystemError systemError = 0;
 };
 
-// The language read back after a save, or why the save failed.
+// What a save stored, as read back from the file, or why it failed.
 struct SaveResult
 {
-    std::optional<std::uint8_t> language;
+    std::optional<Settings> stored;
     SaveFailure failure;
 
-    bool saved() const { return language.has_value(); }
+    bool saved() const { return stored.has_value(); }
 };
 
 // The one-line settings file config.ini in the program's folder.
@@ -57,7 +57,7 @@ public:
     std::optional<Settings> read() const;
 
     // Stores the folder text with one separator appended and the language of the selected
-    // option, replacing the whole file in one step, then reads the language back.
+    // option, replacing the whole file in one step, then reads it back.
     SaveResult save(std::string_view folderText, bool hungarianSelected) const;
 
     // The file's exact bytes for a folder already in the file's encoding.

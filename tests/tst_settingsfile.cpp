@@ -78,12 +78,13 @@ void TestSettingsFile::saveWritesLineAndReadsLanguageBack()
         const SettingsFile windowsStyle(dir.path().toStdString(), separator);
         const core::SaveResult english = windowsStyle.save("C:\\Games\\Music", false);
         QVERIFY(english.saved());
-        QCOMPARE(int(*english.language), 2);
+        QCOMPARE(int(english.stored->language), 2);
         const std::string expected = std::string("\"C:\\Games\\Music") + separator + "\",2\r\n";
         QCOMPARE(readBytes(configIn(dir)), expected);
 
         const core::SaveResult hungarian = windowsStyle.save("C:\\Games\\Music", true);
-        QCOMPARE(int(*hungarian.language), 1);
+        QCOMPARE(int(hungarian.stored->language), 1);
+        QCOMPARE(hungarian.stored->folder, std::string("C:\\Games\\Music") + separator);
         const auto settings = windowsStyle.read();
         QVERIFY(settings);
         QCOMPARE(settings->folder, std::string("C:\\Games\\Music") + separator);

@@ -1,0 +1,81 @@
+#include "ApplyLanguage.h"
+
+#include "Form1.h"
+#include "Form2.h"
+#include "FrmAbout.h"
+#include "RunTexts.h"
+#include "TextTable.h"
+#include "Version.h"
+#include "WindowProtocol.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+QString text(const char *utf8) { return QString::fromUtf8(utf8); }
+
+void applyOptionStates(const Form2Controls &c, const TextTable &texts)
+{
+    c.Option1->setChecked(texts.hungarianOptionSelected);
+    c.Option2->setChecked(!texts.hungarianOptionSelected);
+}
+
+void applySettingsCaptions(const Form2Controls &c, const TextTable &texts)
+{
+    c.Command1->setText(text(texts.ok));
+    c.Command2->setText(text(texts.cancel));
+    c.Label1->setText(text(texts.pathPrompt));
+    c.Label2->setText(text(texts.languageLabel));
+}
+
+void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &texts)
+{
+    const Form1Controls &c = form1.controls();
+    const std::string_view placeholder = core::RunTexts::forLanguage(code).placeholder;
+    for (QLineEdit *slotText : c.Text1)
+        slotText->setText(QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+    for (QPushButton *browse : c.gomb_browse)
+        browse->setText(text(texts.browse));
+    c.gomb_firstpage->setText(text(texts.firstPage));
+    c.gomb_secondpage->setText(text(texts.secondPage));
+    c.gomb_change->setText(text(texts.change));
+    c.gomb_default->setText(text(texts.restoreDefault));
+    c.Command1->setText(text(texts.about));
+    c.Command2->setText(text(texts.options));
+    c.gomb_exit->setText(text(texts.exit));
+    form1.assignSlotTabPositions();
+}
+
+} // namespace
+
+void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code)
+{
+    const TextTable &texts = TextTable::forLanguage(code);
+    applyOptionStates(form2.controls(), texts);
+    applySettingsCaptions(form2.controls(), texts);
+}
+
+void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code)
+{
+    const TextTable &texts = TextTable::forLanguage(code);
+    const FrmAboutControls &c = frmAbout.controls();
+    c.lblVersion->setText(text(texts.versionPrefix) + QStringLiteral("%1.%2.%3")
+                                                          .arg(version::major)
+                                                          .arg(version::minor)
+                                                          .arg(version::revision));
+    c.lblDescription->setText(text(texts.description));
+    c.lblDisclaimer->setText(text(texts.disclaimer));
+    c.Label1->setText(text(texts.credits));
+}
+
+void ApplyLanguage(Form1 &form1, std::uint8_t code)
+{
+    const TextTable &texts = TextTable::forLanguage(code);
+    applyOptionStates(form1.protocol().form2().controls(), texts);
+    applyMainWindowTexts(form1, code, texts);
+    applySettingsCaptions(form1.protocol().form2().controls(), texts);
+    applyLanguageToAboutWindow(form1.protocol().frmAbout(), code);
+}

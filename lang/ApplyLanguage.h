@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+class Form1;
+class Form2;
+class FrmAbout;
+
+// Writes one language's texts into all three windows, empties all 40 slots and orders the
+// slot controls for the Tab key. Code 1 is Hungarian, every other code English.
+void ApplyLanguage(Form1 &form1, std::uint8_t code);
+
+// The parts of it that a newly created settings or about window receives.
+void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code);
+void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code);

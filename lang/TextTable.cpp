@@ -1,0 +1,64 @@
+#include "TextTable.h"
+
+namespace {
+
+// The author's name: nickname, then the full name between slashes, family name first in
+// Hungarian and given name first in English.
+constexpr TextTable hungarian{
+    true,
+    "Tallózás...",
+    "&Első oldal",
+    "&Második oldal",
+    "&Csere",
+    "&Visszaállítás",
+    "&Névjegy",
+    "&Beállítások",
+    "&Kilépés",
+    "&Rendben",
+    "&Mégse",
+    "Kérlek add meg a Valdrune elérési útját",
+    "Nyelv:",
+    "Verziószám ",
+    "A Zellerin Software Corporation 2000 ezen programjával könnyen kicserélhetőek a "
+    "Valdrune 3: The Quorvath című játék MP3 fájljai. A progit nem teszteltük a VLDR3-on "
+    "illetve a VLDR3: The Brennix de minden valószínűség szerint azokkal is működik. (Egyes "
+    "hangfájlok ezen verziókon még nem léteztek)",
+    "",
+    "Készítette: Hangmester /Példa Elek/",
+    "A beállítások nem írhatók ide: %1: %2",
+    "a mappa neve olyan betűt tartalmaz, amelyet a rendszer kódlapja nem tud tárolni",
+    "a mentett fájl nem olvasható vissza",
+};
+
+constexpr TextTable english{
+    false,
+    "Open...",
+    "&1st Page",
+    "&2nd Page",
+    "&Change",
+    "&Default",
+    "&About",
+    "&Options",
+    "&Exit",
+    "&OK",
+    "&Cancel",
+    "Please set the Path of the VLDR3",
+    "Language:",
+    "Version ",
+    "With this product of Zellerin Software Corporation 2000 you can change easily the MP3s "
+    "of Valdrune 3. This version was write for VLDR3: Quorvath, but probably it is "
+    "compatible with The Brennix and The Ostrelin. (Some soundfiles wasn't be in this "
+    "versions)",
+    "",
+    "Created by: Hangmester /Elek Példa/",
+    "Cannot write %1: %2",
+    "the folder name has letters that the system code page cannot store",
+    "the saved file cannot be read back",
+};
+
+} // namespace
+
+const TextTable &TextTable::forLanguage(std::uint8_t code)
+{
+    return code == 1 ? hungarian : english;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+// The texts of one interface language. Every text is UTF-8; "&" marks an access key.
+// The slot placeholder belongs to the replacement run's texts, which skip it.
+struct TextTable
+{
+    bool hungarianOptionSelected;
+    const char *browse;
+    const char *firstPage;
+    const char *secondPage;
+    const char *change;
+    const char *restoreDefault;
+    const char *about;
+    const char *options;
+    const char *exit;
+    const char *ok;
+    const char *cancel;
+    const char *pathPrompt;
+    const char *languageLabel;
+    const char *versionPrefix;
+    const char *description;
+    const char *disclaimer;
+    const char *credits;
+
+    // Our own texts, beyond the windows' captions.
+    const char *cannotWriteSettings; // %1 the file, %2 the reason
+    const char *folderNotInCodePage;
+    const char *settingsNotReadBack;
+
+    // 1 is Hungarian, every other code English.
+    static const TextTable &forLanguage(std::uint8_t code);
+};
+
+// Texts that are the same in both languages.
+namespace fixedtext {
+inline constexpr char applicationTitle[] = "Valdrune 3 Music Changer";
+inline constexpr char deviceUnavailable[] =
+    "Az eszközről nem lehet beolvasni. Nézd meg bent van-e a lemez vagy a CD.";
+inline constexpr char email[] = "e-mail: hangmester@example.org";
+} // namespace fixedtext

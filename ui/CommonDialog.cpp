@@ -1,0 +1,50 @@
+#include "CommonDialog.h"
+
+#include "PlatformLayer.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace {
+
+QString initialFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\");
+#else
+    return QDir::homePath();
+#endif
+}
+
+} // namespace
+
+CommonDialog::CommonDialog(QObject *parent)
+    : QObject(parent), dialogTitle_(QStringLiteral("Open")),
+      filter_(QString::fromUtf8("Mp3 hangfájlok (*.mp3)|*.mp3|")), initDir_(initialFolder())
+{
+    setObjectName(QStringLiteral("CommonDialog1"));
+}
+
+QString CommonDialog::qtNameFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString &description = parts.at(i);
+        const QString patterns = QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses; a description that already ends
+        // with them is shown as it stands.
+        const QString shown = QStringLiteral("(%1)").arg(patterns);
+        entries << (description.endsWith(shown) ? description : description + ' ' + shown);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> CommonDialog::showOpen(PlatformLayer &platform, QWidget *parent)
+{
+    const std::optional<QString> chosen = platform.chooseFileToOpen(
+        parent, {dialogTitle_, qtNameFilter(filter_), initDir_, fileName_});
+    if (chosen)
+        fileName_ = *chosen;
+    return chosen;
+}

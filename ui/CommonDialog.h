@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class PlatformLayer;
+class QWidget;
+
+// The main window's one file-open dialog component: fixed title, filter and initial folder,
+// and the file name it keeps from one use to the next.
+class CommonDialog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CommonDialog(QObject *parent = nullptr);
+
+    QString dialogTitle() const { return dialogTitle_; }
+    QString filter() const { return filter_; }
+    QString initDir() const { return initDir_; }
+    QString fileName() const { return fileName_; }
+
+    // Opens the dialog; the chosen file, which also becomes the kept file name.
+    std::optional<QString> showOpen(PlatformLayer &platform, QWidget *parent);
+
+    // "Description|pattern|..." as Qt's "Description (pattern);;...".
+    static QString qtNameFilter(const QString &filter);
+
+private:
+    QString dialogTitle_;
+    QString filter_;
+    QString initDir_;
+    QString fileName_;
+};

@@ -1,0 +1,288 @@
+#include "Form1.h"
+
+#include "ApplyLanguage.h"
+#include "CommonDialog.h"
+#include "FailureCodes.h"
+#include "PlatformLayer.h"
+#include "ReplacementRun.h"
+#include "TextTable.h"
+#include "Twips.h"
+#include "WindowProtocol.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int slotCellWidth = 2520;
+constexpr int slotCellHeight = 840;
+constexpr int buttonLeft = 7920;
+constexpr int buttonWidth = 1215;
+constexpr int buttonHeight = 375;
+constexpr int firstSlotOfPage2 = 24;
+
+bool hasNarrowLabel(int index)
+{
+    static constexpr std::array narrow{14, 15, 16, 17, 20, 22, 24, 25, 26, 29, 30,
+                                       31, 33, 34, 35, 36, 37, 38, 39};
+    return std::find(narrow.begin(), narrow.end(), index) != narrow.end();
+}
+
+QString indexedName(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+QFrame *createPage(const char *name, QWidget *parent)
+{
+    auto *page = new QFrame(parent);
+    page->setObjectName(QLatin1String(name));
+    page->setFrameShape(QFrame::NoFrame);
+    page->setGeometry(twips::rect(120, 120, 7575, 6735));
+    return page;
+}
+
+} // namespace
+
+Form1::Form1(PlatformLayer &platform, const QString &programFolder, QWidget *parent)
+    : QWidget(parent), platform_(platform), programFolder_(programFolder),
+      protocol_(std::make_unique<WindowProtocol>(*this, platform))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(twips::toPixels(9240), twips::toPixels(6855));
+    createControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    controls_.Frame1 = createPage("Frame1", this);
+    controls_.Frame2 = createPage("Frame2", this);
+    controls_.Frame2->hide();
+    for (int i = 0; i < core::slotCount; ++i)
+        createSlotRow(i);
+
+    controls_.gomb_firstpage = createCommandButton("gomb_firstpage", 720, "Első oldal");
+    controls_.gomb_secondpage = createCommandButton("gomb_secondpage", 1200, "Második oldal");
+    controls_.gomb_default = createCommandButton("gomb_default", 1680, "Visszaállítás");
+    controls_.gomb_change = createCommandButton("gomb_change", 3000, "Csere");
+    controls_.Command2 = createCommandButton("Command2", 3480, "Beállítások");
+    controls_.Command1 = createCommandButton("Command1", 5880, "Névjegy");
+    controls_.gomb_exit = createCommandButton("gomb_exit", 6360, "Kilépés");
+    controls_.gomb_firstpage->setEnabled(false);
+    controls_.gomb_default->hide();
+    controls_.gomb_change->setToolTip(
+        QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
+    controls_.Command2->setToolTip(QString::fromUtf8("VLDR3 elérési útjának megadása"));
+    controls_.CommonDialog1 = new CommonDialog(this);
+
+    connect(controls_.gomb_firstpage, &QPushButton::clicked, this, [this] { showPage(1); });
+    connect(controls_.gomb_secondpage, &QPushButton::clicked, this, [this] { showPage(2); });
+    connect(controls_.gomb_change, &QPushButton::clicked, this, &Form1::change);
+    connect(controls_.Command1, &QPushButton::clicked, protocol_.get(),
+            &WindowProtocol::aboutClicked);
+    connect(controls_.Command2, &QPushButton::clicked, protocol_.get(),
+            &WindowProtocol::optionsClicked);
+    connect(controls_.gomb_exit, &QPushButton::clicked, protocol_.get(),
+            &WindowProtocol::endProgram);
+}
+
+void Form1::createSlotRow(int index)
+{
+    const core::MusicSlot &slot = core::SlotTable::slot(index);
+    const core::SlotPlace place = core::SlotTable::place(index);
+    QFrame *page = place.page == 1 ? controls_.Frame1 : controls_.Frame2;
+    const int x = slotCellWidth * place.column;
+    const int y = slotCellHeight * place.row;
+
+    auto *browse = new QPushButton(index == 0 ? QStringLiteral("Open...") : QStringLiteral("Browse..."), page);
+    browse->setObjectName(indexedName("gomb_browse", index));
+    browse->setGeometry(twips::rect(x + 1200, y, 1095, 255));
+    connect(browse, &QPushButton::clicked, this, [this, index] { this->browse(index); });
+
+    auto *text = new QLineEdit(QStringLiteral("Text1"), page);
+    text->setObjectName(indexedName("Text1", index));
+    text->setGeometry(twips::rect(x, y + 360, 2415, 375));
+
+    // Created last so that a wide label stays under its browse button's edge.
+    auto *label = new QLabel(QString::fromUtf8(slot.label.data(), qsizetype(slot.label.size())), page);
+    label->setObjectName(indexedName("Label1", index));
+    label->setTextFormat(Qt::PlainText);
+    label->setToolTip(QString::fromUtf8(slot.tooltip.data(), qsizetype(slot.tooltip.size())));
+    label->setGeometry(twips::rect(x, y, hasNarrowLabel(index) ? 975 : 1215, 255));
+    label->lower();
+
+    controls_.Label1[index] = label;
+    controls_.Text1[index] = text;
+    controls_.gomb_browse[index] = browse;
+}
+
+QPushButton *Form1::createCommandButton(const char *name, int top, const char *caption)
+{
+    auto *button = new QPushButton(QString::fromUtf8(caption), this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(twips::rect(buttonLeft, top, buttonWidth, buttonHeight));
+    return button;
+}
+
+void Form1::setVisible(bool visible)
+{
+    const bool becomesVisible = visible && !isVisible();
+    QWidget::setVisible(visible);
+    if (becomesVisible)
+        activate();
+}
+
+void Form1::activate()
+{
+    assignButtonTabPositions();
+    // The settings are read until they are found once; later activations would wipe the
+    // files the user has picked since.
+    if (kapcs_ || settingsFound_)
+        return;
+    const std::optional<core::Settings> settings = settingsFile().read();
+    if (!settings) {
+        protocol_->showSettingsInPlaceOfMainWindow();
+        return;
+    }
+    settingsFound_ = true;
+    utvonal_ = QString::fromStdString(settings->folder);
+    nyelv_ = settings->language;
+    applyLanguage(nyelv_);
+}
+
+QList<QWidget *> Form1::focusChain() const
+{
+    QList<QWidget *> chain;
+    for (int i = 0; i < core::slotCount; ++i)
+        chain << controls_.gomb_browse[i] << controls_.Text1[i];
+    chain << controls_.gomb_firstpage << controls_.gomb_secondpage << controls_.gomb_change
+          << controls_.gomb_default << controls_.Command2 << controls_.Command1
+          << controls_.gomb_exit;
+    return chain;
+}
+
+void Form1::applyFocusChain(int from, int to)
+{
+    const QList<QWidget *> chain = focusChain();
+    for (int position = from; position < to; ++position)
+        setTabOrder(chain.at(position), chain.at(position + 1));
+}
+
+void Form1::assignButtonTabPositions()
+{
+    constexpr int firstButtonPosition = 2 * core::slotCount;
+    applyFocusChain(firstButtonPosition - 1, firstButtonPosition + 6);
+}
+
+void Form1::assignSlotTabPositions() { applyFocusChain(0, 2 * core::slotCount); }
+
+void Form1::applyLanguage(std::uint8_t code)
+{
+    appliedLanguage_ = code;
+    ApplyLanguage(*this, code);
+}
+
+void Form1::showPage(int page)
+{
+    controls_.Frame1->setVisible(page == 1);
+    controls_.Frame2->setVisible(page == 2);
+    controls_.gomb_firstpage->setEnabled(page != 1);
+    controls_.gomb_secondpage->setEnabled(page != 2);
+}
+
+void Form1::browse(int index)
+{
+    if (const std::optional<QString> chosen = controls_.CommonDialog1->showOpen(platform_, this))
+        controls_.Text1[index]->setText(*chosen);
+}
+
+void Form1::change()
+{
+    core::SlotTexts texts;
+    core::SlotTexts labels;
+    for (int i = 0; i < core::slotCount; ++i) {
+        texts[i] = controls_.Text1[i]->text().toStdString();
+        labels[i] = controls_.Label1[i]->text().toStdString();
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const core::RunResult result =
+        core::ReplacementRun(slotTable_).run(texts, labels, utvonal_.toStdString(), nyelv_);
+    QApplication::restoreOverrideCursor();
+    if (!result.message.empty())
+        platform_.showMessage(this, QString::fromStdString(result.message));
+}
+
+core::SettingsFile Form1::settingsFile() const
+{
+    return core::SettingsFile(QDir::toNativeSeparators(programFolder_).toStdString());
+}
+
+QString Form1::folderForSettingsWindow() const
+{
+    if (settingsFound_) {
+        QString folder = utvonal_;
+        if (folder.endsWith(QDir::separator()))
+            folder.chop(1);
+        return folder;
+    }
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3");
+#else
+    return QDir::homePath() + QStringLiteral("/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3");
+#endif
+}
+
+QString Form1::settingsFailureText(const core::SaveFailure &failure) const
+{
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    QString reason;
+    switch (failure.kind) {
+    case core::SaveFailure::Kind::Unrepresentable:
+        reason = QString::fromUtf8(texts.folderNotInCodePage);
+        break;
+    case core::SaveFailure::Kind::Write:
+        reason = QString::fromStdString(core::describeSystemError(failure.systemError));
+        break;
+    case core::SaveFailure::Kind::ReadBack:
+        reason = QString::fromUtf8(texts.settingsNotReadBack);
+        break;
+    }
+    return QString::fromUtf8(texts.cannotWriteSettings)
+        .arg(QString::fromStdString(settingsFile().location()), reason);
+}
+
+bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent)
+{
+    assignButtonTabPositions();
+    const core::SaveResult result = settingsFile().save(folderText.toStdString(), hungarianSelected);
+    if (!result.saved()) {
+        platform_.showMessage(dialogParent, settingsFailureText(result.failure));
+        return false;
+    }
+    nyelv_ = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
+    // The folder just chosen is the one the next Change copies into.
+    utvonal_ = QString::fromStdString(result.stored->folder);
+    applyLanguage(result.stored->language);
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // A disabled window takes no input; the window that disabled it must be done first.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    protocol_->endProgram();
+}

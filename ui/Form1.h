@@ -1,0 +1,96 @@
+#pragma once
+
+#include "SettingsFile.h"
+#include "SlotTable.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class CommonDialog;
+class PlatformLayer;
+class WindowProtocol;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+struct Form1Controls
+{
+    std::array<QLabel *, core::slotCount> Label1{};
+    std::array<QLineEdit *, core::slotCount> Text1{};
+    std::array<QPushButton *, core::slotCount> gomb_browse{};
+    QFrame *Frame1 = nullptr;
+    QFrame *Frame2 = nullptr;
+    QPushButton *gomb_firstpage = nullptr;
+    QPushButton *gomb_secondpage = nullptr;
+    QPushButton *gomb_default = nullptr;
+    QPushButton *gomb_change = nullptr;
+    QPushButton *Command2 = nullptr; // Options
+    QPushButton *Command1 = nullptr; // About
+    QPushButton *gomb_exit = nullptr;
+    CommonDialog *CommonDialog1 = nullptr;
+};
+
+// The main window: the 40 slots on two pages and the command buttons. It lives for the whole
+// run and holds the state the windows share.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form1(PlatformLayer &platform, const QString &programFolder, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    const Form1Controls &controls() const { return controls_; }
+    WindowProtocol &protocol() { return *protocol_; }
+
+    std::uint8_t nyelv() const { return nyelv_; }
+    bool kapcs() const { return kapcs_; }
+    void setKapcs() { kapcs_ = true; }
+    QString utvonal() const { return utvonal_; }
+    // The language ApplyLanguage last wrote, if it ever ran.
+    std::optional<std::uint8_t> appliedLanguage() const { return appliedLanguage_; }
+
+    void setVisible(bool visible) override;
+
+    // Runs each time the window becomes the program's active window.
+    void activate();
+    void assignButtonTabPositions();
+    void assignSlotTabPositions();
+    void applyLanguage(std::uint8_t code);
+    // The settings window's OK: stores the settings and applies their language. False, after
+    // telling the user why, when they could not be stored.
+    bool acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent);
+    // The folder a newly created settings window shows.
+    QString folderForSettingsWindow() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createSlotRow(int index);
+    QPushButton *createCommandButton(const char *name, int top, const char *caption);
+    void showPage(int page);
+    void browse(int index);
+    void change();
+    QList<QWidget *> focusChain() const;
+    void applyFocusChain(int from, int to);
+    core::SettingsFile settingsFile() const;
+    QString settingsFailureText(const core::SaveFailure &failure) const;
+
+    PlatformLayer &platform_;
+    QString programFolder_;
+    const core::SlotTable slotTable_;
+    std::uint8_t nyelv_ = 0;
+    bool kapcs_ = false;
+    QString utvonal_;
+    bool settingsFound_ = false;
+    std::optional<std::uint8_t> appliedLanguage_;
+    Form1Controls controls_;
+    std::unique_ptr<WindowProtocol> protocol_;
+};

@@ -1,0 +1,120 @@
+#include "Form2.h"
+
+#include "DirectoryList.h"
+#include "DriveList.h"
+#include "PlatformLayer.h"
+#include "TextTable.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+template <class Control>
+Control *place(Control *control, const char *name, QRect geometry)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+} // namespace
+
+Form2::Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent)
+    : QWidget(parent), platform_(platform)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    resize(twips::toPixels(4680), twips::toPixels(4665));
+    createControls(folderText);
+    startFolderLists(folderText);
+}
+
+void Form2::createControls(const QString &folderText)
+{
+    auto &c = controls_;
+    c.Label1 = place(new QLabel(QString::fromUtf8("Kérlek add meg a Valdrune elérési útját"), this),
+                     "Label1", twips::rect(120, 120, 2535, 495));
+    c.Label1->setWordWrap(true);
+    c.Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    c.Dir1 = place(new DirectoryList(this), "Dir1", twips::rect(120, 840, 4455, 1665));
+    c.Drive1 = place(new DriveList(this), "Drive1", twips::rect(120, 2520, 4455, 315));
+    c.Text1 = place(new QLineEdit(this), "Text1", twips::rect(120, 570, 4455, 285));
+    showFolder(folderText);
+    c.Command1 = place(new QPushButton(QString::fromUtf8("&Rendben"), this), "Command1",
+                       twips::rect(2760, 120, 855, 375));
+    c.Command2 = place(new QPushButton(QString::fromUtf8("&Mégse"), this), "Command2",
+                       twips::rect(3720, 120, 855, 375));
+    c.Label2 = place(new QLabel(QStringLiteral("Nyelv:"), this), "Label2",
+                     twips::rect(120, 3000, 2295, 255));
+    c.Option1 = place(new QRadioButton(QStringLiteral("Magyar"), this), "Option1",
+                      twips::rect(480, 3360, 1335, 375));
+    c.Option2 = place(new QRadioButton(QStringLiteral("English"), this), "Option2",
+                      twips::rect(480, 3720, 1335, 375));
+    c.Option3 = place(new QRadioButton(QStringLiteral("Deutsch"), this), "Option3",
+                      twips::rect(480, 4080, 1335, 375));
+    c.Label1->setTextFormat(Qt::PlainText);
+    c.Label2->setTextFormat(Qt::PlainText);
+    c.Option1->setChecked(true);
+    c.Option3->setEnabled(false);
+
+    setTabOrder(c.Dir1, c.Drive1);
+    setTabOrder(c.Drive1, c.Text1);
+    setTabOrder(c.Text1, c.Command1);
+    setTabOrder(c.Command1, c.Command2);
+    setTabOrder(c.Command2, c.Option1);
+    setTabOrder(c.Option1, c.Option2);
+    setTabOrder(c.Option2, c.Option3);
+    c.Dir1->setFocus();
+
+    connect(c.Command1, &QPushButton::clicked, this, &Form2::okClicked);
+    connect(c.Command2, &QPushButton::clicked, this, &Form2::cancelClicked);
+    connect(c.Dir1, &DirectoryList::pathChanged, this, &Form2::showFolder);
+    connect(c.Dir1, &DirectoryList::clicked, this, [this] { showFolder(controls_.Dir1->path()); });
+    connect(c.Drive1, &DriveList::driveChanged, this, &Form2::driveChanged);
+}
+
+void Form2::startFolderLists(const QString &folderText)
+{
+    const QString start = DirectoryList::canList(folderText) ? folderText : QDir::currentPath();
+    // Starting the lists is not the user's change: the folder text stays as given.
+    const QSignalBlocker blocker(controls_.Dir1);
+    controls_.Dir1->setPath(start);
+    controls_.Drive1->showDriveOf(controls_.Dir1->path());
+}
+
+void Form2::showFolder(const QString &folder)
+{
+    controls_.Text1->setText(folder);
+    controls_.Text1->setCursorPosition(0);
+}
+
+void Form2::driveChanged(const QString &drive)
+{
+    if (controls_.Dir1->setPath(drive))
+        return;
+    // A drive whose folder cannot be read has no medium or is otherwise unavailable. The
+    // system drive is not left for itself: the folder list then stays where it was.
+    if (drive != DriveList::systemDrive()) {
+        platform_.showMessage(this, QString::fromUtf8(fixedtext::deviceUnavailable));
+        controls_.Drive1->setDrive(DriveList::systemDrive());
+    }
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closeRequested();
+}

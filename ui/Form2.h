@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+
+class DirectoryList;
+class DriveList;
+class PlatformLayer;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+struct Form2Controls
+{
+    QLabel *Label1 = nullptr;
+    DirectoryList *Dir1 = nullptr;
+    DriveList *Drive1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QPushButton *Command1 = nullptr; // OK
+    QPushButton *Command2 = nullptr; // Cancel
+    QLabel *Label2 = nullptr;
+    QRadioButton *Option1 = nullptr; // Magyar
+    QRadioButton *Option2 = nullptr; // English
+    QRadioButton *Option3 = nullptr; // Deutsch, never enabled
+};
+
+// The settings window: the game music folder and the interface language. What OK, Cancel
+// and closing do to the other windows belongs to the window protocol.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Shows the folder text; the folder lists start there when it exists.
+    Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent = nullptr);
+
+    const Form2Controls &controls() const { return controls_; }
+
+signals:
+    void okClicked();
+    void cancelClicked();
+    // The user closes the window; it is destroyed afterwards.
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls(const QString &folderText);
+    void startFolderLists(const QString &folderText);
+    void showFolder(const QString &folder);
+    void driveChanged(const QString &drive);
+
+    PlatformLayer &platform_;
+    Form2Controls controls_;
+};

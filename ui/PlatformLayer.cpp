@@ -1,0 +1,36 @@
+#include "PlatformLayer.h"
+
+#include "TextTable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent,
+                                                         const OpenFileRequest &request)
+{
+    QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+void QtPlatformLayer::endProgram()
+{
+    // Leaving the event loop ends the program; windows are destroyed without closing.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::exit(0);
+}

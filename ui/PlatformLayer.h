@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// What the program asks of the desktop beyond its own windows: a message box, the
+// file-open dialog, and ending the program. The program uses QtPlatformLayer; tests answer
+// through a scripted one, without a human.
+class PlatformLayer
+{
+public:
+    struct OpenFileRequest
+    {
+        QString title;
+        QString nameFilter; // in Qt's syntax
+        QString folder;
+        QString fileName;
+    };
+
+    virtual ~PlatformLayer() = default;
+
+    // A modal box with the text, an OK button only, no icon, the application title.
+    virtual void showMessage(QWidget *parent, const QString &text) = 0;
+    // The chosen file's full path with native separators, or nothing when cancelled.
+    virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
+                                                    const OpenFileRequest &request) = 0;
+    // Ends the program at once: no window runs its closing actions, nothing is saved.
+    virtual void endProgram() = 0;
+};
+
+class QtPlatformLayer : public PlatformLayer
+{
+public:
+    void showMessage(QWidget *parent, const QString &text) override;
+    std::optional<QString> chooseFileToOpen(QWidget *parent,
+                                            const OpenFileRequest &request) override;
+    void endProgram() override;
+};

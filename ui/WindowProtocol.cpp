@@ -1,0 +1,126 @@
+#include "WindowProtocol.h"
+
+#include "ApplyLanguage.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "FrmAbout.h"
+#include "PlatformLayer.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
+    : form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
+      frmAbout_([this] { return createFrmAbout(); })
+{
+}
+
+WindowProtocol::~WindowProtocol() = default;
+
+Form2 &WindowProtocol::form2() { return form2_.get(); }
+FrmAbout &WindowProtocol::frmAbout() { return frmAbout_.get(); }
+Form2 *WindowProtocol::existingForm2() const { return form2_.existing(); }
+FrmAbout *WindowProtocol::existingFrmAbout() const { return frmAbout_.existing(); }
+
+Form2 *WindowProtocol::createForm2()
+{
+    auto *window = new Form2(platform_, form1_.folderForSettingsWindow());
+    window->setWindowIcon(form1_.windowIcon());
+    // A window made again after being closed shows the language in use, not its defaults.
+    if (const auto language = form1_.appliedLanguage())
+        applyLanguageToSettingsWindow(*window, *language);
+    connect(window, &Form2::okClicked, this, &WindowProtocol::settingsAccepted);
+    connect(window, &Form2::cancelClicked, this, &WindowProtocol::settingsCancelled);
+    connect(window, &Form2::closeRequested, this, &WindowProtocol::settingsClosed);
+    return window;
+}
+
+FrmAbout *WindowProtocol::createFrmAbout()
+{
+    auto *window = new FrmAbout;
+    if (const auto language = form1_.appliedLanguage())
+        applyLanguageToAboutWindow(*window, *language);
+    connect(window, &FrmAbout::closing, this, &WindowProtocol::aboutClosed);
+    return window;
+}
+
+void WindowProtocol::present(QWidget &window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void WindowProtocol::showSettingsInPlaceOfMainWindow()
+{
+    present(form2());
+    form1_.hide();
+}
+
+void WindowProtocol::optionsClicked()
+{
+    form1_.setKapcs();
+    present(form2());
+    form1_.setEnabled(false);
+}
+
+void WindowProtocol::settingsAccepted()
+{
+    Form2 &window = form2();
+    const Form2Controls &c = window.controls();
+    if (!form1_.acceptSettings(c.Text1->text(), c.Option1->isChecked(), &window))
+        return;
+    window.hide();
+    returnToMainWindow();
+}
+
+void WindowProtocol::settingsCancelled()
+{
+    if (!form1_.kapcs()) {
+        endProgram();
+        return;
+    }
+    form2().hide();
+    returnToMainWindow();
+}
+
+void WindowProtocol::settingsClosed()
+{
+    form2_.release();
+    if (!form1_.kapcs()) {
+        endProgram();
+        return;
+    }
+    returnToMainWindow();
+}
+
+void WindowProtocol::aboutClicked()
+{
+    present(frmAbout());
+    form1_.setEnabled(false);
+    form2().setEnabled(false);
+}
+
+void WindowProtocol::aboutClosed()
+{
+    frmAbout_.release();
+    form1_.setEnabled(true);
+    Form2 &settings = form2();
+    settings.setEnabled(true);
+    if (form1_.isVisible() && !settings.isVisible())
+        form1_.activate();
+}
+
+void WindowProtocol::returnToMainWindow()
+{
+    form1_.setEnabled(true);
+    if (form1_.isVisible()) {
+        form1_.activate();
+        form1_.activateWindow();
+    } else {
+        // Showing the hidden main window is itself its activation.
+        present(form1_);
+    }
+}
+
+void WindowProtocol::endProgram() { platform_.endProgram(); }
