@@ -144,6 +144,7 @@ void Form1::setVisible(bool visible)
 
 void Form1::activate()
 {
+    emit activated();
     assignButtonTabPositions();
     // The settings are read until they are found once; later activations would wipe the
     // files the user has picked since.

@@ -68,6 +68,10 @@ public:
     // The folder a newly created settings window shows.
     QString folderForSettingsWindow() const;
 
+signals:
+    // Raised by every activation, before its work.
+    void activated();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "PlatformLayer.h"
+
+#include <QQueue>
+#include <QStringList>
+
+// Answers for the desktop, given by the test: the next file the open dialog returns (or a
+// cancel), and a record of every message shown and every request to end the program.
+class ScriptedPlatform : public PlatformLayer
+{
+public:
+    void answerNextFileDialog(std::optional<QString> answer) { fileAnswers_.enqueue(answer); }
+
+    void showMessage(QWidget *, const QString &text) override { messages << text; }
+
+    std::optional<QString> chooseFileToOpen(QWidget *, const OpenFileRequest &request) override
+    {
+        fileRequests << request;
+        return fileAnswers_.isEmpty() ? std::nullopt : fileAnswers_.dequeue();
+    }
+
+    void endProgram() override { ++endRequests; }
+
+    QStringList messages;
+    QList<OpenFileRequest> fileRequests;
+    int endRequests = 0;
+
+private:
+    QQueue<std::optional<QString>> fileAnswers_;
+};

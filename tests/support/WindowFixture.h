@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Form1.h"
+#include "Form2.h"
+#include "FrmAbout.h"
+#include "ScriptedPlatform.h"
+#include "TestFiles.h"
+#include "WindowProtocol.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A program folder of its own, the main window made in it with a scripted desktop, and
+// short names for the controls the tests touch.
+class WindowFixture
+{
+public:
+    // With a settings line, config.ini is written before the main window starts.
+    explicit WindowFixture(const std::string &settingsLine = {})
+    {
+        if (!settingsLine.empty())
+            testfiles::writeBytes(configPath(), settingsLine);
+        form1 = std::make_unique<Form1>(platform, programFolder.path());
+    }
+
+    QString configPath() const { return programFolder.path() + "/config.ini"; }
+    void start() { form1->show(); }
+
+    QLineEdit *slot(int i) const { return form1->controls().Text1[i]; }
+    const Form1Controls &main() const { return form1->controls(); }
+    Form2 *settingsWindow() const { return form1->protocol().existingForm2(); }
+    const Form2Controls &settings() const { return form1->protocol().form2().controls(); }
+    FrmAbout *aboutWindow() const { return form1->protocol().existingFrmAbout(); }
+
+    // Lets windows closed with WA_DeleteOnClose be destroyed.
+    static void destroyClosedWindows()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QTemporaryDir programFolder;
+    ScriptedPlatform platform;
+    std::unique_ptr<Form1> form1;
+};

@@ -1,0 +1,111 @@
+#include "Form1.h"
+#include "PlatformLayer.h"
+#include "TestFiles.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Runs `answer` on the modal dialog of type Dialog once it is up.
+template <class Dialog>
+void whenDialogShows(std::function<void(Dialog *)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        QTRY_VERIFY(qobject_cast<Dialog *>(QApplication::activeModalWidget()));
+        answer(qobject_cast<Dialog *>(QApplication::activeModalWidget()));
+    });
+}
+
+} // namespace
+
+// The real message box and file-open dialog, answered from a timer.
+class TestPlatformLayer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void messageBoxHasOkOnlyNoIconAndTitle();
+    void changeFailureShowsRealMessageBox();
+    void fileDialogReturnsChosenFile();
+    void fileDialogCancelReturnsNothing();
+};
+
+void TestPlatformLayer::messageBoxHasOkOnlyNoIconAndTitle()
+{
+    QString seenTitle;
+    QString seenText;
+    QMessageBox::Icon seenIcon = QMessageBox::Critical;
+    QMessageBox::StandardButtons seenButtons;
+    whenDialogShows<QMessageBox>([&](QMessageBox *box) {
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        seenIcon = box->icon();
+        seenButtons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QtPlatformLayer().showMessage(nullptr, QStringLiteral("Bad filename or path at Castle.mp3"));
+    QCOMPARE(seenTitle, QStringLiteral("Valdrune 3 Music Changer"));
+    QCOMPARE(seenText, QStringLiteral("Bad filename or path at Castle.mp3"));
+    QCOMPARE(seenIcon, QMessageBox::NoIcon);
+    QCOMPARE(seenButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestPlatformLayer::changeFailureShowsRealMessageBox()
+{
+    QTemporaryDir programFolder;
+    QTemporaryDir game;
+    QVERIFY(testfiles::writeBytes(programFolder.path() + "/config.ini",
+                                  "\"" + game.path().toStdString() + "/\",1\r\n"));
+    QtPlatformLayer platform;
+    Form1 form1(platform, programFolder.path());
+    form1.show();
+    form1.controls().Text1[9]->setText(game.path() + "/nothing-here.mp3");
+
+    QString seenText;
+    whenDialogShows<QMessageBox>([&](QMessageBox *box) {
+        seenText = box->text();
+        box->accept();
+    });
+    form1.controls().gomb_change->click();
+    QCOMPARE(seenText,
+             QString::fromUtf8("Rossz fájlnevet vagy elérési utat adtál meg a Dirt.mp3 nevű fájlnál"));
+}
+
+void TestPlatformLayer::fileDialogReturnsChosenFile()
+{
+    QTemporaryDir music;
+    QVERIFY(testfiles::writeBytes(music.path() + "/song.mp3", "song"));
+    QString seenTitle;
+    QStringList seenFilters;
+    QString seenFolder;
+    whenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        seenTitle = dialog->windowTitle();
+        seenFilters = dialog->nameFilters();
+        seenFolder = dialog->directory().absolutePath();
+        dialog->selectFile(music.path() + "/song.mp3");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const std::optional<QString> chosen = QtPlatformLayer().chooseFileToOpen(
+        nullptr, {"Open", QString::fromUtf8("Mp3 hangfájlok (*.mp3)"), music.path(), {}});
+    QCOMPARE(seenTitle, QStringLiteral("Open"));
+    QCOMPARE(seenFilters, QStringList{QString::fromUtf8("Mp3 hangfájlok (*.mp3)")});
+    QCOMPARE(seenFolder, music.path());
+    QVERIFY(chosen);
+    QCOMPARE(*chosen, QDir::toNativeSeparators(music.path() + "/song.mp3"));
+}
+
+void TestPlatformLayer::fileDialogCancelReturnsNothing()
+{
+    whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+}
+
+QTEST_MAIN(TestPlatformLayer)
+#include "tst_platformlayer.moc"

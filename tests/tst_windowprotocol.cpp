@@ -1,0 +1,494 @@
+#include "CommonDialog.h"
+#include "DirectoryList.h"
+#include "DriveList.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+namespace {
+
+const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
+const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
+
+// Closes a window the way the user's close box does.
+bool closeByUser(QWidget *window)
+{
+    QCloseEvent event;
+    QApplication::sendEvent(window, &event);
+    return event.isAccepted();
+}
+
+} // namespace
+
+class TestWindowProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartShowsSettingsInsteadOfMainWindow();
+    void firstStartCancelOrCloseEndsProgram();
+    void startAppliesStoredLanguage_data();
+    void startAppliesStoredLanguage();
+    void okAtFirstStartWritesFileAndShowsMainWindow();
+    void optionsThenCancelKeepsPicksAndUnsavedChoices();
+    void optionsThenCloseBoxReturnsAndNextWindowShowsStoredChoices();
+    void okFromOptionsSwitchesLanguageAndFolderAtOnce();
+    void okWhenFileCannotBeWrittenKeepsWindowOpen();
+    void aboutDisablesBothWindowsUntilClosed_data();
+    void aboutDisablesBothWindowsUntilClosed();
+    void reopenedAboutShowsCurrentLanguage();
+    void disabledMainWindowCannotBeClosed();
+    void exitAndCloseBoxEndProgram();
+    void activationOnlyOnItsTriggers();
+    void pageButtons();
+    void browsePutsPickIntoItsSlotOnly();
+    void changeCopiesAndReportsFirstFailure();
+    void changeWithoutFolderIsRefused();
+    void folderListsFillPathBox();
+    void unreadableDriveFallsBackToSystemDrive();
+};
+
+void TestWindowProtocol::firstStartShowsSettingsInsteadOfMainWindow()
+{
+    WindowFixture f;
+    f.start();
+    QVERIFY(!f.form1->isVisible());
+    QVERIFY(f.form1->isEnabled());
+    QVERIFY(f.settingsWindow() && f.settingsWindow()->isVisible());
+    QCOMPARE(f.settings().Command1->text(), QStringLiteral("&Rendben"));
+    QVERIFY(f.settings().Option1->isChecked());
+    QCOMPARE(f.slot(0)->text(), QStringLiteral("Text1"));
+    QVERIFY(!f.aboutWindow());
+}
+
+void TestWindowProtocol::firstStartCancelOrCloseEndsProgram()
+{
+    {
+        WindowFixture f;
+        f.start();
+        f.settings().Command2->click();
+        QCOMPARE(f.platform.endRequests, 1);
+        QVERIFY(!QFile::exists(f.configPath()));
+    }
+    {
+        WindowFixture f;
+        f.start();
+        QVERIFY(closeByUser(f.settingsWindow()));
+        QCOMPARE(f.platform.endRequests, 1);
+        QVERIFY(!QFile::exists(f.configPath()));
+    }
+}
+
+void TestWindowProtocol::startAppliesStoredLanguage_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("placeholder");
+    QTest::addColumn<QString>("changeCaption");
+    QTest::newRow("1") << QByteArray("\"/games/Mp3/\",1\r\n") << hungarianPlaceholder << "&Csere";
+    QTest::newRow("2") << QByteArray("\"/games/Mp3/\",2\r\n") << englishPlaceholder << "&Change";
+    QTest::newRow("7") << QByteArray("\"/games/Mp3/\",7\r\n") << englishPlaceholder << "&Change";
+}
+
+void TestWindowProtocol::startAppliesStoredLanguage()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, placeholder);
+    QFETCH(QString, changeCaption);
+
+    WindowFixture f(line.toStdString());
+    f.start();
+    QVERIFY(f.form1->isVisible());
+    QVERIFY(!f.settingsWindow()->isVisible());
+    QCOMPARE(f.form1->utvonal(), QStringLiteral("/games/Mp3/"));
+    for (int i = 0; i < core::slotCount; ++i)
+        QCOMPARE(f.slot(i)->text(), placeholder);
+    QCOMPARE(f.main().gomb_change->text(), changeCaption);
+}
+
+void TestWindowProtocol::okAtFirstStartWritesFileAndShowsMainWindow()
+{
+    WindowFixture f;
+    QSignalSpy activations(f.form1.get(), &Form1::activated);
+    f.start();
+    f.settings().Text1->setText("/home/player/Valdrune3/Mp3");
+    f.settings().Option2->click();
+    f.settings().Command1->click();
+
+    QCOMPARE(readBytes(f.configPath()), std::string("\"/home/player/Valdrune3/Mp3/\",2\r\n"));
+    QVERIFY(f.form1->isVisible());
+    QVERIFY(f.form1->isEnabled());
+    QVERIFY(!f.settingsWindow()->isVisible());
+    QCOMPARE(activations.count(), 2);
+    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->utvonal(), QStringLiteral("/home/player/Valdrune3/Mp3/"));
+    QCOMPARE(f.slot(39)->text(), englishPlaceholder);
+    QCOMPARE(f.main().Command2->text(), QStringLiteral("&Options"));
+    QCOMPARE(f.platform.endRequests, 0);
+}
+
+void TestWindowProtocol::optionsThenCancelKeepsPicksAndUnsavedChoices()
+{
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    f.slot(5)->setText("/music/fortress.mp3");
+    f.main().Command2->click();
+    QVERIFY(f.form1->kapcs());
+    QVERIFY(f.settingsWindow()->isVisible());
+    QVERIFY(!f.form1->isEnabled());
+
+    f.settings().Text1->setText("/elsewhere");
+    f.settings().Option2->click();
+    f.settings().Command2->click();
+    QVERIFY(!f.settingsWindow()->isVisible());
+    QVERIFY(f.form1->isEnabled());
+    QCOMPARE(f.slot(5)->text(), QStringLiteral("/music/fortress.mp3"));
+    QCOMPARE(readBytes(f.configPath()), std::string("\"/games/Mp3/\",1\r\n"));
+    QCOMPARE(f.platform.endRequests, 0);
+
+    f.main().Command2->click();
+    QCOMPARE(f.settings().Text1->text(), QStringLiteral("/elsewhere"));
+    QVERIFY(f.settings().Option2->isChecked());
+}
+
+void TestWindowProtocol::optionsThenCloseBoxReturnsAndNextWindowShowsStoredChoices()
+{
+    QTemporaryDir music;
+    const QString stored = music.path() + "/Mp3";
+    QVERIFY(QDir().mkpath(stored));
+    WindowFixture f("\"" + stored.toStdString() + "/\",2\r\n");
+    f.start();
+    f.slot(0)->setText("/music/castle.mp3");
+    f.main().Command2->click();
+    Form2 *first = f.settingsWindow();
+    first->controls().Text1->setText("/typed/but/not/saved");
+    QVERIFY(closeByUser(first));
+    QVERIFY(f.form1->isEnabled());
+    QVERIFY(!f.settingsWindow());
+    QCOMPARE(f.slot(0)->text(), QStringLiteral("/music/castle.mp3"));
+    WindowFixture::destroyClosedWindows();
+
+    f.main().Command2->click();
+    Form2 *second = f.settingsWindow();
+    QVERIFY(second != nullptr && second->isVisible());
+    QCOMPARE(second->controls().Text1->text(), stored);
+    QCOMPARE(second->controls().Dir1->path(), stored);
+    QVERIFY(second->controls().Option2->isChecked());
+    QCOMPARE(second->controls().Command1->text(), QStringLiteral("&OK"));
+
+    // OK without touching anything stores the same bytes again.
+    const std::string before = readBytes(f.configPath());
+    second->controls().Command1->click();
+    QCOMPARE(readBytes(f.configPath()), before);
+}
+
+void TestWindowProtocol::okFromOptionsSwitchesLanguageAndFolderAtOnce()
+{
+    QTemporaryDir game;
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", "song"));
+    WindowFixture f("\"/old/place/\",1\r\n");
+    f.start();
+    f.main().Command2->click();
+    f.settings().Text1->setText(game.path());
+    f.settings().Option2->click();
+    f.settings().Command1->click();
+
+    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->utvonal(), game.path() + "/");
+    QCOMPARE(f.slot(0)->text(), englishPlaceholder);
+    QVERIFY(f.form1->isEnabled());
+    f.slot(26)->setText(music.path() + "/song.mp3");
+    f.main().gomb_change->click();
+    QVERIFY(f.platform.messages.isEmpty());
+    QCOMPARE(readBytes(game.path() + "/Looplepr.mp3"), std::string("song"));
+}
+
+void TestWindowProtocol::okWhenFileCannotBeWrittenKeepsWindowOpen()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(3)->setText("/music/stronghold.mp3");
+    f.main().Command2->click();
+    // The program's folder disappears: the file cannot be written there any more.
+    QVERIFY(f.programFolder.remove());
+    f.settings().Option1->click();
+    f.settings().Command1->click();
+
+    QCOMPARE(f.platform.messages.size(), 1);
+    QCOMPARE(f.platform.messages.first(),
+             "Cannot write " + f.configPath() + ": No such file or directory");
+    QVERIFY(f.settingsWindow()->isVisible());
+    QVERIFY(!f.form1->isEnabled());
+    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.slot(3)->text(), QStringLiteral("/music/stronghold.mp3"));
+    QVERIFY(f.settings().Option1->isChecked());
+
+    f.settings().Command2->click();
+    QVERIFY(f.form1->isEnabled());
+    QCOMPARE(f.slot(3)->text(), QStringLiteral("/music/stronghold.mp3"));
+}
+
+void TestWindowProtocol::aboutDisablesBothWindowsUntilClosed_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cmdOK") << "cmdOK";
+    QTest::newRow("Enter") << "Enter";
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("close box") << "close box";
+}
+
+void TestWindowProtocol::aboutDisablesBothWindowsUntilClosed()
+{
+    QFETCH(QString, how);
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    f.slot(7)->setText("/music/tower.mp3");
+    f.main().Command1->click();
+    FrmAbout *about = f.aboutWindow();
+    QVERIFY(about && about->isVisible());
+    QVERIFY(!f.form1->isEnabled());
+    QVERIFY(!f.settingsWindow()->isEnabled());
+    QCOMPARE(about->controls().lblVersion->text(), QString::fromUtf8("Verziószám 1.5.1"));
+
+    // Clicks on the disabled main window do nothing.
+    QTest::mouseClick(f.main().gomb_secondpage, Qt::LeftButton);
+    QVERIFY(f.main().Frame1->isVisible());
+
+    if (how == "cmdOK")
+        about->controls().cmdOK->click();
+    else if (how == "Enter")
+        QTest::keyClick(about, Qt::Key_Return);
+    else if (how == "Esc")
+        QTest::keyClick(about, Qt::Key_Escape);
+    else
+        QVERIFY(closeByUser(about));
+
+    QVERIFY(!f.aboutWindow());
+    QVERIFY(f.form1->isEnabled());
+    QVERIFY(f.settingsWindow()->isEnabled());
+    // The picks survive: the settings are not read again once they were found.
+    QCOMPARE(f.slot(7)->text(), QStringLiteral("/music/tower.mp3"));
+}
+
+void TestWindowProtocol::reopenedAboutShowsCurrentLanguage()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().Command2->click();
+    f.settings().Command2->click();
+    f.main().Command1->click();
+    f.aboutWindow()->controls().cmdOK->click();
+    WindowFixture::destroyClosedWindows();
+
+    f.main().Command1->click();
+    const FrmAboutControls &a = f.aboutWindow()->controls();
+    QCOMPARE(a.lblVersion->text(), QStringLiteral("Version 1.5.1"));
+    QVERIFY(a.lblDescription->text().startsWith("With this product"));
+    QVERIFY(a.Label1->text().startsWith("Created by: "));
+}
+
+void TestWindowProtocol::disabledMainWindowCannotBeClosed()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().Command2->click();
+    QVERIFY(!closeByUser(f.form1.get()));
+    QCOMPARE(f.platform.endRequests, 0);
+    f.settings().Command2->click();
+    f.main().Command1->click();
+    QVERIFY(!closeByUser(f.form1.get()));
+    QVERIFY(!closeByUser(f.settingsWindow()));
+    QCOMPARE(f.platform.endRequests, 0);
+}
+
+void TestWindowProtocol::exitAndCloseBoxEndProgram()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().gomb_exit->click();
+    QCOMPARE(f.platform.endRequests, 1);
+    QVERIFY(closeByUser(f.form1.get()));
+    QCOMPARE(f.platform.endRequests, 2);
+    QCOMPARE(readBytes(f.configPath()), std::string("\"/games/Mp3/\",2\r\n"));
+}
+
+void TestWindowProtocol::activationOnlyOnItsTriggers()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    QSignalSpy activations(f.form1.get(), &Form1::activated);
+    f.start();
+    QCOMPARE(activations.count(), 1);
+
+    // Not an activation: a message box or the file dialog closing, a switch from another
+    // program, the window system's own activation events.
+    f.main().gomb_change->click();
+    f.main().gomb_browse[0]->click();
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f.form1.get(), &activate);
+    QApplicationStateChangeEvent back(Qt::ApplicationActive);
+    QApplication::sendEvent(qApp, &back);
+    QCOMPARE(activations.count(), 1);
+
+    // Activations: coming back from the about window and from the settings window.
+    f.main().Command1->click();
+    f.aboutWindow()->controls().cmdOK->click();
+    QCOMPARE(activations.count(), 2);
+    f.main().Command2->click();
+    f.settings().Command2->click();
+    QCOMPARE(activations.count(), 3);
+    f.main().Command2->click();
+    QVERIFY(closeByUser(f.settingsWindow()));
+    QCOMPARE(activations.count(), 4);
+    f.main().Command2->click();
+    f.settings().Command1->click();
+    QCOMPARE(activations.count(), 5);
+}
+
+void TestWindowProtocol::pageButtons()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(2)->setText("/music/rampart.mp3");
+    f.main().gomb_secondpage->click();
+    QVERIFY(!f.main().Frame1->isVisible());
+    QVERIFY(f.main().Frame2->isVisible());
+    QVERIFY(f.slot(24)->isVisible());
+    QVERIFY(!f.slot(23)->isVisible());
+    QVERIFY(f.main().gomb_firstpage->isEnabled());
+    QVERIFY(!f.main().gomb_secondpage->isEnabled());
+    f.main().gomb_firstpage->click();
+    QVERIFY(f.main().Frame1->isVisible());
+    QVERIFY(!f.main().Frame2->isVisible());
+    QVERIFY(!f.main().gomb_firstpage->isEnabled());
+    QVERIFY(f.main().gomb_secondpage->isEnabled());
+    QCOMPARE(f.slot(2)->text(), QStringLiteral("/music/rampart.mp3"));
+}
+
+void TestWindowProtocol::browsePutsPickIntoItsSlotOnly()
+{
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    f.platform.answerNextFileDialog(QStringLiteral("/music/intro.mp3"));
+    f.main().gomb_browse[12]->click();
+    for (int i = 0; i < core::slotCount; ++i)
+        QCOMPARE(f.slot(i)->text(), i == 12 ? QStringLiteral("/music/intro.mp3") : hungarianPlaceholder);
+
+    const PlatformLayer::OpenFileRequest first = f.platform.fileRequests.constFirst();
+    QCOMPARE(first.title, QStringLiteral("Open"));
+    QCOMPARE(first.nameFilter, QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
+    QCOMPARE(first.folder, QDir::homePath());
+    QVERIFY(first.fileName.isEmpty());
+
+    // Cancel leaves the slot; the next use starts from the kept file name.
+    f.platform.answerNextFileDialog(std::nullopt);
+    f.main().gomb_browse[13]->click();
+    QCOMPARE(f.slot(13)->text(), hungarianPlaceholder);
+    QCOMPARE(f.platform.fileRequests.at(1).fileName, QStringLiteral("/music/intro.mp3"));
+
+    f.platform.answerNextFileDialog(QStringLiteral("/music/other.wav"));
+    f.main().gomb_browse[12]->click();
+    QCOMPARE(f.slot(12)->text(), QStringLiteral("/music/other.wav"));
+    QCOMPARE(f.main().CommonDialog1->fileName(), QStringLiteral("/music/other.wav"));
+}
+
+void TestWindowProtocol::changeCopiesAndReportsFirstFailure()
+{
+    QTemporaryDir game;
+    QTemporaryDir music;
+    for (const char *name : {"StrongHold.mp3", "Water.mp3", "Dirt.mp3"})
+        QVERIFY(writeBytes(game.path() + "/" + name, "game"));
+    QVERIFY(writeBytes(music.path() + "/a.mp3", "first"));
+    QVERIFY(writeBytes(music.path() + "/b.mp3", "second"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+
+    f.slot(3)->setText(music.path() + "/a.mp3");
+    f.slot(17)->setText(music.path() + "/b.mp3");
+    f.main().gomb_change->click();
+    QVERIFY(f.platform.messages.isEmpty());
+    QCOMPARE(readBytes(game.path() + "/StrongHold.mp3"), std::string("first"));
+    QCOMPARE(readBytes(game.path() + "/Water.mp3"), std::string("second"));
+
+    f.slot(9)->setText(music.path() + "/missing.mp3");
+    f.slot(17)->setText(music.path() + "/a.mp3");
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages, QStringList{"Bad filename or path at Dirt.mp3"});
+    QCOMPARE(readBytes(game.path() + "/Water.mp3"), std::string("second"));
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game"));
+
+    f.slot(9)->setText(music.path());
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.last(),
+             QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 75."));
+}
+
+void TestWindowProtocol::changeWithoutFolderIsRefused()
+{
+    WindowFixture f("\"\",1\r\n");
+    f.start();
+    f.slot(0)->setText("/music/castle.mp3");
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QCOMPARE(f.platform.messages.first(),
+             QString::fromUtf8("Előbb add meg a játék zenéinek mappáját a Beállításokban!"));
+}
+
+void TestWindowProtocol::folderListsFillPathBox()
+{
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("Mp3/Sub"));
+    WindowFixture f("\"" + root.path().toStdString() + "/Mp3/\",2\r\n");
+    f.start();
+    f.main().Command2->click();
+    DirectoryList *dir = f.settings().Dir1;
+    QCOMPARE(dir->path(), root.path() + "/Mp3");
+
+    // A single click highlights only: the path box gets the current folder.
+    QTreeWidgetItem *sub = dir->findItems("Sub", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QVERIFY(sub);
+    f.settings().Text1->setText("typed");
+    const QRect subRect = dir->visualItemRect(sub);
+    QTest::mouseClick(dir->viewport(), Qt::LeftButton, {}, subRect.center());
+    QCOMPARE(f.settings().Text1->text(), root.path() + "/Mp3");
+
+    // Opening it makes it the current folder.
+    QTest::mouseDClick(dir->viewport(), Qt::LeftButton, {}, dir->visualItemRect(sub).center());
+    QCOMPARE(dir->path(), root.path() + "/Mp3/Sub");
+    QCOMPARE(f.settings().Text1->text(), root.path() + "/Mp3/Sub");
+
+    // Enter on the highlighted parent folder opens it.
+    QTreeWidgetItem *parent = dir->findItems("Mp3", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    dir->setCurrentItem(parent);
+    dir->setFocus();
+    QTest::keyClick(dir->viewport(), Qt::Key_Return);
+    QCOMPARE(f.settings().Text1->text(), root.path() + "/Mp3");
+
+    f.settings().Command1->click();
+    QCOMPARE(readBytes(f.configPath()), "\"" + root.path().toStdString() + "/Mp3/\",2\r\n");
+}
+
+void TestWindowProtocol::unreadableDriveFallsBackToSystemDrive()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().Command2->click();
+    DriveList *drives = f.settings().Drive1;
+    drives->setDrives({"/", "/nonexistent-drive-without-medium"});
+    drives->setDrive("/nonexistent-drive-without-medium");
+    QCOMPARE(f.platform.messages,
+             QStringList{QString::fromUtf8(
+                 "Az eszközről nem lehet beolvasni. Nézd meg bent van-e a lemez vagy a CD.")});
+    QCOMPARE(drives->drive(), QStringLiteral("/"));
+    QCOMPARE(f.settings().Dir1->path(), QStringLiteral("/"));
+    QCOMPARE(f.settings().Text1->text(), QStringLiteral("/"));
+}
+
+QTEST_MAIN(TestWindowProtocol)
+#include "tst_windowprotocol.moc"

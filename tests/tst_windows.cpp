@@ -1,0 +1,347 @@
+#include "ApplyLanguage.h"
+#include "CommonDialog.h"
+#include "DirectoryList.h"
+#include "DriveList.h"
+#include "LineShape.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+
+const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
+const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
+
+QStringList tableTexts(WindowFixture &f)
+{
+    const Form1Controls &m = f.main();
+    const Form2Controls &s = f.settings();
+    const FrmAboutControls &a = f.form1->protocol().frmAbout().controls();
+    QStringList texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts << m.Text1[i]->text() << m.gomb_browse[i]->text();
+    for (QPushButton *b : {m.gomb_firstpage, m.gomb_secondpage, m.gomb_change, m.gomb_default,
+                           m.Command1, m.Command2, m.gomb_exit, s.Command1, s.Command2})
+        texts << b->text();
+    texts << s.Label1->text() << s.Label2->text() << a.lblVersion->text()
+          << a.lblDescription->text() << a.Label1->text();
+    return texts;
+}
+
+} // namespace
+
+class TestWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void freshMainWindowOpensOnPageOne();
+    void everyControlHasItsName();
+    void slotGeometryAtTheCorners_data();
+    void slotGeometryAtTheCorners();
+    void labelsAndTooltipsNeverChange();
+    void applyLanguage_data();
+    void applyLanguage();
+    void noTextOfOtherLanguageRemains();
+    void tabWalkSkipsHiddenPageAndDisabledButton();
+    void settingsWindowAsDefined();
+    void aboutWindowAsDefined();
+    void closedAboutWindowIsMadeAfresh();
+    void dialogFilterInQtSyntax();
+};
+
+void TestWindows::freshMainWindowOpensOnPageOne()
+{
+    WindowFixture f;
+    const Form1Controls &m = f.main();
+    QCOMPARE(f.form1->windowTitle(), QStringLiteral("Valdrune 3 Music Changer"));
+    QCOMPARE(f.form1->size(), QSize(616, 457));
+    QCOMPARE(f.form1->minimumSize(), f.form1->maximumSize());
+    QVERIFY(!(f.form1->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(m.Frame1->isVisibleTo(f.form1.get()));
+    QVERIFY(!m.Frame2->isVisibleTo(f.form1.get()));
+    QCOMPARE(m.Frame1->frameShape(), QFrame::NoFrame);
+    QVERIFY(!m.gomb_firstpage->isEnabled());
+    QVERIFY(m.gomb_secondpage->isEnabled());
+    QVERIFY(!m.gomb_default->isVisibleTo(f.form1.get()));
+    QCOMPARE(m.gomb_change->text(), QStringLiteral("Csere"));
+    QCOMPARE(m.gomb_change->toolTip(), QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
+    QCOMPARE(m.Command2->toolTip(), QString::fromUtf8("VLDR3 elérési útjának megadása"));
+    for (QPushButton *b : {m.gomb_firstpage, m.gomb_secondpage, m.Command1, m.gomb_exit})
+        QVERIFY(b->toolTip().isEmpty());
+    QCOMPARE(m.gomb_browse[0]->text(), QStringLiteral("Open..."));
+    for (int i = 1; i < core::slotCount; ++i)
+        QCOMPARE(m.gomb_browse[i]->text(), QStringLiteral("Browse..."));
+    QCOMPARE(m.Text1[17]->text(), QStringLiteral("Text1"));
+    QCOMPARE(m.CommonDialog1->dialogTitle(), QStringLiteral("Open"));
+    QCOMPARE(m.CommonDialog1->filter(), QString::fromUtf8("Mp3 hangfájlok (*.mp3)|*.mp3|"));
+    QVERIFY(m.CommonDialog1->fileName().isEmpty());
+}
+
+void TestWindows::everyControlHasItsName()
+{
+    WindowFixture f;
+    for (int i = 0; i < core::slotCount; ++i) {
+        QCOMPARE(f.form1->findChild<QLineEdit *>(QStringLiteral("Text1(%1)").arg(i)), f.slot(i));
+        QVERIFY(f.form1->findChild<QLabel *>(QStringLiteral("Label1(%1)").arg(i)));
+        QVERIFY(f.form1->findChild<QPushButton *>(QStringLiteral("gomb_browse(%1)").arg(i)));
+    }
+    for (const char *name : {"gomb_firstpage", "gomb_secondpage", "gomb_default", "gomb_change",
+                             "Command1", "Command2", "gomb_exit"})
+        QVERIFY2(f.form1->findChild<QPushButton *>(name), name);
+    QVERIFY(f.form1->findChild<CommonDialog *>("CommonDialog1"));
+    Form2 &settings = f.form1->protocol().form2();
+    for (const char *name : {"Label1", "Dir1", "Drive1", "Text1", "Command1", "Command2", "Label2",
+                             "Option1", "Option2", "Option3"})
+        QVERIFY2(settings.findChild<QWidget *>(name), name);
+    FrmAbout &about = f.form1->protocol().frmAbout();
+    for (const char *name : {"cmdOK", "picIcon", "lblDescription", "lblDisclaimer", "lblTitle",
+                             "lblVersion", "Label1", "Label2", "Line1(0)", "Line1(1)"})
+        QVERIFY2(about.findChild<QWidget *>(name), name);
+}
+
+void TestWindows::slotGeometryAtTheCorners_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QRect>("label");
+    QTest::addColumn<QRect>("browse");
+    QTest::addColumn<QRect>("text");
+
+    QTest::newRow("0") << 0 << "Frame1" << QRect(0, 0, 81, 17) << QRect(80, 0, 73, 17)
+                       << QRect(0, 24, 161, 25);
+    QTest::newRow("15 narrow") << 15 << "Frame1" << QRect(168, 392, 65, 17)
+                               << QRect(248, 392, 73, 17) << QRect(168, 416, 161, 25);
+    QTest::newRow("23") << 23 << "Frame1" << QRect(336, 392, 81, 17) << QRect(416, 392, 73, 17)
+                        << QRect(336, 416, 161, 25);
+    QTest::newRow("24") << 24 << "Frame2" << QRect(0, 0, 65, 17) << QRect(80, 0, 73, 17)
+                        << QRect(0, 24, 161, 25);
+    QTest::newRow("39") << 39 << "Frame2" << QRect(168, 392, 65, 17) << QRect(248, 392, 73, 17)
+                        << QRect(168, 416, 161, 25);
+}
+
+void TestWindows::slotGeometryAtTheCorners()
+{
+    QFETCH(int, index);
+    QFETCH(QString, page);
+    QFETCH(QRect, label);
+    QFETCH(QRect, browse);
+    QFETCH(QRect, text);
+
+    WindowFixture f;
+    const Form1Controls &m = f.main();
+    QCOMPARE(m.Label1[index]->parentWidget()->objectName(), page);
+    QCOMPARE(m.Text1[index]->parentWidget()->objectName(), page);
+    QCOMPARE(m.gomb_browse[index]->parentWidget()->objectName(), page);
+    QCOMPARE(m.Label1[index]->geometry(), label);
+    QCOMPARE(m.gomb_browse[index]->geometry(), browse);
+    QCOMPARE(m.Text1[index]->geometry(), text);
+    QCOMPARE(m.Frame1->geometry(), QRect(8, 8, 505, 449));
+    QCOMPARE(m.Frame2->geometry(), m.Frame1->geometry());
+    QCOMPARE(m.gomb_exit->geometry(), QRect(528, 424, 81, 25));
+}
+
+void TestWindows::labelsAndTooltipsNeverChange()
+{
+    WindowFixture f;
+    QStringList before;
+    for (int i = 0; i < core::slotCount; ++i)
+        before << f.main().Label1[i]->text() + '|' + f.main().Label1[i]->toolTip();
+    ApplyLanguage(*f.form1, 1);
+    ApplyLanguage(*f.form1, 2);
+    for (int i = 0; i < core::slotCount; ++i) {
+        const core::MusicSlot &slot = core::SlotTable::slot(i);
+        QCOMPARE(f.main().Label1[i]->text() + '|' + f.main().Label1[i]->toolTip(), before.at(i));
+        QCOMPARE(f.main().Label1[i]->text().toStdString(), std::string(slot.label));
+        QCOMPARE(f.main().Label1[i]->toolTip().toStdString(), std::string(slot.tooltip));
+    }
+    QCOMPARE(f.settings().Option1->text(), QStringLiteral("Magyar"));
+    QCOMPARE(f.form1->protocol().frmAbout().controls().lblTitle->text(),
+             QStringLiteral("Valdrune Music Changer"));
+}
+
+void TestWindows::applyLanguage_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("hungarian");
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("2") << 2 << false;
+    QTest::newRow("3") << 3 << false;
+    QTest::newRow("255") << 255 << false;
+}
+
+void TestWindows::applyLanguage()
+{
+    QFETCH(int, code);
+    QFETCH(bool, hungarian);
+
+    WindowFixture f;
+    for (int i = 0; i < core::slotCount; ++i)
+        f.slot(i)->setText("/music/picked" + QString::number(i) + ".mp3");
+    ApplyLanguage(*f.form1, std::uint8_t(code));
+
+    const Form1Controls &m = f.main();
+    const Form2Controls &s = f.settings();
+    const FrmAboutControls &a = f.form1->protocol().frmAbout().controls();
+    QVERIFY(!f.settingsWindow()->isVisible());
+    QVERIFY(!f.aboutWindow()->isVisible());
+    QCOMPARE(s.Option1->isChecked(), hungarian);
+    QCOMPARE(s.Option2->isChecked(), !hungarian);
+    QVERIFY(!s.Option3->isChecked());
+    for (int i = 0; i < core::slotCount; ++i) {
+        QCOMPARE(m.Text1[i]->text(), hungarian ? hungarianPlaceholder : englishPlaceholder);
+        QCOMPARE(m.gomb_browse[i]->text(), hungarian ? QString::fromUtf8("Tallózás...") : "Open...");
+    }
+    const QStringList captions = {m.gomb_firstpage->text(), m.gomb_secondpage->text(),
+                                  m.gomb_change->text(),    m.gomb_default->text(),
+                                  m.Command1->text(),       m.Command2->text(),
+                                  m.gomb_exit->text(),      s.Command1->text(),
+                                  s.Command2->text(),       s.Label1->text(),
+                                  s.Label2->text()};
+    const QStringList expected =
+        hungarian ? QStringList{QString::fromUtf8("&Első oldal"), QString::fromUtf8("&Második oldal"),
+                                "&Csere", QString::fromUtf8("&Visszaállítás"),
+                                QString::fromUtf8("&Névjegy"), QString::fromUtf8("&Beállítások"),
+                                QString::fromUtf8("&Kilépés"), "&Rendben", QString::fromUtf8("&Mégse"),
+                                QString::fromUtf8("Kérlek add meg a Valdrune elérési útját"), "Nyelv:"}
+                  : QStringList{"&1st Page", "&2nd Page", "&Change", "&Default", "&About",
+                                "&Options", "&Exit", "&OK", "&Cancel",
+                                "Please set the Path of the VLDR3", "Language:"};
+    QCOMPARE(captions, expected);
+    QCOMPARE(a.lblVersion->text(),
+             hungarian ? QString::fromUtf8("Verziószám 1.5.1") : QStringLiteral("Version 1.5.1"));
+    QVERIFY(a.lblDisclaimer->text().isEmpty());
+    QVERIFY(a.Label1->text().startsWith(hungarian ? QString::fromUtf8("Készítette: ") : "Created by: "));
+    QVERIFY(a.lblDescription->text().startsWith(hungarian ? "A Zellerin" : "With this product"));
+}
+
+void TestWindows::noTextOfOtherLanguageRemains()
+{
+    WindowFixture f;
+    ApplyLanguage(*f.form1, 1);
+    const QStringList hungarianTexts = tableTexts(f);
+    ApplyLanguage(*f.form1, 2);
+    const QStringList englishTexts = tableTexts(f);
+    for (const QString &text : englishTexts)
+        QVERIFY2(text.isEmpty() || !hungarianTexts.contains(text), qPrintable(text));
+    ApplyLanguage(*f.form1, 1);
+    QCOMPARE(tableTexts(f), hungarianTexts);
+    for (const QString &text : hungarianTexts)
+        QVERIFY2(text.isEmpty() || !englishTexts.contains(text), qPrintable(text));
+}
+
+void TestWindows::tabWalkSkipsHiddenPageAndDisabledButton()
+{
+    WindowFixture f("\"/x/\",2\r\n");
+    f.start();
+    QApplication::setActiveWindow(f.form1.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form1.get()));
+
+    f.slot(23)->setFocus();
+    QTest::keyClick(f.slot(23), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.main().gomb_secondpage);
+
+    f.main().gomb_secondpage->click();
+    f.slot(39)->setFocus();
+    QTest::keyClick(f.slot(39), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.main().gomb_firstpage);
+
+    // Within a slot the browse button comes first, then its text box, then the next slot.
+    f.main().gomb_browse[30]->setFocus();
+    QTest::keyClick(f.main().gomb_browse[30], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.slot(30));
+    QTest::keyClick(f.slot(30), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.main().gomb_browse[31]);
+
+    // After the page buttons come Change, Options, About and Exit, then the first slot.
+    QList<QWidget *> order;
+    QWidget *w = f.main().gomb_firstpage;
+    for (int i = 0; i < 5; ++i)
+        order << (w = w->nextInFocusChain());
+    QCOMPARE(order, (QList<QWidget *>{f.main().gomb_secondpage, f.main().gomb_change,
+                                      f.main().gomb_default, f.main().Command2, f.main().Command1}));
+}
+
+void TestWindows::settingsWindowAsDefined()
+{
+    WindowFixture f;
+    Form2 &window = f.form1->protocol().form2();
+    const Form2Controls &s = window.controls();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Valdrune 3 Music Changer"));
+    QCOMPARE(window.size(), QSize(312, 311));
+    QVERIFY(window.minimumSize() != window.maximumSize());
+    QVERIFY(s.Option1->isChecked());
+    QVERIFY(!s.Option3->isEnabled());
+    QCOMPARE(s.Text1->text(),
+             QDir::homePath() + "/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3");
+    QCOMPARE(s.Dir1->geometry(), QRect(8, 56, 297, 111));
+    QCOMPARE(s.Command2->geometry(), QRect(248, 8, 57, 25));
+
+    window.show();
+    const QRect okBefore = s.Command1->geometry();
+    window.resize(600, 500);
+    QCoreApplication::processEvents();
+    QCOMPARE(s.Command1->geometry(), okBefore);
+    QCOMPARE(s.Dir1->geometry(), QRect(8, 56, 297, 111));
+
+    s.Option3->click();
+    QVERIFY(s.Option1->isChecked());
+    s.Option2->click();
+    QVERIFY(!s.Option1->isChecked());
+}
+
+void TestWindows::aboutWindowAsDefined()
+{
+    WindowFixture f;
+    FrmAbout &about = f.form1->protocol().frmAbout();
+    const FrmAboutControls &a = about.controls();
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Valdrune Music Changer"));
+    QCOMPARE(about.geometry(), QRect(156, 129, 382, 205));
+    QCOMPARE(about.minimumSize(), about.maximumSize());
+    QVERIFY(about.windowFlags().testFlag(Qt::Tool)); // no taskbar entry
+    QVERIFY(a.cmdOK->isDefault());
+    QCOMPARE(a.cmdOK->text(), QStringLiteral("&OK"));
+    QCOMPARE(a.lblVersion->text(), QString::fromUtf8("Verziószám"));
+    QVERIFY(a.lblDescription->text().contains(QStringLiteral("The Brennix te minden")));
+    QVERIFY(a.Label2->text().startsWith(QStringLiteral("e-mail: ")));
+    QCOMPARE(a.picIcon->pixmap().size(), QSize(98, 105));
+    QCOMPARE(a.picIcon->size(), QSize(101, 101));
+    QVERIFY(!about.windowIcon().isNull());
+    QVERIFY(about.windowIcon().cacheKey() != QApplication::windowIcon().cacheKey());
+    QCOMPARE(a.Line1[1]->color(), QColor(128, 128, 128));
+    QCOMPARE(a.Line1[0]->color(), QColor(Qt::white));
+    QCOMPARE(a.Line1[0]->lineWidth(), 2);
+    QCOMPARE(a.lblTitle->palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+void TestWindows::closedAboutWindowIsMadeAfresh()
+{
+    WindowFixture f;
+    FrmAbout *first = &f.form1->protocol().frmAbout();
+    QPointer<FrmAbout> watch(first);
+    first->show();
+    first->controls().lblDisclaimer->setText("changed");
+    QVERIFY(first->close());
+    QVERIFY(!f.aboutWindow());
+    WindowFixture::destroyClosedWindows();
+    QVERIFY(watch.isNull());
+    FrmAbout &second = f.form1->protocol().frmAbout();
+    QVERIFY(second.controls().lblDisclaimer->text().isEmpty());
+    QVERIFY(!second.isVisible());
+}
+
+void TestWindows::dialogFilterInQtSyntax()
+{
+    QCOMPARE(CommonDialog::qtNameFilter(QString::fromUtf8("Mp3 hangfájlok (*.mp3)|*.mp3|")),
+             QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
+    QCOMPARE(CommonDialog::qtNameFilter("Music|*.mp3;*.ogg|All|*.*"),
+             QStringLiteral("Music (*.mp3 *.ogg);;All (*.*)"));
+}
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
