@@ -35,8 +35,8 @@ void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &text
 {
     const Form1Controls &c = form1.controls();
     const std::string_view placeholder = core::RunTexts::forLanguage(code).placeholder;
-    for (QLineEdit *slotText : c.Text1)
-        slotText->setText(QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+    for (int i = 0; i < core::slotCount; ++i)
+        form1.setSlotText(i, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
     for (QPushButton *browse : c.gomb_browse)
         browse->setText(text(texts.browse));
     c.gomb_firstpage->setText(text(texts.firstPage));

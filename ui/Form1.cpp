@@ -204,7 +204,13 @@ void Form1::showPage(int page)
 void Form1::browse(int index)
 {
     if (const std::optional<QString> chosen = controls_.CommonDialog1->showOpen(platform_, this))
-        controls_.Text1[index]->setText(*chosen);
+        setSlotText(index, *chosen);
+}
+
+void Form1::setSlotText(int index, const QString &text)
+{
+    controls_.Text1.at(std::size_t(index))->setText(text);
+    controls_.Text1.at(std::size_t(index))->setCursorPosition(0);
 }
 
 void Form1::change()

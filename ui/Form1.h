@@ -62,6 +62,8 @@ public:
     void assignButtonTabPositions();
     void assignSlotTabPositions();
     void applyLanguage(std::uint8_t code);
+    // Shows the beginning of the text, as a freshly filled box does.
+    void setSlotText(int index, const QString &text);
     // The settings window's OK: stores the settings and applies their language. False, after
     // telling the user why, when they could not be stored.
     bool acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent);
