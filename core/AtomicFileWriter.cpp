@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <system_error>
 
@@ -19,7 +18,6 @@ namespace {
 constexpr std::string_view temporaryPrefix = ".vmc3-";
 constexpr std::string_view temporarySuffix = ".tmp";
 constexpr int temporaryRandomDigits = 16;
-constexpr std::size_t copyBufferSize = std::size_t(1) << 20;
 
 #ifdef _WIN32
 constexpr SystemError alreadyExists = ERROR_FILE_EXISTS;
@@ -33,8 +31,7 @@ std::string randomDigits()
 {
     static std::mt19937_64 generator{std::random_device{}()};
     char digits[temporaryRandomDigits + 1];
-    std::snprintf(digits, sizeof digits, "%016llx",
-                  static_cast<unsigned long long>(generator()));
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(generator()));
     return digits;
 }
 
@@ -44,11 +41,26 @@ std::filesystem::path folderOf(const std::filesystem::path &target)
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-FileError destinationError(SystemError error) { return {FileError::Kind::DestinationCall, error}; }
+FileError destinationError(SystemError error)
+{
+    return {FileError::Kind::DestinationCall, error};
+}
 
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    syncFolders();
+}
+
+void AtomicFileWriter::syncFolders()
+{
+    for (const std::filesystem::path &folder : foldersToSync_)
+        fileSystem_.syncFolder(folder);
+    foldersToSync_.clear();
+}
 
 bool AtomicFileWriter::isTemporaryFileName(std::string_view name)
 {
@@ -108,6 +120,8 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
     if (!failure) {
         if (const SystemError error = fileSystem_.replace(temporary, target))
             failure = destinationError(error);
+        else
+            foldersToSync_.insert(folderOf(target));
     }
     if (failure)
         fileSystem_.remove(temporary);
@@ -133,8 +147,8 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
     if (const SystemError error = fileSystem_.openForReading(source, input))
         return FileError{FileError::Kind::SourceCall, error};
 
-    std::optional<FileError> failure = replaceWith(
-        target, [&](FileSystem::Handle output) { return pump(input, output); });
+    std::optional<FileError> failure =
+        replaceWith(target, [&](FileSystem::Handle output) { return pump(input, output); });
     fileSystem_.close(input);
     return failure;
 }
@@ -142,16 +156,11 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
 std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
                                                 FileSystem::Handle destination)
 {
-    const auto buffer = std::make_unique_for_overwrite<char[]>(copyBufferSize);
-    for (;;) {
-        std::size_t got = 0;
-        if (const SystemError error = fileSystem_.read(source, buffer.get(), copyBufferSize, got))
-            return FileError{FileError::Kind::SourceCall, error};
-        if (got == 0)
-            return std::nullopt;
-        if (const SystemError error = fileSystem_.write(destination, buffer.get(), got))
-            return destinationError(error);
-    }
+    bool sourceFailed = false;
+    const SystemError error = fileSystem_.copyContent(source, destination, sourceFailed);
+    if (!error)
+        return std::nullopt;
+    return FileError{sourceFailed ? FileError::Kind::SourceCall : FileError::Kind::DestinationCall,
+                     error};
 }
-
 } // namespace core

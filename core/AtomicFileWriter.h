@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string_view>
 
 namespace core {
@@ -16,12 +17,20 @@ namespace core {
 // leaves the target untouched.
 class AtomicFileWriter
 {
-public:
+  public:
     explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
+    // Syncs the folders it has renamed into, where syncFolders() has not.
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
-    std::optional<FileError> writeBytes(const std::filesystem::path &target, std::string_view bytes);
+    std::optional<FileError> writeBytes(const std::filesystem::path &target,
+                                        std::string_view bytes);
     std::optional<FileError> copyFile(const std::filesystem::path &source,
                                       const std::filesystem::path &target);
+
+    // Makes the replacements done so far durable: one folder sync for many files.
+    void syncFolders();
 
     // Temporary files that an interrupted replacement left behind in the folder; nothing
     // else there is touched.
@@ -29,7 +38,7 @@ public:
 
     static bool isTemporaryFileName(std::string_view fileName);
 
-private:
+  private:
     using Filler = std::function<std::optional<FileError>(FileSystem::Handle)>;
 
     std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill);
@@ -38,6 +47,7 @@ private:
     std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);
 
     FileSystem &fileSystem_;
+    std::set<std::filesystem::path> foldersToSync_;
 };
 
 } // namespace core

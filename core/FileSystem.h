@@ -14,7 +14,7 @@ using SystemError = int;
 // faulty file system in its place to make any single call fail.
 class FileSystem
 {
-public:
+  public:
     using Handle = std::intptr_t;
 
     virtual ~FileSystem() = default;
@@ -27,13 +27,18 @@ public:
                              std::size_t &bytesRead) = 0;
     // Writes all of the data or fails.
     virtual SystemError write(Handle handle, const char *data, std::size_t size) = 0;
+    // Copies the rest of the source into the destination. On failure, sourceFailed tells
+    // which side failed. This one goes through read() and write().
+    virtual SystemError copyContent(Handle source, Handle destination, bool &sourceFailed);
     virtual SystemError flushToDisk(Handle handle) = 0;
     virtual void close(Handle handle) = 0;
     // Gives a new file the permissions of the file it is about to replace, where it exists.
     virtual void copyPermissions(const std::filesystem::path &from, Handle to) = 0;
-    // Renames over an existing file in one step, durably.
+    // Renames over an existing file in one step.
     virtual SystemError replace(const std::filesystem::path &from,
                                 const std::filesystem::path &to) = 0;
+    // Makes the renames done in the folder durable; best effort.
+    virtual void syncFolder(const std::filesystem::path &folder) = 0;
     virtual void remove(const std::filesystem::path &path) = 0;
     virtual bool isFolder(const std::filesystem::path &path) = 0;
 

@@ -1,5 +1,6 @@
 #include "NativeFileSystem.h"
 
+#include <memory>
 #include <system_error>
 
 #ifdef _WIN32
@@ -19,6 +20,25 @@ FileSystem &FileSystem::native()
     return fileSystem;
 }
 
+SystemError FileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed)
+{
+    constexpr std::size_t bufferSize = std::size_t(1) << 20;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    for (;;) {
+        std::size_t got = 0;
+        if (const SystemError error = read(source, buffer.get(), bufferSize, got)) {
+            sourceFailed = true;
+            return error;
+        }
+        if (got == 0)
+            return 0;
+        if (const SystemError error = write(destination, buffer.get(), got)) {
+            sourceFailed = false;
+            return error;
+        }
+    }
+}
+
 bool NativeFileSystem::isFolder(const std::filesystem::path &path)
 {
     std::error_code error;
@@ -34,7 +54,10 @@ void NativeFileSystem::remove(const std::filesystem::path &path)
 #ifdef _WIN32
 
 namespace {
-HANDLE toWin(FileSystem::Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE toWin(FileSystem::Handle handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
 } // namespace
 
 SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
@@ -87,7 +110,10 @@ SystemError NativeFileSystem::flushToDisk(Handle handle)
     return FlushFileBuffers(toWin(handle)) ? 0 : SystemError(GetLastError());
 }
 
-void NativeFileSystem::close(Handle handle) { CloseHandle(toWin(handle)); }
+void NativeFileSystem::close(Handle handle)
+{
+    CloseHandle(toWin(handle));
+}
 
 void NativeFileSystem::copyPermissions(const std::filesystem::path &, Handle)
 {
@@ -102,24 +128,18 @@ SystemError NativeFileSystem::replace(const std::filesystem::path &from,
     return SystemError(GetLastError());
 }
 
+void NativeFileSystem::syncFolder(const std::filesystem::path &)
+{
+    // MOVEFILE_WRITE_THROUGH has already made each rename durable.
+}
+
 #else
 
 namespace {
 
-int toFd(FileSystem::Handle handle) { return int(handle); }
-
-// Makes a rename durable. Best effort: the data is already on disk and the rename done, so
-// a folder that cannot be synced changes nothing for the caller.
-void syncFolderOf(const std::filesystem::path &path)
+int toFd(FileSystem::Handle handle)
 {
-    std::filesystem::path folder = path.parent_path();
-    if (folder.empty())
-        folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+    return int(handle);
 }
 
 } // namespace
@@ -129,7 +149,9 @@ SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
         const SystemError error = S_ISDIR(status.st_mode) ? EISDIR : errno;
         ::close(fd);
@@ -178,16 +200,44 @@ SystemError NativeFileSystem::write(Handle handle, const char *data, std::size_t
     return 0;
 }
 
+SystemError NativeFileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed)
+{
+    constexpr std::size_t chunk = std::size_t(1) << 30;
+    for (;;) {
+        const ssize_t copied =
+            ::copy_file_range(toFd(source), nullptr, toFd(destination), nullptr, chunk, 0);
+        if (copied > 0)
+            continue;
+        if (copied == 0)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        // Not offered between these files (another file system, an old kernel, a special
+        // file): copy through the program, from where the kernel stopped.
+        const bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                 errno == EOPNOTSUPP || errno == EBADF;
+        if (unsupported)
+            return FileSystem::copyContent(source, destination, sourceFailed);
+        sourceFailed = errno == EISDIR;
+        return errno;
+    }
+}
+
 SystemError NativeFileSystem::flushToDisk(Handle handle)
 {
     return ::fsync(toFd(handle)) == 0 ? 0 : errno;
 }
 
-void NativeFileSystem::close(Handle handle) { ::close(toFd(handle)); }
+void NativeFileSystem::close(Handle handle)
+{
+    ::close(toFd(handle));
+}
 
 void NativeFileSystem::copyPermissions(const std::filesystem::path &from, Handle to)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::stat(from.c_str(), &status) == 0)
         ::fchmod(toFd(to), status.st_mode & 07777);
 }
@@ -195,10 +245,18 @@ void NativeFileSystem::copyPermissions(const std::filesystem::path &from, Handle
 SystemError NativeFileSystem::replace(const std::filesystem::path &from,
                                       const std::filesystem::path &to)
 {
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        return errno;
-    syncFolderOf(to);
-    return 0;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+void NativeFileSystem::syncFolder(const std::filesystem::path &folder)
+{
+    // The data is on disk before any rename, so a folder that cannot be synced leaves every
+    // file whole, either old or new.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 #endif

@@ -7,17 +7,22 @@ namespace core {
 // The real calls: POSIX on Linux, Win32 on Windows.
 class NativeFileSystem : public FileSystem
 {
-public:
+  public:
     SystemError openForReading(const std::filesystem::path &path, Handle &handle) override;
     SystemError createNew(const std::filesystem::path &path, Handle &handle) override;
     SystemError read(Handle handle, char *buffer, std::size_t capacity,
                      std::size_t &bytesRead) override;
     SystemError write(Handle handle, const char *data, std::size_t size) override;
+#ifndef _WIN32
+    // In the kernel where it can, without copying through the program.
+    SystemError copyContent(Handle source, Handle destination, bool &sourceFailed) override;
+#endif
     SystemError flushToDisk(Handle handle) override;
     void close(Handle handle) override;
     void copyPermissions(const std::filesystem::path &from, Handle to) override;
     SystemError replace(const std::filesystem::path &from,
                         const std::filesystem::path &to) override;
+    void syncFolder(const std::filesystem::path &folder) override;
     void remove(const std::filesystem::path &path) override;
     bool isFolder(const std::filesystem::path &path) override;
 };

@@ -26,8 +26,8 @@ std::string utf8FromWide(std::wstring_view wide)
 {
     if (wide.empty())
         return {};
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
     std::string utf8(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), size, nullptr,
                         nullptr);
@@ -36,7 +36,10 @@ std::string utf8FromWide(std::wstring_view wide)
 
 } // namespace
 
-char nativeSeparator() { return '\\'; }
+char nativeSeparator()
+{
+    return '\\';
+}
 
 std::optional<std::string> toTextFileBytes(std::string_view utf8)
 {
@@ -44,8 +47,8 @@ std::optional<std::string> toTextFileBytes(std::string_view utf8)
     if (wide.empty())
         return std::string();
     BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
-                                         nullptr, 0, nullptr, &usedDefault);
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                         int(wide.size()), nullptr, 0, nullptr, &usedDefault);
     if (size <= 0 || usedDefault)
         return std::nullopt;
     std::string bytes(size, '\0');
@@ -69,7 +72,10 @@ std::filesystem::path pathFromText(std::string_view utf8)
     return std::filesystem::path(wideFromUtf8(utf8));
 }
 
-std::string textFromPath(const std::filesystem::path &path) { return utf8FromWide(path.native()); }
+std::string textFromPath(const std::filesystem::path &path)
+{
+    return utf8FromWide(path.native());
+}
 
 bool isOrdinaryFile(const std::filesystem::path &path)
 {
@@ -83,15 +89,30 @@ bool isOrdinaryFile(const std::filesystem::path &path)
 
 #else
 
-char nativeSeparator() { return '/'; }
+char nativeSeparator()
+{
+    return '/';
+}
 
-std::optional<std::string> toTextFileBytes(std::string_view utf8) { return std::string(utf8); }
+std::optional<std::string> toTextFileBytes(std::string_view utf8)
+{
+    return std::string(utf8);
+}
 
-std::string fromTextFileBytes(std::string_view bytes) { return std::string(bytes); }
+std::string fromTextFileBytes(std::string_view bytes)
+{
+    return std::string(bytes);
+}
 
-std::filesystem::path pathFromText(std::string_view utf8) { return std::filesystem::path(utf8); }
+std::filesystem::path pathFromText(std::string_view utf8)
+{
+    return std::filesystem::path(utf8);
+}
 
-std::string textFromPath(const std::filesystem::path &path) { return path.native(); }
+std::string textFromPath(const std::filesystem::path &path)
+{
+    return path.native();
+}
 
 bool isOrdinaryFile(const std::filesystem::path &path)
 {

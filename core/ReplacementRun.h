@@ -30,17 +30,17 @@ struct RunResult
 // stopping at the first failure.
 class ReplacementRun
 {
-public:
+  public:
     explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native());
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
     // musicFolder the stored folder that the target name is glued to.
-    RunResult run(const SlotTexts &slotTexts, const SlotTexts &labels,
-                  std::string_view musicFolder, std::uint8_t language) const;
+    RunResult run(const SlotTexts &slotTexts, const SlotTexts &labels, std::string_view musicFolder,
+                  std::uint8_t language) const;
 
     static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
 
-private:
+  private:
     const SlotTable &slots_;
     FileSystem &fileSystem_;
 };

@@ -12,7 +12,10 @@ namespace {
 // A settings line is short; anything beyond this is not a settings file.
 constexpr std::size_t maximumFileSize = 64 * 1024;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::size_t skipBlanks(std::string_view text, std::size_t pos)
 {

@@ -41,14 +41,13 @@ struct SaveResult
 // The one-line settings file config.ini in the program's folder.
 class SettingsFile
 {
-public:
+  public:
     static constexpr std::uint8_t hungarian = 1;
     static constexpr std::uint8_t english = 2;
 
     // The separator is the one appended to the stored folder; it is the platform's own
     // except where a test writes the other platform's bytes.
-    explicit SettingsFile(std::string programFolder,
-                          char separator = platform::nativeSeparator(),
+    explicit SettingsFile(std::string programFolder, char separator = platform::nativeSeparator(),
                           FileSystem &fileSystem = FileSystem::native());
 
     std::string location() const;
@@ -65,7 +64,7 @@ public:
     // The two fields of the file's bytes; the folder stays in the file's encoding.
     static std::optional<Settings> parse(std::string_view bytes);
 
-private:
+  private:
     std::string programFolder_;
     char separator_;
     FileSystem &fileSystem_;

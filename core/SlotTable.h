@@ -28,7 +28,7 @@ struct SlotPlace
 // error and throws std::out_of_range; nothing is ever read past the end.
 class SlotTable
 {
-public:
+  public:
     // Fills the target file names in index order.
     SlotTable();
 
@@ -37,7 +37,7 @@ public:
     static const MusicSlot &slot(int index);
     static SlotPlace place(int index);
 
-private:
+  private:
     std::array<std::string, slotCount> targetFileNames_;
 };
 

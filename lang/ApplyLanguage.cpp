@@ -15,7 +15,10 @@
 
 namespace {
 
-QString text(const char *utf8) { return QString::fromUtf8(utf8); }
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 void applyOptionStates(const Form2Controls &c, const TextTable &texts)
 {
@@ -62,10 +65,9 @@ void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code)
 {
     const TextTable &texts = TextTable::forLanguage(code);
     const FrmAboutControls &c = frmAbout.controls();
-    c.lblVersion->setText(text(texts.versionPrefix) + QStringLiteral("%1.%2.%3")
-                                                          .arg(version::major)
-                                                          .arg(version::minor)
-                                                          .arg(version::revision));
+    c.lblVersion->setText(
+        text(texts.versionPrefix) +
+        QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
     c.lblDescription->setText(text(texts.description));
     c.lblDisclaimer->setText(text(texts.disclaimer));
     c.Label1->setText(text(texts.credits));

@@ -17,14 +17,17 @@ using testfiles::readBytes;
 using testfiles::writeBytes;
 
 namespace {
-std::filesystem::path fsPath(const QString &path) { return path.toStdString(); }
+std::filesystem::path fsPath(const QString &path)
+{
+    return path.toStdString();
+}
 } // namespace
 
 class TestAtomicFileWriter : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void copyReplacesTargetAndKeepsItsPermissions();
     void copyOntoItselfKeepsFile();
     void copyRefusesWhatCannotBeCopied_data();
@@ -37,7 +40,7 @@ private slots:
     void realFullDiskKeepsTarget();
     void realReadOnlyFolderKeepsTarget();
 
-private:
+  private:
     QTemporaryDir dir_;
     QString path(const QString &name) const { return dir_.path() + "/" + name; }
 };
@@ -75,11 +78,16 @@ void TestAtomicFileWriter::copyRefusesWhatCannotBeCopied_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("missing source") << "nothing.mp3" << "Lava.mp3" << 53;
-    QTest::newRow("source in missing folder") << "gone/nothing.mp3" << "Lava.mp3" << 53;
-    QTest::newRow("missing destination folder") << "src.mp3" << "gone/Lava.mp3" << 76;
-    QTest::newRow("folder as source") << "sub" << "Lava.mp3" << 75;
-    QTest::newRow("folder at destination") << "src.mp3" << "sub" << 75;
+    QTest::newRow("missing source") << "nothing.mp3"
+                                    << "Lava.mp3" << 53;
+    QTest::newRow("source in missing folder") << "gone/nothing.mp3"
+                                              << "Lava.mp3" << 53;
+    QTest::newRow("missing destination folder") << "src.mp3"
+                                                << "gone/Lava.mp3" << 76;
+    QTest::newRow("folder as source") << "sub"
+                                      << "Lava.mp3" << 75;
+    QTest::newRow("folder at destination") << "src.mp3"
+                                           << "sub" << 75;
 }
 
 void TestAtomicFileWriter::copyRefusesWhatCannotBeCopied()
@@ -177,8 +185,9 @@ void TestAtomicFileWriter::leftoversOfOurOwnAreRemovedOnly()
 {
     QTemporaryDir dir;
     const QStringList ours = {".vmc3-0123456789abcdef.tmp", ".vmc3-fedcba9876543210.tmp"};
-    const QStringList others = {".vmc3-0123456789ABCDEF.tmp", ".vmc3-0123.tmp", "vmc3-0123456789abcdef.tmp",
-                                ".vmc3-0123456789abcdef.tmp.mp3", "Dirt.mp3", "notes.tmp"};
+    const QStringList others = {
+        ".vmc3-0123456789ABCDEF.tmp",     ".vmc3-0123.tmp", "vmc3-0123456789abcdef.tmp",
+        ".vmc3-0123456789abcdef.tmp.mp3", "Dirt.mp3",       "notes.tmp"};
     for (const QString &name : ours + others)
         QVERIFY(writeBytes(dir.path() + "/" + name, "x"));
     QVERIFY(QDir(dir.path()).mkdir(".vmc3-aaaaaaaaaaaaaaaa.tmp"));

@@ -14,8 +14,7 @@
 namespace {
 
 // Runs `answer` on the modal dialog of type Dialog once it is up.
-template <class Dialog>
-void whenDialogShows(std::function<void(Dialog *)> answer)
+template <class Dialog> void whenDialogShows(std::function<void(Dialog *)> answer)
 {
     QTimer::singleShot(0, [answer] {
         QTRY_VERIFY(qobject_cast<Dialog *>(QApplication::activeModalWidget()));
@@ -30,7 +29,7 @@ class TestPlatformLayer : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void messageBoxHasOkOnlyNoIconAndTitle();
     void changeFailureShowsRealMessageBox();
     void fileDialogReturnsChosenFile();
@@ -74,8 +73,8 @@ void TestPlatformLayer::changeFailureShowsRealMessageBox()
         box->accept();
     });
     form1.controls().gomb_change->click();
-    QCOMPARE(seenText,
-             QString::fromUtf8("Rossz fájlnevet vagy elérési utat adtál meg a Dirt.mp3 nevű fájlnál"));
+    QCOMPARE(seenText, QString::fromUtf8(
+                           "Rossz fájlnevet vagy elérési utat adtál meg a Dirt.mp3 nevű fájlnál"));
 }
 
 void TestPlatformLayer::fileDialogReturnsChosenFile()
@@ -104,7 +103,8 @@ void TestPlatformLayer::fileDialogReturnsChosenFile()
 void TestPlatformLayer::fileDialogCancelReturnsNothing()
 {
     whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
-    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+    QVERIFY(
+        !QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
 }
 
 QTEST_MAIN(TestPlatformLayer)

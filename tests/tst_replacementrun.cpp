@@ -41,7 +41,7 @@ class TestReplacementRun : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void messagesAreExact_data();
     void messagesAreExact();
@@ -57,7 +57,7 @@ private slots:
     void faultMidRunKeepsFailingTarget();
     void removesOwnLeftoversOnly();
 
-private:
+  private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
     QString source(const QString &name) const { return sourceDir_->path() + "/" + name; }
     std::string musicFolder() const { return game().toStdString(); }
@@ -81,8 +81,8 @@ void TestReplacementRun::fillGameFolder()
         QVERIFY(writeBytes(game(QString::fromStdString(slots_.targetFileName(i))),
                            "game " + std::to_string(i)));
     for (int i = 0; i < core::slotCount; ++i)
-        QVERIFY(writeBytes(source("pick" + QString::number(i) + ".mp3"),
-                           "pick " + std::to_string(i)));
+        QVERIFY(
+            writeBytes(source("pick" + QString::number(i) + ".mp3"), "pick " + std::to_string(i)));
 }
 
 void TestReplacementRun::messagesAreExact_data()
@@ -93,14 +93,17 @@ void TestReplacementRun::messagesAreExact_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("en 53") << 2 << "Castle" << 53 << "Bad filename or path at Castle.mp3";
-    QTest::newRow("hu 53") << 1 << "Castle" << 53
-                           << "Rossz fájlnevet vagy elérési utat adtál meg a Castle.mp3 nevű fájlnál";
-    QTest::newRow("en 70") << 2 << "Dirt" << 70
-                           << "There was a fault during the copying atDirt.mp3. The error code is: 70.";
+    QTest::newRow("hu 53")
+        << 1 << "Castle" << 53
+        << "Rossz fájlnevet vagy elérési utat adtál meg a Castle.mp3 nevű fájlnál";
+    QTest::newRow("en 70")
+        << 2 << "Dirt" << 70
+        << "There was a fault during the copying atDirt.mp3. The error code is: 70.";
     QTest::newRow("hu 70") << 1 << "Dirt" << 70
                            << "Hiba lépet fel a Dirt.mp3 nevű fájl cseréjekor, a hiba kódja: 70.";
-    QTest::newRow("code 0 english") << 0 << "Win Battle" << 61
-                                    << "There was a fault during the copying atWin Battle.mp3. The error code is: 61.";
+    QTest::newRow("code 0 english")
+        << 0 << "Win Battle" << 61
+        << "There was a fault during the copying atWin Battle.mp3. The error code is: 61.";
 }
 
 void TestReplacementRun::messagesAreExact()
@@ -196,7 +199,8 @@ void TestReplacementRun::blankSourceIsNotFound()
     for (const std::string blank : {"", "   "}) {
         SlotTexts texts = placeholders(english);
         texts[0] = blank;
-        const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), english);
+        const RunResult result =
+            ReplacementRun(slots_).run(texts, labels(), musicFolder(), english);
         QCOMPARE(result.code, 53);
         QCOMPARE(QString::fromStdString(result.message), "Bad filename or path at Castle.mp3");
     }
@@ -244,9 +248,9 @@ void TestReplacementRun::emptyMusicFolderRefusesRun()
     QCOMPARE(result.message, std::string(core::RunTexts::forLanguage(hungarian).noMusicFolder));
     QCOMPARE(entries(sourceDir_->path()), sourcesBefore);
     QVERIFY(!QFile::exists("CstleTown.mp3"));
-    QCOMPARE(QString::fromStdString(
-                 ReplacementRun(slots_).run(texts, labels(), "", english).message),
-             "Please set the game music folder in the Options first!");
+    QCOMPARE(
+        QString::fromStdString(ReplacementRun(slots_).run(texts, labels(), "", english).message),
+        "Please set the game music folder in the Options first!");
 }
 
 void TestReplacementRun::faultMidRunKeepsFailingTarget()

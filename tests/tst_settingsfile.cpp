@@ -17,7 +17,7 @@ class TestSettingsFile : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void lineHasExactBytes_data();
     void lineHasExactBytes();
     void saveWritesLineAndReadsLanguageBack();
@@ -31,7 +31,7 @@ private slots:
     void saveIntoReadOnlyFolderFails();
     void saveOnFullDiskFails();
 
-private:
+  private:
     QString configIn(const QTemporaryDir &dir) const { return dir.path() + "/config.ini"; }
 };
 
@@ -42,15 +42,15 @@ void TestSettingsFile::lineHasExactBytes_data()
     QTest::addColumn<char>("separator");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("english, backslash") << "C:\\Games\\Music" << 2 << '\\'
-                                        << QByteArray("\"C:\\Games\\Music\\\",2\r\n");
-    QTest::newRow("hungarian, backslash") << "C:\\Games\\Music" << 1 << '\\'
-                                          << QByteArray("\"C:\\Games\\Music\\\",1\r\n");
-    QTest::newRow("root doubles the separator") << "C:\\" << 1 << '\\'
-                                                << QByteArray("\"C:\\\\\",1\r\n");
+    QTest::newRow("english, backslash")
+        << "C:\\Games\\Music" << 2 << '\\' << QByteArray("\"C:\\Games\\Music\\\",2\r\n");
+    QTest::newRow("hungarian, backslash")
+        << "C:\\Games\\Music" << 1 << '\\' << QByteArray("\"C:\\Games\\Music\\\",1\r\n");
+    QTest::newRow("root doubles the separator")
+        << "C:\\" << 1 << '\\' << QByteArray("\"C:\\\\\",1\r\n");
     QTest::newRow("empty folder") << "" << 2 << '\\' << QByteArray("\"\\\",2\r\n");
-    QTest::newRow("slash separator") << "/home/p/Mp3" << 2 << '/'
-                                     << QByteArray("\"/home/p/Mp3/\",2\r\n");
+    QTest::newRow("slash separator")
+        << "/home/p/Mp3" << 2 << '/' << QByteArray("\"/home/p/Mp3/\",2\r\n");
     QTest::newRow("other code stored as 2") << "x" << 7 << '/' << QByteArray("\"x/\",2\r\n");
 }
 
@@ -134,8 +134,8 @@ void TestSettingsFile::startupReadIsLenient_data()
     QTest::newRow("huge number") << QByteArray("\"x\",99999999999999999999\r\n") << true << "x"
                                  << 2;
     QTest::newRow("more fields ignored") << QByteArray("\"x\",1,junk\r\nmore") << true << "x" << 1;
-    QTest::newRow("no quotes, read to comma") << QByteArray("C:\\Games\\ ,1\r\n") << true
-                                              << "C:\\Games\\" << 1;
+    QTest::newRow("no quotes, read to comma")
+        << QByteArray("C:\\Games\\ ,1\r\n") << true << "C:\\Games\\" << 1;
     QTest::newRow("empty folder") << QByteArray("\"\",2\r\n") << true << "" << 2;
     QTest::newRow("no second field") << QByteArray("\"C:\\M\\\"\r\n") << false << "" << 0;
     QTest::newRow("empty second field") << QByteArray("\"C:\\M\\\",\r\n") << false << "" << 0;

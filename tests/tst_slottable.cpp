@@ -9,7 +9,7 @@ class TestSlotTable : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void entries_data();
     void entries();
     void placeFollowsIndex_data();
@@ -25,24 +25,48 @@ void TestSlotTable::entries_data()
     QTest::addColumn<QString>("tooltip");
     QTest::addColumn<QString>("target");
 
-    QTest::newRow("first") << 0 << "Castle" << "Castle Town's sound" << "CstleTown.mp3";
-    QTest::newRow("lower-case start") << 4 << "Necropolis" << "Necropolis Town's sound"
+    QTest::newRow("first") << 0 << "Castle"
+                           << "Castle Town's sound"
+                           << "CstleTown.mp3";
+    QTest::newRow("lower-case start") << 4 << "Necropolis"
+                                      << "Necropolis Town's sound"
                                       << "necroTown.mp3";
-    QTest::newRow("two blanks kept") << 5 << "Fortress" << "Fortress  Town's sound"
+    QTest::newRow("two blanks kept") << 5 << "Fortress"
+                                     << "Fortress  Town's sound"
                                      << "FortressTown.mp3";
-    QTest::newRow("conflux") << 8 << "Conflux" << "Conflux Town's sound only when BX was installed"
+    QTest::newRow("conflux") << 8 << "Conflux"
+                             << "Conflux Town's sound only when BX was installed"
                              << "ElemTown.mp3";
-    QTest::newRow("spelling kept") << 16 << "Underground" << "Undergrond's sound"
+    QTest::newRow("spelling kept") << 16 << "Underground"
+                                   << "Undergrond's sound"
                                    << "UnderGround.mp3";
-    QTest::newRow("first without tooltip") << 21 << "Secret Theme" << "" << "SecretTheme.mp3";
-    QTest::newRow("last of page 1") << 23 << "Combat 2" << "" << "Combat02.mp3";
-    QTest::newRow("first of page 2") << 24 << "Combat 3" << "" << "Combat03.mp3";
-    QTest::newRow("blank in name") << 27 << "Defend Castle" << "" << "Defend Castle.mp3";
-    QTest::newRow("misspelt name kept") << 28 << "Lose Campain" << "" << "Lose Campain.mp3";
-    QTest::newRow("label differs") << 29 << "Lose Castle" << "" << "LoseCastle.mp3";
-    QTest::newRow("capitals differ") << 36 << "Aitheme0" << "" << "AITheme0.mp3";
-    QTest::newRow("all lower case") << 37 << "Aitheme1" << "" << "aitheme1.mp3";
-    QTest::newRow("last") << 39 << "Ultimate Lose" << "" << "UltimateLose.mp3";
+    QTest::newRow("first without tooltip") << 21 << "Secret Theme"
+                                           << ""
+                                           << "SecretTheme.mp3";
+    QTest::newRow("last of page 1") << 23 << "Combat 2"
+                                    << ""
+                                    << "Combat02.mp3";
+    QTest::newRow("first of page 2") << 24 << "Combat 3"
+                                     << ""
+                                     << "Combat03.mp3";
+    QTest::newRow("blank in name") << 27 << "Defend Castle"
+                                   << ""
+                                   << "Defend Castle.mp3";
+    QTest::newRow("misspelt name kept") << 28 << "Lose Campain"
+                                        << ""
+                                        << "Lose Campain.mp3";
+    QTest::newRow("label differs") << 29 << "Lose Castle"
+                                   << ""
+                                   << "LoseCastle.mp3";
+    QTest::newRow("capitals differ") << 36 << "Aitheme0"
+                                     << ""
+                                     << "AITheme0.mp3";
+    QTest::newRow("all lower case") << 37 << "Aitheme1"
+                                    << ""
+                                    << "aitheme1.mp3";
+    QTest::newRow("last") << 39 << "Ultimate Lose"
+                          << ""
+                          << "UltimateLose.mp3";
 }
 
 void TestSlotTable::entries()

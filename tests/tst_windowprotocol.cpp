@@ -31,7 +31,7 @@ class TestWindowProtocol : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void firstStartShowsSettingsInsteadOfMainWindow();
     void firstStartCancelOrCloseEndsProgram();
     void startAppliesStoredLanguage_data();
@@ -378,7 +378,8 @@ void TestWindowProtocol::browsePutsPickIntoItsSlotOnly()
     f.platform.answerNextFileDialog(QStringLiteral("/music/intro.mp3"));
     f.main().gomb_browse[12]->click();
     for (int i = 0; i < core::slotCount; ++i)
-        QCOMPARE(f.slot(i)->text(), i == 12 ? QStringLiteral("/music/intro.mp3") : hungarianPlaceholder);
+        QCOMPARE(f.slot(i)->text(),
+                 i == 12 ? QStringLiteral("/music/intro.mp3") : hungarianPlaceholder);
 
     const PlatformLayer::OpenFileRequest first = f.platform.fileRequests.constFirst();
     QCOMPARE(first.title, QStringLiteral("Open"));
@@ -425,8 +426,9 @@ void TestWindowProtocol::changeCopiesAndReportsFirstFailure()
 
     f.slot(9)->setText(music.path());
     f.main().gomb_change->click();
-    QCOMPARE(f.platform.messages.last(),
-             QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 75."));
+    QCOMPARE(
+        f.platform.messages.last(),
+        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 75."));
 }
 
 void TestWindowProtocol::changeWithoutFolderIsRefused()

@@ -37,7 +37,7 @@ class TestWindows : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void freshMainWindowOpensOnPageOne();
     void everyControlHasItsName();
     void slotGeometryAtTheCorners_data();
@@ -60,7 +60,8 @@ void TestWindows::freshMainWindowOpensOnPageOne()
     QCOMPARE(f.form1->windowTitle(), QStringLiteral("Valdrune 3 Music Changer"));
     QCOMPARE(f.form1->size(), QSize(616, 457));
     QCOMPARE(f.form1->minimumSize(), f.form1->maximumSize());
-    QVERIFY(!(f.form1->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(
+        !(f.form1->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(m.Frame1->isVisibleTo(f.form1.get()));
     QVERIFY(!m.Frame2->isVisibleTo(f.form1.get()));
     QCOMPARE(m.Frame1->frameShape(), QFrame::NoFrame);
@@ -68,7 +69,8 @@ void TestWindows::freshMainWindowOpensOnPageOne()
     QVERIFY(m.gomb_secondpage->isEnabled());
     QVERIFY(!m.gomb_default->isVisibleTo(f.form1.get()));
     QCOMPARE(m.gomb_change->text(), QStringLiteral("Csere"));
-    QCOMPARE(m.gomb_change->toolTip(), QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
+    QCOMPARE(m.gomb_change->toolTip(),
+             QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
     QCOMPARE(m.Command2->toolTip(), QString::fromUtf8("VLDR3 elérési útjának megadása"));
     for (QPushButton *b : {m.gomb_firstpage, m.gomb_secondpage, m.Command1, m.gomb_exit})
         QVERIFY(b->toolTip().isEmpty());
@@ -194,28 +196,38 @@ void TestWindows::applyLanguage()
     QVERIFY(!s.Option3->isChecked());
     for (int i = 0; i < core::slotCount; ++i) {
         QCOMPARE(m.Text1[i]->text(), hungarian ? hungarianPlaceholder : englishPlaceholder);
-        QCOMPARE(m.gomb_browse[i]->text(), hungarian ? QString::fromUtf8("Tallózás...") : "Open...");
+        QCOMPARE(m.gomb_browse[i]->text(),
+                 hungarian ? QString::fromUtf8("Tallózás...") : "Open...");
     }
-    const QStringList captions = {m.gomb_firstpage->text(), m.gomb_secondpage->text(),
-                                  m.gomb_change->text(),    m.gomb_default->text(),
-                                  m.Command1->text(),       m.Command2->text(),
-                                  m.gomb_exit->text(),      s.Command1->text(),
-                                  s.Command2->text(),       s.Label1->text(),
-                                  s.Label2->text()};
+    const QStringList captions = {
+        m.gomb_firstpage->text(), m.gomb_secondpage->text(), m.gomb_change->text(),
+        m.gomb_default->text(),   m.Command1->text(),        m.Command2->text(),
+        m.gomb_exit->text(),      s.Command1->text(),        s.Command2->text(),
+        s.Label1->text(),         s.Label2->text()};
     const QStringList expected =
-        hungarian ? QStringList{QString::fromUtf8("&Első oldal"), QString::fromUtf8("&Második oldal"),
-                                "&Csere", QString::fromUtf8("&Visszaállítás"),
-                                QString::fromUtf8("&Névjegy"), QString::fromUtf8("&Beállítások"),
-                                QString::fromUtf8("&Kilépés"), "&Rendben", QString::fromUtf8("&Mégse"),
-                                QString::fromUtf8("Kérlek add meg a Valdrune elérési útját"), "Nyelv:"}
-                  : QStringList{"&1st Page", "&2nd Page", "&Change", "&Default", "&About",
-                                "&Options", "&Exit", "&OK", "&Cancel",
-                                "Please set the Path of the VLDR3", "Language:"};
+        hungarian ? QStringList{QString::fromUtf8("&Első oldal"),
+                                QString::fromUtf8("&Második oldal"),
+                                "&Csere",
+                                QString::fromUtf8("&Visszaállítás"),
+                                QString::fromUtf8("&Névjegy"),
+                                QString::fromUtf8("&Beállítások"),
+                                QString::fromUtf8("&Kilépés"),
+                                "&Rendben",
+                                QString::fromUtf8("&Mégse"),
+                                QString::fromUtf8("Kérlek add meg a Valdrune elérési útját"),
+                                "Nyelv:"}
+                  : QStringList{"&1st Page", "&2nd Page",
+                                "&Change",   "&Default",
+                                "&About",    "&Options",
+                                "&Exit",     "&OK",
+                                "&Cancel",   "Please set the Path of the VLDR3",
+                                "Language:"};
     QCOMPARE(captions, expected);
     QCOMPARE(a.lblVersion->text(),
              hungarian ? QString::fromUtf8("Verziószám 1.5.1") : QStringLiteral("Version 1.5.1"));
     QVERIFY(a.lblDisclaimer->text().isEmpty());
-    QVERIFY(a.Label1->text().startsWith(hungarian ? QString::fromUtf8("Készítette: ") : "Created by: "));
+    QVERIFY(a.Label1->text().startsWith(hungarian ? QString::fromUtf8("Készítette: ")
+                                                  : "Created by: "));
     QVERIFY(a.lblDescription->text().startsWith(hungarian ? "A Zellerin" : "With this product"));
 }
 
@@ -262,8 +274,9 @@ void TestWindows::tabWalkSkipsHiddenPageAndDisabledButton()
     QWidget *w = f.main().gomb_firstpage;
     for (int i = 0; i < 5; ++i)
         order << (w = w->nextInFocusChain());
-    QCOMPARE(order, (QList<QWidget *>{f.main().gomb_secondpage, f.main().gomb_change,
-                                      f.main().gomb_default, f.main().Command2, f.main().Command1}));
+    QCOMPARE(order,
+             (QList<QWidget *>{f.main().gomb_secondpage, f.main().gomb_change,
+                               f.main().gomb_default, f.main().Command2, f.main().Command1}));
 }
 
 void TestWindows::settingsWindowAsDefined()

@@ -31,7 +31,8 @@ QString CommonDialog::qtNameFilter(const QString &filter)
     QStringList entries;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString &description = parts.at(i);
-        const QString patterns = QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString patterns =
+            QString(parts.at(i + 1)).replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt reads the patterns from the last parentheses; a description that already ends
         // with them is shown as it stands.
         const QString shown = QStringLiteral("(%1)").arg(patterns);

@@ -14,7 +14,7 @@ class CommonDialog : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     explicit CommonDialog(QObject *parent = nullptr);
 
     QString dialogTitle() const { return dialogTitle_; }
@@ -28,7 +28,7 @@ public:
     // "Description|pattern|..." as Qt's "Description (pattern);;...".
     static QString qtNameFilter(const QString &filter);
 
-private:
+  private:
     QString dialogTitle_;
     QString filter_;
     QString initDir_;

@@ -35,9 +35,8 @@ DirectoryList::DirectoryList(QWidget *parent) : QTreeWidget(parent)
     setIndentation(12);
     setUniformRowHeights(true);
     connect(this, &QTreeWidget::itemClicked, this, [this] { emit clicked(); });
-    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
-        setPath(item->data(0, pathRole).toString());
-    });
+    connect(this, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem *item) { setPath(item->data(0, pathRole).toString()); });
 }
 
 bool DirectoryList::canList(const QString &folder)
@@ -50,7 +49,8 @@ bool DirectoryList::setPath(const QString &folder)
 {
     if (!canList(folder))
         return false;
-    const QString native = QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(folder)).absolutePath());
+    const QString native =
+        QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(folder)).absolutePath());
     const bool changed = native != path_;
     path_ = native;
     fill();

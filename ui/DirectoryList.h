@@ -9,7 +9,7 @@ class DirectoryList : public QTreeWidget
 {
     Q_OBJECT
 
-public:
+  public:
     explicit DirectoryList(QWidget *parent = nullptr);
 
     // The current folder, with native separators.
@@ -19,15 +19,15 @@ public:
 
     static bool canList(const QString &folder);
 
-signals:
+  signals:
     void pathChanged(const QString &path);
     void clicked();
 
-protected:
+  protected:
     // The folders are always open: no expand or collapse marks.
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 
-private:
+  private:
     void fill();
 
     QString path_;

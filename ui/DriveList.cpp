@@ -33,8 +33,9 @@ QStringList DriveList::availableDrives()
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
         const bool onDevice = volume.device().startsWith("/dev/") && !root.startsWith("/boot");
-        const bool userPlace = std::any_of(userMountPlaces.begin(), userMountPlaces.end(),
-                                           [&](const QString &place) { return root.startsWith(place); });
+        const bool userPlace =
+            std::any_of(userMountPlaces.begin(), userMountPlaces.end(),
+                        [&](const QString &place) { return root.startsWith(place); });
         if (volume.isValid() && (onDevice || userPlace) && !roots.contains(root))
             roots << root;
     }
@@ -61,7 +62,10 @@ void DriveList::setDrives(const QStringList &roots)
         addItem(caption(root), root);
 }
 
-QString DriveList::drive() const { return currentData().toString(); }
+QString DriveList::drive() const
+{
+    return currentData().toString();
+}
 
 void DriveList::setDrive(const QString &drive)
 {
@@ -77,9 +81,9 @@ void DriveList::showDriveOf(const QString &folder)
     qsizetype bestLength = -1;
     for (int i = 0; i < count(); ++i) {
         const QString root = QDir::fromNativeSeparators(itemData(i).toString());
-        const bool contains = clean.startsWith(root, Qt::CaseInsensitive) &&
-                              (clean.size() == root.size() || root.endsWith('/') ||
-                               clean.at(root.size()) == '/');
+        const bool contains =
+            clean.startsWith(root, Qt::CaseInsensitive) &&
+            (clean.size() == root.size() || root.endsWith('/') || clean.at(root.size()) == '/');
         if (contains && root.size() > bestLength) {
             best = i;
             bestLength = root.size();

@@ -9,7 +9,7 @@ class DriveList : public QComboBox
 {
     Q_OBJECT
 
-public:
+  public:
     explicit DriveList(QWidget *parent = nullptr);
 
     QString drive() const;
@@ -22,9 +22,9 @@ public:
     static QStringList availableDrives();
     static QString systemDrive();
 
-signals:
+  signals:
     void driveChanged(const QString &drive);
 
-private:
+  private:
     static QString caption(const QString &root);
 };

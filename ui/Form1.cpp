@@ -28,8 +28,8 @@ constexpr int firstSlotOfPage2 = 24;
 
 bool hasNarrowLabel(int index)
 {
-    static constexpr std::array narrow{14, 15, 16, 17, 20, 22, 24, 25, 26, 29, 30,
-                                       31, 33, 34, 35, 36, 37, 38, 39};
+    static constexpr std::array narrow{14, 15, 16, 17, 20, 22, 24, 25, 26, 29,
+                                       30, 31, 33, 34, 35, 36, 37, 38, 39};
     return std::find(narrow.begin(), narrow.end(), index) != narrow.end();
 }
 
@@ -104,7 +104,8 @@ void Form1::createSlotRow(int index)
     const int x = slotCellWidth * place.column;
     const int y = slotCellHeight * place.row;
 
-    auto *browse = new QPushButton(index == 0 ? QStringLiteral("Open...") : QStringLiteral("Browse..."), page);
+    auto *browse =
+        new QPushButton(index == 0 ? QStringLiteral("Open...") : QStringLiteral("Browse..."), page);
     browse->setObjectName(indexedName("gomb_browse", index));
     browse->setGeometry(twips::rect(x + 1200, y, 1095, 255));
     connect(browse, &QPushButton::clicked, this, [this, index] { this->browse(index); });
@@ -114,7 +115,8 @@ void Form1::createSlotRow(int index)
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // Created last so that a wide label stays under its browse button's edge.
-    auto *label = new QLabel(QString::fromUtf8(slot.label.data(), qsizetype(slot.label.size())), page);
+    auto *label =
+        new QLabel(QString::fromUtf8(slot.label.data(), qsizetype(slot.label.size())), page);
     label->setObjectName(indexedName("Label1", index));
     label->setTextFormat(Qt::PlainText);
     label->setToolTip(QString::fromUtf8(slot.tooltip.data(), qsizetype(slot.tooltip.size())));
@@ -185,7 +187,10 @@ void Form1::assignButtonTabPositions()
     applyFocusChain(firstButtonPosition - 1, firstButtonPosition + 6);
 }
 
-void Form1::assignSlotTabPositions() { applyFocusChain(0, 2 * core::slotCount); }
+void Form1::assignSlotTabPositions()
+{
+    applyFocusChain(0, 2 * core::slotCount);
+}
 
 void Form1::applyLanguage(std::uint8_t code)
 {
@@ -271,7 +276,8 @@ QString Form1::settingsFailureText(const core::SaveFailure &failure) const
 bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent)
 {
     assignButtonTabPositions();
-    const core::SaveResult result = settingsFile().save(folderText.toStdString(), hungarianSelected);
+    const core::SaveResult result =
+        settingsFile().save(folderText.toStdString(), hungarianSelected);
     if (!result.saved()) {
         platform_.showMessage(dialogParent, settingsFailureText(result.failure));
         return false;

@@ -41,7 +41,7 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     Form1(PlatformLayer &platform, const QString &programFolder, QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -70,14 +70,14 @@ public:
     // The folder a newly created settings window shows.
     QString folderForSettingsWindow() const;
 
-signals:
+  signals:
     // Raised by every activation, before its work.
     void activated();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void createControls();
     void createSlotRow(int index);
     QPushButton *createCommandButton(const char *name, int top, const char *caption);

@@ -15,8 +15,7 @@
 
 namespace {
 
-template <class Control>
-Control *place(Control *control, const char *name, QRect geometry)
+template <class Control> Control *place(Control *control, const char *name, QRect geometry)
 {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(geometry);

@@ -30,22 +30,22 @@ class Form2 : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     // Shows the folder text; the folder lists start there when it exists.
     Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent = nullptr);
 
     const Form2Controls &controls() const { return controls_; }
 
-signals:
+  signals:
     void okClicked();
     void cancelClicked();
     // The user closes the window; it is destroyed afterwards.
     void closeRequested();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void createControls(const QString &folderText);
     void startFolderLists(const QString &folderText);
     void showFolder(const QString &folder);

@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 FrmAbout::FrmAbout(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -73,8 +73,8 @@ void FrmAbout::createControls()
     // An etched separator: a grey line with a white one just below it.
     c.Line1[1] = new LineShape(QColor(128, 128, 128), 1, this);
     c.Line1[1]->setObjectName(QStringLiteral("Line1(1)"));
-    c.Line1[1]->setGeometry(twips::toPixels(90), twips::toPixels(2445),
-                            twips::toPixels(5654 - 90), 1);
+    c.Line1[1]->setGeometry(twips::toPixels(90), twips::toPixels(2445), twips::toPixels(5654 - 90),
+                            1);
     c.Line1[0] = new LineShape(Qt::white, 2, this);
     c.Line1[0]->setObjectName(QStringLiteral("Line1(0)"));
     c.Line1[0]->setGeometry(twips::toPixels(105), twips::toPixels(2460),
@@ -82,7 +82,10 @@ void FrmAbout::createControls()
     c.cmdOK->setFocus();
 }
 
-void FrmAbout::reject() { close(); }
+void FrmAbout::reject()
+{
+    close();
+}
 
 void FrmAbout::closeEvent(QCloseEvent *event)
 {

@@ -26,20 +26,20 @@ class FrmAbout : public QDialog
 {
     Q_OBJECT
 
-public:
+  public:
     explicit FrmAbout(QWidget *parent = nullptr);
 
     const FrmAboutControls &controls() const { return controls_; }
 
     void reject() override;
 
-signals:
+  signals:
     void closing();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void createControls();
     QLabel *createLabel(const char *name, QRect geometry, const QString &text, bool black);
 

@@ -8,16 +8,16 @@ class LineShape : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     LineShape(const QColor &color, int width, QWidget *parent = nullptr);
 
     QColor color() const { return color_; }
     int lineWidth() const { return width_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     QColor color_;
     int width_;
 };

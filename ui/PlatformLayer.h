@@ -11,7 +11,7 @@ class QWidget;
 // through a scripted one, without a human.
 class PlatformLayer
 {
-public:
+  public:
     struct OpenFileRequest
     {
         QString title;
@@ -33,7 +33,7 @@ public:
 
 class QtPlatformLayer : public PlatformLayer
 {
-public:
+  public:
     void showMessage(QWidget *parent, const QString &text) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent,
                                             const OpenFileRequest &request) override;

@@ -6,10 +6,9 @@
 
 // Owns the one instance of a window that is created on first touch and destroyed when the
 // user closes it; the next touch creates it afresh through the factory.
-template <class Window>
-class SingleWindow
+template <class Window> class SingleWindow
 {
-public:
+  public:
     using Factory = std::function<Window *()>;
 
     explicit SingleWindow(Factory factory) : factory_(std::move(factory)) {}
@@ -30,7 +29,7 @@ public:
     // The window is closing and destroys itself; it no longer counts as existing.
     void release() { window_.clear(); }
 
-private:
+  private:
     Factory factory_;
     QPointer<Window> window_;
 };

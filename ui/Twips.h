@@ -6,7 +6,10 @@
 // pixels for high-DPI screens.
 namespace twips {
 
-constexpr int toPixels(int twips) { return twips / 15; }
+constexpr int toPixels(int twips)
+{
+    return twips / 15;
+}
 
 inline QRect rect(int left, int top, int width, int height)
 {

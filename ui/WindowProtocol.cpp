@@ -17,10 +17,22 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
 
 WindowProtocol::~WindowProtocol() = default;
 
-Form2 &WindowProtocol::form2() { return form2_.get(); }
-FrmAbout &WindowProtocol::frmAbout() { return frmAbout_.get(); }
-Form2 *WindowProtocol::existingForm2() const { return form2_.existing(); }
-FrmAbout *WindowProtocol::existingFrmAbout() const { return frmAbout_.existing(); }
+Form2 &WindowProtocol::form2()
+{
+    return form2_.get();
+}
+FrmAbout &WindowProtocol::frmAbout()
+{
+    return frmAbout_.get();
+}
+Form2 *WindowProtocol::existingForm2() const
+{
+    return form2_.existing();
+}
+FrmAbout *WindowProtocol::existingFrmAbout() const
+{
+    return frmAbout_.existing();
+}
 
 Form2 *WindowProtocol::createForm2()
 {
@@ -123,4 +135,7 @@ void WindowProtocol::returnToMainWindow()
     }
 }
 
-void WindowProtocol::endProgram() { platform_.endProgram(); }
+void WindowProtocol::endProgram()
+{
+    platform_.endProgram();
+}

@@ -16,7 +16,7 @@ class WindowProtocol : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     WindowProtocol(Form1 &form1, PlatformLayer &platform);
     ~WindowProtocol() override;
 
@@ -31,7 +31,7 @@ public:
     void aboutClicked();
     void endProgram();
 
-private:
+  private:
     void settingsAccepted();
     void settingsCancelled();
     void settingsClosed();

@@ -8,7 +8,7 @@
 // run every failure path where this machine cannot make the fault happen for real.
 class FaultyFileSystem : public core::NativeFileSystem
 {
-public:
+  public:
     enum class Call { OpenForReading, CreateNew, Read, Write, Flush, Replace };
 
     // The call fails once it has succeeded `successesBefore` times.
@@ -48,6 +48,11 @@ public:
             return error;
         return NativeFileSystem::write(handle, data, size);
     }
+    // Through read() and write(), so that their faults apply.
+    core::SystemError copyContent(Handle source, Handle destination, bool &sourceFailed) override
+    {
+        return FileSystem::copyContent(source, destination, sourceFailed);
+    }
     core::SystemError flushToDisk(Handle handle) override
     {
         if (const auto error = fault(Call::Flush))
@@ -62,7 +67,7 @@ public:
         return NativeFileSystem::replace(from, to);
     }
 
-private:
+  private:
     struct Fault
     {
         core::SystemError error;

@@ -11,7 +11,7 @@
 // root can mount; elsewhere mounted() is false and the test skips with the reason.
 class ScratchMount
 {
-public:
+  public:
     ScratchMount(const QString &folder, const QByteArray &options) : folder_(folder.toLocal8Bit())
     {
 #ifdef __linux__
@@ -28,19 +28,22 @@ public:
     ScratchMount(const ScratchMount &) = delete;
     ScratchMount &operator=(const ScratchMount &) = delete;
 
-    bool mounted() const { return mounted_; }
+    bool mounted() const
+    {
+        return mounted_;
+    }
 
     bool makeReadOnly()
     {
 #ifdef __linux__
-        return mounted_ && ::mount("tmpfs", folder_.constData(), "tmpfs",
-                                   MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        return mounted_ &&
+               ::mount("tmpfs", folder_.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 #else
         return false;
 #endif
     }
 
-private:
+  private:
     QByteArray folder_;
     bool mounted_ = false;
 };

@@ -9,7 +9,7 @@
 // cancel), and a record of every message shown and every request to end the program.
 class ScriptedPlatform : public PlatformLayer
 {
-public:
+  public:
     void answerNextFileDialog(std::optional<QString> answer) { fileAnswers_.enqueue(answer); }
 
     void showMessage(QWidget *, const QString &text) override { messages << text; }
@@ -26,6 +26,6 @@ public:
     QList<OpenFileRequest> fileRequests;
     int endRequests = 0;
 
-private:
+  private:
     QQueue<std::optional<QString>> fileAnswers_;
 };

@@ -28,10 +28,13 @@ inline bool writeBytes(const QString &path, const std::string &bytes)
 // Every entry of a folder, hidden ones included, sorted.
 inline QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-inline std::string pattern(char c, std::size_t size) { return std::string(size, c); }
+inline std::string pattern(char c, std::size_t size)
+{
+    return std::string(size, c);
+}
 
 } // namespace testfiles

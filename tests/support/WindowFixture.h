@@ -19,7 +19,7 @@
 // short names for the controls the tests touch.
 class WindowFixture
 {
-public:
+  public:
     // With a settings line, config.ini is written before the main window starts.
     explicit WindowFixture(const std::string &settingsLine = {})
     {
