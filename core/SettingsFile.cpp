@@ -128,6 +128,9 @@ std::optional<Settings> SettingsFile::read() const
 SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelected) const
 {
     const std::uint8_t language = hungarianSelected ? hungarian : english;
+    // The field is not escaped: these would make it read back as another folder.
+    if (folderText.find_first_of(std::string_view("\"\r\n\0", 4)) != std::string_view::npos)
+        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0}};
     const std::optional<std::string> folderBytes = platform::toTextFileBytes(folderText);
     if (!folderBytes)
         return {std::nullopt, {SaveFailure::Kind::Unrepresentable, 0}};

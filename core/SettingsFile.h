@@ -22,6 +22,7 @@ struct SaveFailure
 {
     enum class Kind {
         Unrepresentable, // the folder has letters the system's text encoding cannot store
+        Unstorable,      // a double quote or line break, which would end the folder field
         Write,           // systemError tells why
         ReadBack,        // written, but it could not be read back
     };

@@ -27,6 +27,7 @@ struct TextTable
     // Our own texts, beyond the windows' captions.
     const char *cannotWriteSettings; // %1 the file, %2 the reason
     const char *folderNotInCodePage;
+    const char *folderNotStorable;
     const char *settingsNotReadBack;
 
     // 1 is Hungarian, every other code English.

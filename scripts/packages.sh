@@ -1,22 +1,38 @@
 # Installs the Debian packages given as arguments that are not installed yet.
 # Sourced by the other scripts; uses sudo when not run as root.
+
+run_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+is_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+APT_UPDATED=
 ensure_packages() {
-    local missing=()
-    local package
+    local missing=() package
     for package in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-            missing+=("$package")
-        fi
+        is_installed "$package" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-    fi
     echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    if [ -z "$APT_UPDATED" ]; then
+        run_as_root apt-get update -qq
+        APT_UPDATED=1
+    fi
+    run_as_root env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The fuzzing runtime ships in a package named after clang's version on some releases.
+ensure_fuzzer_runtime() {
+    ensure_packages clang
+    local major
+    major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+    if ! ensure_packages libclang-rt-dev 2>/dev/null; then
+        ensure_packages "libclang-rt-${major}-dev"
+    fi
 }
 
 # What every build needs.

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <random>
 
 using core::SettingsFile;
 using testfiles::entries;
@@ -29,6 +30,8 @@ class TestSettingsFile : public QObject
     void failedSaveLeavesOldFile_data();
     void failedSaveLeavesOldFile();
     void saveIntoReadOnlyFolderFails();
+    void anyEnterableFolderReadsBackIdentically();
+    void folderThatWouldEndTheFieldIsRefused();
     void saveOnFullDiskFails();
 
   private:
@@ -238,6 +241,55 @@ void TestSettingsFile::saveOnFullDiskFails()
     QCOMPARE(result.failure.systemError, ENOSPC);
     QCOMPARE(readBytes(configIn(dir)), old);
     QVERIFY(!entries(dir.path()).join(' ').contains(".tmp"));
+}
+
+void TestSettingsFile::anyEnterableFolderReadsBackIdentically()
+{
+    // Pieces a user can type into the folder box: blanks anywhere, non-ASCII letters,
+    // separators of both kinds, commas, a root folder, nothing at all.
+    const std::vector<std::string> pieces = {
+        " ",   "  ", "a",  "Z",   "0",  "/",  "\\", ",",  ".",   "-",  "_",  "'",  "(", ")",
+        "é",   "ő",  "Ű",  "ß",   "Ж",  "音", "🎵",  "C:", "Mp3", "Program Files", "Korvex", "\t",
+        "1,2", "~",  "#",  "%20", "&",  "!"};
+    QTemporaryDir dir;
+    std::mt19937 random(20261207);
+    std::vector<std::string> folders = {"", "/", "\\", "C:\\", " ", " lead", "trail ", "C:\\Zenék\\"};
+    for (int i = 0; i < 1500; ++i) {
+        std::string folder;
+        const int count = int(random() % 12);
+        for (int p = 0; p < count; ++p)
+            folder += pieces[random() % pieces.size()];
+        folders.push_back(folder);
+    }
+    for (const char separator : {'/', '\\'}) {
+        const SettingsFile file(dir.path().toStdString(), separator);
+        for (const std::string &folder : folders) {
+            const bool hungarian = random() % 2 == 0;
+            const core::SaveResult result = file.save(folder, hungarian);
+            QVERIFY2(result.saved(), folder.c_str());
+            const auto startup = file.read();
+            QVERIFY2(startup, folder.c_str());
+            QCOMPARE(startup->folder, folder + separator);
+            QCOMPARE(int(startup->language), hungarian ? 1 : 2);
+            QCOMPARE(result.stored->folder, startup->folder);
+        }
+    }
+    QCOMPARE(entries(dir.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::folderThatWouldEndTheFieldIsRefused()
+{
+    QTemporaryDir dir;
+    const SettingsFile file(dir.path().toStdString(), '/');
+    QVERIFY(file.save("/games/Mp3", true).saved());
+    const std::string before = readBytes(configIn(dir));
+    for (const std::string &folder : {std::string("/home/\"quoted\""), std::string("/a\nb"),
+                                     std::string("/a\rb"), std::string("/a\0b", 4)}) {
+        const core::SaveResult result = file.save(folder, false);
+        QVERIFY(!result.saved());
+        QCOMPARE(result.failure.kind, core::SaveFailure::Kind::Unstorable);
+        QCOMPARE(readBytes(configIn(dir)), before);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFile)

@@ -1,6 +1,7 @@
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
+#include "ScratchMount.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <unistd.h>
 
 using testfiles::readBytes;
 using testfiles::writeBytes;
@@ -41,6 +44,7 @@ class TestWindowProtocol : public QObject
     void optionsThenCloseBoxReturnsAndNextWindowShowsStoredChoices();
     void okFromOptionsSwitchesLanguageAndFolderAtOnce();
     void okWhenFileCannotBeWrittenKeepsWindowOpen();
+    void readOnlyProgramFolderKeepsOldSettingsAndProgramWorks();
     void aboutDisablesBothWindowsUntilClosed_data();
     void aboutDisablesBothWindowsUntilClosed();
     void reopenedAboutShowsCurrentLanguage();
@@ -233,6 +237,42 @@ void TestWindowProtocol::okWhenFileCannotBeWrittenKeepsWindowOpen()
     f.settings().Command2->click();
     QVERIFY(f.form1->isEnabled());
     QCOMPARE(f.slot(3)->text(), QStringLiteral("/music/stronghold.mp3"));
+}
+
+void TestWindowProtocol::readOnlyProgramFolderKeepsOldSettingsAndProgramWorks()
+{
+    QTemporaryDir game;
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", "song"));
+    const std::string line = "\"" + game.path().toStdString() + "/\",2\r\n";
+    WindowFixture f;
+    ScratchMount mount(f.programFolder.path(), "size=64k");
+    if (mount.mounted()) {
+        QVERIFY(writeBytes(f.configPath(), line));
+        QVERIFY(mount.makeReadOnly());
+    } else if (geteuid() != 0) {
+        QVERIFY(writeBytes(f.configPath(), line));
+        QVERIFY(QFile::setPermissions(f.programFolder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    } else {
+        QSKIP("root without mount rights: the folder cannot be made read-only here");
+    }
+
+    f.start();
+    f.main().Command2->click();
+    f.settings().Option1->click();
+    f.settings().Command1->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY2(f.platform.messages.first().startsWith("Cannot write " + f.configPath() + ": "),
+             qPrintable(f.platform.messages.first()));
+    QCOMPARE(readBytes(f.configPath()), line);
+    QCOMPARE(testfiles::entries(f.programFolder.path()), QStringList{"config.ini"});
+
+    f.settings().Command2->click();
+    f.slot(31)->setText(music.path() + "/song.mp3");
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QCOMPARE(readBytes(game.path() + "/Retreat Battle.mp3"), std::string("song"));
+    QFile::setPermissions(f.programFolder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestWindowProtocol::aboutDisablesBothWindowsUntilClosed_data()

@@ -262,6 +262,9 @@ QString Form1::settingsFailureText(const core::SaveFailure &failure) const
     case core::SaveFailure::Kind::Unrepresentable:
         reason = QString::fromUtf8(texts.folderNotInCodePage);
         break;
+    case core::SaveFailure::Kind::Unstorable:
+        reason = QString::fromUtf8(texts.folderNotStorable);
+        break;
     case core::SaveFailure::Kind::Write:
         reason = QString::fromStdString(core::describeSystemError(failure.systemError));
         break;

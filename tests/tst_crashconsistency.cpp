@@ -1,0 +1,120 @@
+#include "AtomicFileWriter.h"
+#include "ReplacementRun.h"
+#include "RunTexts.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+namespace {
+
+constexpr int chosenSlots = 8;
+constexpr std::size_t fileSize = 3 * 1024 * 1024 + 11;
+constexpr int kills = 150;
+constexpr std::uint8_t english = 2;
+
+// The content of a slot's file in a given generation: one byte throughout, and the slot
+// and generation in front, so that a mixture of two generations cannot pass.
+std::string content(int slot, int generation)
+{
+    std::string bytes(fileSize, char('a' + (generation + slot) % 26));
+    const std::string stamp = std::to_string(slot) + ":" + std::to_string(generation) + ";";
+    bytes.replace(0, stamp.size(), stamp);
+    return bytes;
+}
+
+} // namespace
+
+// A replacement run killed at any moment leaves every game file whole: its old bytes or
+// its new ones. Temporary files it leaves are ours alone and the next run removes them.
+class TestCrashConsistency : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killedRunsLeaveEveryFileWhole();
+};
+
+void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
+{
+    QTemporaryDir game;
+    QTemporaryDir music;
+    const core::SlotTable slotTable;
+    const auto target = [&](int slot) {
+        return game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot));
+    };
+    std::vector<int> generationOf(chosenSlots, 0);
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QVERIFY(writeBytes(target(slot), content(slot, 0)));
+    QVERIFY(writeBytes(game.path() + "/readme.txt", "not ours"));
+    QVERIFY(writeBytes(game.path() + "/.vmc3-notours.tmp", "not ours either"));
+
+    core::SlotTexts texts;
+    core::SlotTexts labels;
+    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
+    for (int i = 0; i < core::slotCount; ++i)
+        labels[i] = std::string(core::SlotTable::slot(i).label);
+
+    std::mt19937 random(7);
+    int leftoversSeen = 0;
+    for (int generation = 1; generation <= kills; ++generation) {
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const QString source = music.path() + "/pick" + QString::number(slot) + ".mp3";
+            QVERIFY(writeBytes(source, content(slot, generation)));
+            texts[slot] = source.toStdString();
+        }
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/", english);
+            _exit(0);
+        }
+        usleep(useconds_t(random() % 40000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const std::string now = readBytes(target(slot));
+            if (now == content(slot, generation)) {
+                generationOf[slot] = generation;
+                continue;
+            }
+            QVERIFY2(now == content(slot, generationOf[slot]),
+                     qPrintable(QStringLiteral("slot %1 is neither old nor new after kill %2")
+                                    .arg(slot)
+                                    .arg(generation)));
+        }
+        for (const QString &name : entries(game.path())) {
+            if (core::AtomicFileWriter::isTemporaryFileName(name.toStdString()))
+                ++leftoversSeen;
+        }
+        QCOMPARE(readBytes(game.path() + "/readme.txt"), std::string("not ours"));
+    }
+    qInfo("%d killed runs left every file whole; %d temporary files were left behind", kills,
+          leftoversSeen);
+
+    // A run that is not killed removes what killed runs left, and nothing else.
+    const core::RunResult result =
+        core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/", english);
+    QCOMPARE(result.outcome, core::RunResult::Outcome::Completed);
+    QStringList expected = {".vmc3-notours.tmp", "readme.txt"};
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        expected << QString::fromStdString(slotTable.targetFileName(slot));
+    expected.sort();
+    QCOMPARE(entries(game.path()), expected);
+    QCOMPARE(readBytes(game.path() + "/.vmc3-notours.tmp"), std::string("not ours either"));
+}
+
+QTEST_APPLESS_MAIN(TestCrashConsistency)
+#include "tst_crashconsistency.moc"
