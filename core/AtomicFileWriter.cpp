@@ -1,5 +1,7 @@
 #include "AtomicFileWriter.h"
 
+#include "Platform.h"
+
 #include <array>
 #include <cstdio>
 #include <random>
@@ -21,7 +23,7 @@ constexpr int temporaryRandomDigits = 16;
 
 #ifdef _WIN32
 constexpr SystemError alreadyExists = ERROR_FILE_EXISTS;
-constexpr SystemError isAFolder = ERROR_DIRECTORY_NOT_SUPPORTED;
+constexpr SystemError isAFolder = ERROR_DIRECTORY;
 #else
 constexpr SystemError alreadyExists = EEXIST;
 constexpr SystemError isAFolder = EISDIR;
@@ -78,7 +80,7 @@ void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder)
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (it->is_regular_file(error) && isTemporaryFileName(it->path().filename().string()))
+        if (it->is_regular_file(error) && isTemporaryFileName(platform::textFromPath(it->path().filename())))
             fileSystem_.remove(it->path());
     }
 }
@@ -147,9 +149,18 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
     if (const SystemError error = fileSystem_.openForReading(source, input))
         return FileError{FileError::Kind::SourceCall, error};
 
-    std::optional<FileError> failure =
-        replaceWith(target, [&](FileSystem::Handle output) { return pump(input, output); });
-    fileSystem_.close(input);
+    // The source is closed before the rename: Windows does not replace a file that is
+    // open, and the source may be the target itself.
+    bool inputOpen = true;
+    const std::optional<FileError> failure =
+        replaceWith(target, [&](FileSystem::Handle output) {
+            const std::optional<FileError> pumped = pump(input, output);
+            fileSystem_.close(input);
+            inputOpen = false;
+            return pumped;
+        });
+    if (inputOpen)
+        fileSystem_.close(input);
     return failure;
 }
 

@@ -123,6 +123,10 @@ void NativeFileSystem::copyPermissions(const std::filesystem::path &, Handle)
 SystemError NativeFileSystem::replace(const std::filesystem::path &from,
                                       const std::filesystem::path &to)
 {
+    // A read-only file is not to be overwritten, as a copy onto it would not be.
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return SystemError(GetLastError());

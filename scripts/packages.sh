@@ -37,3 +37,6 @@ ensure_fuzzer_runtime() {
 
 # What every build needs.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
+
+# Cross-building the core for Windows and running its tests.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)

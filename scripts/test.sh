@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
-# same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a one-minute fuzzing
-# run of the settings reader. Exits non-zero when anything fails.
+# same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
+# of the settings reader, and the core cross-built for Windows and tested under Wine.
+# Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${BUILD_PACKAGES[@]}"
 ensure_fuzzer_runtime
+ensure_packages "${WINDOWS_PACKAGES[@]}"
 
 failed=()
 run_suite() {
@@ -19,6 +21,7 @@ run_suite() {
     failed+=("$preset")
 }
 
+run_suite windows
 run_suite asan
 run_suite fuzz
 run_suite default

@@ -1,0 +1,247 @@
+// The core as it behaves on Windows: run as a Windows program, under Wine on Linux.
+
+#include "AtomicFileWriter.h"
+#include "FailureCodes.h"
+#include "MiniTest.h"
+#include "Platform.h"
+#include "ReplacementRun.h"
+#include "RunTexts.h"
+#include "SettingsFile.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using core::platform::pathFromText;
+using core::platform::textFromPath;
+
+namespace {
+
+// A fresh folder under the temporary folder, removed at the end of the test.
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        static int counter = 0;
+        path_ = fs::temp_directory_path() /
+                ("vmc-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
+        fs::create_directories(path_);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code error;
+        for (const auto &entry : fs::recursive_directory_iterator(path_, error))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(path_, error);
+    }
+    const fs::path &path() const { return path_; }
+    std::string text() const { return textFromPath(path_); }
+    fs::path operator/(const std::string &utf8) const { return path_ / pathFromText(utf8); }
+
+private:
+    fs::path path_;
+};
+
+std::string readBytes(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+int entryCount(const fs::path &folder)
+{
+    return int(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+core::SlotTexts placeholders()
+{
+    core::SlotTexts texts;
+    texts.fill(std::string(core::RunTexts::forLanguage(2).placeholder));
+    return texts;
+}
+
+core::SlotTexts labels()
+{
+    core::SlotTexts texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts[i] = std::string(core::SlotTable::slot(i).label);
+    return texts;
+}
+
+} // namespace
+
+MINI_TEST(settingsFileHasBackslashAndExactBytes)
+{
+    ScratchFolder program;
+    const core::SettingsFile file(program.text());
+    CHECK_EQ(core::platform::nativeSeparator(), '\\');
+    CHECK_EQ(file.location(), program.text() + "\\config.ini");
+    CHECK(file.save("C:\\Games\\Music", false).saved());
+    CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\Games\\Music\\\",2\r\n"));
+    CHECK(file.save("C:\\", true).saved());
+    CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\\\\",1\r\n"));
+    const auto settings = file.read();
+    CHECK(settings.has_value());
+    CHECK_EQ(settings->folder, std::string("C:\\\\"));
+    CHECK_EQ(int(settings->language), 1);
+    CHECK_EQ(entryCount(program.path()), 1);
+}
+
+MINI_TEST(nonAsciiFolderIsStoredInAnsiCodePage)
+{
+    ScratchFolder program;
+    const core::SettingsFile file(program.text());
+    // é, Á and í have one byte each in both Western and Central European code pages.
+    const std::string folder = "C:\\Zen\xc3\xa9k\\\xc3\x81rv\xc3\xadz";
+    CHECK(file.save(folder, true).saved());
+    CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
+    CHECK_EQ(file.read()->folder, folder + "\\");
+
+    // ő is in the Central European code page only; elsewhere the save refuses it.
+    const std::string withO = "C:\\F\xc5\x91";
+    const core::SaveResult result = file.save(withO, false);
+    if (GetACP() == 1250) {
+        CHECK(result.saved());
+        CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\F\xf5\\\",2\r\n"));
+    } else {
+        CHECK(!result.saved());
+        CHECK(result.failure.kind == core::SaveFailure::Kind::Unrepresentable);
+        CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
+    }
+}
+
+MINI_TEST(hiddenOrSystemSettingsFileIsAbsent)
+{
+    ScratchFolder program;
+    const core::SettingsFile file(program.text());
+    const fs::path config = program / "config.ini";
+    writeBytes(config, "\"C:\\M\\\",1\r\n");
+    CHECK(file.read().has_value());
+    SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    CHECK(!file.read().has_value());
+    SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_SYSTEM);
+    CHECK(!file.read().has_value());
+    SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_READONLY);
+    CHECK(file.read().has_value());
+    SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove(config);
+    fs::create_directory(config);
+    CHECK(!file.read().has_value());
+}
+
+MINI_TEST(copyReplacesExistingFileWhole)
+{
+    ScratchFolder folder;
+    const std::string music(5 * 1024 * 1024 + 3, 'm');
+    writeBytes(folder / "song.mp3", music);
+    writeBytes(folder / "Water.mp3", "old water");
+    core::AtomicFileWriter writer;
+    CHECK(!writer.copyFile(folder / "song.mp3", folder / "Water.mp3"));
+    CHECK(readBytes(folder / "Water.mp3") == music);
+    CHECK(!writer.copyFile(folder / "Water.mp3", folder / "Water.mp3"));
+    CHECK(readBytes(folder / "Water.mp3") == music);
+    CHECK_EQ(entryCount(folder.path()), 2);
+}
+
+MINI_TEST(windowsErrorsMapToFailureCodes)
+{
+    using Kind = core::FileError::Kind;
+    const auto code = [](Kind kind, DWORD error) {
+        return core::failureCodeFor({kind, core::SystemError(error)});
+    };
+    CHECK_EQ(code(Kind::SourceCall, ERROR_FILE_NOT_FOUND), 53);
+    CHECK_EQ(code(Kind::SourceCall, ERROR_PATH_NOT_FOUND), 53);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_PATH_NOT_FOUND), 76);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_ACCESS_DENIED), 70);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_SHARING_VIOLATION), 70);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_DISK_FULL), 61);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_HANDLE_DISK_FULL), 61);
+    CHECK_EQ(code(Kind::SourceCall, ERROR_NOT_READY), 68);
+    CHECK_EQ(code(Kind::SourceCall, ERROR_CRC), 57);
+    CHECK_EQ(code(Kind::DestinationCall, ERROR_INVALID_NAME), 75);
+    CHECK(!core::describeSystemError(ERROR_ACCESS_DENIED).empty());
+}
+
+MINI_TEST(realFailuresKeepTargetAndLeaveNoTemporaryFile)
+{
+    ScratchFolder folder;
+    writeBytes(folder / "new.mp3", "new");
+    writeBytes(folder / "Lava.mp3", "old lava");
+    core::AtomicFileWriter writer;
+
+    auto error = writer.copyFile(folder / "missing.mp3", folder / "Lava.mp3");
+    CHECK(error.has_value());
+    CHECK_EQ(core::failureCodeFor(*error), 53);
+    error = writer.copyFile(folder / "new.mp3", folder / "gone\\Lava.mp3");
+    CHECK(error.has_value());
+    CHECK_EQ(core::failureCodeFor(*error), 76);
+    error = writer.copyFile(folder.path(), folder / "Lava.mp3");
+    CHECK(error.has_value());
+    CHECK_EQ(core::failureCodeFor(*error), 75);
+
+    // A game file marked read-only, as files installed from a CD are.
+    SetFileAttributesW((folder / "Lava.mp3").c_str(), FILE_ATTRIBUTE_READONLY);
+    error = writer.copyFile(folder / "new.mp3", folder / "Lava.mp3");
+    CHECK(error.has_value());
+    CHECK_EQ(core::failureCodeFor(*error), 70);
+    SetFileAttributesW((folder / "Lava.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // The game holding its file open without sharing.
+    HANDLE held = CreateFileW((folder / "Lava.mp3").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(held != INVALID_HANDLE_VALUE);
+    error = writer.copyFile(folder / "new.mp3", folder / "Lava.mp3");
+    CloseHandle(held);
+    CHECK(error.has_value());
+    CHECK_EQ(core::failureCodeFor(*error), 70);
+
+    CHECK_EQ(readBytes(folder / "Lava.mp3"), std::string("old lava"));
+    CHECK_EQ(entryCount(folder.path()), 2);
+}
+
+MINI_TEST(runGluesNamesWithBlanksToFolder)
+{
+    ScratchFolder game;
+    ScratchFolder music;
+    writeBytes(music / "a.mp3", "defend");
+    writeBytes(music / "b.mp3", "dirt");
+    core::SlotTexts texts = placeholders();
+    texts[27] = textFromPath(music / "a.mp3");
+    const core::SlotTable table;
+    core::RunResult result = core::ReplacementRun(table).run(texts, labels(), game.text() + "\\", 2);
+    CHECK(result.outcome == core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "Defend Castle.mp3"), std::string("defend"));
+
+    texts = placeholders();
+    texts[9] = textFromPath(music / "b.mp3");
+    result = core::ReplacementRun(table).run(texts, labels(), game.text() + "\\Music", 2);
+    CHECK(result.outcome == core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "MusicDirt.mp3"), std::string("dirt"));
+
+    texts[9] = textFromPath(music / "none.mp3");
+    result = core::ReplacementRun(table).run(texts, labels(), game.text() + "\\", 2);
+    CHECK_EQ(result.message, std::string("Bad filename or path at Dirt.mp3"));
+}
+
+MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
+{
+    ScratchFolder game;
+    writeBytes(game / ".vmc3-0123456789abcdef.tmp", "half");
+    writeBytes(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3", "a name outside the code page");
+    core::AtomicFileWriter().removeLeftovers(game.path());
+    CHECK(!fs::exists(game / ".vmc3-0123456789abcdef.tmp"));
+    CHECK(fs::exists(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3"));
+}
+
+int main() { return minitest::runAll(); }
