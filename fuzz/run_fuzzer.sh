@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A bounded fuzzing run: the committed corpus is the seed; new inputs go to a scratch copy.
+# A bounded fuzzing run: it starts from the committed corpus; new inputs go to a scratch copy.
 # Any crash, hang or out-of-bounds read fails the run and leaves the input in $ARTIFACTS
 # (default: a scratch folder), to be added to the corpus as a regression case.
 #   run_fuzzer.sh FUZZER SECONDS CORPUS
@@ -12,7 +12,7 @@ cp "$corpus"/* "$work/corpus/"
 trap 'rm -rf "$work/corpus"' EXIT
 "$fuzzer" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work/corpus" 2>&1 |
-    grep -E "^(INFO: (Running|Loaded|seed)|#[0-9]+ +(INITED|DONE)|stat::|==[0-9]+==ERROR|SUMMARY|Done)" || true
+    grep -E "^(INFO: (Running|Loaded|[a-z]+ corpus)|#[0-9]+ +(INITED|DONE)|stat::|==[0-9]+==ERROR|SUMMARY|Done)" || true
 status=${PIPESTATUS[0]}
 echo "corpus after the run: $(ls "$work/corpus" | wc -l) inputs"
 exit "$status"
