@@ -80,7 +80,8 @@ void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder)
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (it->is_regular_file(error) && isTemporaryFileName(platform::textFromPath(it->path().filename())))
+        if (it->is_regular_file(error) &&
+            isTemporaryFileName(platform::textFromPath(it->path().filename())))
             fileSystem_.remove(it->path());
     }
 }
@@ -152,13 +153,12 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
     // The source is closed before the rename: Windows does not replace a file that is
     // open, and the source may be the target itself.
     bool inputOpen = true;
-    const std::optional<FileError> failure =
-        replaceWith(target, [&](FileSystem::Handle output) {
-            const std::optional<FileError> pumped = pump(input, output);
-            fileSystem_.close(input);
-            inputOpen = false;
-            return pumped;
-        });
+    const std::optional<FileError> failure = replaceWith(target, [&](FileSystem::Handle output) {
+        const std::optional<FileError> pumped = pump(input, output);
+        fileSystem_.close(input);
+        inputOpen = false;
+        return pumped;
+    });
     if (inputOpen)
         fileSystem_.close(input);
     return failure;

@@ -41,7 +41,7 @@ class TestCrashConsistency : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void killedRunsLeaveEveryFileWhole();
 };
 
@@ -76,7 +76,8 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
         const pid_t child = fork();
         QVERIFY(child >= 0);
         if (child == 0) {
-            core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/", english);
+            core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/",
+                                                english);
             _exit(0);
         }
         usleep(useconds_t(random() % 40000));
@@ -105,8 +106,8 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
           leftoversSeen);
 
     // A run that is not killed removes what killed runs left, and nothing else.
-    const core::RunResult result =
-        core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/", english);
+    const core::RunResult result = core::ReplacementRun(slotTable).run(
+        texts, labels, game.path().toStdString() + "/", english);
     QCOMPARE(result.outcome, core::RunResult::Outcome::Completed);
     QStringList expected = {".vmc3-notours.tmp", "readme.txt"};
     for (int slot = 0; slot < chosenSlots; ++slot)

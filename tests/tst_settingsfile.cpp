@@ -248,12 +248,13 @@ void TestSettingsFile::anyEnterableFolderReadsBackIdentically()
     // Pieces a user can type into the folder box: blanks anywhere, non-ASCII letters,
     // separators of both kinds, commas, a root folder, nothing at all.
     const std::vector<std::string> pieces = {
-        " ",   "  ", "a",  "Z",   "0",  "/",  "\\", ",",  ".",   "-",  "_",  "'",  "(", ")",
-        "é",   "ő",  "Ű",  "ß",   "Ж",  "音", "🎵",  "C:", "Mp3", "Program Files", "Korvex", "\t",
-        "1,2", "~",  "#",  "%20", "&",  "!"};
+        " ",      "  ", "a",   "Z", "0", "/",   "\\", ",",  ".", "-",  "_",   "'",
+        "(",      ")",  "é",   "ő", "Ű", "ß",   "Ж",  "音", "🎵", "C:", "Mp3", "Program Files",
+        "Korvex", "\t", "1,2", "~", "#", "%20", "&",  "!"};
     QTemporaryDir dir;
     std::mt19937 random(20261207);
-    std::vector<std::string> folders = {"", "/", "\\", "C:\\", " ", " lead", "trail ", "C:\\Zenék\\"};
+    std::vector<std::string> folders = {"",  "/",     "\\",     "C:\\",
+                                        " ", " lead", "trail ", "C:\\Zenék\\"};
     for (int i = 0; i < 1500; ++i) {
         std::string folder;
         const int count = int(random() % 12);
@@ -284,7 +285,7 @@ void TestSettingsFile::folderThatWouldEndTheFieldIsRefused()
     QVERIFY(file.save("/games/Mp3", true).saved());
     const std::string before = readBytes(configIn(dir));
     for (const std::string &folder : {std::string("/home/\"quoted\""), std::string("/a\nb"),
-                                     std::string("/a\rb"), std::string("/a\0b", 4)}) {
+                                      std::string("/a\rb"), std::string("/a\0b", 4)}) {
         const core::SaveResult result = file.save(folder, false);
         QVERIFY(!result.saved());
         QCOMPARE(result.failure.kind, core::SaveFailure::Kind::Unstorable);

@@ -272,7 +272,8 @@ void TestWindowProtocol::readOnlyProgramFolderKeepsOldSettingsAndProgramWorks()
     f.main().gomb_change->click();
     QCOMPARE(f.platform.messages.size(), 1);
     QCOMPARE(readBytes(game.path() + "/Retreat Battle.mp3"), std::string("song"));
-    QFile::setPermissions(f.programFolder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(f.programFolder.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestWindowProtocol::aboutDisablesBothWindowsUntilClosed_data()

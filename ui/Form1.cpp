@@ -24,7 +24,6 @@ constexpr int slotCellHeight = 840;
 constexpr int buttonLeft = 7920;
 constexpr int buttonWidth = 1215;
 constexpr int buttonHeight = 375;
-constexpr int firstSlotOfPage2 = 24;
 
 bool hasNarrowLabel(int index)
 {
@@ -114,7 +113,7 @@ void Form1::createSlotRow(int index)
     text->setObjectName(indexedName("Text1", index));
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
-    // Created last so that a wide label stays under its browse button's edge.
+    // A wide label reaches under its browse button's edge; the button stays on top.
     auto *label =
         new QLabel(QString::fromUtf8(slot.label.data(), qsizetype(slot.label.size())), page);
     label->setObjectName(indexedName("Label1", index));

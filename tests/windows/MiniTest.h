@@ -81,6 +81,7 @@ inline int runAll()
 
 #define CHECK_EQ(actual, expected)                                                                 \
     do {                                                                                           \
-        if (!minitest::compare((actual), (expected), __FILE__, __LINE__, #actual " == " #expected)) \
+        if (!minitest::compare((actual), (expected), __FILE__, __LINE__,                           \
+                               #actual " == " #expected))                                          \
             return;                                                                                \
     } while (false)

@@ -35,4 +35,7 @@ MINI_TEST(programIconHasFiveImages)
     CHECK(LoadIconW(GetModuleHandleW(nullptr), L"IDI_ICON1") != nullptr);
 }
 
-int main() { return minitest::runAll(); }
+int main()
+{
+    return minitest::runAll();
+}

@@ -23,12 +23,12 @@ namespace {
 // A fresh folder under the temporary folder, removed at the end of the test.
 class ScratchFolder
 {
-public:
+  public:
     ScratchFolder()
     {
         static int counter = 0;
-        path_ = fs::temp_directory_path() /
-                ("vmc-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
+        path_ = fs::temp_directory_path() / ("vmc-test-" + std::to_string(GetCurrentProcessId()) +
+                                             "-" + std::to_string(++counter));
         fs::create_directories(path_);
     }
     ~ScratchFolder()
@@ -42,7 +42,7 @@ public:
     std::string text() const { return textFromPath(path_); }
     fs::path operator/(const std::string &utf8) const { return path_ / pathFromText(utf8); }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -105,7 +105,8 @@ MINI_TEST(nonAsciiFolderIsStoredInAnsiCodePage)
     // é, Á and í have one byte each in both Western and Central European code pages.
     const std::string folder = "C:\\Zen\xc3\xa9k\\\xc3\x81rv\xc3\xadz";
     CHECK(file.save(folder, true).saved());
-    CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
+    CHECK_EQ(readBytes(program / "config.ini"),
+             std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
     CHECK_EQ(file.read()->folder, folder + "\\");
 
     // ő is in the Central European code page only; elsewhere the save refuses it.
@@ -117,7 +118,8 @@ MINI_TEST(nonAsciiFolderIsStoredInAnsiCodePage)
     } else {
         CHECK(!result.saved());
         CHECK(result.failure.kind == core::SaveFailure::Kind::Unrepresentable);
-        CHECK_EQ(readBytes(program / "config.ini"), std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
+        CHECK_EQ(readBytes(program / "config.ini"),
+                 std::string("\"C:\\Zen\xe9k\\\xc1rv\xedz\\\",1\r\n"));
     }
 }
 
@@ -219,7 +221,8 @@ MINI_TEST(runGluesNamesWithBlanksToFolder)
     core::SlotTexts texts = placeholders();
     texts[27] = textFromPath(music / "a.mp3");
     const core::SlotTable table;
-    core::RunResult result = core::ReplacementRun(table).run(texts, labels(), game.text() + "\\", 2);
+    core::RunResult result =
+        core::ReplacementRun(table).run(texts, labels(), game.text() + "\\", 2);
     CHECK(result.outcome == core::RunResult::Outcome::Completed);
     CHECK_EQ(readBytes(game / "Defend Castle.mp3"), std::string("defend"));
 
@@ -244,4 +247,7 @@ MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
     CHECK(fs::exists(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3"));
 }
 
-int main() { return minitest::runAll(); }
+int main()
+{
+    return minitest::runAll();
+}
