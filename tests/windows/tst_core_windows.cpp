@@ -242,6 +242,7 @@ MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
     ScratchFolder game;
     writeBytes(game / ".vmc3-0123456789abcdef.tmp", "half");
     writeBytes(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3", "a name outside the code page");
+    CHECK(fs::exists(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3"));
     core::AtomicFileWriter().removeLeftovers(game.path());
     CHECK(!fs::exists(game / ".vmc3-0123456789abcdef.tmp"));
     CHECK(fs::exists(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3"));
