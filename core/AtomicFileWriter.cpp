@@ -2,10 +2,8 @@
 
 #include "Platform.h"
 
-#include <array>
 #include <cstdio>
 #include <random>
-#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>

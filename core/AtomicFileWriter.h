@@ -19,7 +19,7 @@ class AtomicFileWriter
 {
   public:
     explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
-    // Syncs the folders it has renamed into, where syncFolders() has not.
+    // Syncs the folders it has renamed into.
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
@@ -29,9 +29,6 @@ class AtomicFileWriter
     std::optional<FileError> copyFile(const std::filesystem::path &source,
                                       const std::filesystem::path &target);
 
-    // Makes the replacements done so far durable: one folder sync for many files.
-    void syncFolders();
-
     // Temporary files that an interrupted replacement left behind in the folder; nothing
     // else there is touched.
     void removeLeftovers(const std::filesystem::path &folder);
@@ -39,6 +36,9 @@ class AtomicFileWriter
     static bool isTemporaryFileName(std::string_view fileName);
 
   private:
+    // Makes the replacements durable: one folder sync for many files.
+    void syncFolders();
+
     using Filler = std::function<std::optional<FileError>(FileSystem::Handle)>;
 
     std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill);

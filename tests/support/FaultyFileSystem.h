@@ -17,12 +17,6 @@ class FaultyFileSystem : public core::NativeFileSystem
         faults_[call] = {error, successesBefore};
     }
 
-    int calls(Call call) const
-    {
-        const auto it = counts_.find(call);
-        return it == counts_.end() ? 0 : it->second;
-    }
-
     core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
     {
         if (const auto error = fault(Call::OpenForReading))
