@@ -21,14 +21,17 @@ Form2 &WindowProtocol::form2()
 {
     return form2_.get();
 }
+
 FrmAbout &WindowProtocol::frmAbout()
 {
     return frmAbout_.get();
 }
+
 Form2 *WindowProtocol::existingForm2() const
 {
     return form2_.existing();
 }
+
 FrmAbout *WindowProtocol::existingFrmAbout() const
 {
     return frmAbout_.existing();
