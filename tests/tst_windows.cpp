@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -301,6 +302,14 @@ void TestWindows::settingsWindowAsDefined()
     QCoreApplication::processEvents();
     QCOMPARE(s.Command1->geometry(), okBefore);
     QCOMPARE(s.Dir1->geometry(), QRect(8, 56, 297, 111));
+
+    // No default and no cancel button: Enter and Esc press nothing.
+    QSignalSpy ok(&window, &Form2::okClicked);
+    QSignalSpy cancel(&window, &Form2::cancelClicked);
+    QTest::keyClick(s.Text1, Qt::Key_Return);
+    QTest::keyClick(s.Text1, Qt::Key_Escape);
+    QCOMPARE(ok.count() + cancel.count(), 0);
+    QVERIFY(window.isVisible());
 
     s.Option3->click();
     QVERIFY(s.Option1->isChecked());
