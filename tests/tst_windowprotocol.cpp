@@ -17,9 +17,6 @@ using testfiles::writeBytes;
 
 namespace {
 
-const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
-const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
-
 // Closes a window the way the user's close box does.
 bool closeByUser(QWidget *window)
 {

@@ -13,9 +13,6 @@
 
 namespace {
 
-const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
-const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
-
 QStringList tableTexts(WindowFixture &f)
 {
     const Form1Controls &m = f.main();

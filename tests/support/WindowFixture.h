@@ -15,6 +15,10 @@
 
 #include <memory>
 
+// What an empty slot shows in each language.
+inline const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
+inline const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
+
 // A program folder of its own, the main window made in it with a scripted desktop, and
 // short names for the controls the tests touch.
 class WindowFixture
