@@ -27,6 +27,31 @@ constexpr SystemError alreadyExists = EEXIST;
 constexpr SystemError isAFolder = EISDIR;
 #endif
 
+bool isAccessDenied(SystemError error)
+{
+#ifdef _WIN32
+    return error == ERROR_ACCESS_DENIED;
+#else
+    return error == EACCES || error == EPERM;
+#endif
+}
+
+// A link stays a link: the file it points to is the one replaced, in that file's folder.
+// A hard-linked file is replaced as a new file of its own, and its other names keep the
+// old content, as with any save that renames over a file.
+std::filesystem::path followLinks(std::filesystem::path path)
+{
+    constexpr int maximumLinks = 40;
+    std::error_code error;
+    for (int hop = 0; hop < maximumLinks && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path pointed = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = pointed.is_absolute() ? pointed : path.parent_path() / pointed;
+    }
+    return path;
+}
+
 std::string randomDigits()
 {
     static std::mt19937_64 generator{std::random_device{}()};
@@ -100,16 +125,22 @@ SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folde
     return error;
 }
 
-std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &target,
-                                                       const Filler &fill)
+std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &requested,
+                                                       const Filler &fill, bool mayOverwrite)
 {
+    const std::filesystem::path target = followLinks(requested);
     if (fileSystem_.isFolder(target))
         return FileError{FileError::Kind::DestinationIsFolder, isAFolder};
 
     std::filesystem::path temporary;
     FileSystem::Handle handle = 0;
-    if (const SystemError error = createTemporary(folderOf(target), temporary, handle))
+    if (const SystemError error = createTemporary(folderOf(target), temporary, handle)) {
+        // A folder the user may not write can hold a file the user may (per-file rights):
+        // there a plain copy overwrites the file, and so do we.
+        if (mayOverwrite && isAccessDenied(error))
+            return overwriteInPlace(target, fill, error);
         return destinationError(error);
+    }
     fileSystem_.copyPermissions(target, handle);
 
     std::optional<FileError> failure = fill(handle);
@@ -129,14 +160,35 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
     return failure;
 }
 
+std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesystem::path &target,
+                                                            const Filler &fill,
+                                                            SystemError folderError)
+{
+    // A file that is missing or not writable either: the folder's refusal is the answer.
+    FileSystem::Handle handle = 0;
+    if (fileSystem_.openForOverwrite(target, handle))
+        return destinationError(folderError);
+    std::optional<FileError> failure = fill(handle);
+    if (!failure) {
+        if (const SystemError error = fileSystem_.flushToDisk(handle))
+            failure = destinationError(error);
+    }
+    fileSystem_.close(handle);
+    return failure;
+}
+
 std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::path &target,
                                                       std::string_view bytes)
 {
-    return replaceWith(target, [&](FileSystem::Handle handle) -> std::optional<FileError> {
-        if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
-            return destinationError(error);
-        return std::nullopt;
-    });
+    // Written whole or not at all: never in place.
+    return replaceWith(
+        target,
+        [&](FileSystem::Handle handle) -> std::optional<FileError> {
+            if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
+                return destinationError(error);
+            return std::nullopt;
+        },
+        false);
 }
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
@@ -149,14 +201,19 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
         return FileError{FileError::Kind::SourceCall, error};
 
     // The source is closed before the rename: Windows does not replace a file that is
-    // open, and the source may be the target itself.
+    // open, and the source may be the target itself, which must never be emptied in place.
+    std::error_code sameFileError;
+    const bool ontoItself = std::filesystem::equivalent(source, target, sameFileError);
     bool inputOpen = true;
-    const std::optional<FileError> failure = replaceWith(target, [&](FileSystem::Handle output) {
-        const std::optional<FileError> pumped = pump(input, output);
-        fileSystem_.close(input);
-        inputOpen = false;
-        return pumped;
-    });
+    const std::optional<FileError> failure = replaceWith(
+        target,
+        [&](FileSystem::Handle output) {
+            const std::optional<FileError> pumped = pump(input, output);
+            fileSystem_.close(input);
+            inputOpen = false;
+            return pumped;
+        },
+        !ontoItself);
     if (inputOpen)
         fileSystem_.close(input);
     return failure;

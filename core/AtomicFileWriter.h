@@ -24,8 +24,10 @@ class AtomicFileWriter
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
+    // Only ever atomic: fails where the folder takes no temporary file.
     std::optional<FileError> writeBytes(const std::filesystem::path &target,
                                         std::string_view bytes);
+    // Atomic where the folder allows; else overwrites a file the user may write in place.
     std::optional<FileError> copyFile(const std::filesystem::path &source,
                                       const std::filesystem::path &target);
 
@@ -41,7 +43,12 @@ class AtomicFileWriter
 
     using Filler = std::function<std::optional<FileError>(FileSystem::Handle)>;
 
-    std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill);
+    // mayOverwrite: where no temporary file may be made in the folder, write the existing
+    // file in place instead, as a plain copy does.
+    std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill,
+                                         bool mayOverwrite = true);
+    std::optional<FileError> overwriteInPlace(const std::filesystem::path &target,
+                                              const Filler &fill, SystemError folderError);
     SystemError createTemporary(const std::filesystem::path &folder,
                                 std::filesystem::path &temporary, FileSystem::Handle &handle);
     std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);

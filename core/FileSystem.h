@@ -23,6 +23,8 @@ class FileSystem
     virtual SystemError openForReading(const std::filesystem::path &path, Handle &handle) = 0;
     // Creates a file that must not exist yet, for writing.
     virtual SystemError createNew(const std::filesystem::path &path, Handle &handle) = 0;
+    // Opens an existing file for writing and empties it; a read-only file is refused.
+    virtual SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) = 0;
     virtual SystemError read(Handle handle, char *buffer, std::size_t capacity,
                              std::size_t &bytesRead) = 0;
     // Writes all of the data or fails.
@@ -34,7 +36,8 @@ class FileSystem
     virtual void close(Handle handle) = 0;
     // Gives a new file the permissions of the file it is about to replace, where it exists.
     virtual void copyPermissions(const std::filesystem::path &from, Handle to) = 0;
-    // Renames over an existing file in one step.
+    // Renames over an existing file in one step; a read-only file is refused, as a copy
+    // onto it would be.
     virtual SystemError replace(const std::filesystem::path &from,
                                 const std::filesystem::path &to) = 0;
     // Makes the renames done in the folder durable; best effort.

@@ -83,6 +83,16 @@ SystemError NativeFileSystem::createNew(const std::filesystem::path &path, Handl
     return 0;
 }
 
+SystemError NativeFileSystem::openForOverwrite(const std::filesystem::path &path, Handle &handle)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SystemError(GetLastError());
+    handle = reinterpret_cast<Handle>(file);
+    return 0;
+}
+
 SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capacity,
                                    std::size_t &bytesRead)
 {
@@ -146,6 +156,16 @@ int toFd(FileSystem::Handle handle)
     return int(handle);
 }
 
+// No write bit for anyone: refused whatever the caller's privileges, as on Windows.
+bool isReadOnlyFile(const std::filesystem::path &path)
+{
+    struct stat status
+    {
+    };
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           (status.st_mode & 0222) == 0;
+}
+
 } // namespace
 
 SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
@@ -169,6 +189,17 @@ SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, 
 SystemError NativeFileSystem::createNew(const std::filesystem::path &path, Handle &handle)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    handle = fd;
+    return 0;
+}
+
+SystemError NativeFileSystem::openForOverwrite(const std::filesystem::path &path, Handle &handle)
+{
+    if (isReadOnlyFile(path))
+        return EACCES;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0)
         return errno;
     handle = fd;
@@ -249,6 +280,8 @@ void NativeFileSystem::copyPermissions(const std::filesystem::path &from, Handle
 SystemError NativeFileSystem::replace(const std::filesystem::path &from,
                                       const std::filesystem::path &to)
 {
+    if (isReadOnlyFile(to))
+        return EACCES;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 

@@ -10,6 +10,7 @@ class NativeFileSystem : public FileSystem
   public:
     SystemError openForReading(const std::filesystem::path &path, Handle &handle) override;
     SystemError createNew(const std::filesystem::path &path, Handle &handle) override;
+    SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override;
     SystemError read(Handle handle, char *buffer, std::size_t capacity,
                      std::size_t &bytesRead) override;
     SystemError write(Handle handle, const char *data, std::size_t size) override;

@@ -34,7 +34,19 @@ std::string utf8FromWide(std::wstring_view wide)
     return utf8;
 }
 
+unsigned chosenCodePage = 0;
+
 } // namespace
+
+unsigned textFileCodePage()
+{
+    return chosenCodePage != 0 ? chosenCodePage : GetACP();
+}
+
+void setTextFileCodePage(unsigned codePage)
+{
+    chosenCodePage = codePage;
+}
 
 char nativeSeparator()
 {
@@ -46,14 +58,19 @@ std::optional<std::string> toTextFileBytes(std::string_view utf8)
     const std::wstring wide = wideFromUtf8(utf8);
     if (wide.empty())
         return std::string();
+    const UINT codePage = textFileCodePage();
+    // UTF-8 takes no best-fit flag and no default character: the call fails with them.
+    const bool utf8CodePage = codePage == CP_UTF8;
+    const DWORD flags = utf8CodePage ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                         int(wide.size()), nullptr, 0, nullptr, &usedDefault);
+    BOOL *usedDefaultOut = utf8CodePage ? nullptr : &usedDefault;
+    const int size = WideCharToMultiByte(codePage, flags, wide.data(), int(wide.size()), nullptr,
+                                         0, nullptr, usedDefaultOut);
     if (size <= 0 || usedDefault)
         return std::nullopt;
     std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), bytes.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, wide.data(), int(wide.size()), bytes.data(), size,
+                        nullptr, nullptr);
     return bytes;
 }
 
@@ -61,9 +78,11 @@ std::string fromTextFileBytes(std::string_view bytes)
 {
     if (bytes.empty())
         return {};
-    const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    const UINT codePage = textFileCodePage();
+    const int size =
+        MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
     std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), size);
+    MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), wide.data(), size);
     return utf8FromWide(wide);
 }
 

@@ -20,6 +20,13 @@ std::string fromTextFileBytes(std::string_view bytes);
 std::filesystem::path pathFromText(std::string_view utf8);
 std::string textFromPath(const std::filesystem::path &path);
 
+#ifdef _WIN32
+// The code page of text files: the system's ANSI code page, or the one a test sets (0
+// gives the system's back). With 65001 the files are UTF-8.
+unsigned textFileCodePage();
+void setTextFileCodePage(unsigned codePage);
+#endif
+
 // True for an ordinary file: a regular file, and on Windows neither hidden nor system.
 bool isOrdinaryFile(const std::filesystem::path &path);
 

@@ -135,10 +135,14 @@ SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelecte
     if (!folderBytes)
         return {std::nullopt, {SaveFailure::Kind::Unrepresentable, 0}};
 
+    // A line the startup read would not read whole is never written over the old one.
+    const std::string line = lineFor(*folderBytes, language, separator_);
+    if (line.size() > maximumFileSize)
+        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0}};
+
     AtomicFileWriter writer(fileSystem_);
     const std::filesystem::path path = platform::pathFromText(location());
-    if (const std::optional<FileError> error =
-            writer.writeBytes(path, lineFor(*folderBytes, language, separator_)))
+    if (const std::optional<FileError> error = writer.writeBytes(path, line))
         return {std::nullopt, {SaveFailure::Kind::Write, error->systemError}};
 
     std::optional<Settings> readBack = read();

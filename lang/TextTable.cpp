@@ -27,7 +27,7 @@ constexpr TextTable hungarian{
     "Készítette: Hangmester /Példa Elek/",
     "A beállítások nem írhatók ide: %1: %2",
     "a mappa neve olyan betűt tartalmaz, amelyet a rendszer kódlapja nem tud tárolni",
-    "a mappa neve idézőjelet vagy sortörést tartalmaz, amelyet a beállítási fájl nem tud tárolni",
+    "a mappa neve idézőjelet vagy sortörést tartalmaz, vagy túl hosszú, ezért a beállítási fájl nem tudja tárolni",
     "a mentett fájl nem olvasható vissza",
 };
 
@@ -54,7 +54,7 @@ constexpr TextTable english{
     "Created by: Hangmester /Elek Példa/",
     "Cannot write %1: %2",
     "the folder name has letters that the system code page cannot store",
-    "the folder name has a double quote or a line break, which the settings file cannot store",
+    "the folder name has a double quote or a line break, or is too long, which the settings file cannot store",
     "the saved file cannot be read back",
 };
 

@@ -32,6 +32,7 @@ class TestSettingsFile : public QObject
     void saveIntoReadOnlyFolderFails();
     void anyEnterableFolderReadsBackIdentically();
     void folderThatWouldEndTheFieldIsRefused();
+    void symlinkedFileStaysLink();
     void saveOnFullDiskFails();
 
   private:
@@ -284,13 +285,31 @@ void TestSettingsFile::folderThatWouldEndTheFieldIsRefused()
     const SettingsFile file(dir.path().toStdString(), '/');
     QVERIFY(file.save("/games/Mp3", true).saved());
     const std::string before = readBytes(configIn(dir));
+    // A folder whose line the startup read would cut is refused too.
     for (const std::string &folder : {std::string("/home/\"quoted\""), std::string("/a\nb"),
-                                      std::string("/a\rb"), std::string("/a\0b", 4)}) {
+                                      std::string("/a\rb"), std::string("/a\0b", 4),
+                                      "/" + std::string(65529, 'x')}) {
         const core::SaveResult result = file.save(folder, false);
         QVERIFY(!result.saved());
         QCOMPARE(result.failure.kind, core::SaveFailure::Kind::Unstorable);
         QCOMPARE(readBytes(configIn(dir)), before);
     }
+    const std::string longest = "/" + std::string(65528, 'x');
+    QVERIFY(file.save(longest, false).saved());
+    QCOMPARE(file.read()->folder, longest + "/");
+}
+
+void TestSettingsFile::symlinkedFileStaysLink()
+{
+    QTemporaryDir dir;
+    QTemporaryDir shared;
+    const QString real = shared.path() + "/config.ini";
+    QVERIFY(writeBytes(real, "\"/old/\",2\r\n"));
+    QVERIFY(QFile::link(real, configIn(dir)));
+    QVERIFY(SettingsFile(dir.path().toStdString(), '/').save("/new", true).saved());
+    QCOMPARE(QFileInfo(configIn(dir)).symLinkTarget(), real);
+    QCOMPARE(readBytes(real), std::string("\"/new/\",1\r\n"));
+    QCOMPARE(entries(shared.path()), QStringList{"config.ini"});
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFile)

@@ -123,6 +123,18 @@ MINI_TEST(nonAsciiFolderIsStoredInAnsiCodePage)
     }
 }
 
+MINI_TEST(utf8SystemCodePageStoresUtf8)
+{
+    ScratchFolder program;
+    const core::SettingsFile file(program.text());
+    core::platform::setTextFileCodePage(CP_UTF8);
+    const std::string folder = "C:\\J\xc3\xa1t\xc3\xa9k\\F\xc5\x91";
+    const core::SaveResult result = file.save(folder, true);
+    core::platform::setTextFileCodePage(0);
+    CHECK(result.saved());
+    CHECK_EQ(readBytes(program / "config.ini"), "\"" + folder + "\\\",1\r\n");
+}
+
 MINI_TEST(hiddenOrSystemSettingsFileIsAbsent)
 {
     ScratchFolder program;

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds a static, trimmed Qt for 64-bit Windows (MinGW-w64) from Debian's own qt6-base
+# source, with the host tools of the installed Qt, into a cache folder outside the tree.
+# Prints the install prefix as its last line. A second run with the cache in place only
+# checks the stamp: the source version and the configure line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" dpkg-dev
+
+host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+upstream_version=${host_version%%+*}
+upstream_version=${upstream_version%%-*}
+cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/valdrune-music-changer
+prefix=$cache_root/qt-$upstream_version-mingw-static
+work=$cache_root/qt-$upstream_version-mingw-work
+
+configure_options=(
+    -xplatform win32-g++ -qt-host-path /usr -release -static -static-runtime
+    -nomake tests -nomake examples -no-pkg-config -no-dbus -no-opengl
+    -no-feature-vulkan -no-feature-sql -no-feature-network -no-feature-xml
+    -no-feature-printsupport -no-feature-concurrent -no-feature-direct2d
+    -no-feature-tabletevent -no-feature-directwrite3
+    -qt-zlib -qt-pcre -qt-harfbuzz -qt-freetype -qt-libpng -qt-libjpeg -no-icu
+)
+stamp="qt6-base $host_version | ${configure_options[*]}"
+
+if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+# apt-get source needs deb-src entries: the machine's own deb entries with Types: deb-src,
+# in a private apt state so that the system's configuration stays as it is.
+apt_state=$work/apt
+rm -rf "$work"
+mkdir -p "$apt_state/lists/partial" "$apt_state/sources"
+write_source_entries() {
+    local file
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        sed -e 's/^Types:.*/Types: deb-src/' "$file"
+        echo
+    done >"$apt_state/sources/deb-src.sources"
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] || continue
+        sed -n -e 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$file"
+    done >"$apt_state/sources/deb-src.list"
+}
+write_source_entries
+apt_options=(
+    -o "Dir::Etc::SourceList=$apt_state/sources/deb-src.list"
+    -o "Dir::Etc::SourceParts=$apt_state/sources"
+    -o "Dir::State::Lists=$apt_state/lists"
+    -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache="
+    -o "Debug::NoLocking=1"
+)
+apt-get "${apt_options[@]}" update -qq
+(cd "$work" && apt-get "${apt_options[@]}" source -qq "qt6-base=$host_version")
+source_dir=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
+
+cat >"$work/toolchain.cmake" <<'EOF'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+
+rm -rf "$prefix"
+mkdir -p "$work/build"
+cd "$work/build"
+"$source_dir/configure" -prefix "$prefix" "${configure_options[@]}" -- -G Ninja \
+    "-DCMAKE_TOOLCHAIN_FILE=$work/toolchain.cmake" \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+cmake --build . --parallel "$(nproc)"
+cmake --install .
+echo "$stamp" >"$prefix/.stamp"
+cd /
+rm -rf "$work"
+echo "$prefix"
