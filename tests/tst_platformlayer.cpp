@@ -34,6 +34,7 @@ class TestPlatformLayer : public QObject
     void changeFailureShowsRealMessageBox();
     void fileDialogReturnsChosenFile();
     void fileDialogCancelReturnsNothing();
+    void driveAvailability();
 };
 
 void TestPlatformLayer::messageBoxHasOkOnlyNoIconAndTitle()
@@ -105,6 +106,17 @@ void TestPlatformLayer::fileDialogCancelReturnsNothing()
     whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
     QVERIFY(
         !QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+}
+
+void TestPlatformLayer::driveAvailability()
+{
+    QtPlatformLayer platform;
+    QTemporaryDir folder;
+    QVERIFY(platform.isDriveAvailable("/", false));
+    QVERIFY(platform.isDriveAvailable(folder.path(), false));
+    // A mount point whose device is gone is an empty folder on the file system below it.
+    QVERIFY(!platform.isDriveAvailable(folder.path(), true));
+    QVERIFY(!platform.isDriveAvailable(folder.path() + "/gone", false));
 }
 
 QTEST_MAIN(TestPlatformLayer)

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <filesystem>
 #include <unistd.h>
 
 using testfiles::readBytes;
@@ -53,7 +54,11 @@ class TestWindowProtocol : public QObject
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
     void folderListsFillPathBox();
-    void unreadableDriveFallsBackToSystemDrive();
+    void unavailableDriveFallsBackToSystemDrive_data();
+    void unavailableDriveFallsBackToSystemDrive();
+    void pageSwitchLeavesFocusOffChange_data();
+    void storedFolderTravelsAsItsBytes();
+    void pageSwitchLeavesFocusOffChange();
 };
 
 void TestWindowProtocol::firstStartShowsSettingsInsteadOfMainWindow()
@@ -514,20 +519,99 @@ void TestWindowProtocol::folderListsFillPathBox()
     QCOMPARE(readBytes(f.configPath()), "\"" + root.path().toStdString() + "/Mp3/\",2\r\n");
 }
 
-void TestWindowProtocol::unreadableDriveFallsBackToSystemDrive()
+void TestWindowProtocol::unavailableDriveFallsBackToSystemDrive_data()
 {
-    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    QTest::addColumn<bool>("deviceUnavailable");
+    QTest::newRow("no medium: message, then the system drive") << true;
+    QTest::newRow("present but unreadable: ignored") << false;
+}
+
+void TestWindowProtocol::unavailableDriveFallsBackToSystemDrive()
+{
+    QFETCH(bool, deviceUnavailable);
+    QTemporaryDir game;
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
     f.start();
     f.main().Command2->click();
+    const QString drive = QStringLiteral("/unlistable-drive");
+    if (deviceUnavailable)
+        f.platform.unavailableDrives << drive;
     DriveList *drives = f.settings().Drive1;
-    drives->setDrives({"/", "/nonexistent-drive-without-medium"});
-    drives->setDrive("/nonexistent-drive-without-medium");
-    QCOMPARE(f.platform.messages,
-             QStringList{QString::fromUtf8(
-                 "Az eszközről nem lehet beolvasni. Nézd meg bent van-e a lemez vagy a CD.")});
-    QCOMPARE(drives->drive(), QStringLiteral("/"));
-    QCOMPARE(f.settings().Dir1->path(), QStringLiteral("/"));
-    QCOMPARE(f.settings().Text1->text(), QStringLiteral("/"));
+    drives->setDrives({"/", drive});
+    drives->setDrive(drive);
+    if (deviceUnavailable) {
+        QCOMPARE(f.platform.messages,
+                 QStringList{QString::fromUtf8(
+                     "Az eszközről nem lehet beolvasni. Nézd meg bent van-e a lemez vagy a CD.")});
+        QCOMPARE(drives->drive(), QStringLiteral("/"));
+        QCOMPARE(f.settings().Dir1->path(), QStringLiteral("/"));
+        QCOMPARE(f.settings().Text1->text(), QStringLiteral("/"));
+    } else {
+        QVERIFY(f.platform.messages.isEmpty());
+        QCOMPARE(f.settings().Dir1->path(), game.path());
+        QCOMPARE(f.settings().Text1->text(), game.path());
+    }
+}
+
+void TestWindowProtocol::pageSwitchLeavesFocusOffChange_data()
+{
+    QTest::addColumn<int>("fromPage");
+    QTest::addColumn<bool>("byMouse");
+    QTest::newRow("click 2nd Page") << 1 << true;
+    QTest::newRow("click 1st Page") << 2 << true;
+    QTest::newRow("Alt+2 in a slot box") << 1 << false;
+    QTest::newRow("Alt+1 in a slot box") << 2 << false;
+}
+
+void TestWindowProtocol::pageSwitchLeavesFocusOffChange()
+{
+    QFETCH(int, fromPage);
+    QFETCH(bool, byMouse);
+    QTemporaryDir game;
+    QVERIFY(writeBytes(game.path() + "/song.mp3", "song"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form1.get()));
+    for (const int slot : {3, 30})
+        f.slot(slot)->setText(game.path() + "/song.mp3");
+    if (fromPage == 2)
+        f.main().gomb_secondpage->click();
+
+    QPushButton *pageButton = fromPage == 1 ? f.main().gomb_secondpage : f.main().gomb_firstpage;
+    if (byMouse) {
+        QTest::mouseClick(pageButton, Qt::LeftButton);
+    } else {
+        f.slot(fromPage == 1 ? 3 : 30)->setFocus();
+        QTest::keyClick(f.slot(fromPage == 1 ? 3 : 30), fromPage == 1 ? Qt::Key_2 : Qt::Key_1,
+                        Qt::AltModifier);
+    }
+    // A mnemonic clicks a moment later, as the button is drawn pressed.
+    QTRY_COMPARE(f.main().Frame1->isVisible(), fromPage == 2);
+    QWidget *focused = QApplication::focusWidget();
+    QVERIFY(focused != f.main().gomb_change);
+    QTest::keyClick(focused, Qt::Key_Space);
+    QCOMPARE(testfiles::entries(game.path()), QStringList{"song.mp3"});
+}
+
+void TestWindowProtocol::storedFolderTravelsAsItsBytes()
+{
+    QTemporaryDir root;
+    QVERIFY(writeBytes(root.path() + "/song.mp3", "song"));
+    // Latin-1 bytes, not UTF-8: a name any Linux folder may have.
+    const std::string folder = root.path().toStdString() + "/J\xe1t\xe9k";
+    QVERIFY(std::filesystem::create_directory(folder));
+    const std::string line = "\"" + folder + "/\",2\r\n";
+    WindowFixture f(line);
+    f.start();
+    f.slot(9)->setText(root.path() + "/song.mp3");
+    f.main().gomb_change->click();
+    QVERIFY(f.platform.messages.isEmpty());
+    QVERIFY(std::filesystem::exists(folder + "/Dirt.mp3"));
+
+    f.main().Command2->click();
+    f.settings().Command1->click();
+    QCOMPARE(readBytes(f.configPath()), line);
 }
 
 QTEST_MAIN(TestWindowProtocol)

@@ -4,6 +4,10 @@
 #include <QSignalBlocker>
 #include <QStorageInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 DriveList::DriveList(QWidget *parent) : QComboBox(parent)
 {
     setObjectName(QStringLiteral("Drive1"));
@@ -60,6 +64,31 @@ void DriveList::setDrives(const QStringList &roots)
     clear();
     for (const QString &root : roots)
         addItem(caption(root), root);
+}
+
+bool DriveList::isMountPoint(const QString &drive) const
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(drive);
+    return true;
+#else
+    return drive != systemDrive() && findData(drive) >= 0;
+#endif
+}
+
+QString DriveList::currentFolderOf(const QString &drive)
+{
+#ifdef Q_OS_WIN
+    // "d:" without a separator names the drive's current folder.
+    const std::wstring relative = drive.left(2).toStdWString();
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetFullPathNameW(relative.c_str(), MAX_PATH, buffer, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return drive;
+    return QString::fromWCharArray(buffer, int(length));
+#else
+    return drive;
+#endif
 }
 
 QString DriveList::drive() const

@@ -18,6 +18,11 @@ class DriveList : public QComboBox
     // Selects the drive holding the folder, without raising driveChanged.
     void showDriveOf(const QString &folder);
     void setDrives(const QStringList &roots);
+    // True for a drive whose root is a mount point of its own (every drive on Windows).
+    bool isMountPoint(const QString &drive) const;
+
+    // The folder the folder list opens for the drive: on Windows the drive's current folder.
+    static QString currentFolderOf(const QString &drive);
 
     static QStringList availableDrives();
     static QString systemDrive();

@@ -157,7 +157,7 @@ void Form1::activate()
         return;
     }
     settingsFound_ = true;
-    utvonal_ = QString::fromStdString(settings->folder);
+    utvonal_ = settings->folder;
     nyelv_ = settings->language;
     applyLanguage(nyelv_);
 }
@@ -199,10 +199,20 @@ void Form1::applyLanguage(std::uint8_t code)
 
 void Form1::showPage(int page)
 {
-    controls_.Frame1->setVisible(page == 1);
-    controls_.Frame2->setVisible(page == 2);
-    controls_.gomb_firstpage->setEnabled(page != 1);
-    controls_.gomb_secondpage->setEnabled(page != 2);
+    const Form1Controls &c = controls_;
+    QWidget *focused = focusWidget();
+    const bool focusAffected = focused && (focused == c.gomb_firstpage ||
+                                           focused == c.gomb_secondpage ||
+                                           c.Frame1->isAncestorOf(focused) ||
+                                           c.Frame2->isAncestorOf(focused));
+    c.Frame1->setVisible(page == 1);
+    c.Frame2->setVisible(page == 2);
+    c.gomb_firstpage->setEnabled(page != 1);
+    c.gomb_secondpage->setEnabled(page != 2);
+    // Left to itself the toolkit would move the focus on, onto Change, where the next
+    // Space would copy. The button that leads back takes it instead.
+    if (focusAffected)
+        (page == 1 ? c.gomb_secondpage : c.gomb_firstpage)->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::browse(int index)
@@ -227,7 +237,7 @@ void Form1::change()
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const core::RunResult result =
-        core::ReplacementRun(slotTable_).run(texts, labels, utvonal_.toStdString(), nyelv_);
+        core::ReplacementRun(slotTable_).run(texts, labels, utvonal_, nyelv_);
     QApplication::restoreOverrideCursor();
     if (!result.message.empty())
         platform_.showMessage(this, QString::fromStdString(result.message));
@@ -238,14 +248,18 @@ core::SettingsFile Form1::settingsFile() const
     return core::SettingsFile(QDir::toNativeSeparators(programFolder_).toStdString());
 }
 
+std::string Form1::storedFolderWithoutSeparator() const
+{
+    std::string folder = utvonal_;
+    if (!folder.empty() && folder.back() == core::platform::nativeSeparator())
+        folder.pop_back();
+    return folder;
+}
+
 QString Form1::folderForSettingsWindow() const
 {
-    if (settingsFound_) {
-        QString folder = utvonal_;
-        if (folder.endsWith(QDir::separator()))
-            folder.chop(1);
-        return folder;
-    }
+    if (settingsFound_)
+        return QString::fromStdString(storedFolderWithoutSeparator());
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3");
 #else
@@ -278,15 +292,18 @@ QString Form1::settingsFailureText(const core::SaveFailure &failure) const
 bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent)
 {
     assignButtonTabPositions();
-    const core::SaveResult result =
-        settingsFile().save(folderText.toStdString(), hungarianSelected);
+    // A folder the user left as it was shown is stored as the bytes it was read as.
+    const bool unchanged = settingsFound_ && folderText == folderForSettingsWindow();
+    const std::string folder =
+        unchanged ? storedFolderWithoutSeparator() : folderText.toStdString();
+    const core::SaveResult result = settingsFile().save(folder, hungarianSelected);
     if (!result.saved()) {
         platform_.showMessage(dialogParent, settingsFailureText(result.failure));
         return false;
     }
     nyelv_ = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
     // The folder just chosen is the one the next Change copies into.
-    utvonal_ = QString::fromStdString(result.stored->folder);
+    utvonal_ = result.stored->folder;
     applyLanguage(result.stored->language);
     return true;
 }

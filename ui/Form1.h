@@ -51,7 +51,7 @@ class Form1 : public QWidget
     std::uint8_t nyelv() const { return nyelv_; }
     bool kapcs() const { return kapcs_; }
     void setKapcs() { kapcs_ = true; }
-    QString utvonal() const { return utvonal_; }
+    QString utvonal() const { return QString::fromStdString(utvonal_); }
     // The language ApplyLanguage last wrote, if it ever ran.
     std::optional<std::uint8_t> appliedLanguage() const { return appliedLanguage_; }
 
@@ -87,6 +87,7 @@ class Form1 : public QWidget
     QList<QWidget *> focusChain() const;
     void applyFocusChain(int from, int to);
     core::SettingsFile settingsFile() const;
+    std::string storedFolderWithoutSeparator() const;
     QString settingsFailureText(const core::SaveFailure &failure) const;
 
     PlatformLayer &platform_;
@@ -94,7 +95,8 @@ class Form1 : public QWidget
     const core::SlotTable slotTable_;
     std::uint8_t nyelv_ = 0;
     bool kapcs_ = false;
-    QString utvonal_;
+    // As the settings file holds it: on Linux any bytes, which a QString would not keep.
+    std::string utvonal_;
     bool settingsFound_ = false;
     std::optional<std::uint8_t> appliedLanguage_;
     Form1Controls controls_;

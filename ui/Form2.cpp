@@ -98,13 +98,16 @@ void Form2::showFolder(const QString &folder)
 
 void Form2::driveChanged(const QString &drive)
 {
-    if (controls_.Dir1->setPath(drive))
+    DriveList *drives = controls_.Drive1;
+    if (platform_.isDriveAvailable(drive, drives->isMountPoint(drive))) {
+        // Any other failure to list the drive is ignored: the folder list stays put.
+        controls_.Dir1->setPath(DriveList::currentFolderOf(drive));
         return;
-    // A drive whose folder cannot be read has no medium or is otherwise unavailable. The
-    // system drive is not left for itself: the folder list then stays where it was.
+    }
+    // The system drive is not left for itself, which would ask again and again.
     if (drive != DriveList::systemDrive()) {
         platform_.showMessage(this, QString::fromUtf8(fixedtext::deviceUnavailable));
-        controls_.Drive1->setDrive(DriveList::systemDrive());
+        drives->setDrive(DriveList::systemDrive());
     }
 }
 

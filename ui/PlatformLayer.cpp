@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStorageInfo>
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
@@ -33,4 +35,13 @@ void QtPlatformLayer::endProgram()
     for (QWidget *window : QApplication::topLevelWidgets())
         window->hide();
     QCoreApplication::exit(0);
+}
+
+bool QtPlatformLayer::isDriveAvailable(const QString &root, bool mountPoint)
+{
+    const QStorageInfo volume(root);
+    if (!QFileInfo(root).isDir() || !volume.isValid() || !volume.isReady())
+        return false;
+    return !mountPoint || QDir::cleanPath(volume.rootPath()) ==
+                              QDir::cleanPath(QDir::fromNativeSeparators(root));
 }

@@ -29,6 +29,9 @@ class PlatformLayer
                                                     const OpenFileRequest &request) = 0;
     // Ends the program at once: no window runs its closing actions, nothing is saved.
     virtual void endProgram() = 0;
+    // False when the drive's device is unavailable (no medium, gone, or no longer mounted
+    // where a mount point is expected), as opposed to a drive that merely cannot be listed.
+    virtual bool isDriveAvailable(const QString &root, bool mountPoint) = 0;
 };
 
 class QtPlatformLayer : public PlatformLayer
@@ -38,4 +41,5 @@ class QtPlatformLayer : public PlatformLayer
     std::optional<QString> chooseFileToOpen(QWidget *parent,
                                             const OpenFileRequest &request) override;
     void endProgram() override;
+    bool isDriveAvailable(const QString &root, bool mountPoint) override;
 };

@@ -22,9 +22,15 @@ class ScriptedPlatform : public PlatformLayer
 
     void endProgram() override { ++endRequests; }
 
+    bool isDriveAvailable(const QString &root, bool) override
+    {
+        return !unavailableDrives.contains(root);
+    }
+
     QStringList messages;
     QList<OpenFileRequest> fileRequests;
     int endRequests = 0;
+    QStringList unavailableDrives;
 
   private:
     QQueue<std::optional<QString>> fileAnswers_;
