@@ -126,7 +126,8 @@ SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folde
 }
 
 std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &requested,
-                                                       const Filler &fill, bool mayOverwrite)
+                                                       const Filler &fill, bool mayOverwrite,
+                                                       const BeforeReplace &beforeReplace)
 {
     const std::filesystem::path target = followLinks(requested);
     if (fileSystem_.isFolder(target))
@@ -138,12 +139,14 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
         // A folder the user may not write can hold a file the user may (per-file rights):
         // there a plain copy overwrites the file, and so do we.
         if (mayOverwrite && isAccessDenied(error))
-            return overwriteInPlace(target, fill, error);
+            return overwriteInPlace(target, fill, error, beforeReplace);
         return destinationError(error);
     }
     fileSystem_.copyPermissions(target, handle);
 
     std::optional<FileError> failure = fill(handle);
+    if (!failure && beforeReplace)
+        failure = beforeReplace(target, false);
     if (!failure) {
         if (const SystemError error = fileSystem_.flushToDisk(handle))
             failure = destinationError(error);
@@ -162,8 +165,13 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
 
 std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesystem::path &target,
                                                             const Filler &fill,
-                                                            SystemError folderError)
+                                                            SystemError folderError,
+                                                            const BeforeReplace &beforeReplace)
 {
+    if (beforeReplace) {
+        if (std::optional<FileError> failure = beforeReplace(target, true))
+            return failure;
+    }
     // A file that is missing or not writable either: the folder's refusal is the answer.
     FileSystem::Handle handle = 0;
     if (fileSystem_.openForOverwrite(target, handle))
@@ -188,11 +196,12 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
                 return destinationError(error);
             return std::nullopt;
         },
-        false);
+        false, {});
 }
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
-                                                    const std::filesystem::path &target)
+                                                    const std::filesystem::path &target,
+                                                    const BeforeReplace &beforeReplace)
 {
     if (fileSystem_.isFolder(source))
         return FileError{FileError::Kind::SourceIsFolder, isAFolder};
@@ -213,7 +222,7 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
             inputOpen = false;
             return pumped;
         },
-        !ontoItself);
+        !ontoItself, beforeReplace);
     if (inputOpen)
         fileSystem_.close(input);
     return failure;

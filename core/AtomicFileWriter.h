@@ -18,6 +18,12 @@ namespace core {
 class AtomicFileWriter
 {
   public:
+    // Runs once the new content is ready and before the target changes; inPlace tells
+    // whether the target is about to be overwritten in place. A failure stops the
+    // replacement and leaves the target untouched.
+    using BeforeReplace = std::function<std::optional<FileError>(
+        const std::filesystem::path &target, bool inPlace)>;
+
     explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
     // Syncs the folders it has renamed into.
     ~AtomicFileWriter();
@@ -29,7 +35,8 @@ class AtomicFileWriter
                                         std::string_view bytes);
     // Atomic where the folder allows; else overwrites a file the user may write in place.
     std::optional<FileError> copyFile(const std::filesystem::path &source,
-                                      const std::filesystem::path &target);
+                                      const std::filesystem::path &target,
+                                      const BeforeReplace &beforeReplace = {});
 
     // Temporary files that an interrupted replacement left behind in the folder; nothing
     // else there is touched.
@@ -46,9 +53,10 @@ class AtomicFileWriter
     // mayOverwrite: where no temporary file may be made in the folder, write the existing
     // file in place instead, as a plain copy does.
     std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill,
-                                         bool mayOverwrite = true);
+                                         bool mayOverwrite, const BeforeReplace &beforeReplace);
     std::optional<FileError> overwriteInPlace(const std::filesystem::path &target,
-                                              const Filler &fill, SystemError folderError);
+                                              const Filler &fill, SystemError folderError,
+                                              const BeforeReplace &beforeReplace);
     SystemError createTemporary(const std::filesystem::path &folder,
                                 std::filesystem::path &temporary, FileSystem::Handle &handle);
     std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);

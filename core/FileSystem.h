@@ -42,7 +42,13 @@ class FileSystem
                                 const std::filesystem::path &to) = 0;
     // Makes the renames done in the folder durable; best effort.
     virtual void syncFolder(const std::filesystem::path &folder) = 0;
-    virtual void remove(const std::filesystem::path &path) = 0;
+    // Removes a file; a file that is not there is no failure.
+    virtual SystemError remove(const std::filesystem::path &path) = 0;
+    // A second name for an existing file, on the same file system.
+    virtual SystemError hardLink(const std::filesystem::path &existing,
+                                 const std::filesystem::path &link) = 0;
+    // Creates a folder; one that is already there is no failure.
+    virtual SystemError createFolder(const std::filesystem::path &path) = 0;
     virtual bool isFolder(const std::filesystem::path &path) = 0;
 
     static FileSystem &native();

@@ -45,11 +45,6 @@ bool NativeFileSystem::isFolder(const std::filesystem::path &path)
     return std::filesystem::is_directory(path, error);
 }
 
-void NativeFileSystem::remove(const std::filesystem::path &path)
-{
-    std::error_code error;
-    std::filesystem::remove(path, error);
-}
 
 #ifdef _WIN32
 
@@ -145,6 +140,27 @@ SystemError NativeFileSystem::replace(const std::filesystem::path &from,
 void NativeFileSystem::syncFolder(const std::filesystem::path &)
 {
     // MOVEFILE_WRITE_THROUGH has already made each rename durable.
+}
+
+SystemError NativeFileSystem::remove(const std::filesystem::path &path)
+{
+    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+        return 0;
+    return SystemError(GetLastError());
+}
+
+SystemError NativeFileSystem::hardLink(const std::filesystem::path &existing,
+                                       const std::filesystem::path &link)
+{
+    return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) ? 0
+                                                                   : SystemError(GetLastError());
+}
+
+SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+    return SystemError(GetLastError());
 }
 
 #else
@@ -294,6 +310,22 @@ void NativeFileSystem::syncFolder(const std::filesystem::path &folder)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+SystemError NativeFileSystem::remove(const std::filesystem::path &path)
+{
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+SystemError NativeFileSystem::hardLink(const std::filesystem::path &existing,
+                                       const std::filesystem::path &link)
+{
+    return ::link(existing.c_str(), link.c_str()) == 0 ? 0 : errno;
+}
+
+SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
 }
 
 #endif

@@ -24,7 +24,10 @@ class NativeFileSystem : public FileSystem
     SystemError replace(const std::filesystem::path &from,
                         const std::filesystem::path &to) override;
     void syncFolder(const std::filesystem::path &folder) override;
-    void remove(const std::filesystem::path &path) override;
+    SystemError remove(const std::filesystem::path &path) override;
+    SystemError hardLink(const std::filesystem::path &existing,
+                         const std::filesystem::path &link) override;
+    SystemError createFolder(const std::filesystem::path &path) override;
     bool isFolder(const std::filesystem::path &path) override;
 };
 

@@ -2,6 +2,7 @@
 
 #include "AtomicFileWriter.h"
 #include "FailureCodes.h"
+#include "OriginalsFolder.h"
 #include "Platform.h"
 #include "RunTexts.h"
 
@@ -42,21 +43,24 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         return {RunResult::Outcome::Refused, -1, 0, std::string(texts.noMusicFolder)};
 
     AtomicFileWriter writer(fileSystem_);
-    const std::string folder(musicFolder);
-    // The target name is glued to the folder text, so its folder is that of the glued path.
-    writer.removeLeftovers(platform::pathFromText(folder + "x").parent_path());
+    OriginalsFolder originals(musicFolder, fileSystem_);
+    writer.removeLeftovers(originals.gameFile("x").parent_path());
+    writer.removeLeftovers(originals.path());
 
     for (int i = 0; i < slotCount; ++i) {
         const std::string &source = slotTexts[i];
         if (source == texts.placeholder)
             continue;
-        const std::filesystem::path target =
-            platform::pathFromText(folder + slots_.targetFileName(i));
+        const std::string &targetName = slots_.targetFileName(i);
+        const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace) {
+            return originals.keep(gameFile, targetName, inPlace);
+        };
         std::optional<FileError> error;
         if (isBlank(source))
             error = FileError{FileError::Kind::BlankSource, 0};
         else
-            error = writer.copyFile(platform::pathFromText(source), target);
+            error = writer.copyFile(platform::pathFromText(source),
+                                    originals.gameFile(targetName), keepOriginal);
         if (error) {
             const int code = failureCodeFor(*error);
             return {RunResult::Outcome::Failed, i, code, failureMessage(language, labels[i], code)};

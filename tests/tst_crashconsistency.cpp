@@ -1,4 +1,5 @@
 #include "AtomicFileWriter.h"
+#include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
 #include "TestFiles.h"
@@ -6,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <random>
 
 #include <csignal>
@@ -21,6 +23,7 @@ namespace {
 constexpr int chosenSlots = 8;
 constexpr std::size_t fileSize = 3 * 1024 * 1024 + 11;
 constexpr int kills = 150;
+constexpr int restoreKills = 50;
 constexpr std::uint8_t english = 2;
 
 // The content of a slot's file in a given generation: one byte throughout, and the slot
@@ -35,8 +38,9 @@ std::string content(int slot, int generation)
 
 } // namespace
 
-// A replacement run killed at any moment leaves every game file whole: its old bytes or
-// its new ones. Temporary files it leaves are ours alone and the next run removes them.
+// A replacement run or a restore killed at any moment leaves every game file and every kept
+// original whole: old bytes or new ones. Temporary files it leaves are ours alone and the
+// next run removes them.
 class TestCrashConsistency : public QObject
 {
     Q_OBJECT
@@ -53,6 +57,30 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     const auto target = [&](int slot) {
         return game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot));
     };
+    const auto kept = [&](int slot) {
+        return game.path() + "/Originals (Music Changer)/" +
+               QString::fromStdString(slotTable.targetFileName(slot));
+    };
+    // Killed at a random moment, within the time a run takes.
+    std::mt19937 random(7);
+    const auto runAndKill = [&](const std::function<void()> &work) {
+        const pid_t child = fork();
+        if (child == 0) {
+            work();
+            _exit(0);
+        }
+        usleep(useconds_t(random() % 40000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+    };
+    const auto originalsAreWhole = [&] {
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            if (QFile::exists(kept(slot)) && readBytes(kept(slot)) != content(slot, 0))
+                return false;
+        }
+        return true;
+    };
     std::vector<int> generationOf(chosenSlots, 0);
     for (int slot = 0; slot < chosenSlots; ++slot)
         QVERIFY(writeBytes(target(slot), content(slot, 0)));
@@ -65,7 +93,6 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     for (int i = 0; i < core::slotCount; ++i)
         labels[i] = std::string(core::SlotTable::slot(i).label);
 
-    std::mt19937 random(7);
     int leftoversSeen = 0;
     for (int generation = 1; generation <= kills; ++generation) {
         for (int slot = 0; slot < chosenSlots; ++slot) {
@@ -73,17 +100,10 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
             QVERIFY(writeBytes(source, content(slot, generation)));
             texts[slot] = source.toStdString();
         }
-        const pid_t child = fork();
-        QVERIFY(child >= 0);
-        if (child == 0) {
+        runAndKill([&] {
             core::ReplacementRun(slotTable).run(texts, labels, game.path().toStdString() + "/",
                                                 english);
-            _exit(0);
-        }
-        usleep(useconds_t(random() % 40000));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
+        });
 
         for (int slot = 0; slot < chosenSlots; ++slot) {
             const std::string now = readBytes(target(slot));
@@ -101,6 +121,7 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
                 ++leftoversSeen;
         }
         QCOMPARE(readBytes(game.path() + "/readme.txt"), std::string("not ours"));
+        QVERIFY(originalsAreWhole());
     }
     qInfo("%d killed runs left every file whole; %d temporary files were left behind", kills,
           leftoversSeen);
@@ -109,12 +130,30 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     const core::RunResult result = core::ReplacementRun(slotTable).run(
         texts, labels, game.path().toStdString() + "/", english);
     QCOMPARE(result.outcome, core::RunResult::Outcome::Completed);
-    QStringList expected = {".vmc3-notours.tmp", "readme.txt"};
+    QStringList expected = {".vmc3-notours.tmp", "Originals (Music Changer)", "readme.txt"};
     for (int slot = 0; slot < chosenSlots; ++slot)
         expected << QString::fromStdString(slotTable.targetFileName(slot));
     expected.sort();
     QCOMPARE(entries(game.path()), expected);
     QCOMPARE(readBytes(game.path() + "/.vmc3-notours.tmp"), std::string("not ours either"));
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QCOMPARE(readBytes(kept(slot)), content(slot, 0));
+
+    // Restores killed at any moment: each game file is the last run's or the original.
+    core::OriginalsFolder originals(game.path().toStdString() + "/");
+    for (int attempt = 0; attempt < restoreKills; ++attempt) {
+        runAndKill([&] { originals.restore(slotTable, labels, english); });
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const std::string now = readBytes(target(slot));
+            QVERIFY(now == content(slot, kills) || now == content(slot, 0));
+        }
+        QVERIFY(originalsAreWhole());
+    }
+    QCOMPARE(originals.restore(slotTable, labels, english).outcome,
+             core::RunResult::Outcome::Completed);
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QCOMPARE(readBytes(target(slot)), content(slot, 0));
+    QCOMPARE(entries(game.path()), expected);
 }
 
 QTEST_APPLESS_MAIN(TestCrashConsistency)

@@ -9,7 +9,7 @@
 class FaultyFileSystem : public core::NativeFileSystem
 {
   public:
-    enum class Call { OpenForReading, CreateNew, Read, Write, Flush, Replace };
+    enum class Call { OpenForReading, CreateNew, Read, Write, Flush, Replace, HardLink, Remove };
 
     // The call fails once it has succeeded `successesBefore` times.
     void failOn(Call call, core::SystemError error, int successesBefore = 0)
@@ -59,6 +59,20 @@ class FaultyFileSystem : public core::NativeFileSystem
         if (const auto error = fault(Call::Replace))
             return error;
         return NativeFileSystem::replace(from, to);
+    }
+
+    core::SystemError hardLink(const std::filesystem::path &existing,
+                               const std::filesystem::path &link) override
+    {
+        if (const auto error = fault(Call::HardLink))
+            return error;
+        return NativeFileSystem::hardLink(existing, link);
+    }
+    core::SystemError remove(const std::filesystem::path &path) override
+    {
+        if (const auto error = fault(Call::Remove))
+            return error;
+        return NativeFileSystem::remove(path);
     }
 
   private:

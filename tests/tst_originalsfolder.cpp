@@ -1,0 +1,198 @@
+#include "FaultyFileSystem.h"
+#include "OriginalsFolder.h"
+#include "ReplacementRun.h"
+#include "RunTexts.h"
+#include "TestFiles.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using core::OriginalsFolder;
+using core::ReplacementRun;
+using core::RunResult;
+using core::SlotTexts;
+using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+using Call = FaultyFileSystem::Call;
+
+namespace {
+
+constexpr std::uint8_t english = 2;
+
+SlotTexts labels()
+{
+    SlotTexts texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts[i] = std::string(core::SlotTable::slot(i).label);
+    return texts;
+}
+
+SlotTexts placeholders()
+{
+    SlotTexts texts;
+    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
+    return texts;
+}
+
+} // namespace
+
+class TestOriginalsFolder : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void originalIsKeptOnceAcrossRuns_data();
+    void originalIsKeptOnceAcrossRuns();
+    void overwriteInPlaceKeepsRealCopy();
+    void missingGameFileIsRemovedOnRestore();
+    void restoreAfterPartialRunRestoresChangedFilesOnly();
+    void failureWhileKeepingStopsWithGameFileUntouched();
+    void restoreStopsAtFirstFailure();
+
+  private:
+    QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
+    QString kept(const QString &name) const { return game("Originals (Music Changer)/" + name); }
+    QString pick(int generation) const;
+    std::string folder() const { return game().toStdString(); }
+    RunResult run(const SlotTexts &texts, core::FileSystem &fs = core::FileSystem::native()) const
+    {
+        return ReplacementRun(slots_, fs).run(texts, labels(), folder(), english);
+    }
+
+    const core::SlotTable slots_;
+    std::unique_ptr<QTemporaryDir> gameDir_;
+    std::unique_ptr<QTemporaryDir> musicDir_;
+};
+
+void TestOriginalsFolder::init()
+{
+    gameDir_ = std::make_unique<QTemporaryDir>();
+    musicDir_ = std::make_unique<QTemporaryDir>();
+    for (const char *name : {"CstleTown.mp3", "Dirt.mp3", "Water.mp3"})
+        QVERIFY(writeBytes(game(name), std::string("game's own ") + name));
+}
+
+QString TestOriginalsFolder::pick(int generation) const
+{
+    const QString path = musicDir_->path() + "/pick" + QString::number(generation) + ".mp3";
+    writeBytes(path, "pick " + std::to_string(generation));
+    return path;
+}
+
+void TestOriginalsFolder::originalIsKeptOnceAcrossRuns_data()
+{
+    QTest::addColumn<bool>("linksWork");
+    QTest::newRow("second name") << true;
+    QTest::newRow("copy where links fail") << false;
+}
+
+void TestOriginalsFolder::originalIsKeptOnceAcrossRuns()
+{
+    QFETCH(bool, linksWork);
+    FaultyFileSystem fs;
+    if (!linksWork)
+        fs.failOn(Call::HardLink, EPERM);
+    const QDateTime modified = QFileInfo(game("Dirt.mp3")).lastModified();
+    SlotTexts texts = placeholders();
+    for (int generation = 1; generation <= 3; ++generation) {
+        texts[9] = pick(generation).toStdString();
+        QCOMPARE(run(texts, fs).outcome, RunResult::Outcome::Completed);
+        QCOMPARE(readBytes(game("Dirt.mp3")), "pick " + std::to_string(generation));
+        QCOMPARE(readBytes(kept("Dirt.mp3")), std::string("game's own Dirt.mp3"));
+    }
+    QCOMPARE(QFileInfo(kept("Dirt.mp3")).lastModified(), modified);
+    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"Dirt.mp3"});
+    QCOMPARE(OriginalsFolder(folder()).keptCount(slots_), 1);
+}
+
+void TestOriginalsFolder::overwriteInPlaceKeepsRealCopy()
+{
+    // The folder takes no temporary file, so the game file is written in place: a second
+    // name of it would change with it.
+    FaultyFileSystem fs;
+    fs.failOn(Call::CreateNew, EACCES);
+    SlotTexts texts = placeholders();
+    texts[17] = pick(1).toStdString();
+    QCOMPARE(run(texts, fs).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 1"));
+    QCOMPARE(readBytes(kept("Water.mp3")), std::string("game's own Water.mp3"));
+}
+
+void TestOriginalsFolder::missingGameFileIsRemovedOnRestore()
+{
+    SlotTexts texts = placeholders();
+    texts[10] = pick(1).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 1"));
+    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"Grass.mp3.absent"});
+
+    OriginalsFolder originals(folder());
+    QCOMPARE(originals.restore(slots_, labels(), english).outcome, RunResult::Outcome::Completed);
+    QVERIFY(!QFile::exists(game("Grass.mp3")));
+    QCOMPARE(originals.keptCount(slots_), 1);
+}
+
+void TestOriginalsFolder::restoreAfterPartialRunRestoresChangedFilesOnly()
+{
+    SlotTexts texts = placeholders();
+    texts[0] = pick(1).toStdString();
+    texts[9] = musicDir_->path().toStdString() + "/missing.mp3";
+    texts[17] = pick(2).toStdString();
+    const RunResult result = run(texts);
+    QCOMPARE(result.slot, 9);
+    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"CstleTown.mp3"});
+
+    QVERIFY(writeBytes(game("Water.mp3"), "changed by hand"));
+    QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game's own Dirt.mp3"));
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("changed by hand"));
+    QCOMPARE(readBytes(kept("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+}
+
+void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
+{
+    FaultyFileSystem fs;
+    fs.failOn(Call::HardLink, EPERM);
+    // The game file's temporary file is made; the kept copy's is not: the disk is full.
+    fs.failOn(Call::CreateNew, ENOSPC, 1);
+    SlotTexts texts = placeholders();
+    texts[0] = pick(1).toStdString();
+    texts[9] = pick(2).toStdString();
+    const RunResult result = run(texts, fs);
+    QCOMPARE(result.slot, 0);
+    QCOMPARE(result.code, 61);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game's own Dirt.mp3"));
+    QCOMPARE(entries(game()), (QStringList{"CstleTown.mp3", "Dirt.mp3", "Originals (Music Changer)",
+                                           "Water.mp3"}));
+    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{});
+}
+
+void TestOriginalsFolder::restoreStopsAtFirstFailure()
+{
+    SlotTexts texts = placeholders();
+    texts[0] = pick(1).toStdString();
+    texts[10] = pick(2).toStdString();
+    texts[17] = pick(3).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+
+    FaultyFileSystem fs;
+    fs.failOn(Call::Remove, EACCES);
+    const RunResult result = OriginalsFolder(folder(), fs).restore(slots_, labels(), english);
+    QCOMPARE(result.slot, 10);
+    QCOMPARE(QString::fromStdString(result.message),
+             QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70."));
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+    QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 2"));
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 3"));
+}
+
+QTEST_APPLESS_MAIN(TestOriginalsFolder)
+#include "tst_originalsfolder.moc"
