@@ -29,6 +29,7 @@ constexpr TextTable hungarian{
     "a mappa neve olyan betűt tartalmaz, amelyet a rendszer kódlapja nem tud tárolni",
     "a mappa neve idézőjelet vagy sortörést tartalmaz, vagy túl hosszú, ezért a beállítási fájl nem tudja tárolni",
     "a mentett fájl nem olvasható vissza",
+    "Visszaállítod a játék eredeti zenéjét? (%1 fájl)",
 };
 
 constexpr TextTable english{
@@ -56,6 +57,7 @@ constexpr TextTable english{
     "the folder name has letters that the system code page cannot store",
     "the folder name has a double quote or a line break, or is too long, which the settings file cannot store",
     "the saved file cannot be read back",
+    "Restore the game's original music? (%1 files)",
 };
 
 } // namespace

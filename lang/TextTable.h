@@ -29,6 +29,7 @@ struct TextTable
     const char *folderNotInCodePage;
     const char *folderNotStorable;
     const char *settingsNotReadBack;
+    const char *restoreQuestion; // %1 the number of kept originals
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -58,6 +58,9 @@ class TestWindowProtocol : public QObject
     void unavailableDriveFallsBackToSystemDrive();
     void pageSwitchLeavesFocusOffChange_data();
     void storedFolderTravelsAsItsBytes();
+    void defaultButtonRestoresKeptOriginals_data();
+    void defaultButtonRestoresKeptOriginals();
+    void defaultButtonFollowsFolder();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -612,6 +615,70 @@ void TestWindowProtocol::storedFolderTravelsAsItsBytes()
     f.main().Command2->click();
     f.settings().Command1->click();
     QCOMPARE(readBytes(f.configPath()), line);
+}
+
+void TestWindowProtocol::defaultButtonRestoresKeptOriginals_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("Hungarian") << '1' << QString::fromUtf8("&Visszaállítás")
+                               << QString::fromUtf8(
+                                      "Visszaállítod a játék eredeti zenéjét? (2 fájl)");
+    QTest::newRow("English") << '2' << QStringLiteral("&Default")
+                             << QStringLiteral("Restore the game's original music? (2 files)");
+}
+
+void TestWindowProtocol::defaultButtonRestoresKeptOriginals()
+{
+    QFETCH(char, language);
+    QFETCH(QString, caption);
+    QFETCH(QString, question);
+    QTemporaryDir game;
+    QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "game's own dirt"));
+    QVERIFY(writeBytes(game.path() + "/song.mp3", "song"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + language + "\r\n");
+    f.start();
+    QPushButton *restore = f.main().gomb_default;
+    QVERIFY(!restore->isVisible());
+
+    f.slot(9)->setText(game.path() + "/song.mp3");
+    f.slot(10)->setText(game.path() + "/song.mp3");
+    f.main().gomb_change->click();
+    QVERIFY(restore->isVisible());
+    QCOMPARE(restore->text(), caption);
+    QCOMPARE(restore->geometry(), QRect(528, 112, 81, 25));
+
+    f.platform.yesNoAnswers << false << true;
+    restore->click();
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("song"));
+    restore->click();
+    QCOMPARE(f.platform.questions, (QStringList{question, question}));
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game's own dirt"));
+    QVERIFY(!QFile::exists(game.path() + "/Grass.mp3"));
+    QCOMPARE(f.slot(9)->text(), game.path() + "/song.mp3");
+    QVERIFY(f.platform.messages.isEmpty());
+    QVERIFY(restore->isVisible());
+}
+
+void TestWindowProtocol::defaultButtonFollowsFolder()
+{
+    QTemporaryDir changed;
+    QTemporaryDir untouched;
+    QVERIFY(QDir(changed.path()).mkdir("Originals (Music Changer)"));
+    QVERIFY(writeBytes(changed.path() + "/Originals (Music Changer)/Dirt.mp3", "kept"));
+    WindowFixture f("\"" + changed.path().toStdString() + "/\",2\r\n");
+    f.start();
+    QVERIFY(f.main().gomb_default->isVisible());
+
+    f.main().Command2->click();
+    f.settings().Text1->setText(untouched.path());
+    f.settings().Command1->click();
+    QVERIFY(!f.main().gomb_default->isVisible());
+    f.main().Command2->click();
+    f.settings().Text1->setText(changed.path());
+    f.settings().Command1->click();
+    QVERIFY(f.main().gomb_default->isVisible());
 }
 
 QTEST_MAIN(TestWindowProtocol)

@@ -3,6 +3,7 @@
 #include "ApplyLanguage.h"
 #include "CommonDialog.h"
 #include "FailureCodes.h"
+#include "OriginalsFolder.h"
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
 #include "TextTable.h"
@@ -87,6 +88,7 @@ void Form1::createControls()
     connect(controls_.gomb_firstpage, &QPushButton::clicked, this, [this] { showPage(1); });
     connect(controls_.gomb_secondpage, &QPushButton::clicked, this, [this] { showPage(2); });
     connect(controls_.gomb_change, &QPushButton::clicked, this, &Form1::change);
+    connect(controls_.gomb_default, &QPushButton::clicked, this, &Form1::restoreOriginals);
     connect(controls_.Command1, &QPushButton::clicked, protocol_.get(),
             &WindowProtocol::aboutClicked);
     connect(controls_.Command2, &QPushButton::clicked, protocol_.get(),
@@ -149,8 +151,10 @@ void Form1::activate()
     assignButtonTabPositions();
     // The settings are read until they are found once; later activations would wipe the
     // files the user has picked since.
-    if (kapcs_ || settingsFound_)
+    if (kapcs_ || settingsFound_) {
+        updateDefaultButton();
         return;
+    }
     const std::optional<core::Settings> settings = settingsFile().read();
     if (!settings) {
         protocol_->showSettingsInPlaceOfMainWindow();
@@ -160,6 +164,7 @@ void Form1::activate()
     utvonal_ = settings->folder;
     nyelv_ = settings->language;
     applyLanguage(nyelv_);
+    updateDefaultButton();
 }
 
 QList<QWidget *> Form1::focusChain() const
@@ -230,17 +235,47 @@ void Form1::setSlotText(int index, const QString &text)
 void Form1::change()
 {
     core::SlotTexts texts;
-    core::SlotTexts labels;
-    for (int i = 0; i < core::slotCount; ++i) {
+    for (int i = 0; i < core::slotCount; ++i)
         texts[i] = controls_.Text1[i]->text().toStdString();
+    runWithWaitCursor([&] {
+        return core::ReplacementRun(slotTable_).run(texts, slotLabels(), utvonal_, nyelv_);
+    });
+}
+
+void Form1::restoreOriginals()
+{
+    const int kept = core::OriginalsFolder(utvonal_).keptCount(slotTable_);
+    const QString question =
+        QString::fromUtf8(TextTable::forLanguage(nyelv_).restoreQuestion).arg(kept);
+    if (!platform_.askYesNo(this, question))
+        return;
+    runWithWaitCursor([&] {
+        return core::OriginalsFolder(utvonal_).restore(slotTable_, slotLabels(), nyelv_);
+    });
+}
+
+core::SlotTexts Form1::slotLabels() const
+{
+    core::SlotTexts labels;
+    for (int i = 0; i < core::slotCount; ++i)
         labels[i] = controls_.Label1[i]->text().toStdString();
-    }
+    return labels;
+}
+
+void Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const core::RunResult result =
-        core::ReplacementRun(slotTable_).run(texts, labels, utvonal_, nyelv_);
+    const core::RunResult result = work();
     QApplication::restoreOverrideCursor();
+    updateDefaultButton();
     if (!result.message.empty())
         platform_.showMessage(this, QString::fromStdString(result.message));
+}
+
+void Form1::updateDefaultButton()
+{
+    const bool kept = !utvonal_.empty() && core::OriginalsFolder(utvonal_).keptCount(slotTable_) > 0;
+    controls_.gomb_default->setVisible(kept);
 }
 
 core::SettingsFile Form1::settingsFile() const
@@ -305,6 +340,7 @@ bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QW
     // The folder just chosen is the one the next Change copies into.
     utvonal_ = result.stored->folder;
     applyLanguage(result.stored->language);
+    updateDefaultButton();
     return true;
 }
 

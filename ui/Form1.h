@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReplacementRun.h"
 #include "SettingsFile.h"
 #include "SlotTable.h"
 
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -84,6 +86,11 @@ class Form1 : public QWidget
     void showPage(int page);
     void browse(int index);
     void change();
+    void restoreOriginals();
+    core::SlotTexts slotLabels() const;
+    // Shown while the game music folder holds kept originals.
+    void updateDefaultButton();
+    void runWithWaitCursor(const std::function<core::RunResult()> &work);
     QList<QWidget *> focusChain() const;
     void applyFocusChain(int from, int to);
     core::SettingsFile settingsFile() const;

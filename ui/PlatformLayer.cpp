@@ -16,6 +16,13 @@ void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
     box.exec();
 }
 
+bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent,
                                                          const OpenFileRequest &request)
 {

@@ -24,6 +24,8 @@ class PlatformLayer
 
     // A modal box with the text, an OK button only, no icon, the application title.
     virtual void showMessage(QWidget *parent, const QString &text) = 0;
+    // The same box with Yes and No buttons; true for Yes.
+    virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
     // The chosen file's full path with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
@@ -38,6 +40,7 @@ class QtPlatformLayer : public PlatformLayer
 {
   public:
     void showMessage(QWidget *parent, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &text) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent,
                                             const OpenFileRequest &request) override;
     void endProgram() override;

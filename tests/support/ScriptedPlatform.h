@@ -14,6 +14,12 @@ class ScriptedPlatform : public PlatformLayer
 
     void showMessage(QWidget *, const QString &text) override { messages << text; }
 
+    bool askYesNo(QWidget *, const QString &text) override
+    {
+        questions << text;
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+    }
+
     std::optional<QString> chooseFileToOpen(QWidget *, const OpenFileRequest &request) override
     {
         fileRequests << request;
@@ -31,6 +37,8 @@ class ScriptedPlatform : public PlatformLayer
     QList<OpenFileRequest> fileRequests;
     int endRequests = 0;
     QStringList unavailableDrives;
+    QStringList questions;
+    QQueue<bool> yesNoAnswers;
 
   private:
     QQueue<std::optional<QString>> fileAnswers_;
