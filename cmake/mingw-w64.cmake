@@ -15,3 +15,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Self-contained programs: nothing to copy beside them for Wine to find.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+
+# A cross-built Qt (scripts/build-qt-mingw.sh, given as CMAKE_PREFIX_PATH) runs the
+# installed Qt's host tools: moc, rcc, uic.
+set(QT_HOST_PATH /usr)
+set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)

@@ -288,8 +288,12 @@ void TestWindows::settingsWindowAsDefined()
     QVERIFY(window.minimumSize() != window.maximumSize());
     QVERIFY(s.Option1->isChecked());
     QVERIFY(!s.Option3->isEnabled());
+#ifdef Q_OS_WIN
+    QCOMPARE(s.Text1->text(), QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3"));
+#else
     QCOMPARE(s.Text1->text(),
              QDir::homePath() + "/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3");
+#endif
     QCOMPARE(s.Dir1->geometry(), QRect(8, 56, 297, 111));
     QCOMPARE(s.Command2->geometry(), QRect(248, 8, 57, 25));
 

@@ -16,6 +16,8 @@ class ScratchMount
     {
 #ifdef __linux__
         mounted_ = ::mount("tmpfs", folder_.constData(), "tmpfs", 0, options.constData()) == 0;
+#else
+        Q_UNUSED(options);
 #endif
     }
     ~ScratchMount()

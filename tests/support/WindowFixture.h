@@ -8,6 +8,7 @@
 #include "WindowProtocol.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,15 @@
 // What an empty slot shows in each language.
 inline const QString hungarianPlaceholder = QString::fromUtf8("Kérlek nyiss meg egy MP3 fájlt!");
 inline const QString englishPlaceholder = QStringLiteral("Please open a MP3 file!");
+
+// The separator the settings save appends: the platform's own.
+inline const std::string separator(1, QDir::separator().toLatin1());
+
+// A folder as the settings file stores it.
+inline std::string storedFolder(const QString &folder)
+{
+    return QDir::toNativeSeparators(folder).toStdString() + separator;
+}
 
 // A program folder of its own, the main window made in it with a scripted desktop, and
 // short names for the controls the tests touch.
