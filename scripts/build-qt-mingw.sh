@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+# The build talks on stderr; stdout is the prefix alone.
+exec 3>&1 1>&2
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" dpkg-dev
 
@@ -27,9 +29,10 @@ configure_options=(
 stamp="qt6-base $host_version | ${configure_options[*]}"
 
 if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
-    echo "$prefix"
+    echo "$prefix" >&3
     exit 0
 fi
+started=$SECONDS
 
 # apt-get source needs deb-src entries: the machine's own deb entries with Types: deb-src,
 # in a private apt state so that the system's configuration stays as it is.
@@ -84,4 +87,5 @@ cmake --install .
 echo "$stamp" >"$prefix/.stamp"
 cd /
 rm -rf "$work"
-echo "$prefix"
+echo "Qt for MinGW built in $(((SECONDS - started) / 60)) min into $prefix ($(du -sh "$prefix" | cut -f1))"
+echo "$prefix" >&3

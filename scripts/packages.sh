@@ -38,5 +38,6 @@ ensure_fuzzer_runtime() {
 # What every build needs.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
 
-# Cross-building the core for Windows and running its tests.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
+# Cross-building the program for Windows (Qt from Debian's source) and running its tests
+# under Wine, the program itself on a virtual display.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth openbox xdotool zip)

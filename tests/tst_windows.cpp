@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -49,6 +50,7 @@ class TestWindows : public QObject
     void aboutWindowAsDefined();
     void closedAboutWindowIsMadeAfresh();
     void dialogFilterInQtSyntax();
+    void windowsDrivesAreLettersWithCurrentFolders();
 };
 
 void TestWindows::freshMainWindowOpensOnPageOne()
@@ -364,6 +366,25 @@ void TestWindows::dialogFilterInQtSyntax()
              QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
     QCOMPARE(CommonDialog::qtNameFilter("Music|*.mp3;*.ogg|All|*.*"),
              QStringLiteral("Music (*.mp3 *.ogg);;All (*.*)"));
+}
+
+void TestWindows::windowsDrivesAreLettersWithCurrentFolders()
+{
+#ifndef Q_OS_WIN
+    QSKIP("drive letters are Windows's own");
+#else
+    DriveList drives;
+    QVERIFY(drives.count() >= 1);
+    QVERIFY(drives.findData(QStringLiteral("C:\\")) >= 0);
+    for (int i = 0; i < drives.count(); ++i)
+        QVERIFY2(QRegularExpression("^[a-z]:( \\[.*\\])?$").match(drives.itemText(i)).hasMatch(),
+                 qPrintable(drives.itemText(i)));
+    // A drive opens at its current folder, not always at its root.
+    QVERIFY(QDir::setCurrent(QStringLiteral("C:/windows")));
+    const QString current = DriveList::currentFolderOf(QStringLiteral("C:\\"));
+    QCOMPARE(QDir::cleanPath(QDir::fromNativeSeparators(current)).toLower(),
+             QStringLiteral("c:/windows"));
+#endif
 }
 
 QTEST_MAIN(TestWindows)
