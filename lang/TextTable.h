@@ -24,6 +24,11 @@ struct TextTable
     const char *disclaimer;
     const char *credits;
 
+    // What a screen reader calls the settings window's folder box and lists.
+    const char *folderBoxName;
+    const char *folderListName;
+    const char *driveListName;
+
     // Our own texts, beyond the windows' captions.
     const char *cannotWriteSettings; // %1 the file, %2 the reason
     const char *folderNotInCodePage;

@@ -2,10 +2,14 @@
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
+#include "LayoutScale.h"
 #include "LineShape.h"
+#include "Twips.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QMimeData>
 #include <QFrame>
 #include <QRegularExpression>
 #include <QLabel>
@@ -51,6 +55,10 @@ class TestWindows : public QObject
     void closedAboutWindowIsMadeAfresh();
     void dialogFilterInQtSyntax();
     void windowsDrivesAreLettersWithCurrentFolders();
+    void layoutGrowsUntilEveryCaptionFits();
+    void screenReaderNames();
+    void droppingOneFileOntoSlotRow_data();
+    void droppingOneFileOntoSlotRow();
 };
 
 void TestWindows::freshMainWindowOpensOnPageOne()
@@ -385,6 +393,119 @@ void TestWindows::windowsDrivesAreLettersWithCurrentFolders()
     QCOMPARE(QDir::cleanPath(QDir::fromNativeSeparators(current)).toLower(),
              QStringLiteral("c:/windows"));
 #endif
+}
+
+void TestWindows::layoutGrowsUntilEveryCaptionFits()
+{
+    const QFont original = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    const double factor = layoutscale::forDefaultFont();
+    QVERIFY(factor > 1.0);
+    qInfo("layout scale for DejaVu Sans 9 pt: %.2f", factor);
+    twips::setScale(factor);
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        QCOMPARE(f.form1->size(), QSize(int(9240 * factor) / 15, int(6855 * factor) / 15));
+        f.main().Command1->click();
+        QCOMPARE(f.aboutWindow()->geometry().topLeft(), QPoint(156, 129));
+        for (const std::uint8_t language : {1, 2}) {
+            ApplyLanguage(*f.form1, language);
+            for (QWidget *window : QList<QWidget *>{f.form1.get(), f.settingsWindow(), f.aboutWindow()}) {
+                for (const QLabel *label : window->findChildren<QLabel *>()) {
+                    if (!label->wordWrap())
+                        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <=
+                                     label->width(),
+                                 qPrintable(label->text()));
+                }
+                for (const QPushButton *button : window->findChildren<QPushButton *>()) {
+                    const QString caption = QString(button->text()).remove('&');
+                    QVERIFY2(button->fontMetrics().horizontalAdvance(caption) < button->width(),
+                             qPrintable(caption));
+                }
+            }
+        }
+    }
+    // A font as narrow as the one the layout was drawn for leaves it as drawn.
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 5));
+    QCOMPARE(layoutscale::forDefaultFont(), 1.0);
+    twips::setScale(1.0);
+    QApplication::setFont(original);
+}
+
+void TestWindows::screenReaderNames()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    for (const int i : {0, 16, 27, 39}) {
+        const QString label = f.main().Label1[i]->text();
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.slot(i))->text(QAccessible::Name), label);
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.main().gomb_browse[i])
+                     ->text(QAccessible::Description),
+                 label);
+    }
+    const auto name = [](QWidget *control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    QCOMPARE(name(f.settings().Text1), QStringLiteral("The game's music folder"));
+    QCOMPARE(name(f.settings().Dir1), QStringLiteral("Folders"));
+    const auto driveList = [&] {
+        const QAccessibleInterface *list = QAccessible::queryAccessibleInterface(f.settings().Drive1);
+#ifdef Q_OS_WIN
+        return list->text(QAccessible::Name);
+#else
+        return list->text(QAccessible::Description);
+#endif
+    };
+    QCOMPARE(driveList(), QStringLiteral("Drives"));
+    ApplyLanguage(*f.form1, 1);
+    QCOMPARE(driveList(), QString::fromUtf8("Meghajtók"));
+    QCOMPARE(name(f.settings().Dir1), QString::fromUtf8("Mappák"));
+}
+
+void TestWindows::droppingOneFileOntoSlotRow_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QStringList>("dragged");
+    QTest::addColumn<bool>("accepted");
+    for (const QString control : {"Label1(7)", "Text1(7)", "gomb_browse(7)"}) {
+        const QByteArray row = control.toUtf8();
+        QTest::newRow(row + ": one file") << control << QStringList{"a.mp3"} << true;
+        QTest::newRow(row + ": two files") << control << QStringList{"a.mp3", "b.mp3"} << false;
+        QTest::newRow(row + ": a folder") << control << QStringList{"music"} << false;
+        QTest::newRow(row + ": remote") << control << QStringList{"https:a.mp3"} << false;
+    }
+}
+
+void TestWindows::droppingOneFileOntoSlotRow()
+{
+    QFETCH(QString, control);
+    QFETCH(QStringList, dragged);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("music"));
+    QVERIFY(testfiles::writeBytes(dir.path() + "/a.mp3", "a"));
+    QVERIFY(testfiles::writeBytes(dir.path() + "/b.mp3", "b"));
+    QList<QUrl> urls;
+    for (const QString &name : dragged)
+        urls << (name.startsWith("https:") ? QUrl("https://example.org/a.mp3")
+                                           : QUrl::fromLocalFile(dir.path() + "/" + name));
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText(urls.constFirst().toString());
+
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    QWidget *target = f.form1->findChild<QWidget *>(control);
+    QVERIFY(target);
+    QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(f.slot(7)->text(),
+             accepted ? QDir::toNativeSeparators(dir.path() + "/a.mp3") : englishPlaceholder);
+    QCOMPARE(f.slot(8)->text(), englishPlaceholder);
 }
 
 QTEST_MAIN(TestWindows)

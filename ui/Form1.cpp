@@ -6,6 +6,7 @@
 #include "OriginalsFolder.h"
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
+#include "SlotDropTarget.h"
 #include "TextTable.h"
 #include "Twips.h"
 #include "WindowProtocol.h"
@@ -123,6 +124,14 @@ void Form1::createSlotRow(int index)
     label->setToolTip(QString::fromUtf8(slot.tooltip.data(), qsizetype(slot.tooltip.size())));
     label->setGeometry(twips::rect(x, y, hasNarrowLabel(index) ? 975 : 1215, 255));
     label->lower();
+
+    // A screen reader names the text box by its slot and says which slot a button opens.
+    label->setBuddy(text);
+    browse->setAccessibleDescription(label->text());
+    auto *dropTarget = new SlotDropTarget(*this, index);
+    for (QWidget *control : {static_cast<QWidget *>(label), static_cast<QWidget *>(text),
+                             static_cast<QWidget *>(browse)})
+        dropTarget->watch(control);
 
     controls_.Label1[index] = label;
     controls_.Text1[index] = text;

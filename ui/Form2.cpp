@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "ApplyLanguage.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
 #include "PlatformLayer.h"
@@ -64,6 +65,7 @@ void Form2::createControls(const QString &folderText)
     c.Label2->setTextFormat(Qt::PlainText);
     c.Option1->setChecked(true);
     c.Option3->setEnabled(false);
+    applyAccessibleNames(c, TextTable::forLanguage(1));
 
     setTabOrder(c.Dir1, c.Drive1);
     setTabOrder(c.Drive1, c.Text1);

@@ -17,7 +17,9 @@ FrmAbout::FrmAbout(QWidget *parent)
     setWindowTitle(QStringLiteral("About Valdrune Music Changer"));
     setWindowIcon(QIcon(QStringLiteral(":/about.ico")));
     setSizeGripEnabled(false);
-    setGeometry(twips::rect(2340, 1935, 5730, 3075));
+    // Its place on the screen is fixed; only its size follows the layout's scale.
+    setGeometry(twips::toUnscaledPixels(2340), twips::toUnscaledPixels(1935),
+                twips::toPixels(5730), twips::toPixels(3075));
     setFixedSize(size());
     createControls();
 }

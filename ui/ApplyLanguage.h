@@ -13,3 +13,8 @@ void ApplyLanguage(Form1 &form1, std::uint8_t code);
 // The parts of it that a newly created settings or about window receives.
 void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code);
 void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code);
+
+struct Form2Controls;
+struct TextTable;
+// What a screen reader calls the settings window's folder box and lists.
+void applyAccessibleNames(const Form2Controls &controls, const TextTable &texts);

@@ -2,6 +2,8 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "DirectoryList.h"
+#include "DriveList.h"
 #include "FrmAbout.h"
 #include "RunTexts.h"
 #include "TextTable.h"
@@ -32,6 +34,7 @@ void applySettingsCaptions(const Form2Controls &c, const TextTable &texts)
     c.Command2->setText(text(texts.cancel));
     c.Label1->setText(text(texts.pathPrompt));
     c.Label2->setText(text(texts.languageLabel));
+    applyAccessibleNames(c, texts);
 }
 
 void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &texts)
@@ -53,6 +56,15 @@ void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &text
 }
 
 } // namespace
+
+void applyAccessibleNames(const Form2Controls &c, const TextTable &texts)
+{
+    c.Text1->setAccessibleName(text(texts.folderBoxName));
+    c.Dir1->setAccessibleName(text(texts.folderListName));
+    // On Linux a drop-down list's name is its current entry, so it is also described.
+    c.Drive1->setAccessibleName(text(texts.driveListName));
+    c.Drive1->setAccessibleDescription(text(texts.driveListName));
+}
 
 void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code)
 {
