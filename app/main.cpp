@@ -5,10 +5,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QStandardPaths>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Zellerin"));
+    QCoreApplication::setApplicationName(QStringLiteral("valdrune-music-changer"));
     // The program ends only where its windows say so, never because one was hidden.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app.ico")));
@@ -17,7 +20,10 @@ int main(int argc, char **argv)
     twips::setScale(layoutscale::forDefaultFont());
 
     QtPlatformLayer platform;
-    Form1 form1(platform, QCoreApplication::applicationDirPath());
+    // An installed program's folder is not the player's to write: config.ini then goes to
+    // the player's own settings folder.
+    Form1 form1(platform, QCoreApplication::applicationDirPath(),
+                QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     form1.show();
     return app.exec();
 }

@@ -57,14 +57,23 @@ std::optional<std::uint8_t> parseLanguage(std::string_view field)
 
 } // namespace
 
-SettingsFile::SettingsFile(std::string programFolder, char separator, FileSystem &fileSystem)
-    : programFolder_(std::move(programFolder)), separator_(separator), fileSystem_(fileSystem)
+SettingsFile::SettingsFile(std::string programFolder, char separator, FileSystem &fileSystem,
+                           std::string userFolder)
+    : programFolder_(std::move(programFolder)), separator_(separator), fileSystem_(fileSystem),
+      userFolder_(std::move(userFolder))
 {
 }
 
 std::string SettingsFile::location() const
 {
     return programFolder_ + platform::nativeSeparator() + "config.ini";
+}
+
+std::string SettingsFile::userLocation() const
+{
+    if (userFolder_.empty())
+        return {};
+    return userFolder_ + platform::nativeSeparator() + "config.ini";
 }
 
 std::string SettingsFile::lineFor(std::string_view folderBytes, std::uint8_t language,
@@ -108,7 +117,16 @@ std::optional<Settings> SettingsFile::parse(std::string_view bytes)
 
 std::optional<Settings> SettingsFile::read() const
 {
-    const std::filesystem::path path = platform::pathFromText(location());
+    if (std::optional<Settings> beside = readAt(location()))
+        return beside;
+    if (userFolder_.empty())
+        return std::nullopt;
+    return readAt(userLocation());
+}
+
+std::optional<Settings> SettingsFile::readAt(const std::string &location) const
+{
+    const std::filesystem::path path = platform::pathFromText(location);
     if (!platform::isOrdinaryFile(path))
         return std::nullopt;
     std::ifstream file(path, std::ios::binary);
@@ -140,12 +158,34 @@ SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelecte
     if (line.size() > maximumFileSize)
         return {std::nullopt, {SaveFailure::Kind::Unstorable, 0}};
 
+    // Stored where it was found; a new file beside the program where that folder can be
+    // written, else in the user's own folder.
+    const auto isThere = [](const std::string &at) {
+        return !at.empty() && platform::isOrdinaryFile(platform::pathFromText(at));
+    };
+    if (isThere(location()) || userFolder_.empty())
+        return writeAt(location(), line);
+    if (isThere(userLocation()))
+        return writeAt(userLocation(), line);
+    SaveResult beside = writeAt(location(), line);
+    if (beside.saved() || beside.failure.kind != SaveFailure::Kind::Write)
+        return beside;
+    std::error_code folderError;
+    std::filesystem::create_directories(platform::pathFromText(userFolder_), folderError);
+    if (folderError)
+        return beside;
+    SaveResult own = writeAt(userLocation(), line);
+    return own.saved() ? own : beside;
+}
+
+SaveResult SettingsFile::writeAt(const std::string &location, const std::string &line) const
+{
     AtomicFileWriter writer(fileSystem_);
-    const std::filesystem::path path = platform::pathFromText(location());
-    if (const std::optional<FileError> error = writer.writeBytes(path, line))
+    if (const std::optional<FileError> error =
+            writer.writeBytes(platform::pathFromText(location), line))
         return {std::nullopt, {SaveFailure::Kind::Write, error->systemError}};
 
-    std::optional<Settings> readBack = read();
+    std::optional<Settings> readBack = readAt(location);
     if (!readBack)
         return {std::nullopt, {SaveFailure::Kind::ReadBack, 0}};
     return {std::move(readBack), {}};

@@ -39,7 +39,9 @@ struct SaveResult
     bool saved() const { return stored.has_value(); }
 };
 
-// The one-line settings file config.ini in the program's folder.
+// The one-line settings file config.ini in the program's folder. Where that folder cannot
+// be written (an installed program), the same file lives in the user's own settings folder;
+// the one beside the program wins when both are there.
 class SettingsFile
 {
   public:
@@ -47,11 +49,15 @@ class SettingsFile
     static constexpr std::uint8_t english = 2;
 
     // The separator is the one appended to the stored folder; it is the platform's own
-    // except where a test writes the other platform's bytes.
+    // except where a test writes the other platform's bytes. Without a user folder the
+    // file is beside the program only.
     explicit SettingsFile(std::string programFolder, char separator = platform::nativeSeparator(),
-                          FileSystem &fileSystem = FileSystem::native());
+                          FileSystem &fileSystem = FileSystem::native(),
+                          std::string userFolder = {});
 
+    // Beside the program: where a failure to store is reported.
     std::string location() const;
+    std::string userLocation() const;
 
     // The startup read: nothing when the file is absent, hidden, or cannot be read.
     std::optional<Settings> read() const;
@@ -66,9 +72,13 @@ class SettingsFile
     static std::optional<Settings> parse(std::string_view bytes);
 
   private:
+    std::optional<Settings> readAt(const std::string &location) const;
+    SaveResult writeAt(const std::string &location, const std::string &line) const;
+
     std::string programFolder_;
     char separator_;
     FileSystem &fileSystem_;
+    std::string userFolder_;
 };
 
 } // namespace core

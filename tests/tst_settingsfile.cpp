@@ -33,6 +33,7 @@ class TestSettingsFile : public QObject
     void anyEnterableFolderReadsBackIdentically();
     void folderThatWouldEndTheFieldIsRefused();
     void symlinkedFileStaysLink();
+    void userFolderServesWhereProgramFolderCannot();
     void saveOnFullDiskFails();
 
   private:
@@ -310,6 +311,41 @@ void TestSettingsFile::symlinkedFileStaysLink()
     QCOMPARE(QFileInfo(configIn(dir)).symLinkTarget(), real);
     QCOMPARE(readBytes(real), std::string("\"/new/\",1\r\n"));
     QCOMPARE(entries(shared.path()), QStringList{"config.ini"});
+}
+
+void TestSettingsFile::userFolderServesWhereProgramFolderCannot()
+{
+    QTemporaryDir program;
+    QTemporaryDir home;
+    const std::string user = home.path().toStdString() + "/.config/Zellerin/vmc";
+    const std::string userConfig = user + "/config.ini";
+
+    // The program's folder takes no file: the same bytes go to the user's folder.
+    FaultyFileSystem readOnly;
+    readOnly.failOn(FaultyFileSystem::Call::CreateNew, EROFS);
+    const SettingsFile installed(program.path().toStdString(), '/', readOnly, user);
+    QVERIFY(installed.save("/games/Mp3", false).saved());
+    QCOMPARE(readBytes(QString::fromStdString(userConfig)), std::string("\"/games/Mp3/\",2\r\n"));
+    QCOMPARE(entries(program.path()), QStringList{});
+    const SettingsFile later(program.path().toStdString(), '/', core::FileSystem::native(), user);
+    QCOMPARE(later.read()->folder, std::string("/games/Mp3/"));
+    // Found there, it is stored there again.
+    QVERIFY(later.save("/other", true).saved());
+    QCOMPARE(readBytes(QString::fromStdString(userConfig)), std::string("\"/other/\",1\r\n"));
+
+    // One beside the program wins.
+    QVERIFY(writeBytes(configIn(program), "\"/portable/\",2\r\n"));
+    QCOMPARE(later.read()->folder, std::string("/portable/"));
+
+    // Neither can be written: the program folder's failure, and nothing half-written.
+    const std::string blocked = home.path().toStdString() + "/file";
+    QVERIFY(writeBytes(QString::fromStdString(blocked), "a file, not a folder"));
+    const SettingsFile nowhere(program.path().toStdString() + "/gone", '/',
+                               core::FileSystem::native(), blocked + "/vmc");
+    const core::SaveResult result = nowhere.save("/games", true);
+    QVERIFY(!result.saved());
+    QCOMPARE(result.failure.systemError, ENOENT);
+    QCOMPARE(entries(home.path()), (QStringList{".config", "file"}));
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFile)

@@ -50,8 +50,10 @@ QFrame *createPage(const char *name, QWidget *parent)
 
 } // namespace
 
-Form1::Form1(PlatformLayer &platform, const QString &programFolder, QWidget *parent)
+Form1::Form1(PlatformLayer &platform, const QString &programFolder,
+             const QString &userSettingsFolder, QWidget *parent)
     : QWidget(parent), platform_(platform), programFolder_(programFolder),
+      userSettingsFolder_(userSettingsFolder),
       protocol_(std::make_unique<WindowProtocol>(*this, platform))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -289,7 +291,11 @@ void Form1::updateDefaultButton()
 
 core::SettingsFile Form1::settingsFile() const
 {
-    return core::SettingsFile(QDir::toNativeSeparators(programFolder_).toStdString());
+    const auto native = [](const QString &folder) {
+        return folder.isEmpty() ? std::string() : QDir::toNativeSeparators(folder).toStdString();
+    };
+    return core::SettingsFile(native(programFolder_), core::platform::nativeSeparator(),
+                              core::FileSystem::native(), native(userSettingsFolder_));
 }
 
 std::string Form1::storedFolderWithoutSeparator() const

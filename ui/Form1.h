@@ -44,7 +44,10 @@ class Form1 : public QWidget
     Q_OBJECT
 
   public:
-    Form1(PlatformLayer &platform, const QString &programFolder, QWidget *parent = nullptr);
+    // userSettingsFolder: where config.ini goes when the program's folder cannot be
+    // written; empty keeps it beside the program only.
+    Form1(PlatformLayer &platform, const QString &programFolder,
+          const QString &userSettingsFolder = {}, QWidget *parent = nullptr);
     ~Form1() override;
 
     const Form1Controls &controls() const { return controls_; }
@@ -99,6 +102,7 @@ class Form1 : public QWidget
 
     PlatformLayer &platform_;
     QString programFolder_;
+    QString userSettingsFolder_;
     const core::SlotTable slotTable_;
     std::uint8_t nyelv_ = 0;
     bool kapcs_ = false;
