@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
-# of the settings reader, and the program cross-built for Windows and tested under Wine.
+# of the settings reader, the program cross-built for Windows and tested under Wine, and
+# the Debian package checked, installed, started as a player would and removed again.
 # The Windows build needs a static Qt for MinGW, built once into a cache folder (about a
 # quarter of an hour); VMC_SKIP_WINDOWS=1 leaves that suite out, except under CI.
 # Exits non-zero when anything fails.
@@ -37,6 +38,8 @@ fi
 run_suite asan
 run_suite fuzz
 run_suite default
+echo "=== package ==="
+scripts/check-package.sh || failed+=("package")
 
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED: ${failed[*]}" >&2

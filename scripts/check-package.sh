@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds the Debian package, checks it (lintian, desktop-file-validate, appstreamcli),
+# installs it, and starts the installed program on a virtual display as a player would:
+# a fresh home, OK in the settings window at the first start, config.ini in the player's
+# settings folder, and the main window at the second start. Removes the package again.
+# Uses the default preset's build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"
+
+cmake --preset default >/dev/null
+cmake --build --preset default
+(cd build/default && cpack -G DEB >/dev/null)
+package=$(ls build/default/valdrune-music-changer_*_*.deb)
+echo "package: $package ($(du -k "$package" | cut -f1) KiB)"
+lintian --fail-on error "$package"
+desktop-file-validate packaging/org.example.ValdruneMusicChanger.desktop
+appstreamcli validate --no-net build/default/packaging/org.example.ValdruneMusicChanger.metainfo.xml
+
+fail() {
+    echo "installed program: $*" >&2
+    exit 1
+}
+
+work=$(mktemp -d)
+chmod 755 "$work"
+display_pid=
+cleanup() {
+    pkill -f /usr/bin/valdrune-music-changer 2>/dev/null || true
+    [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null || true
+    run_as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq valdrune-music-changer >/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$package" >/dev/null
+
+# A player, never root: root could write config.ini into /usr/bin.
+home=$work/home
+mkdir -p "$home"
+as_player=()
+if [ "$(id -u)" -eq 0 ]; then
+    chown 65534:65534 "$home"
+    as_player=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+Xvfb -displayfd 3 -ac -screen 0 1280x900x24 3>"$work/display" >/dev/null 2>&1 &
+display_pid=$!
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "the virtual display did not start"
+export DISPLAY=:$(cat "$work/display")
+openbox >/dev/null 2>&1 &
+
+start_program() {
+    "${as_player[@]}" env -i HOME="$home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
+        /usr/bin/valdrune-music-changer >/dev/null 2>&1 &
+    timeout 90 xdotool search --sync --onlyvisible --name '^Valdrune 3 Music Changer$' | head -n 1
+}
+
+window=$(start_program) || true
+[ -n "$window" ] || fail "the first start shows no window"
+xdotool windowactivate --sync "$window" key --clearmodifiers alt+r
+config=$home/.config/Zellerin/valdrune-music-changer/config.ini
+for _ in $(seq 60); do [ -f "$config" ] && break; sleep 0.5; done
+expected=$(printf '"%s/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3/",1\r\n' "$home" | od -An -c)
+if [ "$expected" != "$(od -An -c "$config" 2>/dev/null)" ]; then
+    fail "$config does not hold the first start's settings"
+fi
+pkill -f /usr/bin/valdrune-music-changer || true
+sleep 1
+
+# The second start reads them and shows the main window, the wide one.
+window=$(start_program) || true
+[ -n "$window" ] || fail "the second start shows no window"
+width=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p')
+[ "${width:-0}" -ge 500 ] || fail "the second start shows a window ${width:-0} pixels wide, not the main window"
+echo "installed program: first start stored $config, second start shows the main window"
