@@ -21,6 +21,13 @@ bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b)
     return std::filesystem::equivalent(a, b, error);
 }
 
+std::string foldCase(std::string text)
+{
+    for (char &c : text)
+        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return text;
+}
+
 FileError destinationError(SystemError error)
 {
     return {FileError::Kind::DestinationCall, error};
@@ -30,14 +37,40 @@ FileError destinationError(SystemError error)
 
 OriginalsFolder::OriginalsFolder(std::string_view musicFolder, FileSystem &fileSystem)
     : fileSystem_(fileSystem), musicFolder_(musicFolder),
-      folder_(gameFile("x").parent_path() / platform::pathFromText(folderName))
+      folder_(gameFolder() / platform::pathFromText(folderName))
 {
+}
+
+std::filesystem::path OriginalsFolder::gameFolder() const
+{
+    return platform::pathFromText(musicFolder_ + "x").parent_path();
 }
 
 std::filesystem::path OriginalsFolder::gameFile(std::string_view targetName) const
 {
     // The target name is glued to the folder text, as the replacement run does.
-    return platform::pathFromText(musicFolder_ + std::string(targetName));
+    const std::filesystem::path exact = platform::pathFromText(musicFolder_ + std::string(targetName));
+#ifdef _WIN32
+    return exact;
+#else
+    // Installs copied from Windows media carry other letter cases; Windows would replace
+    // such a file, and so do we when it is the only one.
+    if (isThere(exact))
+        return exact;
+    const std::string wanted = foldCase(exact.filename().string());
+    std::filesystem::path match;
+    std::error_code error;
+    const std::filesystem::path folder = exact.parent_path().empty() ? "." : exact.parent_path();
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (foldCase(it->path().filename().string()) != wanted)
+            continue;
+        if (!match.empty())
+            return exact;
+        match = exact.parent_path() / it->path().filename();
+    }
+    return match.empty() ? exact : match;
+#endif
 }
 
 std::filesystem::path OriginalsFolder::keptFile(std::string_view targetName) const
@@ -108,7 +141,7 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
                                    std::uint8_t language)
 {
     AtomicFileWriter writer(fileSystem_);
-    writer.removeLeftovers(gameFile("x").parent_path());
+    writer.removeLeftovers(gameFolder());
     for (int i = 0; i < slotCount; ++i) {
         if (const std::optional<FileError> error = restoreSlot(writer, slots.targetFileName(i))) {
             const int code = failureCodeFor(*error);

@@ -28,6 +28,10 @@ class OriginalsFolder
                              FileSystem &fileSystem = FileSystem::native());
 
     const std::filesystem::path &path() const { return folder_; }
+    // The folder the target names land in.
+    std::filesystem::path gameFolder() const;
+    // The game's file of a target name: on Linux, where the exact name is absent, the one
+    // file that has it in another letter case.
     std::filesystem::path gameFile(std::string_view targetName) const;
     bool isKept(std::string_view targetName) const;
     int keptCount(const SlotTable &slots) const;

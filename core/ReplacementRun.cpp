@@ -44,7 +44,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
 
     AtomicFileWriter writer(fileSystem_);
     OriginalsFolder originals(musicFolder, fileSystem_);
-    writer.removeLeftovers(originals.gameFile("x").parent_path());
+    writer.removeLeftovers(originals.gameFolder());
     writer.removeLeftovers(originals.path());
 
     for (int i = 0; i < slotCount; ++i) {

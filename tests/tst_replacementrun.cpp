@@ -56,6 +56,7 @@ class TestReplacementRun : public QObject
     void emptyMusicFolderRefusesRun();
     void faultMidRunKeepsFailingTarget();
     void removesOwnLeftoversOnly();
+    void replacesTheOneFileInOtherLetterCase();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -285,6 +286,26 @@ void TestReplacementRun::removesOwnLeftoversOnly()
     QVERIFY(!QFile::exists(game(".vmc3-00000000000000aa.tmp")));
     QCOMPARE(readBytes(game("readme.txt")), std::string("keep"));
     QCOMPARE(entries(game()).size(), core::slotCount + 1);
+}
+
+void TestReplacementRun::replacesTheOneFileInOtherLetterCase()
+{
+    QVERIFY(QFile::remove(game("Combat01.mp3")));
+    QVERIFY(QFile::remove(game("Combat02.mp3")));
+    QVERIFY(writeBytes(game("COMBAT01.MP3"), "copied from a disc"));
+    QVERIFY(writeBytes(game("COMBAT02.MP3"), "one"));
+    QVERIFY(writeBytes(game("combat02.mp3"), "two"));
+    SlotTexts texts = placeholders(english);
+    texts[22] = source("pick22.mp3").toStdString();
+    texts[23] = source("pick23.mp3").toStdString();
+    QCOMPARE(ReplacementRun(slots_).run(texts, labels(), musicFolder(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("COMBAT01.MP3")), std::string("pick 22"));
+    QVERIFY(!QFile::exists(game("Combat01.mp3")));
+    // Two candidates: neither is guessed at, the exact name is written.
+    QCOMPARE(readBytes(game("Combat02.mp3")), std::string("pick 23"));
+    QCOMPARE(readBytes(game("COMBAT02.MP3")), std::string("one"));
+    QCOMPARE(readBytes(game("combat02.mp3")), std::string("two"));
 }
 
 QTEST_APPLESS_MAIN(TestReplacementRun)

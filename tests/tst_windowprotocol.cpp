@@ -64,6 +64,7 @@ class TestWindowProtocol : public QObject
     void defaultButtonRestoresKeptOriginals_data();
     void defaultButtonRestoresKeptOriginals();
     void defaultButtonFollowsFolder();
+    void firstStartOpensAtGameInWinePrefix();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -709,6 +710,39 @@ void TestWindowProtocol::defaultButtonFollowsFolder()
     f.settings().Text1->setText(changed.path());
     f.settings().Command1->click();
     QVERIFY(f.main().gomb_default->isVisible());
+}
+
+void TestWindowProtocol::firstStartOpensAtGameInWinePrefix()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Wine prefixes are where Linux players keep the game");
+#else
+    QTemporaryDir home;
+    const QString lutris = home.path() + "/Games/valdrune3/drive_c";
+    const QString music = lutris + "/Program Files/Korvex/Valdrune3/Mp3";
+    QVERIFY(QDir().mkpath(music));
+    QVERIFY(QDir().mkpath(home.path() + "/.wine/drive_c"));
+    QVERIFY(writeBytes(music + "/Dirt.mp3", "game"));
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qunsetenv("WINEPREFIX");
+    {
+        WindowFixture f;
+        f.start();
+        QCOMPARE(f.settings().Text1->text(), music);
+        QCOMPARE(f.settings().Dir1->path(), music);
+        DriveList *drives = f.settings().Drive1;
+        QCOMPARE(drives->currentText(), QStringLiteral("c: [Lutris: valdrune3]"));
+        QCOMPARE(drives->drive(), lutris);
+        QCOMPARE(drives->itemData(drives->findText("c: [Wine: .wine]")).toString(),
+                 home.path() + "/.wine/drive_c");
+        // A prefix is a folder, not a device: choosing it opens its drive c:.
+        drives->setCurrentIndex(drives->findText("c: [Wine: .wine]"));
+        QCOMPARE(f.settings().Dir1->path(), home.path() + "/.wine/drive_c");
+        QVERIFY(f.platform.messages.isEmpty());
+    }
+    qputenv("HOME", realHome);
+#endif
 }
 
 QTEST_MAIN(TestWindowProtocol)

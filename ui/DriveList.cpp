@@ -58,22 +58,31 @@ QString DriveList::caption(const QString &root)
 #endif
 }
 
+namespace {
+constexpr int mountPointRole = Qt::UserRole + 1;
+}
+
 void DriveList::setDrives(const QStringList &roots)
 {
     const QSignalBlocker blocker(this);
     clear();
-    for (const QString &root : roots)
+    for (const QString &root : roots) {
         addItem(caption(root), root);
+        setItemData(count() - 1, root != systemDrive(), mountPointRole);
+    }
+}
+
+void DriveList::addFolderDrive(const QString &root, const QString &caption)
+{
+    const QSignalBlocker blocker(this);
+    addItem(caption, root);
+    setItemData(count() - 1, false, mountPointRole);
 }
 
 bool DriveList::isMountPoint(const QString &drive) const
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(drive);
-    return true;
-#else
-    return drive != systemDrive() && findData(drive) >= 0;
-#endif
+    const int index = findData(drive);
+    return index >= 0 && itemData(index, mountPointRole).toBool();
 }
 
 QString DriveList::currentFolderOf(const QString &drive)

@@ -18,6 +18,8 @@ class DriveList : public QComboBox
     // Selects the drive holding the folder, without raising driveChanged.
     void showDriveOf(const QString &folder);
     void setDrives(const QStringList &roots);
+    // A drive that is a folder, not a mount point of its own: a Wine prefix's drive c:.
+    void addFolderDrive(const QString &root, const QString &caption);
     // True for a drive whose root is a mount point of its own (every drive on Windows).
     bool isMountPoint(const QString &drive) const;
 

@@ -313,8 +313,39 @@ QString Form1::folderForSettingsWindow() const
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3");
 #else
+    // The game where a Wine launcher keeps it, else where plain Wine would.
+    for (const core::WinePrefix &prefix : winePrefixes()) {
+        if (!prefix.musicFolder.empty())
+            return QString::fromStdString(prefix.musicFolder.string());
+    }
     return QDir::homePath() + QStringLiteral("/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3");
 #endif
+}
+
+const std::vector<core::WinePrefix> &Form1::winePrefixes() const
+{
+    if (!winePrefixes_) {
+#ifdef Q_OS_WIN
+        winePrefixes_.emplace();
+#else
+        winePrefixes_ = core::WinePrefixFinder(QDir::homePath().toStdString(),
+                                               qEnvironmentVariable("WINEPREFIX").toStdString())
+                            .find();
+#endif
+    }
+    return *winePrefixes_;
+}
+
+QList<Form2::FolderDrive> Form1::winePrefixDrives() const
+{
+    QList<Form2::FolderDrive> drives;
+    for (const core::WinePrefix &prefix : winePrefixes()) {
+        drives.append({QString::fromStdString(prefix.driveC.string()),
+                       QStringLiteral("c: [%1: %2]")
+                           .arg(QString::fromStdString(prefix.launcher),
+                                QString::fromStdString(prefix.name))});
+    }
+    return drives;
 }
 
 QString Form1::settingsFailureText(const core::SaveFailure &failure) const

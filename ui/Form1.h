@@ -3,6 +3,8 @@
 #include "ReplacementRun.h"
 #include "SettingsFile.h"
 #include "SlotTable.h"
+#include "WinePrefixFinder.h"
+#include "Form2.h"
 
 #include <QWidget>
 
@@ -74,6 +76,8 @@ class Form1 : public QWidget
     bool acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent);
     // The folder a newly created settings window shows.
     QString folderForSettingsWindow() const;
+    // On Linux, the drive c: of every Wine prefix found, for the settings window's drives.
+    QList<Form2::FolderDrive> winePrefixDrives() const;
 
   signals:
     // Raised by every activation, before its work.
@@ -98,6 +102,8 @@ class Form1 : public QWidget
     void applyFocusChain(int from, int to);
     core::SettingsFile settingsFile() const;
     std::string storedFolderWithoutSeparator() const;
+    // Searched once, when first needed.
+    const std::vector<core::WinePrefix> &winePrefixes() const;
     QString settingsFailureText(const core::SaveFailure &failure) const;
 
     PlatformLayer &platform_;
@@ -110,6 +116,7 @@ class Form1 : public QWidget
     std::string utvonal_;
     bool settingsFound_ = false;
     std::optional<std::uint8_t> appliedLanguage_;
+    mutable std::optional<std::vector<core::WinePrefix>> winePrefixes_;
     Form1Controls controls_;
     std::unique_ptr<WindowProtocol> protocol_;
 };

@@ -25,7 +25,8 @@ template <class Control> Control *place(Control *control, const char *name, QRec
 
 } // namespace
 
-Form2::Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent)
+Form2::Form2(PlatformLayer &platform, const QString &folderText,
+             const QList<FolderDrive> &folderDrives, QWidget *parent)
     : QWidget(parent), platform_(platform)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -34,11 +35,11 @@ Form2::Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     resize(twips::toPixels(4680), twips::toPixels(4665));
-    createControls(folderText);
+    createControls(folderText, folderDrives);
     startFolderLists(folderText);
 }
 
-void Form2::createControls(const QString &folderText)
+void Form2::createControls(const QString &folderText, const QList<FolderDrive> &folderDrives)
 {
     auto &c = controls_;
     c.Label1 = place(new QLabel(QString::fromUtf8("Kérlek add meg a Valdrune elérési útját"), this),
@@ -47,6 +48,8 @@ void Form2::createControls(const QString &folderText)
     c.Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     c.Dir1 = place(new DirectoryList(this), "Dir1", twips::rect(120, 840, 4455, 1665));
     c.Drive1 = place(new DriveList(this), "Drive1", twips::rect(120, 2520, 4455, 315));
+    for (const FolderDrive &drive : folderDrives)
+        c.Drive1->addFolderDrive(drive.root, drive.caption);
     c.Text1 = place(new QLineEdit(this), "Text1", twips::rect(120, 570, 4455, 285));
     showFolder(folderText);
     c.Command1 = place(new QPushButton(QString::fromUtf8("&Rendben"), this), "Command1",

@@ -31,8 +31,16 @@ class Form2 : public QWidget
     Q_OBJECT
 
   public:
+    // A drive the drive list offers beyond the system's: its root and its caption.
+    struct FolderDrive
+    {
+        QString root;
+        QString caption;
+    };
+
     // Shows the folder text; the folder lists start there when it exists.
-    Form2(PlatformLayer &platform, const QString &folderText, QWidget *parent = nullptr);
+    Form2(PlatformLayer &platform, const QString &folderText,
+          const QList<FolderDrive> &folderDrives = {}, QWidget *parent = nullptr);
 
     const Form2Controls &controls() const { return controls_; }
 
@@ -46,7 +54,7 @@ class Form2 : public QWidget
     void closeEvent(QCloseEvent *event) override;
 
   private:
-    void createControls(const QString &folderText);
+    void createControls(const QString &folderText, const QList<FolderDrive> &folderDrives);
     void startFolderLists(const QString &folderText);
     void showFolder(const QString &folder);
     void driveChanged(const QString &drive);

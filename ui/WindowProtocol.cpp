@@ -39,7 +39,8 @@ FrmAbout *WindowProtocol::existingFrmAbout() const
 
 Form2 *WindowProtocol::createForm2()
 {
-    auto *window = new Form2(platform_, form1_.folderForSettingsWindow());
+    auto *window =
+        new Form2(platform_, form1_.folderForSettingsWindow(), form1_.winePrefixDrives());
     window->setWindowIcon(form1_.windowIcon());
     // A window made again after being closed shows the language in use, not its defaults.
     if (const auto language = form1_.appliedLanguage())

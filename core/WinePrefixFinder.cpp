@@ -1,0 +1,196 @@
+#include "WinePrefixFinder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+namespace core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return text;
+}
+
+bool isFolder(const fs::path &path)
+{
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+fs::path canonicalOrSame(const fs::path &path)
+{
+    std::error_code error;
+    const fs::path canonical = fs::canonical(path, error);
+    return error ? path : canonical;
+}
+
+const std::set<std::string> &targetNames()
+{
+    static const std::set<std::string> names = [] {
+        std::set<std::string> all;
+        const SlotTable slots;
+        for (int i = 0; i < slotCount; ++i)
+            all.insert(lower(slots.targetFileName(i)));
+        return all;
+    }();
+    return names;
+}
+
+} // namespace
+
+WinePrefixFinder::WinePrefixFinder(fs::path home, fs::path winePrefix, std::size_t entryBudget)
+    : home_(std::move(home)), winePrefix_(std::move(winePrefix)), entriesLeft_(entryBudget)
+{
+}
+
+std::vector<WinePrefix> WinePrefixFinder::find()
+{
+    found_.clear();
+    if (!winePrefix_.empty())
+        addPrefix("Wine", winePrefix_);
+    addPrefix("Wine", home_ / ".wine");
+    addPrefixesIn("Wine", home_ / ".local/share/wineprefixes");
+    addPrefixesIn("Lutris", home_ / "Games");
+    addPrefixesIn("Bottles", home_ / ".local/share/bottles/bottles");
+    addPrefixesIn("Bottles", home_ / ".var/app/com.usebottles.bottles/data/bottles/bottles");
+    addPrefixesIn("Heroic", home_ / "Games/Heroic/Prefixes");
+    addSteamPrefixes();
+    return found_;
+}
+
+bool WinePrefixFinder::holdsGameMusic(const fs::path &folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (targetNames().count(lower(it->path().filename().string())) != 0)
+            return true;
+    }
+    return false;
+}
+
+std::vector<fs::path> WinePrefixFinder::steamLibraries(const fs::path &vdf)
+{
+    std::ifstream file(vdf);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string content = text.str();
+    static const std::regex pathEntry(R"re("path"\s+"((?:[^"\\]|\\.)*)")re");
+    std::vector<fs::path> libraries;
+    for (std::sregex_iterator it(content.begin(), content.end(), pathEntry), end; it != end;
+         ++it) {
+        const std::string escaped = (*it)[1].str();
+        std::string path;
+        for (std::size_t i = 0; i < escaped.size(); ++i)
+            path += escaped[i] == '\\' && i + 1 < escaped.size() ? escaped[++i] : escaped[i];
+        libraries.emplace_back(path);
+    }
+    return libraries;
+}
+
+void WinePrefixFinder::addPrefix(const std::string &launcher, const fs::path &root,
+                                 const fs::path &extraGameFolder)
+{
+    const fs::path driveC = root / "drive_c";
+    if (!isFolder(driveC))
+        return;
+    const fs::path canonical = canonicalOrSame(driveC);
+    for (const WinePrefix &known : found_) {
+        if (canonicalOrSame(known.driveC) == canonical)
+            return;
+    }
+    // A Steam prefix is the "pfx" folder of its game's app id.
+    const fs::path named = root.filename() == "pfx" ? root.parent_path() : root;
+    found_.push_back({launcher, named.filename().string(), driveC,
+                      findMusicFolder(driveC, extraGameFolder)});
+}
+
+void WinePrefixFinder::addPrefixesIn(const std::string &launcher, const fs::path &folder)
+{
+    for (const fs::path &prefix : subfolders(folder))
+        addPrefix(launcher, prefix);
+}
+
+void WinePrefixFinder::addSteamPrefixes()
+{
+    const std::vector<fs::path> steamRoots = {
+        home_ / ".steam/steam", home_ / ".local/share/Steam",
+        home_ / ".var/app/com.valvesoftware.Steam/.local/share/Steam",
+        home_ / ".var/app/com.valvesoftware.Steam/data/Steam"};
+    std::vector<fs::path> libraries;
+    for (const fs::path &root : steamRoots) {
+        if (!isFolder(root))
+            continue;
+        libraries.push_back(root);
+        for (const fs::path &library : steamLibraries(root / "steamapps/libraryfolders.vdf"))
+            libraries.push_back(library);
+    }
+    std::set<fs::path> seen;
+    for (const fs::path &library : libraries) {
+        if (!seen.insert(canonicalOrSame(library)).second)
+            continue;
+        for (const fs::path &game : subfolders(library / "steamapps/compatdata"))
+            addPrefix("Steam", game / "pfx", library / "steamapps/common");
+    }
+}
+
+fs::path WinePrefixFinder::findMusicFolder(const fs::path &driveC, const fs::path &extraGameFolder)
+{
+    constexpr int searchDepth = 4;
+    for (const char *programFiles : {"Program Files", "Program Files (x86)"}) {
+        const fs::path standard = driveC / programFiles / "Korvex/Valdrune3/Mp3";
+        if (isFolder(standard) && holdsGameMusic(standard))
+            return standard;
+    }
+    for (const char *installs : {"Program Files", "Program Files (x86)", "GOG Games"}) {
+        if (fs::path found = searchMp3(driveC / installs, searchDepth); !found.empty())
+            return found;
+    }
+    if (extraGameFolder.empty())
+        return {};
+    for (const fs::path &game : subfolders(extraGameFolder)) {
+        if (fs::path found = searchMp3(game, searchDepth); !found.empty())
+            return found;
+    }
+    return {};
+}
+
+fs::path WinePrefixFinder::searchMp3(const fs::path &folder, int levelsLeft)
+{
+    for (const fs::path &sub : subfolders(folder)) {
+        if (lower(sub.filename().string()) == "mp3" && holdsGameMusic(sub))
+            return sub;
+        if (levelsLeft > 1) {
+            if (fs::path found = searchMp3(sub, levelsLeft - 1); !found.empty())
+                return found;
+        }
+    }
+    return {};
+}
+
+std::vector<fs::path> WinePrefixFinder::subfolders(const fs::path &folder)
+{
+    // Linked folders are passed over: a link may lead back up and round for ever.
+    std::vector<fs::path> folders;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (entriesLeft_ == 0)
+            break;
+        --entriesLeft_;
+        if (!it->is_symlink(error) && it->is_directory(error))
+            folders.push_back(it->path());
+    }
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
+
+} // namespace core

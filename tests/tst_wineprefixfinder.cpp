@@ -1,0 +1,88 @@
+#include "TestFiles.h"
+#include "WinePrefixFinder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using core::WinePrefix;
+using core::WinePrefixFinder;
+
+class TestWinePrefixFinder : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void findsPrefixesInOrderWithTheirGame();
+    void stopsAfterItsBudget();
+
+  private:
+    void makeFolder(const QString &relative) const { QVERIFY(QDir(home_.path()).mkpath(relative)); }
+    void makeFile(const QString &relative) const
+    {
+        QVERIFY(QDir(home_.path()).mkpath(QFileInfo(relative).path()));
+        QVERIFY(testfiles::writeBytes(home_.path() + "/" + relative, "mp3"));
+    }
+
+    QTemporaryDir home_;
+};
+
+void TestWinePrefixFinder::findsPrefixesInOrderWithTheirGame()
+{
+    const QString h = home_.path();
+    makeFolder("custom/drive_c");
+    makeFolder(".wine/drive_c/Program Files");
+    // A folder named Mp3 without the game's files, and a link that leads back up.
+    makeFile(".wine/drive_c/Program Files/Other/Mp3/readme.txt");
+    QVERIFY(QFile::link(h + "/.wine/drive_c", h + "/.wine/drive_c/Program Files/loop"));
+    makeFile(".local/share/wineprefixes/valdrune/drive_c/Program Files/Korvex/Valdrune3/Mp3/"
+             "COMBAT01.MP3");
+    makeFile("Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3/cstletown.mp3");
+    makeFolder("Games/not a prefix");
+    makeFolder(".local/share/bottles/bottles/Gaming/drive_c");
+    makeFolder("Games/Heroic/Prefixes/vr3/drive_c");
+    // Two Steam libraries, one of them reached through the usual link as well.
+    makeFolder(".local/share/Steam/steamapps/compatdata/2001/pfx/drive_c");
+    makeFolder("SteamLibrary/steamapps/compatdata/12345/pfx/drive_c");
+    makeFile("SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3/Water.mp3");
+    QVERIFY(QDir(h).mkpath(".steam"));
+    QVERIFY(QFile::link(h + "/.local/share/Steam", h + "/.steam/steam"));
+    QVERIFY(testfiles::writeBytes(
+        h + "/.local/share/Steam/steamapps/libraryfolders.vdf",
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + h.toStdString() +
+            "/.local/share/Steam\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + h.toStdString() +
+            "/SteamLibrary\"\n\t}\n}\n"));
+
+    const std::vector<WinePrefix> found =
+        WinePrefixFinder(h.toStdString(), (h + "/custom").toStdString()).find();
+    QStringList seen;
+    for (const WinePrefix &prefix : found) {
+        const QString music = QString::fromStdString(prefix.musicFolder.string());
+        seen << QString::fromStdString(prefix.launcher + ": " + prefix.name) + " " +
+                    (music.isEmpty() ? "-" : music.mid(h.size() + 1));
+    }
+    QCOMPARE(seen,
+             (QStringList{
+                 "Wine: custom -", "Wine: .wine -",
+                 "Wine: valdrune .local/share/wineprefixes/valdrune/drive_c/Program "
+                 "Files/Korvex/Valdrune3/Mp3",
+                 "Lutris: valdrune3 Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3",
+                 "Bottles: Gaming -", "Heroic: vr3 -", "Steam: 2001 -",
+                 "Steam: 12345 SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3"}));
+}
+
+void TestWinePrefixFinder::stopsAfterItsBudget()
+{
+    makeFile(".wine/drive_c/Program Files/A/B/Mp3/Dirt.mp3");
+    for (int i = 0; i < 50; ++i)
+        makeFolder(".wine/drive_c/Program Files/" + QString::number(i));
+    const auto withBudget = [&](std::size_t budget) {
+        return WinePrefixFinder(home_.path().toStdString(), {}, budget).find().at(0).musicFolder;
+    };
+    QVERIFY(!withBudget(1000).empty());
+    QVERIFY(withBudget(20).empty());
+}
+
+QTEST_APPLESS_MAIN(TestWinePrefixFinder)
+#include "tst_wineprefixfinder.moc"
