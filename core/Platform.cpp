@@ -35,8 +35,24 @@ std::string utf8FromWide(std::wstring_view wide)
 }
 
 unsigned chosenCodePage = 0;
+WideToMultiByte chosenConverter = nullptr;
+
+int convert(UINT codePage, DWORD flags, const std::wstring &wide, char *bytes, int byteSize,
+            BOOL *usedDefault)
+{
+    if (chosenConverter)
+        return chosenConverter(codePage, flags, wide.data(), int(wide.size()), bytes, byteSize,
+                               nullptr, usedDefault);
+    return WideCharToMultiByte(codePage, flags, wide.data(), int(wide.size()), bytes, byteSize,
+                               nullptr, usedDefault);
+}
 
 } // namespace
+
+void setWideToMultiByte(WideToMultiByte converter)
+{
+    chosenConverter = converter;
+}
 
 unsigned textFileCodePage()
 {
@@ -64,13 +80,11 @@ std::optional<std::string> toTextFileBytes(std::string_view utf8)
     const DWORD flags = utf8CodePage ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL *usedDefaultOut = utf8CodePage ? nullptr : &usedDefault;
-    const int size = WideCharToMultiByte(codePage, flags, wide.data(), int(wide.size()), nullptr,
-                                         0, nullptr, usedDefaultOut);
+    const int size = convert(codePage, flags, wide, nullptr, 0, usedDefaultOut);
     if (size <= 0 || usedDefault)
         return std::nullopt;
     std::string bytes(size, '\0');
-    WideCharToMultiByte(codePage, flags, wide.data(), int(wide.size()), bytes.data(), size,
-                        nullptr, nullptr);
+    convert(codePage, flags, wide, bytes.data(), size, nullptr);
     return bytes;
 }
 

@@ -25,6 +25,13 @@ std::string textFromPath(const std::filesystem::path &path);
 // gives the system's back). With 65001 the files are UTF-8.
 unsigned textFileCodePage();
 void setTextFileCodePage(unsigned codePage);
+
+// The system's WideCharToMultiByte, or a stand-in a test sets (nullptr gives it back): Wine
+// accepts arguments that Windows refuses for UTF-8, so a test holds the call to the rules.
+using WideToMultiByte = int (*)(unsigned codePage, unsigned long flags, const wchar_t *wide,
+                                int wideSize, char *bytes, int byteSize, const char *defaultChar,
+                                int *usedDefault);
+void setWideToMultiByte(WideToMultiByte convert);
 #endif
 
 // True for an ordinary file: a regular file, and on Windows neither hidden nor system.

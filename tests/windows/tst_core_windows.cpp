@@ -3,6 +3,7 @@
 #include "AtomicFileWriter.h"
 #include "FailureCodes.h"
 #include "MiniTest.h"
+#include "OriginalsFolder.h"
 #include "Platform.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
@@ -123,13 +124,29 @@ MINI_TEST(nonAsciiFolderIsStoredInAnsiCodePage)
     }
 }
 
+// What Windows does and Wine does not: for UTF-8, no flag but WC_ERR_INVALID_CHARS and no
+// default character.
+int strictWideToMultiByte(unsigned codePage, unsigned long flags, const wchar_t *wide, int wideSize,
+                          char *bytes, int byteSize, const char *defaultChar, int *usedDefault)
+{
+    if (codePage == CP_UTF8 &&
+        ((flags & ~DWORD(WC_ERR_INVALID_CHARS)) != 0 || defaultChar || usedDefault)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return WideCharToMultiByte(codePage, flags, wide, wideSize, bytes, byteSize, defaultChar,
+                               usedDefault);
+}
+
 MINI_TEST(utf8SystemCodePageStoresUtf8)
 {
     ScratchFolder program;
     const core::SettingsFile file(program.text());
     core::platform::setTextFileCodePage(CP_UTF8);
+    core::platform::setWideToMultiByte(strictWideToMultiByte);
     const std::string folder = "C:\\J\xc3\xa1t\xc3\xa9k\\F\xc5\x91";
     const core::SaveResult result = file.save(folder, true);
+    core::platform::setWideToMultiByte(nullptr);
     core::platform::setTextFileCodePage(0);
     CHECK(result.saved());
     CHECK_EQ(readBytes(program / "config.ini"), "\"" + folder + "\\\",1\r\n");
@@ -247,6 +264,30 @@ MINI_TEST(runGluesNamesWithBlanksToFolder)
     texts[9] = textFromPath(music / "none.mp3");
     result = core::ReplacementRun(table).run(texts, labels(), game.text() + "\\", 2);
     CHECK_EQ(result.message, std::string("Bad filename or path at Dirt.mp3"));
+}
+
+MINI_TEST(originalsAreKeptAndRestoredOnWindows)
+{
+    ScratchFolder game;
+    ScratchFolder music;
+    writeBytes(game / "Dirt.mp3", "the game's own");
+    writeBytes(music / "a.mp3", "mine");
+    core::SlotTexts texts = placeholders();
+    texts[9] = textFromPath(music / "a.mp3");
+    texts[10] = textFromPath(music / "a.mp3");
+    const core::SlotTable table;
+    const std::string folder = game.text() + "\\";
+    for (int run = 0; run < 2; ++run)
+        CHECK(core::ReplacementRun(table).run(texts, labels(), folder, 2).outcome ==
+              core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "Dirt.mp3"), std::string("mine"));
+    CHECK_EQ(readBytes(game / "Originals (Music Changer)/Dirt.mp3"), std::string("the game's own"));
+
+    core::OriginalsFolder originals(folder);
+    CHECK_EQ(originals.keptCount(table), 2);
+    CHECK(originals.restore(table, labels(), 2).outcome == core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "Dirt.mp3"), std::string("the game's own"));
+    CHECK(!fs::exists(game / "Grass.mp3"));
 }
 
 MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
