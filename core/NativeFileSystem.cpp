@@ -53,6 +53,17 @@ HANDLE toWin(FileSystem::Handle handle)
 {
     return reinterpret_cast<HANDLE>(handle);
 }
+
+SystemError openForWriting(const std::filesystem::path &path, DWORD disposition,
+                           FileSystem::Handle &handle)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SystemError(GetLastError());
+    handle = reinterpret_cast<FileSystem::Handle>(file);
+    return 0;
+}
 } // namespace
 
 SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
@@ -70,22 +81,12 @@ SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, 
 
 SystemError NativeFileSystem::createNew(const std::filesystem::path &path, Handle &handle)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return SystemError(GetLastError());
-    handle = reinterpret_cast<Handle>(file);
-    return 0;
+    return openForWriting(path, CREATE_NEW, handle);
 }
 
 SystemError NativeFileSystem::openForOverwrite(const std::filesystem::path &path, Handle &handle)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return SystemError(GetLastError());
-    handle = reinterpret_cast<Handle>(file);
-    return 0;
+    return openForWriting(path, TRUNCATE_EXISTING, handle);
 }
 
 SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capacity,

@@ -2,6 +2,7 @@
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
+#include "SlotTextsForTests.h"
 #include "TestFiles.h"
 
 #include <QFileInfo>
@@ -14,6 +15,8 @@ using core::OriginalsFolder;
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
+using runtexts::labels;
+using runtexts::placeholders;
 using testfiles::entries;
 using testfiles::readBytes;
 using testfiles::writeBytes;
@@ -22,21 +25,6 @@ using Call = FaultyFileSystem::Call;
 namespace {
 
 constexpr std::uint8_t english = 2;
-
-SlotTexts labels()
-{
-    SlotTexts texts;
-    for (int i = 0; i < core::slotCount; ++i)
-        texts[i] = std::string(core::SlotTable::slot(i).label);
-    return texts;
-}
-
-SlotTexts placeholders()
-{
-    SlotTexts texts;
-    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
-    return texts;
-}
 
 } // namespace
 
@@ -98,7 +86,7 @@ void TestOriginalsFolder::originalIsKeptOnceAcrossRuns()
     if (!linksWork)
         fs.failOn(Call::HardLink, EPERM);
     const QDateTime modified = QFileInfo(game("Dirt.mp3")).lastModified();
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     for (int generation = 1; generation <= 3; ++generation) {
         texts[9] = pick(generation).toStdString();
         QCOMPARE(run(texts, fs).outcome, RunResult::Outcome::Completed);
@@ -116,7 +104,7 @@ void TestOriginalsFolder::overwriteInPlaceKeepsRealCopy()
     // name of it would change with it.
     FaultyFileSystem fs;
     fs.failOn(Call::CreateNew, EACCES);
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     texts[17] = pick(1).toStdString();
     QCOMPARE(run(texts, fs).outcome, RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 1"));
@@ -125,7 +113,7 @@ void TestOriginalsFolder::overwriteInPlaceKeepsRealCopy()
 
 void TestOriginalsFolder::missingGameFileIsRemovedOnRestore()
 {
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     texts[10] = pick(1).toStdString();
     QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 1"));
@@ -139,7 +127,7 @@ void TestOriginalsFolder::missingGameFileIsRemovedOnRestore()
 
 void TestOriginalsFolder::restoreAfterPartialRunRestoresChangedFilesOnly()
 {
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     texts[0] = pick(1).toStdString();
     texts[9] = musicDir_->path().toStdString() + "/missing.mp3";
     texts[17] = pick(2).toStdString();
@@ -162,7 +150,7 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
     fs.failOn(Call::HardLink, EPERM);
     // The game file's temporary file is made; the kept copy's is not: the disk is full.
     fs.failOn(Call::CreateNew, ENOSPC, 1);
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     texts[0] = pick(1).toStdString();
     texts[9] = pick(2).toStdString();
     const RunResult result = run(texts, fs);
@@ -177,7 +165,7 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
 
 void TestOriginalsFolder::restoreStopsAtFirstFailure()
 {
-    SlotTexts texts = placeholders();
+    SlotTexts texts = placeholders(english);
     texts[0] = pick(1).toStdString();
     texts[10] = pick(2).toStdString();
     texts[17] = pick(3).toStdString();

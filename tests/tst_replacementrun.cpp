@@ -1,6 +1,7 @@
 #include "FaultyFileSystem.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
+#include "SlotTextsForTests.h"
 #include "TestFiles.h"
 
 #include <QTemporaryDir>
@@ -11,6 +12,8 @@
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
+using runtexts::labels;
+using runtexts::placeholders;
 using testfiles::entries;
 using testfiles::readBytes;
 using testfiles::writeBytes;
@@ -19,21 +22,6 @@ namespace {
 
 constexpr std::uint8_t hungarian = 1;
 constexpr std::uint8_t english = 2;
-
-SlotTexts labels()
-{
-    SlotTexts texts;
-    for (int i = 0; i < core::slotCount; ++i)
-        texts[i] = std::string(core::SlotTable::slot(i).label);
-    return texts;
-}
-
-SlotTexts placeholders(std::uint8_t language)
-{
-    SlotTexts texts;
-    texts.fill(std::string(core::RunTexts::forLanguage(language).placeholder));
-    return texts;
-}
 
 } // namespace
 

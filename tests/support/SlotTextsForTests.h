@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ReplacementRun.h"
+#include "RunTexts.h"
+#include "SlotTable.h"
+
+// The slot texts a run takes: the labels as the windows show them, and all slots empty.
+namespace runtexts {
+
+inline core::SlotTexts labels()
+{
+    core::SlotTexts texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts[i] = std::string(core::SlotTable::slot(i).label);
+    return texts;
+}
+
+inline core::SlotTexts placeholders(std::uint8_t language)
+{
+    core::SlotTexts texts;
+    texts.fill(std::string(core::RunTexts::forLanguage(language).placeholder));
+    return texts;
+}
+
+} // namespace runtexts
