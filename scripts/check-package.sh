@@ -20,6 +20,8 @@ appstreamcli validate --no-net build/default/packaging/org.example.ValdruneMusic
 
 fail() {
     echo "installed program: $*" >&2
+    [ -s "$work/program.log" ] && sed 's/^/  program: /' "$work/program.log" >&2
+    pgrep -a -f /usr/bin/valdrune-music-changer | sed 's/^/  running: /' >&2
     exit 1
 }
 
@@ -47,16 +49,25 @@ Xvfb -displayfd 3 -ac -screen 0 1280x900x24 3>"$work/display" >/dev/null 2>&1 &
 display_pid=$!
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "the virtual display did not start"
-export DISPLAY=:$(cat "$work/display")
+export DISPLAY=:$(tr -d '[:space:]' <"$work/display")
+echo "virtual display $DISPLAY" >>"$work/program.log"
 openbox >/dev/null 2>&1 &
 
 start_program() {
     "${as_player[@]}" env -i HOME="$home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
-        /usr/bin/valdrune-music-changer >/dev/null 2>&1 &
-    timeout 90 xdotool search --sync --onlyvisible --name '^Valdrune 3 Music Changer$' | head -n 1
+        /usr/bin/valdrune-music-changer >>"$work/program.log" 2>&1 &
+    timeout 90 xdotool search --sync --onlyvisible --name '^Valdrune 3 Music Changer$' \
+        2>>"$work/program.log" | head -n 1
 }
 
 window=$(start_program) || true
+if [ -z "$window" ]; then
+    # Once, on a machine just set up, the first window never appeared; say so and try again.
+    echo "installed program: no window at the first try; what it said:" >&2
+    sed 's/^/  program: /' "$work/program.log" >&2
+    pkill -f /usr/bin/valdrune-music-changer || true
+    window=$(start_program) || true
+fi
 [ -n "$window" ] || fail "the first start shows no window"
 xdotool windowactivate --sync "$window" key --clearmodifiers alt+r
 config=$home/.config/Zellerin/valdrune-music-changer/config.ini

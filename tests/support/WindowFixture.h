@@ -42,6 +42,13 @@ class WindowFixture
         form1 = std::make_unique<Form1>(platform, programFolder.path());
     }
 
+    // Windows closed by the test go with it, not at some later test's event loop.
+    ~WindowFixture()
+    {
+        form1.reset();
+        destroyClosedWindows();
+    }
+
     QString configPath() const { return programFolder.path() + "/config.ini"; }
     void start() { form1->show(); }
 
