@@ -43,4 +43,4 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth openbox xdotool zip)
 
 # Checking the Debian package and running the installed program.
-PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream xvfb xauth openbox xdotool)
+PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream xvfb xauth xdotool)
