@@ -6,11 +6,11 @@ set -euo pipefail
 
 if [ "${1:-}" = "--on-display" ]; then
     program=$2
-    openbox >/dev/null 2>&1 &
     wine "$program" >/dev/null 2>&1 &
     window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Valdrune 3 Music Changer$' |
         head -n 1)
-    xdotool windowactivate --sync "$window" key --clearmodifiers alt+r
+    # No window manager: one that is slow to start would leave the window unmapped.
+    xdotool windowfocus --sync "$window" key --clearmodifiers alt+r
     for _ in $(seq 60); do
         [ -f "$(dirname "$program")/config.ini" ] && break
         sleep 0.5
