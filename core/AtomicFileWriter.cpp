@@ -66,11 +66,6 @@ std::filesystem::path folderOf(const std::filesystem::path &target)
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-FileError destinationError(SystemError error)
-{
-    return {FileError::Kind::DestinationCall, error};
-}
-
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
@@ -140,21 +135,19 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
         // there a plain copy overwrites the file, and so do we.
         if (mayOverwrite && isAccessDenied(error))
             return overwriteInPlace(target, fill, error, beforeReplace);
-        return destinationError(error);
+        return FileError::destination(error);
     }
     fileSystem_.copyPermissions(target, handle);
 
-    std::optional<FileError> failure = fill(handle);
-    if (!failure && beforeReplace)
-        failure = beforeReplace(target, false);
-    if (!failure) {
-        if (const SystemError error = fileSystem_.flushToDisk(handle))
-            failure = destinationError(error);
-    }
-    fileSystem_.close(handle);
+    std::optional<FileError> failure = fillAndFlush(handle, [&](FileSystem::Handle output) {
+        std::optional<FileError> filled = fill(output);
+        if (!filled && beforeReplace)
+            filled = beforeReplace(target, false);
+        return filled;
+    });
     if (!failure) {
         if (const SystemError error = fileSystem_.replace(temporary, target))
-            failure = destinationError(error);
+            failure = FileError::destination(error);
         else
             foldersToSync_.insert(folderOf(target));
     }
@@ -175,11 +168,17 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesyste
     // A file that is missing or not writable either: the folder's refusal is the answer.
     FileSystem::Handle handle = 0;
     if (fileSystem_.openForOverwrite(target, handle))
-        return destinationError(folderError);
+        return FileError::destination(folderError);
+    return fillAndFlush(handle, fill);
+}
+
+std::optional<FileError> AtomicFileWriter::fillAndFlush(FileSystem::Handle handle,
+                                                        const Filler &fill)
+{
     std::optional<FileError> failure = fill(handle);
     if (!failure) {
         if (const SystemError error = fileSystem_.flushToDisk(handle))
-            failure = destinationError(error);
+            failure = FileError::destination(error);
     }
     fileSystem_.close(handle);
     return failure;
@@ -193,7 +192,7 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
         target,
         [&](FileSystem::Handle handle) -> std::optional<FileError> {
             if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
-                return destinationError(error);
+                return FileError::destination(error);
             return std::nullopt;
         },
         false, {});

@@ -57,6 +57,8 @@ class AtomicFileWriter
     std::optional<FileError> overwriteInPlace(const std::filesystem::path &target,
                                               const Filler &fill, SystemError folderError,
                                               const BeforeReplace &beforeReplace);
+    // Fills the open file, flushes it to disk and closes it.
+    std::optional<FileError> fillAndFlush(FileSystem::Handle handle, const Filler &fill);
     SystemError createTemporary(const std::filesystem::path &folder,
                                 std::filesystem::path &temporary, FileSystem::Handle &handle);
     std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);

@@ -17,6 +17,8 @@ struct FileError
 
     Kind kind = Kind::DestinationCall;
     SystemError systemError = 0;
+
+    static FileError destination(SystemError error) { return {Kind::DestinationCall, error}; }
 };
 
 } // namespace core

@@ -21,18 +21,6 @@ bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b)
     return std::filesystem::equivalent(a, b, error);
 }
 
-std::string foldCase(std::string text)
-{
-    for (char &c : text)
-        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    return text;
-}
-
-FileError destinationError(SystemError error)
-{
-    return {FileError::Kind::DestinationCall, error};
-}
-
 } // namespace
 
 OriginalsFolder::OriginalsFolder(std::string_view musicFolder, FileSystem &fileSystem)
@@ -57,13 +45,13 @@ std::filesystem::path OriginalsFolder::gameFile(std::string_view targetName) con
     // such a file, and so do we when it is the only one.
     if (isThere(exact))
         return exact;
-    const std::string wanted = foldCase(exact.filename().string());
+    const std::string wanted = platform::asciiLowerCase(exact.filename().string());
     std::filesystem::path match;
     std::error_code error;
     const std::filesystem::path folder = exact.parent_path().empty() ? "." : exact.parent_path();
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (foldCase(it->path().filename().string()) != wanted)
+        if (platform::asciiLowerCase(it->path().filename().string()) != wanted)
             continue;
         if (!match.empty())
             return exact;
@@ -108,7 +96,7 @@ std::optional<FileError> OriginalsFolder::keep(const std::filesystem::path &game
         return std::nullopt;
     }
     if (const SystemError error = fileSystem_.createFolder(folder_))
-        return destinationError(error);
+        return FileError::destination(error);
     if (!isThere(gameFile)) {
         AtomicFileWriter writer(fileSystem_);
         return writer.writeBytes(absentMarker(targetName), {});
@@ -158,7 +146,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
     const std::filesystem::path target = gameFile(targetName);
     if (isThere(absentMarker(targetName))) {
         if (const SystemError error = fileSystem_.remove(target))
-            return destinationError(error);
+            return FileError::destination(error);
         return std::nullopt;
     }
     const std::filesystem::path kept = keptFile(targetName);

@@ -8,6 +8,13 @@
 
 namespace core::platform {
 
+std::string asciiLowerCase(std::string text)
+{
+    for (char &c : text)
+        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return text;
+}
+
 #ifdef _WIN32
 
 namespace {

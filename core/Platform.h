@@ -34,6 +34,9 @@ using WideToMultiByte = int (*)(unsigned codePage, unsigned long flags, const wc
 void setWideToMultiByte(WideToMultiByte convert);
 #endif
 
+// The text with A to Z made a to z: file names compared as Windows compares them.
+std::string asciiLowerCase(std::string text);
+
 // True for an ordinary file: a regular file, and on Windows neither hidden nor system.
 bool isOrdinaryFile(const std::filesystem::path &path);
 

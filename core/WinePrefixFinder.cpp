@@ -1,5 +1,7 @@
 #include "WinePrefixFinder.h"
 
+#include "Platform.h"
+
 #include <algorithm>
 #include <fstream>
 #include <regex>
@@ -12,14 +14,6 @@ namespace core {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return text;
-}
 
 bool isFolder(const fs::path &path)
 {
@@ -40,7 +34,7 @@ const std::set<std::string> &targetNames()
         std::set<std::string> all;
         const SlotTable slots;
         for (int i = 0; i < slotCount; ++i)
-            all.insert(lower(slots.targetFileName(i)));
+            all.insert(platform::asciiLowerCase(slots.targetFileName(i)));
         return all;
     }();
     return names;
@@ -72,7 +66,7 @@ bool WinePrefixFinder::holdsGameMusic(const fs::path &folder)
 {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (targetNames().count(lower(it->path().filename().string())) != 0)
+        if (targetNames().count(platform::asciiLowerCase(it->path().filename().string())) != 0)
             return true;
     }
     return false;
@@ -167,7 +161,7 @@ fs::path WinePrefixFinder::findMusicFolder(const fs::path &driveC, const fs::pat
 fs::path WinePrefixFinder::searchMp3(const fs::path &folder, int levelsLeft)
 {
     for (const fs::path &sub : subfolders(folder)) {
-        if (lower(sub.filename().string()) == "mp3" && holdsGameMusic(sub))
+        if (platform::asciiLowerCase(sub.filename().string()) == "mp3" && holdsGameMusic(sub))
             return sub;
         if (levelsLeft > 1) {
             if (fs::path found = searchMp3(sub, levelsLeft - 1); !found.empty())

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a static, trimmed Qt for 64-bit Windows (MinGW-w64) from Debian's own qt6-base
 # source, with the host tools of the installed Qt, into a cache folder outside the tree.
-# Prints the install prefix as its last line. A second run with the cache in place only
+# Prints the install prefix, alone on standard output. A second run with the cache in place only
 # checks the stamp: the source version and the configure line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +9,7 @@ source scripts/packages.sh
 # The build talks on stderr; stdout is the prefix alone.
 exec 3>&1 1>&2
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" dpkg-dev
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 upstream_version=${host_version%%+*}

@@ -27,7 +27,7 @@ run_suite() {
 }
 
 if [ "${CI:-}" = "true" ] || [ "${VMC_SKIP_WINDOWS:-}" != "1" ]; then
-    if qt_prefix=$(scripts/build-qt-mingw.sh | tail -n 1); then
+    if qt_prefix=$(scripts/build-qt-mingw.sh); then
         run_suite windows "-DCMAKE_PREFIX_PATH=$qt_prefix"
     else
         failed+=("windows (building Qt for MinGW)")

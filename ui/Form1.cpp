@@ -162,10 +162,13 @@ void Form1::activate()
     assignButtonTabPositions();
     // The settings are read until they are found once; later activations would wipe the
     // files the user has picked since.
-    if (kapcs_ || settingsFound_) {
-        updateDefaultButton();
-        return;
-    }
+    if (!kapcs_ && !settingsFound_)
+        startupRead();
+    updateDefaultButton();
+}
+
+void Form1::startupRead()
+{
     const std::optional<core::Settings> settings = settingsFile().read();
     if (!settings) {
         protocol_->showSettingsInPlaceOfMainWindow();
@@ -175,7 +178,6 @@ void Form1::activate()
     utvonal_ = settings->folder;
     nyelv_ = settings->language;
     applyLanguage(nyelv_);
-    updateDefaultButton();
 }
 
 QList<QWidget *> Form1::focusChain() const

@@ -88,6 +88,9 @@ class Form1 : public QWidget
 
   private:
     void createControls();
+    // Loads the stored settings and applies their language, or puts the settings window
+    // in this window's place when there are none.
+    void startupRead();
     void createSlotRow(int index);
     QPushButton *createCommandButton(const char *name, int top, const char *caption);
     void showPage(int page);
