@@ -1,12 +1,11 @@
 #include "WinePrefixFinder.h"
 
 #include "Platform.h"
+#include "SteamLibraryFile.h"
 
 #include <algorithm>
 #include <fstream>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <system_error>
 
 namespace core {
@@ -50,6 +49,8 @@ WinePrefixFinder::WinePrefixFinder(fs::path home, fs::path winePrefix, std::size
 std::vector<WinePrefix> WinePrefixFinder::find()
 {
     found_.clear();
+    knownDrives_.clear();
+    gameFolderSearches_.clear();
     if (!winePrefix_.empty())
         addPrefix("Wine", winePrefix_);
     addPrefix("Wine", home_ / ".wine");
@@ -74,21 +75,7 @@ bool WinePrefixFinder::holdsGameMusic(const fs::path &folder)
 
 std::vector<fs::path> WinePrefixFinder::steamLibraries(const fs::path &vdf)
 {
-    std::ifstream file(vdf);
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string content = text.str();
-    static const std::regex pathEntry(R"re("path"\s+"((?:[^"\\]|\\.)*)")re");
-    std::vector<fs::path> libraries;
-    for (std::sregex_iterator it(content.begin(), content.end(), pathEntry), end; it != end;
-         ++it) {
-        const std::string escaped = (*it)[1].str();
-        std::string path;
-        for (std::size_t i = 0; i < escaped.size(); ++i)
-            path += escaped[i] == '\\' && i + 1 < escaped.size() ? escaped[++i] : escaped[i];
-        libraries.emplace_back(path);
-    }
-    return libraries;
+    return SteamLibraryFile::libraries(vdf);
 }
 
 void WinePrefixFinder::addPrefix(const std::string &launcher, const fs::path &root,
@@ -97,11 +84,8 @@ void WinePrefixFinder::addPrefix(const std::string &launcher, const fs::path &ro
     const fs::path driveC = root / "drive_c";
     if (!isFolder(driveC))
         return;
-    const fs::path canonical = canonicalOrSame(driveC);
-    for (const WinePrefix &known : found_) {
-        if (canonicalOrSame(known.driveC) == canonical)
-            return;
-    }
+    if (!knownDrives_.insert(canonicalOrSame(driveC).string()).second)
+        return;
     // A Steam prefix is the "pfx" folder of its game's app id.
     const fs::path named = root.filename() == "pfx" ? root.parent_path() : root;
     found_.push_back({launcher, named.filename().string(), driveC,
@@ -110,7 +94,7 @@ void WinePrefixFinder::addPrefix(const std::string &launcher, const fs::path &ro
 
 void WinePrefixFinder::addPrefixesIn(const std::string &launcher, const fs::path &folder)
 {
-    for (const fs::path &prefix : subfolders(folder))
+    for (const fs::path &prefix : subfolders(folder, Links::Follow))
         addPrefix(launcher, prefix);
 }
 
@@ -132,7 +116,7 @@ void WinePrefixFinder::addSteamPrefixes()
     for (const fs::path &library : libraries) {
         if (!seen.insert(canonicalOrSame(library)).second)
             continue;
-        for (const fs::path &game : subfolders(library / "steamapps/compatdata"))
+        for (const fs::path &game : subfolders(library / "steamapps/compatdata", Links::Follow))
             addPrefix("Steam", game / "pfx", library / "steamapps/common");
     }
 }
@@ -151,11 +135,17 @@ fs::path WinePrefixFinder::findMusicFolder(const fs::path &driveC, const fs::pat
     }
     if (extraGameFolder.empty())
         return {};
-    for (const fs::path &game : subfolders(extraGameFolder)) {
-        if (fs::path found = searchMp3(game, searchDepth); !found.empty())
-            return found;
+    // Every prefix of a Steam library shares its games' folder: searched once.
+    const auto [cached, isNew] = gameFolderSearches_.try_emplace(extraGameFolder.string());
+    if (isNew) {
+        for (const fs::path &game : subfolders(extraGameFolder)) {
+            if (fs::path found = searchMp3(game, searchDepth); !found.empty()) {
+                cached->second = found;
+                break;
+            }
+        }
     }
-    return {};
+    return cached->second;
 }
 
 fs::path WinePrefixFinder::searchMp3(const fs::path &folder, int levelsLeft)
@@ -171,16 +161,18 @@ fs::path WinePrefixFinder::searchMp3(const fs::path &folder, int levelsLeft)
     return {};
 }
 
-std::vector<fs::path> WinePrefixFinder::subfolders(const fs::path &folder)
+std::vector<fs::path> WinePrefixFinder::subfolders(const fs::path &folder, Links links)
 {
-    // Linked folders are passed over: a link may lead back up and round for ever.
+    // Linked folders are passed over while searching: a link may lead back up and round for
+    // ever. A prefix itself may be a link to another disk.
     std::vector<fs::path> folders;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         if (entriesLeft_ == 0)
             break;
         --entriesLeft_;
-        if (!it->is_symlink(error) && it->is_directory(error))
+        const bool linked = it->is_symlink(error);
+        if ((!linked || links == Links::Follow) && it->is_directory(error))
             folders.push_back(it->path());
     }
     std::sort(folders.begin(), folders.end());

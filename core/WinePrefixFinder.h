@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace core {
@@ -22,7 +24,7 @@ struct WinePrefix
 // Lists the Wine prefixes of the usual launchers below a home folder, in the order a player
 // most likely means: $WINEPREFIX, ~/.wine, ~/.local/share/wineprefixes, Lutris, Bottles
 // (also its Flatpak), Heroic, then Steam's Proton prefixes in every Steam library. It only
-// reads, follows no folder link while searching, and stops after a bounded number of folder
+// reads, follows a folder link only where it is a prefix, never while searching, and stops after a bounded number of folder
 // entries.
 class WinePrefixFinder
 {
@@ -47,12 +49,16 @@ class WinePrefixFinder
     std::filesystem::path findMusicFolder(const std::filesystem::path &driveC,
                                           const std::filesystem::path &extraGameFolder);
     std::filesystem::path searchMp3(const std::filesystem::path &folder, int levelsLeft);
-    std::vector<std::filesystem::path> subfolders(const std::filesystem::path &folder);
+    enum class Links { Skip, Follow };
+    std::vector<std::filesystem::path> subfolders(const std::filesystem::path &folder,
+                                                  Links links = Links::Skip);
 
     std::filesystem::path home_;
     std::filesystem::path winePrefix_;
     std::size_t entriesLeft_;
     std::vector<WinePrefix> found_;
+    std::unordered_set<std::string> knownDrives_;
+    std::unordered_map<std::string, std::filesystem::path> gameFolderSearches_;
 };
 
 } // namespace core

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using core::WinePrefix;
 using core::WinePrefixFinder;
 
@@ -16,6 +18,9 @@ class TestWinePrefixFinder : public QObject
   private slots:
     void findsPrefixesInOrderWithTheirGame();
     void stopsAfterItsBudget();
+    void readsSteamLibraryFileSafely_data();
+    void readsSteamLibraryFileSafely();
+    void passesOverASteamLibraryFileThatIsNoFile();
 
   private:
     void makeFolder(const QString &relative) const { QVERIFY(QDir(home_.path()).mkpath(relative)); }
@@ -40,6 +45,9 @@ void TestWinePrefixFinder::findsPrefixesInOrderWithTheirGame()
              "COMBAT01.MP3");
     makeFile("Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3/cstletown.mp3");
     makeFolder("Games/not a prefix");
+    // A prefix kept on another disk, linked into place.
+    makeFolder("elsewhere/linked/drive_c");
+    QVERIFY(QFile::link(h + "/elsewhere/linked", h + "/Games/linked"));
     makeFolder(".local/share/bottles/bottles/Gaming/drive_c");
     makeFolder("Games/Heroic/Prefixes/vr3/drive_c");
     // Two Steam libraries, one of them reached through the usual link as well.
@@ -67,6 +75,7 @@ void TestWinePrefixFinder::findsPrefixesInOrderWithTheirGame()
                  "Wine: custom -", "Wine: .wine -",
                  "Wine: valdrune .local/share/wineprefixes/valdrune/drive_c/Program "
                  "Files/Korvex/Valdrune3/Mp3",
+                 "Lutris: linked -",
                  "Lutris: valdrune3 Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3",
                  "Bottles: Gaming -", "Heroic: vr3 -", "Steam: 2001 -",
                  "Steam: 12345 SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3"}));
@@ -82,6 +91,49 @@ void TestWinePrefixFinder::stopsAfterItsBudget()
     };
     QVERIFY(!withBudget(1000).empty());
     QVERIFY(withBudget(20).empty());
+}
+
+void TestWinePrefixFinder::readsSteamLibraryFileSafely_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("libraries");
+    const QByteArray longPath = "/" + QByteArray(30000, 'x');
+    QTest::newRow("current") << QByteArray("\"libraryfolders\" { \"0\" { \"path\" \"/a\" "
+                                           "\"apps\" { \"1\" \"2\" } } \"1\" { \"path\" \"/b\\\\c\" } }")
+                             << QStringList{"/a", "/b\\c"};
+    QTest::newRow("older") << QByteArray("\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\" \"9\"\n"
+                                         "\t\"1\"\t\"/mnt/games\"\n}\n")
+                           << QStringList{"/mnt/games"};
+    QTest::newRow("path of 30 KB") << "\"libraryfolders\" { \"0\" { \"path\" \"" + longPath + "\" } }"
+                                   << QStringList{QString::fromLatin1(longPath)};
+    QTest::newRow("cut off by a crash")
+        << "\"libraryfolders\" { \"0\" { \"path\" \"/a\" } \"1\" { \"path\" \"/b" +
+               QByteArray(256 * 1024, '\0')
+        << QStringList{"/a"};
+    QTest::newRow("over the size cap")
+        << "\"libraryfolders\" { \"0\" { \"path\" \"/a\" } }" + QByteArray(1 << 20, ' ')
+        << QStringList{};
+}
+
+void TestWinePrefixFinder::readsSteamLibraryFileSafely()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, libraries);
+    const QString vdf = home_.path() + "/libraryfolders.vdf";
+    QVERIFY(testfiles::writeBytes(vdf, content.toStdString()));
+    QStringList found;
+    for (const auto &library : WinePrefixFinder::steamLibraries(vdf.toStdString()))
+        found << QString::fromStdString(library.string());
+    QCOMPARE(found, libraries);
+}
+
+void TestWinePrefixFinder::passesOverASteamLibraryFileThatIsNoFile()
+{
+    // A FIFO would block the start for ever; /dev/zero would never end.
+    const QString fifo = home_.path() + "/fifo.vdf";
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(WinePrefixFinder::steamLibraries(fifo.toStdString()).empty());
+    QVERIFY(WinePrefixFinder::steamLibraries("/dev/zero").empty());
 }
 
 QTEST_APPLESS_MAIN(TestWinePrefixFinder)
