@@ -20,9 +20,15 @@ int main(int argc, char **argv)
     twips::setScale(layoutscale::forDefaultFont());
 
     QtPlatformLayer platform;
-    // An installed program's folder is not the player's to write: config.ini then goes to
-    // the player's own settings folder.
-    Form1 form1(platform, QCoreApplication::applicationDirPath(),
+    // An installed program's folder is not the player's, even when root could write it:
+    // config.ini lives only in the player's own settings folder. A portable copy keeps it
+    // beside itself where it can.
+#ifdef VMC_INSTALLED_PROGRAM
+    const QString programFolder;
+#else
+    const QString programFolder = QCoreApplication::applicationDirPath();
+#endif
+    Form1 form1(platform, programFolder,
                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     form1.show();
     return app.exec();

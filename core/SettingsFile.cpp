@@ -66,6 +66,8 @@ SettingsFile::SettingsFile(std::string programFolder, char separator, FileSystem
 
 std::string SettingsFile::location() const
 {
+    if (programFolder_.empty())
+        return userLocation();
     return programFolder_ + platform::nativeSeparator() + "config.ini";
 }
 
@@ -119,6 +121,8 @@ std::optional<Settings> SettingsFile::read() const
 {
     if (std::optional<Settings> beside = readAt(location()))
         return beside;
+    if (programFolder_.empty())
+        return std::nullopt;
     if (userFolder_.empty())
         return std::nullopt;
     return readAt(userLocation());
@@ -148,21 +152,23 @@ SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelecte
     const std::uint8_t language = hungarianSelected ? hungarian : english;
     // The field is not escaped: these would make it read back as another folder.
     if (folderText.find_first_of(std::string_view("\"\r\n\0", 4)) != std::string_view::npos)
-        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0}};
+        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0, {}}};
     const std::optional<std::string> folderBytes = platform::toTextFileBytes(folderText);
     if (!folderBytes)
-        return {std::nullopt, {SaveFailure::Kind::Unrepresentable, 0}};
+        return {std::nullopt, {SaveFailure::Kind::Unrepresentable, 0, {}}};
 
     // A line the startup read would not read whole is never written over the old one.
     const std::string line = lineFor(*folderBytes, language, separator_);
     if (line.size() > maximumFileSize)
-        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0}};
+        return {std::nullopt, {SaveFailure::Kind::Unstorable, 0, {}}};
 
     // Stored where it was found; a new file beside the program where that folder can be
     // written, else in the user's own folder.
     const auto isThere = [](const std::string &at) {
         return !at.empty() && platform::isOrdinaryFile(platform::pathFromText(at));
     };
+    if (programFolder_.empty())
+        return writeInUserFolder(line);
     if (isThere(location()) || userFolder_.empty())
         return writeAt(location(), line);
     if (isThere(userLocation()))
@@ -170,12 +176,17 @@ SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelecte
     SaveResult beside = writeAt(location(), line);
     if (beside.saved() || beside.failure.kind != SaveFailure::Kind::Write)
         return beside;
+    SaveResult own = writeInUserFolder(line);
+    return own.saved() ? own : beside;
+}
+
+SaveResult SettingsFile::writeInUserFolder(const std::string &line) const
+{
     std::error_code folderError;
     std::filesystem::create_directories(platform::pathFromText(userFolder_), folderError);
     if (folderError)
-        return beside;
-    SaveResult own = writeAt(userLocation(), line);
-    return own.saved() ? own : beside;
+        return {std::nullopt, {SaveFailure::Kind::Write, folderError.value(), userLocation()}};
+    return writeAt(userLocation(), line);
 }
 
 SaveResult SettingsFile::writeAt(const std::string &location, const std::string &line) const
@@ -183,11 +194,11 @@ SaveResult SettingsFile::writeAt(const std::string &location, const std::string 
     AtomicFileWriter writer(fileSystem_);
     if (const std::optional<FileError> error =
             writer.writeBytes(platform::pathFromText(location), line))
-        return {std::nullopt, {SaveFailure::Kind::Write, error->systemError}};
+        return {std::nullopt, {SaveFailure::Kind::Write, error->systemError, location}};
 
     std::optional<Settings> readBack = readAt(location);
     if (!readBack)
-        return {std::nullopt, {SaveFailure::Kind::ReadBack, 0}};
+        return {std::nullopt, {SaveFailure::Kind::ReadBack, 0, location}};
     return {std::move(readBack), {}};
 }
 

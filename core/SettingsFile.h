@@ -28,6 +28,7 @@ struct SaveFailure
     };
     Kind kind = Kind::Write;
     SystemError systemError = 0;
+    std::string location; // the file whose write failed; empty before any write
 };
 
 // What a save stored, as read back from the file, or why it failed.
@@ -40,8 +41,9 @@ struct SaveResult
 };
 
 // The one-line settings file config.ini in the program's folder. Where that folder cannot
-// be written (an installed program), the same file lives in the user's own settings folder;
-// the one beside the program wins when both are there.
+// be written, the same file lives in the user's own settings folder; the one beside the
+// program wins when both are there. An installed program (no program folder given) keeps it
+// in the user's folder only.
 class SettingsFile
 {
   public:
@@ -55,7 +57,7 @@ class SettingsFile
                           FileSystem &fileSystem = FileSystem::native(),
                           std::string userFolder = {});
 
-    // Beside the program: where a failure to store is reported.
+    // Beside the program; the user's file where there is no program folder.
     std::string location() const;
     std::string userLocation() const;
 
@@ -74,6 +76,7 @@ class SettingsFile
   private:
     std::optional<Settings> readAt(const std::string &location) const;
     SaveResult writeAt(const std::string &location, const std::string &line) const;
+    SaveResult writeInUserFolder(const std::string &line) const;
 
     std::string programFolder_;
     char separator_;

@@ -2,21 +2,22 @@
 # Builds the Debian package, checks it (lintian, desktop-file-validate, appstreamcli),
 # installs it, and starts the installed program on a virtual display as a player would:
 # a fresh home, OK in the settings window at the first start, config.ini in the player's
-# settings folder, and the main window at the second start. Removes the package again.
-# Uses the default preset's build.
+# settings folder, and the main window at the second start; then as root, which must write
+# nothing beside the installed program. Removes the package again.
+# Uses the package preset's build, made for installation.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"
 
-cmake --preset default >/dev/null
-cmake --build --preset default
-(cd build/default && cpack -G DEB >/dev/null)
-package=$(ls build/default/valdrune-music-changer_*_*.deb)
+cmake --preset package >/dev/null
+cmake --build --preset package
+(cd build/package && cpack -G DEB >/dev/null)
+package=$(ls build/package/valdrune-music-changer_*_*.deb)
 echo "package: $package ($(du -k "$package" | cut -f1) KiB)"
 lintian --fail-on error "$package"
 desktop-file-validate packaging/org.example.ValdruneMusicChanger.desktop
-appstreamcli validate --no-net build/default/packaging/org.example.ValdruneMusicChanger.metainfo.xml
+appstreamcli validate --no-net build/package/packaging/org.example.ValdruneMusicChanger.metainfo.xml
 
 fail() {
     echo "installed program: $*" >&2
@@ -53,28 +54,46 @@ export DISPLAY=:$(tr -d '[:space:]' <"$work/display")
 echo "virtual display $DISPLAY" >>"$work/program.log"
 
 start_program() {
-    "${as_player[@]}" env -i HOME="$home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
+    "${as_user[@]}" env -i HOME="$home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
         /usr/bin/valdrune-music-changer >>"$work/program.log" 2>&1 &
     timeout 90 xdotool search --sync --onlyvisible --name '^Valdrune 3 Music Changer$' \
         2>>"$work/program.log" | head -n 1
 }
 
-window=$(start_program) || true
-[ -n "$window" ] || fail "the first start shows no window"
-# No window manager: one that is slow to start leaves the window unmapped.
-xdotool windowfocus --sync "$window" key --clearmodifiers alt+r
-config=$home/.config/Zellerin/valdrune-music-changer/config.ini
-for _ in $(seq 60); do [ -f "$config" ] && break; sleep 0.5; done
-expected=$(printf '"%s/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3/",1\r\n' "$home" | od -An -c)
-if [ "$expected" != "$(od -An -c "$config" 2>/dev/null)" ]; then
-    fail "$config does not hold the first start's settings"
-fi
-pkill -f /usr/bin/valdrune-music-changer || true
-sleep 1
+# A first start: OK stores the settings shown, in the user's settings folder.
+first_start() {
+    window=$(start_program) || true
+    [ -n "$window" ] || fail "the first start shows no window"
+    # No window manager: one that is slow to start leaves the window unmapped.
+    xdotool windowfocus --sync "$window" key --clearmodifiers alt+r
+    config=$home/.config/Zellerin/valdrune-music-changer/config.ini
+    for _ in $(seq 60); do [ -f "$config" ] && break; sleep 0.5; done
+    expected=$(printf '"%s/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3/",1\r\n' "$home" | od -An -c)
+    if [ "$expected" != "$(od -An -c "$config" 2>/dev/null)" ]; then
+        fail "$config does not hold the first start's settings"
+    fi
+    pkill -f /usr/bin/valdrune-music-changer || true
+    sleep 1
+}
+as_user=("${as_player[@]}")
+first_start
 
 # The second start reads them and shows the main window, the wide one.
 window=$(start_program) || true
 [ -n "$window" ] || fail "the second start shows no window"
 width=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p')
 [ "${width:-0}" -ge 500 ] || fail "the second start shows a window ${width:-0} pixels wide, not the main window"
-echo "installed program: first start stored $config, second start shows the main window"
+pkill -f /usr/bin/valdrune-music-changer || true
+sleep 1
+
+# Root, who could write /usr/bin, still keeps the settings in its own folder.
+if [ "$(id -u)" -eq 0 ]; then
+    home=$work/root-home
+    mkdir -p "$home"
+    touch "$work/before-root"
+    as_user=()
+    first_start
+    written=$(find /usr -xdev -newer "$work/before-root" -type f 2>/dev/null | head -n 5)
+    [ -z "$written" ] || fail "started as root, it wrote under /usr: $written"
+fi
+echo "installed program: first start stored $config, second start shows the main window, root wrote nothing under /usr"

@@ -35,6 +35,8 @@ class TestSettingsFile : public QObject
     void symlinkedFileStaysLink();
     void userFolderServesWhereProgramFolderCannot();
     void saveOnFullDiskFails();
+    void failureNamesTheFileThatFailed();
+    void installedProgramKeepsSettingsInUserFolderOnly();
 
   private:
     QString configIn(const QTemporaryDir &dir) const { return dir.path() + "/config.ini"; }
@@ -346,6 +348,32 @@ void TestSettingsFile::userFolderServesWhereProgramFolderCannot()
     QVERIFY(!result.saved());
     QCOMPARE(result.failure.systemError, ENOENT);
     QCOMPARE(entries(home.path()), (QStringList{".config", "file"}));
+}
+
+void TestSettingsFile::failureNamesTheFileThatFailed()
+{
+    QTemporaryDir program;
+    QTemporaryDir user;
+    QVERIFY(writeBytes(configIn(user), "\"/games/\",2\r\n"));
+    FaultyFileSystem denied;
+    denied.failOn(FaultyFileSystem::Call::CreateNew, EACCES);
+    const SettingsFile file(program.path().toStdString(), '/', denied, user.path().toStdString());
+    const core::SaveResult result = file.save("/other", true);
+    QVERIFY(!result.saved());
+    QCOMPARE(QString::fromStdString(result.failure.location), configIn(user));
+    QCOMPARE(result.failure.systemError, EACCES);
+}
+
+void TestSettingsFile::installedProgramKeepsSettingsInUserFolderOnly()
+{
+    QTemporaryDir home;
+    const std::string user = home.path().toStdString() + "/.config/vmc";
+    const SettingsFile installed({}, '/', core::FileSystem::native(), user);
+    QVERIFY(!installed.read());
+    QVERIFY(installed.save("/games", true).saved());
+    QCOMPARE(readBytes(QString::fromStdString(user + "/config.ini")),
+             std::string("\"/games/\",1\r\n"));
+    QCOMPARE(installed.read()->folder, std::string("/games/"));
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFile)

@@ -368,8 +368,9 @@ QString Form1::settingsFailureText(const core::SaveFailure &failure) const
         reason = QString::fromUtf8(texts.settingsNotReadBack);
         break;
     }
-    return QString::fromUtf8(texts.cannotWriteSettings)
-        .arg(QString::fromStdString(settingsFile().location()), reason);
+    const std::string &file =
+        failure.location.empty() ? settingsFile().location() : failure.location;
+    return QString::fromUtf8(texts.cannotWriteSettings).arg(QString::fromStdString(file), reason);
 }
 
 bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent)
