@@ -473,6 +473,8 @@ void TestWindows::droppingOneFileOntoSlotRow_data()
         QTest::newRow(row + ": one file") << control << QStringList{"a.mp3"} << true;
         QTest::newRow(row + ": two files") << control << QStringList{"a.mp3", "b.mp3"} << false;
         QTest::newRow(row + ": a folder") << control << QStringList{"music"} << false;
+        QTest::newRow(row + ": not music") << control << QStringList{"notes.txt"} << false;
+        QTest::newRow(row + ": capitals") << control << QStringList{"LOUD.MP3"} << true;
         QTest::newRow(row + ": remote") << control << QStringList{"https:a.mp3"} << false;
     }
 }
@@ -486,6 +488,8 @@ void TestWindows::droppingOneFileOntoSlotRow()
     QVERIFY(QDir(dir.path()).mkdir("music"));
     QVERIFY(testfiles::writeBytes(dir.path() + "/a.mp3", "a"));
     QVERIFY(testfiles::writeBytes(dir.path() + "/b.mp3", "b"));
+    QVERIFY(testfiles::writeBytes(dir.path() + "/notes.txt", "n"));
+    QVERIFY(testfiles::writeBytes(dir.path() + "/LOUD.MP3", "l"));
     QList<QUrl> urls;
     for (const QString &name : dragged)
         urls << (name.startsWith("https:") ? QUrl("https://example.org/a.mp3")
@@ -503,8 +507,8 @@ void TestWindows::droppingOneFileOntoSlotRow()
     QCOMPARE(enter.isAccepted(), accepted);
     QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    QCOMPARE(f.slot(7)->text(),
-             accepted ? QDir::toNativeSeparators(dir.path() + "/a.mp3") : englishPlaceholder);
+    QCOMPARE(f.slot(7)->text(), accepted ? QDir::toNativeSeparators(dir.path() + "/" + dragged[0])
+                                         : englishPlaceholder);
     QCOMPARE(f.slot(8)->text(), englishPlaceholder);
 }
 

@@ -1,6 +1,7 @@
 #include "SlotDropTarget.h"
 
 #include "Form1.h"
+#include "MusicFormats.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -23,10 +24,14 @@ std::optional<QString> SlotDropTarget::droppedFile(const QMimeData *data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1)
         return std::nullopt;
+    // Judged by the name alone: the GUI thread never waits on a file (a share, a disc) while
+    // the player drags. What the file holds is checked once it is picked.
     const QUrl url = data->urls().constFirst();
-    if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile())
+    const QString path = url.toLocalFile();
+    if (!url.isLocalFile() || path.endsWith(QLatin1Char('/')) ||
+        !core::MusicFormats::isMusicFileName(QFileInfo(path).fileName().toStdString()))
         return std::nullopt;
-    return QDir::toNativeSeparators(url.toLocalFile());
+    return QDir::toNativeSeparators(path);
 }
 
 bool SlotDropTarget::eventFilter(QObject *watched, QEvent *event)
