@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -36,22 +37,6 @@ bool isAccessDenied(SystemError error)
 #endif
 }
 
-// A link stays a link: the file it points to is the one replaced, in that file's folder.
-// A hard-linked file is replaced as a new file of its own, and its other names keep the
-// old content, as with any save that renames over a file.
-std::filesystem::path followLinks(std::filesystem::path path)
-{
-    constexpr int maximumLinks = 40;
-    std::error_code error;
-    for (int hop = 0; hop < maximumLinks && std::filesystem::is_symlink(path, error); ++hop) {
-        const std::filesystem::path pointed = std::filesystem::read_symlink(path, error);
-        if (error)
-            break;
-        path = pointed.is_absolute() ? pointed : path.parent_path() / pointed;
-    }
-    return path;
-}
-
 std::string randomDigits()
 {
     static std::mt19937_64 generator{std::random_device{}()};
@@ -69,6 +54,22 @@ std::filesystem::path folderOf(const std::filesystem::path &target)
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
+
+// A link stays a link: the file it points to is the one replaced, in that file's folder.
+// A hard-linked file is replaced as a new file of its own, and its other names keep the
+// old content, as with any save that renames over a file.
+std::filesystem::path AtomicFileWriter::resolveLinks(std::filesystem::path path)
+{
+    constexpr int maximumLinks = 40;
+    std::error_code error;
+    for (int hop = 0; hop < maximumLinks && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path pointed = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = pointed.is_absolute() ? pointed : path.parent_path() / pointed;
+    }
+    return path;
+}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -121,10 +122,10 @@ SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folde
 }
 
 std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &requested,
-                                                       const Filler &fill, bool mayOverwrite,
+                                                       const Filler &fill, const Stager &stage,
                                                        const BeforeReplace &beforeReplace)
 {
-    const std::filesystem::path target = followLinks(requested);
+    const std::filesystem::path target = resolveLinks(requested);
     if (fileSystem_.isFolder(target))
         return FileError{FileError::Kind::DestinationIsFolder, isAFolder};
 
@@ -133,18 +134,15 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
     if (const SystemError error = createTemporary(folderOf(target), temporary, handle)) {
         // A folder the user may not write can hold a file the user may (per-file rights):
         // there a plain copy overwrites the file, and so do we.
-        if (mayOverwrite && isAccessDenied(error))
-            return overwriteInPlace(target, fill, error, beforeReplace);
+        if (stage && isAccessDenied(error))
+            return overwriteInPlace(target, fill, stage, error, beforeReplace);
         return FileError::destination(error);
     }
     fileSystem_.copyPermissions(target, handle);
 
-    std::optional<FileError> failure = fillAndFlush(handle, [&](FileSystem::Handle output) {
-        std::optional<FileError> filled = fill(output);
-        if (!filled && beforeReplace)
-            filled = beforeReplace(target, false);
-        return filled;
-    });
+    std::optional<FileError> failure = fillAndFlush(handle, fill);
+    if (!failure && beforeReplace)
+        failure = beforeReplace(target, false, temporary);
     if (!failure) {
         if (const SystemError error = fileSystem_.replace(temporary, target))
             failure = FileError::destination(error);
@@ -158,18 +156,44 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
 
 std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesystem::path &target,
                                                             const Filler &fill,
+                                                            const Stager &stage,
                                                             SystemError folderError,
                                                             const BeforeReplace &beforeReplace)
 {
-    if (beforeReplace) {
-        if (std::optional<FileError> failure = beforeReplace(target, true))
-            return failure;
-    }
+    // Every read of the source happens before the target is touched.
+    std::filesystem::path staged;
+    std::optional<FileError> failure = stage(staged);
+    if (!failure && beforeReplace)
+        failure = beforeReplace(target, true, staged);
     // A file that is missing or not writable either: the folder's refusal is the answer.
     FileSystem::Handle handle = 0;
-    if (fileSystem_.openForOverwrite(target, handle))
-        return FileError::destination(folderError);
-    return fillAndFlush(handle, fill);
+    if (!failure && fileSystem_.openForOverwrite(target, handle))
+        failure = FileError::destination(folderError);
+    if (!failure) {
+        failure = fillAndFlush(handle, fill);
+        // The same time as the staged content, so that a look at size and time knows it.
+        std::error_code error;
+        if (!failure)
+            std::filesystem::last_write_time(target, std::filesystem::last_write_time(staged, error),
+                                             error);
+    }
+    if (!staged.empty())
+        fileSystem_.remove(staged);
+    return failure;
+}
+
+std::optional<FileError> AtomicFileWriter::stageSource(FileSystem::Handle source,
+                                                       std::filesystem::path &staged)
+{
+    std::error_code error;
+    const std::filesystem::path folder =
+        stagingFolder_.empty() ? std::filesystem::temp_directory_path(error) : stagingFolder_;
+    FileSystem::Handle handle = 0;
+    if (const SystemError created = createTemporary(folder, staged, handle)) {
+        staged.clear();
+        return FileError::destination(created);
+    }
+    return fillAndFlush(handle, [&](FileSystem::Handle output) { return pump(source, output); });
 }
 
 std::optional<FileError> AtomicFileWriter::fillAndFlush(FileSystem::Handle handle,
@@ -195,7 +219,7 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
                 return FileError::destination(error);
             return std::nullopt;
         },
-        false, {});
+        {}, {});
 }
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
@@ -212,18 +236,37 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
     // open, and the source may be the target itself, which must never be emptied in place.
     std::error_code sameFileError;
     const bool ontoItself = std::filesystem::equivalent(source, target, sameFileError);
+    FileSystem::Handle staged = 0;
     bool inputOpen = true;
+    bool stagedOpen = false;
+    const auto closeInput = [&] {
+        if (std::exchange(inputOpen, false))
+            fileSystem_.close(input);
+    };
+    const auto stage = [&](std::filesystem::path &stagedFile) -> std::optional<FileError> {
+        std::optional<FileError> failure = stageSource(input, stagedFile);
+        closeInput();
+        if (!failure) {
+            if (const SystemError error = fileSystem_.openForReading(stagedFile, staged))
+                failure = FileError::destination(error);
+            stagedOpen = !failure;
+        }
+        return failure;
+    };
     const std::optional<FileError> failure = replaceWith(
         target,
         [&](FileSystem::Handle output) {
-            const std::optional<FileError> pumped = pump(input, output);
-            fileSystem_.close(input);
-            inputOpen = false;
+            const std::optional<FileError> pumped = pump(stagedOpen ? staged : input, output);
+            closeInput();
+            // Closed before the staged file is removed, which Windows refuses for an open file.
+            if (std::exchange(stagedOpen, false))
+                fileSystem_.close(staged);
             return pumped;
         },
-        !ontoItself, beforeReplace);
-    if (inputOpen)
-        fileSystem_.close(input);
+        ontoItself ? Stager{} : Stager{stage}, beforeReplace);
+    closeInput();
+    if (stagedOpen)
+        fileSystem_.close(staged);
     return failure;
 }
 

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "AtomicFileWriter.h"
 #include "FileSystem.h"
+#include "OriginalsManifest.h"
 #include "ReplacementRun.h"
 #include "SlotTable.h"
 
@@ -14,18 +16,28 @@
 namespace core {
 
 // The game's own music, kept the first time this program changes a game file, in a folder of
-// ours inside the game music folder (the game reads only its named files). A kept file has
-// the slot's target name; a game file that did not exist is kept as an empty marker named
-// after it, so that restoring removes the file again. A kept original is never replaced.
+// ours inside the game music folder (the game reads only its named files), or, where that
+// folder cannot be made, in the player's own data folder under a name drawn from the game
+// folder. A kept file has the slot's target name; a game file that did not exist is kept as
+// an empty marker named after it. A manifest records what this program wrote over each game
+// file, so that a restore puts back only what it changed itself.
 class OriginalsFolder
 {
   public:
     static constexpr std::string_view folderName = "Originals (Music Changer)";
     static constexpr std::string_view absentSuffix = ".absent";
+    static constexpr std::string_view gameFolderNoteName = "game folder.txt";
 
-    // musicFolder is the stored folder text that target names are glued to.
+    // How closely a game file is compared with what this program wrote: the recorded size
+    // and time alone (reads no music file), or the content where they disagree.
+    enum class Check { SizeAndTime, Content };
+
+    // musicFolder is the stored folder text that target names are glued to; dataFolder the
+    // player's own data folder, where originals go when the game folder takes no folder
+    // (empty: nowhere else).
     explicit OriginalsFolder(std::string_view musicFolder,
-                             FileSystem &fileSystem = FileSystem::native());
+                             FileSystem &fileSystem = FileSystem::native(),
+                             std::filesystem::path dataFolder = {});
 
     const std::filesystem::path &path() const { return folder_; }
     // The folder the target names land in.
@@ -34,28 +46,51 @@ class OriginalsFolder
     // file that has it in another letter case.
     std::filesystem::path gameFile(std::string_view targetName) const;
     bool isKept(std::string_view targetName) const;
-    int keptCount(const SlotTable &slots) const;
+    // Its original is kept and its game file is still what this program last wrote there.
+    bool isRestorable(std::string_view targetName, Check check = Check::SizeAndTime);
+    int restorableCount(const SlotTable &slots, Check check = Check::SizeAndTime);
 
-    // Keeps what gameFile holds now, unless the slot's original is kept already. inPlace:
-    // the game file is about to be overwritten in place, where a second name for it would
-    // change with it, so a real copy is kept.
+    // The replacement's step before a game file changes: keeps what gameFile holds now,
+    // unless its original is kept already (a file that is neither the kept original nor
+    // what this program wrote is the game's own new file and is kept instead), and records
+    // newContent as what this program writes there. inPlace: the game file is about to be
+    // overwritten in place, where a second name for it would change with it.
     std::optional<FileError> keep(const std::filesystem::path &gameFile,
-                                  std::string_view targetName, bool inPlace);
+                                  std::string_view targetName, bool inPlace,
+                                  const std::filesystem::path &newContent);
 
-    // Copies every kept original back over its game file in slot order, and removes a game
-    // file that was absent; stops at the first failure. The kept originals stay.
-    RunResult restore(const SlotTable &slots, const SlotTexts &labels, std::uint8_t language);
+    // Puts back the original of every restorable slot, or of the one slot given, in slot
+    // order. A game file that changed since this program wrote it is left alone and its kept
+    // original dropped. Goes on past a failure; the message names every slot that failed.
+    RunResult restore(const SlotTable &slots, const SlotTexts &labels, std::uint8_t language,
+                      std::optional<int> onlySlot = std::nullopt);
 
   private:
     std::filesystem::path keptFile(std::string_view targetName) const;
     std::filesystem::path absentMarker(std::string_view targetName) const;
+    std::filesystem::path dataFolderPlace() const;
+    OriginalsManifest &manifest();
+    // Makes the folder, in the game folder or else in the data folder.
+    std::optional<FileError> makeFolder();
+    // The manifest's line for what the game file holds, where this program wrote it.
+    std::optional<WrittenFile> ourEntryFor(const std::filesystem::path &gameFile,
+                                           std::string_view targetName, Check check);
+    bool matchesKept(const std::filesystem::path &gameFile, std::string_view targetName) const;
+    std::optional<FileError> keepNow(const std::filesystem::path &gameFile,
+                                     std::string_view targetName, bool inPlace);
+    void dropKept(std::string_view targetName);
     std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
                                       const std::filesystem::path &kept);
-    std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName);
+    std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName,
+                                         bool &restored);
+    // Kept originals from before the manifest: their game files are taken as ours once.
+    void adoptOlderFolder();
 
     FileSystem &fileSystem_;
     std::string musicFolder_;
+    std::filesystem::path dataFolder_;
     std::filesystem::path folder_;
+    std::optional<OriginalsManifest> manifest_;
 };
 
 } // namespace core

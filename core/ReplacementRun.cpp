@@ -17,8 +17,9 @@ bool isBlank(std::string_view text)
 
 } // namespace
 
-ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem)
-    : slots_(slots), fileSystem_(fileSystem)
+ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
+                               std::filesystem::path dataFolder)
+    : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder))
 {
 }
 
@@ -43,7 +44,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         return {RunResult::Outcome::Refused, -1, 0, std::string(texts.noMusicFolder)};
 
     AtomicFileWriter writer(fileSystem_);
-    OriginalsFolder originals(musicFolder, fileSystem_);
+    OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
     writer.removeLeftovers(originals.gameFolder());
     writer.removeLeftovers(originals.path());
 
@@ -52,8 +53,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         if (source == texts.placeholder)
             continue;
         const std::string &targetName = slots_.targetFileName(i);
-        const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace) {
-            return originals.keep(gameFile, targetName, inPlace);
+        const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace,
+                                      const std::filesystem::path &newContent) {
+            return originals.keep(gameFile, targetName, inPlace, newContent);
         };
         std::optional<FileError> error;
         if (isBlank(source))

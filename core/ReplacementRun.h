@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,7 @@ struct RunResult
     int slot = -1;
     int code = 0;
     std::string message; // what the user is shown; empty when completed
+    int count = 0;       // the files a restore put back
 };
 
 // Copies the file chosen for every slot over the game's file of that slot, in slot order,
@@ -31,7 +33,9 @@ struct RunResult
 class ReplacementRun
 {
   public:
-    explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native());
+    // dataFolder: where the game's originals go when the game folder takes no folder of ours.
+    explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native(),
+                            std::filesystem::path dataFolder = {});
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
     // musicFolder the stored folder that the target name is glued to.
@@ -43,6 +47,7 @@ class ReplacementRun
   private:
     const SlotTable &slots_;
     FileSystem &fileSystem_;
+    std::filesystem::path dataFolder_;
 };
 
 } // namespace core

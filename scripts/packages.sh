@@ -36,7 +36,7 @@ ensure_fuzzer_runtime() {
 }
 
 # What every build needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev fonts-dejavu-core)
 
 # Cross-building the program for Windows (Qt from Debian's source) and running its tests
 # under Wine, the program itself on a virtual display.

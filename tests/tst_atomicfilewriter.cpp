@@ -71,6 +71,7 @@ class TestAtomicFileWriter : public QObject
     void readOnlyTargetIsRefused();
     void symlinkedTargetIsWrittenThrough();
     void hardLinkedTargetBecomesOwnFile();
+    void sourceFailingMidwayNeverEmptiesFileOverwrittenInPlace();
 
   private:
     QTemporaryDir dir_;
@@ -324,6 +325,25 @@ void TestAtomicFileWriter::hardLinkedTargetBecomesOwnFile()
     QCOMPARE(copyCode(path("new.mp3"), path("Win Battle.mp3")), 0);
     QCOMPARE(readBytes(path("Win Battle.mp3")), std::string("new win"));
     QCOMPARE(readBytes(path("other name.mp3")), std::string("old win"));
+}
+
+void TestAtomicFileWriter::sourceFailingMidwayNeverEmptiesFileOverwrittenInPlace()
+{
+    // The folder takes no temporary file, so the game file would be written in place; the
+    // pick breaks after its first megabyte (a dropped share).
+    QTemporaryDir staging;
+    QVERIFY(writeBytes(path("pick.mp3"), testfiles::pattern('p', 3 * 1024 * 1024)));
+    QVERIFY(writeBytes(path("Grass.mp3"), "the game's own grass"));
+    FaultyFileSystem fs;
+    fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, fsPath(dir_.path()));
+    fs.failOn(FaultyFileSystem::Call::Read, EIO, 1);
+    AtomicFileWriter writer(fs);
+    writer.setStagingFolder(fsPath(staging.path()));
+    const auto failure = writer.copyFile(fsPath(path("pick.mp3")), fsPath(path("Grass.mp3")));
+    QVERIFY(failure);
+    QCOMPARE(core::failureCodeFor(*failure), 57);
+    QCOMPARE(readBytes(path("Grass.mp3")), std::string("the game's own grass"));
+    QCOMPARE(entries(staging.path()), QStringList{});
 }
 
 QTEST_APPLESS_MAIN(TestAtomicFileWriter)

@@ -122,6 +122,14 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
         }
         QCOMPARE(readBytes(game.path() + "/readme.txt"), std::string("not ours"));
         QVERIFY(originalsAreWhole());
+        // What the manifest says agrees with the files: every changed slot, and no other,
+        // can be restored.
+        int changed = 0;
+        for (int slot = 0; slot < chosenSlots; ++slot)
+            changed += generationOf[slot] != 0 ? 1 : 0;
+        core::OriginalsFolder afterKill(game.path().toStdString() + "/");
+        QCOMPARE(afterKill.restorableCount(slotTable, core::OriginalsFolder::Check::Content),
+                 changed);
     }
     qInfo("%d killed runs left every file whole; %d temporary files were left behind", kills,
           leftoversSeen);

@@ -40,7 +40,11 @@ class TestOriginalsFolder : public QObject
     void missingGameFileIsRemovedOnRestore();
     void restoreAfterPartialRunRestoresChangedFilesOnly();
     void failureWhileKeepingStopsWithGameFileUntouched();
-    void restoreStopsAtFirstFailure();
+    void restoreGoesOnPastFailures();
+    void restorePutsBackOnlyWhatThisProgramWrote();
+    void gameUpdateBecomesKeptOriginalAtChange();
+    void originalsGoToDataFolderWhereGameFolderTakesNone();
+    void danglingLinkIsRestoredThroughItsTarget();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -94,8 +98,8 @@ void TestOriginalsFolder::originalIsKeptOnceAcrossRuns()
         QCOMPARE(readBytes(kept("Dirt.mp3")), std::string("game's own Dirt.mp3"));
     }
     QCOMPARE(QFileInfo(kept("Dirt.mp3")).lastModified(), modified);
-    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"Dirt.mp3"});
-    QCOMPARE(OriginalsFolder(folder()).keptCount(slots_), 1);
+    QCOMPARE(entries(game("Originals (Music Changer)")), (QStringList{"Dirt.mp3", "manifest.txt"}));
+    QCOMPARE(OriginalsFolder(folder()).restorableCount(slots_), 1);
 }
 
 void TestOriginalsFolder::overwriteInPlaceKeepsRealCopy()
@@ -117,12 +121,14 @@ void TestOriginalsFolder::missingGameFileIsRemovedOnRestore()
     texts[10] = pick(1).toStdString();
     QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 1"));
-    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"Grass.mp3.absent"});
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{"Grass.mp3.absent", "manifest.txt"}));
 
     OriginalsFolder originals(folder());
-    QCOMPARE(originals.restore(slots_, labels(), english).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(originals.restore(slots_, labels(), english).count, 1);
     QVERIFY(!QFile::exists(game("Grass.mp3")));
-    QCOMPARE(originals.keptCount(slots_), 1);
+    QVERIFY(originals.isKept("Grass.mp3"));
+    QCOMPARE(originals.restorableCount(slots_), 0);
 }
 
 void TestOriginalsFolder::restoreAfterPartialRunRestoresChangedFilesOnly()
@@ -133,7 +139,8 @@ void TestOriginalsFolder::restoreAfterPartialRunRestoresChangedFilesOnly()
     texts[17] = pick(2).toStdString();
     const RunResult result = run(texts);
     QCOMPARE(result.slot, 9);
-    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"CstleTown.mp3"});
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{"CstleTown.mp3", "manifest.txt"}));
 
     QVERIFY(writeBytes(game("Water.mp3"), "changed by hand"));
     QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).outcome,
@@ -163,23 +170,99 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
     QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{});
 }
 
-void TestOriginalsFolder::restoreStopsAtFirstFailure()
+void TestOriginalsFolder::restoreGoesOnPastFailures()
 {
     SlotTexts texts = placeholders(english);
     texts[0] = pick(1).toStdString();
     texts[10] = pick(2).toStdString();
-    texts[17] = pick(3).toStdString();
+    texts[13] = pick(3).toStdString();
+    texts[17] = pick(4).toStdString();
     QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
 
     FaultyFileSystem fs;
     fs.failOn(Call::Remove, EACCES);
+    fs.failOn(Call::CreateNew, ENOSPC, 1);
     const RunResult result = OriginalsFolder(folder(), fs).restore(slots_, labels(), english);
     QCOMPARE(result.slot, 10);
+    QCOMPARE(result.count, 2);
     QCOMPARE(QString::fromStdString(result.message),
-             QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70."));
+             QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70.\n"
+                            "There was a fault during the copying atWater.mp3. The error code is: 61."));
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 2"));
-    QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 3"));
+    QVERIFY(!QFile::exists(game("Sand.mp3")));
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 4"));
+    QCOMPARE(OriginalsFolder(folder()).restorableCount(slots_), 2);
+}
+
+void TestOriginalsFolder::restorePutsBackOnlyWhatThisProgramWrote()
+{
+    SlotTexts texts = placeholders(english);
+    texts[0] = pick(1).toStdString();
+    texts[9] = pick(2).toStdString();
+    texts[10] = pick(3).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    // A game update writes its own Dirt.mp3 and Grass.mp3 (which the game lacked before).
+    QVERIFY(writeBytes(game("Dirt.mp3"), "update's Dirt.mp3"));
+    QVERIFY(writeBytes(game("Grass.mp3"), "update's Grass.mp3"));
+    QCOMPARE(OriginalsFolder(folder()).restorableCount(slots_), 1);
+
+    const RunResult result = OriginalsFolder(folder()).restore(slots_, labels(), english);
+    QCOMPARE(result.count, 1);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("update's Dirt.mp3"));
+    QCOMPARE(readBytes(game("Grass.mp3")), std::string("update's Grass.mp3"));
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{"CstleTown.mp3", "manifest.txt"}));
+}
+
+void TestOriginalsFolder::gameUpdateBecomesKeptOriginalAtChange()
+{
+    SlotTexts texts = placeholders(english);
+    texts[9] = pick(1).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QVERIFY(writeBytes(game("Dirt.mp3"), "update's Dirt.mp3"));
+    texts[9] = pick(2).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(kept("Dirt.mp3")), std::string("update's Dirt.mp3"));
+    QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).count, 1);
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("update's Dirt.mp3"));
+}
+
+void TestOriginalsFolder::originalsGoToDataFolderWhereGameFolderTakesNone()
+{
+    // The game folder takes neither a folder nor a temporary file; its files may be written.
+    QTemporaryDir data;
+    FaultyFileSystem fs;
+    fs.failOn(Call::CreateFolder, EACCES, 0, game().toStdString());
+    fs.failOn(Call::CreateNew, EACCES, 0, game().toStdString());
+    SlotTexts texts = placeholders(english);
+    texts[17] = pick(1).toStdString();
+    QCOMPARE(ReplacementRun(slots_, fs, data.path().toStdString()).run(texts, labels(), folder(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 1"));
+    QVERIFY(!QFile::exists(game("Originals (Music Changer)")));
+
+    OriginalsFolder originals(folder(), core::FileSystem::native(), data.path().toStdString());
+    const QString place = QString::fromStdString(originals.path().string());
+    QVERIFY(place.startsWith(data.path() + "/originals/"));
+    QCOMPARE(readBytes(place + "/game folder.txt"), game().chopped(1).toStdString() + "\n");
+    QCOMPARE(readBytes(place + "/Water.mp3"), std::string("game's own Water.mp3"));
+    QCOMPARE(originals.restore(slots_, labels(), english).count, 1);
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
+}
+
+void TestOriginalsFolder::danglingLinkIsRestoredThroughItsTarget()
+{
+    // The game file is a link to a file on another disk that is not there yet.
+    QVERIFY(QFile::link(musicDir_->path() + "/elsewhere.mp3", game("Grass.mp3")));
+    SlotTexts texts = placeholders(english);
+    texts[10] = pick(1).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(musicDir_->path() + "/elsewhere.mp3"), std::string("pick 1"));
+    QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).count, 1);
+    QVERIFY(QFileInfo(game("Grass.mp3")).isSymLink());
+    QVERIFY(!QFile::exists(musicDir_->path() + "/elsewhere.mp3"));
 }
 
 QTEST_APPLESS_MAIN(TestOriginalsFolder)

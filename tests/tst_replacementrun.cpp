@@ -135,7 +135,7 @@ void TestReplacementRun::copiesExactlyTheChosenSlots()
     QCOMPARE(readBytes(game("Defend Castle.mp3")), std::string("pick 27"));
     QCOMPARE(entries(game()).size(), core::slotCount + 1);
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"Defend Castle.mp3", "StrongHold.mp3", "Water.mp3"}));
+             (QStringList{"Defend Castle.mp3", "StrongHold.mp3", "Water.mp3", "manifest.txt"}));
 }
 
 void TestReplacementRun::onlyExactPlaceholderOfLanguageIsSkipped_data()

@@ -690,7 +690,7 @@ void TestWindowProtocol::defaultButtonRestoresKeptOriginals()
     QVERIFY(!QFile::exists(game.path() + "/Grass.mp3"));
     QCOMPARE(f.slot(9)->text(), game.path() + "/song.mp3");
     QVERIFY(f.platform.messages.isEmpty());
-    QVERIFY(restore->isVisible());
+    QVERIFY(!restore->isVisible());
 }
 
 void TestWindowProtocol::defaultButtonFollowsFolder()
@@ -699,6 +699,7 @@ void TestWindowProtocol::defaultButtonFollowsFolder()
     QTemporaryDir untouched;
     QVERIFY(QDir(changed.path()).mkdir("Originals (Music Changer)"));
     QVERIFY(writeBytes(changed.path() + "/Originals (Music Changer)/Dirt.mp3", "kept"));
+    QVERIFY(writeBytes(changed.path() + "/Dirt.mp3", "changed"));
     WindowFixture f("\"" + changed.path().toStdString() + "/\",2\r\n");
     f.start();
     QVERIFY(f.main().gomb_default->isVisible());

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace {
 
@@ -251,20 +252,32 @@ void Form1::change()
     for (int i = 0; i < core::slotCount; ++i)
         texts[i] = controls_.Text1[i]->text().toStdString();
     runWithWaitCursor([&] {
-        return core::ReplacementRun(slotTable_).run(texts, slotLabels(), utvonal_, nyelv_);
+        return core::ReplacementRun(slotTable_, core::FileSystem::native(), originalsDataFolder())
+            .run(texts, slotLabels(), utvonal_, nyelv_);
     });
 }
 
 void Form1::restoreOriginals()
 {
-    const int kept = core::OriginalsFolder(utvonal_).keptCount(slotTable_);
+    const int restorable = originals().restorableCount(slotTable_);
     const QString question =
-        QString::fromUtf8(TextTable::forLanguage(nyelv_).restoreQuestion).arg(kept);
+        QString::fromUtf8(TextTable::forLanguage(nyelv_).restoreQuestion).arg(restorable);
     if (!platform_.askYesNo(this, question))
         return;
     runWithWaitCursor([&] {
-        return core::OriginalsFolder(utvonal_).restore(slotTable_, slotLabels(), nyelv_);
+        return originals().restore(slotTable_, slotLabels(), nyelv_);
     });
+}
+
+std::filesystem::path Form1::originalsDataFolder() const
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? std::filesystem::path() : core::platform::pathFromText(folder.toStdString());
+}
+
+core::OriginalsFolder Form1::originals() const
+{
+    return core::OriginalsFolder(utvonal_, core::FileSystem::native(), originalsDataFolder());
 }
 
 core::SlotTexts Form1::slotLabels() const
@@ -287,8 +300,8 @@ void Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
 
 void Form1::updateDefaultButton()
 {
-    const bool kept = !utvonal_.empty() && core::OriginalsFolder(utvonal_).keptCount(slotTable_) > 0;
-    controls_.gomb_default->setVisible(kept);
+    const bool restorable = !utvonal_.empty() && originals().restorableCount(slotTable_) > 0;
+    controls_.gomb_default->setVisible(restorable);
 }
 
 core::SettingsFile Form1::settingsFile() const

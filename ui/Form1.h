@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "SettingsFile.h"
 #include "SlotTable.h"
@@ -98,7 +99,10 @@ class Form1 : public QWidget
     void change();
     void restoreOriginals();
     core::SlotTexts slotLabels() const;
-    // Shown while the game music folder holds kept originals.
+    // The player's own data folder, where originals go when the game folder takes no folder.
+    std::filesystem::path originalsDataFolder() const;
+    core::OriginalsFolder originals() const;
+    // Shown while a slot is restorable.
     void updateDefaultButton();
     void runWithWaitCursor(const std::function<core::RunResult()> &work);
     QList<QWidget *> focusChain() const;

@@ -9,23 +9,27 @@
 class FaultyFileSystem : public core::NativeFileSystem
 {
   public:
-    enum class Call { OpenForReading, CreateNew, Read, Write, Flush, Replace, HardLink, Remove };
+    enum class Call {
+        OpenForReading, CreateNew, Read, Write, Flush, Replace, HardLink, Remove, CreateFolder
+    };
 
-    // The call fails once it has succeeded `successesBefore` times.
-    void failOn(Call call, core::SystemError error, int successesBefore = 0)
+    // The call fails once it has succeeded `successesBefore` times; with a folder, only calls
+    // on paths inside it count.
+    void failOn(Call call, core::SystemError error, int successesBefore = 0,
+                std::filesystem::path onlyIn = {})
     {
-        faults_[call] = {error, successesBefore};
+        faults_[call] = {error, successesBefore, std::move(onlyIn)};
     }
 
     core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
     {
-        if (const auto error = fault(Call::OpenForReading))
+        if (const auto error = fault(Call::OpenForReading, path))
             return error;
         return NativeFileSystem::openForReading(path, handle);
     }
     core::SystemError createNew(const std::filesystem::path &path, Handle &handle) override
     {
-        if (const auto error = fault(Call::CreateNew))
+        if (const auto error = fault(Call::CreateNew, path))
             return error;
         return NativeFileSystem::createNew(path, handle);
     }
@@ -70,9 +74,15 @@ class FaultyFileSystem : public core::NativeFileSystem
     }
     core::SystemError remove(const std::filesystem::path &path) override
     {
-        if (const auto error = fault(Call::Remove))
+        if (const auto error = fault(Call::Remove, path))
             return error;
         return NativeFileSystem::remove(path);
+    }
+    core::SystemError createFolder(const std::filesystem::path &path) override
+    {
+        if (const auto error = fault(Call::CreateFolder, path))
+            return error;
+        return NativeFileSystem::createFolder(path);
     }
 
   private:
@@ -80,12 +90,18 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         core::SystemError error;
         int successesBefore;
+        std::filesystem::path onlyIn;
     };
 
-    core::SystemError fault(Call call)
+    core::SystemError fault(Call call, const std::filesystem::path &path = {})
     {
-        const int seen = counts_[call]++;
         const auto it = faults_.find(call);
+        if (it != faults_.end() && !it->second.onlyIn.empty()) {
+            const auto relative = path.lexically_relative(it->second.onlyIn);
+            if (relative.empty() || *relative.begin() == "..")
+                return 0;
+        }
+        const int seen = counts_[call]++;
         if (it == faults_.end() || seen != it->second.successesBefore)
             return 0;
         return it->second.error;

@@ -284,7 +284,7 @@ MINI_TEST(originalsAreKeptAndRestoredOnWindows)
     CHECK_EQ(readBytes(game / "Originals (Music Changer)/Dirt.mp3"), std::string("the game's own"));
 
     core::OriginalsFolder originals(folder);
-    CHECK_EQ(originals.keptCount(table), 2);
+    CHECK_EQ(originals.restorableCount(table), 2);
     CHECK(originals.restore(table, labels(), 2).outcome == core::RunResult::Outcome::Completed);
     CHECK_EQ(readBytes(game / "Dirt.mp3"), std::string("the game's own"));
     CHECK(!fs::exists(game / "Grass.mp3"));

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WrittenFile.h"
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace core {
+
+namespace {
+
+struct HashStateFree
+{
+    void operator()(XXH3_state_t *state) const { XXH3_freeState(state); }
+};
+
+std::string hexOf(XXH128_hash_t hash)
+{
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : canonical.digest) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+std::optional<std::string> contentHash(const std::filesystem::path &file)
+{
+    std::ifstream input(file, std::ios::binary);
+    if (!input)
+        return std::nullopt;
+    const std::unique_ptr<XXH3_state_t, HashStateFree> state(XXH3_createState());
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return std::nullopt;
+    constexpr std::size_t bufferSize = std::size_t(1) << 20;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    while (input.read(buffer.get(), bufferSize) || input.gcount() > 0) {
+        if (XXH3_128bits_update(state.get(), buffer.get(), std::size_t(input.gcount())) != XXH_OK)
+            return std::nullopt;
+    }
+    if (input.bad())
+        return std::nullopt;
+    return hexOf(XXH3_128bits_digest(state.get()));
+}
+
+} // namespace
+
+std::string WrittenFile::hashOfBytes(std::string_view bytes)
+{
+    return hexOf(XXH3_128bits(bytes.data(), bytes.size()));
+}
+
+std::optional<WrittenFile> WrittenFile::statOf(const std::filesystem::path &file)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error)
+        return std::nullopt;
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error)
+        return std::nullopt;
+    return WrittenFile{size, std::int64_t(modified.time_since_epoch().count()), {}};
+}
+
+std::optional<WrittenFile> WrittenFile::of(const std::filesystem::path &file)
+{
+    std::optional<WrittenFile> written = statOf(file);
+    if (!written)
+        return std::nullopt;
+    std::optional<std::string> hash = contentHash(file);
+    if (!hash)
+        return std::nullopt;
+    written->hash = std::move(*hash);
+    return written;
+}
+
+} // namespace core
