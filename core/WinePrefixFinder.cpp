@@ -46,8 +46,9 @@ WinePrefixFinder::WinePrefixFinder(fs::path home, fs::path winePrefix, std::size
 {
 }
 
-std::vector<WinePrefix> WinePrefixFinder::find()
+std::vector<WinePrefix> WinePrefixFinder::find(std::stop_token stop)
 {
+    stop_ = std::move(stop);
     found_.clear();
     knownDrives_.clear();
     gameFolderSearches_.clear();
@@ -168,7 +169,7 @@ std::vector<fs::path> WinePrefixFinder::subfolders(const fs::path &folder, Links
     std::vector<fs::path> folders;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (entriesLeft_ == 0)
+        if (entriesLeft_ == 0 || stop_.stop_requested())
             break;
         --entriesLeft_;
         const bool linked = it->is_symlink(error);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,7 +35,8 @@ class WinePrefixFinder
     WinePrefixFinder(std::filesystem::path home, std::filesystem::path winePrefix = {},
                      std::size_t entryBudget = defaultEntryBudget);
 
-    std::vector<WinePrefix> find();
+    // A stop request ends the search early with what was found so far.
+    std::vector<WinePrefix> find(std::stop_token stop = {});
 
     // A game music folder holds at least one of the slots' target files, in any letter case.
     static bool holdsGameMusic(const std::filesystem::path &folder);
@@ -56,6 +58,7 @@ class WinePrefixFinder
     std::filesystem::path home_;
     std::filesystem::path winePrefix_;
     std::size_t entriesLeft_;
+    std::stop_token stop_;
     std::vector<WinePrefix> found_;
     std::unordered_set<std::string> knownDrives_;
     std::unordered_map<std::string, std::filesystem::path> gameFolderSearches_;

@@ -64,6 +64,7 @@ class TestWindowProtocol : public QObject
     void defaultButtonRestoresKeptOriginals();
     void defaultButtonFollowsFolder();
     void firstStartOpensAtGameInWinePrefix();
+    void prefixSearchWaitsForSettingsWindowAndPlayer();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -731,7 +732,8 @@ void TestWindowProtocol::firstStartOpensAtGameInWinePrefix()
     {
         WindowFixture f;
         f.start();
-        QCOMPARE(f.settings().Text1->text(), music);
+        // The search runs beside the window and moves it to the game when it ends.
+        QTRY_COMPARE(f.settings().Text1->text(), music);
         QCOMPARE(f.settings().Dir1->path(), music);
         DriveList *drives = f.settings().Drive1;
         QCOMPARE(drives->currentText(), QStringLiteral("c: [Lutris: valdrune3]"));
@@ -745,6 +747,25 @@ void TestWindowProtocol::firstStartOpensAtGameInWinePrefix()
     }
     qputenv("HOME", realHome);
 #endif
+}
+
+void TestWindowProtocol::prefixSearchWaitsForSettingsWindowAndPlayer()
+{
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        QVERIFY(f.form1->protocol().existingForm2());
+        QVERIFY(!f.form1->prefixSearch().isStarted());
+        f.main().Command2->click();
+        QVERIFY(f.form1->prefixSearch().isStarted());
+        QTRY_VERIFY(f.form1->prefixSearch().isDone());
+    }
+    // A folder the player typed while the search ran stays.
+    WindowFixture f;
+    f.start();
+    f.settings().Text1->setText(QStringLiteral("/my/own/Mp3"));
+    QTRY_VERIFY(f.form1->prefixSearch().isDone());
+    QCOMPARE(f.settings().Text1->text(), QStringLiteral("/my/own/Mp3"));
 }
 
 QTEST_MAIN(TestWindowProtocol)

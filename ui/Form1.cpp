@@ -329,7 +329,7 @@ QString Form1::folderForSettingsWindow() const
     return QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3");
 #else
     // The game where a Wine launcher keeps it, else where plain Wine would.
-    for (const core::WinePrefix &prefix : winePrefixes()) {
+    for (const core::WinePrefix &prefix : prefixSearch_.prefixes()) {
         if (!prefix.musicFolder.empty())
             return QString::fromStdString(prefix.musicFolder.string());
     }
@@ -337,24 +337,10 @@ QString Form1::folderForSettingsWindow() const
 #endif
 }
 
-const std::vector<core::WinePrefix> &Form1::winePrefixes() const
-{
-    if (!winePrefixes_) {
-#ifdef Q_OS_WIN
-        winePrefixes_.emplace();
-#else
-        winePrefixes_ = core::WinePrefixFinder(QDir::homePath().toStdString(),
-                                               qEnvironmentVariable("WINEPREFIX").toStdString())
-                            .find();
-#endif
-    }
-    return *winePrefixes_;
-}
-
 QList<Form2::FolderDrive> Form1::winePrefixDrives() const
 {
     QList<Form2::FolderDrive> drives;
-    for (const core::WinePrefix &prefix : winePrefixes()) {
+    for (const core::WinePrefix &prefix : prefixSearch_.prefixes()) {
         drives.append({QString::fromStdString(prefix.driveC.string()),
                        QStringLiteral("c: [%1: %2]")
                            .arg(QString::fromStdString(prefix.launcher),

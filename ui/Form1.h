@@ -4,8 +4,8 @@
 #include "ReplacementRun.h"
 #include "SettingsFile.h"
 #include "SlotTable.h"
-#include "WinePrefixFinder.h"
 #include "Form2.h"
+#include "WinePrefixSearch.h"
 
 #include <QWidget>
 
@@ -75,10 +75,15 @@ class Form1 : public QWidget
     // The settings window's OK: stores the settings and applies their language. False, after
     // telling the user why, when they could not be stored.
     bool acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent);
-    // The folder a newly created settings window shows.
+    // The folder a newly created settings window shows: at a first start the game found in
+    // a Wine prefix once the search has ended.
     QString folderForSettingsWindow() const;
-    // On Linux, the drive c: of every Wine prefix found, for the settings window's drives.
+    // On Linux, the drive c: of every Wine prefix found, for the settings window's drives;
+    // none before the search has ended.
     QList<Form2::FolderDrive> winePrefixDrives() const;
+    WinePrefixSearch &prefixSearch() { return prefixSearch_; }
+    // The stored settings were read: this is not a first start.
+    bool settingsFound() const { return settingsFound_; }
 
   signals:
     // Raised by every activation, before its work.
@@ -109,8 +114,6 @@ class Form1 : public QWidget
     void applyFocusChain(int from, int to);
     core::SettingsFile settingsFile() const;
     std::string storedFolderWithoutSeparator() const;
-    // Searched once, when first needed.
-    const std::vector<core::WinePrefix> &winePrefixes() const;
     QString settingsFailureText(const core::SaveFailure &failure) const;
 
     PlatformLayer &platform_;
@@ -123,7 +126,7 @@ class Form1 : public QWidget
     std::string utvonal_;
     bool settingsFound_ = false;
     std::optional<std::uint8_t> appliedLanguage_;
-    mutable std::optional<std::vector<core::WinePrefix>> winePrefixes_;
+    WinePrefixSearch prefixSearch_;
     Form1Controls controls_;
     std::unique_ptr<WindowProtocol> protocol_;
 };

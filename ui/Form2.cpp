@@ -48,8 +48,7 @@ void Form2::createControls(const QString &folderText, const QList<FolderDrive> &
     c.Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     c.Dir1 = place(new DirectoryList(this), "Dir1", twips::rect(120, 840, 4455, 1665));
     c.Drive1 = place(new DriveList(this), "Drive1", twips::rect(120, 2520, 4455, 315));
-    for (const FolderDrive &drive : folderDrives)
-        c.Drive1->addFolderDrive(drive.root, drive.caption);
+    addFolderDrives(folderDrives);
     c.Text1 = place(new QLineEdit(this), "Text1", twips::rect(120, 570, 4455, 285));
     showFolder(folderText);
     c.Command1 = place(new QPushButton(QString::fromUtf8("&Rendben"), this), "Command1",
@@ -86,6 +85,21 @@ void Form2::createControls(const QString &folderText, const QList<FolderDrive> &
     connect(c.Drive1, &DriveList::driveChanged, this, &Form2::driveChanged);
 }
 
+void Form2::addFolderDrives(const QList<FolderDrive> &folderDrives)
+{
+    for (const FolderDrive &drive : folderDrives)
+        controls_.Drive1->addFolderDrive(drive.root, drive.caption);
+}
+
+void Form2::moveToFolderUnlessChanged(const QString &folderText)
+{
+    const Form2Controls &c = controls_;
+    if (c.Text1->text() != shownFolderText_ || c.Dir1->path() != shownListFolder_)
+        return;
+    showFolder(folderText);
+    startFolderLists(folderText);
+}
+
 void Form2::startFolderLists(const QString &folderText)
 {
     const QString start = DirectoryList::canList(folderText) ? folderText : QDir::currentPath();
@@ -93,6 +107,8 @@ void Form2::startFolderLists(const QString &folderText)
     const QSignalBlocker blocker(controls_.Dir1);
     controls_.Dir1->setPath(start);
     controls_.Drive1->showDriveOf(controls_.Dir1->path());
+    shownFolderText_ = controls_.Text1->text();
+    shownListFolder_ = controls_.Dir1->path();
 }
 
 void Form2::showFolder(const QString &folder)

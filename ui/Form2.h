@@ -43,6 +43,10 @@ class Form2 : public QWidget
           const QList<FolderDrive> &folderDrives = {}, QWidget *parent = nullptr);
 
     const Form2Controls &controls() const { return controls_; }
+    void addFolderDrives(const QList<FolderDrive> &folderDrives);
+    // Shows another folder, as at creation, unless the player has changed the folder text or
+    // the lists since.
+    void moveToFolderUnlessChanged(const QString &folderText);
 
   signals:
     void okClicked();
@@ -61,4 +65,6 @@ class Form2 : public QWidget
 
     PlatformLayer &platform_;
     Form2Controls controls_;
+    QString shownFolderText_;
+    QString shownListFolder_;
 };

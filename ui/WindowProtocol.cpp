@@ -13,6 +13,8 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
     : form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
       frmAbout_([this] { return createFrmAbout(); })
 {
+    connect(&form1_.prefixSearch(), &WinePrefixSearch::finished, this,
+            &WindowProtocol::winePrefixesFound);
 }
 
 WindowProtocol::~WindowProtocol() = default;
@@ -60,6 +62,23 @@ FrmAbout *WindowProtocol::createFrmAbout()
     return window;
 }
 
+void WindowProtocol::presentSettings()
+{
+    // The player's Wine prefixes are searched only when the settings window first shows.
+    form1_.prefixSearch().start();
+    present(form2());
+}
+
+void WindowProtocol::winePrefixesFound()
+{
+    Form2 *window = form2_.existing();
+    if (!window)
+        return;
+    window->addFolderDrives(form1_.winePrefixDrives());
+    if (!form1_.settingsFound() && !form1_.kapcs())
+        window->moveToFolderUnlessChanged(form1_.folderForSettingsWindow());
+}
+
 void WindowProtocol::present(QWidget &window)
 {
     window.show();
@@ -69,14 +88,14 @@ void WindowProtocol::present(QWidget &window)
 
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
 {
-    present(form2());
+    presentSettings();
     form1_.hide();
 }
 
 void WindowProtocol::optionsClicked()
 {
     form1_.setKapcs();
-    present(form2());
+    presentSettings();
     form1_.setEnabled(false);
 }
 

@@ -38,6 +38,8 @@ class WindowProtocol : public QObject
     void aboutClosed();
     void returnToMainWindow();
     void present(QWidget &window);
+    void presentSettings();
+    void winePrefixesFound();
     Form2 *createForm2();
     FrmAbout *createFrmAbout();
 
