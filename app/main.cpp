@@ -4,7 +4,9 @@
 #include "Twips.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QScreen>
 #include <QStandardPaths>
 
 int main(int argc, char **argv)
@@ -16,8 +18,13 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app.ico")));
 
-    // Every caption whole, whatever the default font's width.
-    twips::setScale(layoutscale::forDefaultFont());
+    // Every caption whole, whatever the default font's width, as far as the screen allows;
+    // past that, captions are cut short and shown whole in their tooltips.
+    const QSize screenArea = QGuiApplication::primaryScreen()->availableGeometry().size();
+    const double wanted = layoutscale::forDefaultFont();
+    const double factor = std::min(wanted, layoutscale::largestFitting(screenArea));
+    layoutscale::setElidesCaptions(factor < wanted);
+    twips::setScale(factor);
 
     QtPlatformLayer platform;
     // An installed program's folder is not the player's, even when root could write it:

@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QRegularExpression>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -56,6 +57,10 @@ class TestWindows : public QObject
     void dialogFilterInQtSyntax();
     void windowsDrivesAreLettersWithCurrentFolders();
     void layoutGrowsUntilEveryCaptionFits();
+    void layoutScaleFromMetricsMatchesBuiltWindows_data();
+    void layoutScaleFromMetricsMatchesBuiltWindows();
+    void layoutStaysOnScreenAndCutsCaptionsShort_data();
+    void layoutStaysOnScreenAndCutsCaptionsShort();
     void screenReaderNames();
     void droppingOneFileOntoSlotRow_data();
     void droppingOneFileOntoSlotRow();
@@ -431,6 +436,95 @@ void TestWindows::layoutGrowsUntilEveryCaptionFits()
     QCOMPARE(layoutscale::forDefaultFont(), 1.0);
     twips::setScale(1.0);
     QApplication::setFont(original);
+}
+
+void TestWindows::layoutScaleFromMetricsMatchesBuiltWindows_data()
+{
+    QTest::addColumn<int>("points");
+    for (const int points : {7, 9, 11, 14})
+        QTest::newRow(qPrintable(QStringLiteral("DejaVu Sans %1 pt").arg(points))) << points;
+}
+
+void TestWindows::layoutScaleFromMetricsMatchesBuiltWindows()
+{
+    // The factor as it was found before: real windows at scale 1.0, stepped until every
+    // caption fits.
+    QFETCH(int, points);
+    const QFont original = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+    twips::setScale(1.0);
+    double measured = 1.0;
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        for (const std::uint8_t language : {1, 2}) {
+            ApplyLanguage(*f.form1, language);
+            QList<QWidget *> controls;
+            for (QWidget *window : QList<QWidget *>{f.form1.get(), &f.form1->protocol().form2(),
+                                                    &f.form1->protocol().frmAbout()}) {
+                for (QLabel *label : window->findChildren<QLabel *>()) {
+                    if (!label->text().isEmpty() && label->objectName() != "lblDescription")
+                        controls << label;
+                }
+                for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+                    controls << button;
+            }
+            for (const QWidget *control : controls) {
+                while (!layoutscale::fits(*control, measured))
+                    measured += 0.01;
+            }
+        }
+    }
+    QVERIFY2(qAbs(layoutscale::forDefaultFont() - measured) <= 0.0100001,
+             qPrintable(QStringLiteral("%1 against %2").arg(layoutscale::forDefaultFont()).arg(measured)));
+    QApplication::setFont(original);
+}
+
+void TestWindows::layoutStaysOnScreenAndCutsCaptionsShort_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<bool>("capped");
+    QTest::newRow("3840 x 2100") << QSize(3840, 2100) << false;
+    QTest::newRow("1366 x 728") << QSize(1366, 728) << true;
+}
+
+void TestWindows::layoutStaysOnScreenAndCutsCaptionsShort()
+{
+    // A font as large as a 192 dpi setting gives.
+    QFETCH(QSize, screen);
+    QFETCH(bool, capped);
+    const QFont original = QApplication::font();
+    const auto restore = qScopeGuard([&] {
+        layoutscale::setElidesCaptions(false);
+        twips::setScale(1.0);
+        QApplication::setFont(original);
+    });
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 16));
+    const double wanted = layoutscale::forDefaultFont();
+    const double factor = layoutscale::forDefaultFont(screen);
+    QCOMPARE(factor < wanted, capped);
+    twips::setScale(factor);
+    layoutscale::setElidesCaptions(factor < wanted);
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    QVERIFY(f.form1->width() + 16 <= screen.width());
+    QVERIFY(f.form1->height() + 40 <= screen.height());
+    int cut = 0;
+    for (QWidget *control : f.form1->findChildren<QWidget *>()) {
+        const auto *label = qobject_cast<QLabel *>(control);
+        const auto *button = qobject_cast<QAbstractButton *>(control);
+        if (!label && !button)
+            continue;
+        const QString shown = QString(label ? label->text() : button->text()).remove('&');
+        QVERIFY2(layoutscale::fits(*control, 1.0), qPrintable(shown));
+        if (!shown.endsWith(QChar(0x2026)))
+            continue;
+        ++cut;
+        const QString whole = control->accessibleName();
+        QVERIFY(whole.startsWith(shown.chopped(1)) && whole.size() > shown.size() - 1);
+        QVERIFY(control->toolTip().startsWith(whole));
+    }
+    QCOMPARE(cut > 0, capped);
 }
 
 void TestWindows::screenReaderNames()

@@ -5,6 +5,7 @@
 #include "DirectoryList.h"
 #include "DriveList.h"
 #include "FrmAbout.h"
+#include "LayoutScale.h"
 #include "RunTexts.h"
 #include "TextTable.h"
 #include "Version.h"
@@ -71,6 +72,7 @@ void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code)
     const TextTable &texts = TextTable::forLanguage(code);
     applyOptionStates(form2.controls(), texts);
     applySettingsCaptions(form2.controls(), texts);
+    layoutscale::elideCaptionsThatDoNotFit(form2);
 }
 
 void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code)
@@ -83,13 +85,20 @@ void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code)
     c.lblDescription->setText(text(texts.description));
     c.lblDisclaimer->setText(text(texts.disclaimer));
     c.Label1->setText(text(texts.credits));
+    layoutscale::elideCaptionsThatDoNotFit(frmAbout);
 }
 
 void ApplyLanguage(Form1 &form1, std::uint8_t code)
 {
+    form1.noteAppliedLanguage(code);
     const TextTable &texts = TextTable::forLanguage(code);
     applyOptionStates(form1.protocol().form2().controls(), texts);
     applyMainWindowTexts(form1, code, texts);
     applySettingsCaptions(form1.protocol().form2().controls(), texts);
-    applyLanguageToAboutWindow(form1.protocol().frmAbout(), code);
+    // The about window, with its pictures, is made when first needed and then receives the
+    // language in use.
+    if (FrmAbout *about = form1.protocol().existingFrmAbout())
+        applyLanguageToAboutWindow(*about, code);
+    layoutscale::elideCaptionsThatDoNotFit(form1);
+    layoutscale::elideCaptionsThatDoNotFit(form1.protocol().form2());
 }

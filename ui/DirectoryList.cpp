@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QStyle>
 
+#include <utility>
+
 namespace {
 
 constexpr int pathRole = Qt::UserRole;
@@ -53,10 +55,24 @@ bool DirectoryList::setPath(const QString &folder)
         QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(folder)).absolutePath());
     const bool changed = native != path_;
     path_ = native;
-    fill();
+    fillWhenShown();
     if (changed)
         emit pathChanged(path_);
     return true;
+}
+
+void DirectoryList::fillWhenShown()
+{
+    fillPending_ = !isVisible();
+    if (!fillPending_)
+        fill();
+}
+
+void DirectoryList::showEvent(QShowEvent *event)
+{
+    if (std::exchange(fillPending_, false))
+        fill();
+    QTreeWidget::showEvent(event);
 }
 
 void DirectoryList::fill()

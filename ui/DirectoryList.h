@@ -26,9 +26,14 @@ class DirectoryList : public QTreeWidget
   protected:
     // The folders are always open: no expand or collapse marks.
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+    void showEvent(QShowEvent *event) override;
 
   private:
+    // Lists the folders now where the list shows, else when it is first shown: a hidden
+    // window's list costs the program's start nothing.
+    void fillWhenShown();
     void fill();
 
     QString path_;
+    bool fillPending_ = false;
 };

@@ -3,6 +3,8 @@
 #include "ApplyLanguage.h"
 #include "CommonDialog.h"
 #include "FailureCodes.h"
+#include "LayoutScale.h"
+#include "MainWindowLayout.h"
 #include "OriginalsFolder.h"
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
@@ -22,18 +24,7 @@
 
 namespace {
 
-constexpr int slotCellWidth = 2520;
-constexpr int slotCellHeight = 840;
-constexpr int buttonLeft = 7920;
-constexpr int buttonWidth = 1215;
-constexpr int buttonHeight = 375;
-
-bool hasNarrowLabel(int index)
-{
-    static constexpr std::array narrow{14, 15, 16, 17, 20, 22, 24, 25, 26, 29,
-                                       30, 31, 33, 34, 35, 36, 37, 38, 39};
-    return std::find(narrow.begin(), narrow.end(), index) != narrow.end();
-}
+using namespace mainwindowlayout;
 
 QString indexedName(const char *name, int index)
 {
@@ -88,6 +79,7 @@ void Form1::createControls()
         QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
     controls_.Command2->setToolTip(QString::fromUtf8("VLDR3 elérési útjának megadása"));
     controls_.CommonDialog1 = new CommonDialog(this);
+    layoutscale::elideCaptionsThatDoNotFit(*this);
 
     connect(controls_.gomb_firstpage, &QPushButton::clicked, this, [this] { showPage(1); });
     connect(controls_.gomb_secondpage, &QPushButton::clicked, this, [this] { showPage(2); });
@@ -112,7 +104,7 @@ void Form1::createSlotRow(int index)
     auto *browse =
         new QPushButton(index == 0 ? QStringLiteral("Open...") : QStringLiteral("Browse..."), page);
     browse->setObjectName(indexedName("gomb_browse", index));
-    browse->setGeometry(twips::rect(x + 1200, y, 1095, 255));
+    browse->setGeometry(twips::rect(x + 1200, y, browseWidth, browseHeight));
     connect(browse, &QPushButton::clicked, this, [this, index] { this->browse(index); });
 
     auto *text = new QLineEdit(QStringLiteral("Text1"), page);
@@ -125,7 +117,7 @@ void Form1::createSlotRow(int index)
     label->setObjectName(indexedName("Label1", index));
     label->setTextFormat(Qt::PlainText);
     label->setToolTip(QString::fromUtf8(slot.tooltip.data(), qsizetype(slot.tooltip.size())));
-    label->setGeometry(twips::rect(x, y, hasNarrowLabel(index) ? 975 : 1215, 255));
+    label->setGeometry(twips::rect(x, y, slotLabelWidth(index), slotLabelHeight));
     label->lower();
 
     // A screen reader names the text box by its slot and says which slot a button opens.
@@ -212,7 +204,6 @@ void Form1::assignSlotTabPositions()
 
 void Form1::applyLanguage(std::uint8_t code)
 {
-    appliedLanguage_ = code;
     ApplyLanguage(*this, code);
 }
 

@@ -62,6 +62,7 @@ class Form1 : public QWidget
     QString utvonal() const { return QString::fromStdString(utvonal_); }
     // The language ApplyLanguage last wrote, if it ever ran.
     std::optional<std::uint8_t> appliedLanguage() const { return appliedLanguage_; }
+    void noteAppliedLanguage(std::uint8_t code) { appliedLanguage_ = code; }
 
     void setVisible(bool visible) override;
 

@@ -5,6 +5,7 @@
 #include "DriveList.h"
 #include "PlatformLayer.h"
 #include "TextTable.h"
+#include "LayoutScale.h"
 #include "Twips.h"
 
 #include <QCloseEvent>
@@ -37,6 +38,7 @@ Form2::Form2(PlatformLayer &platform, const QString &folderText,
     resize(twips::toPixels(4680), twips::toPixels(4665));
     createControls(folderText, folderDrives);
     startFolderLists(folderText);
+    layoutscale::elideCaptionsThatDoNotFit(*this);
 }
 
 void Form2::createControls(const QString &folderText, const QList<FolderDrive> &folderDrives)

@@ -2,6 +2,7 @@
 
 #include "LineShape.h"
 #include "TextTable.h"
+#include "LayoutScale.h"
 #include "Twips.h"
 
 #include <QCloseEvent>
@@ -22,6 +23,7 @@ FrmAbout::FrmAbout(QWidget *parent)
                 twips::toPixels(5730), twips::toPixels(3075));
     setFixedSize(size());
     createControls();
+    layoutscale::elideCaptionsThatDoNotFit(*this);
 }
 
 QLabel *FrmAbout::createLabel(const char *name, QRect geometry, const QString &text, bool black)
