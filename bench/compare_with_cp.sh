@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the replacement run and, on the same files, coreutils cp followed by sync, twice:
 # over existing files of the same size (the run's own work: the game's files are there) and
 # into an empty folder.

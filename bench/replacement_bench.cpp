@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a replacement run of N files of S MiB each from one folder to another on the same
 // file system, the copies flushed to disk as the program does them: a first run, which
 // keeps the game's originals, and a second one, which finds them kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the search for Wine prefixes and the game in them on a home folder of 10,000
 // folders: a few prefixes of each launcher, full of installed programs, the game in one.
 //

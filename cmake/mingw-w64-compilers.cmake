@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The MinGW-w64 compilers for 64-bit Windows (posix threads) and where their libraries
 # live: shared by the program's build and the Qt build of scripts/build-qt-mingw.sh.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds for 64-bit Windows with MinGW-w64 (posix threads), running test programs
 # under Wine.
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-compilers.cmake)

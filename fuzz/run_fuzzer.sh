@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A bounded fuzzing run: it starts from the committed corpus; new inputs go to a scratch copy.
 # Any crash, hang or out-of-bounds read fails the run and leaves the input in $ARTIFACTS
 # (default: a scratch folder), to be added to the corpus as a regression case.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the settings reader. Beyond not crashing, whatever it reads
 // must store and read back to the same folder and language.
 

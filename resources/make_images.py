@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the program icon, the about window's icon and the about picture.
 
 Writes app.ico (32x32 in 16 colours; 32, 48, 16 and 64 square in 256 colours), about.ico
 (32x32 in 16 colours) and about.ppm, which ImageMagick turns into about.jpg:
     python3 make_images.py && convert about.ppm -quality 92 about.jpg && rm about.ppm
+It also draws the desktop icons too large for the .ico, smoothed, in true colour
+(icons/valdrune-music-changer-128.png and -256.png), and the same note as shapes
+(icons/valdrune-music-changer.svg).
 """
 import math
 import struct
+import zlib
 
 VGA = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
        (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
@@ -100,7 +105,53 @@ def write_picture(path, width, height):
         f.write(b"P6 %d %d 255\n" % (width, height) + b"".join(rows))
 
 
+def write_png(path, draw, size, samples=4):
+    """The icon smoothed: each pixel the average of samples x samples points."""
+    rows = []
+    for j in range(size):
+        row = bytearray(b"\0")
+        for i in range(size):
+            total, covered = [0, 0, 0], 0
+            for sj in range(samples):
+                for si in range(samples):
+                    colour = draw((i + (si + 0.5) / samples) / size, (j + (sj + 0.5) / samples) / size)
+                    if colour:
+                        covered += 1
+                        total = [t + c for t, c in zip(total, colour)]
+            alpha = 255 * covered // (samples * samples)
+            row += bytes([t // covered for t in total] if covered else [0, 0, 0]) + bytes([alpha])
+        rows.append(bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b""))
+
+
+def write_svg(path):
+    """note_icon's shapes on a 100-unit square."""
+    gold = "#ffcc00"
+    svg = f"""<?xml version="1.0" encoding="UTF-8"?>
+<!-- SPDX-License-Identifier: GPL-3.0-or-later -->
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 100 100">
+  <circle cx="50" cy="50" r="50" fill="#0000ff"/>
+  <circle cx="50" cy="50" r="{100 * math.sqrt(0.2):.3f}" fill="#000080"/>
+  <ellipse cx="42" cy="72" rx="14" ry="10" fill="{gold}"/>
+  <rect x="52" y="22" width="6" height="50" fill="{gold}"/>
+  <polygon points="58,22 74,22 74,38 58,30" fill="{gold}"/>
+</svg>
+"""
+    with open(path, "w") as f:
+        f.write(svg)
+
+
 if __name__ == "__main__":
+    for size in (128, 256):
+        write_png(f"icons/valdrune-music-changer-{size}.png", note_icon, size)
+    write_svg("icons/valdrune-music-changer.svg")
     write_ico("app.ico", note_icon, [(32, 4), (32, 8), (48, 8), (16, 8), (64, 8)])
     write_ico("about.ico", info_icon, [(32, 4)])
     write_picture("about.ppm", 98, 105)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a static, trimmed Qt for 64-bit Windows (MinGW-w64) from Debian's own qt6-base
 # source, with the host tools of the installed Qt, into a cache folder outside the tree.
 # Prints the install prefix, alone on standard output. A second run with the cache in place only
@@ -6,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+source scripts/debian-source.sh
 # The build talks on stderr; stdout is the prefix alone.
 exec 3>&1 1>&2
 
@@ -34,33 +36,8 @@ if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
 fi
 started=$SECONDS
 
-# apt-get source needs deb-src entries: the machine's own deb entries with Types: deb-src,
-# in a private apt state so that the system's configuration stays as it is.
-apt_state=$work/apt
 rm -rf "$work"
-mkdir -p "$apt_state/lists/partial" "$apt_state/sources"
-write_source_entries() {
-    local file
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        sed -e 's/^Types:.*/Types: deb-src/' "$file"
-        echo
-    done >"$apt_state/sources/deb-src.sources"
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] || continue
-        sed -n -e 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$file"
-    done >"$apt_state/sources/deb-src.list"
-}
-write_source_entries
-apt_options=(
-    -o "Dir::Etc::SourceList=$apt_state/sources/deb-src.list"
-    -o "Dir::Etc::SourceParts=$apt_state/sources"
-    -o "Dir::State::Lists=$apt_state/lists"
-    -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache="
-    -o "Debug::NoLocking=1"
-)
-apt-get "${apt_options[@]}" update -qq
-(cd "$work" && apt-get "${apt_options[@]}" source -qq "qt6-base=$host_version")
+debian_source "$work/apt" "$work" "qt6-base=$host_version"
 source_dir=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
 
 # Packages are looked up in the MinGW root as well, where Qt's configure asks.

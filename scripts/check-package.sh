@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package, checks it (lintian, desktop-file-validate, appstreamcli),
 # installs it, and starts the installed program on a virtual display as a player would:
 # a fresh home, OK in the settings window at the first start, config.ini in the player's

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the download for Windows players: build/valdrune-music-changer-<version>-windows-x64.zip
-# holding the program, one self-contained .exe, and a short README.txt.
+# holding the program, one self-contained .exe, a short README.txt, the program's licence and
+# the notices and licences of every library linked into it. Beside the zip: the program's
+# source of the same version and the Debian source packages the build used, so that the
+# program can be rebuilt with a changed library, as the LGPL asks of a static link.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+source scripts/debian-source.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 qt_prefix=$(scripts/build-qt-mingw.sh)
@@ -12,7 +17,7 @@ cmake --build --preset windows --target valdrune-music-changer
 
 version=$(sed -n 's/^project(ValdruneMusicChanger VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=valdrune-music-changer-$version-windows-x64
-stage=build/package/$name
+stage=build/windows-zip/$name
 rm -rf "$stage" "build/$name.zip"
 mkdir -p "$stage"
 x86_64-w64-mingw32-strip -o "$stage/valdrune-music-changer.exe" build/windows/valdrune-music-changer.exe
@@ -31,6 +36,63 @@ example under C:\\Program Files, config.ini goes to your own settings folder ins
 Undo: the first time a game file is replaced, the game's own file is kept in the folder
 "Originals (Music Changer)" inside the game's music folder. The Default button copies all
 of them back. To remove the program, delete the .exe and its config.ini.
+
+Valdrune 3 Music Changer is free software under the GNU General Public License, version 3 or
+later (LICENSE.txt); its source, and that of the libraries in it, lies beside this download.
+THIRD-PARTY.txt names those libraries.
 TEXT
-(cd build/package && zip -q -9 -r "../$name.zip" "$name")
+
+# The libraries in the .exe: Debian's source package and version of each.
+source_of() { dpkg-query -W -f='${source:Package} ${source:Version}' "$1"; }
+read -r qt_source qt_version <<<"$(source_of libqt6core6)"
+read -r xxhash_source xxhash_version <<<"$(source_of libxxhash-dev)"
+read -r mingw_source mingw_version <<<"$(source_of mingw-w64-x86-64-dev)"
+read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtime)"
+sources=build/$name-sources
+debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
+debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --download-only
+debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
+debian_source "$sources/.apt" "$sources" "$gcc_source=$gcc_version" --download-only
+rm -rf "$sources/.apt"
+git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
+    -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD
+
+# What Qt's own source says of the third-party code it builds in.
+qt_bundled=$(tar -xJOf "$(ls "$sources"/qt6-base_*.orig.tar.xz)" --wildcards \
+    '*/src/3rdparty/*/qt_attribution.json' 2>/dev/null | python3 -c '
+import json, sys
+text = sys.stdin.read().replace("}\n{", "},\n{").replace("]\n[", "],\n[")
+entries = []
+for part in json.loads("[" + text + "]"):
+    entries += part if isinstance(part, list) else [part]
+for entry in sorted(entries, key=lambda e: e.get("Name", "")):
+    print("  - {} {} ({})".format(entry.get("Name"), entry.get("Version", ""), entry.get("LicenseId", entry.get("License", ""))))
+')
+sed 's/$/\r/' >"$stage/THIRD-PARTY.txt" <<TEXT
+Libraries linked into valdrune-music-changer.exe
+
+Each was built from the Debian source package named, which lies beside this download; the
+licence texts are in THIRD-PARTY-LICENSES.txt.
+
+- Qt $(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+-].*//') (Qt Core, Qt Gui, Qt Widgets), LGPL-3.0-only
+  Debian source package: $qt_source $qt_version
+  Built into it, from Qt's own source:
+$qt_bundled
+- xxHash $(echo "$xxhash_version" | sed 's/-.*//'), BSD-2-Clause
+  Debian source package: $xxhash_source $xxhash_version
+- MinGW-w64 runtime and winpthreads $(echo "$mingw_version" | sed 's/-.*//'), ZPL-2.1 and MIT
+  Debian source package: $mingw_source $mingw_version
+- GCC runtime: libgcc and libstdc++ 12, GPL-3.0-or-later WITH GCC-exception-3.1
+  Debian source package: $gcc_source $gcc_version
+TEXT
+{
+    for package in libqt6core6 libxxhash-dev mingw-w64-x86-64-dev gcc-mingw-w64-x86-64-posix-runtime; do
+        printf '==== %s ====\n\n' "$(source_of "$package")"
+        cat "/usr/share/doc/$package/copyright"
+        printf '\n\n'
+    done
+} | sed 's/$/\r/' >"$stage/THIRD-PARTY-LICENSES.txt"
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+
+(cd build/windows-zip && zip -q -9 -r "../$name.zip" "$name")
 echo "build/$name.zip"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages given as arguments that are not installed yet.
 # Sourced by the other scripts; uses sudo when not run as root.
 

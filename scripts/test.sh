@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
 # of the settings reader, the program cross-built for Windows and tested under Wine, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AtomicFileWriter.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program's first start under Wine on a virtual display: with no config.ini it
 # shows the settings window; Alt+R presses OK, which leaves config.ini beside the .exe with
 # the default folder and Hungarian.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads back the program's version resource and icon from its own executable, which is
 // linked with the program's resource script.
 

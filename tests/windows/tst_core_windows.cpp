@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The core as it behaves on Windows: run as a Windows program, under Wine on Linux.
 
 #include "AtomicFileWriter.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Qt test program under Wine and prints its report: a Windows Qt program writes its
 # output to the debugger channel unless told to write a file. Wine's own complaints about
 # the Linux root drive are dropped.
