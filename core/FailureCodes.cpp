@@ -107,6 +107,37 @@ int failureCodeFor(const FileError &error)
     return codeForCall(causeOf(error.systemError), false);
 }
 
+CommonFailure commonFailureOf(SystemError error)
+{
+    switch (error) {
+#ifdef _WIN32
+    case ERROR_WRITE_PROTECT:
+        return CommonFailure::ReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return CommonFailure::InUse;
+#else
+    case EROFS:
+        return CommonFailure::ReadOnly;
+    case ETXTBSY:
+    case EBUSY:
+        return CommonFailure::InUse;
+#endif
+    default:
+        break;
+    }
+    switch (causeOf(error)) {
+    case Cause::Denied:
+        return CommonFailure::AccessDenied;
+    case Cause::Full:
+        return CommonFailure::DiskFull;
+    case Cause::NotFound:
+        return CommonFailure::NotFound;
+    default:
+        return CommonFailure::Other;
+    }
+}
+
 std::string describeSystemError(SystemError error)
 {
 #ifdef _WIN32

@@ -24,4 +24,9 @@ int failureCodeFor(const FileError &error);
 // The operating system's own wording of an error, for messages we write ourselves.
 std::string describeSystemError(SystemError error);
 
+// The failures players meet, which our messages name in the interface's language; Other
+// keeps the system's own wording.
+enum class CommonFailure { AccessDenied, ReadOnly, DiskFull, NotFound, InUse, Other };
+CommonFailure commonFailureOf(SystemError error);
+
 } // namespace core

@@ -34,6 +34,18 @@ constexpr TextTable hungarian{
     "a mappa neve idézőjelet vagy sortörést tartalmaz, vagy túl hosszú, ezért a beállítási fájl nem tudja tárolni",
     "a mentett fájl nem olvasható vissza",
     "Visszaállítod a játék eredeti zenéjét? (%1 fájl)",
+    "Visszaállítod a játék eredeti zenéjét? (1 fájl)",
+    "%1 fájl visszaállítva.",
+    "1 fájl visszaállítva.",
+    "Ebben a mappában nincs a játék zenefájljai közül egy sem: %1. Mégis oda másoljam a zenét?",
+    "OK",
+    "&Igen",
+    "&Nem",
+    "Hozzáférés megtagadva",
+    "A fájl vagy a lemez csak olvasható",
+    "Megtelt a lemez",
+    "A fájl vagy a mappa nem létezik",
+    "Egy másik program használja a fájlt",
 };
 
 constexpr TextTable english{
@@ -65,6 +77,18 @@ constexpr TextTable english{
     "the folder name has a double quote or a line break, or is too long, which the settings file cannot store",
     "the saved file cannot be read back",
     "Restore the game's original music? (%1 files)",
+    "Restore the game's original music? (1 file)",
+    "%1 files restored.",
+    "1 file restored.",
+    "This folder holds none of the game's music files: %1. Copy the music there anyway?",
+    "OK",
+    "&Yes",
+    "&No",
+    "Access denied",
+    "The file or the disk is read-only",
+    "The disk is full",
+    "The file or folder does not exist",
+    "Another program is using the file",
 };
 
 } // namespace

@@ -35,7 +35,21 @@ struct TextTable
     const char *folderNotInCodePage;
     const char *folderNotStorable;
     const char *settingsNotReadBack;
-    const char *restoreQuestion; // %1 the number of kept originals
+    const char *restoreQuestion;    // %1 the number of restorable slots, more than one
+    const char *restoreQuestionOne; // the same for one
+    const char *filesRestored;      // %1 the number of files put back, more than one
+    const char *fileRestored;       // the same for one
+    const char *emptyFolderQuestion; // %1 the game music folder
+    // The buttons of the program's message boxes.
+    const char *okButton;
+    const char *yesButton;
+    const char *noButton;
+    // Why a file could not be written, for the failures players meet.
+    const char *reasonAccessDenied;
+    const char *reasonReadOnly;
+    const char *reasonDiskFull;
+    const char *reasonNotFound;
+    const char *reasonInUse;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

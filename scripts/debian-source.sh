@@ -5,7 +5,9 @@
 
 # debian_source STATE_FOLDER DEST_FOLDER PACKAGE=VERSION [--download-only]
 debian_source() {
-    local apt_state=$1 destination=$2 package=$3
+    local apt_state destination package=$3
+    apt_state=$(realpath -m "$1")
+    destination=$(realpath -m "$2")
     shift 3
     mkdir -p "$apt_state/lists/partial" "$apt_state/sources" "$destination"
     local file

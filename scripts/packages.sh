@@ -41,7 +41,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev font
 
 # Cross-building the program for Windows (Qt from Debian's source) and running its tests
 # under Wine, the program itself on a virtual display.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth xdotool zip)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth xdotool zip unzip)
 
 # Checking the Debian package and running the installed program.
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream xvfb xauth xdotool)

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
-# of the settings reader, the program cross-built for Windows and tested under Wine, and
-# the Debian package checked, installed, started as a player would and removed again.
+# of the settings reader, the program cross-built for Windows and tested under Wine, its zip
+# made and its licence files checked, and the Debian package checked, installed, started as
+# a player would and removed again.
 # The Windows build needs a static Qt for MinGW, built once into a cache folder (about a
 # quarter of an hour); VMC_SKIP_WINDOWS=1 leaves that suite out, except under CI.
 # Exits non-zero when anything fails.
@@ -33,8 +34,14 @@ if [ "${CI:-}" = "true" ] || [ "${VMC_SKIP_WINDOWS:-}" != "1" ]; then
     else
         failed+=("windows (building Qt for MinGW)")
     fi
+    echo "=== licences ==="
+    if ! { zip=$(scripts/package-windows.sh | tail -n 1) && scripts/check-licences.sh "$zip"; }; then
+        failed+=("licences")
+    fi
 else
     echo "=== windows: left out (VMC_SKIP_WINDOWS=1) ==="
+    echo "=== licences ==="
+    scripts/check-licences.sh || failed+=("licences")
 fi
 run_suite asan
 run_suite fuzz

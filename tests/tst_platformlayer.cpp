@@ -33,6 +33,7 @@ class TestPlatformLayer : public QObject
   private slots:
     void messageBoxHasOkOnlyNoIconAndTitle();
     void changeFailureShowsRealMessageBox();
+    void folderWithoutGameMusicIsAskedAboutInTheLanguage();
     void fileDialogReturnsChosenFile();
     void fileDialogCancelReturnsNothing();
     void driveAvailability();
@@ -67,6 +68,7 @@ void TestPlatformLayer::changeFailureShowsRealMessageBox()
     QtPlatformLayer platform;
     Form1 form1(platform, programFolder.path());
     form1.show();
+    QVERIFY(testfiles::writeBytes(game.path() + "/Water.mp3", "the game's own"));
     form1.controls().Text1[9]->setText(game.path() + "/nothing-here.mp3");
 
     QString seenText;
@@ -77,6 +79,34 @@ void TestPlatformLayer::changeFailureShowsRealMessageBox()
     form1.controls().gomb_change->click();
     QCOMPARE(seenText, QString::fromUtf8(
                            "Rossz fájlnevet vagy elérési utat adtál meg a Dirt.mp3 nevű fájlnál"));
+}
+
+void TestPlatformLayer::folderWithoutGameMusicIsAskedAboutInTheLanguage()
+{
+    QTemporaryDir programFolder;
+    QTemporaryDir parent;
+    QVERIFY(testfiles::writeBytes(programFolder.path() + "/config.ini",
+                                  "\"" + parent.path().toStdString() + "/\",1\r\n"));
+    QVERIFY(testfiles::writeBytes(parent.path() + "/song.mp3", "song"));
+    QtPlatformLayer platform;
+    Form1 form1(platform, programFolder.path());
+    form1.show();
+    form1.controls().Text1[9]->setText(parent.path() + "/song.mp3");
+
+    QStringList captions;
+    QAbstractButton *defaultButton = nullptr;
+    whenDialogShows<QMessageBox>([&](QMessageBox *box) {
+        for (QAbstractButton *button : box->buttons())
+            captions << button->text();
+        defaultButton = box->defaultButton();
+        // Enter answers the default button.
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    form1.controls().gomb_change->click();
+    captions.sort();
+    QCOMPARE(captions, (QStringList{"&Igen", "&Nem"}));
+    QCOMPARE(defaultButton ? defaultButton->text() : QString(), QStringLiteral("&Nem"));
+    QCOMPARE(testfiles::entries(parent.path()), QStringList{"song.mp3"});
 }
 
 void TestPlatformLayer::fileDialogReturnsChosenFile()

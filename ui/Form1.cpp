@@ -206,6 +206,10 @@ void Form1::assignSlotTabPositions()
 void Form1::applyLanguage(std::uint8_t code)
 {
     ApplyLanguage(*this, code);
+    const TextTable &texts = TextTable::forLanguage(code);
+    platform_.setButtonCaptions({QString::fromUtf8(texts.okButton),
+                                 QString::fromUtf8(texts.yesButton),
+                                 QString::fromUtf8(texts.noButton)});
 }
 
 void Form1::showPage(int page)
@@ -240,25 +244,49 @@ void Form1::setSlotText(int index, const QString &text)
 
 void Form1::change()
 {
+    if (!confirmFolderWithoutGameMusic())
+        return;
     core::SlotTexts texts;
     for (int i = 0; i < core::slotCount; ++i)
         texts[i] = controls_.Text1[i]->text().toStdString();
-    runWithWaitCursor([&] {
+    const core::RunResult result = runWithWaitCursor([&] {
         return core::ReplacementRun(slotTable_, core::FileSystem::native(), originalsDataFolder())
             .run(texts, slotLabels(), utvonal_, nyelv_);
     });
+    showRunMessage(result);
+}
+
+bool Form1::confirmFolderWithoutGameMusic()
+{
+    // A parent folder picked by mistake would fill with the game's names and Default would
+    // appear as if the music had changed. A folder that is not there fails as it always has.
+    const std::filesystem::path folder = core::OriginalsFolder(utvonal_).gameFolder();
+    std::error_code error;
+    if (utvonal_.empty() || !std::filesystem::is_directory(folder, error) ||
+        core::WinePrefixFinder::holdsGameMusic(folder))
+        return true;
+    const QString question = QString::fromUtf8(TextTable::forLanguage(nyelv_).emptyFolderQuestion)
+                                 .arg(QString::fromStdString(core::platform::textFromPath(folder)));
+    return platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::No);
 }
 
 void Form1::restoreOriginals()
 {
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
     const int restorable = originals().restorableCount(slotTable_);
-    const QString question =
-        QString::fromUtf8(TextTable::forLanguage(nyelv_).restoreQuestion).arg(restorable);
-    if (!platform_.askYesNo(this, question))
+    const QString question = restorable == 1 ? QString::fromUtf8(texts.restoreQuestionOne)
+                                             : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
+    if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
-    runWithWaitCursor([&] {
-        return originals().restore(slotTable_, slotLabels(), nyelv_);
-    });
+    const core::RunResult result = runWithWaitCursor(
+        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_); });
+    if (!result.message.empty() || result.count == 0) {
+        showRunMessage(result);
+        return;
+    }
+    platform_.showMessage(this, result.count == 1
+                                    ? QString::fromUtf8(texts.fileRestored)
+                                    : QString::fromUtf8(texts.filesRestored).arg(result.count));
 }
 
 std::filesystem::path Form1::originalsDataFolder() const
@@ -280,12 +308,17 @@ core::SlotTexts Form1::slotLabels() const
     return labels;
 }
 
-void Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
+core::RunResult Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const core::RunResult result = work();
     QApplication::restoreOverrideCursor();
     updateDefaultButton();
+    return result;
+}
+
+void Form1::showRunMessage(const core::RunResult &result)
+{
     if (!result.message.empty())
         platform_.showMessage(this, QString::fromStdString(result.message));
 }
@@ -341,6 +374,26 @@ QList<Form2::FolderDrive> Form1::winePrefixDrives() const
     return drives;
 }
 
+QString Form1::failureReason(core::SystemError error) const
+{
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    switch (core::commonFailureOf(error)) {
+    case core::CommonFailure::AccessDenied:
+        return QString::fromUtf8(texts.reasonAccessDenied);
+    case core::CommonFailure::ReadOnly:
+        return QString::fromUtf8(texts.reasonReadOnly);
+    case core::CommonFailure::DiskFull:
+        return QString::fromUtf8(texts.reasonDiskFull);
+    case core::CommonFailure::NotFound:
+        return QString::fromUtf8(texts.reasonNotFound);
+    case core::CommonFailure::InUse:
+        return QString::fromUtf8(texts.reasonInUse);
+    case core::CommonFailure::Other:
+        break;
+    }
+    return QString::fromStdString(core::describeSystemError(error));
+}
+
 QString Form1::settingsFailureText(const core::SaveFailure &failure) const
 {
     const TextTable &texts = TextTable::forLanguage(nyelv_);
@@ -353,7 +406,7 @@ QString Form1::settingsFailureText(const core::SaveFailure &failure) const
         reason = QString::fromUtf8(texts.folderNotStorable);
         break;
     case core::SaveFailure::Kind::Write:
-        reason = QString::fromStdString(core::describeSystemError(failure.systemError));
+        reason = failureReason(failure.systemError);
         break;
     case core::SaveFailure::Kind::ReadBack:
         reason = QString::fromUtf8(texts.settingsNotReadBack);

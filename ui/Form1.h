@@ -5,6 +5,7 @@
 #include "ReplacementRun.h"
 #include "SettingsFile.h"
 #include "SlotTable.h"
+#include "WinePrefixFinder.h"
 #include "Form2.h"
 #include "WinePrefixSearch.h"
 
@@ -111,7 +112,12 @@ class Form1 : public QWidget
     core::OriginalsFolder originals() const;
     // Shown while a slot is restorable.
     void updateDefaultButton();
-    void runWithWaitCursor(const std::function<core::RunResult()> &work);
+    core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
+    void showRunMessage(const core::RunResult &result);
+    // Asks before a run into an existing folder that holds none of the game's files.
+    bool confirmFolderWithoutGameMusic();
+    // Why a file could not be written, in the interface's language where players meet it.
+    QString failureReason(core::SystemError error) const;
     QList<QWidget *> focusChain() const;
     void applyFocusChain(int from, int to);
     core::SettingsFile settingsFile() const;

@@ -8,19 +8,34 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStorageInfo>
+
+namespace {
+
+void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
+{
+    if (QAbstractButton *button = box.button(which); button && !caption.isEmpty())
+        button->setText(caption);
+}
+
+} // namespace
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
                     QMessageBox::Ok, parent);
+    setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
     box.exec();
 }
 
-bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text)
+bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
+    setCaption(box, QMessageBox::No, buttonCaptions().no);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

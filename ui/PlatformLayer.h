@@ -21,12 +21,25 @@ class PlatformLayer
         QString fileName;
     };
 
+    // The captions of the boxes' buttons in the interface's language; empty ones are the
+    // toolkit's own.
+    struct ButtonCaptions
+    {
+        QString ok;
+        QString yes;
+        QString no;
+    };
+    enum class DefaultAnswer { Yes, No };
+
     virtual ~PlatformLayer() = default;
+
+    void setButtonCaptions(const ButtonCaptions &captions) { buttonCaptions_ = captions; }
+    const ButtonCaptions &buttonCaptions() const { return buttonCaptions_; }
 
     // A modal box with the text, an OK button only, no icon, the application title.
     virtual void showMessage(QWidget *parent, const QString &text) = 0;
     // The same box with Yes and No buttons; true for Yes.
-    virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
+    virtual bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) = 0;
     // The chosen file's full path with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
@@ -35,13 +48,16 @@ class PlatformLayer
     // False when the drive's device is unavailable (no medium, gone, or no longer mounted
     // where a mount point is expected), as opposed to a drive that merely cannot be listed.
     virtual bool isDriveAvailable(const QString &root, bool mountPoint) = 0;
+
+  private:
+    ButtonCaptions buttonCaptions_;
 };
 
 class QtPlatformLayer : public PlatformLayer
 {
   public:
     void showMessage(QWidget *parent, const QString &text) override;
-    bool askYesNo(QWidget *parent, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent,
                                             const OpenFileRequest &request) override;
     void endProgram() override;

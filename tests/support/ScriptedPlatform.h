@@ -15,9 +15,10 @@ class ScriptedPlatform : public PlatformLayer
 
     void showMessage(QWidget *, const QString &text) override { messages << text; }
 
-    bool askYesNo(QWidget *, const QString &text) override
+    bool askYesNo(QWidget *, const QString &text, DefaultAnswer defaultAnswer) override
     {
         questions << text;
+        defaultAnswers << defaultAnswer;
         return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
     }
 
@@ -35,6 +36,7 @@ class ScriptedPlatform : public PlatformLayer
     }
 
     QStringList messages;
+    QList<DefaultAnswer> defaultAnswers;
     QList<OpenFileRequest> fileRequests;
     int endRequests = 0;
     QStringList unavailableDrives;
