@@ -600,10 +600,14 @@ void TestWindows::droppingOneFileOntoSlotRow()
     QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QCOMPARE(enter.isAccepted(), accepted);
+    // The row that would take the file is marked while it is dragged over it.
+    QCOMPARE(f.main().Text1[7]->autoFillBackground(), accepted);
     QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    QCOMPARE(f.slot(7)->text(), accepted ? QDir::toNativeSeparators(dir.path() + "/" + dragged[0])
-                                         : englishPlaceholder);
+    QVERIFY(!f.main().Text1[7]->autoFillBackground());
+    const QString path = QDir::toNativeSeparators(dir.path() + "/" + dragged[0]);
+    QCOMPARE(f.slot(7)->text(), accepted ? path : englishPlaceholder);
+    QCOMPARE(f.slot(7)->toolTip(), accepted ? dragged[0] + "\n" + path : QString());
     QCOMPARE(f.slot(8)->text(), englishPlaceholder);
 }
 

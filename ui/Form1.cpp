@@ -9,6 +9,7 @@
 #include "OriginalsFolder.h"
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
+#include "RunTexts.h"
 #include "SlotDropTarget.h"
 #include "TextTable.h"
 #include "Twips.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +32,21 @@ using namespace mainwindowlayout;
 QString indexedName(const char *name, int index)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+bool isPlaceholder(const QString &text)
+{
+    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
+        const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
+        if (text == QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())))
+            return true;
+    }
+    return text.trimmed().isEmpty() || text == QLatin1String("Text1");
+}
+
+QString pickToolTip(const QString &path)
+{
+    return QFileInfo(path).fileName() + QLatin1Char('\n') + path;
 }
 
 QFrame *createPage(const char *name, QWidget *parent)
@@ -110,6 +127,10 @@ void Form1::createSlotRow(int index)
 
     auto *text = new QLineEdit(QStringLiteral("Text1"), page);
     text->setObjectName(indexedName("Text1", index));
+    // The box shows the beginning of a long path; its tooltip names the file first.
+    connect(text, &QLineEdit::textChanged, text, [text](const QString &path) {
+        text->setToolTip(isPlaceholder(path) ? QString() : pickToolTip(path));
+    });
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // A wide label reaches under its browse button's edge; the button stays on top.

@@ -19,6 +19,30 @@ void SlotDropTarget::watch(QWidget *control)
 {
     control->setAcceptDrops(true);
     control->installEventFilter(this);
+    watched_.append({control, control->palette(), control->autoFillBackground()});
+}
+
+void SlotDropTarget::setHighlighted(bool highlighted)
+{
+    if (highlighted_ == highlighted)
+        return;
+    highlighted_ = highlighted;
+    for (const Watched &row : watched_) {
+        if (!row.control)
+            continue;
+        if (!highlighted) {
+            row.control->setPalette(row.palette);
+            row.control->setAutoFillBackground(row.autoFill);
+            continue;
+        }
+        QPalette palette = row.palette;
+        const QColor mark = palette.color(QPalette::Highlight);
+        palette.setColor(QPalette::Window, mark);
+        palette.setColor(QPalette::Base, mark.lighter(170));
+        palette.setColor(QPalette::Button, mark.lighter(150));
+        row.control->setPalette(palette);
+        row.control->setAutoFillBackground(true);
+    }
 }
 
 std::optional<QString> SlotDropTarget::droppedFile(const QMimeData *data)
@@ -42,14 +66,20 @@ bool SlotDropTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragMove: {
         // Decided here for the text box too, which would otherwise take the address as text.
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (droppedFile(drag->mimeData()))
+        const bool takes = droppedFile(drag->mimeData()).has_value();
+        if (takes)
             drag->acceptProposedAction();
         else
             drag->ignore();
+        setHighlighted(takes);
         return true;
     }
+    case QEvent::DragLeave:
+        setHighlighted(false);
+        return QObject::eventFilter(watched, event);
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
+        setHighlighted(false);
         const std::optional<QString> file = droppedFile(drop->mimeData());
         if (!file) {
             drop->ignore();

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPalette>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -12,7 +15,8 @@ class QWidget;
 
 // Takes one local file dropped onto a slot's row (its label, text box or browse button) and
 // makes its full path the slot's text, as a pick in the file chooser does. Several files, a
-// folder or a remote address are refused while dragging, and change nothing.
+// folder or a remote address are refused while dragging, and change nothing. While a file it
+// would take is dragged over it, the row is highlighted.
 class SlotDropTarget : public QObject
 {
     Q_OBJECT
@@ -29,6 +33,16 @@ class SlotDropTarget : public QObject
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    void setHighlighted(bool highlighted);
+
     Form1 &form1_;
     int index_;
+    struct Watched
+    {
+        QPointer<QWidget> control;
+        QPalette palette;
+        bool autoFill;
+    };
+    QList<Watched> watched_;
+    bool highlighted_ = false;
 };
