@@ -95,14 +95,19 @@ bool AtomicFileWriter::isTemporaryFileName(std::string_view name)
     return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder)
+void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder,
+                                       std::optional<std::filesystem::file_time_type> olderThan)
 {
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (it->is_regular_file(error) &&
-            isTemporaryFileName(platform::textFromPath(it->path().filename())))
-            fileSystem_.remove(it->path());
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError) ||
+            !isTemporaryFileName(platform::textFromPath(it->path().filename())))
+            continue;
+        if (olderThan && !(it->last_write_time(entryError) < *olderThan && !entryError))
+            continue;
+        fileSystem_.remove(it->path());
     }
 }
 

@@ -42,9 +42,10 @@ class AtomicFileWriter
                                       const std::filesystem::path &target,
                                       const BeforeReplace &beforeReplace = {});
 
-    // Temporary files that an interrupted replacement left behind in the folder; nothing
-    // else there is touched.
-    void removeLeftovers(const std::filesystem::path &folder);
+    // Temporary files that an interrupted replacement left behind in the folder, those last
+    // written before olderThan where given; nothing else there is touched.
+    void removeLeftovers(const std::filesystem::path &folder,
+                         std::optional<std::filesystem::file_time_type> olderThan = {});
 
     static bool isTemporaryFileName(std::string_view fileName);
     // The file a path names once its symbolic links are followed: the one a replacement

@@ -3,6 +3,7 @@
 
 #include "FailureCodes.h"
 #include "Platform.h"
+#include "RunLock.h"
 
 #include <system_error>
 
@@ -279,14 +280,31 @@ std::optional<FileError> OriginalsFolder::keepCopy(const fs::path &gameFile, con
     return std::nullopt;
 }
 
+void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderThan)
+{
+    AtomicFileWriter writer(fileSystem_);
+    writer.removeLeftovers(gameFolder(), olderThan);
+    if (folder_ != gameFolder())
+        writer.removeLeftovers(folder_, olderThan);
+}
+
+void OriginalsFolder::removeLeftoversOfOtherRuns(fs::file_time_type olderThan)
+{
+    const RunLock lock(gameFolder());
+    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
+        removeLeftovers(olderThan);
+}
+
 RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labels,
                                    std::uint8_t language, std::optional<int> onlySlot)
 {
     RunResult result;
     if (!isFolder(folder_))
         return result;
+    const RunLock lock(gameFolder());
+    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
+        removeLeftovers();
     AtomicFileWriter writer(fileSystem_);
-    writer.removeLeftovers(gameFolder());
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)
             continue;

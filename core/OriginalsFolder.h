@@ -59,6 +59,13 @@ class OriginalsFolder
                                   std::string_view targetName, bool inPlace,
                                   const std::filesystem::path &newContent);
 
+    // Removes the temporary files that a killed run left in the game folder and in this
+    // folder, those written before olderThan where given; the caller holds the run lock.
+    // Nothing else is touched.
+    void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan = {});
+    // The same at a start: under the run lock, for files older than the start.
+    void removeLeftoversOfOtherRuns(std::filesystem::file_time_type olderThan);
+
     // Puts back the original of every restorable slot, or of the one slot given, in slot
     // order. A game file that changed since this program wrote it is left alone and its kept
     // original dropped. Goes on past a failure; the message names every slot that failed.

@@ -5,6 +5,7 @@
 #include "FailureCodes.h"
 #include "OriginalsFolder.h"
 #include "Platform.h"
+#include "RunLock.h"
 #include "RunTexts.h"
 
 namespace core {
@@ -46,8 +47,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
 
     AtomicFileWriter writer(fileSystem_);
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
-    writer.removeLeftovers(originals.gameFolder());
-    writer.removeLeftovers(originals.path());
+    const RunLock lock(originals.gameFolder());
+    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
+        originals.removeLeftovers();
 
     for (int i = 0; i < slotCount; ++i) {
         const std::string &source = slotTexts[i];

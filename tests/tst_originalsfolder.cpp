@@ -2,6 +2,7 @@
 #include "FaultyFileSystem.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
+#include "RunLock.h"
 #include "RunTexts.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
@@ -46,6 +47,7 @@ class TestOriginalsFolder : public QObject
     void gameUpdateBecomesKeptOriginalAtChange();
     void originalsGoToDataFolderWhereGameFolderTakesNone();
     void danglingLinkIsRestoredThroughItsTarget();
+    void leftoversOfKilledRunsGoAtStart();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -264,6 +266,28 @@ void TestOriginalsFolder::danglingLinkIsRestoredThroughItsTarget()
     QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).count, 1);
     QVERIFY(QFileInfo(game("Grass.mp3")).isSymLink());
     QVERIFY(!QFile::exists(musicDir_->path() + "/elsewhere.mp3"));
+}
+
+void TestOriginalsFolder::leftoversOfKilledRunsGoAtStart()
+{
+    namespace fs = std::filesystem;
+    const auto start = fs::file_time_type::clock::now();
+    const QString killed = game(".vmc3-0123456789abcdef.tmp");
+    const QString running = game(".vmc3-fedcba9876543210.tmp");
+    for (const QString &leftover : {killed, running, game(".vmc3-notours.tmp")})
+        QVERIFY(writeBytes(leftover, "part of a song"));
+    fs::last_write_time(killed.toStdString(), start - std::chrono::hours(1));
+    fs::last_write_time(running.toStdString(), start + std::chrono::hours(1));
+    {
+        // Another copy of the program is writing there.
+        const core::RunLock otherCopy(folder());
+        QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
+        OriginalsFolder(folder()).removeLeftoversOfOtherRuns(start);
+        QVERIFY(QFile::exists(killed));
+    }
+    OriginalsFolder(folder()).removeLeftoversOfOtherRuns(start);
+    QCOMPARE(entries(game()), (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp",
+                                           "CstleTown.mp3", "Dirt.mp3", "Water.mp3"}));
 }
 
 QTEST_APPLESS_MAIN(TestOriginalsFolder)

@@ -179,6 +179,9 @@ void Form1::activate()
     // files the user has picked since.
     if (!kapcs_ && !settingsFound_)
         startupRead();
+    // What a killed run left behind goes, unless another copy of the program is writing.
+    if (!utvonal_.empty())
+        originals().removeLeftoversOfOtherRuns(startTime_);
     updateDefaultButton();
 }
 

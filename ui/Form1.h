@@ -135,6 +135,7 @@ class Form1 : public QWidget
     bool settingsFound_ = false;
     std::optional<std::uint8_t> appliedLanguage_;
     WinePrefixSearch prefixSearch_;
+    const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
     std::unique_ptr<WindowProtocol> protocol_;
 };
