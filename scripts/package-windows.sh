@@ -49,25 +49,36 @@ read -r xxhash_source xxhash_version <<<"$(source_of libxxhash-dev)"
 read -r mingw_source mingw_version <<<"$(source_of mingw-w64-x86-64-dev)"
 read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtime)"
 sources=build/$name-sources
+rm -rf "$sources"
 debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
 debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --download-only
 debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
-debian_source "$sources/.apt" "$sources" "$gcc_source=$gcc_version" --download-only
 rm -rf "$sources/.apt"
 git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
     -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD
 
 # What Qt's own source says of the third-party code it builds in.
-qt_bundled=$(tar -xJOf "$(ls "$sources"/qt6-base_*.orig.tar.xz)" --wildcards \
-    '*/src/3rdparty/*/qt_attribution.json' 2>/dev/null | python3 -c '
-import json, sys
-text = sys.stdin.read().replace("}\n{", "},\n{").replace("]\n[", "],\n[")
+attributions=$(mktemp -d)
+tar -xJf "$(ls "$sources"/qt6-base_*.orig.tar.xz)" -C "$attributions" --wildcards \
+    '*/src/3rdparty/*/qt_attribution.json'
+qt_bundled=$(python3 - "$attributions" <<'PYTHON'
+import glob, json, sys
+# Code for other platforms or for features this build leaves out.
+not_built = ("Gradle", "Android", "XCB", "Vulkan", "forkfd", "libpsl", "Pixman",
+             "Bitstream Vera", "DejaVu")
 entries = []
-for part in json.loads("[" + text + "]"):
-    entries += part if isinstance(part, list) else [part]
-for entry in sorted(entries, key=lambda e: e.get("Name", "")):
-    print("  - {} {} ({})".format(entry.get("Name"), entry.get("Version", ""), entry.get("LicenseId", entry.get("License", ""))))
-')
+for path in glob.glob(sys.argv[1] + "/*/src/3rdparty/*/qt_attribution.json"):
+    with open(path, encoding="utf-8") as f:
+        data = json.loads(f.read(), strict=False)
+    entries += data if isinstance(data, list) else [data]
+for entry in sorted(entries, key=lambda e: e.get("Name", "").lower()):
+    if any(word in entry.get("Name", "") for word in not_built):
+        continue
+    licence = entry.get("LicenseId") or entry.get("License", "")
+    print("  - {} {} ({})".format(entry.get("Name"), entry.get("Version", ""), licence).replace("  (", " ("))
+PYTHON
+)
+rm -rf "$attributions"
 sed 's/$/\r/' >"$stage/THIRD-PARTY.txt" <<TEXT
 Libraries linked into valdrune-music-changer.exe
 
@@ -83,7 +94,7 @@ $qt_bundled
 - MinGW-w64 runtime and winpthreads $(echo "$mingw_version" | sed 's/-.*//'), ZPL-2.1 and MIT
   Debian source package: $mingw_source $mingw_version
 - GCC runtime: libgcc and libstdc++ 12, GPL-3.0-or-later WITH GCC-exception-3.1
-  Debian source package: $gcc_source $gcc_version
+  Debian package: $gcc_source $gcc_version (the runtime exception asks for no source)
 TEXT
 {
     for package in libqt6core6 libxxhash-dev mingw-w64-x86-64-dev gcc-mingw-w64-x86-64-posix-runtime; do
