@@ -37,7 +37,11 @@ ensure_fuzzer_runtime() {
 }
 
 # What every build needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev fonts-dejavu-core)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev fonts-dejavu-core
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libmp3lame-dev)
+
+# Reading and writing music in the tests, the benchmark and the Windows build.
+AUDIO_PACKAGES=(ffmpeg)
 
 # Cross-building the program for Windows (Qt from Debian's source) and running its tests
 # under Wine, the program itself on a virtual display.

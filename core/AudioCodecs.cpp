@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioCodecs.h"
+
+#include <mutex>
+
+#ifndef _WIN32
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace core {
+
+#ifdef _WIN32
+
+const AudioCodecs *AudioCodecs::get(std::string *reason)
+{
+#ifdef VMC_LINKED_AUDIO
+    (void)reason;
+    return vmc_audio_codecs();
+#else
+    if (reason)
+        *reason = "this build reads MP3 only";
+    return nullptr;
+#endif
+}
+
+#else
+
+namespace {
+
+constexpr char moduleName[] = "libvmc-audio.so";
+
+std::filesystem::path programFolder()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+}
+
+struct LoadedModule
+{
+    const AudioCodecs *codecs = nullptr;
+    std::string reason;
+};
+
+LoadedModule load()
+{
+    // Beside the program in a build folder; in the library folder when installed.
+    const std::filesystem::path folder = programFolder();
+    LoadedModule loaded;
+    for (const std::filesystem::path &candidate :
+         {folder / moduleName, folder / "../lib/valdrune-music-changer" / moduleName}) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(candidate, error))
+            continue;
+        void *module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            loaded.reason = dlerror();
+            continue;
+        }
+        using Entry = const AudioCodecs *(*)();
+        if (auto entry = reinterpret_cast<Entry>(dlsym(module, "vmc_audio_codecs"))) {
+            loaded.codecs = entry();
+            return loaded;
+        }
+        loaded.reason = candidate.string() + " is not the program's audio module";
+    }
+    if (loaded.reason.empty())
+        loaded.reason = std::string(moduleName) + " is not installed beside the program";
+    return loaded;
+}
+
+} // namespace
+
+const AudioCodecs *AudioCodecs::get(std::string *reason)
+{
+    static const LoadedModule loaded = load();
+    if (!loaded.codecs && reason)
+        *reason = loaded.reason;
+    return loaded.codecs;
+}
+
+#endif
+
+} // namespace core

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <variant>
+
+namespace core {
+
+// What a music file holds.
+struct AudioInfo
+{
+    std::string format; // as a player names it: "MP3", "FLAC", "Ogg Vorbis", ...
+    bool isMp3 = false; // MPEG audio layer III in an MP3 file: copied as it is
+    int sampleRate = 0;
+    int channels = 0;
+    double seconds = 0;
+    int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
+};
+
+// Reads every music format the program knows, through the program's own file reading:
+// no protocol, no other file is ever opened on a file's behalf.
+class AudioDecoder
+{
+  public:
+    // Interleaved samples, -1 to 1; false stops the decoding.
+    using Sink = std::function<bool(const float *samples, std::size_t frames)>;
+
+    virtual ~AudioDecoder() = default;
+    // What the file holds, or why it is no music this program can read.
+    virtual std::variant<AudioInfo, std::string> probe(const std::filesystem::path &file) = 0;
+    // Decodes the whole file at the sample rate and channel count given; the reason where it
+    // fails. A stop request ends it early without a failure.
+    virtual std::optional<std::string> decode(const std::filesystem::path &file, int sampleRate,
+                                              int channels, const Sink &sink,
+                                              std::stop_token stop = {}) = 0;
+};
+
+// Writes constant bit rate MP3 without tags.
+class Mp3Encoder
+{
+  public:
+    virtual ~Mp3Encoder() = default;
+    virtual std::optional<std::string> start(int sampleRate, int channels, int kbps) = 0;
+    // Appends the encoded bytes to out.
+    virtual std::optional<std::string> encode(const float *samples, std::size_t frames,
+                                              std::string &out) = 0;
+    virtual std::optional<std::string> finish(std::string &out) = 0;
+};
+
+// The audio code: in the program on Windows; on Linux a module of its own, loaded at first
+// use, so that a start that needs no music reading loads none of its libraries.
+struct AudioCodecs
+{
+    std::unique_ptr<AudioDecoder> (*makeDecoder)();
+    std::unique_ptr<Mp3Encoder> (*makeEncoder)();
+
+    // Nothing, and why in reason, where the module cannot be loaded.
+    static const AudioCodecs *get(std::string *reason = nullptr);
+    // The codecs built into this binary, where it links them (tests, Windows).
+    static const AudioCodecs &builtIn();
+};
+
+} // namespace core
+
+// The one symbol the Linux module exports.
+extern "C" const core::AudioCodecs *vmc_audio_codecs();

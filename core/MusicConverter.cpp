@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MusicConverter.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <span>
+
+namespace core {
+
+namespace {
+
+constexpr std::array<int, 14> mpeg1Rates{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 14> mpeg2Rates{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+constexpr std::array<int, 8> mpeg25Rates{8, 16, 24, 32, 40, 48, 56, 64};
+constexpr std::array<int, 9> sampleRates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+// The bit rates the MPEG version of a sample rate allows.
+std::span<const int> bitRatesFor(int sampleRate)
+{
+    if (sampleRate >= 32000)
+        return mpeg1Rates;
+    if (sampleRate >= 16000)
+        return mpeg2Rates;
+    return mpeg25Rates;
+}
+
+int nearestSampleRate(int rate)
+{
+    return *std::min_element(sampleRates.begin(), sampleRates.end(), [&](int a, int b) {
+        return std::abs(a - rate) < std::abs(b - rate);
+    });
+}
+
+} // namespace
+
+Mp3Settings Mp3Settings::forReference(const std::optional<AudioInfo> &reference)
+{
+    Mp3Settings settings;
+    if (!reference || reference->sampleRate <= 0)
+        return settings;
+    settings.sampleRate = nearestSampleRate(reference->sampleRate);
+    settings.channels = std::clamp(reference->channels, 1, 2);
+    const std::span<const int> allowed = bitRatesFor(settings.sampleRate);
+    // At least 128 kbit/s for stereo and 64 for mono, where the MPEG version allows it.
+    const int floor = std::min(settings.channels == 2 ? 128 : 64, allowed.back());
+    const int wanted = std::max(reference->bitRate > 0 ? reference->bitRate / 1000 : 192, floor);
+    const auto up = std::lower_bound(allowed.begin(), allowed.end(), std::min(wanted, allowed.back()));
+    settings.kbps = *up;
+    return settings;
+}
+
+std::optional<std::string> MusicConverter::convert(const std::filesystem::path &source,
+                                                   const Mp3Settings &settings,
+                                                   const std::filesystem::path &output,
+                                                   const Progress &progress,
+                                                   std::stop_token stop) const
+{
+    const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
+    const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
+    if (std::optional<std::string> failure =
+            encoder->start(settings.sampleRate, settings.channels, settings.kbps))
+        return failure;
+    // A few megabytes a piece: kept whole, so that the encoder's information frame at the
+    // start can be filled in at the end.
+    std::string mp3;
+    std::optional<std::string> encoderFailure;
+    std::size_t framesDone = 0;
+    std::size_t framesReported = 0;
+    const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
+    std::optional<std::string> failure = decoder->decode(
+        source, settings.sampleRate, settings.channels,
+        [&](const float *samples, std::size_t frames) {
+            encoderFailure = encoder->encode(samples, frames, mp3);
+            framesDone += frames;
+            if (progress && framesDone - framesReported >= reportEvery) {
+                framesReported = framesDone;
+                progress(double(framesDone) / settings.sampleRate);
+            }
+            return !encoderFailure;
+        },
+        stop);
+    if (stop.stop_requested())
+        return std::string("cancelled");
+    if (!failure)
+        failure = encoderFailure;
+    if (!failure && framesDone == 0)
+        failure = "no sound in it";
+    if (!failure)
+        failure = encoder->finish(mp3);
+    if (failure)
+        return failure;
+    std::ofstream file(output, std::ios::binary | std::ios::trunc);
+    file.write(mp3.data(), std::streamsize(mp3.size()));
+    file.flush();
+    if (!file)
+        return std::string("the converted file cannot be written");
+    return std::nullopt;
+}
+
+} // namespace core

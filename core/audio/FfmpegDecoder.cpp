@@ -1,0 +1,337 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one place that speaks to FFmpeg: music of every format the program reads, opened only
+// through the program's own read callback.
+#include "AudioCodecs.h"
+#include "Platform.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <array>
+#include <cstdio>
+#include <memory>
+
+namespace core {
+
+namespace {
+
+// The demuxers and decoders of the formats players keep music in; nothing else is reachable.
+constexpr char formatWhitelist[] = "mp3,flac,ogg,mov,wav,aiff,asf,matroska";
+constexpr char codecWhitelist[] =
+    "mp3,mp3float,flac,vorbis,opus,aac,alac,wmav1,wmav2,pcm_s16le,pcm_s16be,pcm_s24le,"
+    "pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_u8,pcm_s8";
+constexpr int64_t probeBytes = 4 << 20;
+// Longer than any piece of music: a file claiming more is read for this much at the most.
+constexpr double longestSeconds = 4 * 3600;
+constexpr int ioBufferSize = 64 * 1024;
+
+struct FileClose
+{
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+struct FormatClose
+{
+    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+};
+struct IoFree
+{
+    void operator()(AVIOContext *io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+struct CodecFree
+{
+    void operator()(AVCodecContext *context) const { avcodec_free_context(&context); }
+};
+struct ResamplerFree
+{
+    void operator()(SwrContext *context) const { swr_free(&context); }
+};
+struct PacketFree
+{
+    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
+};
+struct FrameFree
+{
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+
+File openFile(const std::filesystem::path &path)
+{
+#ifdef _WIN32
+    return File(_wfopen(path.c_str(), L"rb"));
+#else
+    return File(std::fopen(path.c_str(), "rb"));
+#endif
+}
+
+int readPacket(void *opaque, uint8_t *buffer, int size)
+{
+    const std::size_t got = std::fread(buffer, 1, std::size_t(size), static_cast<std::FILE *>(opaque));
+    return got == 0 ? AVERROR_EOF : int(got);
+}
+
+int64_t seek(void *opaque, int64_t offset, int whence)
+{
+    auto *file = static_cast<std::FILE *>(opaque);
+#ifdef _WIN32
+    const auto tell = [&] { return int64_t(_ftelli64(file)); };
+    const auto to = [&](int64_t at, int from) { return _fseeki64(file, at, from); };
+#else
+    const auto tell = [&] { return int64_t(ftello(file)); };
+    const auto to = [&](int64_t at, int from) { return fseeko(file, off_t(at), from); };
+#endif
+    if (whence == AVSEEK_SIZE) {
+        const int64_t here = tell();
+        if (to(0, SEEK_END) != 0)
+            return -1;
+        const int64_t size = tell();
+        to(here, SEEK_SET);
+        return size;
+    }
+    return to(offset, whence & ~AVSEEK_FORCE) == 0 ? tell() : -1;
+}
+
+// A file asks to open another (a playlist, a reference): always refused.
+int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **)
+{
+    return AVERROR(EPERM);
+}
+
+std::string describe(int error)
+{
+    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+    av_strerror(error, text.data(), text.size());
+    return text.data();
+}
+
+std::string formatName(const AVFormatContext &format, const AVCodecParameters &codec)
+{
+    switch (codec.codec_id) {
+    case AV_CODEC_ID_MP3:
+        return "MP3";
+    case AV_CODEC_ID_FLAC:
+        return "FLAC";
+    case AV_CODEC_ID_VORBIS:
+        return "Ogg Vorbis";
+    case AV_CODEC_ID_OPUS:
+        return "Opus";
+    case AV_CODEC_ID_AAC:
+        return "AAC";
+    case AV_CODEC_ID_ALAC:
+        return "ALAC";
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+        return "WMA";
+    default:
+        break;
+    }
+    const std::string demuxer = format.iformat->name;
+    if (demuxer == "wav")
+        return "WAV";
+    if (demuxer == "aiff")
+        return "AIFF";
+    return avcodec_get_name(codec.codec_id);
+}
+
+// One opened file: its reading, its container and its audio stream.
+class OpenedMusic
+{
+  public:
+    // Empty reason on success.
+    std::string open(const std::filesystem::path &path)
+    {
+        file_ = openFile(path);
+        if (!file_)
+            return platform::textFromPath(path.filename()) + ": cannot be opened";
+        auto *buffer = static_cast<unsigned char *>(av_malloc(ioBufferSize));
+        io_.reset(avio_alloc_context(buffer, ioBufferSize, 0, file_.get(), readPacket, nullptr, seek));
+        if (!io_) {
+            av_free(buffer);
+            return "out of memory";
+        }
+        AVFormatContext *context = avformat_alloc_context();
+        context->pb = io_.get();
+        context->flags |= AVFMT_FLAG_CUSTOM_IO;
+        context->io_open = refuseNestedOpen;
+        AVDictionary *options = nullptr;
+        av_dict_set(&options, "format_whitelist", formatWhitelist, 0);
+        av_dict_set(&options, "codec_whitelist", codecWhitelist, 0);
+        av_dict_set(&options, "protocol_whitelist", "", 0);
+        av_dict_set_int(&options, "probesize", probeBytes, 0);
+        const int opened = avformat_open_input(&context, nullptr, nullptr, &options);
+        av_dict_free(&options);
+        if (opened < 0)
+            return "not a music format this program reads";
+        format_.reset(context);
+        if (const int error = avformat_find_stream_info(context, nullptr); error < 0)
+            return describe(error);
+        stream_ = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (stream_ < 0)
+            return "no sound in it";
+        const AVCodecParameters *parameters = context->streams[stream_]->codecpar;
+        const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
+        if (!decoder || !av_match_list(decoder->name, codecWhitelist, ','))
+            return std::string("its sound (") + avcodec_get_name(parameters->codec_id) +
+                   ") is not one this program reads";
+        codec_.reset(avcodec_alloc_context3(decoder));
+        avcodec_parameters_to_context(codec_.get(), parameters);
+        if (const int error = avcodec_open2(codec_.get(), decoder, nullptr); error < 0)
+            return describe(error);
+        return {};
+    }
+
+    AudioInfo info() const
+    {
+        const AVStream &stream = *format_->streams[stream_];
+        AudioInfo info;
+        info.format = formatName(*format_, *stream.codecpar);
+        info.isMp3 = stream.codecpar->codec_id == AV_CODEC_ID_MP3 &&
+                     std::string_view(format_->iformat->name) == "mp3";
+        info.sampleRate = stream.codecpar->sample_rate;
+        info.channels = stream.codecpar->ch_layout.nb_channels;
+        if (stream.duration > 0)
+            info.seconds = double(stream.duration) * av_q2d(stream.time_base);
+        else if (format_->duration > 0)
+            info.seconds = double(format_->duration) / AV_TIME_BASE;
+        info.bitRate = int(stream.codecpar->bit_rate > 0 ? stream.codecpar->bit_rate
+                                                         : format_->bit_rate);
+        return info;
+    }
+
+    // Every decoded frame of the audio stream, until the file ends, the frame handler says
+    // stop, or a failure.
+    template <class OnFrame> std::string eachFrame(OnFrame onFrame)
+    {
+        const std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+        const std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+        bool reading = true;
+        while (true) {
+            if (reading) {
+                const int read = av_read_frame(format_.get(), packet.get());
+                if (read == AVERROR_EOF) {
+                    reading = false;
+                    avcodec_send_packet(codec_.get(), nullptr);
+                } else if (read < 0) {
+                    return describe(read);
+                } else {
+                    const bool ours = packet->stream_index == stream_;
+                    const int sent = ours ? avcodec_send_packet(codec_.get(), packet.get()) : 0;
+                    av_packet_unref(packet.get());
+                    // A damaged packet is passed over, as players do.
+                    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA)
+                        return describe(sent);
+                }
+            }
+            while (true) {
+                const int received = avcodec_receive_frame(codec_.get(), frame.get());
+                if (received == AVERROR(EAGAIN))
+                    break;
+                if (received == AVERROR_EOF)
+                    return {};
+                if (received < 0)
+                    return describe(received);
+                const bool more = onFrame(*frame);
+                av_frame_unref(frame.get());
+                if (!more)
+                    return {};
+            }
+        }
+    }
+
+    AVCodecContext &codec() { return *codec_; }
+
+  private:
+    File file_;
+    std::unique_ptr<AVIOContext, IoFree> io_;
+    std::unique_ptr<AVFormatContext, FormatClose> format_;
+    std::unique_ptr<AVCodecContext, CodecFree> codec_;
+    int stream_ = -1;
+};
+
+class FfmpegDecoder : public AudioDecoder
+{
+  public:
+    std::variant<AudioInfo, std::string> probe(const std::filesystem::path &path) override
+    {
+        OpenedMusic music;
+        if (std::string reason = music.open(path); !reason.empty())
+            return reason;
+        // A file that decodes to no samples is no music.
+        bool sound = false;
+        const std::string failure = music.eachFrame([&](const AVFrame &frame) {
+            sound = frame.nb_samples > 0;
+            return !sound;
+        });
+        if (!sound)
+            return failure.empty() ? std::string("no sound in it") : failure;
+        return music.info();
+    }
+
+    std::optional<std::string> decode(const std::filesystem::path &path, int sampleRate,
+                                      int channels, const Sink &sink, std::stop_token stop) override
+    {
+        OpenedMusic music;
+        if (std::string reason = music.open(path); !reason.empty())
+            return reason;
+        AVChannelLayout layout;
+        av_channel_layout_default(&layout, channels);
+        SwrContext *raw = nullptr;
+        AVCodecContext &codec = music.codec();
+        if (swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, sampleRate, &codec.ch_layout,
+                                codec.sample_fmt, codec.sample_rate, 0, nullptr) < 0 ||
+            swr_init(raw) < 0) {
+            swr_free(&raw);
+            return std::string("its sound cannot be converted");
+        }
+        const std::unique_ptr<SwrContext, ResamplerFree> resampler(raw);
+        std::vector<float> samples;
+        double secondsLeft = longestSeconds;
+        bool stopped = false;
+        const auto deliver = [&](const uint8_t **input, int inputFrames) {
+            const int capacity = swr_get_out_samples(resampler.get(), inputFrames);
+            samples.resize(std::size_t(capacity) * std::size_t(channels));
+            auto *output = reinterpret_cast<uint8_t *>(samples.data());
+            const int frames = swr_convert(resampler.get(), &output, capacity, input, inputFrames);
+            if (frames < 0)
+                return false;
+            secondsLeft -= double(frames) / sampleRate;
+            return sink(samples.data(), std::size_t(frames)) && secondsLeft > 0;
+        };
+        const std::string failure = music.eachFrame([&](const AVFrame &frame) {
+            if (stop.stop_requested()) {
+                stopped = true;
+                return false;
+            }
+            if (!deliver(const_cast<const uint8_t **>(frame.extended_data), frame.nb_samples)) {
+                stopped = true;
+                return false;
+            }
+            return true;
+        });
+        if (!failure.empty())
+            return failure;
+        if (!stopped)
+            deliver(nullptr, 0);
+        return std::nullopt;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<AudioDecoder> makeFfmpegDecoder()
+{
+    return std::make_unique<FfmpegDecoder>();
+}
+
+} // namespace core

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one place that speaks to LAME: constant bit rate MP3, algorithm quality 3, no tags
+// but the encoder's own information frame, which players use to drop its delay.
+#include "AudioCodecs.h"
+
+#include <lame/lame.h>
+
+#include <memory>
+#include <vector>
+
+namespace core {
+
+namespace {
+
+constexpr int algorithmQuality = 3;
+
+struct LameClose
+{
+    void operator()(lame_global_flags *flags) const { lame_close(flags); }
+};
+
+class LameEncoder : public Mp3Encoder
+{
+  public:
+    std::optional<std::string> start(int sampleRate, int channels, int kbps) override
+    {
+        flags_.reset(lame_init());
+        if (!flags_)
+            return std::string("the MP3 encoder cannot start");
+        lame_global_flags *f = flags_.get();
+        lame_set_in_samplerate(f, sampleRate);
+        lame_set_out_samplerate(f, sampleRate);
+        lame_set_num_channels(f, channels);
+        lame_set_mode(f, channels == 1 ? MONO : JOINT_STEREO);
+        lame_set_VBR(f, vbr_off);
+        lame_set_brate(f, kbps);
+        lame_set_quality(f, algorithmQuality);
+        lame_set_write_id3tag_automatic(f, 0);
+        lame_set_bWriteVbrTag(f, 1);
+        if (lame_init_params(f) < 0)
+            return std::string("the MP3 encoder refuses ") + std::to_string(sampleRate) + " Hz at " +
+                   std::to_string(kbps) + " kbit/s";
+        channels_ = channels;
+        return std::nullopt;
+    }
+
+    std::optional<std::string> encode(const float *samples, std::size_t frames,
+                                      std::string &out) override
+    {
+        // LAME reads interleaved samples in pairs; mono goes through its one-channel entry.
+        buffer_.resize(frames + frames / 4 + 7200);
+        int written = 0;
+        if (channels_ == 1) {
+            written = lame_encode_buffer_ieee_float(flags_.get(), samples, samples, int(frames),
+                                                    buffer_.data(), int(buffer_.size()));
+        } else {
+            written = lame_encode_buffer_interleaved_ieee_float(
+                flags_.get(), samples, int(frames), buffer_.data(), int(buffer_.size()));
+        }
+        if (written < 0)
+            return std::string("the MP3 encoder failed (") + std::to_string(written) + ")";
+        firstFrameAt_ = firstFrameAt_ < 0 ? std::ptrdiff_t(out.size()) : firstFrameAt_;
+        out.append(reinterpret_cast<const char *>(buffer_.data()), std::size_t(written));
+        return std::nullopt;
+    }
+
+    std::optional<std::string> finish(std::string &out) override
+    {
+        buffer_.resize(7200);
+        const int written = lame_encode_flush(flags_.get(), buffer_.data(), int(buffer_.size()));
+        if (written < 0)
+            return std::string("the MP3 encoder failed to finish");
+        out.append(reinterpret_cast<const char *>(buffer_.data()), std::size_t(written));
+        // The information frame LAME reserved at the start now gets its numbers.
+        std::vector<unsigned char> tag(8192);
+        const std::size_t size = lame_get_lametag_frame(flags_.get(), tag.data(), tag.size());
+        const std::size_t at = firstFrameAt_ < 0 ? 0 : std::size_t(firstFrameAt_);
+        if (size > 0 && at + size <= out.size())
+            out.replace(at, size, reinterpret_cast<const char *>(tag.data()), size);
+        return std::nullopt;
+    }
+
+  private:
+    std::unique_ptr<lame_global_flags, LameClose> flags_;
+    std::vector<unsigned char> buffer_;
+    int channels_ = 2;
+    std::ptrdiff_t firstFrameAt_ = -1;
+};
+
+} // namespace
+
+std::unique_ptr<Mp3Encoder> makeLameEncoder()
+{
+    return std::make_unique<LameEncoder>();
+}
+
+} // namespace core

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds static FFmpeg (decoding only: the formats the program reads) and LAME for 64-bit
+# Windows (MinGW-w64) from Debian's own source packages, the versions the Linux build uses,
+# into the same cache folder as Qt. Prints the install prefix, alone on standard output. A
+# second run with the cache in place only checks the stamp: the source versions and the
+# configure lines.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+source scripts/debian-source.sh
+exec 3>&1 1>&2
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${AUDIO_PACKAGES[@]}" nasm
+
+source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
+ffmpeg_version=$(source_version libavcodec-dev)
+lame_version=$(source_version libmp3lame-dev)
+cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/valdrune-music-changer
+prefix=$cache_root/audio-mingw-static
+work=$cache_root/audio-mingw-work
+host=x86_64-w64-mingw32
+
+lame_options=(--host=$host --enable-static --disable-shared --disable-frontend --disable-decoder
+    --disable-gtktest --disable-dependency-tracking)
+ffmpeg_options=(--enable-cross-compile --cross-prefix=$host- --arch=x86_64 --target-os=mingw32
+    --pkg-config=false --enable-static --disable-shared --disable-autodetect --disable-everything
+    --disable-programs --disable-doc --disable-network --disable-avdevice --disable-avfilter
+    --disable-swscale --disable-postproc --disable-hwaccels --disable-encoders --disable-muxers
+    --disable-protocols --disable-debug --enable-swresample
+    --enable-demuxer=mp3,flac,ogg,mov,wav,aiff,asf,matroska
+    --enable-parser=mpegaudio,flac,vorbis,opus,aac
+    --enable-decoder=mp3,mp3float,flac,vorbis,opus,aac,alac,wmav1,wmav2,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_u8,pcm_s8)
+stamp="ffmpeg $ffmpeg_version lame $lame_version | ${ffmpeg_options[*]} | ${lame_options[*]}"
+if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
+    echo "$prefix" >&3
+    exit 0
+fi
+started=$SECONDS
+rm -rf "$work" "$prefix"
+debian_source "$work/apt" "$work" "lame=$lame_version"
+debian_source "$work/apt" "$work" "ffmpeg=$ffmpeg_version"
+
+(cd "$(find "$work" -maxdepth 1 -type d -name 'lame-*' | head -n 1)" &&
+    ./configure --prefix="$prefix" "${lame_options[@]}" >/dev/null &&
+    make -j"$(nproc)" >/dev/null && make install >/dev/null)
+(cd "$(find "$work" -maxdepth 1 -type d -name 'ffmpeg-*' | head -n 1)" &&
+    ./configure --prefix="$prefix" "${ffmpeg_options[@]}" >/dev/null &&
+    make -j"$(nproc)" >/dev/null && make install >/dev/null)
+echo "$stamp" >"$prefix/.stamp"
+rm -rf "$work"
+echo "FFmpeg and LAME for MinGW built in $(((SECONDS - started) / 60)) min into $prefix ($(du -sh "$prefix" | cut -f1))"
+echo "$prefix" >&3
