@@ -40,7 +40,7 @@ bool isAccessDenied(SystemError error)
 
 std::string randomDigits()
 {
-    static std::mt19937_64 generator{std::random_device{}()};
+    thread_local std::mt19937_64 generator{std::random_device{}()};
     char digits[temporaryRandomDigits + 1];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(generator()));
     return digits;
@@ -111,15 +111,18 @@ void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder,
     }
 }
 
+std::string AtomicFileWriter::newTemporaryName()
+{
+    return std::string(temporaryPrefix) + randomDigits() + std::string(temporarySuffix);
+}
+
 SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folder,
                                               std::filesystem::path &temporary,
                                               FileSystem::Handle &handle)
 {
     SystemError error = 0;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string name =
-            std::string(temporaryPrefix) + randomDigits() + std::string(temporarySuffix);
-        temporary = folder / name;
+        temporary = folder / newTemporaryName();
         error = fileSystem_.createNew(temporary, handle);
         if (error != alreadyExists)
             return error;

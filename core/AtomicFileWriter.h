@@ -48,6 +48,8 @@ class AtomicFileWriter
                          std::optional<std::filesystem::file_time_type> olderThan = {});
 
     static bool isTemporaryFileName(std::string_view fileName);
+    // A new name of our temporary file pattern.
+    static std::string newTemporaryName();
     // The file a path names once its symbolic links are followed: the one a replacement
     // writes, and the link stays a link.
     static std::filesystem::path resolveLinks(std::filesystem::path path);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AudioCodecs.h"
 #include "FileSystem.h"
 #include "SlotTable.h"
 
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <functional>
+#include <stop_token>
 #include <string_view>
 
 namespace core {
@@ -20,6 +23,7 @@ struct RunResult
         Completed, // every chosen file was copied
         Refused,   // no game music folder is set; nothing was copied
         Failed,    // the copy of `slot` failed with `code`; later slots were not attempted
+        Cancelled, // stopped by the player; the slots before `slot` were changed
     };
 
     Outcome outcome = Outcome::Completed;
@@ -29,26 +33,43 @@ struct RunResult
     int count = 0;       // the files a restore put back
 };
 
-// Copies the file chosen for every slot over the game's file of that slot, in slot order,
-// stopping at the first failure.
+// What a run is doing, from whichever thread does it.
+struct RunProgress
+{
+    double secondsDone = 0;  // of the music converted
+    double secondsTotal = 0; // of all music to convert
+    int slot = -1;           // the slot being converted
+};
+
+// Puts the file chosen for every slot over the game's file of that slot, in slot order,
+// stopping at the first failure: an MP3 as it is, other music converted to the game's MP3
+// format (in parallel, committed in slot order), anything else refused.
 class ReplacementRun
 {
   public:
+    using Progress = std::function<void(const RunProgress &)>;
+
     // dataFolder: where the game's originals go when the game folder takes no folder of ours.
+    // codecs: the audio code; without it every pick is copied as it is.
     explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native(),
-                            std::filesystem::path dataFolder = {});
+                            std::filesystem::path dataFolder = {},
+                            const AudioCodecs *codecs = nullptr);
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
     // musicFolder the stored folder that the target name is glued to.
     RunResult run(const SlotTexts &slotTexts, const SlotTexts &labels, std::string_view musicFolder,
-                  std::uint8_t language) const;
+                  std::uint8_t language, const Progress &progress = {},
+                  std::stop_token stop = {}) const;
 
     static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
+    static std::string notMusicMessage(std::uint8_t language, std::string_view label,
+                                       std::string_view reason);
 
   private:
     const SlotTable &slots_;
     FileSystem &fileSystem_;
     std::filesystem::path dataFolder_;
+    const AudioCodecs *codecs_;
 };
 
 } // namespace core

@@ -12,6 +12,8 @@ constexpr RunTexts hungarianTexts{
     "Hiba lépet fel a ",
     ".mp3 nevű fájl cseréjekor, a hiba kódja: ",
     "Előbb add meg a játék zenéinek mappáját a Beállításokban!",
+    "A ",
+    ".mp3 helyére választott fájl nem olyan zene, amelyet a program be tud olvasni: ",
 };
 
 constexpr RunTexts englishTexts{
@@ -21,6 +23,8 @@ constexpr RunTexts englishTexts{
     "There was a fault during the copying at",
     ".mp3. The error code is: ",
     "Please set the game music folder in the Options first!",
+    "The file picked for ",
+    ".mp3 is not music this program can read: ",
 };
 
 } // namespace

@@ -15,6 +15,9 @@ struct RunTexts
     std::string_view failurePrefix;
     std::string_view failureSuffix;
     std::string_view noMusicFolder;
+    // A pick that is no music the program reads: prefix, the slot's label, suffix, reason.
+    std::string_view notMusicPrefix;
+    std::string_view notMusicSuffix;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

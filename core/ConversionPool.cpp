@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ConversionPool.h"
+
+#include "AtomicFileWriter.h"
+
+#include <algorithm>
+
+namespace core {
+
+ConversionPool::ConversionPool(const AudioCodecs *codecs, std::vector<Job> jobs,
+                               std::filesystem::path staging, Progress progress, int workers)
+    : codecs_(codecs), jobs_(std::move(jobs)), staging_(std::move(staging)),
+      progress_(std::move(progress))
+{
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    const int count = std::min(workers > 0 ? workers : cores, int(jobs_.size()));
+    for (int i = 0; i < count; ++i)
+        workers_.emplace_back([this](std::stop_token stop) { work(stop); });
+}
+
+ConversionPool::~ConversionPool()
+{
+    for (std::jthread &worker : workers_)
+        worker.request_stop();
+    workers_.clear();
+    std::error_code error;
+    for (const auto &[slot, result] : results_) {
+        if (!result.staged.empty())
+            std::filesystem::remove(result.staged, error);
+    }
+}
+
+void ConversionPool::work(std::stop_token stop)
+{
+    while (!stop.stop_requested()) {
+        std::size_t index = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            if (next_ == jobs_.size())
+                return;
+            index = next_++;
+        }
+        runJob(jobs_[index], stop);
+    }
+}
+
+void ConversionPool::runJob(const Job &job, std::stop_token stop)
+{
+    const std::filesystem::path staged = staging_ / AtomicFileWriter::newTemporaryName();
+    const auto reportProgress = [&](double seconds) {
+        if (!progress_)
+            return;
+        double total = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            secondsDone_[job.slot] = seconds;
+            for (const auto &[slot, done] : secondsDone_)
+                total += done;
+        }
+        progress_(total, job.slot);
+    };
+    Result result;
+    result.failure =
+        MusicConverter(*codecs_).convert(job.source, job.settings, staged, reportProgress, stop);
+    std::error_code error;
+    if (result.failure)
+        std::filesystem::remove(staged, error);
+    else
+        result.staged = staged;
+    {
+        const std::lock_guard lock(mutex_);
+        results_[job.slot] = std::move(result);
+    }
+    done_.notify_all();
+}
+
+ConversionPool::Result ConversionPool::take(int slot)
+{
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return results_.count(slot) != 0; });
+    Result result = std::move(results_[slot]);
+    results_.erase(slot);
+    return result;
+}
+
+} // namespace core

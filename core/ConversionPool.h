@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "MusicConverter.h"
+
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace core {
+
+// Converts many picks at once, one per processor core, each into a staging file of its own;
+// the owner takes the results in whatever order it commits them. Whatever is not taken, and
+// every staging file not taken, is gone when the pool is.
+class ConversionPool
+{
+  public:
+    struct Job
+    {
+        int slot;
+        std::filesystem::path source;
+        Mp3Settings settings;
+    };
+    struct Result
+    {
+        std::filesystem::path staged; // the MP3, where it succeeded
+        std::optional<std::string> failure;
+    };
+    // Seconds converted of all jobs together; called from the workers. Without codecs there
+    // must be no jobs.
+    using Progress = std::function<void(double seconds, int slot)>;
+
+    ConversionPool(const AudioCodecs *codecs, std::vector<Job> jobs, std::filesystem::path staging,
+                   Progress progress = {}, int workers = 0);
+    ~ConversionPool();
+    ConversionPool(const ConversionPool &) = delete;
+    ConversionPool &operator=(const ConversionPool &) = delete;
+
+    // Waits for the slot's conversion; the caller removes the staged file once used.
+    Result take(int slot);
+
+  private:
+    void work(std::stop_token stop);
+    void runJob(const Job &job, std::stop_token stop);
+
+    const AudioCodecs *codecs_;
+    std::vector<Job> jobs_;
+    std::filesystem::path staging_;
+    Progress progress_;
+    std::mutex mutex_;
+    std::condition_variable_any done_;
+    std::size_t next_ = 0;
+    std::map<int, Result> results_;
+    std::map<int, double> secondsDone_;
+    std::vector<std::jthread> workers_;
+};
+
+} // namespace core

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AtomicFileWriter.h"
+#include "AudioFixtures.h"
+#include "ReplacementRun.h"
+#include "SlotTextsForTests.h"
+#include "TestFiles.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using core::RunResult;
+using runtexts::labels;
+using runtexts::placeholders;
+using testfiles::readBytes;
+
+namespace {
+
+constexpr std::uint8_t english = 2;
+
+} // namespace
+
+// Runs whose picks are music of other formats: converted like the game's own files, in
+// parallel, committed in slot order.
+class TestConversionRun : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void whatAPickHoldsDecides();
+    void laterFailureStopsAfterEarlierConversions();
+    void cancelLeavesEveryFileOldOrNew();
+
+  private:
+    QString game(const QString &name) const { return game_->path() + "/" + name; }
+    QString pick(const QString &fixture, const QString &as) const;
+    RunResult run(const core::SlotTexts &texts, const core::ReplacementRun::Progress &progress = {},
+                  std::stop_token stop = {}) const
+    {
+        return core::ReplacementRun(slots_, core::FileSystem::native(), {},
+                                    &core::AudioCodecs::builtIn())
+            .run(texts, labels(), game_->path().toStdString() + "/", english, progress, stop);
+    }
+    // The game's file as the game has it: 22.05 kHz mono, the slots' reference.
+    void shipGameFile(const QString &name) const
+    {
+        QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game(name)));
+    }
+    bool isGamesOwn(const QString &name) const
+    {
+        return readBytes(game(name)) == readBytes(audiofixtures::path("game-22k-mono.mp3"));
+    }
+    bool isConvertedMp3(const QString &name) const
+    {
+        const auto probed = core::AudioCodecs::builtIn().makeDecoder()->probe(game(name).toStdString());
+        const auto *info = std::get_if<core::AudioInfo>(&probed);
+        return info && info->isMp3 && info->sampleRate == 22050 && info->channels == 1 &&
+               !isGamesOwn(name);
+    }
+    QStringList ourTemporaryFiles(const QString &folder) const
+    {
+        QStringList found;
+        for (const QString &name : testfiles::entries(folder)) {
+            if (core::AtomicFileWriter::isTemporaryFileName(name.toStdString()))
+                found << name;
+        }
+        return found;
+    }
+
+    const core::SlotTable slots_;
+    std::unique_ptr<QTemporaryDir> game_;
+    std::unique_ptr<QTemporaryDir> music_;
+};
+
+void TestConversionRun::init()
+{
+    game_ = std::make_unique<QTemporaryDir>();
+    music_ = std::make_unique<QTemporaryDir>();
+    for (const char *name : {"CstleTown.mp3", "Dirt.mp3", "Grass.mp3", "Water.mp3", "Combat01.mp3"})
+        shipGameFile(name);
+}
+
+QString TestConversionRun::pick(const QString &fixture, const QString &as) const
+{
+    const QString path = music_->path() + "/" + as;
+    QFile::copy(audiofixtures::path(fixture), path);
+    return path;
+}
+
+void TestConversionRun::whatAPickHoldsDecides()
+{
+    core::SlotTexts texts = placeholders(english);
+    texts[0] = pick("tone.mp3", "song.mp3").toStdString();
+    texts[9] = pick("tone.mp3", "really an mp3.flac").toStdString();
+    texts[10] = pick("tone.flac", "really a flac.mp3").toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), readBytes(audiofixtures::path("tone.mp3")));
+    QCOMPARE(readBytes(game("Dirt.mp3")), readBytes(audiofixtures::path("tone.mp3")));
+    QVERIFY(isConvertedMp3("Grass.mp3"));
+
+    texts[17] = pick("tone.flac", "x.flac").toStdString();
+    QVERIFY(testfiles::writeBytes(music_->path() + "/notes.flac", "shopping list\n"));
+    texts[17] = (music_->path() + "/notes.flac").toStdString();
+    const RunResult refused = run(texts);
+    QCOMPARE(refused.slot, 17);
+    QVERIFY2(QString::fromStdString(refused.message)
+                 .startsWith("The file picked for Water.mp3 is not music this program can read: "),
+             refused.message.c_str());
+    QVERIFY(isGamesOwn("Water.mp3"));
+}
+
+void TestConversionRun::laterFailureStopsAfterEarlierConversions()
+{
+    core::SlotTexts texts = placeholders(english);
+    texts[0] = pick("tone.ogg", "a.ogg").toStdString();
+    texts[9] = pick("tone.m4a", "b.m4a").toStdString();
+    texts[17] = (music_->path() + "/missing.flac").toStdString();
+    texts[22] = pick("tone.wav", "c.wav").toStdString();
+    const RunResult result = run(texts);
+    QCOMPARE(result.slot, 17);
+    QCOMPARE(result.code, 53);
+    QVERIFY(isConvertedMp3("CstleTown.mp3"));
+    QVERIFY(isConvertedMp3("Dirt.mp3"));
+    QVERIFY(isGamesOwn("Water.mp3"));
+    QVERIFY(isGamesOwn("Combat01.mp3"));
+    QCOMPARE(ourTemporaryFiles(QDir::tempPath()), QStringList{});
+}
+
+void TestConversionRun::cancelLeavesEveryFileOldOrNew()
+{
+    core::SlotTexts texts = placeholders(english);
+    const QStringList targets = {"CstleTown.mp3", "Dirt.mp3", "Grass.mp3", "Water.mp3", "Combat01.mp3"};
+    int n = 0;
+    for (const int slot : {0, 9, 10, 17, 22})
+        texts[slot] = pick("tone.flac", QStringLiteral("p%1.flac").arg(n++)).toStdString();
+    std::stop_source stop;
+    const RunResult result = run(
+        texts, [&](const core::RunProgress &progress) {
+            QVERIFY(progress.secondsTotal > 4.9);
+            if (progress.secondsDone > 1.5)
+                stop.request_stop();
+        },
+        stop.get_token());
+    QCOMPARE(result.outcome, RunResult::Outcome::Cancelled);
+    QVERIFY(result.message.empty());
+    int changed = 0;
+    for (const QString &target : targets) {
+        QVERIFY2(isGamesOwn(target) || isConvertedMp3(target), qPrintable(target));
+        changed += isGamesOwn(target) ? 0 : 1;
+    }
+    QVERIFY(changed < targets.size());
+    QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
+    QCOMPARE(ourTemporaryFiles(QDir::tempPath()), QStringList{});
+}
+
+QTEST_APPLESS_MAIN(TestConversionRun)
+#include "tst_conversionrun.moc"
