@@ -11,7 +11,8 @@ namespace core {
 class MusicFormats
 {
   public:
-    static constexpr std::array<std::string_view, 1> extensions{"mp3"};
+    static constexpr std::array<std::string_view, 13> extensions{
+        "mp3", "flac", "ogg", "oga", "opus", "m4a", "mp4", "wav", "aif", "aiff", "wma", "mka", "webm"};
 
     // True for a name ending in a known extension, in any letter case.
     static bool isMusicFileName(std::string_view fileName);

@@ -44,6 +44,19 @@ struct TextTable
     const char *okButton;
     const char *yesButton;
     const char *noButton;
+    // The file chooser's second entry, before its patterns.
+    const char *musicFilterName;
+    // What a pick holds, in its text box's tooltip: %1 the format, %2 the sample rate in kHz,
+    // %3 the channels, %4 the length.
+    const char *pickConverted;
+    const char *pickCopied;
+    const char *pickOtherRate; // %1 format, %2 its kHz, %3 the game file's kHz
+    const char *pickUnreadable; // %1 the reason
+    const char *mono;
+    const char *stereo;
+    // The progress window of a run that converts: %1 the slot's label.
+    const char *converting;
+    const char *cancelButton;
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;
     const char *reasonReadOnly;

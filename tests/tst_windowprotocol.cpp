@@ -444,7 +444,10 @@ void TestWindowProtocol::browsePutsPickIntoItsSlotOnly()
 
     const PlatformLayer::OpenFileRequest first = f.platform.fileRequests.constFirst();
     QCOMPARE(first.title, QStringLiteral("Open"));
-    QCOMPARE(first.nameFilter, QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
+    // The specified MP3 entry first, then every music format the program reads.
+    QCOMPARE(first.nameFilter, QString::fromUtf8("Mp3 hangfájlok (*.mp3);;Zene (*.mp3 *.flac *.ogg "
+                                                 "*.oga *.opus *.m4a *.mp4 *.wav *.aif *.aiff "
+                                                 "*.wma *.mka *.webm)"));
 #ifdef Q_OS_WIN
     QCOMPARE(first.folder, QStringLiteral("c:\\"));
 #else

@@ -6,6 +6,7 @@
 #include "LayoutScale.h"
 #include "LineShape.h"
 #include "Twips.h"
+#include "AudioFixtures.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -63,6 +64,8 @@ class TestWindows : public QObject
     void layoutStaysOnScreenAndCutsCaptionsShort_data();
     void layoutStaysOnScreenAndCutsCaptionsShort();
     void screenReaderNames();
+    void pickIsReadWhenMade_data();
+    void pickIsReadWhenMade();
     void droppingOneFileOntoSlotRow_data();
     void droppingOneFileOntoSlotRow();
 };
@@ -467,8 +470,10 @@ void TestWindows::layoutScaleFromMetricsMatchesBuiltWindows()
                     if (!label->text().isEmpty() && label->objectName() != "lblDescription")
                         controls << label;
                 }
-                for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
-                    controls << button;
+                for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
+                    if (!button->text().isEmpty())
+                        controls << button;
+                }
             }
             for (const QWidget *control : controls) {
                 while (!layoutscale::fits(*control, measured))
@@ -517,6 +522,8 @@ void TestWindows::layoutStaysOnScreenAndCutsCaptionsShort()
         if (!label && !button)
             continue;
         const QString shown = QString(label ? label->text() : button->text()).remove('&');
+        if (shown.isEmpty())
+            continue;
         QVERIFY2(layoutscale::fits(*control, 1.0), qPrintable(shown));
         if (!shown.endsWith(QChar(0x2026)))
             continue;
@@ -526,6 +533,37 @@ void TestWindows::layoutStaysOnScreenAndCutsCaptionsShort()
         QVERIFY(control->toolTip().startsWith(whole));
     }
     QCOMPARE(cut > 0, capped);
+}
+
+void TestWindows::pickIsReadWhenMade_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("flac") << audiofixtures::path("tone.flac")
+                          << "FLAC, 22.05 kHz, mono, 0:01: converted to MP3 at Change";
+    QTest::newRow("mp3 at another rate")
+        << audiofixtures::path("tone.mp3") << "MP3, 44.1 kHz: the game's own file of this slot is 22.05 kHz";
+    QTest::newRow("no music") << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
+                              << "Not music this program can read: not a music format this program reads";
+}
+
+void TestWindows::pickIsReadWhenMade()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QFETCH(QString, file);
+    QFETCH(QString, said);
+    QTemporaryDir game;
+    QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.slot(9)->setText(file);
+    const QString name = QFileInfo(file).fileName();
+    QTRY_COMPARE(f.slot(9)->toolTip(), name + "\n" + file + "\n" + said);
+    const bool unreadable = said.startsWith("Not music");
+    QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
+    QCOMPARE(f.slot(9)->actions().constFirst()->isVisible(), unreadable);
 }
 
 void TestWindows::screenReaderNames()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommonDialog.h"
 
+#include "MusicFormats.h"
 #include "PlatformLayer.h"
 
 #include <QDir>
@@ -44,8 +45,15 @@ QString CommonDialog::qtNameFilter(const QString &filter)
 
 std::optional<QString> CommonDialog::showOpen(PlatformLayer &platform, QWidget *parent)
 {
-    const std::optional<QString> chosen = platform.chooseFileToOpen(
-        parent, {dialogTitle_, qtNameFilter(filter_), initDir_, fileName_});
+    QString nameFilter = qtNameFilter(filter_);
+    if (!musicFilterName_.isEmpty()) {
+        QStringList patterns;
+        for (const std::string_view extension : core::MusicFormats::extensions)
+            patterns << QStringLiteral("*.") + QString::fromLatin1(extension.data(), qsizetype(extension.size()));
+        nameFilter += QStringLiteral(";;%1 (%2)").arg(musicFilterName_, patterns.join(QLatin1Char(' ')));
+    }
+    const std::optional<QString> chosen =
+        platform.chooseFileToOpen(parent, {dialogTitle_, nameFilter, initDir_, fileName_});
     if (chosen)
         fileName_ = *chosen;
     return chosen;

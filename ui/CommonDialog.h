@@ -22,6 +22,9 @@ class CommonDialog : public QObject
     QString filter() const { return filter_; }
     QString initDir() const { return initDir_; }
     QString fileName() const { return fileName_; }
+    // The second entry of the chooser, after the MP3 one: every music format the program
+    // reads, under this name; none while it is empty.
+    void setMusicFilterName(const QString &name) { musicFilterName_ = name; }
 
     // Opens the dialog; the chosen file, which also becomes the kept file name.
     std::optional<QString> showOpen(PlatformLayer &platform, QWidget *parent);
@@ -34,4 +37,5 @@ class CommonDialog : public QObject
     QString filter_;
     QString initDir_;
     QString fileName_;
+    QString musicFilterName_;
 };

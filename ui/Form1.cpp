@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QStandardPaths>
 
 namespace {
@@ -72,6 +73,7 @@ Form1::Form1(PlatformLayer &platform, const QString &programFolder,
                    Qt::WindowCloseButtonHint);
     setFixedSize(twips::toPixels(9240), twips::toPixels(6855));
     createControls();
+    connect(&pickChecker_, &PickChecker::checked, this, &Form1::pickChecked);
 }
 
 Form1::~Form1() = default;
@@ -127,10 +129,13 @@ void Form1::createSlotRow(int index)
 
     auto *text = new QLineEdit(QStringLiteral("Text1"), page);
     text->setObjectName(indexedName("Text1", index));
-    // The box shows the beginning of a long path; its tooltip names the file first.
-    connect(text, &QLineEdit::textChanged, text, [text](const QString &path) {
-        text->setToolTip(isPlaceholder(path) ? QString() : pickToolTip(path));
-    });
+    // The box shows the beginning of a long path; its tooltip names the file first, then
+    // says what the file holds once it has been read.
+    connect(text, &QLineEdit::textChanged, this, [this, index](const QString &path) { pickChanged(index, path); });
+    auto *unreadableMark = text->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                                           QLineEdit::TrailingPosition);
+    unreadableMark->setVisible(false);
+    unreadableMarks_[std::size_t(index)] = unreadableMark;
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // A wide label reaches under its browse button's edge; the button stays on top.
@@ -231,6 +236,7 @@ void Form1::applyLanguage(std::uint8_t code)
 {
     ApplyLanguage(*this, code);
     const TextTable &texts = TextTable::forLanguage(code);
+    controls_.CommonDialog1->setMusicFilterName(QString::fromUtf8(texts.musicFilterName));
     platform_.setButtonCaptions({QString::fromUtf8(texts.okButton),
                                  QString::fromUtf8(texts.yesButton),
                                  QString::fromUtf8(texts.noButton)});
@@ -311,6 +317,37 @@ void Form1::restoreOriginals()
     platform_.showMessage(this, result.count == 1
                                     ? QString::fromUtf8(texts.fileRestored)
                                     : QString::fromUtf8(texts.filesRestored).arg(result.count));
+}
+
+void Form1::pickChanged(int index, const QString &path)
+{
+    QLineEdit *text = controls_.Text1[std::size_t(index)];
+    unreadableMarks_[std::size_t(index)]->setVisible(false);
+    text->setAccessibleDescription(QString());
+    if (isPlaceholder(path)) {
+        text->setToolTip(QString());
+        pickChecker_.forget(index);
+        return;
+    }
+    text->setToolTip(pickToolTip(path));
+    const std::string game = utvonal_.empty() ? std::string()
+                                              : core::platform::textFromPath(originals().gameFile(
+                                                    slotTable_.targetFileName(index)));
+    pickChecker_.check(index, path, QString::fromStdString(game));
+}
+
+void Form1::pickChecked(int index)
+{
+    const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
+    QLineEdit *text = controls_.Text1[std::size_t(index)];
+    if (!verdict)
+        return;
+    const QString said = PickChecker::describe(*verdict, nyelv_);
+    text->setToolTip(pickToolTip(text->text()) + QLatin1Char('\n') + said);
+    // Marked before Change is pressed: an icon, and words for a screen reader.
+    unreadableMarks_[std::size_t(index)]->setVisible(!verdict->readable);
+    unreadableMarks_[std::size_t(index)]->setToolTip(said);
+    text->setAccessibleDescription(verdict->readable ? QString() : said);
 }
 
 std::filesystem::path Form1::originalsDataFolder() const

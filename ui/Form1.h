@@ -7,6 +7,7 @@
 #include "SlotTable.h"
 #include "WinePrefixFinder.h"
 #include "Form2.h"
+#include "PickChecker.h"
 #include "WinePrefixSearch.h"
 
 #include <QWidget>
@@ -20,6 +21,7 @@
 class CommonDialog;
 class PlatformLayer;
 class WindowProtocol;
+class QAction;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -107,6 +109,9 @@ class Form1 : public QWidget
     void change();
     void restoreOriginals();
     core::SlotTexts slotLabels() const;
+    // A slot's text changed: its tooltip names the file, and the file is read.
+    void pickChanged(int index, const QString &path);
+    void pickChecked(int index);
     // The player's own data folder, where originals go when the game folder takes no folder.
     std::filesystem::path originalsDataFolder() const;
     core::OriginalsFolder originals() const;
@@ -135,6 +140,8 @@ class Form1 : public QWidget
     bool settingsFound_ = false;
     std::optional<std::uint8_t> appliedLanguage_;
     WinePrefixSearch prefixSearch_;
+    PickChecker pickChecker_;
+    std::array<QAction *, core::slotCount> unreadableMarks_{};
     const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
     std::unique_ptr<WindowProtocol> protocol_;

@@ -221,8 +221,10 @@ void elideCaptionsThatDoNotFit(QWidget &window)
         if (!label->text().isEmpty() && !label->wordWrap())
             controls << label;
     }
-    for (QAbstractButton *button : window.findChildren<QAbstractButton *>())
-        controls << button;
+    for (QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
+        if (!button->text().isEmpty())
+            controls << button;
+    }
     for (QWidget *control : controls) {
         if (fits(*control, 1.0))
             continue;

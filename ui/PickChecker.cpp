@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PickChecker.h"
+
+#include "Platform.h"
+#include "TextTable.h"
+
+#include <QLocale>
+#include <QPointer>
+#include <QThreadPool>
+
+namespace {
+
+PickChecker::Verdict examine(const QString &file, const QString &gameFile)
+{
+    PickChecker::Verdict verdict;
+    std::string unavailable;
+    const core::AudioCodecs *codecs = core::AudioCodecs::get(&unavailable);
+    if (!codecs) {
+        verdict.reason = QString::fromStdString(unavailable);
+        return verdict;
+    }
+    const auto decoder = codecs->makeDecoder();
+    auto probed = decoder->probe(core::platform::pathFromText(file.toStdString()));
+    if (const auto *reason = std::get_if<std::string>(&probed)) {
+        verdict.reason = QString::fromStdString(*reason);
+        return verdict;
+    }
+    verdict.readable = true;
+    verdict.pick = std::get<core::AudioInfo>(probed);
+    verdict.converts = !verdict.pick->isMp3;
+    if (!gameFile.isEmpty()) {
+        auto reference = decoder->probe(core::platform::pathFromText(gameFile.toStdString()));
+        if (const auto *info = std::get_if<core::AudioInfo>(&reference))
+            verdict.gameFile = *info;
+    }
+    return verdict;
+}
+
+QString kiloHertz(int sampleRate)
+{
+    return QLocale::c().toString(sampleRate / 1000.0, 'g', 4);
+}
+
+QString length(double seconds)
+{
+    const int whole = int(seconds + 0.5);
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+PickChecker::PickChecker(QObject *parent) : QObject(parent) {}
+
+PickChecker::~PickChecker()
+{
+    // Checks under way deliver to nobody once this is gone; they only read.
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+void PickChecker::check(int slot, const QString &file, const QString &gameFile)
+{
+    const unsigned generation = ++generations_.at(std::size_t(slot));
+    verdicts_.at(std::size_t(slot)).reset();
+    QPointer<PickChecker> self(this);
+    QThreadPool::globalInstance()->start([self, slot, generation, file, gameFile] {
+        Verdict verdict = examine(file, gameFile);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, slot, generation, verdict = std::move(verdict)]() mutable {
+                if (!self || self->generations_.at(std::size_t(slot)) != generation)
+                    return;
+                self->verdicts_.at(std::size_t(slot)) = std::move(verdict);
+                emit self->checked(slot);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PickChecker::forget(int slot)
+{
+    ++generations_.at(std::size_t(slot));
+    verdicts_.at(std::size_t(slot)).reset();
+}
+
+QString PickChecker::describe(const Verdict &verdict, std::uint8_t language)
+{
+    const TextTable &texts = TextTable::forLanguage(language);
+    if (!verdict.readable)
+        return QString::fromUtf8(texts.pickUnreadable).arg(verdict.reason);
+    const core::AudioInfo &pick = *verdict.pick;
+    const QString format = QString::fromStdString(pick.format);
+    if (!verdict.converts && verdict.gameFile && verdict.gameFile->sampleRate != pick.sampleRate)
+        return QString::fromUtf8(texts.pickOtherRate)
+            .arg(format, kiloHertz(pick.sampleRate), kiloHertz(verdict.gameFile->sampleRate));
+    const QString channels = QString::fromUtf8(pick.channels == 1 ? texts.mono : texts.stereo);
+    return QString::fromUtf8(verdict.converts ? texts.pickConverted : texts.pickCopied)
+        .arg(format, kiloHertz(pick.sampleRate), channels, length(pick.seconds));
+}

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// Reads what each slot's pick holds, off the GUI thread, as soon as the pick is made, and
+// says it: what Change will do with it, or why it cannot be read.
+class PickChecker : public QObject
+{
+    Q_OBJECT
+
+  public:
+    struct Verdict
+    {
+        bool readable = false;
+        bool converts = false;
+        std::optional<core::AudioInfo> pick;
+        std::optional<core::AudioInfo> gameFile; // the slot's reference, where there is one
+        QString reason;                           // why it cannot be read
+    };
+
+    explicit PickChecker(QObject *parent = nullptr);
+    ~PickChecker() override;
+
+    // Checks the file against the game's file of the slot; a newer check of the slot
+    // replaces an older one still under way.
+    void check(int slot, const QString &file, const QString &gameFile);
+    void forget(int slot);
+    // The last verdict of the slot, where its check has ended.
+    const std::optional<Verdict> &verdict(int slot) const { return verdicts_.at(std::size_t(slot)); }
+
+    // The tooltip line for a verdict, in the language given.
+    static QString describe(const Verdict &verdict, std::uint8_t language);
+
+  signals:
+    void checked(int slot);
+
+  private:
+    std::array<std::optional<Verdict>, 40> verdicts_;
+    std::array<unsigned, 40> generations_{};
+};
