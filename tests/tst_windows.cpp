@@ -66,6 +66,7 @@ class TestWindows : public QObject
     void screenReaderNames();
     void pickIsReadWhenMade_data();
     void pickIsReadWhenMade();
+    void convertingRunShowsProgressWindow();
     void droppingOneFileOntoSlotRow_data();
     void droppingOneFileOntoSlotRow();
 };
@@ -564,6 +565,39 @@ void TestWindows::pickIsReadWhenMade()
     const bool unreadable = said.startsWith("Not music");
     QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
     QCOMPARE(f.slot(9)->actions().constFirst()->isVisible(), unreadable);
+}
+
+void TestWindows::convertingRunShowsProgressWindow()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QTemporaryDir game;
+    QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.slot(9)->setText(audiofixtures::path("tone.flac"));
+    QTRY_VERIFY(f.slot(9)->toolTip().endsWith("converted to MP3 at Change"));
+
+    class ProgressSeen : public QObject
+    {
+      public:
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Show && watched->inherits("QProgressDialog"))
+                title = static_cast<QWidget *>(watched)->windowTitle();
+            return false;
+        }
+        QString title;
+    } seen;
+    qApp->installEventFilter(&seen);
+    f.main().gomb_change->click();
+    qApp->removeEventFilter(&seen);
+    QCOMPARE(seen.title, QStringLiteral("Valdrune 3 Music Changer"));
+    QVERIFY(f.platform.messages.isEmpty());
+    const std::string converted = testfiles::readBytes(game.path() + "/Dirt.mp3");
+    QVERIFY(converted != testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
+    QVERIFY(converted.find("Info") != std::string::npos);
 }
 
 void TestWindows::screenReaderNames()

@@ -22,6 +22,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QEventLoop>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStyle>
 #include <QStandardPaths>
@@ -279,11 +282,68 @@ void Form1::change()
     core::SlotTexts texts;
     for (int i = 0; i < core::slotCount; ++i)
         texts[i] = controls_.Text1[i]->text().toStdString();
-    const core::RunResult result = runWithWaitCursor([&] {
-        return core::ReplacementRun(slotTable_, core::FileSystem::native(), originalsDataFolder())
-            .run(texts, slotLabels(), utvonal_, nyelv_);
-    });
+    const core::AudioCodecs *codecs = core::AudioCodecs::get();
+    const core::ReplacementRun run(slotTable_, core::FileSystem::native(), originalsDataFolder(),
+                                   codecs);
+    const core::SlotTexts labels = slotLabels();
+    // A run that only copies is over in a moment and shows no window, as it always has.
+    bool converts = false;
+    for (int i = 0; i < core::slotCount; ++i) {
+        const auto &verdict = pickChecker_.verdict(i);
+        converts = converts || (verdict && verdict->converts && !isPlaceholder(controls_.Text1[i]->text()));
+    }
+    const core::RunResult result =
+        converts ? runWithProgress(run, texts, labels)
+                 : runWithWaitCursor([&] { return run.run(texts, labels, utvonal_, nyelv_); });
     showRunMessage(result);
+}
+
+core::RunResult Form1::runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
+                                       const core::SlotTexts &labels)
+{
+    const TextTable &table = TextTable::forLanguage(nyelv_);
+    QProgressDialog progress(this);
+    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButtonText(QString::fromUtf8(table.cancelButton));
+    progress.setRange(0, 1000);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
+
+    QEventLoop loop;
+    core::RunResult result;
+    std::stop_source stop;
+    connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
+    QPointer<QProgressDialog> shown(&progress);
+    std::jthread worker([&, shown] {
+        result = run.run(texts, labels, utvonal_, nyelv_,
+                         [&, shown](const core::RunProgress &now) {
+                             QMetaObject::invokeMethod(
+                                 shown.data(),
+                                 [=, this] {
+                                     if (!shown)
+                                         return;
+                                     shown->setValue(now.secondsTotal > 0
+                                                         ? int(1000 * now.secondsDone / now.secondsTotal)
+                                                         : 0);
+                                     shown->setLabelText(
+                                         QString::fromUtf8(TextTable::forLanguage(nyelv_).converting)
+                                             .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
+                                 },
+                                 Qt::QueuedConnection);
+                         },
+                         stop.get_token());
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    loop.exec();
+    QApplication::restoreOverrideCursor();
+    worker.join();
+    progress.hide();
+    updateDefaultButton();
+    return result;
 }
 
 bool Form1::confirmFolderWithoutGameMusic()

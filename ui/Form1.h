@@ -118,6 +118,9 @@ class Form1 : public QWidget
     // Shown while a slot is restorable.
     void updateDefaultButton();
     core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
+    // A run that converts: on a worker, behind a progress window with Cancel.
+    core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
+                                    const core::SlotTexts &labels);
     void showRunMessage(const core::RunResult &result);
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
