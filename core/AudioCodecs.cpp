@@ -12,17 +12,15 @@ namespace core {
 
 #ifdef _WIN32
 
+// Linked in, the audio code answers itself (its module file); a build without it copies.
+#ifndef VMC_LINKED_AUDIO
 const AudioCodecs *AudioCodecs::get(std::string *reason)
 {
-#ifdef VMC_LINKED_AUDIO
-    (void)reason;
-    return vmc_audio_codecs();
-#else
     if (reason)
         *reason = "this build reads MP3 only";
     return nullptr;
-#endif
 }
+#endif
 
 #else
 

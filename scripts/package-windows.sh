@@ -12,7 +12,8 @@ source scripts/debian-source.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 qt_prefix=$(scripts/build-qt-mingw.sh)
-cmake --preset windows "-DCMAKE_PREFIX_PATH=$qt_prefix" >/dev/null
+audio_prefix=$(scripts/build-audio-mingw.sh)
+cmake --preset windows "-DCMAKE_PREFIX_PATH=$qt_prefix;$audio_prefix" >/dev/null
 cmake --build --preset windows --target valdrune-music-changer
 
 version=$(sed -n 's/^project(ValdruneMusicChanger VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${AUDIO_PACKAGES[@]}"
 ensure_fuzzer_runtime
 ensure_packages "${WINDOWS_PACKAGES[@]}"
 
@@ -29,10 +29,10 @@ run_suite() {
 }
 
 if [ "${CI:-}" = "true" ] || [ "${VMC_SKIP_WINDOWS:-}" != "1" ]; then
-    if qt_prefix=$(scripts/build-qt-mingw.sh); then
-        run_suite windows "-DCMAKE_PREFIX_PATH=$qt_prefix"
+    if qt_prefix=$(scripts/build-qt-mingw.sh) && audio_prefix=$(scripts/build-audio-mingw.sh); then
+        run_suite windows "-DCMAKE_PREFIX_PATH=$qt_prefix;$audio_prefix"
     else
-        failed+=("windows (building Qt for MinGW)")
+        failed+=("windows (building Qt, FFmpeg and LAME for MinGW)")
     fi
     echo "=== licences ==="
     if ! { zip=$(scripts/package-windows.sh | tail -n 1) && scripts/check-licences.sh "$zip"; }; then

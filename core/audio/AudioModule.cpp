@@ -13,6 +13,14 @@ const AudioCodecs &AudioCodecs::builtIn()
     return codecs;
 }
 
+#ifdef _WIN32
+// Linked into the program: no module to load.
+const AudioCodecs *AudioCodecs::get(std::string *)
+{
+    return &builtIn();
+}
+#endif
+
 } // namespace core
 
 extern "C" const core::AudioCodecs *vmc_audio_codecs()

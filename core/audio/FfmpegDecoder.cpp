@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avstring.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -16,6 +17,7 @@ extern "C" {
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace core {
 
@@ -30,6 +32,8 @@ constexpr int64_t probeBytes = 4 << 20;
 // Longer than any piece of music: a file claiming more is read for this much at the most.
 constexpr double longestSeconds = 4 * 3600;
 constexpr int ioBufferSize = 64 * 1024;
+// No single allocation a damaged file asks for may be larger: real music never needs it.
+constexpr std::size_t largestAllocation = 64 << 20;
 
 struct FileClose
 {
@@ -249,8 +253,6 @@ class OpenedMusic
         }
     }
 
-    AVCodecContext &codec() { return *codec_; }
-
   private:
     File file_;
     std::unique_ptr<AVIOContext, IoFree> io_;
@@ -262,6 +264,12 @@ class OpenedMusic
 class FfmpegDecoder : public AudioDecoder
 {
   public:
+    FfmpegDecoder()
+    {
+        static std::once_flag bounded;
+        std::call_once(bounded, [] { av_max_alloc(largestAllocation); });
+    }
+
     std::variant<AudioInfo, std::string> probe(const std::filesystem::path &path) override
     {
         OpenedMusic music;
@@ -286,20 +294,43 @@ class FfmpegDecoder : public AudioDecoder
             return reason;
         AVChannelLayout layout;
         av_channel_layout_default(&layout, channels);
-        SwrContext *raw = nullptr;
-        AVCodecContext &codec = music.codec();
-        if (swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, sampleRate, &codec.ch_layout,
-                                codec.sample_fmt, codec.sample_rate, 0, nullptr) < 0 ||
-            swr_init(raw) < 0) {
-            swr_free(&raw);
-            return std::string("its sound cannot be converted");
-        }
-        const std::unique_ptr<SwrContext, ResamplerFree> resampler(raw);
+        // Made for the frames as they come: a stream may change its layout, format or rate
+        // on the way, whatever its header said.
+        std::unique_ptr<SwrContext, ResamplerFree> resampler;
+        AVChannelLayout inputLayout{};
+        int inputFormat = -1;
+        int inputRate = 0;
+        const auto resamplerFor = [&](const AVFrame &frame) {
+            if (resampler && frame.format == inputFormat && frame.sample_rate == inputRate &&
+                av_channel_layout_compare(&frame.ch_layout, &inputLayout) == 0)
+                return true;
+            if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0)
+                return false;
+            SwrContext *raw = nullptr;
+            // This FFmpeg takes the layout as not const; it only reads it.
+            auto *frameLayout = const_cast<AVChannelLayout *>(&frame.ch_layout);
+            if (swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, sampleRate, frameLayout,
+                                    AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr) < 0 ||
+                swr_init(raw) < 0) {
+                swr_free(&raw);
+                return false;
+            }
+            resampler.reset(raw);
+            av_channel_layout_uninit(&inputLayout);
+            av_channel_layout_copy(&inputLayout, &frame.ch_layout);
+            inputFormat = frame.format;
+            inputRate = frame.sample_rate;
+            return true;
+        };
         std::vector<float> samples;
         double secondsLeft = longestSeconds;
         bool stopped = false;
         const auto deliver = [&](const uint8_t **input, int inputFrames) {
+            if (!resampler)
+                return true;
             const int capacity = swr_get_out_samples(resampler.get(), inputFrames);
+            if (capacity <= 0)
+                return true;
             samples.resize(std::size_t(capacity) * std::size_t(channels));
             auto *output = reinterpret_cast<uint8_t *>(samples.data());
             const int frames = swr_convert(resampler.get(), &output, capacity, input, inputFrames);
@@ -313,12 +344,16 @@ class FfmpegDecoder : public AudioDecoder
                 stopped = true;
                 return false;
             }
+            // A frame the resampler cannot take is passed over.
+            if (!resamplerFor(frame))
+                return true;
             if (!deliver(const_cast<const uint8_t **>(frame.extended_data), frame.nb_samples)) {
                 stopped = true;
                 return false;
             }
             return true;
         });
+        av_channel_layout_uninit(&inputLayout);
         if (!failure.empty())
             return failure;
         if (!stopped)
