@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AtomicFileWriter.h"
+#include "AudioFixtures.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
@@ -48,6 +49,24 @@ class TestCrashConsistency : public QObject
 
   private slots:
     void killedRunsLeaveEveryFileWhole();
+    void killedConvertingRunsLeaveEveryFileWhole();
+
+  private:
+    // Runs the work in a child process killed at a random moment within the time a run takes.
+    void runAndKill(const std::function<void()> &work)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            work();
+            _exit(0);
+        }
+        usleep(useconds_t(random_() % 40000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+
+    std::mt19937 random_{7};
 };
 
 void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
@@ -61,19 +80,6 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     const auto kept = [&](int slot) {
         return game.path() + "/Originals (Music Changer)/" +
                QString::fromStdString(slotTable.targetFileName(slot));
-    };
-    // Killed at a random moment, within the time a run takes.
-    std::mt19937 random(7);
-    const auto runAndKill = [&](const std::function<void()> &work) {
-        const pid_t child = fork();
-        if (child == 0) {
-            work();
-            _exit(0);
-        }
-        usleep(useconds_t(random() % 40000));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
     };
     const auto originalsAreWhole = [&] {
         for (int slot = 0; slot < chosenSlots; ++slot) {
@@ -163,6 +169,54 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     for (int slot = 0; slot < chosenSlots; ++slot)
         QCOMPARE(readBytes(target(slot)), content(slot, 0));
     QCOMPARE(entries(game.path()), expected);
+}
+
+void TestCrashConsistency::killedConvertingRunsLeaveEveryFileWhole()
+{
+    // Conversions are made alike every time: a game file is the game's own or the one MP3.
+    QTemporaryDir game;
+    QTemporaryDir reference;
+    const core::SlotTable slotTable;
+    const QString gameOwn = audiofixtures::path("game-22k-mono.mp3");
+    const std::vector<int> converted = {0, 9, 10, 17};
+    core::SlotTexts texts;
+    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
+    core::SlotTexts labels = texts;
+    for (const int slot : converted) {
+        const QString name = QString::fromStdString(slotTable.targetFileName(slot));
+        QVERIFY(QFile::copy(gameOwn, game.path() + "/" + name));
+        QVERIFY(QFile::copy(gameOwn, reference.path() + "/" + name));
+        texts[slot] = audiofixtures::path("tone.flac").toStdString();
+    }
+    const auto convert = [&](const QString &folder) {
+        return core::ReplacementRun(slotTable, core::FileSystem::native(), {},
+                                    &core::AudioCodecs::builtIn())
+            .run(texts, labels, folder.toStdString() + "/", english);
+    };
+    QCOMPARE(convert(reference.path()).outcome, core::RunResult::Outcome::Completed);
+
+    const auto isWhole = [&](const QString &file, int slot) {
+        const std::string now = readBytes(file);
+        const QString name = QString::fromStdString(slotTable.targetFileName(slot));
+        return now == readBytes(gameOwn) || now == readBytes(reference.path() + "/" + name);
+    };
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        runAndKill([&] { convert(game.path()); });
+        for (const int slot : converted) {
+            const QString name = QString::fromStdString(slotTable.targetFileName(slot));
+            QVERIFY2(isWhole(game.path() + "/" + name, slot), qPrintable(name));
+            const QString kept = game.path() + "/Originals (Music Changer)/" + name;
+            QVERIFY(!QFile::exists(kept) || readBytes(kept) == readBytes(gameOwn));
+        }
+    }
+    QCOMPARE(convert(game.path()).outcome, core::RunResult::Outcome::Completed);
+    QCOMPARE(core::OriginalsFolder(game.path().toStdString() + "/")
+                 .restore(slotTable, labels, english)
+                 .count,
+             int(converted.size()));
+    for (const int slot : converted)
+        QCOMPARE(readBytes(game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot))),
+                 readBytes(gameOwn));
 }
 
 QTEST_APPLESS_MAIN(TestCrashConsistency)
