@@ -4,6 +4,7 @@
 #include "AtomicFileWriter.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace core {
 
@@ -46,7 +47,13 @@ void ConversionPool::work(std::stop_token stop)
 
 void ConversionPool::runJob(const Job &job, std::stop_token stop)
 {
-    const std::filesystem::path staged = staging_ / AtomicFileWriter::newTemporaryName();
+    // Staged in the game folder, under the run's lock, where the next run finds what a
+    // killed one left; in the system's temporary folder where the game folder takes no file.
+    std::filesystem::path staged = staging_ / AtomicFileWriter::newTemporaryName();
+    if (!std::ofstream(staged, std::ios::binary)) {
+        std::error_code error;
+        staged = std::filesystem::temp_directory_path(error) / AtomicFileWriter::newTemporaryName();
+    }
     const auto reportProgress = [&](double seconds) {
         if (!progress_)
             return;

@@ -146,8 +146,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     }
 
     std::error_code error;
-    ConversionPool pool(codecs_, std::move(conversions),
-                        std::filesystem::temp_directory_path(error),
+    ConversionPool pool(codecs_, std::move(conversions), originals.gameFolder(),
                         [&](double seconds, int slot) {
                             if (progress)
                                 progress({seconds, secondsTotal, slot});

@@ -209,7 +209,7 @@ void TestWindowProtocol::okFromOptionsSwitchesLanguageAndFolderAtOnce()
 {
     QTemporaryDir game;
     QTemporaryDir music;
-    QVERIFY(writeBytes(music.path() + "/song.mp3", "song"));
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
     QVERIFY(writeBytes(game.path() + "/Water.mp3", "the game's own"));
     WindowFixture f("\"/old/place/\",1\r\n");
     f.start();
@@ -225,7 +225,7 @@ void TestWindowProtocol::okFromOptionsSwitchesLanguageAndFolderAtOnce()
     f.slot(26)->setText(music.path() + "/song.mp3");
     f.main().gomb_change->click();
     QVERIFY(f.platform.messages.isEmpty());
-    QCOMPARE(readBytes(game.path() + "/Looplepr.mp3"), std::string("song"));
+    QCOMPARE(readBytes(game.path() + "/Looplepr.mp3"), testfiles::song());
 }
 
 void TestWindowProtocol::okWhenFileCannotBeWrittenKeepsWindowOpen()
@@ -258,7 +258,7 @@ void TestWindowProtocol::readOnlyProgramFolderKeepsOldSettingsAndProgramWorks()
 {
     QTemporaryDir game;
     QTemporaryDir music;
-    QVERIFY(writeBytes(music.path() + "/song.mp3", "song"));
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
     QVERIFY(writeBytes(game.path() + "/Water.mp3", "the game's own"));
     const std::string line = "\"" + game.path().toStdString() + "/\",2\r\n";
     WindowFixture f;
@@ -290,7 +290,7 @@ void TestWindowProtocol::readOnlyProgramFolderKeepsOldSettingsAndProgramWorks()
     f.slot(31)->setText(music.path() + "/song.mp3");
     f.main().gomb_change->click();
     QCOMPARE(f.platform.messages.size(), 1);
-    QCOMPARE(readBytes(game.path() + "/Retreat Battle.mp3"), std::string("song"));
+    QCOMPARE(readBytes(game.path() + "/Retreat Battle.mp3"), testfiles::song());
     QFile::setPermissions(f.programFolder.path(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 #endif
@@ -473,8 +473,11 @@ void TestWindowProtocol::changeCopiesAndReportsFirstFailure()
     QTemporaryDir music;
     for (const char *name : {"StrongHold.mp3", "Water.mp3", "Dirt.mp3"})
         QVERIFY(writeBytes(game.path() + "/" + name, "game"));
-    QVERIFY(writeBytes(music.path() + "/a.mp3", "first"));
-    QVERIFY(writeBytes(music.path() + "/b.mp3", "second"));
+    // Two real MP3s: a run copies only music.
+    const std::string first = testfiles::song();
+    const std::string second = readBytes(QStringLiteral(VMC_AUDIO_FIXTURES "/game-22k-mono.mp3"));
+    QVERIFY(writeBytes(music.path() + "/a.mp3", first));
+    QVERIFY(writeBytes(music.path() + "/b.mp3", second));
     WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
     f.start();
 
@@ -482,14 +485,14 @@ void TestWindowProtocol::changeCopiesAndReportsFirstFailure()
     f.slot(17)->setText(music.path() + "/b.mp3");
     f.main().gomb_change->click();
     QVERIFY(f.platform.messages.isEmpty());
-    QCOMPARE(readBytes(game.path() + "/StrongHold.mp3"), std::string("first"));
-    QCOMPARE(readBytes(game.path() + "/Water.mp3"), std::string("second"));
+    QCOMPARE(readBytes(game.path() + "/StrongHold.mp3"), first);
+    QCOMPARE(readBytes(game.path() + "/Water.mp3"), second);
 
     f.slot(9)->setText(music.path() + "/missing.mp3");
     f.slot(17)->setText(music.path() + "/a.mp3");
     f.main().gomb_change->click();
     QCOMPARE(f.platform.messages, QStringList{"Bad filename or path at Dirt.mp3"});
-    QCOMPARE(readBytes(game.path() + "/Water.mp3"), std::string("second"));
+    QCOMPARE(readBytes(game.path() + "/Water.mp3"), second);
     QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game"));
 
     f.slot(9)->setText(music.path());
@@ -603,7 +606,7 @@ void TestWindowProtocol::pageSwitchLeavesFocusOffChange()
     QFETCH(int, fromPage);
     QFETCH(bool, byMouse);
     QTemporaryDir game;
-    QVERIFY(writeBytes(game.path() + "/song.mp3", "song"));
+    QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
     f.start();
     f.form1->activateWindow();
@@ -635,7 +638,7 @@ void TestWindowProtocol::storedFolderTravelsAsItsBytes()
     QSKIP("folder names on Windows are text, not bytes");
 #endif
     QTemporaryDir root;
-    QVERIFY(writeBytes(root.path() + "/song.mp3", "song"));
+    QVERIFY(writeBytes(root.path() + "/song.mp3", testfiles::song()));
     // Latin-1 bytes, not UTF-8: a name any Linux folder may have.
     const std::string folder = root.path().toStdString() + "/J\xe1t\xe9k";
     QVERIFY(std::filesystem::create_directory(folder));
@@ -684,7 +687,7 @@ void TestWindowProtocol::defaultButtonRestoresKeptOriginals()
     QFETCH(int, changed);
     QTemporaryDir game;
     QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "game's own dirt"));
-    QVERIFY(writeBytes(game.path() + "/song.mp3", "song"));
+    QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     WindowFixture f("\"" + game.path().toStdString() + "/\"," + language + "\r\n");
     f.start();
     QPushButton *restore = f.main().gomb_default;
@@ -700,7 +703,7 @@ void TestWindowProtocol::defaultButtonRestoresKeptOriginals()
 
     f.platform.yesNoAnswers << false << true;
     restore->click();
-    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("song"));
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), testfiles::song());
     restore->click();
     QCOMPARE(f.platform.questions, (QStringList{question, question}));
     QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game's own dirt"));

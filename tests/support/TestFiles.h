@@ -19,6 +19,12 @@ inline std::string readBytes(const QString &path)
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
+// A real MP3, the bytes of a song a test picks: a run copies it as it is.
+inline std::string song()
+{
+    return readBytes(QStringLiteral(VMC_AUDIO_FIXTURES "/tone.mp3"));
+}
+
 inline bool writeBytes(const QString &path, const std::string &bytes)
 {
     QFile file(path);
