@@ -25,9 +25,9 @@ x86_64-w64-mingw32-strip -o "$stage/valdrune-music-changer.exe" build/windows/va
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Valdrune 3 Music Changer $version
 
-Replaces the background music of Valdrune 3 with MP3 files of your own. Pick a file for
-any of the game's 40 music slots and press Change: each picked file is copied over the
-game's own file of that slot.
+Replaces the background music of Valdrune 3 with music of your own. Pick a file for any of
+the game's 40 music slots and press Change: an MP3 is copied over the game's own file of
+that slot; FLAC, Ogg, Opus, M4A, WAV, AIFF or WMA is converted to the game's MP3 format.
 
 Start valdrune-music-changer.exe; nothing needs installing. At the first start it asks for
 the game's music folder (usually C:\\Program Files\\Korvex\\Valdrune3\\Mp3) and the language,
@@ -49,11 +49,15 @@ read -r qt_source qt_version <<<"$(source_of libqt6core6)"
 read -r xxhash_source xxhash_version <<<"$(source_of libxxhash-dev)"
 read -r mingw_source mingw_version <<<"$(source_of mingw-w64-x86-64-dev)"
 read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtime)"
+read -r ffmpeg_source ffmpeg_version <<<"$(source_of libavcodec-dev)"
+read -r lame_source lame_version <<<"$(source_of libmp3lame-dev)"
 sources=build/$name-sources
 rm -rf "$sources"
 debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
 debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --download-only
 debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
+debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
+debian_source "$sources/.apt" "$sources" "$lame_source=$lame_version" --download-only
 rm -rf "$sources/.apt"
 git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
     -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD
@@ -90,6 +94,11 @@ licence texts are in THIRD-PARTY-LICENSES.txt.
   Debian source package: $qt_source $qt_version
   Built into it, from Qt's own source:
 $qt_bundled
+- FFmpeg $(echo "$ffmpeg_version" | sed 's/^[0-9]*://; s/-.*//') (libavformat, libavcodec, libswresample, libavutil; decoding only,
+  as scripts/build-audio-mingw.sh configures it), LGPL-2.1-or-later
+  Debian source package: $ffmpeg_source $ffmpeg_version
+- LAME $(echo "$lame_version" | sed 's/-.*//') (libmp3lame), LGPL-2.0-or-later
+  Debian source package: $lame_source $lame_version
 - xxHash $(echo "$xxhash_version" | sed 's/-.*//'), BSD-2-Clause
   Debian source package: $xxhash_source $xxhash_version
 - MinGW-w64 runtime and winpthreads $(echo "$mingw_version" | sed 's/-.*//'), ZPL-2.1 and MIT
@@ -98,7 +107,8 @@ $qt_bundled
   Debian package: $gcc_source $gcc_version (the runtime exception asks for no source)
 TEXT
 {
-    for package in libqt6core6 libxxhash-dev mingw-w64-x86-64-dev gcc-mingw-w64-x86-64-posix-runtime; do
+    for package in libqt6core6 libavcodec-dev libmp3lame-dev libxxhash-dev mingw-w64-x86-64-dev \
+        gcc-mingw-w64-x86-64-posix-runtime; do
         printf '==== %s ====\n\n' "$(source_of "$package")"
         cat "/usr/share/doc/$package/copyright"
         printf '\n\n'
