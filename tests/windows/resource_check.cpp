@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 MINI_TEST(versionResourceIs1501)
@@ -34,6 +35,21 @@ MINI_TEST(programIconHasFiveImages)
     CHECK(header != nullptr);
     CHECK_EQ(int(header[2]), 5);
     CHECK(LoadIconW(GetModuleHandleW(nullptr), L"IDI_ICON1") != nullptr);
+}
+
+MINI_TEST(manifestAsksForWhatThePlayerRunsItAs)
+{
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+    CHECK(found != nullptr);
+    const char *text = static_cast<const char *>(LockResource(LoadResource(nullptr, found)));
+    const std::string manifest(text, SizeofResource(nullptr, found));
+    for (const char *wanted :
+         {"level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+          ">true</longPathAware>", ">PerMonitorV2</dpiAwareness>",
+          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
+        CHECK(manifest.find(wanted) != std::string::npos);
+    // Text files stay in the system's ANSI code page.
+    CHECK(manifest.find("activeCodePage") == std::string::npos);
 }
 
 int main()
