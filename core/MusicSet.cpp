@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MusicSet.h"
+
+#include "Platform.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace core {
+
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+std::optional<int> slotNamed(std::string_view targetName)
+{
+    const std::string wanted = platform::asciiLowerCase(std::string(targetName));
+    const SlotTable slots;
+    for (int i = 0; i < slotCount; ++i) {
+        if (platform::asciiLowerCase(slots.targetFileName(i)) == wanted)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// Below the set's folder: relative, with forward slashes, which both systems read.
+std::string shownPath(const std::filesystem::path &file, const std::filesystem::path &setFolder)
+{
+    const std::filesystem::path relative = file.lexically_relative(setFolder);
+    if (!relative.empty() && *relative.begin() != ".." && !file.lexically_normal().empty() &&
+        file.is_absolute() == setFolder.is_absolute())
+        return platform::textFromPath(relative.generic_string());
+    return platform::textFromPath(file);
+}
+
+bool isAbsoluteOnEitherSystem(std::string_view text)
+{
+    const bool driveLetter = text.size() >= 3 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+    return driveLetter || (!text.empty() && (text[0] == '/' || text[0] == '\\'));
+}
+
+std::string_view trimmed(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        line.remove_prefix(1);
+    return line;
+}
+
+} // namespace
+
+std::string MusicSet::format(const std::filesystem::path &setFolder) const
+{
+    const SlotTable slots;
+    std::string text = "#EXTM3U\n";
+    if (gameFolder)
+        text.append(folderTag).append(*gameFolder).append("\n");
+    if (language)
+        text.append(languageTag).append(std::to_string(*language)).append("\n");
+    for (const Pick &pick : picks) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%d", pick.seconds < 0 ? -1 : int(pick.seconds + 0.5));
+        text.append("#EXTINF:").append(seconds).append(",").append(SlotTable::slot(pick.slot).label);
+        text.append("\n").append(slotTag).append(slots.targetFileName(pick.slot)).append("\n");
+        text.append(shownPath(pick.file, setFolder)).append("\n");
+    }
+    return text;
+}
+
+MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &setFolder)
+{
+    MusicSet set;
+    if (text.substr(0, byteOrderMark.size()) == byteOrderMark)
+        text.remove_prefix(byteOrderMark.size());
+    bool playlist = false;
+    int pendingSlot = -1; // the slot the next file line fills
+    double pendingSeconds = -1;
+    int number = 0;
+    const auto problem = [&](const std::string &why) {
+        set.problems.push_back("line " + std::to_string(number) + ": " + why);
+    };
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++number;
+        if (line.empty())
+            continue;
+        if (line == "#EXTM3U") {
+            playlist = true;
+        } else if (line.substr(0, slotTag.size()) == slotTag) {
+            playlist = true;
+            pendingSlot = slotNamed(line.substr(slotTag.size())).value_or(-1);
+            if (pendingSlot < 0)
+                problem("no slot of the game is named " + std::string(line.substr(slotTag.size())));
+        } else if (line.substr(0, folderTag.size()) == folderTag) {
+            set.gameFolder = std::string(line.substr(folderTag.size()));
+        } else if (line.substr(0, languageTag.size()) == languageTag) {
+            int code = 0;
+            const std::string_view digits = line.substr(languageTag.size());
+            const auto [at, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
+            if (error == std::errc() && at == digits.data() + digits.size() && code >= 0 && code < 256)
+                set.language = std::uint8_t(code);
+            else
+                problem("not a language");
+        } else if (line.substr(0, 8) == "#EXTINF:") {
+            pendingSeconds = -1;
+            std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
+        } else if (line.front() == '#') {
+            continue;
+        } else if (pendingSlot < 0) {
+            problem("a file without a slot");
+        } else {
+            std::string path(line);
+            std::filesystem::path file;
+            if (isAbsoluteOnEitherSystem(path)) {
+                file = platform::pathFromText(path);
+            } else {
+                for (char &c : path)
+                    c = c == '\\' ? '/' : c;
+                file = (setFolder / platform::pathFromText(path)).lexically_normal();
+            }
+            set.picks.push_back({pendingSlot, file, pendingSeconds});
+            pendingSlot = -1;
+            pendingSeconds = -1;
+        }
+    }
+    if (!playlist) {
+        set.picks.clear();
+        set.problems = {"not a playlist"};
+    }
+    return set;
+}
+
+} // namespace core

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MusicSet.h"
+
+#include <QTest>
+
+using core::MusicSet;
+namespace fs = std::filesystem;
+
+class TestMusicSet : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void savedSetOpensAsSaved();
+    void readsSetsLeniently_data();
+    void readsSetsLeniently();
+};
+
+void TestMusicSet::savedSetOpensAsSaved()
+{
+    const fs::path setFolder = fs::absolute("sets");
+    MusicSet set;
+    set.picks = {{0, setFolder / "Castle files/castle.flac", 222},
+                 {9, fs::absolute("elsewhere/dirt.mp3"), -1}};
+    set.gameFolder = "/games/Valdrune3/Mp3/";
+    set.language = 1;
+    const std::string text = set.format(setFolder);
+    QVERIFY(text.starts_with("#EXTM3U\n"));
+    QVERIFY(text.find("#EXTINF:222,Castle\n#VALDRUNE-SLOT:CstleTown.mp3\nCastle files/castle.flac\n") !=
+            std::string::npos);
+
+    const MusicSet opened = MusicSet::parse(text, setFolder);
+    QCOMPARE(opened.picks.size(), std::size_t(2));
+    QCOMPARE(opened.picks[0].slot, 0);
+    QCOMPARE(opened.picks[0].file, setFolder / "Castle files/castle.flac");
+    QCOMPARE(opened.picks[1].slot, 9);
+    QCOMPARE(opened.picks[1].file, fs::absolute("elsewhere/dirt.mp3"));
+    QCOMPARE(opened.gameFolder.value_or(""), std::string("/games/Valdrune3/Mp3/"));
+    QCOMPARE(int(opened.language.value_or(0)), 1);
+    QVERIFY(opened.problems.empty());
+}
+
+void TestMusicSet::readsSetsLeniently_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("files"); // slot:file, relative to the set's folder
+    QTest::addColumn<int>("problems");
+    QTest::newRow("made on Windows") << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n\r\n#EXTINF:61,Dirt\r\n"
+                                                   "#VALDRUNE-SLOT:dirt.MP3\r\nmusic\\dirt.flac\r\n")
+                                     << QStringList{"9:music/dirt.flac"} << 0;
+    QTest::newRow("unknown slot, stray file")
+        << QByteArray("#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\nb.mp3\n#VALDRUNE-SLOT:Water.mp3\nc.ogg")
+        << QStringList{"17:c.ogg"} << 3;
+    QTest::newRow("not a playlist") << QByteArray("shopping list\nbread\n") << QStringList{} << 1;
+    QTest::newRow("bad language") << QByteArray("#EXTM3U\n#VALDRUNE-LANGUAGE:x\n") << QStringList{} << 1;
+}
+
+void TestMusicSet::readsSetsLeniently()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, files);
+    QFETCH(int, problems);
+    const fs::path setFolder = fs::absolute("sets");
+    const MusicSet set = MusicSet::parse(text.toStdString(), setFolder);
+    QStringList read;
+    for (const MusicSet::Pick &pick : set.picks)
+        read << QStringLiteral("%1:%2").arg(pick.slot).arg(
+                    QString::fromStdString(pick.file.lexically_relative(setFolder).generic_string()));
+    QCOMPARE(read, files);
+    QCOMPARE(int(set.problems.size()), problems);
+}
+
+QTEST_APPLESS_MAIN(TestMusicSet)
+#include "tst_musicset.moc"
