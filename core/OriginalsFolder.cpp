@@ -295,6 +295,34 @@ void OriginalsFolder::removeLeftoversOfOtherRuns(fs::file_time_type olderThan)
         removeLeftovers(olderThan);
 }
 
+std::optional<FileError> OriginalsFolder::takeIn(const fs::path &file, std::string_view targetName)
+{
+    if (std::optional<FileError> failure = makeFolder())
+        return failure;
+    fs::path destination = keptFile(targetName);
+    if (isKept(targetName)) {
+        const fs::path aside = folder_ / "VirtualStore copies";
+        std::error_code made;
+        fs::create_directories(aside, made);
+        destination = aside / platform::pathFromText(targetName);
+        for (int n = 2; isThere(destination); ++n)
+            destination = aside / platform::pathFromText(std::to_string(n) + " " + std::string(targetName));
+    }
+    std::error_code error;
+    fs::rename(file, destination, error);
+    if (!error)
+        return std::nullopt;
+    // Another volume: copied whole, then the copy there removed.
+    {
+        AtomicFileWriter writer(fileSystem_);
+        if (std::optional<FileError> failure = writer.copyFile(file, destination))
+            return failure;
+    }
+    if (const SystemError removed = fileSystem_.remove(file))
+        return FileError::destination(removed);
+    return std::nullopt;
+}
+
 RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labels,
                                    std::uint8_t language, std::optional<int> onlySlot)
 {

@@ -66,6 +66,11 @@ class OriginalsFolder
     // The same at a start: under the run lock, for files older than the start.
     void removeLeftoversOfOtherRuns(std::filesystem::file_time_type olderThan);
 
+    // Takes in a file that stood for the game's file elsewhere (Windows' VirtualStore): it
+    // becomes the slot's kept original where none is kept, else it is kept beside the
+    // originals in a folder of its own. It is moved, never deleted.
+    std::optional<FileError> takeIn(const std::filesystem::path &file, std::string_view targetName);
+
     // Puts back the original of every restorable slot, or of the one slot given, in slot
     // order. A game file that changed since this program wrote it is left alone and its kept
     // original dropped. Goes on past a failure; the message names every slot that failed.

@@ -57,6 +57,10 @@ struct TextTable
     // The progress window of a run that converts: %1 the slot's label.
     const char *converting;
     const char *cancelButton;
+    // Windows: the second paragraph of a run's failure in a protected folder.
+    const char *elevateQuestion;
+    // Windows: %1 the number of copies, %2 the VirtualStore folder holding them.
+    const char *virtualStoreQuestion;
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;
     const char *reasonReadOnly;

@@ -3,6 +3,7 @@
 #include "DirectoryList.h"
 #include "DriveList.h"
 #include "ScratchMount.h"
+#include "MusicSet.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -68,6 +69,9 @@ class TestWindowProtocol : public QObject
     void defaultButtonFollowsFolder();
     void firstStartOpensAtGameInWinePrefix();
     void prefixSearchWaitsForSettingsWindowAndPlayer();
+    void handOverOpensWithPicksAndWritesNoSettings();
+    void protectedFolderOffersStartAsAdministrator();
+    void virtualStoreCopiesAreOfferedOnce();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -785,6 +789,94 @@ void TestWindowProtocol::prefixSearchWaitsForSettingsWindowAndPlayer()
     f.settings().Text1->setText(QStringLiteral("/my/own/Mp3"));
     QTRY_VERIFY(f.form1->prefixSearch().isDone());
     QCOMPARE(f.settings().Text1->text(), QStringLiteral("/my/own/Mp3"));
+}
+
+void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
+{
+    QTemporaryDir game;
+    core::MusicSet set;
+    set.gameFolder = storedFolder(game.path());
+    set.language = 2;
+    set.picks = {{9, "/music/dirt.flac"}};
+    WindowFixture f;
+    f.form1->takeOver(set);
+    f.start();
+    QVERIFY(f.form1->isVisible());
+    QCOMPARE(f.form1->utvonal(), QString::fromStdString(storedFolder(game.path())));
+    QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators("/music/dirt.flac"));
+    QCOMPARE(f.slot(10)->text(), englishPlaceholder);
+    f.main().Command2->click();
+    f.settings().Option1->click();
+    f.settings().Command1->click();
+    QCOMPARE(f.form1->nyelv(), 1);
+    QVERIFY(!QFile::exists(f.configPath()));
+}
+
+void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
+{
+#ifndef Q_OS_WIN
+    QSKIP("Windows protects Program Files; Linux shows none of it");
+#else
+    const QString game = qEnvironmentVariable("ProgramFiles") + "/Korvex/VMC Test " +
+                         QString::number(QCoreApplication::applicationPid());
+    QVERIFY(QDir().mkpath(game));
+    QVERIFY(writeBytes(game + "/Dirt.mp3", "the game's own"));
+    QVERIFY(QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner));
+    QVERIFY(writeBytes(game + "/song.mp3", testfiles::song()));
+    WindowFixture f("\"" + storedFolder(game) + "\",2\r\n");
+    f.start();
+    f.slot(9)->setText(QDir::toNativeSeparators(game + "/song.mp3"));
+    f.platform.yesNoAnswers << true;
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.questions.size(), 1);
+    QCOMPARE(f.platform.questions.first(),
+             QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70.\n\n"
+                            "Windows protects this folder. Start the program as administrator to change "
+                            "the game's music?"));
+    QVERIFY(f.platform.messages.isEmpty());
+    QCOMPARE(f.platform.relaunches.size(), 1);
+    QCOMPARE(f.platform.relaunches.first().first(), QStringLiteral("--hand-over"));
+    QCOMPARE(f.platform.endRequests, 1);
+    // The new copy opens with the picks, the folder and the language.
+    const QString handOver = f.platform.relaunches.first().at(1);
+    const core::MusicSet set = core::MusicSet::parse(testfiles::readBytes(handOver), "C:/");
+    QCOMPARE(set.picks.size(), std::size_t(1));
+    QCOMPARE(set.picks.front().slot, 9);
+    QCOMPARE(QString::fromStdString(set.gameFolder.value_or("")), QString::fromStdString(storedFolder(game)));
+    QCOMPARE(int(set.language.value_or(0)), 2);
+    QFile::remove(handOver);
+    QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
+    QDir(game).removeRecursively();
+#endif
+}
+
+void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()
+{
+#ifndef Q_OS_WIN
+    QSKIP("file virtualization is Windows'");
+#else
+    const QString relative = "/Korvex/VMC Store " + QString::number(QCoreApplication::applicationPid());
+    const QString game = qEnvironmentVariable("ProgramFiles") + relative;
+    const QString programFiles = QDir::fromNativeSeparators(qEnvironmentVariable("ProgramFiles"));
+    const QString store = qEnvironmentVariable("LOCALAPPDATA") + "/VirtualStore" +
+                          programFiles.mid(2) + relative;
+    QVERIFY(QDir().mkpath(game));
+    QVERIFY(QDir().mkpath(store));
+    QVERIFY(writeBytes(game + "/Dirt.mp3", "the game's own"));
+    QVERIFY(writeBytes(store + "/Dirt.mp3", "an old tool's"));
+    WindowFixture f("\"" + storedFolder(game) + "\",2\r\n");
+    f.platform.yesNoAnswers << true;
+    f.start();
+    QCOMPARE(f.platform.questions.size(), 1);
+    QVERIFY2(f.platform.questions.first().startsWith("The game will play 1 file(s) that Windows keeps"),
+             qPrintable(f.platform.questions.first()));
+    QVERIFY(!QFile::exists(store + "/Dirt.mp3"));
+    QCOMPARE(readBytes(game + "/Originals (Music Changer)/Dirt.mp3"), std::string("an old tool's"));
+    f.form1->activate();
+    QCOMPARE(f.platform.questions.size(), 1);
+    QDir(game).removeRecursively();
+    QDir(store).removeRecursively();
+#endif
 }
 
 QTEST_MAIN(TestWindowProtocol)

@@ -26,12 +26,27 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QStyle>
 #include <QStandardPaths>
 
 namespace {
 
 using namespace mainwindowlayout;
+
+#ifdef Q_OS_WIN
+// Where Windows lets only an administrator write, and virtualizes an old game's writes.
+bool isUnderProtectedFolder(const QString &folder)
+{
+    const QString cleaned = QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower() + QLatin1Char('/');
+    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "SystemRoot"}) {
+        const QString root = QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
+        if (!root.isEmpty() && cleaned.startsWith(root.toLower() + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+#endif
 
 QString indexedName(const char *name, int index)
 {
@@ -191,6 +206,7 @@ void Form1::activate()
     if (!utvonal_.empty())
         originals().removeLeftoversOfOtherRuns(startTime_);
     updateDefaultButton();
+    offerVirtualStoreCopies();
 }
 
 void Form1::startupRead()
@@ -296,6 +312,7 @@ void Form1::change()
         converts ? runWithProgress(run, texts, labels)
                  : runWithWaitCursor([&] { return run.run(texts, labels, utvonal_, nyelv_); });
     showRunMessage(result);
+    offerVirtualStoreCopies();
 }
 
 core::RunResult Form1::runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
@@ -440,8 +457,93 @@ core::RunResult Form1::runWithWaitCursor(const std::function<core::RunResult()> 
 
 void Form1::showRunMessage(const core::RunResult &result)
 {
-    if (!result.message.empty())
-        platform_.showMessage(this, QString::fromStdString(result.message));
+    if (result.message.empty() || offerElevation(result))
+        return;
+    platform_.showMessage(this, QString::fromStdString(result.message));
+}
+
+bool Form1::offerElevation([[maybe_unused]] const core::RunResult &result)
+{
+#ifdef Q_OS_WIN
+    const QString folder = QString::fromStdString(utvonal_);
+    if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
+        platform_.isElevated())
+        return false;
+    // One box: the specified message first, then the offer.
+    const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
+                         QString::fromUtf8(TextTable::forLanguage(nyelv_).elevateQuestion);
+    if (platform_.askYesNo(this, text, PlatformLayer::DefaultAnswer::Yes))
+        handOverElevated();
+    return true;
+#else
+    return false;
+#endif
+}
+
+void Form1::handOverElevated()
+{
+    core::MusicSet set;
+    set.gameFolder = utvonal_;
+    set.language = nyelv_;
+    for (int i = 0; i < core::slotCount; ++i) {
+        const QString text = controls_.Text1[i]->text();
+        if (!isPlaceholder(text))
+            set.picks.push_back({i, core::platform::pathFromText(text.toStdString())});
+    }
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
+    file.setAutoRemove(false);
+    const std::string bytes = set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
+    if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+        return;
+    file.close();
+    // The new copy starts with everything; this one closes. Refused: nothing changes.
+    if (platform_.relaunchElevated({QStringLiteral("--hand-over"), file.fileName()}))
+        platform_.endProgram();
+    else
+        file.remove();
+}
+
+void Form1::takeOver(const core::MusicSet &set)
+{
+    settingsFound_ = true;
+    writesSettings_ = false;
+    utvonal_ = set.gameFolder.value_or(std::string());
+    nyelv_ = set.language.value_or(core::SettingsFile::hungarian);
+    applyLanguage(nyelv_);
+    for (const core::MusicSet::Pick &pick : set.picks)
+        setSlotText(pick.slot, QString::fromStdString(core::platform::textFromPath(pick.file)));
+}
+
+void Form1::offerVirtualStoreCopies()
+{
+#ifdef Q_OS_WIN
+    const QString folder = QDir::toNativeSeparators(QString::fromStdString(storedFolderWithoutSeparator()));
+    if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
+        virtualStoreToldFor_ == folder)
+        return;
+    // An old game run by file virtualization reads these instead of the real folder's files.
+    const QString store = QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA") +
+                                                   QStringLiteral("\\VirtualStore") + folder.mid(2));
+    QList<int> found;
+    for (int i = 0; i < core::slotCount; ++i) {
+        if (QFileInfo(store + QLatin1Char('\\') + QString::fromStdString(slotTable_.targetFileName(i))).isFile())
+            found << i;
+    }
+    if (found.isEmpty())
+        return;
+    virtualStoreToldFor_ = folder;
+    const QString question = QString::fromUtf8(TextTable::forLanguage(nyelv_).virtualStoreQuestion)
+                                 .arg(found.size())
+                                 .arg(store);
+    if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
+        return;
+    core::OriginalsFolder kept = originals();
+    for (const int i : found) {
+        const std::string &name = slotTable_.targetFileName(i);
+        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name);
+    }
+    updateDefaultButton();
+#endif
 }
 
 void Form1::updateDefaultButton()
@@ -545,6 +647,14 @@ bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QW
     const bool unchanged = settingsFound_ && folderText == folderForSettingsWindow();
     const std::string folder =
         unchanged ? storedFolderWithoutSeparator() : folderText.toStdString();
+    if (!writesSettings_) {
+        // Handed over: the settings hold for this run only.
+        nyelv_ = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
+        utvonal_ = folder + core::platform::nativeSeparator();
+        applyLanguage(nyelv_);
+        updateDefaultButton();
+        return true;
+    }
     const core::SaveResult result = settingsFile().save(folder, hungarianSelected);
     if (!result.saved()) {
         platform_.showMessage(dialogParent, settingsFailureText(result.failure));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MusicSet.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "SettingsFile.h"
@@ -87,6 +88,9 @@ class Form1 : public QWidget
     // none before the search has ended.
     QList<Form2::FolderDrive> winePrefixDrives() const;
     WinePrefixSearch &prefixSearch() { return prefixSearch_; }
+    // Opens as another copy of the program handed over: its picks, folder and language; the
+    // settings file is then neither read nor written (an administrator may be another user).
+    void takeOver(const core::MusicSet &set);
     // The stored settings were read: this is not a first start.
     bool settingsFound() const { return settingsFound_; }
 
@@ -122,6 +126,11 @@ class Form1 : public QWidget
     core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
                                     const core::SlotTexts &labels);
     void showRunMessage(const core::RunResult &result);
+    // Windows: offers a start as administrator where a protected game folder refused a file.
+    bool offerElevation(const core::RunResult &result);
+    void handOverElevated();
+    // Windows: copies of the game's files that file virtualization keeps for an old game.
+    void offerVirtualStoreCopies();
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
     // Why a file could not be written, in the interface's language where players meet it.
@@ -145,6 +154,8 @@ class Form1 : public QWidget
     WinePrefixSearch prefixSearch_;
     PickChecker pickChecker_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
+    bool writesSettings_ = true;
+    QString virtualStoreToldFor_;
     const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
     std::unique_ptr<WindowProtocol> protocol_;

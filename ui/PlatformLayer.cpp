@@ -11,6 +11,11 @@
 #include <QPushButton>
 #include <QStorageInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
@@ -68,3 +73,48 @@ bool QtPlatformLayer::isDriveAvailable(const QString &root, bool mountPoint)
     return !mountPoint || QDir::cleanPath(volume.rootPath()) ==
                               QDir::cleanPath(QDir::fromNativeSeparators(root));
 }
+
+#ifdef Q_OS_WIN
+
+bool QtPlatformLayer::isElevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return known && elevation.TokenIsElevated;
+}
+
+bool QtPlatformLayer::relaunchElevated(const QStringList &arguments)
+{
+    QStringList quoted;
+    for (const QString &argument : arguments)
+        quoted << QLatin1Char('"') + argument + QLatin1Char('"');
+    const std::wstring program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
+    const std::wstring parameters = quoted.join(QLatin1Char(' ')).toStdWString();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info);
+}
+
+#else
+
+bool QtPlatformLayer::isElevated()
+{
+    return false;
+}
+
+bool QtPlatformLayer::relaunchElevated(const QStringList &)
+{
+    return false;
+}
+
+#endif

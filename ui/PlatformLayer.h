@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -48,6 +49,11 @@ class PlatformLayer
     // False when the drive's device is unavailable (no medium, gone, or no longer mounted
     // where a mount point is expected), as opposed to a drive that merely cannot be listed.
     virtual bool isDriveAvailable(const QString &root, bool mountPoint) = 0;
+    // Windows: whether this process runs with an administrator's rights.
+    virtual bool isElevated() = 0;
+    // Windows: starts the program again with an administrator's rights and these arguments,
+    // through the system's prompt; false where it did not start (the player said no).
+    virtual bool relaunchElevated(const QStringList &arguments) = 0;
 
   private:
     ButtonCaptions buttonCaptions_;
@@ -62,4 +68,6 @@ class QtPlatformLayer : public PlatformLayer
                                             const OpenFileRequest &request) override;
     void endProgram() override;
     bool isDriveAvailable(const QString &root, bool mountPoint) override;
+    bool isElevated() override;
+    bool relaunchElevated(const QStringList &arguments) override;
 };

@@ -30,6 +30,16 @@ class ScriptedPlatform : public PlatformLayer
 
     void endProgram() override { ++endRequests; }
 
+    bool isElevated() override { return elevated; }
+    bool relaunchElevated(const QStringList &arguments) override
+    {
+        relaunches << arguments;
+        return relaunchStarts;
+    }
+    bool elevated = false;
+    bool relaunchStarts = true;
+    QList<QStringList> relaunches;
+
     bool isDriveAvailable(const QString &root, bool) override
     {
         return !unavailableDrives.contains(root);
