@@ -61,6 +61,19 @@ struct TextTable
     const char *elevateQuestion;
     // Windows: %1 the number of copies, %2 the VirtualStore folder holding them.
     const char *virtualStoreQuestion;
+    // A slot's context menu; no access key of the text box's own editing entries.
+    const char *restoreSlot;
+    const char *clearSlot;
+    const char *showInFolder;
+    // Music sets: the main window's context menu, the chooser and the messages.
+    const char *saveSet;
+    const char *saveSetWithMusic;
+    const char *openSet;
+    const char *clearAllPicks;
+    const char *setFilterName;
+    const char *replacePicksQuestion;
+    const char *setProblems; // %1 the lines passed over, one a line
+    const char *copyingMusic; // %1 the file being copied
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;
     const char *reasonReadOnly;

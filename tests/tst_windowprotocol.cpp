@@ -4,11 +4,13 @@
 #include "DriveList.h"
 #include "ScratchMount.h"
 #include "MusicSet.h"
+#include "SlotRow.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -72,6 +74,8 @@ class TestWindowProtocol : public QObject
     void handOverOpensWithPicksAndWritesNoSettings();
     void protectedFolderOffersStartAsAdministrator();
     void virtualStoreCopiesAreOfferedOnce();
+    void slotMenuRestoresThatSlotAlone();
+    void setsSaveAndOpenThePicks();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -877,6 +881,61 @@ void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()
     QDir(game).removeRecursively();
     QDir(store).removeRecursively();
 #endif
+}
+
+void TestWindowProtocol::slotMenuRestoresThatSlotAlone()
+{
+    QTemporaryDir game;
+    QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "game's own dirt"));
+    QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
+    WindowFixture f("\"" + storedFolder(game.path()) + "\",2\r\n");
+    f.start();
+    f.slot(9)->setText(game.path() + "/song.mp3");
+    f.slot(10)->setText(game.path() + "/song.mp3");
+    f.main().gomb_change->click();
+    SlotRow *row = f.form1->findChildren<SlotRow *>().value(9);
+    emit row->restoreRequested();
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game's own dirt"));
+    QCOMPARE(readBytes(game.path() + "/Grass.mp3"), testfiles::song());
+    QCOMPARE(f.platform.messages, QStringList{"1 file restored."});
+    // Grass is still restorable: Default stays, as the rule says.
+    QVERIFY(f.main().gomb_default->isVisible());
+    QVERIFY(f.platform.questions.isEmpty());
+}
+
+void TestWindowProtocol::setsSaveAndOpenThePicks()
+{
+    QTemporaryDir music;
+    QVERIFY(QDir(music.path()).mkpath("sets"));
+    QVERIFY(writeBytes(music.path() + "/sets/song.mp3", testfiles::song()));
+    QVERIFY(writeBytes(music.path() + "/other.mp3", testfiles::song()));
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(0)->setText(QDir::toNativeSeparators(music.path() + "/sets/song.mp3"));
+    f.slot(39)->setText(QDir::toNativeSeparators(music.path() + "/other.mp3"));
+    const QString set = music.path() + "/sets/mine.m3u8";
+    f.platform.saveAnswers << set << (music.path() + "/shared/theirs");
+    QApplication::setActiveWindow(f.form1.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form1.get()));
+    QTest::keyClick(f.form1.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(readBytes(set).find("\nsong.mp3\n") != std::string::npos);
+
+    // With its music: copies beside the set, under names of their own, found relatively.
+    QVERIFY(QDir(music.path()).mkpath("shared"));
+    std::unique_ptr<QMenu>(f.form1->createSetMenu(f.form1.get()))->actions().at(1)->trigger();
+    QCOMPARE(testfiles::entries(music.path() + "/shared/theirs files"),
+             (QStringList{"other.mp3", "song.mp3"}));
+    QVERIFY(readBytes(music.path() + "/shared/theirs.m3u8").find("\ntheirs files/song.mp3\n") !=
+            std::string::npos);
+
+    f.slot(5)->setText("/somewhere/else.mp3");
+    f.platform.yesNoAnswers << true;
+    f.form1->openSetFile(set);
+    QCOMPARE(f.platform.questions.size(), 1);
+    QCOMPARE(f.slot(0)->text(), QDir::toNativeSeparators(music.path() + "/sets/song.mp3"));
+    QCOMPARE(f.slot(5)->text(), englishPlaceholder);
+    QCOMPARE(f.slot(39)->text(), QDir::toNativeSeparators(music.path() + "/other.mp3"));
+    QVERIFY(f.platform.messages.isEmpty());
 }
 
 QTEST_MAIN(TestWindowProtocol)

@@ -7,6 +7,7 @@
 #include "LineShape.h"
 #include "Twips.h"
 #include "AudioFixtures.h"
+#include "SlotRow.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -15,6 +16,7 @@
 #include <QFrame>
 #include <QRegularExpression>
 #include <QLabel>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -67,6 +69,8 @@ class TestWindows : public QObject
     void pickIsReadWhenMade_data();
     void pickIsReadWhenMade();
     void convertingRunShowsProgressWindow();
+    void menusHaveDistinctKeysAndActWhereTheyCan_data();
+    void menusHaveDistinctKeysAndActWhereTheyCan();
     void droppingOneFileOntoSlotRow_data();
     void droppingOneFileOntoSlotRow();
 };
@@ -598,6 +602,56 @@ void TestWindows::convertingRunShowsProgressWindow()
     const std::string converted = testfiles::readBytes(game.path() + "/Dirt.mp3");
     QVERIFY(converted != testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
     QVERIFY(converted.find("Info") != std::string::npos);
+}
+
+void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::newRow("Hungarian") << '1';
+    QTest::newRow("English") << '2';
+}
+
+void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
+{
+    QFETCH(char, language);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    SlotRow *row = f.form1->findChildren<SlotRow *>().value(9);
+    QVERIFY(row && row->index() == 9);
+    const auto keysAreDistinct = [](const QMenu *menu) {
+        QStringList keys;
+        for (const QAction *action : menu->actions()) {
+            const qsizetype at = action->text().indexOf(QRegularExpression("&[^&]"));
+            if (at >= 0)
+                keys << action->text().mid(at + 1, 1).toLower();
+        }
+        return keys.size() == QSet<QString>(keys.begin(), keys.end()).size();
+    };
+    const auto enabled = [](const QMenu *menu) {
+        QList<bool> states;
+        const QList<QAction *> actions = menu->actions();
+        for (qsizetype i = actions.size() - 3; i < actions.size(); ++i)
+            states << actions[i]->isEnabled();
+        return states;
+    };
+    for (QWidget *control : QList<QWidget *>{f.main().Label1[9], f.slot(9), f.main().gomb_browse[9]}) {
+        std::unique_ptr<QMenu> menu(row->createMenu(control));
+        QVERIFY(keysAreDistinct(menu.get()));
+        // Nothing picked, nothing kept: no entry can act.
+        QCOMPARE(enabled(menu.get()), (QList<bool>{false, false, false}));
+    }
+    std::unique_ptr<QMenu> editing(row->createMenu(f.slot(9)));
+    QVERIFY(editing->actions().size() > 4);
+    QTemporaryDir music;
+    QVERIFY(testfiles::writeBytes(music.path() + "/a.mp3", testfiles::song()));
+    f.slot(9)->setText(music.path() + "/a.mp3");
+    std::unique_ptr<QMenu> picked(row->createMenu(f.main().Label1[9]));
+    QCOMPARE(enabled(picked.get()), (QList<bool>{false, true, true}));
+    picked->actions().at(picked->actions().size() - 2)->trigger();
+    QCOMPARE(f.slot(9)->text(), language == '1' ? hungarianPlaceholder : englishPlaceholder);
+    std::unique_ptr<QMenu> sets(f.form1->createSetMenu(f.form1.get()));
+    QVERIFY(keysAreDistinct(sets.get()));
+    QCOMPARE(sets->actions().size(), 4);
 }
 
 void TestWindows::screenReaderNames()

@@ -10,7 +10,8 @@
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
-#include "SlotDropTarget.h"
+#include "AtomicFileWriter.h"
+#include "SlotRow.h"
 #include "TextTable.h"
 #include "Twips.h"
 #include "WindowProtocol.h"
@@ -25,7 +26,11 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryFile>
 #include <QStyle>
 #include <QStandardPaths>
@@ -117,6 +122,12 @@ void Form1::createControls()
         QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
     controls_.Command2->setToolTip(QString::fromUtf8("VLDR3 elérési útjának megadása"));
     controls_.CommonDialog1 = new CommonDialog(this);
+    // Music sets: keys that no specified control uses, and files dropped anywhere.
+    auto *save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(save, &QShortcut::activated, this, [this] { saveSet(false); });
+    auto *open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(open, &QShortcut::activated, this, &Form1::openSet);
+    setAcceptDrops(true);
     layoutscale::elideCaptionsThatDoNotFit(*this);
 
     connect(controls_.gomb_firstpage, &QPushButton::clicked, this, [this] { showPage(1); });
@@ -168,10 +179,16 @@ void Form1::createSlotRow(int index)
     // A screen reader names the text box by its slot and says which slot a button opens.
     label->setBuddy(text);
     browse->setAccessibleDescription(label->text());
-    auto *dropTarget = new SlotDropTarget(*this, index);
-    for (QWidget *control : {static_cast<QWidget *>(label), static_cast<QWidget *>(text),
-                             static_cast<QWidget *>(browse)})
-        dropTarget->watch(control);
+    auto *row = new SlotRow(index, label, text, browse, this);
+    row->setMenuState([this, index] { return slotMenuState(index); });
+    connect(row, &SlotRow::fileDropped, this, [this, index](const QString &file) { setSlotText(index, file); });
+    connect(row, &SlotRow::setDropped, this, [this](const QString &file) { openSetFile(file); });
+    connect(row, &SlotRow::restoreRequested, this, [this, index] { restoreSlot(index); });
+    connect(row, &SlotRow::clearRequested, this, [this, index] { clearSlot(index); });
+    connect(row, &SlotRow::showInFolderRequested, this, [this, index] {
+        platform_.showInFolder(QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());
+    });
+    rows_[std::size_t(index)] = row;
 
     controls_.Label1[index] = label;
     controls_.Text1[index] = text;
@@ -254,6 +271,8 @@ void Form1::assignSlotTabPositions()
 void Form1::applyLanguage(std::uint8_t code)
 {
     ApplyLanguage(*this, code);
+    for (SlotRow *row : rows_)
+        row->setLanguage(code);
     const TextTable &texts = TextTable::forLanguage(code);
     controls_.CommonDialog1->setMusicFilterName(QString::fromUtf8(texts.musicFilterName));
     platform_.setButtonCaptions({QString::fromUtf8(texts.okButton),
@@ -427,6 +446,224 @@ void Form1::pickChecked(int index)
     text->setAccessibleDescription(verdict->readable ? QString() : said);
 }
 
+SlotRow::MenuState Form1::slotMenuState(int index)
+{
+    const QString pick = controls_.Text1[std::size_t(index)]->text();
+    SlotRow::MenuState state;
+    state.hasPick = !isPlaceholder(pick);
+    state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
+    state.restorable =
+        !utvonal_.empty() && originals().isRestorable(slotTable_.targetFileName(index));
+    return state;
+}
+
+void Form1::restoreSlot(int index)
+{
+    const core::RunResult result = runWithWaitCursor(
+        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_, index); });
+    if (!result.message.empty() || result.count == 0) {
+        showRunMessage(result);
+        return;
+    }
+    platform_.showMessage(this, QString::fromUtf8(TextTable::forLanguage(nyelv_).fileRestored));
+}
+
+void Form1::clearSlot(int index)
+{
+    const std::string_view placeholder = core::RunTexts::forLanguage(nyelv_).placeholder;
+    setSlotText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+}
+
+QMenu *Form1::createSetMenu(QWidget *parent)
+{
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    auto *menu = new QMenu(parent);
+    bool anyPick = false;
+    for (QLineEdit *text : controls_.Text1)
+        anyPick = anyPick || !isPlaceholder(text->text());
+    menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })->setEnabled(anyPick);
+    menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { saveSet(true); })
+        ->setEnabled(anyPick);
+    menu->addAction(QString::fromUtf8(texts.openSet), this, &Form1::openSet);
+    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, [this] {
+        for (int i = 0; i < core::slotCount; ++i)
+            clearSlot(i);
+    })->setEnabled(anyPick);
+    return menu;
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The window's free area and its pages; a command button keeps to itself.
+    QWidget *under = childAt(event->pos());
+    if (under && under != controls_.Frame1 && under != controls_.Frame2)
+        return;
+    QMenu *menu = createSetMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+PlatformLayer::OpenFileRequest Form1::setFileRequest() const
+{
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    return {QString::fromUtf8(texts.setFilterName),
+            QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
+            QDir::homePath(), {}};
+}
+
+void Form1::saveSet(bool withMusic)
+{
+    std::optional<QString> chosen = platform_.chooseFileToSave(this, setFileRequest());
+    if (!chosen)
+        return;
+    QString file = *chosen;
+    if (!SlotRow::isSetFile(file))
+        file += QStringLiteral(".m3u8");
+    const QFileInfo setInfo(file);
+    core::MusicSet set;
+    for (int i = 0; i < core::slotCount; ++i) {
+        const QString pick = controls_.Text1[std::size_t(i)]->text();
+        if (isPlaceholder(pick))
+            continue;
+        const auto &verdict = pickChecker_.verdict(i);
+        set.picks.push_back({i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
+                             verdict && verdict->pick ? verdict->pick->seconds : -1});
+    }
+    if (withMusic && !copyMusicBeside(setInfo, set))
+        return;
+    core::AtomicFileWriter writer;
+    const std::filesystem::path folder = core::platform::pathFromText(setInfo.absolutePath().toStdString());
+    if (const auto failure = writer.writeBytes(core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
+                                               set.format(folder)))
+        platform_.showMessage(this, QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotWriteSettings)
+                                        .arg(QDir::toNativeSeparators(file), failureReason(failure->systemError)));
+}
+
+bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
+{
+    // Into "<set name> files/" beside the set, with names of their own, on a worker; a
+    // cancelled copy leaves no half-copied set behind.
+    const QString folder = setInfo.absolutePath() + QLatin1Char('/') + setInfo.completeBaseName() +
+                           QStringLiteral(" files");
+    const bool madeFolder = !QFileInfo::exists(folder);
+    if (!QDir().mkpath(folder))
+        return false;
+    QStringList taken;
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
+    for (core::MusicSet::Pick &pick : set.picks) {
+        const QFileInfo source(QString::fromStdString(core::platform::textFromPath(pick.file)));
+        QString name = source.fileName();
+        for (int n = 2; taken.contains(name, Qt::CaseInsensitive); ++n)
+            name = QStringLiteral("%1 (%2).%3").arg(source.completeBaseName()).arg(n).arg(source.suffix());
+        taken << name;
+        const std::filesystem::path target = core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
+        copies.emplace_back(pick.file, target);
+        pick.file = target;
+    }
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    QProgressDialog progress(this);
+    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButtonText(QString::fromUtf8(texts.cancelButton));
+    progress.setRange(0, int(copies.size()));
+    progress.setMinimumDuration(0);
+    std::stop_source stop;
+    connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
+    std::optional<core::FileError> failure;
+    QEventLoop loop;
+    QPointer<QProgressDialog> shown(&progress);
+    std::jthread worker([&, shown] {
+        core::AtomicFileWriter writer;
+        for (std::size_t i = 0; i < copies.size() && !stop.stop_requested() && !failure; ++i) {
+            const QString name = QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
+            QMetaObject::invokeMethod(shown.data(), [=, &texts] {
+                if (shown) {
+                    shown->setValue(int(i));
+                    shown->setLabelText(QString::fromUtf8(texts.copyingMusic).arg(name));
+                }
+            }, Qt::QueuedConnection);
+            failure = writer.copyFile(copies[i].first, copies[i].second);
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress.hide();
+    if (!stop.stop_requested() && !failure)
+        return true;
+    if (madeFolder)
+        QDir(folder).removeRecursively();
+    else
+        for (const auto &[source, target] : copies)
+            std::filesystem::remove(target);
+    if (failure)
+        showRunMessage({core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
+                        QString::fromUtf8(texts.cannotWriteSettings)
+                            .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
+                                 failureReason(failure->systemError))
+                            .toStdString()});
+    return false;
+}
+
+void Form1::openSet()
+{
+    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(this, setFileRequest()))
+        openSetFile(*chosen, false);
+}
+
+void Form1::openSetFile(const QString &file, bool askFirst)
+{
+    bool anyPick = false;
+    for (QLineEdit *text : controls_.Text1)
+        anyPick = anyPick || !isPlaceholder(text->text());
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    if (askFirst && anyPick &&
+        !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion), PlatformLayer::DefaultAnswer::Yes))
+        return;
+    QFile input(file);
+    constexpr qint64 largestSet = 1 << 20;
+    QByteArray bytes;
+    if (input.open(QIODevice::ReadOnly))
+        bytes = input.read(largestSet);
+    const QFileInfo info(file);
+    const core::MusicSet set = core::MusicSet::parse(
+        bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
+    if (set.picks.empty() && !set.problems.empty()) {
+        QStringList problems;
+        for (const std::string &problem : set.problems)
+            problems << QString::fromStdString(problem);
+        platform_.showMessage(this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
+        return;
+    }
+    for (int i = 0; i < core::slotCount; ++i)
+        clearSlot(i);
+    // A file no longer there still fills its slot, marked as its check finds it.
+    for (const core::MusicSet::Pick &pick : set.picks)
+        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(core::platform::textFromPath(pick.file))));
+    if (!set.problems.empty()) {
+        QStringList problems;
+        for (const std::string &problem : set.problems)
+            problems << QString::fromStdString(problem);
+        platform_.showMessage(this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
+    }
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    const std::optional<QString> file = SlotRow::droppedFile(event->mimeData());
+    if (file && SlotRow::isSetFile(*file))
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const std::optional<QString> file = SlotRow::droppedFile(event->mimeData());
+    if (!file || !SlotRow::isSetFile(*file))
+        return;
+    event->acceptProposedAction();
+    openSetFile(*file);
+}
+
 std::filesystem::path Form1::originalsDataFolder() const
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -511,7 +748,8 @@ void Form1::takeOver(const core::MusicSet &set)
     nyelv_ = set.language.value_or(core::SettingsFile::hungarian);
     applyLanguage(nyelv_);
     for (const core::MusicSet::Pick &pick : set.picks)
-        setSlotText(pick.slot, QString::fromStdString(core::platform::textFromPath(pick.file)));
+        setSlotText(pick.slot, QDir::toNativeSeparators(
+                                   QString::fromStdString(core::platform::textFromPath(pick.file))));
 }
 
 void Form1::offerVirtualStoreCopies()

@@ -9,6 +9,8 @@
 #include "WinePrefixFinder.h"
 #include "Form2.h"
 #include "PickChecker.h"
+#include "PlatformLayer.h"
+#include "SlotRow.h"
 #include "WinePrefixSearch.h"
 
 #include <QWidget>
@@ -23,6 +25,8 @@ class CommonDialog;
 class PlatformLayer;
 class WindowProtocol;
 class QAction;
+class QFileInfo;
+class QMenu;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -91,6 +95,9 @@ class Form1 : public QWidget
     // Opens as another copy of the program handed over: its picks, folder and language; the
     // settings file is then neither read nor written (an administrator may be another user).
     void takeOver(const core::MusicSet &set);
+    // The main window's menu of music sets.
+    QMenu *createSetMenu(QWidget *parent);
+    void openSetFile(const QString &file, bool askFirst = true);
     // The stored settings were read: this is not a first start.
     bool settingsFound() const { return settingsFound_; }
 
@@ -100,6 +107,9 @@ class Form1 : public QWidget
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
   private:
     void createControls();
@@ -113,6 +123,13 @@ class Form1 : public QWidget
     void change();
     void restoreOriginals();
     core::SlotTexts slotLabels() const;
+    SlotRow::MenuState slotMenuState(int index);
+    void restoreSlot(int index);
+    void clearSlot(int index);
+    PlatformLayer::OpenFileRequest setFileRequest() const;
+    void saveSet(bool withMusic);
+    bool copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set);
+    void openSet();
     // A slot's text changed: its tooltip names the file, and the file is read.
     void pickChanged(int index, const QString &path);
     void pickChecked(int index);
@@ -154,6 +171,7 @@ class Form1 : public QWidget
     WinePrefixSearch prefixSearch_;
     PickChecker pickChecker_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
+    std::array<SlotRow *, core::slotCount> rows_{};
     bool writesSettings_ = true;
     QString virtualStoreToldFor_;
     const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();

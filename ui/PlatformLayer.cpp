@@ -4,7 +4,9 @@
 #include "TextTable.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QUrl>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -55,6 +57,22 @@ std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent,
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
+                                                         const OpenFileRequest &request)
+{
+    QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("m3u8"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+void QtPlatformLayer::showInFolder(const QString &folder)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void QtPlatformLayer::endProgram()

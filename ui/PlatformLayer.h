@@ -44,6 +44,11 @@ class PlatformLayer
     // The chosen file's full path with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
+    // The file name to save to, with native separators, or nothing when cancelled.
+    virtual std::optional<QString> chooseFileToSave(QWidget *parent,
+                                                    const OpenFileRequest &request) = 0;
+    // Opens the folder in the system's file manager.
+    virtual void showInFolder(const QString &folder) = 0;
     // Ends the program at once: no window runs its closing actions, nothing is saved.
     virtual void endProgram() = 0;
     // False when the drive's device is unavailable (no medium, gone, or no longer mounted
@@ -66,6 +71,9 @@ class QtPlatformLayer : public PlatformLayer
     bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent,
                                             const OpenFileRequest &request) override;
+    std::optional<QString> chooseFileToSave(QWidget *parent,
+                                            const OpenFileRequest &request) override;
+    void showInFolder(const QString &folder) override;
     void endProgram() override;
     bool isDriveAvailable(const QString &root, bool mountPoint) override;
     bool isElevated() override;

@@ -28,6 +28,14 @@ class ScriptedPlatform : public PlatformLayer
         return fileAnswers_.isEmpty() ? std::nullopt : fileAnswers_.dequeue();
     }
 
+    std::optional<QString> chooseFileToSave(QWidget *, const OpenFileRequest &) override
+    {
+        return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.dequeue();
+    }
+    void showInFolder(const QString &folder) override { shownFolders << folder; }
+    QQueue<std::optional<QString>> saveAnswers;
+    QStringList shownFolders;
+
     void endProgram() override { ++endRequests; }
 
     bool isElevated() override { return elevated; }

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPalette>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QPushButton;
+class QWidget;
+
+// One slot's row: its label, text box and browse button, which stay children of their page
+// with their names, places and tab positions. The row takes a dropped file, offers the
+// slot's context menu by mouse and keyboard, and says what the player did through signals.
+class SlotRow : public QObject
+{
+    Q_OBJECT
+
+  public:
+    // What the slot's menu entries can act on now.
+    struct MenuState
+    {
+        bool restorable = false;
+        bool hasPick = false;
+        bool pickIsThere = false;
+    };
+
+    SlotRow(int index, QLabel *label, QLineEdit *text, QPushButton *browse, QObject *parent);
+
+    int index() const { return index_; }
+    // Asked each time a menu opens.
+    void setMenuState(std::function<MenuState()> state) { menuState_ = std::move(state); }
+    void setLanguage(std::uint8_t language) { language_ = language; }
+
+    // The menu for one of the row's controls: the text box's editing entries first.
+    QMenu *createMenu(QWidget *control);
+
+    // The one local file the drag carries, named like music or a set, with native separators.
+    static std::optional<QString> droppedFile(const QMimeData *data);
+    static bool isSetFile(const QString &file);
+
+  signals:
+    void fileDropped(const QString &file);
+    void setDropped(const QString &file);
+    void restoreRequested();
+    void clearRequested();
+    void showInFolderRequested();
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    void setHighlighted(bool highlighted);
+    void showMenu(QWidget *control, const QPoint &globalPosition);
+
+    struct Watched
+    {
+        QPointer<QWidget> control;
+        QPalette palette;
+        bool autoFill;
+    };
+
+    int index_;
+    QLineEdit *text_;
+    QList<Watched> watched_;
+    bool highlighted_ = false;
+    std::uint8_t language_ = 1;
+    std::function<MenuState()> menuState_;
+};
