@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplyLanguage.h"
 
-#include "Form1.h"
+#include "Form1Controls.h"
 #include "Form2.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
@@ -10,7 +10,6 @@
 #include "RunTexts.h"
 #include "TextTable.h"
 #include "Version.h"
-#include "WindowProtocol.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -39,12 +38,13 @@ void applySettingsCaptions(const Form2Controls &c, const TextTable &texts)
     applyAccessibleNames(c, texts);
 }
 
-void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &texts)
+void applyMainWindowTexts(const Form1Controls &c, std::uint8_t code, const TextTable &texts)
 {
-    const Form1Controls &c = form1.controls();
     const std::string_view placeholder = core::RunTexts::forLanguage(code).placeholder;
-    for (int i = 0; i < core::slotCount; ++i)
-        form1.setSlotText(i, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+    for (QLineEdit *slot : c.Text1) {
+        slot->setText(QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+        slot->setCursorPosition(0);
+    }
     for (QPushButton *browse : c.gomb_browse)
         browse->setText(text(texts.browse));
     c.gomb_firstpage->setText(text(texts.firstPage));
@@ -54,7 +54,6 @@ void applyMainWindowTexts(Form1 &form1, std::uint8_t code, const TextTable &text
     c.Command1->setText(text(texts.about));
     c.Command2->setText(text(texts.options));
     c.gomb_exit->setText(text(texts.exit));
-    form1.assignSlotTabPositions();
 }
 
 } // namespace
@@ -89,17 +88,18 @@ void applyLanguageToAboutWindow(FrmAbout &frmAbout, std::uint8_t code)
     layoutscale::elideCaptionsThatDoNotFit(frmAbout);
 }
 
-void ApplyLanguage(Form1 &form1, std::uint8_t code)
+void applyLanguageToWindows(const Form1Controls &main, Form2 &settings, FrmAbout *about,
+                            std::uint8_t code)
 {
-    form1.noteAppliedLanguage(code);
     const TextTable &texts = TextTable::forLanguage(code);
-    applyOptionStates(form1.protocol().form2().controls(), texts);
-    applyMainWindowTexts(form1, code, texts);
-    applySettingsCaptions(form1.protocol().form2().controls(), texts);
+    applyOptionStates(settings.controls(), texts);
+    applyMainWindowTexts(main, code, texts);
+    applySettingsCaptions(settings.controls(), texts);
     // The about window, with its pictures, is made when first needed and then receives the
     // language in use.
-    if (FrmAbout *about = form1.protocol().existingFrmAbout())
+    if (about)
         applyLanguageToAboutWindow(*about, code);
-    layoutscale::elideCaptionsThatDoNotFit(form1);
-    layoutscale::elideCaptionsThatDoNotFit(form1.protocol().form2());
+    if (QWidget *window = main.gomb_change->window())
+        layoutscale::elideCaptionsThatDoNotFit(*window);
+    layoutscale::elideCaptionsThatDoNotFit(settings);
 }

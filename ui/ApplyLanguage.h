@@ -8,8 +8,15 @@ class Form2;
 class FrmAbout;
 
 // Writes one language's texts into all three windows, empties all 40 slots and orders the
-// slot controls for the Tab key. Code 1 is Hungarian, every other code English.
+// slot controls for the Tab key. Code 1 is Hungarian, every other code English. The window
+// protocol, which knows the windows, defines it.
 void ApplyLanguage(Form1 &form1, std::uint8_t code);
+
+struct Form1Controls;
+// The same on the controls handed: the main window's, the settings window, and the about
+// window where it has been made.
+void applyLanguageToWindows(const Form1Controls &main, Form2 &settings, FrmAbout *about,
+                            std::uint8_t code);
 
 // The parts of it that a newly created settings or about window receives.
 void applyLanguageToSettingsWindow(Form2 &form2, std::uint8_t code);

@@ -14,7 +14,7 @@
 #include "SlotRow.h"
 #include "TextTable.h"
 #include "Twips.h"
-#include "WindowProtocol.h"
+#include "WindowProtocolFactory.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -88,7 +88,7 @@ Form1::Form1(PlatformLayer &platform, const QString &programFolder,
              const QString &userSettingsFolder, QWidget *parent)
     : QWidget(parent), platform_(platform), programFolder_(programFolder),
       userSettingsFolder_(userSettingsFolder),
-      protocol_(std::make_unique<WindowProtocol>(*this, platform))
+      protocol_(makeWindowProtocol(*this, platform))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
@@ -134,12 +134,9 @@ void Form1::createControls()
     connect(controls_.gomb_secondpage, &QPushButton::clicked, this, [this] { showPage(2); });
     connect(controls_.gomb_change, &QPushButton::clicked, this, &Form1::change);
     connect(controls_.gomb_default, &QPushButton::clicked, this, &Form1::restoreOriginals);
-    connect(controls_.Command1, &QPushButton::clicked, protocol_.get(),
-            &WindowProtocol::aboutClicked);
-    connect(controls_.Command2, &QPushButton::clicked, protocol_.get(),
-            &WindowProtocol::optionsClicked);
-    connect(controls_.gomb_exit, &QPushButton::clicked, protocol_.get(),
-            &WindowProtocol::endProgram);
+    connect(controls_.Command1, &QPushButton::clicked, this, &Form1::aboutClicked);
+    connect(controls_.Command2, &QPushButton::clicked, this, &Form1::optionsClicked);
+    connect(controls_.gomb_exit, &QPushButton::clicked, this, &Form1::exitRequested);
 }
 
 void Form1::createSlotRow(int index)
@@ -230,7 +227,7 @@ void Form1::startupRead()
 {
     const std::optional<core::Settings> settings = settingsFile().read();
     if (!settings) {
-        protocol_->showSettingsInPlaceOfMainWindow();
+        emit settingsNeeded();
         return;
     }
     settingsFound_ = true;
@@ -914,5 +911,5 @@ void Form1::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    protocol_->endProgram();
+    emit exitRequested();
 }

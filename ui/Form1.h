@@ -7,6 +7,7 @@
 #include "SettingsFile.h"
 #include "SlotTable.h"
 #include "WinePrefixFinder.h"
+#include "Form1Controls.h"
 #include "Form2.h"
 #include "PickChecker.h"
 #include "PlatformLayer.h"
@@ -32,22 +33,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-struct Form1Controls
-{
-    std::array<QLabel *, core::slotCount> Label1{};
-    std::array<QLineEdit *, core::slotCount> Text1{};
-    std::array<QPushButton *, core::slotCount> gomb_browse{};
-    QFrame *Frame1 = nullptr;
-    QFrame *Frame2 = nullptr;
-    QPushButton *gomb_firstpage = nullptr;
-    QPushButton *gomb_secondpage = nullptr;
-    QPushButton *gomb_default = nullptr;
-    QPushButton *gomb_change = nullptr;
-    QPushButton *Command2 = nullptr; // Options
-    QPushButton *Command1 = nullptr; // About
-    QPushButton *gomb_exit = nullptr;
-    CommonDialog *CommonDialog1 = nullptr;
-};
 
 // The main window: the 40 slots on two pages and the command buttons. It lives for the whole
 // run and holds the state the windows share.
@@ -104,6 +89,12 @@ class Form1 : public QWidget
   signals:
     // Raised by every activation, before its work.
     void activated();
+    // What the player asked of the other windows; the window protocol answers.
+    void aboutClicked();
+    void optionsClicked();
+    void exitRequested();
+    // The settings are not there: the settings window takes this window's place.
+    void settingsNeeded();
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -176,5 +167,6 @@ class Form1 : public QWidget
     QString virtualStoreToldFor_;
     const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
-    std::unique_ptr<WindowProtocol> protocol_;
+    // A child of this window; what the player does reaches it through the signals below.
+    WindowProtocol *protocol_ = nullptr;
 };

@@ -6,14 +6,24 @@
 #include "Form2.h"
 #include "FrmAbout.h"
 #include "PlatformLayer.h"
+#include "WindowProtocolFactory.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
 
+WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform)
+{
+    return new WindowProtocol(form1, platform);
+}
+
 WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
-    : form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
+    : QObject(&form1), form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
       frmAbout_([this] { return createFrmAbout(); })
 {
+    connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
+    connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
+    connect(&form1_, &Form1::exitRequested, this, &WindowProtocol::endProgram);
+    connect(&form1_, &Form1::settingsNeeded, this, &WindowProtocol::showSettingsInPlaceOfMainWindow);
     connect(&form1_.prefixSearch(), &WinePrefixSearch::finished, this,
             &WindowProtocol::winePrefixesFound);
 }
@@ -162,4 +172,13 @@ void WindowProtocol::returnToMainWindow()
 void WindowProtocol::endProgram()
 {
     platform_.endProgram();
+}
+
+void ApplyLanguage(Form1 &form1, std::uint8_t code)
+{
+    // Touching the other windows makes them, hidden, as the program always has.
+    form1.noteAppliedLanguage(code);
+    WindowProtocol &protocol = form1.protocol();
+    applyLanguageToWindows(form1.controls(), protocol.form2(), protocol.existingFrmAbout(), code);
+    form1.assignSlotTabPositions();
 }
