@@ -331,18 +331,24 @@ void Form1::change()
     offerVirtualStoreCopies();
 }
 
+void Form1::prepareProgressWindow(QProgressDialog &progress, int steps) const
+{
+    // Modal to this window, shown at once, closed by its owner; Esc is Cancel.
+    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButtonText(QString::fromUtf8(TextTable::forLanguage(nyelv_).cancelButton));
+    progress.setRange(0, steps);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+}
+
 core::RunResult Form1::runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
                                        const core::SlotTexts &labels)
 {
     const TextTable &table = TextTable::forLanguage(nyelv_);
     QProgressDialog progress(this);
-    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButtonText(QString::fromUtf8(table.cancelButton));
-    progress.setRange(0, 1000);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+    prepareProgressWindow(progress, 1000);
     progress.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
 
     QEventLoop loop;
@@ -559,11 +565,7 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
     }
     const TextTable &texts = TextTable::forLanguage(nyelv_);
     QProgressDialog progress(this);
-    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButtonText(QString::fromUtf8(texts.cancelButton));
-    progress.setRange(0, int(copies.size()));
-    progress.setMinimumDuration(0);
+    prepareProgressWindow(progress, int(copies.size()));
     std::stop_source stop;
     connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
     std::optional<core::FileError> failure;

@@ -28,6 +28,7 @@ class WindowProtocol;
 class QAction;
 class QFileInfo;
 class QMenu;
+class QProgressDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -130,6 +131,7 @@ class Form1 : public QWidget
     // Shown while a slot is restorable.
     void updateDefaultButton();
     core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
+    void prepareProgressWindow(QProgressDialog &progress, int steps) const;
     // A run that converts: on a worker, behind a progress window with Cancel.
     core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
                                     const core::SlotTexts &labels);
