@@ -568,7 +568,8 @@ void TestWindows::pickIsReadWhenMade()
     QTRY_COMPARE(f.slot(9)->toolTip(), name + "\n" + file + "\n" + said);
     const bool unreadable = said.startsWith("Not music");
     QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
-    QCOMPARE(f.slot(9)->actions().constFirst()->isVisible(), unreadable);
+    const QList<QAction *> marks = f.slot(9)->actions();
+    QCOMPARE(!marks.isEmpty() && marks.constFirst()->isVisible(), unreadable);
 }
 
 void TestWindows::convertingRunShowsProgressWindow()

@@ -158,10 +158,6 @@ void Form1::createSlotRow(int index)
     // The box shows the beginning of a long path; its tooltip names the file first, then
     // says what the file holds once it has been read.
     connect(text, &QLineEdit::textChanged, this, [this, index](const QString &path) { pickChanged(index, path); });
-    auto *unreadableMark = text->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning),
-                                           QLineEdit::TrailingPosition);
-    unreadableMark->setVisible(false);
-    unreadableMarks_[std::size_t(index)] = unreadableMark;
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // A wide label reaches under its browse button's edge; the button stays on top.
@@ -421,7 +417,8 @@ void Form1::restoreOriginals()
 void Form1::pickChanged(int index, const QString &path)
 {
     QLineEdit *text = controls_.Text1[std::size_t(index)];
-    unreadableMarks_[std::size_t(index)]->setVisible(false);
+    if (QAction *mark = unreadableMarks_[std::size_t(index)])
+        mark->setVisible(false);
     text->setAccessibleDescription(QString());
     if (isPlaceholder(path)) {
         text->setToolTip(QString());
@@ -443,9 +440,16 @@ void Form1::pickChecked(int index)
         return;
     const QString said = PickChecker::describe(*verdict, nyelv_);
     text->setToolTip(pickToolTip(text->text()) + QLatin1Char('\n') + said);
-    // Marked before Change is pressed: an icon, and words for a screen reader.
-    unreadableMarks_[std::size_t(index)]->setVisible(!verdict->readable);
-    unreadableMarks_[std::size_t(index)]->setToolTip(said);
+    // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
+    // made when first needed; forty of them would cost every start.
+    QAction *&mark = unreadableMarks_[std::size_t(index)];
+    if (!mark && !verdict->readable)
+        mark = text->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                               QLineEdit::TrailingPosition);
+    if (mark) {
+        mark->setVisible(!verdict->readable);
+        mark->setToolTip(said);
+    }
     text->setAccessibleDescription(verdict->readable ? QString() : said);
 }
 
