@@ -46,7 +46,7 @@ LoadedModule load()
     const std::filesystem::path folder = programFolder();
     LoadedModule loaded;
     for (const std::filesystem::path &candidate :
-         {folder / moduleName, folder / "../lib/valdrune-music-changer" / moduleName}) {
+         {folder / moduleName, folder / ".." / VMC_MODULE_FOLDER / moduleName}) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(candidate, error))
             continue;

@@ -38,6 +38,10 @@ cleanup() {
 }
 trap cleanup EXIT
 run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$package" >/dev/null
+# The audio module where the installed program looks for it, with every library it needs.
+module=$(ls /usr/lib/*/valdrune-music-changer/libvmc-audio.so 2>/dev/null | head -n 1)
+[ -n "$module" ] || fail "the audio module is not installed"
+if ldd "$module" | grep -q "not found"; then fail "the audio module misses a library: $(ldd "$module" | grep "not found")"; fi
 
 # A player, never root: root could write config.ini into /usr/bin.
 home=$work/home
