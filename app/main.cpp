@@ -43,13 +43,15 @@ int main(int argc, char **argv)
     // A copy of the program that could not write the game folder hands over to this one,
     // started as administrator: its picks, folder and language, in a set file.
     const QStringList arguments = QCoreApplication::arguments();
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--hand-over")); at > 0 && at + 1 < arguments.size()) {
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--hand-over"));
+        at > 0 && at + 1 < arguments.size()) {
         QFile handOver(arguments.at(at + 1));
         if (handOver.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = handOver.readAll();
             handOver.close();
             handOver.remove();
-            form1.takeOver(core::MusicSet::parse(bytes.toStdString(), QDir::tempPath().toStdString()));
+            form1.takeOver(
+                core::MusicSet::parse(bytes.toStdString(), QDir::tempPath().toStdString()));
         }
     }
     form1.show();

@@ -65,8 +65,8 @@ int main(int argc, char **argv)
     const double total = double(count) * double(mebibytes);
     for (const char *which : {"first run (keeps the originals)", "second run (keeps none)"}) {
         const auto start = std::chrono::steady_clock::now();
-        const core::RunResult result = core::ReplacementRun(slots).run(
-            texts, labels, (work / "game").string() + "/", english);
+        const core::RunResult result =
+            core::ReplacementRun(slots).run(texts, labels, (work / "game").string() + "/", english);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (result.outcome != core::RunResult::Outcome::Completed) {

@@ -20,15 +20,18 @@ int main(int argc, char **argv)
     const int folders = argc > 1 ? std::atoi(argv[1]) : 10000;
     const fs::path home = fs::path(argc > 2 ? argv[2] : "/tmp") / "vmc-prefix-bench";
     fs::remove_all(home);
-    const fs::path prefixes[] = {home / ".wine", home / ".local/share/wineprefixes/a",
-                                 home / "Games/one", home / "Games/two",
+    const fs::path prefixes[] = {home / ".wine",
+                                 home / ".local/share/wineprefixes/a",
+                                 home / "Games/one",
+                                 home / "Games/two",
                                  home / ".local/share/bottles/bottles/b",
                                  home / "Games/Heroic/Prefixes/h",
                                  home / ".local/share/Steam/steamapps/compatdata/1/pfx"};
     int made = 0;
     for (int i = 0; made < folders; ++i) {
         const fs::path &prefix = prefixes[i % std::size(prefixes)];
-        const fs::path program = prefix / "drive_c/Program Files" / ("Vendor" + std::to_string(i / 50)) /
+        const fs::path program = prefix / "drive_c/Program Files" /
+                                 ("Vendor" + std::to_string(i / 50)) /
                                  ("Program" + std::to_string(i)) / "data";
         fs::create_directories(program);
         made += 3;

@@ -164,8 +164,7 @@ std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::pa
 }
 
 std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesystem::path &target,
-                                                            const Filler &fill,
-                                                            const Stager &stage,
+                                                            const Filler &fill, const Stager &stage,
                                                             SystemError folderError,
                                                             const BeforeReplace &beforeReplace)
 {
@@ -183,8 +182,8 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesyste
         // The same time as the staged content, so that a look at size and time knows it.
         std::error_code error;
         if (!failure)
-            std::filesystem::last_write_time(target, std::filesystem::last_write_time(staged, error),
-                                             error);
+            std::filesystem::last_write_time(
+                target, std::filesystem::last_write_time(staged, error), error);
     }
     if (!staged.empty())
         fileSystem_.remove(staged);
@@ -221,14 +220,14 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
                                                       std::string_view bytes)
 {
     // Written whole or not at all: never in place.
-    return replaceWith(
-        target,
-        [&](FileSystem::Handle handle) -> std::optional<FileError> {
-            if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
-                return FileError::destination(error);
-            return std::nullopt;
-        },
-        {}, {});
+    return replaceWith(target,
+                       [&](FileSystem::Handle handle) -> std::optional<FileError> {
+                           if (const SystemError error =
+                                   fileSystem_.write(handle, bytes.data(), bytes.size()))
+                               return FileError::destination(error);
+                           return std::nullopt;
+                       },
+                       {}, {});
 }
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,

@@ -22,9 +22,9 @@ class AtomicFileWriter
     // Runs once the new content is ready and flushed, in the file newContent, and before
     // the target changes; inPlace tells whether the target is about to be overwritten in
     // place. A failure stops the replacement and leaves the target untouched.
-    using BeforeReplace = std::function<std::optional<FileError>(
-        const std::filesystem::path &target, bool inPlace,
-        const std::filesystem::path &newContent)>;
+    using BeforeReplace =
+        std::function<std::optional<FileError>(const std::filesystem::path &target, bool inPlace,
+                                               const std::filesystem::path &newContent)>;
 
     explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
     // Syncs the folders it has renamed into.
@@ -74,8 +74,7 @@ class AtomicFileWriter
                                               SystemError folderError,
                                               const BeforeReplace &beforeReplace);
     // Copies the open source whole into a new file of our pattern in the staging folder.
-    std::optional<FileError> stageSource(FileSystem::Handle source,
-                                         std::filesystem::path &staged);
+    std::optional<FileError> stageSource(FileSystem::Handle source, std::filesystem::path &staged);
     // Fills the open file, flushes it to disk and closes it.
     std::optional<FileError> fillAndFlush(FileSystem::Handle handle, const Filler &fill);
     SystemError createTemporary(const std::filesystem::path &folder,

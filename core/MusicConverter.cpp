@@ -10,10 +10,12 @@ namespace core {
 
 namespace {
 
-constexpr std::array<int, 14> mpeg1Rates{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 14> mpeg1Rates{32,  40,  48,  56,  64,  80,  96,
+                                         112, 128, 160, 192, 224, 256, 320};
 constexpr std::array<int, 14> mpeg2Rates{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 constexpr std::array<int, 8> mpeg25Rates{8, 16, 24, 32, 40, 48, 56, 64};
-constexpr std::array<int, 9> sampleRates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr std::array<int, 9> sampleRates{8000,  11025, 12000, 16000, 22050,
+                                         24000, 32000, 44100, 48000};
 
 // The bit rates the MPEG version of a sample rate allows.
 std::span<const int> bitRatesFor(int sampleRate)
@@ -27,9 +29,8 @@ std::span<const int> bitRatesFor(int sampleRate)
 
 int nearestSampleRate(int rate)
 {
-    return *std::min_element(sampleRates.begin(), sampleRates.end(), [&](int a, int b) {
-        return std::abs(a - rate) < std::abs(b - rate);
-    });
+    return *std::min_element(sampleRates.begin(), sampleRates.end(),
+                             [&](int a, int b) { return std::abs(a - rate) < std::abs(b - rate); });
 }
 
 } // namespace
@@ -45,7 +46,8 @@ Mp3Settings Mp3Settings::forReference(const std::optional<AudioInfo> &reference)
     // At least 128 kbit/s for stereo and 64 for mono, where the MPEG version allows it.
     const int floor = std::min(settings.channels == 2 ? 128 : 64, allowed.back());
     const int wanted = std::max(reference->bitRate > 0 ? reference->bitRate / 1000 : 192, floor);
-    const auto up = std::lower_bound(allowed.begin(), allowed.end(), std::min(wanted, allowed.back()));
+    const auto up =
+        std::lower_bound(allowed.begin(), allowed.end(), std::min(wanted, allowed.back()));
     settings.kbps = *up;
     return settings;
 }

@@ -12,7 +12,8 @@ class MusicFormats
 {
   public:
     static constexpr std::array<std::string_view, 13> extensions{
-        "mp3", "flac", "ogg", "oga", "opus", "m4a", "mp4", "wav", "aif", "aiff", "wma", "mka", "webm"};
+        "mp3", "flac", "ogg",  "oga", "opus", "m4a", "mp4",
+        "wav", "aif",  "aiff", "wma", "mka",  "webm"};
 
     // True for a name ending in a known extension, in any letter case.
     static bool isMusicFileName(std::string_view fileName);

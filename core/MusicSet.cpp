@@ -35,7 +35,8 @@ std::string shownPath(const std::filesystem::path &file, const std::filesystem::
 
 bool isAbsoluteOnEitherSystem(std::string_view text)
 {
-    const bool driveLetter = text.size() >= 3 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+    const bool driveLetter =
+        text.size() >= 3 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
     return driveLetter || (!text.empty() && (text[0] == '/' || text[0] == '\\'));
 }
 
@@ -60,8 +61,12 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
         text.append(languageTag).append(std::to_string(*language)).append("\n");
     for (const Pick &pick : picks) {
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%d", pick.seconds < 0 ? -1 : int(pick.seconds + 0.5));
-        text.append("#EXTINF:").append(seconds).append(",").append(SlotTable::slot(pick.slot).label);
+        std::snprintf(seconds, sizeof seconds, "%d",
+                      pick.seconds < 0 ? -1 : int(pick.seconds + 0.5));
+        text.append("#EXTINF:")
+            .append(seconds)
+            .append(",")
+            .append(SlotTable::slot(pick.slot).label);
         text.append("\n").append(slotTag).append(slots.targetFileName(pick.slot)).append("\n");
         text.append(shownPath(pick.file, setFolder)).append("\n");
     }
@@ -99,8 +104,10 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line.substr(0, languageTag.size()) == languageTag) {
             int code = 0;
             const std::string_view digits = line.substr(languageTag.size());
-            const auto [at, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
-            if (error == std::errc() && at == digits.data() + digits.size() && code >= 0 && code < 256)
+            const auto [at, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), code);
+            if (error == std::errc() && at == digits.data() + digits.size() && code >= 0 &&
+                code < 256)
                 set.language = std::uint8_t(code);
             else
                 problem("not a language");

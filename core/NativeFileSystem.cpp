@@ -46,7 +46,6 @@ bool NativeFileSystem::isFolder(const std::filesystem::path &path)
     return std::filesystem::is_directory(path, error);
 }
 
-
 #ifdef _WIN32
 
 namespace {
@@ -155,7 +154,7 @@ SystemError NativeFileSystem::hardLink(const std::filesystem::path &existing,
                                        const std::filesystem::path &link)
 {
     return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) ? 0
-                                                                   : SystemError(GetLastError());
+                                                                    : SystemError(GetLastError());
 }
 
 SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)

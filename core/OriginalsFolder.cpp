@@ -211,8 +211,9 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     return std::nullopt;
 }
 
-std::optional<FileError> OriginalsFolder::keep(const fs::path &gameFile, std::string_view targetName,
-                                               bool inPlace, const fs::path &newContent)
+std::optional<FileError> OriginalsFolder::keep(const fs::path &gameFile,
+                                               std::string_view targetName, bool inPlace,
+                                               const fs::path &newContent)
 {
     const std::optional<WrittenFile> fresh = WrittenFile::of(newContent);
     if (!fresh)
@@ -224,7 +225,8 @@ std::optional<FileError> OriginalsFolder::keep(const fs::path &gameFile, std::st
     if (!isKept(targetName)) {
         if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
             return failure;
-    } else if (std::optional<WrittenFile> ours = ourEntryFor(gameFile, targetName, Check::Content)) {
+    } else if (std::optional<WrittenFile> ours =
+                   ourEntryFor(gameFile, targetName, Check::Content)) {
         written.push_back(*ours);
     } else if (!matchesKept(gameFile, targetName)) {
         // Neither the kept original nor ours: the game's own new file (an update).
@@ -306,7 +308,8 @@ std::optional<FileError> OriginalsFolder::takeIn(const fs::path &file, std::stri
         fs::create_directories(aside, made);
         destination = aside / platform::pathFromText(targetName);
         for (int n = 2; isThere(destination); ++n)
-            destination = aside / platform::pathFromText(std::to_string(n) + " " + std::string(targetName));
+            destination =
+                aside / platform::pathFromText(std::to_string(n) + " " + std::string(targetName));
     }
     std::error_code error;
     fs::rename(file, destination, error);

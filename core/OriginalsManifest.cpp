@@ -14,8 +14,7 @@ namespace {
 // Forty slots of a few lines each: anything larger is not our file.
 constexpr std::size_t maximumSize = 64 * 1024;
 
-template <typename Number>
-bool readNumber(std::string_view text, Number &number)
+template <typename Number> bool readNumber(std::string_view text, Number &number)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     return error == std::errc() && end == text.data() + text.size();
@@ -34,7 +33,8 @@ std::vector<std::string_view> fields(std::string_view line)
 
 bool isHash(std::string_view text)
 {
-    return text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return text.size() == 32 &&
+           text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 } // namespace
@@ -82,7 +82,8 @@ std::optional<FileError> OriginalsManifest::save()
     return std::nullopt;
 }
 
-std::string OriginalsManifest::format(const std::map<std::string, std::vector<WrittenFile>> &entries)
+std::string
+OriginalsManifest::format(const std::map<std::string, std::vector<WrittenFile>> &entries)
 {
     std::ostringstream text;
     text << firstLine << '\n';

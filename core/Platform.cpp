@@ -101,8 +101,7 @@ std::string fromTextFileBytes(std::string_view bytes)
     if (bytes.empty())
         return {};
     const UINT codePage = textFileCodePage();
-    const int size =
-        MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
     std::wstring wide(size, L'\0');
     MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), wide.data(), size);
     return utf8FromWide(wide);

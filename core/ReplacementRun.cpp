@@ -45,7 +45,10 @@ std::string ReplacementRun::notMusicMessage(std::uint8_t language, std::string_v
                                             std::string_view reason)
 {
     const RunTexts &texts = RunTexts::forLanguage(language);
-    return std::string(texts.notMusicPrefix).append(label).append(texts.notMusicSuffix).append(reason) +
+    return std::string(texts.notMusicPrefix)
+               .append(label)
+               .append(texts.notMusicSuffix)
+               .append(reason) +
            ".";
 }
 
@@ -140,8 +143,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         pick.action = Pick::Action::Convert;
         const std::string &targetName = slots_.targetFileName(i);
-        conversions.push_back({i, pick.source,
-                               Mp3Settings::forReference(referenceFor(*decoder, originals, targetName))});
+        conversions.push_back(
+            {i, pick.source,
+             Mp3Settings::forReference(referenceFor(*decoder, originals, targetName))});
         secondsTotal += pick.info.seconds;
     }
 
@@ -158,7 +162,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         if (stop.stop_requested())
             return {RunResult::Outcome::Cancelled, i, 0, {}};
         if (pick.action == Pick::Action::Refuse)
-            return {RunResult::Outcome::Failed, i, 0, notMusicMessage(language, labels[i], pick.reason)};
+            return {RunResult::Outcome::Failed, i, 0,
+                    notMusicMessage(language, labels[i], pick.reason)};
         const std::string &targetName = slots_.targetFileName(i);
         const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace,
                                       const std::filesystem::path &newContent) {

@@ -16,9 +16,9 @@ RunLock::RunLock(const std::filesystem::path &folder) : file_(folder / fileName)
 {
 #ifdef _WIN32
     // Opened without sharing and removed on close: a second opener is refused.
-    const HANDLE handle = CreateFileW(file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
-                                      nullptr);
+    const HANDLE handle =
+        CreateFileW(file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         outcome_ = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::HeldElsewhere
                                                              : Outcome::Unavailable;

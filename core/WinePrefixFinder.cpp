@@ -90,8 +90,8 @@ void WinePrefixFinder::addPrefix(const std::string &launcher, const fs::path &ro
         return;
     // A Steam prefix is the "pfx" folder of its game's app id.
     const fs::path named = root.filename() == "pfx" ? root.parent_path() : root;
-    found_.push_back({launcher, named.filename().string(), driveC,
-                      findMusicFolder(driveC, extraGameFolder)});
+    found_.push_back(
+        {launcher, named.filename().string(), driveC, findMusicFolder(driveC, extraGameFolder)});
 }
 
 void WinePrefixFinder::addPrefixesIn(const std::string &launcher, const fs::path &folder)

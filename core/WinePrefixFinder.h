@@ -26,8 +26,8 @@ struct WinePrefix
 // Lists the Wine prefixes of the usual launchers below a home folder, in the order a player
 // most likely means: $WINEPREFIX, ~/.wine, ~/.local/share/wineprefixes, Lutris, Bottles
 // (also its Flatpak), Heroic, then Steam's Proton prefixes in every Steam library. It only
-// reads, follows a folder link only where it is a prefix, never while searching, and stops after a bounded number of folder
-// entries.
+// reads, follows a folder link only where it is a prefix, never while searching, and stops after a
+// bounded number of folder entries.
 class WinePrefixFinder
 {
   public:

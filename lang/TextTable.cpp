@@ -31,7 +31,8 @@ constexpr TextTable hungarian{
     "Meghajtók",
     "A beállítások nem írhatók ide: %1: %2",
     "a mappa neve olyan betűt tartalmaz, amelyet a rendszer kódlapja nem tud tárolni",
-    "a mappa neve idézőjelet vagy sortörést tartalmaz, vagy túl hosszú, ezért a beállítási fájl nem tudja tárolni",
+    "a mappa neve idézőjelet vagy sortörést tartalmaz, vagy túl hosszú, ezért a beállítási fájl "
+    "nem tudja tárolni",
     "a mentett fájl nem olvasható vissza",
     "Visszaállítod a játék eredeti zenéjét? (%1 fájl)",
     "Visszaállítod a játék eredeti zenéjét? (1 fájl)",
@@ -50,8 +51,10 @@ constexpr TextTable hungarian{
     "sztereó",
     "%1 átalakítása MP3-má…",
     "&Mégse",
-    "A Windows védi ezt a mappát. Elindítod a programot rendszergazdaként, hogy kicserélje a játék zenéjét?",
-    "A játék a program által írt fájlok helyett %1 fájlt játszik le, amelyet a Windows itt őriz neki: %2. Áthelyezed őket az eredeti zenék mappájába?",
+    "A Windows védi ezt a mappát. Elindítod a programot rendszergazdaként, hogy kicserélje a játék "
+    "zenéjét?",
+    "A játék a program által írt fájlok helyett %1 fájlt játszik le, amelyet a Windows itt őriz "
+    "neki: %2. Áthelyezed őket az eredeti zenék mappájába?",
     "A játék eredetijének &visszaállítása",
     "&Kiürítés",
     "Megjelenítés a &mappában",
@@ -96,7 +99,8 @@ constexpr TextTable english{
     "Drives",
     "Cannot write %1: %2",
     "the folder name has letters that the system code page cannot store",
-    "the folder name has a double quote or a line break, or is too long, which the settings file cannot store",
+    "the folder name has a double quote or a line break, or is too long, which the settings file "
+    "cannot store",
     "the saved file cannot be read back",
     "Restore the game's original music? (%1 files)",
     "Restore the game's original music? (1 file)",
@@ -116,7 +120,8 @@ constexpr TextTable english{
     "Converting %1 to MP3…",
     "&Cancel",
     "Windows protects this folder. Start the program as administrator to change the game's music?",
-    "The game will play %1 file(s) that Windows keeps for it in %2 instead of the files this program writes. Move them into the originals folder?",
+    "The game will play %1 file(s) that Windows keeps for it in %2 instead of the files this "
+    "program writes. Move them into the originals folder?",
     "Restore the game's &original",
     "C&lear",
     "Show in &folder",

@@ -35,10 +35,10 @@ struct TextTable
     const char *folderNotInCodePage;
     const char *folderNotStorable;
     const char *settingsNotReadBack;
-    const char *restoreQuestion;    // %1 the number of restorable slots, more than one
-    const char *restoreQuestionOne; // the same for one
-    const char *filesRestored;      // %1 the number of files put back, more than one
-    const char *fileRestored;       // the same for one
+    const char *restoreQuestion;     // %1 the number of restorable slots, more than one
+    const char *restoreQuestionOne;  // the same for one
+    const char *filesRestored;       // %1 the number of files put back, more than one
+    const char *fileRestored;        // the same for one
     const char *emptyFolderQuestion; // %1 the game music folder
     // The buttons of the program's message boxes.
     const char *okButton;
@@ -50,7 +50,7 @@ struct TextTable
     // %3 the channels, %4 the length.
     const char *pickConverted;
     const char *pickCopied;
-    const char *pickOtherRate; // %1 format, %2 its kHz, %3 the game file's kHz
+    const char *pickOtherRate;  // %1 format, %2 its kHz, %3 the game file's kHz
     const char *pickUnreadable; // %1 the reason
     const char *mono;
     const char *stereo;
@@ -72,7 +72,7 @@ struct TextTable
     const char *clearAllPicks;
     const char *setFilterName;
     const char *replacePicksQuestion;
-    const char *setProblems; // %1 the lines passed over, one a line
+    const char *setProblems;  // %1 the lines passed over, one a line
     const char *copyingMusic; // %1 the file being copied
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;

@@ -282,13 +282,13 @@ void TestAtomicFileWriter::deniedFolderOverwritesWritableFileInPlace()
     ::chmod((game.path() + "/Lava.mp3").toLocal8Bit(), ::geteuid() == 0 ? 0644 : 0444);
     ::chmod(game.path().toLocal8Bit(), 0555);
 
-    QCOMPARE(runUnprivileged([&] { return copyCode(source.path() + "/new.mp3",
-                                                   game.path() + "/Grass.mp3"); }),
+    QCOMPARE(runUnprivileged(
+                 [&] { return copyCode(source.path() + "/new.mp3", game.path() + "/Grass.mp3"); }),
              0);
     QCOMPARE(readBytes(game.path() + "/Grass.mp3"), std::string("new grass"));
     // A file the user may not write either stays as it was.
-    QCOMPARE(runUnprivileged([&] { return copyCode(source.path() + "/new.mp3",
-                                                   game.path() + "/Lava.mp3"); }),
+    QCOMPARE(runUnprivileged(
+                 [&] { return copyCode(source.path() + "/new.mp3", game.path() + "/Lava.mp3"); }),
              70);
     QCOMPARE(readBytes(game.path() + "/Lava.mp3"), std::string("old lava"));
     QCOMPARE(entries(game.path()), (QStringList{"Grass.mp3", "Lava.mp3"}));
@@ -322,7 +322,8 @@ void TestAtomicFileWriter::hardLinkedTargetBecomesOwnFile()
 {
     QVERIFY(writeBytes(path("new.mp3"), "new win"));
     QVERIFY(writeBytes(path("other name.mp3"), "old win"));
-    QVERIFY(::link(path("other name.mp3").toLocal8Bit(), path("Win Battle.mp3").toLocal8Bit()) == 0);
+    QVERIFY(::link(path("other name.mp3").toLocal8Bit(), path("Win Battle.mp3").toLocal8Bit()) ==
+            0);
     QCOMPARE(copyCode(path("new.mp3"), path("Win Battle.mp3")), 0);
     QCOMPARE(readBytes(path("Win Battle.mp3")), std::string("new win"));
     QCOMPARE(readBytes(path("other name.mp3")), std::string("old win"));

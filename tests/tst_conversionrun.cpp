@@ -53,7 +53,8 @@ class TestConversionRun : public QObject
     }
     bool isConvertedMp3(const QString &name) const
     {
-        const auto probed = core::AudioCodecs::builtIn().makeDecoder()->probe(game(name).toStdString());
+        const auto probed =
+            core::AudioCodecs::builtIn().makeDecoder()->probe(game(name).toStdString());
         const auto *info = std::get_if<core::AudioInfo>(&probed);
         return info && info->isMp3 && info->sampleRate == 22050 && info->channels == 1 &&
                !isGamesOwn(name);
@@ -132,14 +133,16 @@ void TestConversionRun::laterFailureStopsAfterEarlierConversions()
 void TestConversionRun::cancelLeavesEveryFileOldOrNew()
 {
     core::SlotTexts texts = placeholders(english);
-    const QStringList targets = {"CstleTown.mp3", "Dirt.mp3", "Grass.mp3", "Water.mp3", "Combat01.mp3"};
+    const QStringList targets = {"CstleTown.mp3", "Dirt.mp3", "Grass.mp3", "Water.mp3",
+                                 "Combat01.mp3"};
     int n = 0;
     for (const int slot : {0, 9, 10, 17, 22})
         texts[slot] = pick("tone.flac", QStringLiteral("p%1.flac").arg(n++)).toStdString();
     std::stop_source stop;
     const QStringList before = ourTemporaryFiles(QDir::tempPath());
     const RunResult result = run(
-        texts, [&](const core::RunProgress &progress) {
+        texts,
+        [&](const core::RunProgress &progress) {
             QVERIFY(progress.secondsTotal > 4.9);
             if (progress.secondsDone > 1.5)
                 stop.request_stop();

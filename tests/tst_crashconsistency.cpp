@@ -215,8 +215,9 @@ void TestCrashConsistency::killedConvertingRunsLeaveEveryFileWhole()
                  .count,
              int(converted.size()));
     for (const int slot : converted)
-        QCOMPARE(readBytes(game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot))),
-                 readBytes(gameOwn));
+        QCOMPARE(
+            readBytes(game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot))),
+            readBytes(gameOwn));
 }
 
 QTEST_APPLESS_MAIN(TestCrashConsistency)

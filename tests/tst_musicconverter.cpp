@@ -32,16 +32,26 @@ void TestMusicConverter::probeTellsWhatAFileHolds_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("sampleRate");
     QTest::addColumn<int>("channels");
-    QTest::newRow("mp3") << "tone.mp3" << "MP3" << 44100 << 2;
-    QTest::newRow("flac") << "tone.flac" << "FLAC" << 22050 << 1;
-    QTest::newRow("vorbis") << "tone.ogg" << "Ogg Vorbis" << 22050 << 1;
-    QTest::newRow("opus") << "tone.opus" << "Opus" << 48000 << 1;
-    QTest::newRow("aac") << "tone.m4a" << "AAC" << 22050 << 1;
-    QTest::newRow("alac") << "tone-alac.m4a" << "ALAC" << 11025 << 1;
-    QTest::newRow("wav") << "tone.wav" << "WAV" << 8000 << 1;
-    QTest::newRow("aiff") << "tone.aiff" << "AIFF" << 8000 << 1;
-    QTest::newRow("wma") << "tone.wma" << "WMA" << 22050 << 1;
-    QTest::newRow("webm") << "tone.webm" << "Opus" << 48000 << 1;
+    QTest::newRow("mp3") << "tone.mp3"
+                         << "MP3" << 44100 << 2;
+    QTest::newRow("flac") << "tone.flac"
+                          << "FLAC" << 22050 << 1;
+    QTest::newRow("vorbis") << "tone.ogg"
+                            << "Ogg Vorbis" << 22050 << 1;
+    QTest::newRow("opus") << "tone.opus"
+                          << "Opus" << 48000 << 1;
+    QTest::newRow("aac") << "tone.m4a"
+                         << "AAC" << 22050 << 1;
+    QTest::newRow("alac") << "tone-alac.m4a"
+                          << "ALAC" << 11025 << 1;
+    QTest::newRow("wav") << "tone.wav"
+                         << "WAV" << 8000 << 1;
+    QTest::newRow("aiff") << "tone.aiff"
+                          << "AIFF" << 8000 << 1;
+    QTest::newRow("wma") << "tone.wma"
+                         << "WMA" << 22050 << 1;
+    QTest::newRow("webm") << "tone.webm"
+                          << "Opus" << 48000 << 1;
 }
 
 void TestMusicConverter::probeTellsWhatAFileHolds()
@@ -51,8 +61,9 @@ void TestMusicConverter::probeTellsWhatAFileHolds()
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
     const auto probed = decoder_->probe(audiofixtures::path(file).toStdString());
-    QVERIFY2(std::holds_alternative<AudioInfo>(probed),
-             std::holds_alternative<std::string>(probed) ? std::get<std::string>(probed).c_str() : "");
+    QVERIFY2(std::holds_alternative<AudioInfo>(probed), std::holds_alternative<std::string>(probed)
+                                                            ? std::get<std::string>(probed).c_str()
+                                                            : "");
     const AudioInfo &info = std::get<AudioInfo>(probed);
     QCOMPARE(QString::fromStdString(info.format), format);
     QCOMPARE(info.isMp3, format == "MP3");
@@ -69,7 +80,8 @@ void TestMusicConverter::probeRefusesWhatIsNoMusic()
     const auto probed = decoder_->probe(text.toStdString());
     QVERIFY(std::holds_alternative<std::string>(probed));
     QVERIFY(!std::get<std::string>(probed).empty());
-    QVERIFY(std::holds_alternative<std::string>(decoder_->probe(dir.path().toStdString() + "/gone.mp3")));
+    QVERIFY(std::holds_alternative<std::string>(
+        decoder_->probe(dir.path().toStdString() + "/gone.mp3")));
 }
 
 void TestMusicConverter::settingsFollowTheReference_data()
@@ -92,7 +104,8 @@ void TestMusicConverter::settingsFollowTheReference()
     QFETCH(int, channels);
     QFETCH(int, bitRate);
     QFETCH(int, kbps);
-    const Mp3Settings settings = Mp3Settings::forReference(AudioInfo{"MP3", true, rate, channels, 1, bitRate});
+    const Mp3Settings settings =
+        Mp3Settings::forReference(AudioInfo{"MP3", true, rate, channels, 1, bitRate});
     QCOMPARE(settings.sampleRate, rate);
     QCOMPARE(settings.channels, channels);
     QCOMPARE(settings.kbps, kbps);
@@ -129,8 +142,9 @@ void TestMusicConverter::convertedFileIsTheGamesMp3()
     QCOMPARE(info.bitRate, 64000);
     const auto heard = audiofixtures::listen(output, 22050, 1);
     const auto original = audiofixtures::listen(source, 22050, 1);
-    QVERIFY2(qAbs(heard.seconds - original.seconds) <= 0.05,
-             qPrintable(QStringLiteral("%1 s against %2 s").arg(heard.seconds).arg(original.seconds)));
+    QVERIFY2(
+        qAbs(heard.seconds - original.seconds) <= 0.05,
+        qPrintable(QStringLiteral("%1 s against %2 s").arg(heard.seconds).arg(original.seconds)));
     QVERIFY2(qAbs(heard.frequency - 440) < 20, qPrintable(QString::number(heard.frequency)));
     // No ID3 tag at either end.
     const std::string bytes = testfiles::readBytes(QString::fromStdString(output.string()));

@@ -26,8 +26,9 @@ void TestMusicSet::savedSetOpensAsSaved()
     set.language = 1;
     const std::string text = set.format(setFolder);
     QVERIFY(text.starts_with("#EXTM3U\n"));
-    QVERIFY(text.find("#EXTINF:222,Castle\n#VALDRUNE-SLOT:CstleTown.mp3\nCastle files/castle.flac\n") !=
-            std::string::npos);
+    QVERIFY(
+        text.find("#EXTINF:222,Castle\n#VALDRUNE-SLOT:CstleTown.mp3\nCastle files/castle.flac\n") !=
+        std::string::npos);
 
     const MusicSet opened = MusicSet::parse(text, setFolder);
     QCOMPARE(opened.picks.size(), std::size_t(2));
@@ -45,14 +46,17 @@ void TestMusicSet::readsSetsLeniently_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("files"); // slot:file, relative to the set's folder
     QTest::addColumn<int>("problems");
-    QTest::newRow("made on Windows") << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n\r\n#EXTINF:61,Dirt\r\n"
-                                                   "#VALDRUNE-SLOT:dirt.MP3\r\nmusic\\dirt.flac\r\n")
-                                     << QStringList{"9:music/dirt.flac"} << 0;
+    QTest::newRow("made on Windows")
+        << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n\r\n#EXTINF:61,Dirt\r\n"
+                      "#VALDRUNE-SLOT:dirt.MP3\r\nmusic\\dirt.flac\r\n")
+        << QStringList{"9:music/dirt.flac"} << 0;
     QTest::newRow("unknown slot, stray file")
-        << QByteArray("#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\nb.mp3\n#VALDRUNE-SLOT:Water.mp3\nc.ogg")
+        << QByteArray(
+               "#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\nb.mp3\n#VALDRUNE-SLOT:Water.mp3\nc.ogg")
         << QStringList{"17:c.ogg"} << 3;
     QTest::newRow("not a playlist") << QByteArray("shopping list\nbread\n") << QStringList{} << 1;
-    QTest::newRow("bad language") << QByteArray("#EXTM3U\n#VALDRUNE-LANGUAGE:x\n") << QStringList{} << 1;
+    QTest::newRow("bad language") << QByteArray("#EXTM3U\n#VALDRUNE-LANGUAGE:x\n") << QStringList{}
+                                  << 1;
 }
 
 void TestMusicSet::readsSetsLeniently()
@@ -65,7 +69,7 @@ void TestMusicSet::readsSetsLeniently()
     QStringList read;
     for (const MusicSet::Pick &pick : set.picks)
         read << QStringLiteral("%1:%2").arg(pick.slot).arg(
-                    QString::fromStdString(pick.file.lexically_relative(setFolder).generic_string()));
+            QString::fromStdString(pick.file.lexically_relative(setFolder).generic_string()));
     QCOMPARE(read, files);
     QCOMPARE(int(set.problems.size()), problems);
 }

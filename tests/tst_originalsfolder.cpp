@@ -168,8 +168,8 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
     QCOMPARE(result.code, 61);
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game's own Dirt.mp3"));
-    QCOMPARE(entries(game()), (QStringList{"CstleTown.mp3", "Dirt.mp3", "Originals (Music Changer)",
-                                           "Water.mp3"}));
+    QCOMPARE(entries(game()),
+             (QStringList{"CstleTown.mp3", "Dirt.mp3", "Originals (Music Changer)", "Water.mp3"}));
     QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{});
 }
 
@@ -188,9 +188,10 @@ void TestOriginalsFolder::restoreGoesOnPastFailures()
     const RunResult result = OriginalsFolder(folder(), fs).restore(slots_, labels(), english);
     QCOMPARE(result.slot, 10);
     QCOMPARE(result.count, 2);
-    QCOMPARE(QString::fromStdString(result.message),
-             QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70.\n"
-                            "There was a fault during the copying atWater.mp3. The error code is: 61."));
+    QCOMPARE(
+        QString::fromStdString(result.message),
+        QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70.\n"
+                       "There was a fault during the copying atWater.mp3. The error code is: 61."));
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 2"));
     QVERIFY(!QFile::exists(game("Sand.mp3")));
@@ -241,7 +242,9 @@ void TestOriginalsFolder::originalsGoToDataFolderWhereGameFolderTakesNone()
     fs.failOn(Call::CreateNew, EACCES, 0, game().toStdString());
     SlotTexts texts = placeholders(english);
     texts[17] = pick(1).toStdString();
-    QCOMPARE(ReplacementRun(slots_, fs, data.path().toStdString()).run(texts, labels(), folder(), english).outcome,
+    QCOMPARE(ReplacementRun(slots_, fs, data.path().toStdString())
+                 .run(texts, labels(), folder(), english)
+                 .outcome,
              RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 1"));
     QVERIFY(!QFile::exists(game("Originals (Music Changer)")));

@@ -290,9 +290,9 @@ void TestSettingsFile::folderThatWouldEndTheFieldIsRefused()
     QVERIFY(file.save("/games/Mp3", true).saved());
     const std::string before = readBytes(configIn(dir));
     // A folder whose line the startup read would cut is refused too.
-    for (const std::string &folder : {std::string("/home/\"quoted\""), std::string("/a\nb"),
-                                      std::string("/a\rb"), std::string("/a\0b", 4),
-                                      "/" + std::string(65529, 'x')}) {
+    for (const std::string &folder :
+         {std::string("/home/\"quoted\""), std::string("/a\nb"), std::string("/a\rb"),
+          std::string("/a\0b", 4), "/" + std::string(65529, 'x')}) {
         const core::SaveResult result = file.save(folder, false);
         QVERIFY(!result.saved());
         QCOMPARE(result.failure.kind, core::SaveFailure::Kind::Unstorable);

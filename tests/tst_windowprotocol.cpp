@@ -145,8 +145,7 @@ void TestWindowProtocol::okAtFirstStartWritesFileAndShowsMainWindow()
     f.settings().Option2->click();
     f.settings().Command1->click();
 
-    QCOMPARE(readBytes(f.configPath()),
-             "\"/home/player/Valdrune3/Mp3" + separator + "\",2\r\n");
+    QCOMPARE(readBytes(f.configPath()), "\"/home/player/Valdrune3/Mp3" + separator + "\",2\r\n");
     QVERIFY(f.form1->isVisible());
     QVERIFY(f.form1->isEnabled());
     QVERIFY(!f.settingsWindow()->isVisible());
@@ -833,10 +832,11 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     f.platform.yesNoAnswers << true;
     f.main().gomb_change->click();
     QCOMPARE(f.platform.questions.size(), 1);
-    QCOMPARE(f.platform.questions.first(),
-             QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70.\n\n"
-                            "Windows protects this folder. Start the program as administrator to change "
-                            "the game's music?"));
+    QCOMPARE(
+        f.platform.questions.first(),
+        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70.\n\n"
+                       "Windows protects this folder. Start the program as administrator to change "
+                       "the game's music?"));
     QVERIFY(f.platform.messages.isEmpty());
     QCOMPARE(f.platform.relaunches.size(), 1);
     QCOMPARE(f.platform.relaunches.first().first(), QStringLiteral("--hand-over"));
@@ -846,7 +846,8 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     const core::MusicSet set = core::MusicSet::parse(testfiles::readBytes(handOver), "C:/");
     QCOMPARE(set.picks.size(), std::size_t(1));
     QCOMPARE(set.picks.front().slot, 9);
-    QCOMPARE(QString::fromStdString(set.gameFolder.value_or("")), QString::fromStdString(storedFolder(game)));
+    QCOMPARE(QString::fromStdString(set.gameFolder.value_or("")),
+             QString::fromStdString(storedFolder(game)));
     QCOMPARE(int(set.language.value_or(0)), 2);
     QFile::remove(handOver);
     QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
@@ -859,11 +860,12 @@ void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()
 #ifndef Q_OS_WIN
     QSKIP("file virtualization is Windows'");
 #else
-    const QString relative = "/Korvex/VMC Store " + QString::number(QCoreApplication::applicationPid());
+    const QString relative =
+        "/Korvex/VMC Store " + QString::number(QCoreApplication::applicationPid());
     const QString game = qEnvironmentVariable("ProgramFiles") + relative;
     const QString programFiles = QDir::fromNativeSeparators(qEnvironmentVariable("ProgramFiles"));
-    const QString store = qEnvironmentVariable("LOCALAPPDATA") + "/VirtualStore" +
-                          programFiles.mid(2) + relative;
+    const QString store =
+        qEnvironmentVariable("LOCALAPPDATA") + "/VirtualStore" + programFiles.mid(2) + relative;
     QVERIFY(QDir().mkpath(game));
     QVERIFY(QDir().mkpath(store));
     QVERIFY(writeBytes(game + "/Dirt.mp3", "the game's own"));
@@ -872,8 +874,9 @@ void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()
     f.platform.yesNoAnswers << true;
     f.start();
     QCOMPARE(f.platform.questions.size(), 1);
-    QVERIFY2(f.platform.questions.first().startsWith("The game will play 1 file(s) that Windows keeps"),
-             qPrintable(f.platform.questions.first()));
+    QVERIFY2(
+        f.platform.questions.first().startsWith("The game will play 1 file(s) that Windows keeps"),
+        qPrintable(f.platform.questions.first()));
     QVERIFY(!QFile::exists(store + "/Dirt.mp3"));
     QCOMPARE(readBytes(game + "/Originals (Music Changer)/Dirt.mp3"), std::string("an old tool's"));
     f.form1->activate();

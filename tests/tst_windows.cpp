@@ -425,7 +425,8 @@ void TestWindows::layoutGrowsUntilEveryCaptionFits()
         QCOMPARE(f.aboutWindow()->geometry().topLeft(), QPoint(156, 129));
         for (const std::uint8_t language : {1, 2}) {
             ApplyLanguage(*f.form1, language);
-            for (QWidget *window : QList<QWidget *>{f.form1.get(), f.settingsWindow(), f.aboutWindow()}) {
+            for (QWidget *window :
+                 QList<QWidget *>{f.form1.get(), f.settingsWindow(), f.aboutWindow()}) {
                 for (const QLabel *label : window->findChildren<QLabel *>()) {
                     if (!label->wordWrap())
                         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <=
@@ -487,7 +488,8 @@ void TestWindows::layoutScaleFromMetricsMatchesBuiltWindows()
         }
     }
     QVERIFY2(qAbs(layoutscale::forDefaultFont() - measured) <= 0.0100001,
-             qPrintable(QStringLiteral("%1 against %2").arg(layoutscale::forDefaultFont()).arg(measured)));
+             qPrintable(
+                 QStringLiteral("%1 against %2").arg(layoutscale::forDefaultFont()).arg(measured)));
     QApplication::setFont(original);
 }
 
@@ -547,9 +549,11 @@ void TestWindows::pickIsReadWhenMade_data()
     QTest::newRow("flac") << audiofixtures::path("tone.flac")
                           << "FLAC, 22.05 kHz, mono, 0:01: converted to MP3 at Change";
     QTest::newRow("mp3 at another rate")
-        << audiofixtures::path("tone.mp3") << "MP3, 44.1 kHz: the game's own file of this slot is 22.05 kHz";
-    QTest::newRow("no music") << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
-                              << "Not music this program can read: not a music format this program reads";
+        << audiofixtures::path("tone.mp3")
+        << "MP3, 44.1 kHz: the game's own file of this slot is 22.05 kHz";
+    QTest::newRow("no music")
+        << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
+        << "Not music this program can read: not a music format this program reads";
 }
 
 void TestWindows::pickIsReadWhenMade()
@@ -635,7 +639,8 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
             states << actions[i]->isEnabled();
         return states;
     };
-    for (QWidget *control : QList<QWidget *>{f.main().Label1[9], f.slot(9), f.main().gomb_browse[9]}) {
+    for (QWidget *control :
+         QList<QWidget *>{f.main().Label1[9], f.slot(9), f.main().gomb_browse[9]}) {
         std::unique_ptr<QMenu> menu(row->createMenu(control));
         QVERIFY(keysAreDistinct(menu.get()));
         // Nothing picked, nothing kept: no entry can act.
@@ -672,7 +677,8 @@ void TestWindows::screenReaderNames()
     QCOMPARE(name(f.settings().Text1), QStringLiteral("The game's music folder"));
     QCOMPARE(name(f.settings().Dir1), QStringLiteral("Folders"));
     const auto driveList = [&] {
-        const QAccessibleInterface *list = QAccessible::queryAccessibleInterface(f.settings().Drive1);
+        const QAccessibleInterface *list =
+            QAccessible::queryAccessibleInterface(f.settings().Drive1);
 #ifdef Q_OS_WIN
         return list->text(QAccessible::Name);
 #else

@@ -72,14 +72,13 @@ void TestWinePrefixFinder::findsPrefixesInOrderWithTheirGame()
                     (music.isEmpty() ? "-" : music.mid(h.size() + 1));
     }
     QCOMPARE(seen,
-             (QStringList{
-                 "Wine: custom -", "Wine: .wine -",
-                 "Wine: valdrune .local/share/wineprefixes/valdrune/drive_c/Program "
-                 "Files/Korvex/Valdrune3/Mp3",
-                 "Lutris: linked -",
-                 "Lutris: valdrune3 Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3",
-                 "Bottles: Gaming -", "Heroic: vr3 -", "Steam: 2001 -",
-                 "Steam: 12345 SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3"}));
+             (QStringList{"Wine: custom -", "Wine: .wine -",
+                          "Wine: valdrune .local/share/wineprefixes/valdrune/drive_c/Program "
+                          "Files/Korvex/Valdrune3/Mp3",
+                          "Lutris: linked -",
+                          "Lutris: valdrune3 Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3",
+                          "Bottles: Gaming -", "Heroic: vr3 -", "Steam: 2001 -",
+                          "Steam: 12345 SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3"}));
 }
 
 void TestWinePrefixFinder::stopsAfterItsBudget()
@@ -99,14 +98,16 @@ void TestWinePrefixFinder::readsSteamLibraryFileSafely_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("libraries");
     const QByteArray longPath = "/" + QByteArray(30000, 'x');
-    QTest::newRow("current") << QByteArray("\"libraryfolders\" { \"0\" { \"path\" \"/a\" "
-                                           "\"apps\" { \"1\" \"2\" } } \"1\" { \"path\" \"/b\\\\c\" } }")
+    QTest::newRow("current") << QByteArray(
+                                    "\"libraryfolders\" { \"0\" { \"path\" \"/a\" "
+                                    "\"apps\" { \"1\" \"2\" } } \"1\" { \"path\" \"/b\\\\c\" } }")
                              << QStringList{"/a", "/b\\c"};
     QTest::newRow("older") << QByteArray("\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\" \"9\"\n"
                                          "\t\"1\"\t\"/mnt/games\"\n}\n")
                            << QStringList{"/mnt/games"};
-    QTest::newRow("path of 30 KB") << "\"libraryfolders\" { \"0\" { \"path\" \"" + longPath + "\" } }"
-                                   << QStringList{QString::fromLatin1(longPath)};
+    QTest::newRow("path of 30 KB")
+        << "\"libraryfolders\" { \"0\" { \"path\" \"" + longPath + "\" } }"
+        << QStringList{QString::fromLatin1(longPath)};
     QTest::newRow("cut off by a crash")
         << "\"libraryfolders\" { \"0\" { \"path\" \"/a\" } \"1\" { \"path\" \"/b" +
                QByteArray(256 * 1024, '\0')

@@ -49,8 +49,10 @@ std::optional<QString> CommonDialog::showOpen(PlatformLayer &platform, QWidget *
     if (!musicFilterName_.isEmpty()) {
         QStringList patterns;
         for (const std::string_view extension : core::MusicFormats::extensions)
-            patterns << QStringLiteral("*.") + QString::fromLatin1(extension.data(), qsizetype(extension.size()));
-        nameFilter += QStringLiteral(";;%1 (%2)").arg(musicFilterName_, patterns.join(QLatin1Char(' ')));
+            patterns << QStringLiteral("*.") +
+                            QString::fromLatin1(extension.data(), qsizetype(extension.size()));
+        nameFilter +=
+            QStringLiteral(";;%1 (%2)").arg(musicFilterName_, patterns.join(QLatin1Char(' ')));
     }
     const std::optional<QString> chosen =
         platform.chooseFileToOpen(parent, {dialogTitle_, nameFilter, initDir_, fileName_});

@@ -43,9 +43,11 @@ using namespace mainwindowlayout;
 // Where Windows lets only an administrator write, and virtualizes an old game's writes.
 bool isUnderProtectedFolder(const QString &folder)
 {
-    const QString cleaned = QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower() + QLatin1Char('/');
+    const QString cleaned =
+        QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower() + QLatin1Char('/');
     for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "SystemRoot"}) {
-        const QString root = QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
+        const QString root =
+            QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
         if (!root.isEmpty() && cleaned.startsWith(root.toLower() + QLatin1Char('/')))
             return true;
     }
@@ -87,8 +89,7 @@ QFrame *createPage(const char *name, QWidget *parent)
 Form1::Form1(PlatformLayer &platform, const QString &programFolder,
              const QString &userSettingsFolder, QWidget *parent)
     : QWidget(parent), platform_(platform), programFolder_(programFolder),
-      userSettingsFolder_(userSettingsFolder),
-      protocol_(makeWindowProtocol(*this, platform))
+      userSettingsFolder_(userSettingsFolder), protocol_(makeWindowProtocol(*this, platform))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
@@ -157,7 +158,8 @@ void Form1::createSlotRow(int index)
     text->setObjectName(indexedName("Text1", index));
     // The box shows the beginning of a long path; its tooltip names the file first, then
     // says what the file holds once it has been read.
-    connect(text, &QLineEdit::textChanged, this, [this, index](const QString &path) { pickChanged(index, path); });
+    connect(text, &QLineEdit::textChanged, this,
+            [this, index](const QString &path) { pickChanged(index, path); });
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // A wide label reaches under its browse button's edge; the button stays on top.
@@ -174,12 +176,14 @@ void Form1::createSlotRow(int index)
     browse->setAccessibleDescription(label->text());
     auto *row = new SlotRow(index, label, text, browse, this);
     row->setMenuState([this, index] { return slotMenuState(index); });
-    connect(row, &SlotRow::fileDropped, this, [this, index](const QString &file) { setSlotText(index, file); });
+    connect(row, &SlotRow::fileDropped, this,
+            [this, index](const QString &file) { setSlotText(index, file); });
     connect(row, &SlotRow::setDropped, this, [this](const QString &file) { openSetFile(file); });
     connect(row, &SlotRow::restoreRequested, this, [this, index] { restoreSlot(index); });
     connect(row, &SlotRow::clearRequested, this, [this, index] { clearSlot(index); });
     connect(row, &SlotRow::showInFolderRequested, this, [this, index] {
-        platform_.showInFolder(QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());
+        platform_.showInFolder(
+            QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());
     });
     rows_[std::size_t(index)] = row;
 
@@ -277,10 +281,9 @@ void Form1::showPage(int page)
 {
     const Form1Controls &c = controls_;
     QWidget *focused = focusWidget();
-    const bool focusAffected = focused && (focused == c.gomb_firstpage ||
-                                           focused == c.gomb_secondpage ||
-                                           c.Frame1->isAncestorOf(focused) ||
-                                           c.Frame2->isAncestorOf(focused));
+    const bool focusAffected =
+        focused && (focused == c.gomb_firstpage || focused == c.gomb_secondpage ||
+                    c.Frame1->isAncestorOf(focused) || c.Frame2->isAncestorOf(focused));
     c.Frame1->setVisible(page == 1);
     c.Frame2->setVisible(page == 2);
     c.gomb_firstpage->setEnabled(page != 1);
@@ -318,7 +321,8 @@ void Form1::change()
     bool converts = false;
     for (int i = 0; i < core::slotCount; ++i) {
         const auto &verdict = pickChecker_.verdict(i);
-        converts = converts || (verdict && verdict->converts && !isPlaceholder(controls_.Text1[i]->text()));
+        converts = converts ||
+                   (verdict && verdict->converts && !isPlaceholder(controls_.Text1[i]->text()));
     }
     const core::RunResult result =
         converts ? runWithProgress(run, texts, labels)
@@ -339,8 +343,8 @@ void Form1::prepareProgressWindow(QProgressDialog &progress, int steps) const
     progress.setAutoReset(false);
 }
 
-core::RunResult Form1::runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
-                                       const core::SlotTexts &labels)
+core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
+                                       const core::SlotTexts &texts, const core::SlotTexts &labels)
 {
     const TextTable &table = TextTable::forLanguage(nyelv_);
     QProgressDialog progress(this);
@@ -353,23 +357,24 @@ core::RunResult Form1::runWithProgress(const core::ReplacementRun &run, const co
     connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
     QPointer<QProgressDialog> shown(&progress);
     std::jthread worker([&, shown] {
-        result = run.run(texts, labels, utvonal_, nyelv_,
-                         [&, shown](const core::RunProgress &now) {
-                             QMetaObject::invokeMethod(
-                                 shown.data(),
-                                 [=, this] {
-                                     if (!shown)
-                                         return;
-                                     shown->setValue(now.secondsTotal > 0
-                                                         ? int(1000 * now.secondsDone / now.secondsTotal)
-                                                         : 0);
-                                     shown->setLabelText(
-                                         QString::fromUtf8(TextTable::forLanguage(nyelv_).converting)
-                                             .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
-                                 },
-                                 Qt::QueuedConnection);
-                         },
-                         stop.get_token());
+        result = run.run(
+            texts, labels, utvonal_, nyelv_,
+            [&, shown](const core::RunProgress &now) {
+                QMetaObject::invokeMethod(
+                    shown.data(),
+                    [=, this] {
+                        if (!shown)
+                            return;
+                        shown->setValue(now.secondsTotal > 0
+                                            ? int(1000 * now.secondsDone / now.secondsTotal)
+                                            : 0);
+                        shown->setLabelText(
+                            QString::fromUtf8(TextTable::forLanguage(nyelv_).converting)
+                                .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
+                    },
+                    Qt::QueuedConnection);
+            },
+            stop.get_token());
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -399,12 +404,13 @@ void Form1::restoreOriginals()
 {
     const TextTable &texts = TextTable::forLanguage(nyelv_);
     const int restorable = originals().restorableCount(slotTable_);
-    const QString question = restorable == 1 ? QString::fromUtf8(texts.restoreQuestionOne)
-                                             : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
+    const QString question = restorable == 1
+                                 ? QString::fromUtf8(texts.restoreQuestionOne)
+                                 : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
-    const core::RunResult result = runWithWaitCursor(
-        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_); });
+    const core::RunResult result =
+        runWithWaitCursor([&] { return originals().restore(slotTable_, slotLabels(), nyelv_); });
     if (!result.message.empty() || result.count == 0) {
         showRunMessage(result);
         return;
@@ -426,9 +432,10 @@ void Form1::pickChanged(int index, const QString &path)
         return;
     }
     text->setToolTip(pickToolTip(path));
-    const std::string game = utvonal_.empty() ? std::string()
-                                              : core::platform::textFromPath(originals().gameFile(
-                                                    slotTable_.targetFileName(index)));
+    const std::string game =
+        utvonal_.empty()
+            ? std::string()
+            : core::platform::textFromPath(originals().gameFile(slotTable_.targetFileName(index)));
     pickChecker_.check(index, path, QString::fromStdString(game));
 }
 
@@ -488,14 +495,17 @@ QMenu *Form1::createSetMenu(QWidget *parent)
     bool anyPick = false;
     for (QLineEdit *text : controls_.Text1)
         anyPick = anyPick || !isPlaceholder(text->text());
-    menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })->setEnabled(anyPick);
+    menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })
+        ->setEnabled(anyPick);
     menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { saveSet(true); })
         ->setEnabled(anyPick);
     menu->addAction(QString::fromUtf8(texts.openSet), this, &Form1::openSet);
-    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, [this] {
-        for (int i = 0; i < core::slotCount; ++i)
-            clearSlot(i);
-    })->setEnabled(anyPick);
+    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this,
+                    [this] {
+                        for (int i = 0; i < core::slotCount; ++i)
+                            clearSlot(i);
+                    })
+        ->setEnabled(anyPick);
     return menu;
 }
 
@@ -515,7 +525,8 @@ PlatformLayer::OpenFileRequest Form1::setFileRequest() const
     const TextTable &texts = TextTable::forLanguage(nyelv_);
     return {QString::fromUtf8(texts.setFilterName),
             QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
-            QDir::homePath(), {}};
+            QDir::homePath(),
+            {}};
 }
 
 void Form1::saveSet(bool withMusic)
@@ -533,17 +544,21 @@ void Form1::saveSet(bool withMusic)
         if (isPlaceholder(pick))
             continue;
         const auto &verdict = pickChecker_.verdict(i);
-        set.picks.push_back({i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
-                             verdict && verdict->pick ? verdict->pick->seconds : -1});
+        set.picks.push_back(
+            {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
+             verdict && verdict->pick ? verdict->pick->seconds : -1});
     }
     if (withMusic && !copyMusicBeside(setInfo, set))
         return;
     core::AtomicFileWriter writer;
-    const std::filesystem::path folder = core::platform::pathFromText(setInfo.absolutePath().toStdString());
-    if (const auto failure = writer.writeBytes(core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
-                                               set.format(folder)))
-        platform_.showMessage(this, QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotWriteSettings)
-                                        .arg(QDir::toNativeSeparators(file), failureReason(failure->systemError)));
+    const std::filesystem::path folder =
+        core::platform::pathFromText(setInfo.absolutePath().toStdString());
+    if (const auto failure = writer.writeBytes(
+            core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
+            set.format(folder)))
+        platform_.showMessage(
+            this, QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotWriteSettings)
+                      .arg(QDir::toNativeSeparators(file), failureReason(failure->systemError)));
 }
 
 bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
@@ -561,9 +576,13 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
         const QFileInfo source(QString::fromStdString(core::platform::textFromPath(pick.file)));
         QString name = source.fileName();
         for (int n = 2; taken.contains(name, Qt::CaseInsensitive); ++n)
-            name = QStringLiteral("%1 (%2).%3").arg(source.completeBaseName()).arg(n).arg(source.suffix());
+            name = QStringLiteral("%1 (%2).%3")
+                       .arg(source.completeBaseName())
+                       .arg(n)
+                       .arg(source.suffix());
         taken << name;
-        const std::filesystem::path target = core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
+        const std::filesystem::path target =
+            core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
         copies.emplace_back(pick.file, target);
         pick.file = target;
     }
@@ -578,13 +597,17 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
     std::jthread worker([&, shown] {
         core::AtomicFileWriter writer;
         for (std::size_t i = 0; i < copies.size() && !stop.stop_requested() && !failure; ++i) {
-            const QString name = QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
-            QMetaObject::invokeMethod(shown.data(), [=, &texts] {
-                if (shown) {
-                    shown->setValue(int(i));
-                    shown->setLabelText(QString::fromUtf8(texts.copyingMusic).arg(name));
-                }
-            }, Qt::QueuedConnection);
+            const QString name =
+                QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
+            QMetaObject::invokeMethod(
+                shown.data(),
+                [=, &texts] {
+                    if (shown) {
+                        shown->setValue(int(i));
+                        shown->setLabelText(QString::fromUtf8(texts.copyingMusic).arg(name));
+                    }
+                },
+                Qt::QueuedConnection);
             failure = writer.copyFile(copies[i].first, copies[i].second);
         }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -600,11 +623,12 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
         for (const auto &[source, target] : copies)
             std::filesystem::remove(target);
     if (failure)
-        showRunMessage({core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
-                        QString::fromUtf8(texts.cannotWriteSettings)
-                            .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
-                                 failureReason(failure->systemError))
-                            .toStdString()});
+        showRunMessage(
+            {core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
+             QString::fromUtf8(texts.cannotWriteSettings)
+                 .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
+                      failureReason(failure->systemError))
+                 .toStdString()});
     return false;
 }
 
@@ -621,7 +645,8 @@ void Form1::openSetFile(const QString &file, bool askFirst)
         anyPick = anyPick || !isPlaceholder(text->text());
     const TextTable &texts = TextTable::forLanguage(nyelv_);
     if (askFirst && anyPick &&
-        !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion), PlatformLayer::DefaultAnswer::Yes))
+        !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion),
+                            PlatformLayer::DefaultAnswer::Yes))
         return;
     QFile input(file);
     constexpr qint64 largestSet = 1 << 20;
@@ -635,19 +660,22 @@ void Form1::openSetFile(const QString &file, bool askFirst)
         QStringList problems;
         for (const std::string &problem : set.problems)
             problems << QString::fromStdString(problem);
-        platform_.showMessage(this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
+        platform_.showMessage(
+            this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
         return;
     }
     for (int i = 0; i < core::slotCount; ++i)
         clearSlot(i);
     // A file no longer there still fills its slot, marked as its check finds it.
     for (const core::MusicSet::Pick &pick : set.picks)
-        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(core::platform::textFromPath(pick.file))));
+        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
+                                   core::platform::textFromPath(pick.file))));
     if (!set.problems.empty()) {
         QStringList problems;
         for (const std::string &problem : set.problems)
             problems << QString::fromStdString(problem);
-        platform_.showMessage(this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
+        platform_.showMessage(
+            this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
     }
 }
 
@@ -670,7 +698,8 @@ void Form1::dropEvent(QDropEvent *event)
 std::filesystem::path Form1::originalsDataFolder() const
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return folder.isEmpty() ? std::filesystem::path() : core::platform::pathFromText(folder.toStdString());
+    return folder.isEmpty() ? std::filesystem::path()
+                            : core::platform::pathFromText(folder.toStdString());
 }
 
 core::OriginalsFolder Form1::originals() const
@@ -732,7 +761,8 @@ void Form1::handOverElevated()
     }
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
     file.setAutoRemove(false);
-    const std::string bytes = set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
+    const std::string bytes =
+        set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
     if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         return;
     file.close();
@@ -751,23 +781,26 @@ void Form1::takeOver(const core::MusicSet &set)
     nyelv_ = set.language.value_or(core::SettingsFile::hungarian);
     applyLanguage(nyelv_);
     for (const core::MusicSet::Pick &pick : set.picks)
-        setSlotText(pick.slot, QDir::toNativeSeparators(
-                                   QString::fromStdString(core::platform::textFromPath(pick.file))));
+        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
+                                   core::platform::textFromPath(pick.file))));
 }
 
 void Form1::offerVirtualStoreCopies()
 {
 #ifdef Q_OS_WIN
-    const QString folder = QDir::toNativeSeparators(QString::fromStdString(storedFolderWithoutSeparator()));
+    const QString folder =
+        QDir::toNativeSeparators(QString::fromStdString(storedFolderWithoutSeparator()));
     if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
         virtualStoreToldFor_ == folder)
         return;
     // An old game run by file virtualization reads these instead of the real folder's files.
-    const QString store = QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA") +
-                                                   QStringLiteral("\\VirtualStore") + folder.mid(2));
+    const QString store = QDir::toNativeSeparators(
+        qEnvironmentVariable("LOCALAPPDATA") + QStringLiteral("\\VirtualStore") + folder.mid(2));
     QList<int> found;
     for (int i = 0; i < core::slotCount; ++i) {
-        if (QFileInfo(store + QLatin1Char('\\') + QString::fromStdString(slotTable_.targetFileName(i))).isFile())
+        if (QFileInfo(store + QLatin1Char('\\') +
+                      QString::fromStdString(slotTable_.targetFileName(i)))
+                .isFile())
             found << i;
     }
     if (found.isEmpty())
@@ -781,7 +814,8 @@ void Form1::offerVirtualStoreCopies()
     core::OriginalsFolder kept = originals();
     for (const int i : found) {
         const std::string &name = slotTable_.targetFileName(i);
-        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name);
+        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name),
+                    name);
     }
     updateDefaultButton();
 #endif

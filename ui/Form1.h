@@ -34,7 +34,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-
 // The main window: the 40 slots on two pages and the command buttons. It lives for the whole
 // run and holds the state the windows share.
 class Form1 : public QWidget
@@ -167,7 +166,8 @@ class Form1 : public QWidget
     std::array<SlotRow *, core::slotCount> rows_{};
     bool writesSettings_ = true;
     QString virtualStoreToldFor_;
-    const std::filesystem::file_time_type startTime_ = std::filesystem::file_time_type::clock::now();
+    const std::filesystem::file_time_type startTime_ =
+        std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
     // A child of this window; what the player does reaches it through the signals below.
     WindowProtocol *protocol_ = nullptr;

@@ -20,8 +20,8 @@ FrmAbout::FrmAbout(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/about.ico")));
     setSizeGripEnabled(false);
     // Its place on the screen is fixed; only its size follows the layout's scale.
-    setGeometry(twips::toUnscaledPixels(2340), twips::toUnscaledPixels(1935),
-                twips::toPixels(5730), twips::toPixels(3075));
+    setGeometry(twips::toUnscaledPixels(2340), twips::toUnscaledPixels(1935), twips::toPixels(5730),
+                twips::toPixels(3075));
     setFixedSize(size());
     createControls();
     layoutscale::elideCaptionsThatDoNotFit(*this);

@@ -102,7 +102,8 @@ double smallestFactor(const CaptionBox &box)
     const double height = box.twips.height() / 15;
     if (box.kind == CaptionKind::WrappedLabel) {
         double factor = 1.0;
-        while (factor < largest && !wrappedFits(metrics, box.caption, width * factor, height * factor))
+        while (factor < largest &&
+               !wrappedFits(metrics, box.caption, width * factor, height * factor))
             factor += step;
         return factor;
     }
@@ -113,8 +114,10 @@ double smallestFactor(const CaptionBox &box)
 
 QString versionCaption(const TextTable &texts)
 {
-    return QString::fromUtf8(texts.versionPrefix) +
-           QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision);
+    return QString::fromUtf8(texts.versionPrefix) + QStringLiteral("%1.%2.%3")
+                                                        .arg(version::major)
+                                                        .arg(version::minor)
+                                                        .arg(version::revision);
 }
 
 } // namespace
@@ -141,8 +144,7 @@ QList<CaptionBox> captionBoxes(std::uint8_t language)
           << CaptionBox{"gomb_change", text(texts.change), command, K::Button}
           << CaptionBox{"Command2", text(texts.options), command, K::Button}
           << CaptionBox{"Command1", text(texts.about), command, K::Button}
-          << CaptionBox{"gomb_exit", text(texts.exit), command, K::Button}
-          // The settings window.
+          << CaptionBox{"gomb_exit", text(texts.exit), command, K::Button} // The settings window.
           << CaptionBox{"Label1", text(texts.pathPrompt), {2535, 495}, K::WrappedLabel}
           << CaptionBox{"Command1", text(texts.ok), {855, 375}, K::Button}
           << CaptionBox{"Command2", text(texts.cancel), {855, 375}, K::Button}
@@ -174,7 +176,8 @@ bool fits(const QWidget &control, double factor)
         const QFontMetrics metrics(button->font());
         const CaptionKind kind =
             qobject_cast<const QRadioButton *>(button) ? CaptionKind::Option : CaptionKind::Button;
-        const int needed = metrics.horizontalAdvance(withoutMnemonic(button->text())) + extraWidth(kind);
+        const int needed =
+            metrics.horizontalAdvance(withoutMnemonic(button->text())) + extraWidth(kind);
         return needed <= width && metrics.height() <= height;
     }
     return true;
@@ -184,9 +187,9 @@ double largestFitting(QSize screenArea)
 {
     double factor = largest;
     for (const QSize window : windowTwips) {
-        factor = std::min({factor,
-                           15.0 * (screenArea.width() - decoration.width()) / window.width(),
-                           15.0 * (screenArea.height() - decoration.height()) / window.height()});
+        factor =
+            std::min({factor, 15.0 * (screenArea.width() - decoration.width()) / window.width(),
+                      15.0 * (screenArea.height() - decoration.height()) / window.height()});
     }
     // Down onto the grid, never below the layout as drawn.
     return std::max(1.0, 1.0 + std::floor((factor - 1.0) / step + 1e-9) * step);
@@ -232,7 +235,7 @@ void elideCaptionsThatDoNotFit(QWidget &window)
         auto *button = qobject_cast<QAbstractButton *>(control);
         const QString caption = label ? label->text() : button->text();
         const QString whole = withoutMnemonic(caption);
-        const CaptionKind kind = label ? CaptionKind::Label
+        const CaptionKind kind = label                                  ? CaptionKind::Label
                                  : qobject_cast<QRadioButton *>(button) ? CaptionKind::Option
                                                                         : CaptionKind::Button;
         const int room = control->width() - extraWidth(kind);

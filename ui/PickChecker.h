@@ -22,7 +22,7 @@ class PickChecker : public QObject
         bool converts = false;
         std::optional<core::AudioInfo> pick;
         std::optional<core::AudioInfo> gameFile; // the slot's reference, where there is one
-        QString reason;                           // why it cannot be read
+        QString reason;                          // why it cannot be read
     };
 
     explicit PickChecker(QObject *parent = nullptr);
@@ -33,7 +33,10 @@ class PickChecker : public QObject
     void check(int slot, const QString &file, const QString &gameFile);
     void forget(int slot);
     // The last verdict of the slot, where its check has ended.
-    const std::optional<Verdict> &verdict(int slot) const { return verdicts_.at(std::size_t(slot)); }
+    const std::optional<Verdict> &verdict(int slot) const
+    {
+        return verdicts_.at(std::size_t(slot));
+    }
 
     // The tooltip line for a verdict, in the language given.
     static QString describe(const Verdict &verdict, std::uint8_t language);

@@ -88,8 +88,8 @@ bool QtPlatformLayer::isDriveAvailable(const QString &root, bool mountPoint)
     const QStorageInfo volume(root);
     if (!QFileInfo(root).isDir() || !volume.isValid() || !volume.isReady())
         return false;
-    return !mountPoint || QDir::cleanPath(volume.rootPath()) ==
-                              QDir::cleanPath(QDir::fromNativeSeparators(root));
+    return !mountPoint ||
+           QDir::cleanPath(volume.rootPath()) == QDir::cleanPath(QDir::fromNativeSeparators(root));
 }
 
 #ifdef Q_OS_WIN
@@ -101,7 +101,8 @@ bool QtPlatformLayer::isElevated()
         return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    const bool known =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
     CloseHandle(token);
     return known && elevation.TokenIsElevated;
 }
@@ -111,7 +112,8 @@ bool QtPlatformLayer::relaunchElevated(const QStringList &arguments)
     QStringList quoted;
     for (const QString &argument : arguments)
         quoted << QLatin1Char('"') + argument + QLatin1Char('"');
-    const std::wstring program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
+    const std::wstring program =
+        QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
     const std::wstring parameters = quoted.join(QLatin1Char(' ')).toStdWString();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;

@@ -55,8 +55,8 @@ QMenu *SlotRow::createMenu(QWidget *control)
     if (!menu->isEmpty())
         menu->addSeparator();
     const MenuState state = menuState_ ? menuState_() : MenuState{};
-    QAction *restore = menu->addAction(QString::fromUtf8(texts.restoreSlot), this,
-                                       &SlotRow::restoreRequested);
+    QAction *restore =
+        menu->addAction(QString::fromUtf8(texts.restoreSlot), this, &SlotRow::restoreRequested);
     restore->setEnabled(state.restorable);
     menu->addAction(QString::fromUtf8(texts.clearSlot), this, &SlotRow::clearRequested)
         ->setEnabled(state.hasPick);

@@ -23,7 +23,8 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
     connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
     connect(&form1_, &Form1::exitRequested, this, &WindowProtocol::endProgram);
-    connect(&form1_, &Form1::settingsNeeded, this, &WindowProtocol::showSettingsInPlaceOfMainWindow);
+    connect(&form1_, &Form1::settingsNeeded, this,
+            &WindowProtocol::showSettingsInPlaceOfMainWindow);
     connect(&form1_.prefixSearch(), &WinePrefixSearch::finished, this,
             &WindowProtocol::winePrefixesFound);
 }

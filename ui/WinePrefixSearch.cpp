@@ -13,7 +13,8 @@ void WinePrefixSearch::start()
     if (std::exchange(started_, true))
         return;
 #ifdef Q_OS_WIN
-    QMetaObject::invokeMethod(this, [this] { deliver({}); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { deliver({}); }, Qt::QueuedConnection);
 #else
     const std::string home = QDir::homePath().toStdString();
     const std::string winePrefix = qEnvironmentVariable("WINEPREFIX").toStdString();

@@ -81,7 +81,8 @@ File openFile(const std::filesystem::path &path)
 
 int readPacket(void *opaque, uint8_t *buffer, int size)
 {
-    const std::size_t got = std::fread(buffer, 1, std::size_t(size), static_cast<std::FILE *>(opaque));
+    const std::size_t got =
+        std::fread(buffer, 1, std::size_t(size), static_cast<std::FILE *>(opaque));
     return got == 0 ? AVERROR_EOF : int(got);
 }
 
@@ -159,7 +160,8 @@ class OpenedMusic
         if (!file_)
             return platform::textFromPath(path.filename()) + ": cannot be opened";
         auto *buffer = static_cast<unsigned char *>(av_malloc(ioBufferSize));
-        io_.reset(avio_alloc_context(buffer, ioBufferSize, 0, file_.get(), readPacket, nullptr, seek));
+        io_.reset(
+            avio_alloc_context(buffer, ioBufferSize, 0, file_.get(), readPacket, nullptr, seek));
         if (!io_) {
             av_free(buffer);
             return "out of memory";
@@ -208,8 +210,8 @@ class OpenedMusic
             info.seconds = double(stream.duration) * av_q2d(stream.time_base);
         else if (format_->duration > 0)
             info.seconds = double(format_->duration) / AV_TIME_BASE;
-        info.bitRate = int(stream.codecpar->bit_rate > 0 ? stream.codecpar->bit_rate
-                                                         : format_->bit_rate);
+        info.bitRate =
+            int(stream.codecpar->bit_rate > 0 ? stream.codecpar->bit_rate : format_->bit_rate);
         return info;
     }
 
@@ -310,7 +312,8 @@ class FfmpegDecoder : public AudioDecoder
             // This FFmpeg takes the layout as not const; it only reads it.
             auto *frameLayout = const_cast<AVChannelLayout *>(&frame.ch_layout);
             if (swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, sampleRate, frameLayout,
-                                    AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr) < 0 ||
+                                    AVSampleFormat(frame.format), frame.sample_rate, 0,
+                                    nullptr) < 0 ||
                 swr_init(raw) < 0) {
                 swr_free(&raw);
                 return false;

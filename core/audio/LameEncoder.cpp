@@ -38,8 +38,8 @@ class LameEncoder : public Mp3Encoder
         lame_set_write_id3tag_automatic(f, 0);
         lame_set_bWriteVbrTag(f, 1);
         if (lame_init_params(f) < 0)
-            return std::string("the MP3 encoder refuses ") + std::to_string(sampleRate) + " Hz at " +
-                   std::to_string(kbps) + " kbit/s";
+            return std::string("the MP3 encoder refuses ") + std::to_string(sampleRate) +
+                   " Hz at " + std::to_string(kbps) + " kbit/s";
         channels_ = channels;
         return std::nullopt;
     }

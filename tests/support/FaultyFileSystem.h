@@ -11,7 +11,15 @@ class FaultyFileSystem : public core::NativeFileSystem
 {
   public:
     enum class Call {
-        OpenForReading, CreateNew, Read, Write, Flush, Replace, HardLink, Remove, CreateFolder
+        OpenForReading,
+        CreateNew,
+        Read,
+        Write,
+        Flush,
+        Replace,
+        HardLink,
+        Remove,
+        CreateFolder
     };
 
     // The call fails once it has succeeded `successesBefore` times; with a folder, only calls

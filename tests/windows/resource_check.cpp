@@ -43,10 +43,9 @@ MINI_TEST(manifestAsksForWhatThePlayerRunsItAs)
     CHECK(found != nullptr);
     const char *text = static_cast<const char *>(LockResource(LoadResource(nullptr, found)));
     const std::string manifest(text, SizeofResource(nullptr, found));
-    for (const char *wanted :
-         {"level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-          ">true</longPathAware>", ">PerMonitorV2</dpiAwareness>",
-          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
+    for (const char *wanted : {"level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                               ">true</longPathAware>", ">PerMonitorV2</dpiAwareness>",
+                               "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
         CHECK(manifest.find(wanted) != std::string::npos);
     // Text files stay in the system's ANSI code page.
     CHECK(manifest.find("activeCodePage") == std::string::npos);
