@@ -290,11 +290,13 @@ void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderTha
         writer.removeLeftovers(folder_, olderThan);
 }
 
-void OriginalsFolder::removeLeftoversOfOtherRuns(fs::file_time_type olderThan)
+std::unique_ptr<RunLock>
+OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan)
 {
-    const RunLock lock(gameFolder());
-    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
+    auto lock = std::make_unique<RunLock>(gameFolder());
+    if (lock->outcome() != RunLock::Outcome::HeldElsewhere)
         removeLeftovers(olderThan);
+    return lock;
 }
 
 std::optional<FileError> OriginalsFolder::takeIn(const fs::path &file, std::string_view targetName)
@@ -332,9 +334,7 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     RunResult result;
     if (!isFolder(folder_))
         return result;
-    const RunLock lock(gameFolder());
-    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
-        removeLeftovers();
+    const std::unique_ptr<RunLock> lock = lockForWriting();
     AtomicFileWriter writer(fileSystem_);
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)

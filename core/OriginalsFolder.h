@@ -5,10 +5,12 @@
 #include "FileSystem.h"
 #include "OriginalsManifest.h"
 #include "ReplacementRun.h"
+#include "RunLock.h"
 #include "SlotTable.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,12 +61,12 @@ class OriginalsFolder
                                   std::string_view targetName, bool inPlace,
                                   const std::filesystem::path &newContent);
 
-    // Removes the temporary files that a killed run left in the game folder and in this
-    // folder, those written before olderThan where given; the caller holds the run lock.
-    // Nothing else is touched.
-    void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan = {});
-    // The same at a start: under the run lock, for files older than the start.
-    void removeLeftoversOfOtherRuns(std::filesystem::file_time_type olderThan);
+    // Takes the game folder's run lock for as long as the lock lives and, unless another
+    // running copy holds it, removes the temporary files a killed run left in the game
+    // folder and in this folder (those written before olderThan where given). Nothing else
+    // is touched.
+    std::unique_ptr<RunLock>
+    lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {});
 
     // Takes in a file that stood for the game's file elsewhere (Windows' VirtualStore): it
     // becomes the slot's kept original where none is kept, else it is kept beside the
@@ -78,6 +80,7 @@ class OriginalsFolder
                       std::optional<int> onlySlot = std::nullopt);
 
   private:
+    void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan);
     std::filesystem::path keptFile(std::string_view targetName) const;
     std::filesystem::path absentMarker(std::string_view targetName) const;
     std::filesystem::path dataFolderPlace() const;

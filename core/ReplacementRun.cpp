@@ -114,9 +114,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
 
     AtomicFileWriter writer(fileSystem_);
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
-    const RunLock lock(originals.gameFolder());
-    if (lock.outcome() != RunLock::Outcome::HeldElsewhere)
-        originals.removeLeftovers();
+    const std::unique_ptr<RunLock> lock = originals.lockForWriting();
 
     // What each pick holds decides, not its name. A pick that cannot be opened is copied,
     // so that it fails as a copy always has.

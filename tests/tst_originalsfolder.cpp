@@ -285,10 +285,10 @@ void TestOriginalsFolder::leftoversOfKilledRunsGoAtStart()
         // Another copy of the program is writing there.
         const core::RunLock otherCopy(folder());
         QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
-        OriginalsFolder(folder()).removeLeftoversOfOtherRuns(start);
+        OriginalsFolder(folder()).lockForWriting(start);
         QVERIFY(QFile::exists(killed));
     }
-    OriginalsFolder(folder()).removeLeftoversOfOtherRuns(start);
+    OriginalsFolder(folder()).lockForWriting(start);
     QCOMPARE(entries(game()), (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp",
                                            "CstleTown.mp3", "Dirt.mp3", "Water.mp3"}));
 }

@@ -218,7 +218,7 @@ void Form1::activate()
         startupRead();
     // What a killed run left behind goes, unless another copy of the program is writing.
     if (!utvonal_.empty())
-        originals().removeLeftoversOfOtherRuns(startTime_);
+        originals().lockForWriting(startTime_);
     updateDefaultButton();
     offerVirtualStoreCopies();
 }
@@ -331,6 +331,17 @@ void Form1::change()
     offerVirtualStoreCopies();
 }
 
+void Form1::runOnWorker(const std::function<void()> &work)
+{
+    // The window keeps painting and its progress window answers while the work runs.
+    QEventLoop loop;
+    std::jthread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+}
+
 void Form1::prepareProgressWindow(QProgressDialog &progress, int steps) const
 {
     // Modal to this window, shown at once, closed by its owner; Esc is Cancel.
@@ -351,12 +362,12 @@ core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
     prepareProgressWindow(progress, 1000);
     progress.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
 
-    QEventLoop loop;
     core::RunResult result;
     std::stop_source stop;
     connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
     QPointer<QProgressDialog> shown(&progress);
-    std::jthread worker([&, shown] {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    runOnWorker([&, shown] {
         result = run.run(
             texts, labels, utvonal_, nyelv_,
             [&, shown](const core::RunProgress &now) {
@@ -375,12 +386,8 @@ core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
                     Qt::QueuedConnection);
             },
             stop.get_token());
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    loop.exec();
     QApplication::restoreOverrideCursor();
-    worker.join();
     progress.hide();
     updateDefaultButton();
     return result;
@@ -409,12 +416,17 @@ void Form1::restoreOriginals()
                                  : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
-    const core::RunResult result =
-        runWithWaitCursor([&] { return originals().restore(slotTable_, slotLabels(), nyelv_); });
+    showRestoreResult(
+        runWithWaitCursor([&] { return originals().restore(slotTable_, slotLabels(), nyelv_); }));
+}
+
+void Form1::showRestoreResult(const core::RunResult &result)
+{
     if (!result.message.empty() || result.count == 0) {
         showRunMessage(result);
         return;
     }
+    const TextTable &texts = TextTable::forLanguage(nyelv_);
     platform_.showMessage(this, result.count == 1
                                     ? QString::fromUtf8(texts.fileRestored)
                                     : QString::fromUtf8(texts.filesRestored).arg(result.count));
@@ -473,13 +485,8 @@ SlotRow::MenuState Form1::slotMenuState(int index)
 
 void Form1::restoreSlot(int index)
 {
-    const core::RunResult result = runWithWaitCursor(
-        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_, index); });
-    if (!result.message.empty() || result.count == 0) {
-        showRunMessage(result);
-        return;
-    }
-    platform_.showMessage(this, QString::fromUtf8(TextTable::forLanguage(nyelv_).fileRestored));
+    showRestoreResult(runWithWaitCursor(
+        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_, index); }));
 }
 
 void Form1::clearSlot(int index)
@@ -492,9 +499,7 @@ QMenu *Form1::createSetMenu(QWidget *parent)
 {
     const TextTable &texts = TextTable::forLanguage(nyelv_);
     auto *menu = new QMenu(parent);
-    bool anyPick = false;
-    for (QLineEdit *text : controls_.Text1)
-        anyPick = anyPick || !isPlaceholder(text->text());
+    const bool anyPick = hasAnyPick();
     menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })
         ->setEnabled(anyPick);
     menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { saveSet(true); })
@@ -592,9 +597,8 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
     std::stop_source stop;
     connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
     std::optional<core::FileError> failure;
-    QEventLoop loop;
     QPointer<QProgressDialog> shown(&progress);
-    std::jthread worker([&, shown] {
+    runOnWorker([&, shown] {
         core::AtomicFileWriter writer;
         for (std::size_t i = 0; i < copies.size() && !stop.stop_requested() && !failure; ++i) {
             const QString name =
@@ -610,10 +614,7 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
                 Qt::QueuedConnection);
             failure = writer.copyFile(copies[i].first, copies[i].second);
         }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    loop.exec();
-    worker.join();
     progress.hide();
     if (!stop.stop_requested() && !failure)
         return true;
@@ -632,6 +633,12 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
     return false;
 }
 
+bool Form1::hasAnyPick() const
+{
+    return std::any_of(controls_.Text1.begin(), controls_.Text1.end(),
+                       [](const QLineEdit *text) { return !isPlaceholder(text->text()); });
+}
+
 void Form1::openSet()
 {
     if (const std::optional<QString> chosen = platform_.chooseFileToOpen(this, setFileRequest()))
@@ -640,11 +647,8 @@ void Form1::openSet()
 
 void Form1::openSetFile(const QString &file, bool askFirst)
 {
-    bool anyPick = false;
-    for (QLineEdit *text : controls_.Text1)
-        anyPick = anyPick || !isPlaceholder(text->text());
     const TextTable &texts = TextTable::forLanguage(nyelv_);
-    if (askFirst && anyPick &&
+    if (askFirst && hasAnyPick() &&
         !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
@@ -656,27 +660,21 @@ void Form1::openSetFile(const QString &file, bool askFirst)
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
         bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
-    if (set.picks.empty() && !set.problems.empty()) {
-        QStringList problems;
-        for (const std::string &problem : set.problems)
-            problems << QString::fromStdString(problem);
+    QStringList problems;
+    for (const std::string &problem : set.problems)
+        problems << QString::fromStdString(problem);
+    // A file that is no playlist changes nothing.
+    if (!set.picks.empty() || problems.isEmpty()) {
+        for (int i = 0; i < core::slotCount; ++i)
+            clearSlot(i);
+        // A file no longer there still fills its slot, marked as its check finds it.
+        for (const core::MusicSet::Pick &pick : set.picks)
+            setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
+                                       core::platform::textFromPath(pick.file))));
+    }
+    if (!problems.isEmpty())
         platform_.showMessage(
             this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
-        return;
-    }
-    for (int i = 0; i < core::slotCount; ++i)
-        clearSlot(i);
-    // A file no longer there still fills its slot, marked as its check finds it.
-    for (const core::MusicSet::Pick &pick : set.picks)
-        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                   core::platform::textFromPath(pick.file))));
-    if (!set.problems.empty()) {
-        QStringList problems;
-        for (const std::string &problem : set.problems)
-            problems << QString::fromStdString(problem);
-        platform_.showMessage(
-            this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
-    }
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)

@@ -130,11 +130,16 @@ class Form1 : public QWidget
     // Shown while a slot is restorable.
     void updateDefaultButton();
     core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
+    // Runs the work on a worker thread while this thread keeps serving the windows.
+    static void runOnWorker(const std::function<void()> &work);
     void prepareProgressWindow(QProgressDialog &progress, int steps) const;
     // A run that converts: on a worker, behind a progress window with Cancel.
     core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
                                     const core::SlotTexts &labels);
     void showRunMessage(const core::RunResult &result);
+    // A restore's failures, or how many files came back.
+    void showRestoreResult(const core::RunResult &result);
+    bool hasAnyPick() const;
     // Windows: offers a start as administrator where a protected game folder refused a file.
     bool offerElevation(const core::RunResult &result);
     void handOverElevated();
