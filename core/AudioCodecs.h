@@ -53,12 +53,30 @@ class Mp3Encoder
     virtual std::optional<std::string> finish(std::string &out) = 0;
 };
 
+// Plays one music file at a time on the default output device, off the caller's thread.
+class AudioPlayer
+{
+  public:
+    // Called once a playback ends: nothing when the music played to its end or was stopped,
+    // else why it could not be played. It may come from any thread.
+    using Ended = std::function<void(std::optional<std::string> failure)>;
+
+    virtual ~AudioPlayer() = default;
+    virtual bool hasOutputDevice() = 0;
+    // Stops what plays and starts the file; returns at once.
+    virtual void play(const std::filesystem::path &file, Ended ended) = 0;
+    // When it returns, the file is closed.
+    virtual void stop() = 0;
+};
+
 // The audio code: in the program on Windows; on Linux a module of its own, loaded at first
 // use, so that a start that needs no music reading loads none of its libraries.
 struct AudioCodecs
 {
     std::unique_ptr<AudioDecoder> (*makeDecoder)();
     std::unique_ptr<Mp3Encoder> (*makeEncoder)();
+    // Null in a build without sound output. Needs the toolkit's application object.
+    std::unique_ptr<AudioPlayer> (*makePlayer)();
 
     // Nothing, and why in reason, where the module cannot be loaded.
     static const AudioCodecs *get(std::string *reason = nullptr);

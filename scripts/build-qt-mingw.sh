@@ -23,7 +23,7 @@ work=$cache_root/qt-$upstream_version-mingw-work
 configure_options=(
     -xplatform win32-g++ -qt-host-path /usr -release -static -static-runtime
     -nomake tests -nomake examples -no-pkg-config -no-dbus -no-opengl
-    -no-feature-vulkan -no-feature-sql -no-feature-network -no-feature-xml
+    -no-feature-vulkan -no-feature-sql -no-feature-xml
     -no-feature-printsupport -no-feature-concurrent -no-feature-direct2d
     -no-feature-tabletevent -no-feature-directwrite3
     -qt-zlib -qt-pcre -qt-harfbuzz -qt-freetype -qt-libpng -qt-libjpeg -no-icu

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The audio module's entry: its decoder and encoder.
+// The audio module's entry: its decoder, encoder and player.
 #include "AudioCodecs.h"
+
+#ifdef VMC_HAVE_PLAYBACK
+// The sound output, from the listening code linked into the module.
+std::unique_ptr<core::AudioPlayer> makeSinkPlayer();
+#endif
 
 namespace core {
 
@@ -9,7 +14,11 @@ std::unique_ptr<Mp3Encoder> makeLameEncoder();
 
 const AudioCodecs &AudioCodecs::builtIn()
 {
-    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder};
+#ifdef VMC_HAVE_PLAYBACK
+    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, makeSinkPlayer};
+#else
+    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, nullptr};
+#endif
     return codecs;
 }
 

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "DecodedStream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+std::size_t DecodedStream::Format::bytesPerFrame() const
+{
+    return std::size_t(channels) * (floatSamples ? sizeof(float) : sizeof(std::int16_t));
+}
+
+DecodedStream::DecodedStream(std::unique_ptr<core::AudioDecoder> decoder, Format format,
+                             std::size_t capacityBytes)
+    : decoder_(std::move(decoder)), format_(format),
+      ring_(std::max(capacityBytes / format.bytesPerFrame(), std::size_t(1)) *
+            format.bytesPerFrame())
+{
+}
+
+DecodedStream::~DecodedStream()
+{
+    stop();
+}
+
+void DecodedStream::start(const std::filesystem::path &file)
+{
+    thread_ = std::jthread([this, file](std::stop_token stop) { decode(stop, file); });
+}
+
+void DecodedStream::stop()
+{
+    if (!thread_.joinable())
+        return;
+    thread_.request_stop();
+    thread_.join();
+}
+
+void DecodedStream::decode(std::stop_token stop, const std::filesystem::path &file)
+{
+    std::vector<std::int16_t> integers;
+    const auto sink = [&](const float *samples, std::size_t frames) {
+        const std::size_t count = frames * std::size_t(format_.channels);
+        if (format_.floatSamples)
+            return push(reinterpret_cast<const char *>(samples), count * sizeof(float), stop);
+        integers.resize(count);
+        std::transform(samples, samples + count, integers.begin(), [](float sample) {
+            return std::int16_t(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f));
+        });
+        return push(reinterpret_cast<const char *>(integers.data()), count * sizeof(std::int16_t),
+                    stop);
+    };
+    std::optional<std::string> failure =
+        decoder_->decode(file, format_.sampleRate, format_.channels, sink, stop);
+    finish(stop.stop_requested() ? std::nullopt : std::move(failure));
+}
+
+bool DecodedStream::push(const char *data, std::size_t size, std::stop_token stop)
+{
+    std::unique_lock lock(mutex_);
+    while (size > 0) {
+        if (!roomMade_.wait(lock, stop, [&] { return size_ < ring_.size(); }))
+            return false;
+        const std::size_t tail = (head_ + size_) % ring_.size();
+        const std::size_t chunk = std::min({size, ring_.size() - size_, ring_.size() - tail});
+        std::memcpy(ring_.data() + tail, data, chunk);
+        size_ += chunk;
+        data += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+void DecodedStream::finish(std::optional<std::string> failure)
+{
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    failure_ = std::move(failure);
+}
+
+std::size_t DecodedStream::read(char *data, std::size_t size)
+{
+    std::lock_guard lock(mutex_);
+    const std::size_t frame = format_.bytesPerFrame();
+    std::size_t taken = std::min(size, size_) / frame * frame;
+    const std::size_t total = taken;
+    while (taken > 0) {
+        const std::size_t chunk = std::min(taken, ring_.size() - head_);
+        std::memcpy(data, ring_.data() + head_, chunk);
+        head_ = (head_ + chunk) % ring_.size();
+        size_ -= chunk;
+        data += chunk;
+        taken -= chunk;
+    }
+    if (total > 0)
+        roomMade_.notify_one();
+    return total;
+}
+
+std::size_t DecodedStream::available() const
+{
+    std::lock_guard lock(mutex_);
+    return size_;
+}
+
+bool DecodedStream::atEnd() const
+{
+    std::lock_guard lock(mutex_);
+    return finished_ && size_ == 0;
+}
+
+std::optional<std::string> DecodedStream::failure() const
+{
+    std::lock_guard lock(mutex_);
+    return failure_;
+}

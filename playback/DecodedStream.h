@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A music file decoded on a thread of its own into a bounded queue of samples in the sound
+// output's format, from which the output takes them as it needs them. The decoding waits
+// while the queue is full, so a long file never sits in memory whole.
+class DecodedStream
+{
+  public:
+    struct Format
+    {
+        int sampleRate = 0;
+        int channels = 0;
+        bool floatSamples = true; // 32-bit float, else 16-bit signed integer
+        std::size_t bytesPerFrame() const;
+    };
+
+    DecodedStream(std::unique_ptr<core::AudioDecoder> decoder, Format format,
+                  std::size_t capacityBytes);
+    ~DecodedStream();
+    DecodedStream(const DecodedStream &) = delete;
+    DecodedStream &operator=(const DecodedStream &) = delete;
+
+    void start(const std::filesystem::path &file);
+    // Whole frames only, up to size bytes; never waits.
+    std::size_t read(char *data, std::size_t size);
+    std::size_t available() const;
+    // The decoding has ended and every sample was taken.
+    bool atEnd() const;
+    // Why the file could not be decoded, once that is known.
+    std::optional<std::string> failure() const;
+    // Ends the decoding; when it returns, the file is closed.
+    void stop();
+
+  private:
+    void decode(std::stop_token stop, const std::filesystem::path &file);
+    // Waits for room while the queue is full; false once stopped.
+    bool push(const char *data, std::size_t size, std::stop_token stop);
+    void finish(std::optional<std::string> failure);
+
+    std::unique_ptr<core::AudioDecoder> decoder_;
+    Format format_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any roomMade_;
+    std::vector<char> ring_;
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+    bool finished_ = false;
+    std::optional<std::string> failure_;
+    std::jthread thread_;
+};

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SoundOutput.h"
+
+#include "DecodedStream.h"
+
+#include <QAudioSink>
+#include <QDeadlineTimer>
+
+#include <algorithm>
+
+namespace {
+
+// Short enough that Play sounds at once and Stop is heard at once.
+constexpr qint64 outputBufferMicroseconds = 200'000;
+constexpr int feedIntervalMilliseconds = 10;
+
+std::string describe(QAudio::Error error)
+{
+    switch (error) {
+    case QAudio::OpenError:
+        return "the sound output could not be opened";
+    case QAudio::FatalError:
+        return "the sound output stopped working";
+    default:
+        return "the sound output failed";
+    }
+}
+
+} // namespace
+
+SoundOutput::SoundOutput(QObject *parent) : QObject(parent), timer_(this)
+{
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(feedIntervalMilliseconds);
+    connect(&timer_, &QTimer::timeout, this, &SoundOutput::feed);
+}
+
+SoundOutput::~SoundOutput()
+{
+    stop();
+}
+
+void SoundOutput::start(const QAudioDevice &device, const QAudioFormat &format,
+                        std::shared_ptr<DecodedStream> stream, core::AudioPlayer::Ended ended)
+{
+    stop();
+    stream_ = std::move(stream);
+    ended_ = std::move(ended);
+    drainDeadline_ = -1;
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    sink_->setBufferSize(format.bytesForDuration(outputBufferMicroseconds));
+    device_ = sink_->start();
+    if (!device_ || sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
+        end(describe(sink_->error()));
+        return;
+    }
+    buffer_.resize(std::size_t(format.bytesForDuration(outputBufferMicroseconds)));
+    feed();
+    timer_.start();
+}
+
+void SoundOutput::stop()
+{
+    end(std::nullopt);
+}
+
+void SoundOutput::feed()
+{
+    if (!sink_)
+        return;
+    if (std::optional<std::string> failure = stream_->failure()) {
+        end(std::move(failure));
+        return;
+    }
+    if (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
+        end(describe(sink_->error()));
+        return;
+    }
+    const std::size_t room =
+        std::min(std::size_t(std::max<qsizetype>(sink_->bytesFree(), 0)), buffer_.size());
+    if (const std::size_t taken = stream_->read(buffer_.data(), room))
+        device_->write(buffer_.data(), qint64(taken));
+    if (!stream_->atEnd())
+        return;
+    // Everything is written: done once the output has played it out.
+    const qint64 now = QDeadlineTimer::current().deadline();
+    if (drainDeadline_ < 0)
+        drainDeadline_ = now + outputBufferMicroseconds / 1000 + 500;
+    if (sink_->state() == QAudio::IdleState || now >= drainDeadline_)
+        end(std::nullopt);
+}
+
+void SoundOutput::end(std::optional<std::string> failure)
+{
+    timer_.stop();
+    if (sink_) {
+        sink_->stop();
+        sink_.reset();
+    }
+    device_ = nullptr;
+    stream_.reset();
+    if (core::AudioPlayer::Ended ended = std::exchange(ended_, nullptr))
+        ended(std::move(failure));
+}

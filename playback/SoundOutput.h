@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class DecodedStream;
+class QAudioSink;
+class QIODevice;
+
+// One playback on the sound output: writes what the stream has decoded as the output makes
+// room, and says when the music has played out, failed or was stopped. Lives on the
+// player's thread.
+class SoundOutput : public QObject
+{
+    Q_OBJECT
+
+  public:
+    explicit SoundOutput(QObject *parent = nullptr);
+    ~SoundOutput() override;
+
+    void start(const QAudioDevice &device, const QAudioFormat &format,
+               std::shared_ptr<DecodedStream> stream, core::AudioPlayer::Ended ended);
+    void stop();
+
+  private:
+    void feed();
+    void end(std::optional<std::string> failure);
+
+    std::unique_ptr<QAudioSink> sink_;
+    QIODevice *device_ = nullptr;
+    std::shared_ptr<DecodedStream> stream_;
+    core::AudioPlayer::Ended ended_;
+    QTimer timer_;
+    std::vector<char> buffer_;
+    // Once every sample is written: how long the output may still take to play them out.
+    qint64 drainDeadline_ = -1;
+};

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace testfiles {
+
+// Whether this process holds the file open: on Windows, whether another opening without
+// sharing is refused, as a replacement of the file would be.
+inline bool isHeldOpen(const std::filesystem::path &file)
+{
+#ifdef _WIN32
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(handle);
+    return false;
+#else
+    std::error_code error;
+    const std::filesystem::path wanted = std::filesystem::canonical(file, error);
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code linkError;
+        if (std::filesystem::read_symlink(entry.path(), linkError) == wanted)
+            return true;
+    }
+    return false;
+#endif
+}
+
+} // namespace testfiles

@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioCodecs.h"
+#include "AudioFixtures.h"
+#include "DecodedStream.h"
+#include "OpenFiles.h"
+#include "TestFiles.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#ifndef _WIN32
+#include "PrivateSoundServer.h"
+#endif
+
+namespace {
+
+std::filesystem::path fixture(const char *name)
+{
+    return audiofixtures::path(QString::fromLatin1(name)).toStdString();
+}
+
+struct Level
+{
+    double rms = 0;
+    double frequency = 0;
+};
+
+Level measure(const std::vector<std::int16_t> &samples, int rate)
+{
+    if (samples.empty())
+        return {};
+    double power = 0;
+    int crossings = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        power += double(samples[i]) * samples[i];
+        crossings += i > 0 && (samples[i - 1] < 0) != (samples[i] < 0) ? 1 : 0;
+    }
+    const double seconds = double(samples.size()) / rate;
+    return {std::sqrt(power / double(samples.size())) / 32768.0, crossings / 2.0 / seconds};
+}
+
+// What a playback said when it ended, which may come on any thread.
+class Ending
+{
+  public:
+    core::AudioPlayer::Ended callback()
+    {
+        return [state = state_](std::optional<std::string> failure) {
+            std::lock_guard lock(state->mutex);
+            state->said = std::move(failure);
+        };
+    }
+    bool ended() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->said.has_value();
+    }
+    std::optional<std::string> failure() const
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->said.value_or(std::nullopt);
+    }
+
+  private:
+    struct State
+    {
+        std::mutex mutex;
+        std::optional<std::optional<std::string>> said;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+} // namespace
+
+class TestPlayback : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void streamFeedsTheDecodedToneInWholeFrames();
+    void stopLeavesNoFileOpen();
+#ifndef _WIN32
+    void playsThroughTheOutputAndStopEndsIt();
+    void saysWhyAFileCannotBePlayed();
+#endif
+
+  private:
+#ifndef _WIN32
+    std::unique_ptr<PrivateSoundServer> server_;
+#endif
+    std::unique_ptr<core::AudioPlayer> player_;
+};
+
+void TestPlayback::initTestCase()
+{
+#ifndef _WIN32
+    server_ = std::make_unique<PrivateSoundServer>();
+    QVERIFY2(server_->isUp(), "the private PulseAudio server did not start");
+#endif
+    QVERIFY(core::AudioCodecs::builtIn().makePlayer);
+    player_ = core::AudioCodecs::builtIn().makePlayer();
+}
+
+void TestPlayback::streamFeedsTheDecodedToneInWholeFrames()
+{
+    // Stereo 16-bit at 8 kHz through a queue smaller than the file: the decoder must wait.
+    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder(), {8000, 2, false}, 4000);
+    stream.start(fixture("tone.flac"));
+    std::vector<std::int16_t> left;
+    char buffer[1003];
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const std::size_t taken = stream.read(buffer, sizeof buffer);
+            if (taken % 4 != 0)
+                return true;
+            for (std::size_t i = 0; i < taken; i += 4)
+                left.push_back(*reinterpret_cast<const std::int16_t *>(buffer + i));
+            return stream.atEnd();
+        },
+        10000));
+    QVERIFY(!stream.failure());
+    QCOMPARE(left.size(), std::size_t(8000));
+    const Level level = measure(left, 8000);
+    QVERIFY2(std::abs(level.frequency - 440) < 5, qPrintable(QString::number(level.frequency)));
+    QVERIFY(level.rms > 0.05);
+}
+
+void TestPlayback::stopLeavesNoFileOpen()
+{
+    // Whether or not there is an output device: a game file played and stopped can be
+    // replaced at once.
+    QTemporaryDir folder;
+    const std::filesystem::path game =
+        std::filesystem::path(folder.path().toStdString()) / "Mp3" / "a.mp3";
+    std::filesystem::create_directories(game.parent_path());
+    std::filesystem::copy_file(fixture("tone.flac"), game);
+    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder(), {8000, 1, true}, 1000);
+    stream.start(game);
+    QVERIFY(QTest::qWaitFor([&] { return stream.available() > 0; }, 5000));
+    QVERIFY(testfiles::isHeldOpen(game));
+    stream.stop();
+    QVERIFY(!testfiles::isHeldOpen(game));
+    Ending ending;
+    player_->play(game, ending.callback());
+    QTest::qWait(50);
+    player_->stop();
+    QVERIFY(!testfiles::isHeldOpen(game));
+    QVERIFY(std::filesystem::remove(game));
+}
+
+#ifndef _WIN32
+void TestPlayback::playsThroughTheOutputAndStopEndsIt()
+{
+    QVERIFY(player_->hasOutputDevice());
+    QVERIFY(server_->startRecording());
+    const int rate = PrivateSoundServer::recordingRate;
+    const std::size_t playedAt = server_->recordedFrames();
+    Ending ending;
+    player_->play(fixture("tone.flac"), ending.callback());
+    QTest::qWait(700);
+    player_->stop();
+    const std::size_t stoppedAt = server_->recordedFrames();
+    QTest::qWait(400);
+    const std::vector<std::int16_t> played = server_->recording(playedAt, stoppedAt);
+    const auto firstSound = std::find_if(
+        played.begin(), played.end(), [](std::int16_t sample) { return std::abs(sample) > 300; });
+    QVERIFY2(firstSound != played.end(), "nothing was heard");
+    qInfo("Play to first sound: %.0f ms", double(firstSound - played.begin()) * 1000 / rate);
+    const Level tone = measure({firstSound, played.end() - rate / 20}, rate);
+    QVERIFY2(std::abs(tone.frequency - 440) < 5, qPrintable(QString::number(tone.frequency)));
+    QVERIFY2(tone.rms > 0.05, qPrintable(QString::number(tone.rms)));
+    // Stop is heard at once: the output's short buffer, then silence.
+    const std::size_t afterStop = stoppedAt + rate / 4;
+    const Level after = measure(server_->recording(afterStop, afterStop + rate / 10), rate);
+    QVERIFY2(after.rms < 0.001, qPrintable(QString::number(after.rms)));
+    QTRY_VERIFY(ending.ended());
+    QCOMPARE(ending.failure(), std::nullopt);
+}
+
+void TestPlayback::saysWhyAFileCannotBePlayed()
+{
+    QTemporaryDir folder;
+    const std::filesystem::path text =
+        std::filesystem::path(folder.path().toStdString()) / "notes.mp3";
+    QVERIFY(testfiles::writeBytes(QString::fromStdString(text.string()), "not music at all"));
+    Ending ending;
+    player_->play(text, ending.callback());
+    QTRY_VERIFY(ending.ended());
+    QVERIFY(ending.failure().has_value());
+    QVERIFY(!ending.failure()->empty());
+    // A tone played out ends by itself, with nothing to report.
+    Ending played;
+    player_->play(fixture("tone.flac"), played.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(played.ended(), 5000);
+    QCOMPARE(played.failure(), std::nullopt);
+}
+#endif
+
+QTEST_GUILESS_MAIN(TestPlayback)
+#include "tst_playback.moc"
