@@ -108,6 +108,15 @@ bool OriginalsFolder::isKept(std::string_view targetName) const
     return isThere(keptFile(targetName)) || isThere(absentMarker(targetName));
 }
 
+std::optional<fs::path> OriginalsFolder::keptOriginal(std::string_view targetName) const
+{
+    std::error_code error;
+    fs::path kept = keptFile(targetName);
+    if (!fs::is_regular_file(kept, error))
+        return std::nullopt;
+    return kept;
+}
+
 OriginalsManifest &OriginalsFolder::manifest()
 {
     if (!manifest_) {

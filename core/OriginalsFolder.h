@@ -48,6 +48,8 @@ class OriginalsFolder
     // file that has it in another letter case.
     std::filesystem::path gameFile(std::string_view targetName) const;
     bool isKept(std::string_view targetName) const;
+    // The kept original of a game file that existed, where one is kept.
+    std::optional<std::filesystem::path> keptOriginal(std::string_view targetName) const;
     // Its original is kept and its game file is still what this program last wrote there.
     bool isRestorable(std::string_view targetName, Check check = Check::SizeAndTime);
     int restorableCount(const SlotTable &slots, Check check = Check::SizeAndTime);

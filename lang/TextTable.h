@@ -65,6 +65,13 @@ struct TextTable
     const char *restoreSlot;
     const char *clearSlot;
     const char *showInFolder;
+    // Listening, in the same menu: what plays, and why nothing can.
+    const char *playPick;
+    const char *playGameMusic;
+    const char *playOriginal;
+    const char *stopPlaying;
+    const char *noSoundOutput;
+    const char *cannotPlay; // %1 the reason, in the slot's tooltip
     // Music sets: the main window's context menu, the chooser and the messages.
     const char *saveSet;
     const char *saveSetWithMusic;

@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplyLanguage.h"
+#include "AudioFixtures.h"
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
 #include "LayoutScale.h"
 #include "LineShape.h"
-#include "Twips.h"
-#include "AudioFixtures.h"
 #include "SlotRow.h"
+#include "TextTable.h"
+#include "Twips.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QMimeData>
 #include <QFrame>
-#include <QRegularExpression>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -632,19 +633,28 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
         }
         return keys.size() == QSet<QString>(keys.begin(), keys.end()).size();
     };
-    const auto enabled = [](const QMenu *menu) {
+    // The slot's own entries: restore, clear, show in folder, and the three to listen.
+    const auto slotEntries = [](const QMenu *menu) {
+        QList<QAction *> entries;
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator())
+                entries << action;
+        return entries.mid(entries.size() - 6);
+    };
+    const auto enabled = [&](const QMenu *menu) {
         QList<bool> states;
-        const QList<QAction *> actions = menu->actions();
-        for (qsizetype i = actions.size() - 3; i < actions.size(); ++i)
-            states << actions[i]->isEnabled();
+        for (const QAction *action : slotEntries(menu))
+            states << action->isEnabled();
         return states;
     };
     for (QWidget *control :
          QList<QWidget *>{f.main().Label1[9], f.slot(9), f.main().gomb_browse[9]}) {
         std::unique_ptr<QMenu> menu(row->createMenu(control));
         QVERIFY(keysAreDistinct(menu.get()));
-        // Nothing picked, nothing kept: no entry can act.
-        QCOMPARE(enabled(menu.get()), (QList<bool>{false, false, false}));
+        // Nothing picked, nothing kept: no entry can act. The tests have no sound output.
+        QCOMPARE(enabled(menu.get()), QList<bool>(6, false));
+        QCOMPARE(slotEntries(menu.get()).last()->toolTip(),
+                 QString::fromUtf8(TextTable::forLanguage(language - '0').noSoundOutput));
     }
     std::unique_ptr<QMenu> editing(row->createMenu(f.slot(9)));
     QVERIFY(editing->actions().size() > 4);
@@ -652,8 +662,8 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
     QVERIFY(testfiles::writeBytes(music.path() + "/a.mp3", testfiles::song()));
     f.slot(9)->setText(music.path() + "/a.mp3");
     std::unique_ptr<QMenu> picked(row->createMenu(f.main().Label1[9]));
-    QCOMPARE(enabled(picked.get()), (QList<bool>{false, true, true}));
-    picked->actions().at(picked->actions().size() - 2)->trigger();
+    QCOMPARE(enabled(picked.get()), (QList<bool>{false, true, true, false, false, false}));
+    slotEntries(picked.get()).at(1)->trigger();
     QCOMPARE(f.slot(9)->text(), language == '1' ? hungarianPlaceholder : englishPlaceholder);
     std::unique_ptr<QMenu> sets(f.form1->createSetMenu(f.form1.get()));
     QVERIFY(keysAreDistinct(sets.get()));

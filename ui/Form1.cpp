@@ -2,6 +2,7 @@
 #include "Form1.h"
 
 #include "ApplyLanguage.h"
+#include "AtomicFileWriter.h"
 #include "CommonDialog.h"
 #include "FailureCodes.h"
 #include "LayoutScale.h"
@@ -10,7 +11,6 @@
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
-#include "AtomicFileWriter.h"
 #include "SlotRow.h"
 #include "TextTable.h"
 #include "Twips.h"
@@ -18,22 +18,22 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QEventLoop>
-#include <QPointer>
-#include <QProgressDialog>
-#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTemporaryFile>
-#include <QStyle>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -98,6 +98,8 @@ Form1::Form1(PlatformLayer &platform, const QString &programFolder,
     setFixedSize(twips::toPixels(9240), twips::toPixels(6855));
     createControls();
     connect(&pickChecker_, &PickChecker::checked, this, &Form1::pickChecked);
+    connect(&listening_, &Listening::ended, this, &Form1::listeningEnded);
+    connect(this, &Form1::exitRequested, &listening_, &Listening::stop);
 }
 
 Form1::~Form1() = default;
@@ -181,6 +183,9 @@ void Form1::createSlotRow(int index)
     connect(row, &SlotRow::setDropped, this, [this](const QString &file) { openSetFile(file); });
     connect(row, &SlotRow::restoreRequested, this, [this, index] { restoreSlot(index); });
     connect(row, &SlotRow::clearRequested, this, [this, index] { clearSlot(index); });
+    connect(row, &SlotRow::playRequested, this,
+            [this, index](Listening::Source source) { play(index, source); });
+    connect(row, &SlotRow::stopRequested, &listening_, &Listening::stop);
     connect(row, &SlotRow::showInFolderRequested, this, [this, index] {
         platform_.showInFolder(
             QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());
@@ -313,6 +318,8 @@ void Form1::change()
     core::SlotTexts texts;
     for (int i = 0; i < core::slotCount; ++i)
         texts[i] = controls_.Text1[i]->text().toStdString();
+    listening_.releaseSlots(
+        [this](int slot) { return !isPlaceholder(controls_.Text1[slot]->text()); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(), originalsDataFolder(),
                                    codecs);
@@ -416,6 +423,7 @@ void Form1::restoreOriginals()
                                  : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
+    listening_.releaseSlots([](int) { return true; });
     showRestoreResult(
         runWithWaitCursor([&] { return originals().restore(slotTable_, slotLabels(), nyelv_); }));
 }
@@ -439,11 +447,11 @@ void Form1::pickChanged(int index, const QString &path)
         mark->setVisible(false);
     text->setAccessibleDescription(QString());
     if (isPlaceholder(path)) {
-        text->setToolTip(QString());
         pickChecker_.forget(index);
+        updateSlotToolTip(index);
         return;
     }
-    text->setToolTip(pickToolTip(path));
+    updateSlotToolTip(index);
     const std::string game =
         utvonal_.empty()
             ? std::string()
@@ -458,7 +466,7 @@ void Form1::pickChecked(int index)
     if (!verdict)
         return;
     const QString said = PickChecker::describe(*verdict, nyelv_);
-    text->setToolTip(pickToolTip(text->text()) + QLatin1Char('\n') + said);
+    updateSlotToolTip(index);
     // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
     // made when first needed; forty of them would cost every start.
     QAction *&mark = unreadableMarks_[std::size_t(index)];
@@ -472,19 +480,72 @@ void Form1::pickChecked(int index)
     text->setAccessibleDescription(verdict->readable ? QString() : said);
 }
 
+void Form1::updateSlotToolTip(int index)
+{
+    QLineEdit *text = controls_.Text1[std::size_t(index)];
+    QStringList lines;
+    if (!isPlaceholder(text->text())) {
+        lines << pickToolTip(text->text());
+        if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
+            lines << PickChecker::describe(*verdict, nyelv_);
+    }
+    if (!playbackFailures_[std::size_t(index)].isEmpty())
+        lines << playbackFailures_[std::size_t(index)];
+    text->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
+void Form1::play(int index, Listening::Source source)
+{
+    const std::string_view target = slotTable_.targetFileName(index);
+    std::filesystem::path file;
+    switch (source) {
+    case Listening::Source::Pick:
+        file =
+            core::platform::pathFromText(controls_.Text1[std::size_t(index)]->text().toStdString());
+        break;
+    case Listening::Source::GameMusic:
+        file = originals().gameFile(target);
+        break;
+    case Listening::Source::Original:
+        file = originals().keptOriginal(target).value_or(std::filesystem::path());
+        break;
+    }
+    playbackFailures_[std::size_t(index)].clear();
+    updateSlotToolTip(index);
+    listening_.play(index, source, file);
+}
+
+void Form1::listeningEnded(int index, const QString &failure)
+{
+    if (failure.isEmpty())
+        return;
+    playbackFailures_[std::size_t(index)] =
+        QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotPlay).arg(failure);
+    updateSlotToolTip(index);
+}
+
 SlotRow::MenuState Form1::slotMenuState(int index)
 {
     const QString pick = controls_.Text1[std::size_t(index)]->text();
     SlotRow::MenuState state;
     state.hasPick = !isPlaceholder(pick);
     state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
-    state.restorable =
-        !utvonal_.empty() && originals().isRestorable(slotTable_.targetFileName(index));
+    const std::string_view target = slotTable_.targetFileName(index);
+    if (!utvonal_.empty()) {
+        core::OriginalsFolder kept = originals();
+        state.restorable = kept.isRestorable(target);
+        std::error_code error;
+        state.gameMusicThere = std::filesystem::is_regular_file(kept.gameFile(target), error);
+        state.originalKept = kept.keptOriginal(target).has_value();
+    }
+    state.playing = listening_.isPlaying();
+    state.cannotPlay = listening_.unavailableReason(nyelv_);
     return state;
 }
 
 void Form1::restoreSlot(int index)
 {
+    listening_.releaseSlots([index](int slot) { return slot == index; });
     showRestoreResult(runWithWaitCursor(
         [&] { return originals().restore(slotTable_, slotLabels(), nyelv_, index); }));
 }

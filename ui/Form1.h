@@ -9,6 +9,7 @@
 #include "WinePrefixFinder.h"
 #include "Form1Controls.h"
 #include "Form2.h"
+#include "Listening.h"
 #include "PickChecker.h"
 #include "PlatformLayer.h"
 #include "SlotRow.h"
@@ -124,6 +125,11 @@ class Form1 : public QWidget
     // A slot's text changed: its tooltip names the file, and the file is read.
     void pickChanged(int index, const QString &path);
     void pickChecked(int index);
+    // The text box's tooltip: the pick, what it holds, and why it or the slot's other music
+    // could not be played.
+    void updateSlotToolTip(int index);
+    void play(int index, Listening::Source source);
+    void listeningEnded(int index, const QString &failure);
     // The player's own data folder, where originals go when the game folder takes no folder.
     std::filesystem::path originalsDataFolder() const;
     core::OriginalsFolder originals() const;
@@ -169,6 +175,8 @@ class Form1 : public QWidget
     PickChecker pickChecker_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
     std::array<SlotRow *, core::slotCount> rows_{};
+    Listening listening_;
+    std::array<QString, core::slotCount> playbackFailures_;
     bool writesSettings_ = true;
     QString virtualStoreToldFor_;
     const std::filesystem::file_time_type startTime_ =

@@ -62,7 +62,27 @@ QMenu *SlotRow::createMenu(QWidget *control)
         ->setEnabled(state.hasPick);
     menu->addAction(QString::fromUtf8(texts.showInFolder), this, &SlotRow::showInFolderRequested)
         ->setEnabled(state.pickIsThere);
+    addListeningEntries(menu, state);
     return menu;
+}
+
+void SlotRow::addListeningEntries(QMenu *menu, const MenuState &state)
+{
+    const TextTable &texts = TextTable::forLanguage(language_);
+    menu->addSeparator();
+    menu->setToolTipsVisible(true);
+    const auto addPlay = [&](const char *text, Listening::Source source, bool there) {
+        QAction *play = menu->addAction(QString::fromUtf8(text), this,
+                                        [this, source] { emit playRequested(source); });
+        play->setEnabled(there && state.cannotPlay.isEmpty());
+        if (!state.cannotPlay.isEmpty())
+            play->setToolTip(state.cannotPlay);
+    };
+    addPlay(texts.playPick, Listening::Source::Pick, state.pickIsThere);
+    addPlay(texts.playGameMusic, Listening::Source::GameMusic, state.gameMusicThere);
+    addPlay(texts.playOriginal, Listening::Source::Original, state.originalKept);
+    if (state.playing)
+        menu->addAction(QString::fromUtf8(texts.stopPlaying), this, &SlotRow::stopRequested);
 }
 
 void SlotRow::showMenu(QWidget *control, const QPoint &globalPosition)

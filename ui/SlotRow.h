@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Listening.h"
+
 #include <QList>
 #include <QObject>
 #include <QPalette>
@@ -32,6 +34,10 @@ class SlotRow : public QObject
         bool restorable = false;
         bool hasPick = false;
         bool pickIsThere = false;
+        bool gameMusicThere = false;
+        bool originalKept = false;
+        bool playing = false; // anything, in any slot
+        QString cannotPlay;   // why nothing can be played here; empty where it can
     };
 
     SlotRow(int index, QLabel *label, QLineEdit *text, QPushButton *browse, QObject *parent);
@@ -54,6 +60,8 @@ class SlotRow : public QObject
     void restoreRequested();
     void clearRequested();
     void showInFolderRequested();
+    void playRequested(Listening::Source source);
+    void stopRequested();
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,6 +69,7 @@ class SlotRow : public QObject
   private:
     void setHighlighted(bool highlighted);
     void showMenu(QWidget *control, const QPoint &globalPosition);
+    void addListeningEntries(QMenu *menu, const MenuState &state);
 
     struct Watched
     {

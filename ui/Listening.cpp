@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Listening.h"
+
+#include "TextTable.h"
+
+#include <QPointer>
+
+Listening::Listening(QObject *parent) : QObject(parent) {}
+
+Listening::~Listening()
+{
+    // Quietly: the window that would hear of it is going too.
+    if (playing_)
+        player_->stop();
+}
+
+core::AudioPlayer *Listening::player()
+{
+    if (!loaded_) {
+        loaded_ = true;
+        const core::AudioCodecs *codecs = core::AudioCodecs::get(&loadFailure_);
+        if (codecs && codecs->makePlayer)
+            player_ = codecs->makePlayer();
+        else if (codecs)
+            loadFailure_ = "this build plays no sound";
+    }
+    return player_.get();
+}
+
+QString Listening::unavailableReason(std::uint8_t language)
+{
+    core::AudioPlayer *sound = player();
+    if (!sound)
+        return QString::fromStdString(loadFailure_);
+    if (!sound->hasOutputDevice())
+        return QString::fromUtf8(TextTable::forLanguage(language).noSoundOutput);
+    return {};
+}
+
+void Listening::play(int slot, Source source, const std::filesystem::path &file)
+{
+    core::AudioPlayer *sound = player();
+    if (!sound)
+        return;
+    stop();
+    playing_ = Playing{slot, source};
+    const unsigned generation = ++generation_;
+    // The end is told on the output's thread; this object hears of it on its own.
+    sound->play(file, [self = QPointer(this), generation](std::optional<std::string> failure) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, generation, failure] {
+                if (self)
+                    self->finish(generation, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Listening::finish(unsigned generation, const std::optional<std::string> &failure)
+{
+    if (generation != generation_ || !playing_)
+        return;
+    const int slot = playing_->slot;
+    playing_.reset();
+    emit ended(slot, failure ? QString::fromStdString(*failure) : QString());
+}
+
+void Listening::stop()
+{
+    if (!playing_)
+        return;
+    const int slot = playing_->slot;
+    playing_.reset();
+    ++generation_;
+    player_->stop();
+    emit ended(slot, {});
+}
+
+void Listening::releaseSlots(const std::function<bool(int)> &touched)
+{
+    if (playing_ && playing_->source != Source::Pick && touched(playing_->slot))
+        stop();
+}

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Lets the player hear a slot's music: the pick, the game's file or its kept original, one
+// at a time. The sound code is loaded when first needed; the sound plays off this thread.
+class Listening : public QObject
+{
+    Q_OBJECT
+
+  public:
+    enum class Source { Pick, GameMusic, Original };
+
+    explicit Listening(QObject *parent = nullptr);
+    ~Listening() override;
+
+    // Why nothing can be played here, in the language given; empty where it can.
+    QString unavailableReason(std::uint8_t language);
+    bool isPlaying() const { return playing_.has_value(); }
+    void play(int slot, Source source, const std::filesystem::path &file);
+    void stop();
+    // Stops before the game's file or original of a slot is replaced or moved: a file held
+    // open by the playback would make that fail on Windows.
+    void releaseSlots(const std::function<bool(int slot)> &touched);
+
+  signals:
+    // The playback of the slot ended; failure says why it could not be played.
+    void ended(int slot, const QString &failure);
+
+  private:
+    core::AudioPlayer *player();
+    void finish(unsigned generation, const std::optional<std::string> &failure);
+
+    struct Playing
+    {
+        int slot;
+        Source source;
+    };
+
+    bool loaded_ = false;
+    std::string loadFailure_;
+    std::unique_ptr<core::AudioPlayer> player_;
+    std::optional<Playing> playing_;
+    unsigned generation_ = 0;
+};
