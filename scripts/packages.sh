@@ -37,15 +37,19 @@ ensure_fuzzer_runtime() {
 }
 
 # What every build needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev fonts-dejavu-core
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libmp3lame-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libxxhash-dev
+    fonts-dejavu-core libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    libmp3lame-dev)
 
-# Reading and writing music in the tests, the benchmark and the Windows build.
-AUDIO_PACKAGES=(ffmpeg)
+# Reading and writing music in the tests, the benchmark and the Windows build; a sound
+# server of the tests' own, with a recorder of what it plays.
+AUDIO_PACKAGES=(ffmpeg pulseaudio pulseaudio-utils)
 
 # Cross-building the program for Windows (Qt from Debian's source) and running its tests
-# under Wine, the program itself on a virtual display.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth xdotool zip unzip)
+# under Wine, the program itself on a virtual display. Qt Multimedia's build bakes its
+# shaders with the host's shader tool.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth xdotool zip unzip
+    qt6-shadertools-dev qt6-shader-baker)
 
 # Checking the Debian package and running the installed program.
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream xvfb xauth xdotool)

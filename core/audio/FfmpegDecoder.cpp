@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avstring.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
@@ -369,6 +370,10 @@ class FfmpegDecoder : public AudioDecoder
 
 std::unique_ptr<AudioDecoder> makeFfmpegDecoder()
 {
+    // What goes wrong is told as a failure value; the library's own warnings about files it
+    // reads anyway would only fill the terminal of a program with windows.
+    static std::once_flag quietened;
+    std::call_once(quietened, [] { av_log_set_level(AV_LOG_ERROR); });
     return std::make_unique<FfmpegDecoder>();
 }
 
