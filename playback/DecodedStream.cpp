@@ -11,11 +11,8 @@ std::size_t DecodedStream::Format::bytesPerFrame() const
     return std::size_t(channels) * (floatSamples ? sizeof(float) : sizeof(std::int16_t));
 }
 
-DecodedStream::DecodedStream(std::unique_ptr<core::AudioDecoder> decoder, Format format,
-                             std::size_t capacityBytes)
-    : decoder_(std::move(decoder)), format_(format),
-      ring_(std::max(capacityBytes / format.bytesPerFrame(), std::size_t(1)) *
-            format.bytesPerFrame())
+DecodedStream::DecodedStream(std::unique_ptr<core::AudioDecoder> decoder)
+    : decoder_(std::move(decoder))
 {
 }
 
@@ -24,17 +21,32 @@ DecodedStream::~DecodedStream()
     stop();
 }
 
-void DecodedStream::start(const std::filesystem::path &file)
+bool DecodedStream::start(const std::filesystem::path &file, Format format,
+                          std::size_t capacityBytes)
 {
+    std::lock_guard lock(mutex_);
+    if (stopped_)
+        return false;
+    format_ = format;
+    const std::size_t frame = format.bytesPerFrame();
+    ring_.resize(std::max(capacityBytes / frame, std::size_t(1)) * frame);
     thread_ = std::jthread([this, file](std::stop_token stop) { decode(stop, file); });
+    return true;
 }
 
 void DecodedStream::stop()
 {
-    if (!thread_.joinable())
-        return;
-    thread_.request_stop();
-    thread_.join();
+    std::jthread decoding;
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+        decoding = std::move(thread_);
+    }
+    // Joined outside the lock, which the decoding takes to hand over its samples.
+    if (decoding.joinable()) {
+        decoding.request_stop();
+        decoding.join();
+    }
 }
 
 void DecodedStream::decode(std::stop_token stop, const std::filesystem::path &file)

@@ -15,7 +15,8 @@
 
 // A music file decoded on a thread of its own into a bounded queue of samples in the sound
 // output's format, from which the output takes them as it needs them. The decoding waits
-// while the queue is full, so a long file never sits in memory whole.
+// while the queue is full, so a long file never sits in memory whole. The output starts it
+// once it knows its format; the player may stop it from another thread at any time.
 class DecodedStream
 {
   public:
@@ -27,13 +28,13 @@ class DecodedStream
         std::size_t bytesPerFrame() const;
     };
 
-    DecodedStream(std::unique_ptr<core::AudioDecoder> decoder, Format format,
-                  std::size_t capacityBytes);
+    explicit DecodedStream(std::unique_ptr<core::AudioDecoder> decoder);
     ~DecodedStream();
     DecodedStream(const DecodedStream &) = delete;
     DecodedStream &operator=(const DecodedStream &) = delete;
 
-    void start(const std::filesystem::path &file);
+    // False where the stream was stopped first.
+    bool start(const std::filesystem::path &file, Format format, std::size_t capacityBytes);
     // Whole frames only, up to size bytes; never waits.
     std::size_t read(char *data, std::size_t size);
     std::size_t available() const;
@@ -58,6 +59,7 @@ class DecodedStream
     std::size_t head_ = 0;
     std::size_t size_ = 0;
     bool finished_ = false;
+    bool stopped_ = false;
     std::optional<std::string> failure_;
     std::jthread thread_;
 };

@@ -12,20 +12,25 @@
 
 namespace {
 
-// Half a second decoded ahead: enough to ride out a busy moment, little memory.
-constexpr qint64 aheadMicroseconds = 500'000;
-
-// The device's own rate and at most two channels, as floats where it takes them.
-QAudioFormat outputFormat(const QAudioDevice &device)
+// Stereo floats at the two usual mixing rates first, then what the device says it prefers in
+// at most two channels: the output converts what it does not mix in itself.
+QList<QAudioFormat> formatsToTry(const QAudioDevice &device)
 {
-    QAudioFormat format = device.preferredFormat();
-    if (format.sampleRate() <= 0)
-        format.setSampleRate(48000);
-    format.setChannelCount(std::clamp(format.channelCount(), 1, 2));
-    format.setSampleFormat(QAudioFormat::Float);
-    if (!device.isFormatSupported(format))
-        format.setSampleFormat(QAudioFormat::Int16);
-    return format;
+    QList<QAudioFormat> formats;
+    for (const int rate : {48000, 44100}) {
+        QAudioFormat format;
+        format.setSampleRate(rate);
+        format.setChannelCount(2);
+        format.setSampleFormat(QAudioFormat::Float);
+        formats << format;
+    }
+    QAudioFormat preferred = device.preferredFormat();
+    preferred.setChannelCount(std::clamp(preferred.channelCount(), 1, 2));
+    if (preferred.sampleFormat() != QAudioFormat::Float)
+        preferred.setSampleFormat(QAudioFormat::Int16);
+    if (preferred.sampleRate() > 0 && !formats.contains(preferred))
+        formats << preferred;
+    return formats;
 }
 
 } // namespace
@@ -60,18 +65,11 @@ void SinkPlayer::play(const std::filesystem::path &file, Ended ended)
         ended("no sound output device");
         return;
     }
-    const QAudioFormat format = outputFormat(device);
-    stream_ = std::make_shared<DecodedStream>(
-        core::AudioCodecs::builtIn().makeDecoder(),
-        DecodedStream::Format{format.sampleRate(), format.channelCount(),
-                              format.sampleFormat() == QAudioFormat::Float},
-        std::size_t(format.bytesForDuration(aheadMicroseconds)));
-    stream_->start(file);
+    stream_ = std::make_shared<DecodedStream>(core::AudioCodecs::builtIn().makeDecoder());
     QMetaObject::invokeMethod(
         output_,
-        [output = output_, device, format, stream = stream_, ended = std::move(ended)] {
-            output->start(device, format, stream, ended);
-        },
+        [output = output_, device, formats = formatsToTry(device), file, stream = stream_,
+         ended = std::move(ended)] { output->start(device, formats, file, stream, ended); },
         Qt::QueuedConnection);
 }
 

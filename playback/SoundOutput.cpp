@@ -12,6 +12,8 @@ namespace {
 
 // Short enough that Play sounds at once and Stop is heard at once.
 constexpr qint64 outputBufferMicroseconds = 200'000;
+// Half a second decoded ahead: enough to ride out a busy moment, little memory.
+constexpr qint64 aheadMicroseconds = 500'000;
 constexpr int feedIntervalMilliseconds = 10;
 
 std::string describe(QAudio::Error error)
@@ -40,23 +42,48 @@ SoundOutput::~SoundOutput()
     stop();
 }
 
-void SoundOutput::start(const QAudioDevice &device, const QAudioFormat &format,
-                        std::shared_ptr<DecodedStream> stream, core::AudioPlayer::Ended ended)
+void SoundOutput::start(const QAudioDevice &device, const QList<QAudioFormat> &formats,
+                        const std::filesystem::path &file, std::shared_ptr<DecodedStream> stream,
+                        core::AudioPlayer::Ended ended)
 {
     stop();
     stream_ = std::move(stream);
     ended_ = std::move(ended);
     drainDeadline_ = -1;
-    sink_ = std::make_unique<QAudioSink>(device, format);
-    sink_->setBufferSize(format.bytesForDuration(outputBufferMicroseconds));
-    device_ = sink_->start();
-    if (!device_ || sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
-        end(describe(sink_->error()));
+    if (std::optional<std::string> failure = open(device, formats)) {
+        end(std::move(failure));
+        return;
+    }
+    const QAudioFormat format = sink_->format();
+    const std::size_t ahead = std::size_t(format.bytesForDuration(aheadMicroseconds));
+    if (!stream_->start(file,
+                        {format.sampleRate(), format.channelCount(),
+                         format.sampleFormat() == QAudioFormat::Float},
+                        ahead)) {
+        end(std::nullopt); // stopped meanwhile
         return;
     }
     buffer_.resize(std::size_t(format.bytesForDuration(outputBufferMicroseconds)));
-    feed();
     timer_.start();
+}
+
+std::optional<std::string> SoundOutput::open(const QAudioDevice &device,
+                                             const QList<QAudioFormat> &formats)
+{
+    // A format the output mixes in as it is needs no converter; where none is at hand (Wine
+    // without its media plugins) that is the only one it opens in.
+    QAudio::Error error = QAudio::OpenError;
+    for (const QAudioFormat &format : formats) {
+        sink_ = std::make_unique<QAudioSink>(device, format);
+        sink_->setBufferSize(format.bytesForDuration(outputBufferMicroseconds));
+        device_ = sink_->start();
+        error = sink_->error();
+        if (device_ && error != QAudio::OpenError && error != QAudio::FatalError)
+            return std::nullopt;
+        sink_.reset();
+        device_ = nullptr;
+    }
+    return describe(error);
 }
 
 void SoundOutput::stop()

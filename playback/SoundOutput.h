@@ -5,19 +5,24 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class DecodedStream;
 class QAudioSink;
 class QIODevice;
 
-// One playback on the sound output: writes what the stream has decoded as the output makes
-// room, and says when the music has played out, failed or was stopped. Lives on the
-// player's thread.
+// One playback on the sound output: opens the output in the first format it takes, starts
+// the stream's decoding in that format, writes what it has decoded as the output makes room,
+// and says when the music has played out, failed or was stopped. Lives on the player's
+// thread.
 class SoundOutput : public QObject
 {
     Q_OBJECT
@@ -26,11 +31,14 @@ class SoundOutput : public QObject
     explicit SoundOutput(QObject *parent = nullptr);
     ~SoundOutput() override;
 
-    void start(const QAudioDevice &device, const QAudioFormat &format,
-               std::shared_ptr<DecodedStream> stream, core::AudioPlayer::Ended ended);
+    void start(const QAudioDevice &device, const QList<QAudioFormat> &formats,
+               const std::filesystem::path &file, std::shared_ptr<DecodedStream> stream,
+               core::AudioPlayer::Ended ended);
     void stop();
 
   private:
+    // The first of the formats the output opens in, or the reason none did.
+    std::optional<std::string> open(const QAudioDevice &device, const QList<QAudioFormat> &formats);
     void feed();
     void end(std::optional<std::string> failure);
 

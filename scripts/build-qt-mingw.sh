@@ -67,7 +67,9 @@ build_base() {
 # Only the sound output: no media player backends, no video widgets. Its Windows code is
 # built only with the Windows Media Foundation feature, whose check and sources name headers
 # and libraries as Windows spells them, in capitals, where MinGW-w64 has them in lower case:
-# the libraries are given by their paths, the headers by links of the names asked for.
+# the libraries are given by their paths, the headers by links of the names asked for. Its
+# shaders are baked by the host's qsb: a package of ours in the target's place gives the
+# build the host's shader tools, as the target needs no shader library of its own.
 build_multimedia() {
     local started=$SECONDS source_dir cased=$work/cased-names name libraries=()
     rm -rf "$work"
@@ -82,11 +84,18 @@ build_multimedia() {
         libraries+=("-DWMF_${name^^}_LIBRARY=$mingw/lib/lib${name,,}.a")
     done
     write_toolchain
+    mkdir -p "$work/shadertools"
+    printf 'find_package(Qt6ShaderToolsTools CONFIG REQUIRED PATHS %s NO_DEFAULT_PATH %s)\n' \
+        /usr/lib/x86_64-linux-gnu/cmake NO_CMAKE_FIND_ROOT_PATH \
+        >"$work/shadertools/Qt6ShaderToolsConfig.cmake"
+    printf 'set(PACKAGE_VERSION %s)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\n' "$upstream_version" \
+        >"$work/shadertools/Qt6ShaderToolsConfigVersion.cmake"
     cmake -S "$source_dir" -B "$work/build" -G Ninja \
         "-DCMAKE_TOOLCHAIN_FILE=$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         "-DQT_CHAINLOAD_TOOLCHAIN_FILE=$work/toolchain.cmake" "-DCMAKE_INSTALL_PREFIX=$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        "-DCMAKE_CXX_FLAGS=-isystem $cased" "${libraries[@]}" "${multimedia_options[@]}"
+        "-DQt6ShaderTools_DIR=$work/shadertools" "-DCMAKE_CXX_FLAGS=-isystem $cased" \
+        "${libraries[@]}" "${multimedia_options[@]}"
     if ! grep -q '^QT_FEATURE_wmf:INTERNAL=ON' "$work/build/CMakeCache.txt"; then
         echo "Qt Multimedia was configured without Windows Media Foundation: no sound output"
         return 1

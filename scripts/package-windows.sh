@@ -46,6 +46,7 @@ TEXT
 # The libraries in the .exe: Debian's source package and version of each.
 source_of() { dpkg-query -W -f='${source:Package} ${source:Version}' "$1"; }
 read -r qt_source qt_version <<<"$(source_of libqt6core6)"
+read -r multimedia_source multimedia_version <<<"$(source_of libqt6multimedia6)"
 read -r xxhash_source xxhash_version <<<"$(source_of libxxhash-dev)"
 read -r mingw_source mingw_version <<<"$(source_of mingw-w64-x86-64-dev)"
 read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtime)"
@@ -54,6 +55,7 @@ read -r lame_source lame_version <<<"$(source_of libmp3lame-dev)"
 sources=build/$name-sources
 rm -rf "$sources"
 debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
+debian_source "$sources/.apt" "$sources" "$multimedia_source=$multimedia_version" --download-only
 debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --download-only
 debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
 debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
@@ -94,6 +96,9 @@ licence texts are in THIRD-PARTY-LICENSES.txt.
   Debian source package: $qt_source $qt_version
   Built into it, from Qt's own source:
 $qt_bundled
+- Qt Multimedia $(echo "$multimedia_version" | sed 's/[+-].*//') (its sound output only, as scripts/build-qt-mingw.sh
+  configures it), LGPL-3.0-only
+  Debian source package: $multimedia_source $multimedia_version
 - FFmpeg $(echo "$ffmpeg_version" | sed 's/^[0-9]*://; s/-.*//') (libavformat, libavcodec, libswresample, libavutil; decoding only,
   as scripts/build-audio-mingw.sh configures it), LGPL-2.1-or-later
   Debian source package: $ffmpeg_source $ffmpeg_version
@@ -107,7 +112,7 @@ $qt_bundled
   Debian package: $gcc_source $gcc_version (the runtime exception asks for no source)
 TEXT
 {
-    for package in libqt6core6 libavcodec-dev libmp3lame-dev libxxhash-dev mingw-w64-x86-64-dev \
+    for package in libqt6core6 libqt6multimedia6 libavcodec-dev libmp3lame-dev libxxhash-dev mingw-w64-x86-64-dev \
         gcc-mingw-w64-x86-64-posix-runtime; do
         printf '==== %s ====\n\n' "$(source_of "$package")"
         cat "/usr/share/doc/$package/copyright"

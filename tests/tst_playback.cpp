@@ -115,8 +115,8 @@ void TestPlayback::initTestCase()
 void TestPlayback::streamFeedsTheDecodedToneInWholeFrames()
 {
     // Stereo 16-bit at 8 kHz through a queue smaller than the file: the decoder must wait.
-    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder(), {8000, 2, false}, 4000);
-    stream.start(fixture("tone.flac"));
+    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder());
+    QVERIFY(stream.start(fixture("tone.flac"), {8000, 2, false}, 4000));
     std::vector<std::int16_t> left;
     char buffer[1003];
     QVERIFY(QTest::qWaitFor(
@@ -145,12 +145,13 @@ void TestPlayback::stopLeavesNoFileOpen()
         std::filesystem::path(folder.path().toStdString()) / "Mp3" / "a.mp3";
     std::filesystem::create_directories(game.parent_path());
     std::filesystem::copy_file(fixture("tone.flac"), game);
-    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder(), {8000, 1, true}, 1000);
-    stream.start(game);
+    DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder());
+    QVERIFY(stream.start(game, {8000, 1, true}, 1000));
     QVERIFY(QTest::qWaitFor([&] { return stream.available() > 0; }, 5000));
     QVERIFY(testfiles::isHeldOpen(game));
     stream.stop();
     QVERIFY(!testfiles::isHeldOpen(game));
+    QVERIFY(!stream.start(game, {8000, 1, true}, 1000)); // a stopped stream stays stopped
     Ending ending;
     player_->play(game, ending.callback());
     QTest::qWait(50);
