@@ -5,16 +5,14 @@
 #include "OpenFiles.h"
 #include "TestFiles.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -50,34 +48,21 @@ Level measure(const std::vector<std::int16_t> &samples, int rate)
 }
 
 // What a playback said when it ended, which may come on any thread.
-class Ending
+struct Ending
 {
-  public:
+    std::shared_ptr<std::promise<std::optional<std::string>>> said =
+        std::make_shared<std::promise<std::optional<std::string>>>();
+    std::shared_future<std::optional<std::string>> heard = said->get_future().share();
+
     core::AudioPlayer::Ended callback()
     {
-        return [state = state_](std::optional<std::string> failure) {
-            std::lock_guard lock(state->mutex);
-            state->said = std::move(failure);
-        };
+        return [said = said](std::optional<std::string> failure) { said->set_value(failure); };
     }
     bool ended() const
     {
-        std::lock_guard lock(state_->mutex);
-        return state_->said.has_value();
+        return heard.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     }
-    std::optional<std::string> failure() const
-    {
-        std::lock_guard lock(state_->mutex);
-        return state_->said.value_or(std::nullopt);
-    }
-
-  private:
-    struct State
-    {
-        std::mutex mutex;
-        std::optional<std::optional<std::string>> said;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+    std::optional<std::string> failure() const { return heard.get(); }
 };
 
 } // namespace
@@ -172,7 +157,7 @@ void TestPlayback::playsThroughTheOutputAndStopEndsIt()
     QTest::qWait(700);
     player_->stop();
     const std::size_t stoppedAt = server_->recordedFrames();
-    QTest::qWait(400);
+    QTest::qWait(600);
     const std::vector<std::int16_t> played = server_->recording(playedAt, stoppedAt);
     const auto firstSound = std::find_if(
         played.begin(), played.end(), [](std::int16_t sample) { return std::abs(sample) > 300; });
@@ -182,7 +167,7 @@ void TestPlayback::playsThroughTheOutputAndStopEndsIt()
     QVERIFY2(std::abs(tone.frequency - 440) < 5, qPrintable(QString::number(tone.frequency)));
     QVERIFY2(tone.rms > 0.05, qPrintable(QString::number(tone.rms)));
     // Stop is heard at once: the output's short buffer, then silence.
-    const std::size_t afterStop = stoppedAt + rate / 4;
+    const std::size_t afterStop = stoppedAt + rate * 35 / 100;
     const Level after = measure(server_->recording(afterStop, afterStop + rate / 10), rate);
     QVERIFY2(after.rms < 0.001, qPrintable(QString::number(after.rms)));
     QTRY_VERIFY(ending.ended());
