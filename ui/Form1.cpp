@@ -825,7 +825,9 @@ void Form1::handOverElevated()
     if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         return;
     file.close();
-    // The new copy starts with everything; this one closes. Refused: nothing changes.
+    // The new copy starts with everything; this one closes. Refused: nothing changes. The
+    // new copy writes the game's files at once: none may be held open by this one.
+    listening_.stop();
     if (platform_.relaunchElevated({QStringLiteral("--hand-over"), file.fileName()}))
         platform_.endProgram();
     else
