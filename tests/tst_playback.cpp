@@ -18,6 +18,13 @@
 
 #ifndef _WIN32
 #include "PrivateSoundServer.h"
+#include "SlotRow.h"
+#include "TextTable.h"
+#include "WindowFixture.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <numbers>
 #endif
 
 namespace {
@@ -78,6 +85,7 @@ class TestPlayback : public QObject
 #ifndef _WIN32
     void playsThroughTheOutputAndStopEndsIt();
     void saysWhyAFileCannotBePlayed();
+    void changeStopsPlayingTheGameFileItReplaces();
 #endif
 
   private:
@@ -191,7 +199,36 @@ void TestPlayback::saysWhyAFileCannotBePlayed()
     QTRY_VERIFY_WITH_TIMEOUT(played.ended(), 5000);
     QCOMPARE(played.failure(), std::nullopt);
 }
+
+void TestPlayback::changeStopsPlayingTheGameFileItReplaces()
+{
+    // Some seconds of the game's music, made with the program's own encoder.
+    std::vector<float> tone(22050 * 5);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.2f * float(std::sin(2 * std::numbers::pi * 330 * double(i) / 22050));
+    const auto encoder = core::AudioCodecs::builtIn().makeEncoder();
+    std::string music;
+    QVERIFY(!encoder->start(22050, 1, 32) && !encoder->encode(tone.data(), tone.size(), music) &&
+            !encoder->finish(music));
+    QTemporaryDir game;
+    const QString target = game.path() + "/CstleTown.mp3";
+    QVERIFY(testfiles::writeBytes(target, music));
+
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.slot(0)->setText(audiofixtures::path("tone.mp3"));
+    SlotRow *row = f.form1->findChildren<SlotRow *>().value(0);
+    std::unique_ptr<QMenu> menu(row->createMenu(f.main().Label1[0]));
+    const QString play = QString::fromUtf8(TextTable::forLanguage(2).playGameMusic);
+    for (QAction *action : menu->actions())
+        if (action->text() == play)
+            action->trigger();
+    QTRY_VERIFY(testfiles::isHeldOpen(target.toStdString()));
+    f.main().gomb_change->click();
+    QVERIFY(!testfiles::isHeldOpen(target.toStdString()));
+    QCOMPARE(testfiles::readBytes(target), testfiles::song());
+}
 #endif
 
-QTEST_GUILESS_MAIN(TestPlayback)
+QTEST_MAIN(TestPlayback)
 #include "tst_playback.moc"
