@@ -443,6 +443,7 @@ void Form1::showRestoreResult(const core::RunResult &result)
 void Form1::pickChanged(int index, const QString &path)
 {
     QLineEdit *text = controls_.Text1[std::size_t(index)];
+    playbackFailures_[std::size_t(index)].clear(); // it may have been the old pick's
     if (QAction *mark = unreadableMarks_[std::size_t(index)])
         mark->setVisible(false);
     text->setAccessibleDescription(QString());
