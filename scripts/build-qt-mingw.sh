@@ -85,9 +85,8 @@ build_multimedia() {
     done
     write_toolchain
     mkdir -p "$work/shadertools"
-    printf 'find_package(Qt6ShaderToolsTools CONFIG REQUIRED PATHS %s NO_DEFAULT_PATH %s)\n' \
-        /usr/lib/x86_64-linux-gnu/cmake NO_CMAKE_FIND_ROOT_PATH \
-        >"$work/shadertools/Qt6ShaderToolsConfig.cmake"
+    echo "find_package(Qt6ShaderToolsTools CONFIG REQUIRED NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+        PATHS /usr/lib/x86_64-linux-gnu/cmake)" >"$work/shadertools/Qt6ShaderToolsConfig.cmake"
     printf 'set(PACKAGE_VERSION %s)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\n' "$upstream_version" \
         >"$work/shadertools/Qt6ShaderToolsConfigVersion.cmake"
     cmake -S "$source_dir" -B "$work/build" -G Ninja \
