@@ -134,9 +134,7 @@ void TestPlayback::stopLeavesNoFileOpen()
     // Whether or not there is an output device: a game file played and stopped can be
     // replaced at once.
     QTemporaryDir folder;
-    const std::filesystem::path game =
-        std::filesystem::path(folder.path().toStdString()) / "Mp3" / "a.mp3";
-    std::filesystem::create_directories(game.parent_path());
+    const std::filesystem::path game = folder.path().toStdString() + "/a.flac";
     std::filesystem::copy_file(fixture("tone.flac"), game);
     DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder());
     QVERIFY(stream.start(game, {8000, 1, true}, 1000));
@@ -185,14 +183,11 @@ void TestPlayback::playsThroughTheOutputAndStopEndsIt()
 void TestPlayback::saysWhyAFileCannotBePlayed()
 {
     QTemporaryDir folder;
-    const std::filesystem::path text =
-        std::filesystem::path(folder.path().toStdString()) / "notes.mp3";
-    QVERIFY(testfiles::writeBytes(QString::fromStdString(text.string()), "not music at all"));
+    QVERIFY(testfiles::writeBytes(folder.path() + "/notes.mp3", "not music at all"));
     Ending ending;
-    player_->play(text, ending.callback());
+    player_->play(folder.path().toStdString() + "/notes.mp3", ending.callback());
     QTRY_VERIFY(ending.ended());
-    QVERIFY(ending.failure().has_value());
-    QVERIFY(!ending.failure()->empty());
+    QVERIFY(!ending.failure().value_or("").empty());
     // A tone played out ends by itself, with nothing to report.
     Ending played;
     player_->play(fixture("tone.flac"), played.callback());
