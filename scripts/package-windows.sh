@@ -92,7 +92,7 @@ Libraries linked into valdrune-music-changer.exe
 Each was built from the Debian source package named, which lies beside this download; the
 licence texts are in THIRD-PARTY-LICENSES.txt.
 
-- Qt $(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+-].*//') (Qt Core, Qt Gui, Qt Widgets), LGPL-3.0-only
+- Qt $(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+-].*//') (Qt Core, Qt Gui, Qt Widgets, Qt Network), LGPL-3.0-only
   Debian source package: $qt_source $qt_version
   Built into it, from Qt's own source:
 $qt_bundled
