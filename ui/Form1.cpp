@@ -186,6 +186,7 @@ void Form1::createSlotRow(int index)
     connect(row, &SlotRow::playRequested, this,
             [this, index](Listening::Source source) { play(index, source); });
     connect(row, &SlotRow::stopRequested, &listening_, &Listening::stop);
+    connect(row, &SlotRow::pointerEntered, &listening_, &Listening::preload);
     connect(row, &SlotRow::showInFolderRequested, this, [this, index] {
         platform_.showInFolder(
             QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());

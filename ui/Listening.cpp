@@ -4,6 +4,9 @@
 #include "TextTable.h"
 
 #include <QPointer>
+#include <QThreadPool>
+
+#include <utility>
 
 Listening::Listening(QObject *parent) : QObject(parent) {}
 
@@ -25,6 +28,14 @@ core::AudioPlayer *Listening::player()
             loadFailure_ = "this build plays no sound";
     }
     return player_.get();
+}
+
+void Listening::preload()
+{
+    if (loaded_ || std::exchange(preloading_, true))
+        return;
+    // The module's libraries alone: the player, a window thing, is made here when needed.
+    QThreadPool::globalInstance()->start([] { core::AudioCodecs::get(); });
 }
 
 QString Listening::unavailableReason(std::uint8_t language)

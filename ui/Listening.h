@@ -24,6 +24,9 @@ class Listening : public QObject
     explicit Listening(QObject *parent = nullptr);
     ~Listening() override;
 
+    // Loads the sound code on a worker, so that the menu that asks for it next finds it
+    // there and does not hold the window up.
+    void preload();
     // Why nothing can be played here, in the language given; empty where it can.
     QString unavailableReason(std::uint8_t language);
     bool isPlaying() const { return playing_.has_value(); }
@@ -48,6 +51,7 @@ class Listening : public QObject
     };
 
     bool loaded_ = false;
+    bool preloading_ = false;
     std::string loadFailure_;
     std::unique_ptr<core::AudioPlayer> player_;
     std::optional<Playing> playing_;

@@ -118,6 +118,9 @@ void SlotRow::setHighlighted(bool highlighted)
 bool SlotRow::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::Enter:
+        emit pointerEntered();
+        return QObject::eventFilter(watched, event);
     case QEvent::ContextMenu: {
         // Right click, the Menu key and Shift+F10 alike.
         auto *menuEvent = static_cast<QContextMenuEvent *>(event);

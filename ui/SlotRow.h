@@ -60,6 +60,8 @@ class SlotRow : public QObject
     void restoreRequested();
     void clearRequested();
     void showInFolderRequested();
+    // The mouse came over one of the row's controls: its menu may be next.
+    void pointerEntered();
     void playRequested(Listening::Source source);
     void stopRequested();
 
