@@ -16,6 +16,11 @@ constexpr qint64 outputBufferMicroseconds = 200'000;
 constexpr qint64 aheadMicroseconds = 500'000;
 constexpr int feedIntervalMilliseconds = 10;
 
+bool isBroken(QAudio::Error error)
+{
+    return error == QAudio::OpenError || error == QAudio::FatalError;
+}
+
 std::string describe(QAudio::Error error)
 {
     switch (error) {
@@ -78,7 +83,7 @@ std::optional<std::string> SoundOutput::open(const QAudioDevice &device,
         sink_->setBufferSize(format.bytesForDuration(outputBufferMicroseconds));
         device_ = sink_->start();
         error = sink_->error();
-        if (device_ && error != QAudio::OpenError && error != QAudio::FatalError)
+        if (device_ && !isBroken(error))
             return std::nullopt;
         sink_.reset();
         device_ = nullptr;
@@ -99,7 +104,7 @@ void SoundOutput::feed()
         end(std::move(failure));
         return;
     }
-    if (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
+    if (isBroken(sink_->error())) {
         end(describe(sink_->error()));
         return;
     }

@@ -448,17 +448,17 @@ void Form1::pickChanged(int index, const QString &path)
     if (QAction *mark = unreadableMarks_[std::size_t(index)])
         mark->setVisible(false);
     text->setAccessibleDescription(QString());
+    // Either drops the old pick's verdict before the tooltip is written.
     if (isPlaceholder(path)) {
         pickChecker_.forget(index);
-        updateSlotToolTip(index);
-        return;
+    } else {
+        const std::string game = utvonal_.empty()
+                                     ? std::string()
+                                     : core::platform::textFromPath(
+                                           originals().gameFile(slotTable_.targetFileName(index)));
+        pickChecker_.check(index, path, QString::fromStdString(game));
     }
     updateSlotToolTip(index);
-    const std::string game =
-        utvonal_.empty()
-            ? std::string()
-            : core::platform::textFromPath(originals().gameFile(slotTable_.targetFileName(index)));
-    pickChecker_.check(index, path, QString::fromStdString(game));
 }
 
 void Form1::pickChecked(int index)
