@@ -9,6 +9,7 @@
 #include "MainWindowLayout.h"
 #include "OriginalsFolder.h"
 #include "PlatformLayer.h"
+#include "ProgressWorker.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
 #include "SlotRow.h"
@@ -20,15 +21,12 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -339,64 +337,27 @@ void Form1::change()
     offerVirtualStoreCopies();
 }
 
-void Form1::runOnWorker(const std::function<void()> &work)
-{
-    // The window keeps painting and its progress window answers while the work runs.
-    QEventLoop loop;
-    std::jthread worker([&] {
-        work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-}
-
-void Form1::prepareProgressWindow(QProgressDialog &progress, int steps) const
-{
-    // Modal to this window, shown at once, closed by its owner; Esc is Cancel.
-    progress.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButtonText(QString::fromUtf8(TextTable::forLanguage(nyelv_).cancelButton));
-    progress.setRange(0, steps);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-}
-
 core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
                                        const core::SlotTexts &texts, const core::SlotTexts &labels)
 {
     const TextTable &table = TextTable::forLanguage(nyelv_);
-    QProgressDialog progress(this);
-    prepareProgressWindow(progress, 1000);
-    progress.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
-
+    ProgressWorker worker(this, nyelv_, 1000);
+    worker.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
     core::RunResult result;
-    std::stop_source stop;
-    connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
-    QPointer<QProgressDialog> shown(&progress);
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    runOnWorker([&, shown] {
+    worker.run([&] {
         result = run.run(
             texts, labels, utvonal_, nyelv_,
-            [&, shown](const core::RunProgress &now) {
-                QMetaObject::invokeMethod(
-                    shown.data(),
-                    [=, this] {
-                        if (!shown)
-                            return;
-                        shown->setValue(now.secondsTotal > 0
-                                            ? int(1000 * now.secondsDone / now.secondsTotal)
-                                            : 0);
-                        shown->setLabelText(
-                            QString::fromUtf8(TextTable::forLanguage(nyelv_).converting)
-                                .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
-                    },
-                    Qt::QueuedConnection);
+            [&](const core::RunProgress &now) {
+                worker.report(now.secondsTotal > 0 ? int(1000 * now.secondsDone / now.secondsTotal)
+                                                   : 0,
+                              QString::fromUtf8(table.converting)
+                                  .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
             },
-            stop.get_token());
+            worker.stopToken());
     });
     QApplication::restoreOverrideCursor();
-    progress.hide();
+    worker.hide();
     updateDefaultButton();
     return result;
 }
@@ -655,31 +616,19 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
         pick.file = target;
     }
     const TextTable &texts = TextTable::forLanguage(nyelv_);
-    QProgressDialog progress(this);
-    prepareProgressWindow(progress, int(copies.size()));
-    std::stop_source stop;
-    connect(&progress, &QProgressDialog::canceled, this, [&] { stop.request_stop(); });
+    ProgressWorker worker(this, nyelv_, int(copies.size()));
     std::optional<core::FileError> failure;
-    QPointer<QProgressDialog> shown(&progress);
-    runOnWorker([&, shown] {
+    worker.run([&] {
         core::AtomicFileWriter writer;
-        for (std::size_t i = 0; i < copies.size() && !stop.stop_requested() && !failure; ++i) {
+        for (std::size_t i = 0; i < copies.size() && !worker.stopRequested() && !failure; ++i) {
             const QString name =
                 QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
-            QMetaObject::invokeMethod(
-                shown.data(),
-                [=, &texts] {
-                    if (shown) {
-                        shown->setValue(int(i));
-                        shown->setLabelText(QString::fromUtf8(texts.copyingMusic).arg(name));
-                    }
-                },
-                Qt::QueuedConnection);
+            worker.report(int(i), QString::fromUtf8(texts.copyingMusic).arg(name));
             failure = writer.copyFile(copies[i].first, copies[i].second);
         }
     });
-    progress.hide();
-    if (!stop.stop_requested() && !failure)
+    worker.hide();
+    if (!worker.stopRequested() && !failure)
         return true;
     if (madeFolder)
         QDir(folder).removeRecursively();
@@ -778,9 +727,8 @@ core::SlotTexts Form1::slotLabels() const
 
 core::RunResult Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const core::RunResult result = work();
-    QApplication::restoreOverrideCursor();
+    core::RunResult result;
+    ProgressWorker::runWithWaitCursor([&] { result = work(); });
     updateDefaultButton();
     return result;
 }

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MusicSet.h"
-#include "OriginalsFolder.h"
-#include "ReplacementRun.h"
-#include "SettingsFile.h"
-#include "SlotTable.h"
-#include "WinePrefixFinder.h"
 #include "Form1Controls.h"
 #include "Form2.h"
 #include "Listening.h"
+#include "MusicSet.h"
+#include "OriginalsFolder.h"
 #include "PickChecker.h"
 #include "PlatformLayer.h"
+#include "ReplacementRun.h"
+#include "SettingsFile.h"
 #include "SlotRow.h"
+#include "SlotTable.h"
+#include "WinePrefixFinder.h"
 #include "WinePrefixSearch.h"
 
 #include <QWidget>
@@ -29,7 +29,6 @@ class WindowProtocol;
 class QAction;
 class QFileInfo;
 class QMenu;
-class QProgressDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -136,9 +135,6 @@ class Form1 : public QWidget
     // Shown while a slot is restorable.
     void updateDefaultButton();
     core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
-    // Runs the work on a worker thread while this thread keeps serving the windows.
-    static void runOnWorker(const std::function<void()> &work);
-    void prepareProgressWindow(QProgressDialog &progress, int steps) const;
     // A run that converts: on a worker, behind a progress window with Cancel.
     core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
                                     const core::SlotTexts &labels);
