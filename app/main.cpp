@@ -3,6 +3,7 @@
 #include "LayoutScale.h"
 #include "PlatformLayer.h"
 #include "Twips.h"
+#include "WindowProtocol.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,7 +51,7 @@ int main(int argc, char **argv)
             const QByteArray bytes = handOver.readAll();
             handOver.close();
             handOver.remove();
-            form1.takeOver(
+            form1.protocol().takeOver(
                 core::MusicSet::parse(bytes.toStdString(), QDir::tempPath().toStdString()));
         }
     }

@@ -2,8 +2,8 @@
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
-#include "ScratchMount.h"
 #include "MusicSet.h"
+#include "ScratchMount.h"
 #include "SlotRow.h"
 #include "WindowFixture.h"
 
@@ -781,16 +781,16 @@ void TestWindowProtocol::prefixSearchWaitsForSettingsWindowAndPlayer()
         WindowFixture f("\"/games/Mp3/\",2\r\n");
         f.start();
         QVERIFY(f.form1->protocol().existingForm2());
-        QVERIFY(!f.form1->prefixSearch().isStarted());
+        QVERIFY(!f.form1->protocol().settingsStore().prefixSearch().isStarted());
         f.main().Command2->click();
-        QVERIFY(f.form1->prefixSearch().isStarted());
-        QTRY_VERIFY(f.form1->prefixSearch().isDone());
+        QVERIFY(f.form1->protocol().settingsStore().prefixSearch().isStarted());
+        QTRY_VERIFY(f.form1->protocol().settingsStore().prefixSearch().isDone());
     }
     // A folder the player typed while the search ran stays.
     WindowFixture f;
     f.start();
     f.settings().Text1->setText(QStringLiteral("/my/own/Mp3"));
-    QTRY_VERIFY(f.form1->prefixSearch().isDone());
+    QTRY_VERIFY(f.form1->protocol().settingsStore().prefixSearch().isDone());
     QCOMPARE(f.settings().Text1->text(), QStringLiteral("/my/own/Mp3"));
 }
 
@@ -802,7 +802,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     set.language = 2;
     set.picks = {{9, "/music/dirt.flac"}};
     WindowFixture f;
-    f.form1->takeOver(set);
+    f.form1->protocol().takeOver(set);
     f.start();
     QVERIFY(f.form1->isVisible());
     QCOMPARE(f.form1->utvonal(), QString::fromStdString(storedFolder(game.path())));

@@ -5,9 +5,11 @@
 #include "AtomicFileWriter.h"
 #include "CommonDialog.h"
 #include "FailureCodes.h"
+#include "FailureReason.h"
 #include "LayoutScale.h"
 #include "MainWindowLayout.h"
 #include "OriginalsFolder.h"
+#include "Platform.h"
 #include "PlatformLayer.h"
 #include "ProgressWorker.h"
 #include "ReplacementRun.h"
@@ -16,6 +18,7 @@
 #include "TextTable.h"
 #include "Twips.h"
 #include "WindowProtocolFactory.h"
+#include "WinePrefixFinder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -86,8 +89,7 @@ QFrame *createPage(const char *name, QWidget *parent)
 
 Form1::Form1(PlatformLayer &platform, const QString &programFolder,
              const QString &userSettingsFolder, QWidget *parent)
-    : QWidget(parent), platform_(platform), programFolder_(programFolder),
-      userSettingsFolder_(userSettingsFolder), protocol_(makeWindowProtocol(*this, platform))
+    : QWidget(parent), platform_(platform)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
@@ -98,6 +100,8 @@ Form1::Form1(PlatformLayer &platform, const QString &programFolder,
     connect(&pickChecker_, &PickChecker::checked, this, &Form1::pickChecked);
     connect(&listening_, &Listening::ended, this, &Form1::listeningEnded);
     connect(this, &Form1::exitRequested, &listening_, &Listening::stop);
+    // Made last: the features it wires are given the controls.
+    protocol_ = makeWindowProtocol(*this, platform, programFolder, userSettingsFolder);
 }
 
 Form1::~Form1() = default;
@@ -218,26 +222,13 @@ void Form1::activate()
     assignButtonTabPositions();
     // The settings are read until they are found once; later activations would wipe the
     // files the user has picked since.
-    if (!kapcs_ && !settingsFound_)
-        startupRead();
+    if (!state_.kapcs && !state_.settingsFound)
+        emit settingsReadDue();
     // What a killed run left behind goes, unless another copy of the program is writing.
-    if (!utvonal_.empty())
+    if (!state_.utvonal.empty())
         originals().lockForWriting(startTime_);
     updateDefaultButton();
     offerVirtualStoreCopies();
-}
-
-void Form1::startupRead()
-{
-    const std::optional<core::Settings> settings = settingsFile().read();
-    if (!settings) {
-        emit settingsNeeded();
-        return;
-    }
-    settingsFound_ = true;
-    utvonal_ = settings->folder;
-    nyelv_ = settings->language;
-    applyLanguage(nyelv_);
 }
 
 QList<QWidget *> Form1::focusChain() const
@@ -331,8 +322,9 @@ void Form1::change()
                    (verdict && verdict->converts && !isPlaceholder(controls_.Text1[i]->text()));
     }
     const core::RunResult result =
-        converts ? runWithProgress(run, texts, labels)
-                 : runWithWaitCursor([&] { return run.run(texts, labels, utvonal_, nyelv_); });
+        converts ? runWithProgress(run, texts, labels) : runWithWaitCursor([&] {
+            return run.run(texts, labels, state_.utvonal, state_.nyelv);
+        });
     showRunMessage(result);
     offerVirtualStoreCopies();
 }
@@ -340,14 +332,14 @@ void Form1::change()
 core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
                                        const core::SlotTexts &texts, const core::SlotTexts &labels)
 {
-    const TextTable &table = TextTable::forLanguage(nyelv_);
-    ProgressWorker worker(this, nyelv_, 1000);
+    const TextTable &table = TextTable::forLanguage(state_.nyelv);
+    ProgressWorker worker(this, state_.nyelv, 1000);
     worker.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
     core::RunResult result;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     worker.run([&] {
         result = run.run(
-            texts, labels, utvonal_, nyelv_,
+            texts, labels, state_.utvonal, state_.nyelv,
             [&](const core::RunProgress &now) {
                 worker.report(now.secondsTotal > 0 ? int(1000 * now.secondsDone / now.secondsTotal)
                                                    : 0,
@@ -366,19 +358,20 @@ bool Form1::confirmFolderWithoutGameMusic()
 {
     // A parent folder picked by mistake would fill with the game's names and Default would
     // appear as if the music had changed. A folder that is not there fails as it always has.
-    const std::filesystem::path folder = core::OriginalsFolder(utvonal_).gameFolder();
+    const std::filesystem::path folder = core::OriginalsFolder(state_.utvonal).gameFolder();
     std::error_code error;
-    if (utvonal_.empty() || !std::filesystem::is_directory(folder, error) ||
+    if (state_.utvonal.empty() || !std::filesystem::is_directory(folder, error) ||
         core::WinePrefixFinder::holdsGameMusic(folder))
         return true;
-    const QString question = QString::fromUtf8(TextTable::forLanguage(nyelv_).emptyFolderQuestion)
-                                 .arg(QString::fromStdString(core::platform::textFromPath(folder)));
+    const QString question =
+        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).emptyFolderQuestion)
+            .arg(QString::fromStdString(core::platform::textFromPath(folder)));
     return platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::No);
 }
 
 void Form1::restoreOriginals()
 {
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     const int restorable = originals().restorableCount(slotTable_);
     const QString question = restorable == 1
                                  ? QString::fromUtf8(texts.restoreQuestionOne)
@@ -386,8 +379,8 @@ void Form1::restoreOriginals()
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
     listening_.releaseSlots([](int) { return true; });
-    showRestoreResult(
-        runWithWaitCursor([&] { return originals().restore(slotTable_, slotLabels(), nyelv_); }));
+    showRestoreResult(runWithWaitCursor(
+        [&] { return originals().restore(slotTable_, slotLabels(), state_.nyelv); }));
 }
 
 void Form1::showRestoreResult(const core::RunResult &result)
@@ -396,7 +389,7 @@ void Form1::showRestoreResult(const core::RunResult &result)
         showRunMessage(result);
         return;
     }
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     platform_.showMessage(this, result.count == 1
                                     ? QString::fromUtf8(texts.fileRestored)
                                     : QString::fromUtf8(texts.filesRestored).arg(result.count));
@@ -413,7 +406,7 @@ void Form1::pickChanged(int index, const QString &path)
     if (isPlaceholder(path)) {
         pickChecker_.forget(index);
     } else {
-        const std::string game = utvonal_.empty()
+        const std::string game = state_.utvonal.empty()
                                      ? std::string()
                                      : core::platform::textFromPath(
                                            originals().gameFile(slotTable_.targetFileName(index)));
@@ -428,7 +421,7 @@ void Form1::pickChecked(int index)
     QLineEdit *text = controls_.Text1[std::size_t(index)];
     if (!verdict)
         return;
-    const QString said = PickChecker::describe(*verdict, nyelv_);
+    const QString said = PickChecker::describe(*verdict, state_.nyelv);
     updateSlotToolTip(index);
     // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
     // made when first needed; forty of them would cost every start.
@@ -450,7 +443,7 @@ void Form1::updateSlotToolTip(int index)
     if (!isPlaceholder(text->text())) {
         lines << pickToolTip(text->text());
         if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
-            lines << PickChecker::describe(*verdict, nyelv_);
+            lines << PickChecker::describe(*verdict, state_.nyelv);
     }
     if (!playbackFailures_[std::size_t(index)].isEmpty())
         lines << playbackFailures_[std::size_t(index)];
@@ -483,7 +476,7 @@ void Form1::listeningEnded(int index, const QString &failure)
     if (failure.isEmpty())
         return;
     playbackFailures_[std::size_t(index)] =
-        QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotPlay).arg(failure);
+        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotPlay).arg(failure);
     updateSlotToolTip(index);
 }
 
@@ -494,7 +487,7 @@ SlotRow::MenuState Form1::slotMenuState(int index)
     state.hasPick = !isPlaceholder(pick);
     state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
     const std::string_view target = slotTable_.targetFileName(index);
-    if (!utvonal_.empty()) {
+    if (!state_.utvonal.empty()) {
         core::OriginalsFolder kept = originals();
         state.restorable = kept.isRestorable(target);
         std::error_code error;
@@ -502,7 +495,7 @@ SlotRow::MenuState Form1::slotMenuState(int index)
         state.originalKept = kept.keptOriginal(target).has_value();
     }
     state.playing = listening_.isPlaying();
-    state.cannotPlay = listening_.unavailableReason(nyelv_);
+    state.cannotPlay = listening_.unavailableReason(state_.nyelv);
     return state;
 }
 
@@ -510,18 +503,18 @@ void Form1::restoreSlot(int index)
 {
     listening_.releaseSlots([index](int slot) { return slot == index; });
     showRestoreResult(runWithWaitCursor(
-        [&] { return originals().restore(slotTable_, slotLabels(), nyelv_, index); }));
+        [&] { return originals().restore(slotTable_, slotLabels(), state_.nyelv, index); }));
 }
 
 void Form1::clearSlot(int index)
 {
-    const std::string_view placeholder = core::RunTexts::forLanguage(nyelv_).placeholder;
+    const std::string_view placeholder = core::RunTexts::forLanguage(state_.nyelv).placeholder;
     setSlotText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
 }
 
 QMenu *Form1::createSetMenu(QWidget *parent)
 {
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     auto *menu = new QMenu(parent);
     const bool anyPick = hasAnyPick();
     menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })
@@ -551,7 +544,7 @@ void Form1::contextMenuEvent(QContextMenuEvent *event)
 
 PlatformLayer::OpenFileRequest Form1::setFileRequest() const
 {
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     return {QString::fromUtf8(texts.setFilterName),
             QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
             QDir::homePath(),
@@ -586,8 +579,9 @@ void Form1::saveSet(bool withMusic)
             core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
             set.format(folder)))
         platform_.showMessage(
-            this, QString::fromUtf8(TextTable::forLanguage(nyelv_).cannotWriteSettings)
-                      .arg(QDir::toNativeSeparators(file), failureReason(failure->systemError)));
+            this, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotWriteSettings)
+                      .arg(QDir::toNativeSeparators(file),
+                           failureReason(failure->systemError, state_.nyelv)));
 }
 
 bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
@@ -615,8 +609,8 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
         copies.emplace_back(pick.file, target);
         pick.file = target;
     }
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
-    ProgressWorker worker(this, nyelv_, int(copies.size()));
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    ProgressWorker worker(this, state_.nyelv, int(copies.size()));
     std::optional<core::FileError> failure;
     worker.run([&] {
         core::AtomicFileWriter writer;
@@ -640,7 +634,7 @@ bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
             {core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
              QString::fromUtf8(texts.cannotWriteSettings)
                  .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
-                      failureReason(failure->systemError))
+                      failureReason(failure->systemError, state_.nyelv))
                  .toStdString()});
     return false;
 }
@@ -659,7 +653,7 @@ void Form1::openSet()
 
 void Form1::openSetFile(const QString &file, bool askFirst)
 {
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     if (askFirst && hasAnyPick() &&
         !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
@@ -714,7 +708,7 @@ std::filesystem::path Form1::originalsDataFolder() const
 
 core::OriginalsFolder Form1::originals() const
 {
-    return core::OriginalsFolder(utvonal_, core::FileSystem::native(), originalsDataFolder());
+    return core::OriginalsFolder(state_.utvonal, core::FileSystem::native(), originalsDataFolder());
 }
 
 core::SlotTexts Form1::slotLabels() const
@@ -743,13 +737,13 @@ void Form1::showRunMessage(const core::RunResult &result)
 bool Form1::offerElevation([[maybe_unused]] const core::RunResult &result)
 {
 #ifdef Q_OS_WIN
-    const QString folder = QString::fromStdString(utvonal_);
+    const QString folder = QString::fromStdString(state_.utvonal);
     if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
         platform_.isElevated())
         return false;
     // One box: the specified message first, then the offer.
     const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
-                         QString::fromUtf8(TextTable::forLanguage(nyelv_).elevateQuestion);
+                         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion);
     if (platform_.askYesNo(this, text, PlatformLayer::DefaultAnswer::Yes))
         handOverElevated();
     return true;
@@ -761,8 +755,8 @@ bool Form1::offerElevation([[maybe_unused]] const core::RunResult &result)
 void Form1::handOverElevated()
 {
     core::MusicSet set;
-    set.gameFolder = utvonal_;
-    set.language = nyelv_;
+    set.gameFolder = state_.utvonal;
+    set.language = state_.nyelv;
     for (int i = 0; i < core::slotCount; ++i) {
         const QString text = controls_.Text1[i]->text();
         if (!isPlaceholder(text))
@@ -784,23 +778,11 @@ void Form1::handOverElevated()
         file.remove();
 }
 
-void Form1::takeOver(const core::MusicSet &set)
-{
-    settingsFound_ = true;
-    writesSettings_ = false;
-    utvonal_ = set.gameFolder.value_or(std::string());
-    nyelv_ = set.language.value_or(core::SettingsFile::hungarian);
-    applyLanguage(nyelv_);
-    for (const core::MusicSet::Pick &pick : set.picks)
-        setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                   core::platform::textFromPath(pick.file))));
-}
-
 void Form1::offerVirtualStoreCopies()
 {
 #ifdef Q_OS_WIN
     const QString folder =
-        QDir::toNativeSeparators(QString::fromStdString(storedFolderWithoutSeparator()));
+        QDir::toNativeSeparators(QString::fromStdString(state_.folderWithoutSeparator()));
     if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
         virtualStoreToldFor_ == folder)
         return;
@@ -817,9 +799,10 @@ void Form1::offerVirtualStoreCopies()
     if (found.isEmpty())
         return;
     virtualStoreToldFor_ = folder;
-    const QString question = QString::fromUtf8(TextTable::forLanguage(nyelv_).virtualStoreQuestion)
-                                 .arg(found.size())
-                                 .arg(store);
+    const QString question =
+        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).virtualStoreQuestion)
+            .arg(found.size())
+            .arg(store);
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
     core::OriginalsFolder kept = originals();
@@ -834,124 +817,8 @@ void Form1::offerVirtualStoreCopies()
 
 void Form1::updateDefaultButton()
 {
-    const bool restorable = !utvonal_.empty() && originals().restorableCount(slotTable_) > 0;
+    const bool restorable = !state_.utvonal.empty() && originals().restorableCount(slotTable_) > 0;
     controls_.gomb_default->setVisible(restorable);
-}
-
-core::SettingsFile Form1::settingsFile() const
-{
-    const auto native = [](const QString &folder) {
-        return folder.isEmpty() ? std::string() : QDir::toNativeSeparators(folder).toStdString();
-    };
-    return core::SettingsFile(native(programFolder_), core::platform::nativeSeparator(),
-                              core::FileSystem::native(), native(userSettingsFolder_));
-}
-
-std::string Form1::storedFolderWithoutSeparator() const
-{
-    std::string folder = utvonal_;
-    if (!folder.empty() && folder.back() == core::platform::nativeSeparator())
-        folder.pop_back();
-    return folder;
-}
-
-QString Form1::folderForSettingsWindow() const
-{
-    if (settingsFound_)
-        return QString::fromStdString(storedFolderWithoutSeparator());
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\Program Files\\Korvex\\Valdrune3\\Mp3");
-#else
-    // The game where a Wine launcher keeps it, else where plain Wine would.
-    for (const core::WinePrefix &prefix : prefixSearch_.prefixes()) {
-        if (!prefix.musicFolder.empty())
-            return QString::fromStdString(prefix.musicFolder.string());
-    }
-    return QDir::homePath() + QStringLiteral("/.wine/drive_c/Program Files/Korvex/Valdrune3/Mp3");
-#endif
-}
-
-QList<Form2::FolderDrive> Form1::winePrefixDrives() const
-{
-    QList<Form2::FolderDrive> drives;
-    for (const core::WinePrefix &prefix : prefixSearch_.prefixes()) {
-        drives.append({QString::fromStdString(prefix.driveC.string()),
-                       QStringLiteral("c: [%1: %2]")
-                           .arg(QString::fromStdString(prefix.launcher),
-                                QString::fromStdString(prefix.name))});
-    }
-    return drives;
-}
-
-QString Form1::failureReason(core::SystemError error) const
-{
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
-    switch (core::commonFailureOf(error)) {
-    case core::CommonFailure::AccessDenied:
-        return QString::fromUtf8(texts.reasonAccessDenied);
-    case core::CommonFailure::ReadOnly:
-        return QString::fromUtf8(texts.reasonReadOnly);
-    case core::CommonFailure::DiskFull:
-        return QString::fromUtf8(texts.reasonDiskFull);
-    case core::CommonFailure::NotFound:
-        return QString::fromUtf8(texts.reasonNotFound);
-    case core::CommonFailure::InUse:
-        return QString::fromUtf8(texts.reasonInUse);
-    case core::CommonFailure::Other:
-        break;
-    }
-    return QString::fromStdString(core::describeSystemError(error));
-}
-
-QString Form1::settingsFailureText(const core::SaveFailure &failure) const
-{
-    const TextTable &texts = TextTable::forLanguage(nyelv_);
-    QString reason;
-    switch (failure.kind) {
-    case core::SaveFailure::Kind::Unrepresentable:
-        reason = QString::fromUtf8(texts.folderNotInCodePage);
-        break;
-    case core::SaveFailure::Kind::Unstorable:
-        reason = QString::fromUtf8(texts.folderNotStorable);
-        break;
-    case core::SaveFailure::Kind::Write:
-        reason = failureReason(failure.systemError);
-        break;
-    case core::SaveFailure::Kind::ReadBack:
-        reason = QString::fromUtf8(texts.settingsNotReadBack);
-        break;
-    }
-    const std::string &file =
-        failure.location.empty() ? settingsFile().location() : failure.location;
-    return QString::fromUtf8(texts.cannotWriteSettings).arg(QString::fromStdString(file), reason);
-}
-
-bool Form1::acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent)
-{
-    assignButtonTabPositions();
-    // A folder the user left as it was shown is stored as the bytes it was read as.
-    const bool unchanged = settingsFound_ && folderText == folderForSettingsWindow();
-    const std::string folder =
-        unchanged ? storedFolderWithoutSeparator() : folderText.toStdString();
-    if (!writesSettings_) {
-        // Handed over: the settings hold for this run only.
-        nyelv_ = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
-        utvonal_ = folder + core::platform::nativeSeparator();
-        applyLanguage(nyelv_);
-        updateDefaultButton();
-        return true;
-    }
-    const core::SaveResult result = settingsFile().save(folder, hungarianSelected);
-    if (!result.saved()) {
-        platform_.showMessage(dialogParent, settingsFailureText(result.failure));
-        return false;
-    }
-    nyelv_ = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
-    // The folder just chosen is the one the next Change copies into.
-    utvonal_ = result.stored->folder;
-    applyLanguage(result.stored->language);
-    updateDefaultButton();
-    return true;
 }
 
 void Form1::closeEvent(QCloseEvent *event)

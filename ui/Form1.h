@@ -2,18 +2,15 @@
 #pragma once
 
 #include "Form1Controls.h"
-#include "Form2.h"
 #include "Listening.h"
 #include "MusicSet.h"
 #include "OriginalsFolder.h"
 #include "PickChecker.h"
 #include "PlatformLayer.h"
 #include "ReplacementRun.h"
-#include "SettingsFile.h"
+#include "SharedState.h"
 #include "SlotRow.h"
 #include "SlotTable.h"
-#include "WinePrefixFinder.h"
-#include "WinePrefixSearch.h"
 
 #include <QWidget>
 
@@ -41,8 +38,7 @@ class Form1 : public QWidget
     Q_OBJECT
 
   public:
-    // userSettingsFolder: where config.ini goes when the program's folder cannot be
-    // written; empty keeps it beside the program only.
+    // The folders are handed on to the settings store (SettingsStore).
     Form1(PlatformLayer &platform, const QString &programFolder,
           const QString &userSettingsFolder = {}, QWidget *parent = nullptr);
     ~Form1() override;
@@ -50,10 +46,13 @@ class Form1 : public QWidget
     const Form1Controls &controls() const { return controls_; }
     WindowProtocol &protocol() { return *protocol_; }
 
-    std::uint8_t nyelv() const { return nyelv_; }
-    bool kapcs() const { return kapcs_; }
-    void setKapcs() { kapcs_ = true; }
-    QString utvonal() const { return QString::fromStdString(utvonal_); }
+    std::uint8_t nyelv() const { return state_.nyelv; }
+    bool kapcs() const { return state_.kapcs; }
+    void setKapcs() { state_.kapcs = true; }
+    QString utvonal() const { return QString::fromStdString(state_.utvonal); }
+    bool settingsFound() const { return state_.settingsFound; }
+    // Given to the features beside the window.
+    SharedState &sharedState() { return state_; }
     // The language ApplyLanguage last wrote, if it ever ran.
     std::optional<std::uint8_t> appliedLanguage() const { return appliedLanguage_; }
     void noteAppliedLanguage(std::uint8_t code) { appliedLanguage_ = code; }
@@ -65,26 +64,13 @@ class Form1 : public QWidget
     void assignButtonTabPositions();
     void assignSlotTabPositions();
     void applyLanguage(std::uint8_t code);
+    // Shown while a slot is restorable.
+    void updateDefaultButton();
     // Shows the beginning of the text, as a freshly filled box does.
     void setSlotText(int index, const QString &text);
-    // The settings window's OK: stores the settings and applies their language. False, after
-    // telling the user why, when they could not be stored.
-    bool acceptSettings(const QString &folderText, bool hungarianSelected, QWidget *dialogParent);
-    // The folder a newly created settings window shows: at a first start the game found in
-    // a Wine prefix once the search has ended.
-    QString folderForSettingsWindow() const;
-    // On Linux, the drive c: of every Wine prefix found, for the settings window's drives;
-    // none before the search has ended.
-    QList<Form2::FolderDrive> winePrefixDrives() const;
-    WinePrefixSearch &prefixSearch() { return prefixSearch_; }
-    // Opens as another copy of the program handed over: its picks, folder and language; the
-    // settings file is then neither read nor written (an administrator may be another user).
-    void takeOver(const core::MusicSet &set);
     // The main window's menu of music sets.
     QMenu *createSetMenu(QWidget *parent);
     void openSetFile(const QString &file, bool askFirst = true);
-    // The stored settings were read: this is not a first start.
-    bool settingsFound() const { return settingsFound_; }
 
   signals:
     // Raised by every activation, before its work.
@@ -93,8 +79,8 @@ class Form1 : public QWidget
     void aboutClicked();
     void optionsClicked();
     void exitRequested();
-    // The settings are not there: the settings window takes this window's place.
-    void settingsNeeded();
+    // The activation's startup read is due: the settings are read until found once.
+    void settingsReadDue();
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -104,9 +90,6 @@ class Form1 : public QWidget
 
   private:
     void createControls();
-    // Loads the stored settings and applies their language, or puts the settings window
-    // in this window's place when there are none.
-    void startupRead();
     void createSlotRow(int index);
     QPushButton *createCommandButton(const char *name, int top, const char *caption);
     void showPage(int page);
@@ -132,8 +115,6 @@ class Form1 : public QWidget
     // The player's own data folder, where originals go when the game folder takes no folder.
     std::filesystem::path originalsDataFolder() const;
     core::OriginalsFolder originals() const;
-    // Shown while a slot is restorable.
-    void updateDefaultButton();
     core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
     // A run that converts: on a worker, behind a progress window with Cancel.
     core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
@@ -149,31 +130,18 @@ class Form1 : public QWidget
     void offerVirtualStoreCopies();
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
-    // Why a file could not be written, in the interface's language where players meet it.
-    QString failureReason(core::SystemError error) const;
     QList<QWidget *> focusChain() const;
     void applyFocusChain(int from, int to);
-    core::SettingsFile settingsFile() const;
-    std::string storedFolderWithoutSeparator() const;
-    QString settingsFailureText(const core::SaveFailure &failure) const;
 
     PlatformLayer &platform_;
-    QString programFolder_;
-    QString userSettingsFolder_;
     const core::SlotTable slotTable_;
-    std::uint8_t nyelv_ = 0;
-    bool kapcs_ = false;
-    // As the settings file holds it: on Linux any bytes, which a QString would not keep.
-    std::string utvonal_;
-    bool settingsFound_ = false;
+    SharedState state_;
     std::optional<std::uint8_t> appliedLanguage_;
-    WinePrefixSearch prefixSearch_;
     PickChecker pickChecker_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
     std::array<SlotRow *, core::slotCount> rows_{};
     Listening listening_;
     std::array<QString, core::slotCount> playbackFailures_;
-    bool writesSettings_ = true;
     QString virtualStoreToldFor_;
     const std::filesystem::file_time_type startTime_ =
         std::filesystem::file_time_type::clock::now();

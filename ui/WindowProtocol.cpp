@@ -8,24 +8,27 @@
 #include "PlatformLayer.h"
 #include "WindowProtocolFactory.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 
-WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform)
+WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform,
+                                   const QString &programFolder, const QString &userSettingsFolder)
 {
-    return new WindowProtocol(form1, platform);
+    return new WindowProtocol(form1, platform, programFolder, userSettingsFolder);
 }
 
-WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform)
+WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QString &programFolder,
+                               const QString &userSettingsFolder)
     : QObject(&form1), form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
-      frmAbout_([this] { return createFrmAbout(); })
+      frmAbout_([this] { return createFrmAbout(); }),
+      settingsStore_(platform, form1.sharedState(), programFolder, userSettingsFolder)
 {
     connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
     connect(&form1_, &Form1::exitRequested, this, &WindowProtocol::endProgram);
-    connect(&form1_, &Form1::settingsNeeded, this,
-            &WindowProtocol::showSettingsInPlaceOfMainWindow);
-    connect(&form1_.prefixSearch(), &WinePrefixSearch::finished, this,
+    connect(&form1_, &Form1::settingsReadDue, this, &WindowProtocol::startupRead);
+    connect(&settingsStore_.prefixSearch(), &WinePrefixSearch::finished, this,
             &WindowProtocol::winePrefixesFound);
 }
 
@@ -53,8 +56,8 @@ FrmAbout *WindowProtocol::existingFrmAbout() const
 
 Form2 *WindowProtocol::createForm2()
 {
-    auto *window =
-        new Form2(platform_, form1_.folderForSettingsWindow(), form1_.winePrefixDrives());
+    auto *window = new Form2(platform_, settingsStore_.folderForSettingsWindow(),
+                             settingsStore_.winePrefixDrives());
     window->setWindowIcon(form1_.windowIcon());
     // A window made again after being closed shows the language in use, not its defaults.
     if (const auto language = form1_.appliedLanguage())
@@ -77,7 +80,7 @@ FrmAbout *WindowProtocol::createFrmAbout()
 void WindowProtocol::presentSettings()
 {
     // The player's Wine prefixes are searched only when the settings window first shows.
-    form1_.prefixSearch().start();
+    settingsStore_.prefixSearch().start();
     present(form2());
 }
 
@@ -86,9 +89,9 @@ void WindowProtocol::winePrefixesFound()
     Form2 *window = form2_.existing();
     if (!window)
         return;
-    window->addFolderDrives(form1_.winePrefixDrives());
+    window->addFolderDrives(settingsStore_.winePrefixDrives());
     if (!form1_.settingsFound() && !form1_.kapcs())
-        window->moveToFolderUnlessChanged(form1_.folderForSettingsWindow());
+        window->moveToFolderUnlessChanged(settingsStore_.folderForSettingsWindow());
 }
 
 void WindowProtocol::present(QWidget &window)
@@ -96,6 +99,26 @@ void WindowProtocol::present(QWidget &window)
     window.show();
     window.raise();
     window.activateWindow();
+}
+
+void WindowProtocol::startupRead()
+{
+    // Found: their language is applied. Not there: the settings window takes the main
+    // window's place.
+    if (!settingsStore_.read()) {
+        showSettingsInPlaceOfMainWindow();
+        return;
+    }
+    form1_.applyLanguage(form1_.nyelv());
+}
+
+void WindowProtocol::takeOver(const core::MusicSet &set)
+{
+    settingsStore_.takeOver(set);
+    form1_.applyLanguage(form1_.nyelv());
+    for (const core::MusicSet::Pick &pick : set.picks)
+        form1_.setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
+                                          core::platform::textFromPath(pick.file))));
 }
 
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
@@ -115,8 +138,13 @@ void WindowProtocol::settingsAccepted()
 {
     Form2 &window = form2();
     const Form2Controls &c = window.controls();
-    if (!form1_.acceptSettings(c.Text1->text(), c.Option1->isChecked(), &window))
+    form1_.assignButtonTabPositions();
+    const std::optional<std::uint8_t> language =
+        settingsStore_.accept(c.Text1->text(), c.Option1->isChecked(), &window);
+    if (!language)
         return;
+    form1_.applyLanguage(*language);
+    form1_.updateDefaultButton();
     window.hide();
     returnToMainWindow();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SettingsStore.h"
 #include "SingleWindow.h"
 
 #include <QObject>
@@ -10,15 +11,18 @@ class Form2;
 class FrmAbout;
 class PlatformLayer;
 
-// How the three windows show, hide, enable and disable one another. Every such change
-// happens here, one function per trigger, and every way back to the main window goes
-// through returnToMainWindow(), where the main window's activation is raised.
+// How the three windows show, hide, enable and disable one another, and how the features
+// beside the main window are wired to it. Every such change happens here, one function per
+// trigger, and every way back to the main window goes through returnToMainWindow(), where
+// the main window's activation is raised. A feature is added by making it here and
+// connecting it to the window's signals and controls.
 class WindowProtocol : public QObject
 {
     Q_OBJECT
 
   public:
-    WindowProtocol(Form1 &form1, PlatformLayer &platform);
+    WindowProtocol(Form1 &form1, PlatformLayer &platform, const QString &programFolder,
+                   const QString &userSettingsFolder);
     ~WindowProtocol() override;
 
     // Touching a window that does not exist creates it, hidden.
@@ -31,8 +35,13 @@ class WindowProtocol : public QObject
     void optionsClicked();
     void aboutClicked();
     void endProgram();
+    // Opens as another copy of the program handed over: its picks, folder and language.
+    void takeOver(const core::MusicSet &set);
+
+    SettingsStore &settingsStore() { return settingsStore_; }
 
   private:
+    void startupRead();
     void settingsAccepted();
     void settingsCancelled();
     void settingsClosed();
@@ -48,4 +57,5 @@ class WindowProtocol : public QObject
     PlatformLayer &platform_;
     SingleWindow<Form2> form2_;
     SingleWindow<FrmAbout> frmAbout_;
+    SettingsStore settingsStore_;
 };

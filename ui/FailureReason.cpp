@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FailureReason.h"
+
+#include "FailureCodes.h"
+#include "TextTable.h"
+
+QString failureReason(core::SystemError error, std::uint8_t language)
+{
+    const TextTable &texts = TextTable::forLanguage(language);
+    switch (core::commonFailureOf(error)) {
+    case core::CommonFailure::AccessDenied:
+        return QString::fromUtf8(texts.reasonAccessDenied);
+    case core::CommonFailure::ReadOnly:
+        return QString::fromUtf8(texts.reasonReadOnly);
+    case core::CommonFailure::DiskFull:
+        return QString::fromUtf8(texts.reasonDiskFull);
+    case core::CommonFailure::NotFound:
+        return QString::fromUtf8(texts.reasonNotFound);
+    case core::CommonFailure::InUse:
+        return QString::fromUtf8(texts.reasonInUse);
+    case core::CommonFailure::Other:
+        break;
+    }
+    return QString::fromStdString(core::describeSystemError(error));
+}
