@@ -925,7 +925,8 @@ void TestWindowProtocol::setsSaveAndOpenThePicks()
 
     // With its music: copies beside the set, under names of their own, found relatively.
     QVERIFY(QDir(music.path()).mkpath("shared"));
-    std::unique_ptr<QMenu>(f.form1->createSetMenu(f.form1.get()))->actions().at(1)->trigger();
+    MusicSets &sets = f.form1->protocol().musicSets();
+    std::unique_ptr<QMenu>(sets.createMenu(f.form1.get()))->actions().at(1)->trigger();
     QCOMPARE(testfiles::entries(music.path() + "/shared/theirs files"),
              (QStringList{"other.mp3", "song.mp3"}));
     QVERIFY(readBytes(music.path() + "/shared/theirs.m3u8").find("\ntheirs files/song.mp3\n") !=
@@ -933,7 +934,7 @@ void TestWindowProtocol::setsSaveAndOpenThePicks()
 
     f.slot(5)->setText("/somewhere/else.mp3");
     f.platform.yesNoAnswers << true;
-    f.form1->openSetFile(set);
+    sets.openFile(set);
     QCOMPARE(f.platform.questions.size(), 1);
     QCOMPARE(f.slot(0)->text(), QDir::toNativeSeparators(music.path() + "/sets/song.mp3"));
     QCOMPARE(f.slot(5)->text(), englishPlaceholder);

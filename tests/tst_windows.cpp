@@ -669,7 +669,7 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
     QCOMPARE(enabled(picked.get()), (QList<bool>{false, true, true, false, false, false}));
     slotEntries(picked.get()).at(1)->trigger();
     QCOMPARE(f.slot(9)->text(), language == '1' ? hungarianPlaceholder : englishPlaceholder);
-    std::unique_ptr<QMenu> sets(f.form1->createSetMenu(f.form1.get()));
+    std::unique_ptr<QMenu> sets(f.form1->protocol().musicSets().createMenu(f.form1.get()));
     QVERIFY(keysAreDistinct(sets.get()));
     QCOMPARE(sets->actions().size(), 4);
 }

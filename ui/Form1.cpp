@@ -2,78 +2,30 @@
 #include "Form1.h"
 
 #include "ApplyLanguage.h"
-#include "AtomicFileWriter.h"
 #include "CommonDialog.h"
-#include "FailureCodes.h"
-#include "FailureReason.h"
 #include "LayoutScale.h"
 #include "MainWindowLayout.h"
-#include "OriginalsFolder.h"
-#include "Platform.h"
 #include "PlatformLayer.h"
-#include "ProgressWorker.h"
-#include "ReplacementRun.h"
-#include "RunTexts.h"
 #include "SlotRow.h"
 #include "TextTable.h"
 #include "Twips.h"
 #include "WindowProtocolFactory.h"
-#include "WinePrefixFinder.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QShortcut>
-#include <QStandardPaths>
-#include <QStyle>
-#include <QTemporaryFile>
 
 namespace {
 
 using namespace mainwindowlayout;
 
-#ifdef Q_OS_WIN
-// Where Windows lets only an administrator write, and virtualizes an old game's writes.
-bool isUnderProtectedFolder(const QString &folder)
-{
-    const QString cleaned =
-        QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower() + QLatin1Char('/');
-    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "SystemRoot"}) {
-        const QString root =
-            QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
-        if (!root.isEmpty() && cleaned.startsWith(root.toLower() + QLatin1Char('/')))
-            return true;
-    }
-    return false;
-}
-#endif
-
 QString indexedName(const char *name, int index)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
-bool isPlaceholder(const QString &text)
-{
-    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
-        const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
-        if (text == QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())))
-            return true;
-    }
-    return text.trimmed().isEmpty() || text == QLatin1String("Text1");
-}
-
-QString pickToolTip(const QString &path)
-{
-    return QFileInfo(path).fileName() + QLatin1Char('\n') + path;
 }
 
 QFrame *createPage(const char *name, QWidget *parent)
@@ -97,9 +49,6 @@ Form1::Form1(PlatformLayer &platform, const QString &programFolder,
                    Qt::WindowCloseButtonHint);
     setFixedSize(twips::toPixels(9240), twips::toPixels(6855));
     createControls();
-    connect(&pickChecker_, &PickChecker::checked, this, &Form1::pickChecked);
-    connect(&listening_, &Listening::ended, this, &Form1::listeningEnded);
-    connect(this, &Form1::exitRequested, &listening_, &Listening::stop);
     // Made last: the features it wires are given the controls.
     protocol_ = makeWindowProtocol(*this, platform, programFolder, userSettingsFolder);
 }
@@ -127,18 +76,12 @@ void Form1::createControls()
         QString::fromUtf8("A megadott fájlokkal kicseréli a VLDR3 MP3-jait"));
     controls_.Command2->setToolTip(QString::fromUtf8("VLDR3 elérési útjának megadása"));
     controls_.CommonDialog1 = new CommonDialog(this);
-    // Music sets: keys that no specified control uses, and files dropped anywhere.
-    auto *save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    connect(save, &QShortcut::activated, this, [this] { saveSet(false); });
-    auto *open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
-    connect(open, &QShortcut::activated, this, &Form1::openSet);
+    // A music set dropped anywhere on the window opens.
     setAcceptDrops(true);
     layoutscale::elideCaptionsThatDoNotFit(*this);
 
     connect(controls_.gomb_firstpage, &QPushButton::clicked, this, [this] { showPage(1); });
     connect(controls_.gomb_secondpage, &QPushButton::clicked, this, [this] { showPage(2); });
-    connect(controls_.gomb_change, &QPushButton::clicked, this, &Form1::change);
-    connect(controls_.gomb_default, &QPushButton::clicked, this, &Form1::restoreOriginals);
     connect(controls_.Command1, &QPushButton::clicked, this, &Form1::aboutClicked);
     connect(controls_.Command2, &QPushButton::clicked, this, &Form1::optionsClicked);
     connect(controls_.gomb_exit, &QPushButton::clicked, this, &Form1::exitRequested);
@@ -160,10 +103,6 @@ void Form1::createSlotRow(int index)
 
     auto *text = new QLineEdit(QStringLiteral("Text1"), page);
     text->setObjectName(indexedName("Text1", index));
-    // The box shows the beginning of a long path; its tooltip names the file first, then
-    // says what the file holds once it has been read.
-    connect(text, &QLineEdit::textChanged, this,
-            [this, index](const QString &path) { pickChanged(index, path); });
     text->setGeometry(twips::rect(x, y + 360, 2415, 375));
 
     // A wide label reaches under its browse button's edge; the button stays on top.
@@ -179,20 +118,9 @@ void Form1::createSlotRow(int index)
     label->setBuddy(text);
     browse->setAccessibleDescription(label->text());
     auto *row = new SlotRow(index, label, text, browse, this);
-    row->setMenuState([this, index] { return slotMenuState(index); });
     connect(row, &SlotRow::fileDropped, this,
             [this, index](const QString &file) { setSlotText(index, file); });
-    connect(row, &SlotRow::setDropped, this, [this](const QString &file) { openSetFile(file); });
-    connect(row, &SlotRow::restoreRequested, this, [this, index] { restoreSlot(index); });
-    connect(row, &SlotRow::clearRequested, this, [this, index] { clearSlot(index); });
-    connect(row, &SlotRow::playRequested, this,
-            [this, index](Listening::Source source) { play(index, source); });
-    connect(row, &SlotRow::stopRequested, &listening_, &Listening::stop);
-    connect(row, &SlotRow::pointerEntered, &listening_, &Listening::preload);
-    connect(row, &SlotRow::showInFolderRequested, this, [this, index] {
-        platform_.showInFolder(
-            QFileInfo(controls_.Text1[std::size_t(index)]->text()).absolutePath());
-    });
+    connect(row, &SlotRow::setDropped, this, &Form1::setDropped);
     rows_[std::size_t(index)] = row;
 
     controls_.Label1[index] = label;
@@ -224,11 +152,7 @@ void Form1::activate()
     // files the user has picked since.
     if (!state_.kapcs && !state_.settingsFound)
         emit settingsReadDue();
-    // What a killed run left behind goes, unless another copy of the program is writing.
-    if (!state_.utvonal.empty())
-        originals().lockForWriting(startTime_);
-    updateDefaultButton();
-    offerVirtualStoreCopies();
+    emit activationFinishing();
 }
 
 QList<QWidget *> Form1::focusChain() const
@@ -301,388 +225,6 @@ void Form1::setSlotText(int index, const QString &text)
     controls_.Text1.at(std::size_t(index))->setCursorPosition(0);
 }
 
-void Form1::change()
-{
-    if (!confirmFolderWithoutGameMusic())
-        return;
-    core::SlotTexts texts;
-    for (int i = 0; i < core::slotCount; ++i)
-        texts[i] = controls_.Text1[i]->text().toStdString();
-    listening_.releaseSlots(
-        [this](int slot) { return !isPlaceholder(controls_.Text1[slot]->text()); });
-    const core::AudioCodecs *codecs = core::AudioCodecs::get();
-    const core::ReplacementRun run(slotTable_, core::FileSystem::native(), originalsDataFolder(),
-                                   codecs);
-    const core::SlotTexts labels = slotLabels();
-    // A run that only copies is over in a moment and shows no window, as it always has.
-    bool converts = false;
-    for (int i = 0; i < core::slotCount; ++i) {
-        const auto &verdict = pickChecker_.verdict(i);
-        converts = converts ||
-                   (verdict && verdict->converts && !isPlaceholder(controls_.Text1[i]->text()));
-    }
-    const core::RunResult result =
-        converts ? runWithProgress(run, texts, labels) : runWithWaitCursor([&] {
-            return run.run(texts, labels, state_.utvonal, state_.nyelv);
-        });
-    showRunMessage(result);
-    offerVirtualStoreCopies();
-}
-
-core::RunResult Form1::runWithProgress(const core::ReplacementRun &run,
-                                       const core::SlotTexts &texts, const core::SlotTexts &labels)
-{
-    const TextTable &table = TextTable::forLanguage(state_.nyelv);
-    ProgressWorker worker(this, state_.nyelv, 1000);
-    worker.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
-    core::RunResult result;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    worker.run([&] {
-        result = run.run(
-            texts, labels, state_.utvonal, state_.nyelv,
-            [&](const core::RunProgress &now) {
-                worker.report(now.secondsTotal > 0 ? int(1000 * now.secondsDone / now.secondsTotal)
-                                                   : 0,
-                              QString::fromUtf8(table.converting)
-                                  .arg(QString::fromStdString(labels[std::size_t(now.slot)])));
-            },
-            worker.stopToken());
-    });
-    QApplication::restoreOverrideCursor();
-    worker.hide();
-    updateDefaultButton();
-    return result;
-}
-
-bool Form1::confirmFolderWithoutGameMusic()
-{
-    // A parent folder picked by mistake would fill with the game's names and Default would
-    // appear as if the music had changed. A folder that is not there fails as it always has.
-    const std::filesystem::path folder = core::OriginalsFolder(state_.utvonal).gameFolder();
-    std::error_code error;
-    if (state_.utvonal.empty() || !std::filesystem::is_directory(folder, error) ||
-        core::WinePrefixFinder::holdsGameMusic(folder))
-        return true;
-    const QString question =
-        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).emptyFolderQuestion)
-            .arg(QString::fromStdString(core::platform::textFromPath(folder)));
-    return platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::No);
-}
-
-void Form1::restoreOriginals()
-{
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    const int restorable = originals().restorableCount(slotTable_);
-    const QString question = restorable == 1
-                                 ? QString::fromUtf8(texts.restoreQuestionOne)
-                                 : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
-    if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
-        return;
-    listening_.releaseSlots([](int) { return true; });
-    showRestoreResult(runWithWaitCursor(
-        [&] { return originals().restore(slotTable_, slotLabels(), state_.nyelv); }));
-}
-
-void Form1::showRestoreResult(const core::RunResult &result)
-{
-    if (!result.message.empty() || result.count == 0) {
-        showRunMessage(result);
-        return;
-    }
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    platform_.showMessage(this, result.count == 1
-                                    ? QString::fromUtf8(texts.fileRestored)
-                                    : QString::fromUtf8(texts.filesRestored).arg(result.count));
-}
-
-void Form1::pickChanged(int index, const QString &path)
-{
-    QLineEdit *text = controls_.Text1[std::size_t(index)];
-    playbackFailures_[std::size_t(index)].clear(); // it may have been the old pick's
-    if (QAction *mark = unreadableMarks_[std::size_t(index)])
-        mark->setVisible(false);
-    text->setAccessibleDescription(QString());
-    // Either drops the old pick's verdict before the tooltip is written.
-    if (isPlaceholder(path)) {
-        pickChecker_.forget(index);
-    } else {
-        const std::string game = state_.utvonal.empty()
-                                     ? std::string()
-                                     : core::platform::textFromPath(
-                                           originals().gameFile(slotTable_.targetFileName(index)));
-        pickChecker_.check(index, path, QString::fromStdString(game));
-    }
-    updateSlotToolTip(index);
-}
-
-void Form1::pickChecked(int index)
-{
-    const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
-    QLineEdit *text = controls_.Text1[std::size_t(index)];
-    if (!verdict)
-        return;
-    const QString said = PickChecker::describe(*verdict, state_.nyelv);
-    updateSlotToolTip(index);
-    // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
-    // made when first needed; forty of them would cost every start.
-    QAction *&mark = unreadableMarks_[std::size_t(index)];
-    if (!mark && !verdict->readable)
-        mark = text->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning),
-                               QLineEdit::TrailingPosition);
-    if (mark) {
-        mark->setVisible(!verdict->readable);
-        mark->setToolTip(said);
-    }
-    text->setAccessibleDescription(verdict->readable ? QString() : said);
-}
-
-void Form1::updateSlotToolTip(int index)
-{
-    QLineEdit *text = controls_.Text1[std::size_t(index)];
-    QStringList lines;
-    if (!isPlaceholder(text->text())) {
-        lines << pickToolTip(text->text());
-        if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
-            lines << PickChecker::describe(*verdict, state_.nyelv);
-    }
-    if (!playbackFailures_[std::size_t(index)].isEmpty())
-        lines << playbackFailures_[std::size_t(index)];
-    text->setToolTip(lines.join(QLatin1Char('\n')));
-}
-
-void Form1::play(int index, Listening::Source source)
-{
-    const std::string_view target = slotTable_.targetFileName(index);
-    std::filesystem::path file;
-    switch (source) {
-    case Listening::Source::Pick:
-        file =
-            core::platform::pathFromText(controls_.Text1[std::size_t(index)]->text().toStdString());
-        break;
-    case Listening::Source::GameMusic:
-        file = originals().gameFile(target);
-        break;
-    case Listening::Source::Original:
-        file = originals().keptOriginal(target).value_or(std::filesystem::path());
-        break;
-    }
-    playbackFailures_[std::size_t(index)].clear();
-    updateSlotToolTip(index);
-    listening_.play(index, source, file);
-}
-
-void Form1::listeningEnded(int index, const QString &failure)
-{
-    if (failure.isEmpty())
-        return;
-    playbackFailures_[std::size_t(index)] =
-        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotPlay).arg(failure);
-    updateSlotToolTip(index);
-}
-
-SlotRow::MenuState Form1::slotMenuState(int index)
-{
-    const QString pick = controls_.Text1[std::size_t(index)]->text();
-    SlotRow::MenuState state;
-    state.hasPick = !isPlaceholder(pick);
-    state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
-    const std::string_view target = slotTable_.targetFileName(index);
-    if (!state_.utvonal.empty()) {
-        core::OriginalsFolder kept = originals();
-        state.restorable = kept.isRestorable(target);
-        std::error_code error;
-        state.gameMusicThere = std::filesystem::is_regular_file(kept.gameFile(target), error);
-        state.originalKept = kept.keptOriginal(target).has_value();
-    }
-    state.playing = listening_.isPlaying();
-    state.cannotPlay = listening_.unavailableReason(state_.nyelv);
-    return state;
-}
-
-void Form1::restoreSlot(int index)
-{
-    listening_.releaseSlots([index](int slot) { return slot == index; });
-    showRestoreResult(runWithWaitCursor(
-        [&] { return originals().restore(slotTable_, slotLabels(), state_.nyelv, index); }));
-}
-
-void Form1::clearSlot(int index)
-{
-    const std::string_view placeholder = core::RunTexts::forLanguage(state_.nyelv).placeholder;
-    setSlotText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
-}
-
-QMenu *Form1::createSetMenu(QWidget *parent)
-{
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    auto *menu = new QMenu(parent);
-    const bool anyPick = hasAnyPick();
-    menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { saveSet(false); })
-        ->setEnabled(anyPick);
-    menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { saveSet(true); })
-        ->setEnabled(anyPick);
-    menu->addAction(QString::fromUtf8(texts.openSet), this, &Form1::openSet);
-    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this,
-                    [this] {
-                        for (int i = 0; i < core::slotCount; ++i)
-                            clearSlot(i);
-                    })
-        ->setEnabled(anyPick);
-    return menu;
-}
-
-void Form1::contextMenuEvent(QContextMenuEvent *event)
-{
-    // The window's free area and its pages; a command button keeps to itself.
-    QWidget *under = childAt(event->pos());
-    if (under && under != controls_.Frame1 && under != controls_.Frame2)
-        return;
-    QMenu *menu = createSetMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
-}
-
-PlatformLayer::OpenFileRequest Form1::setFileRequest() const
-{
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    return {QString::fromUtf8(texts.setFilterName),
-            QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
-            QDir::homePath(),
-            {}};
-}
-
-void Form1::saveSet(bool withMusic)
-{
-    std::optional<QString> chosen = platform_.chooseFileToSave(this, setFileRequest());
-    if (!chosen)
-        return;
-    QString file = *chosen;
-    if (!SlotRow::isSetFile(file))
-        file += QStringLiteral(".m3u8");
-    const QFileInfo setInfo(file);
-    core::MusicSet set;
-    for (int i = 0; i < core::slotCount; ++i) {
-        const QString pick = controls_.Text1[std::size_t(i)]->text();
-        if (isPlaceholder(pick))
-            continue;
-        const auto &verdict = pickChecker_.verdict(i);
-        set.picks.push_back(
-            {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
-             verdict && verdict->pick ? verdict->pick->seconds : -1});
-    }
-    if (withMusic && !copyMusicBeside(setInfo, set))
-        return;
-    core::AtomicFileWriter writer;
-    const std::filesystem::path folder =
-        core::platform::pathFromText(setInfo.absolutePath().toStdString());
-    if (const auto failure = writer.writeBytes(
-            core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
-            set.format(folder)))
-        platform_.showMessage(
-            this, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotWriteSettings)
-                      .arg(QDir::toNativeSeparators(file),
-                           failureReason(failure->systemError, state_.nyelv)));
-}
-
-bool Form1::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
-{
-    // Into "<set name> files/" beside the set, with names of their own, on a worker; a
-    // cancelled copy leaves no half-copied set behind.
-    const QString folder = setInfo.absolutePath() + QLatin1Char('/') + setInfo.completeBaseName() +
-                           QStringLiteral(" files");
-    const bool madeFolder = !QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder))
-        return false;
-    QStringList taken;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
-    for (core::MusicSet::Pick &pick : set.picks) {
-        const QFileInfo source(QString::fromStdString(core::platform::textFromPath(pick.file)));
-        QString name = source.fileName();
-        for (int n = 2; taken.contains(name, Qt::CaseInsensitive); ++n)
-            name = QStringLiteral("%1 (%2).%3")
-                       .arg(source.completeBaseName())
-                       .arg(n)
-                       .arg(source.suffix());
-        taken << name;
-        const std::filesystem::path target =
-            core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
-        copies.emplace_back(pick.file, target);
-        pick.file = target;
-    }
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    ProgressWorker worker(this, state_.nyelv, int(copies.size()));
-    std::optional<core::FileError> failure;
-    worker.run([&] {
-        core::AtomicFileWriter writer;
-        for (std::size_t i = 0; i < copies.size() && !worker.stopRequested() && !failure; ++i) {
-            const QString name =
-                QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
-            worker.report(int(i), QString::fromUtf8(texts.copyingMusic).arg(name));
-            failure = writer.copyFile(copies[i].first, copies[i].second);
-        }
-    });
-    worker.hide();
-    if (!worker.stopRequested() && !failure)
-        return true;
-    if (madeFolder)
-        QDir(folder).removeRecursively();
-    else
-        for (const auto &[source, target] : copies)
-            std::filesystem::remove(target);
-    if (failure)
-        showRunMessage(
-            {core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
-             QString::fromUtf8(texts.cannotWriteSettings)
-                 .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
-                      failureReason(failure->systemError, state_.nyelv))
-                 .toStdString()});
-    return false;
-}
-
-bool Form1::hasAnyPick() const
-{
-    return std::any_of(controls_.Text1.begin(), controls_.Text1.end(),
-                       [](const QLineEdit *text) { return !isPlaceholder(text->text()); });
-}
-
-void Form1::openSet()
-{
-    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(this, setFileRequest()))
-        openSetFile(*chosen, false);
-}
-
-void Form1::openSetFile(const QString &file, bool askFirst)
-{
-    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    if (askFirst && hasAnyPick() &&
-        !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion),
-                            PlatformLayer::DefaultAnswer::Yes))
-        return;
-    QFile input(file);
-    constexpr qint64 largestSet = 1 << 20;
-    QByteArray bytes;
-    if (input.open(QIODevice::ReadOnly))
-        bytes = input.read(largestSet);
-    const QFileInfo info(file);
-    const core::MusicSet set = core::MusicSet::parse(
-        bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
-    QStringList problems;
-    for (const std::string &problem : set.problems)
-        problems << QString::fromStdString(problem);
-    // A file that is no playlist changes nothing.
-    if (!set.picks.empty() || problems.isEmpty()) {
-        for (int i = 0; i < core::slotCount; ++i)
-            clearSlot(i);
-        // A file no longer there still fills its slot, marked as its check finds it.
-        for (const core::MusicSet::Pick &pick : set.picks)
-            setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                       core::platform::textFromPath(pick.file))));
-    }
-    if (!problems.isEmpty())
-        platform_.showMessage(
-            this, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
-}
-
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
     const std::optional<QString> file = SlotRow::droppedFile(event->mimeData());
@@ -696,129 +238,16 @@ void Form1::dropEvent(QDropEvent *event)
     if (!file || !SlotRow::isSetFile(*file))
         return;
     event->acceptProposedAction();
-    openSetFile(*file);
+    emit setDropped(*file);
 }
 
-std::filesystem::path Form1::originalsDataFolder() const
+void Form1::contextMenuEvent(QContextMenuEvent *event)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return folder.isEmpty() ? std::filesystem::path()
-                            : core::platform::pathFromText(folder.toStdString());
-}
-
-core::OriginalsFolder Form1::originals() const
-{
-    return core::OriginalsFolder(state_.utvonal, core::FileSystem::native(), originalsDataFolder());
-}
-
-core::SlotTexts Form1::slotLabels() const
-{
-    core::SlotTexts labels;
-    for (int i = 0; i < core::slotCount; ++i)
-        labels[i] = controls_.Label1[i]->text().toStdString();
-    return labels;
-}
-
-core::RunResult Form1::runWithWaitCursor(const std::function<core::RunResult()> &work)
-{
-    core::RunResult result;
-    ProgressWorker::runWithWaitCursor([&] { result = work(); });
-    updateDefaultButton();
-    return result;
-}
-
-void Form1::showRunMessage(const core::RunResult &result)
-{
-    if (result.message.empty() || offerElevation(result))
+    // The window's free area and its pages; a command button keeps to itself.
+    QWidget *under = childAt(event->pos());
+    if (under && under != controls_.Frame1 && under != controls_.Frame2)
         return;
-    platform_.showMessage(this, QString::fromStdString(result.message));
-}
-
-bool Form1::offerElevation([[maybe_unused]] const core::RunResult &result)
-{
-#ifdef Q_OS_WIN
-    const QString folder = QString::fromStdString(state_.utvonal);
-    if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
-        platform_.isElevated())
-        return false;
-    // One box: the specified message first, then the offer.
-    const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
-                         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion);
-    if (platform_.askYesNo(this, text, PlatformLayer::DefaultAnswer::Yes))
-        handOverElevated();
-    return true;
-#else
-    return false;
-#endif
-}
-
-void Form1::handOverElevated()
-{
-    core::MusicSet set;
-    set.gameFolder = state_.utvonal;
-    set.language = state_.nyelv;
-    for (int i = 0; i < core::slotCount; ++i) {
-        const QString text = controls_.Text1[i]->text();
-        if (!isPlaceholder(text))
-            set.picks.push_back({i, core::platform::pathFromText(text.toStdString())});
-    }
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
-    file.setAutoRemove(false);
-    const std::string bytes =
-        set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
-    if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
-        return;
-    file.close();
-    // The new copy starts with everything; this one closes. Refused: nothing changes. The
-    // new copy writes the game's files at once: none may be held open by this one.
-    listening_.stop();
-    if (platform_.relaunchElevated({QStringLiteral("--hand-over"), file.fileName()}))
-        platform_.endProgram();
-    else
-        file.remove();
-}
-
-void Form1::offerVirtualStoreCopies()
-{
-#ifdef Q_OS_WIN
-    const QString folder =
-        QDir::toNativeSeparators(QString::fromStdString(state_.folderWithoutSeparator()));
-    if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
-        virtualStoreToldFor_ == folder)
-        return;
-    // An old game run by file virtualization reads these instead of the real folder's files.
-    const QString store = QDir::toNativeSeparators(
-        qEnvironmentVariable("LOCALAPPDATA") + QStringLiteral("\\VirtualStore") + folder.mid(2));
-    QList<int> found;
-    for (int i = 0; i < core::slotCount; ++i) {
-        if (QFileInfo(store + QLatin1Char('\\') +
-                      QString::fromStdString(slotTable_.targetFileName(i)))
-                .isFile())
-            found << i;
-    }
-    if (found.isEmpty())
-        return;
-    virtualStoreToldFor_ = folder;
-    const QString question =
-        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).virtualStoreQuestion)
-            .arg(found.size())
-            .arg(store);
-    if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
-        return;
-    core::OriginalsFolder kept = originals();
-    for (const int i : found) {
-        const std::string &name = slotTable_.targetFileName(i);
-        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name),
-                    name);
-    }
-    updateDefaultButton();
-#endif
-}
-
-void Form1::updateDefaultButton()
-{
-    const bool restorable = !state_.utvonal.empty() && originals().restorableCount(slotTable_) > 0;
-    controls_.gomb_default->setVisible(restorable);
+    emit setMenuRequested(event->globalPos());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -2,48 +2,38 @@
 #pragma once
 
 #include "Form1Controls.h"
-#include "Listening.h"
-#include "MusicSet.h"
-#include "OriginalsFolder.h"
-#include "PickChecker.h"
-#include "PlatformLayer.h"
-#include "ReplacementRun.h"
 #include "SharedState.h"
-#include "SlotRow.h"
 #include "SlotTable.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 
-class CommonDialog;
 class PlatformLayer;
-class WindowProtocol;
-class QAction;
-class QFileInfo;
-class QMenu;
-class QFrame;
-class QLabel;
-class QLineEdit;
 class QPushButton;
+class SlotRow;
+class WindowProtocol;
 
 // The main window: the 40 slots on two pages and the command buttons. It lives for the whole
-// run and holds the state the windows share.
+// run and holds the state the windows share. What the player asks of it beyond its pages
+// reaches the features beside it (ui/WindowProtocol wires them) through its signals and
+// controls.
 class Form1 : public QWidget
 {
     Q_OBJECT
 
   public:
-    // The folders are handed on to the settings store (SettingsStore).
+    // The folders are handed on to the settings store, which the window protocol makes.
     Form1(PlatformLayer &platform, const QString &programFolder,
           const QString &userSettingsFolder = {}, QWidget *parent = nullptr);
     ~Form1() override;
 
     const Form1Controls &controls() const { return controls_; }
+    // Each slot's row: its menu's requests go to the features.
+    const std::array<SlotRow *, core::slotCount> &slotRows() const { return rows_; }
+    const core::SlotTable &slotTable() const { return slotTable_; }
     WindowProtocol &protocol() { return *protocol_; }
 
     std::uint8_t nyelv() const { return state_.nyelv; }
@@ -64,23 +54,24 @@ class Form1 : public QWidget
     void assignButtonTabPositions();
     void assignSlotTabPositions();
     void applyLanguage(std::uint8_t code);
-    // Shown while a slot is restorable.
-    void updateDefaultButton();
     // Shows the beginning of the text, as a freshly filled box does.
     void setSlotText(int index, const QString &text);
-    // The main window's menu of music sets.
-    QMenu *createSetMenu(QWidget *parent);
-    void openSetFile(const QString &file, bool askFirst = true);
 
   signals:
     // Raised by every activation, before its work.
     void activated();
+    // The activation's startup read is due: the settings are read until they are found once.
+    void settingsReadDue();
+    // Raised at the end of every activation, after the startup read: the features' part.
+    void activationFinishing();
     // What the player asked of the other windows; the window protocol answers.
     void aboutClicked();
     void optionsClicked();
     void exitRequested();
-    // The activation's startup read is due: the settings are read until found once.
-    void settingsReadDue();
+    // The menu of music sets, asked for over the window's free area or a page.
+    void setMenuRequested(const QPoint &globalPosition);
+    // A music set dropped onto the window or a slot's row.
+    void setDropped(const QString &file);
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -94,42 +85,6 @@ class Form1 : public QWidget
     QPushButton *createCommandButton(const char *name, int top, const char *caption);
     void showPage(int page);
     void browse(int index);
-    void change();
-    void restoreOriginals();
-    core::SlotTexts slotLabels() const;
-    SlotRow::MenuState slotMenuState(int index);
-    void restoreSlot(int index);
-    void clearSlot(int index);
-    PlatformLayer::OpenFileRequest setFileRequest() const;
-    void saveSet(bool withMusic);
-    bool copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set);
-    void openSet();
-    // A slot's text changed: its tooltip names the file, and the file is read.
-    void pickChanged(int index, const QString &path);
-    void pickChecked(int index);
-    // The text box's tooltip: the pick, what it holds, and why it or the slot's other music
-    // could not be played.
-    void updateSlotToolTip(int index);
-    void play(int index, Listening::Source source);
-    void listeningEnded(int index, const QString &failure);
-    // The player's own data folder, where originals go when the game folder takes no folder.
-    std::filesystem::path originalsDataFolder() const;
-    core::OriginalsFolder originals() const;
-    core::RunResult runWithWaitCursor(const std::function<core::RunResult()> &work);
-    // A run that converts: on a worker, behind a progress window with Cancel.
-    core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
-                                    const core::SlotTexts &labels);
-    void showRunMessage(const core::RunResult &result);
-    // A restore's failures, or how many files came back.
-    void showRestoreResult(const core::RunResult &result);
-    bool hasAnyPick() const;
-    // Windows: offers a start as administrator where a protected game folder refused a file.
-    bool offerElevation(const core::RunResult &result);
-    void handOverElevated();
-    // Windows: copies of the game's files that file virtualization keeps for an old game.
-    void offerVirtualStoreCopies();
-    // Asks before a run into an existing folder that holds none of the game's files.
-    bool confirmFolderWithoutGameMusic();
     QList<QWidget *> focusChain() const;
     void applyFocusChain(int from, int to);
 
@@ -137,15 +92,9 @@ class Form1 : public QWidget
     const core::SlotTable slotTable_;
     SharedState state_;
     std::optional<std::uint8_t> appliedLanguage_;
-    PickChecker pickChecker_;
-    std::array<QAction *, core::slotCount> unreadableMarks_{};
     std::array<SlotRow *, core::slotCount> rows_{};
-    Listening listening_;
-    std::array<QString, core::slotCount> playbackFailures_;
-    QString virtualStoreToldFor_;
-    const std::filesystem::file_time_type startTime_ =
-        std::filesystem::file_time_type::clock::now();
     Form1Controls controls_;
-    // A child of this window; what the player does reaches it through the signals below.
+    // A child of this window, made last; what the player does reaches it through the signals
+    // above.
     WindowProtocol *protocol_ = nullptr;
 };

@@ -6,10 +6,12 @@
 #include "Form2.h"
 #include "FrmAbout.h"
 #include "PlatformLayer.h"
+#include "SlotRow.h"
 #include "WindowProtocolFactory.h"
 
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 
 WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform,
@@ -22,7 +24,18 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
                                const QString &userSettingsFolder)
     : QObject(&form1), form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
       frmAbout_([this] { return createFrmAbout(); }),
-      settingsStore_(platform, form1.sharedState(), programFolder, userSettingsFolder)
+      slots_(form1.controls().Label1, form1.controls().Text1),
+      settingsStore_(platform, form1.sharedState(), programFolder, userSettingsFolder),
+      slotStatus_(slots_, form1.slotTable(), form1.sharedState()),
+      slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_),
+      runMessage_(form1, platform, slots_, form1.sharedState(), listening_),
+      change_(form1, platform, slots_, form1.slotTable(), form1.sharedState(),
+              slotStatus_.pickChecker(), listening_, runMessage_),
+      restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
+               form1.sharedState(), listening_, runMessage_),
+      virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
+      musicSets_(form1, platform, slots_, form1.sharedState(), slotStatus_.pickChecker(),
+                 runMessage_)
 {
     connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
@@ -30,6 +43,37 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
     connect(&form1_, &Form1::settingsReadDue, this, &WindowProtocol::startupRead);
     connect(&settingsStore_.prefixSearch(), &WinePrefixSearch::finished, this,
             &WindowProtocol::winePrefixesFound);
+    connectFeatures();
+}
+
+void WindowProtocol::connectFeatures()
+{
+    const Form1Controls &c = form1_.controls();
+    // Playback stops at Exit, after the program was told to end.
+    connect(&form1_, &Form1::exitRequested, &listening_, &Listening::stop);
+    for (int i = 0; i < core::slotCount; ++i) {
+        // The box shows the beginning of a long path; its tooltip names the file first,
+        // then says what the file holds once it has been read.
+        connect(c.Text1[i], &QLineEdit::textChanged, &slotStatus_,
+                [this, i](const QString &path) { slotStatus_.pickChanged(i, path); });
+        SlotRow &row = *form1_.slotRows()[std::size_t(i)];
+        slotMenu_.serve(row);
+        connect(&row, &SlotRow::restoreRequested, &restore_,
+                [this, i] { restore_.restoreSlot(i); });
+    }
+    connect(c.gomb_change, &QPushButton::clicked, &change_, &ChangeCommand::run);
+    connect(&change_, &ChangeCommand::filesWritten, &restore_,
+            &RestoreCommand::updateDefaultButton);
+    connect(&change_, &ChangeCommand::finished, &virtualStore_, &VirtualStoreOffer::offer);
+    connect(c.gomb_default, &QPushButton::clicked, &restore_, &RestoreCommand::restoreAll);
+    connect(&virtualStore_, &VirtualStoreOffer::originalsTakenIn, &restore_,
+            &RestoreCommand::updateDefaultButton);
+    // In this order: the kept originals are cleaned and Default follows, then the offer.
+    connect(&form1_, &Form1::activationFinishing, &restore_, &RestoreCommand::activated);
+    connect(&form1_, &Form1::activationFinishing, &virtualStore_, &VirtualStoreOffer::offer);
+    connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
+    connect(&form1_, &Form1::setDropped, &musicSets_,
+            [this](const QString &file) { musicSets_.openFile(file); });
 }
 
 WindowProtocol::~WindowProtocol() = default;
@@ -117,8 +161,8 @@ void WindowProtocol::takeOver(const core::MusicSet &set)
     settingsStore_.takeOver(set);
     form1_.applyLanguage(form1_.nyelv());
     for (const core::MusicSet::Pick &pick : set.picks)
-        form1_.setSlotText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                          core::platform::textFromPath(pick.file))));
+        slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
+                                      core::platform::textFromPath(pick.file))));
 }
 
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
@@ -144,7 +188,7 @@ void WindowProtocol::settingsAccepted()
     if (!language)
         return;
     form1_.applyLanguage(*language);
-    form1_.updateDefaultButton();
+    restore_.updateDefaultButton();
     window.hide();
     returnToMainWindow();
 }

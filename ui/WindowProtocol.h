@@ -1,8 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChangeCommand.h"
+#include "Listening.h"
+#include "MusicSets.h"
+#include "RestoreCommand.h"
+#include "RunMessage.h"
 #include "SettingsStore.h"
 #include "SingleWindow.h"
+#include "SlotMenu.h"
+#include "SlotStatus.h"
+#include "SlotView.h"
+#include "VirtualStoreOffer.h"
 
 #include <QObject>
 
@@ -39,8 +48,11 @@ class WindowProtocol : public QObject
     void takeOver(const core::MusicSet &set);
 
     SettingsStore &settingsStore() { return settingsStore_; }
+    MusicSets &musicSets() { return musicSets_; }
 
   private:
+    // The features' connections to the main window's signals, controls and slot rows.
+    void connectFeatures();
     void startupRead();
     void settingsAccepted();
     void settingsCancelled();
@@ -57,5 +69,15 @@ class WindowProtocol : public QObject
     PlatformLayer &platform_;
     SingleWindow<Form2> form2_;
     SingleWindow<FrmAbout> frmAbout_;
+    // The features beside the main window, each given what it needs of it.
+    SlotView slots_;
+    Listening listening_;
     SettingsStore settingsStore_;
+    SlotStatus slotStatus_;
+    SlotMenu slotMenu_;
+    RunMessage runMessage_;
+    ChangeCommand change_;
+    RestoreCommand restore_;
+    VirtualStoreOffer virtualStore_;
+    MusicSets musicSets_;
 };

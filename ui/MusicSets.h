@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "MusicSet.h"
+#include "PlatformLayer.h"
+#include "SlotView.h"
+
+#include <QObject>
+
+class PickChecker;
+class QFileInfo;
+class QMenu;
+class QPoint;
+class QWidget;
+class RunMessage;
+class SharedState;
+
+// Music sets: the picks saved as a playlist (.m3u8), alone or with copies of their music
+// beside it, and opened again from the chooser or a dropped file. The main window's
+// context menu, Ctrl+S and Ctrl+O reach them.
+class MusicSets : public QObject
+{
+    Q_OBJECT
+
+  public:
+    MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView, const SharedState &state,
+              const PickChecker &pickChecker, RunMessage &message, QObject *parent = nullptr);
+
+    // The main window's menu of music sets.
+    QMenu *createMenu(QWidget *parent);
+    void showMenu(const QPoint &globalPosition);
+    void save(bool withMusic);
+    void open();
+    void openFile(const QString &file, bool askFirst = true);
+
+  private:
+    PlatformLayer::OpenFileRequest fileRequest() const;
+    bool copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set);
+    void clearAll();
+
+    QWidget &window_;
+    PlatformLayer &platform_;
+    SlotView slots_;
+    const SharedState &state_;
+    const PickChecker &pickChecker_;
+    RunMessage &message_;
+};

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RestoreCommand.h"
+
+#include "KeptOriginals.h"
+#include "Listening.h"
+#include "PlatformLayer.h"
+#include "ProgressWorker.h"
+#include "RunMessage.h"
+#include "SharedState.h"
+#include "TextTable.h"
+
+#include <QPushButton>
+
+RestoreCommand::RestoreCommand(QWidget &window, QPushButton &defaultButton, PlatformLayer &platform,
+                               SlotView slotView, const core::SlotTable &slotTable,
+                               const SharedState &state, Listening &listening, RunMessage &message,
+                               QObject *parent)
+    : QObject(parent), window_(window), defaultButton_(defaultButton), platform_(platform),
+      slots_(slotView), slotTable_(slotTable), state_(state), listening_(listening),
+      message_(message)
+{
+}
+
+void RestoreCommand::restoreAll()
+{
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    const int restorable = keptoriginals::of(state_.utvonal).restorableCount(slotTable_);
+    const QString question = restorable == 1
+                                 ? QString::fromUtf8(texts.restoreQuestionOne)
+                                 : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
+    if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes))
+        return;
+    listening_.releaseSlots([](int) { return true; });
+    core::RunResult result;
+    ProgressWorker::runWithWaitCursor([&] {
+        result =
+            keptoriginals::of(state_.utvonal).restore(slotTable_, slots_.labels(), state_.nyelv);
+    });
+    updateDefaultButton();
+    showResult(result);
+}
+
+void RestoreCommand::restoreSlot(int index)
+{
+    listening_.releaseSlots([index](int slot) { return slot == index; });
+    core::RunResult result;
+    ProgressWorker::runWithWaitCursor([&] {
+        result = keptoriginals::of(state_.utvonal)
+                     .restore(slotTable_, slots_.labels(), state_.nyelv, index);
+    });
+    updateDefaultButton();
+    showResult(result);
+}
+
+void RestoreCommand::activated()
+{
+    if (!state_.utvonal.empty())
+        keptoriginals::of(state_.utvonal).lockForWriting(startTime_);
+    updateDefaultButton();
+}
+
+void RestoreCommand::updateDefaultButton()
+{
+    const bool restorable = !state_.utvonal.empty() &&
+                            keptoriginals::of(state_.utvonal).restorableCount(slotTable_) > 0;
+    defaultButton_.setVisible(restorable);
+}
+
+void RestoreCommand::showResult(const core::RunResult &result)
+{
+    if (!result.message.empty() || result.count == 0) {
+        message_.show(result);
+        return;
+    }
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    platform_.showMessage(&window_, result.count == 1
+                                        ? QString::fromUtf8(texts.fileRestored)
+                                        : QString::fromUtf8(texts.filesRestored).arg(result.count));
+}

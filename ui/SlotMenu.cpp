@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SlotMenu.h"
+
+#include "KeptOriginals.h"
+#include "Platform.h"
+#include "PlatformLayer.h"
+#include "SharedState.h"
+#include "SlotStatus.h"
+#include "SlotTable.h"
+#include "TextTable.h"
+
+#include <QFileInfo>
+
+SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
+                   PlatformLayer &platform, Listening &listening, SlotStatus &status,
+                   QObject *parent)
+    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state), platform_(platform),
+      listening_(listening), status_(status)
+{
+    connect(&listening_, &Listening::ended, this, &SlotMenu::listeningEnded);
+}
+
+void SlotMenu::serve(SlotRow &row)
+{
+    const int index = row.index();
+    row.setMenuState([this, index] { return state(index); });
+    connect(&row, &SlotRow::clearRequested, this, [this, index] { clear(index); });
+    connect(&row, &SlotRow::playRequested, this,
+            [this, index](Listening::Source source) { play(index, source); });
+    connect(&row, &SlotRow::stopRequested, &listening_, &Listening::stop);
+    connect(&row, &SlotRow::pointerEntered, &listening_, &Listening::preload);
+    connect(&row, &SlotRow::showInFolderRequested, this, [this, index] { showInFolder(index); });
+}
+
+SlotRow::MenuState SlotMenu::state(int index)
+{
+    const QString pick = slots_.text(index);
+    SlotRow::MenuState state;
+    state.hasPick = !SlotView::isPlaceholder(pick);
+    state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
+    const std::string_view target = slotTable_.targetFileName(index);
+    if (!state_.utvonal.empty()) {
+        core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+        state.restorable = kept.isRestorable(target);
+        std::error_code error;
+        state.gameMusicThere = std::filesystem::is_regular_file(kept.gameFile(target), error);
+        state.originalKept = kept.keptOriginal(target).has_value();
+    }
+    state.playing = listening_.isPlaying();
+    state.cannotPlay = listening_.unavailableReason(state_.nyelv);
+    return state;
+}
+
+void SlotMenu::play(int index, Listening::Source source)
+{
+    const std::string_view target = slotTable_.targetFileName(index);
+    std::filesystem::path file;
+    switch (source) {
+    case Listening::Source::Pick:
+        file = core::platform::pathFromText(slots_.text(index).toStdString());
+        break;
+    case Listening::Source::GameMusic:
+        file = keptoriginals::of(state_.utvonal).gameFile(target);
+        break;
+    case Listening::Source::Original:
+        file = keptoriginals::of(state_.utvonal)
+                   .keptOriginal(target)
+                   .value_or(std::filesystem::path());
+        break;
+    }
+    status_.setPlaybackFailure(index, QString());
+    listening_.play(index, source, file);
+}
+
+void SlotMenu::clear(int index)
+{
+    slots_.clear(index, state_.nyelv);
+}
+
+void SlotMenu::showInFolder(int index)
+{
+    platform_.showInFolder(QFileInfo(slots_.text(index)).absolutePath());
+}
+
+void SlotMenu::listeningEnded(int index, const QString &failure)
+{
+    if (failure.isEmpty())
+        return;
+    status_.setPlaybackFailure(
+        index, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotPlay).arg(failure));
+}

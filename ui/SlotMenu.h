@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Listening.h"
+#include "SlotRow.h"
+#include "SlotView.h"
+
+#include <QObject>
+
+class PlatformLayer;
+class SharedState;
+class SlotStatus;
+namespace core {
+class SlotTable;
+}
+
+// What a slot's context menu acts on: the state of its entries when it opens, and the
+// entries that clear the slot, show its file's folder, and play the pick, the game's music
+// of the slot or its kept original. (Restoring the slot is the restore command's.)
+class SlotMenu : public QObject
+{
+    Q_OBJECT
+
+  public:
+    SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
+             PlatformLayer &platform, Listening &listening, SlotStatus &status,
+             QObject *parent = nullptr);
+
+    // Connects the row's requests to what they do.
+    void serve(SlotRow &row);
+    SlotRow::MenuState state(int index);
+    void play(int index, Listening::Source source);
+    void clear(int index);
+    void showInFolder(int index);
+
+  private:
+    void listeningEnded(int index, const QString &failure);
+
+    SlotView slots_;
+    const core::SlotTable &slotTable_;
+    const SharedState &state_;
+    PlatformLayer &platform_;
+    Listening &listening_;
+    SlotStatus &status_;
+};

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SlotStatus.h"
+
+#include "KeptOriginals.h"
+#include "Platform.h"
+#include "SharedState.h"
+#include "SlotTable.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStyle>
+
+namespace {
+
+QString pickToolTip(const QString &path)
+{
+    return QFileInfo(path).fileName() + QLatin1Char('\n') + path;
+}
+
+} // namespace
+
+SlotStatus::SlotStatus(SlotView slotView, const core::SlotTable &slotTable,
+                       const SharedState &state, QObject *parent)
+    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state)
+{
+    connect(&pickChecker_, &PickChecker::checked, this, &SlotStatus::pickChecked);
+}
+
+void SlotStatus::pickChanged(int index, const QString &path)
+{
+    QLineEdit *text = slots_.box(index);
+    playbackFailures_[std::size_t(index)].clear(); // it may have been the old pick's
+    if (QAction *mark = unreadableMarks_[std::size_t(index)])
+        mark->setVisible(false);
+    text->setAccessibleDescription(QString());
+    // Either drops the old pick's verdict before the tooltip is written.
+    if (SlotView::isPlaceholder(path)) {
+        pickChecker_.forget(index);
+    } else {
+        const std::string game =
+            state_.utvonal.empty()
+                ? std::string()
+                : core::platform::textFromPath(
+                      keptoriginals::of(state_.utvonal).gameFile(slotTable_.targetFileName(index)));
+        pickChecker_.check(index, path, QString::fromStdString(game));
+    }
+    updateToolTip(index);
+}
+
+void SlotStatus::pickChecked(int index)
+{
+    const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
+    QLineEdit *text = slots_.box(index);
+    if (!verdict)
+        return;
+    const QString said = PickChecker::describe(*verdict, state_.nyelv);
+    updateToolTip(index);
+    // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
+    // made when first needed; forty of them would cost every start.
+    QAction *&mark = unreadableMarks_[std::size_t(index)];
+    if (!mark && !verdict->readable)
+        mark = text->addAction(text->style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                               QLineEdit::TrailingPosition);
+    if (mark) {
+        mark->setVisible(!verdict->readable);
+        mark->setToolTip(said);
+    }
+    text->setAccessibleDescription(verdict->readable ? QString() : said);
+}
+
+void SlotStatus::setPlaybackFailure(int index, const QString &failure)
+{
+    playbackFailures_[std::size_t(index)] = failure;
+    updateToolTip(index);
+}
+
+void SlotStatus::updateToolTip(int index)
+{
+    QLineEdit *text = slots_.box(index);
+    QStringList lines;
+    if (!SlotView::isPlaceholder(text->text())) {
+        lines << pickToolTip(text->text());
+        if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
+            lines << PickChecker::describe(*verdict, state_.nyelv);
+    }
+    if (!playbackFailures_[std::size_t(index)].isEmpty())
+        lines << playbackFailures_[std::size_t(index)];
+    text->setToolTip(lines.join(QLatin1Char('\n')));
+}

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "PickChecker.h"
+#include "SlotView.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class SharedState;
+namespace core {
+class SlotTable;
+}
+
+// What each slot's text box says of its pick: the tooltip names the file, what it holds
+// once read and why it or the slot's other music could not be played; a file that is no
+// music the program can read is marked before Change.
+class SlotStatus : public QObject
+{
+    Q_OBJECT
+
+  public:
+    SlotStatus(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
+               QObject *parent = nullptr);
+
+    const PickChecker &pickChecker() const { return pickChecker_; }
+    // A slot's text changed: its tooltip names the file, and the file is read.
+    void pickChanged(int index, const QString &path);
+    // Why the slot's music could not be played; empty clears it.
+    void setPlaybackFailure(int index, const QString &failure);
+
+  private:
+    void pickChecked(int index);
+    // The text box's tooltip: the pick, what it holds, and why it or the slot's other music
+    // could not be played.
+    void updateToolTip(int index);
+
+    SlotView slots_;
+    const core::SlotTable &slotTable_;
+    const SharedState &state_;
+    PickChecker pickChecker_;
+    std::array<QAction *, core::slotCount> unreadableMarks_{};
+    std::array<QString, core::slotCount> playbackFailures_;
+};

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SlotView.h"
+
+#include "RunTexts.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+
+SlotView::SlotView(const std::array<QLabel *, core::slotCount> &labels,
+                   const std::array<QLineEdit *, core::slotCount> &texts)
+    : labels_(labels), texts_(texts)
+{
+}
+
+QString SlotView::text(int index) const
+{
+    return box(index)->text();
+}
+
+bool SlotView::hasAnyPick() const
+{
+    return std::any_of(texts_.begin(), texts_.end(),
+                       [](const QLineEdit *text) { return !isPlaceholder(text->text()); });
+}
+
+core::SlotTexts SlotView::texts() const
+{
+    core::SlotTexts texts;
+    for (int i = 0; i < core::slotCount; ++i)
+        texts[i] = texts_[i]->text().toStdString();
+    return texts;
+}
+
+core::SlotTexts SlotView::labels() const
+{
+    core::SlotTexts labels;
+    for (int i = 0; i < core::slotCount; ++i)
+        labels[i] = labels_[i]->text().toStdString();
+    return labels;
+}
+
+void SlotView::setText(int index, const QString &text) const
+{
+    box(index)->setText(text);
+    box(index)->setCursorPosition(0);
+}
+
+void SlotView::clear(int index, std::uint8_t language) const
+{
+    const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
+    setText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
+}
+
+bool SlotView::isPlaceholder(const QString &text)
+{
+    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
+        const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
+        if (text == QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())))
+            return true;
+    }
+    return text.trimmed().isEmpty() || text == QLatin1String("Text1");
+}

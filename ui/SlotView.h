@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ReplacementRun.h"
+#include "SlotTable.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+class QLabel;
+class QLineEdit;
+
+// The 40 slots' labels and text boxes as the features beside the main window see them:
+// what each slot holds, and a way to fill or empty it, without the window itself.
+class SlotView
+{
+  public:
+    SlotView(const std::array<QLabel *, core::slotCount> &labels,
+             const std::array<QLineEdit *, core::slotCount> &texts);
+
+    QLineEdit *box(int index) const { return texts_.at(std::size_t(index)); }
+    QString text(int index) const;
+    // The slot's text is a file, not the placeholder of either language.
+    bool hasPick(int index) const { return !isPlaceholder(text(index)); }
+    bool hasAnyPick() const;
+    // What a run takes: every slot's text, and the labels as the window shows them.
+    core::SlotTexts texts() const;
+    core::SlotTexts labels() const;
+    // Shows the beginning of the text, as a freshly filled box does.
+    void setText(int index, const QString &text) const;
+    // Puts the language's placeholder back.
+    void clear(int index, std::uint8_t language) const;
+
+    static bool isPlaceholder(const QString &text);
+
+  private:
+    const std::array<QLabel *, core::slotCount> &labels_;
+    const std::array<QLineEdit *, core::slotCount> &texts_;
+};

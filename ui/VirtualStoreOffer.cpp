@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "VirtualStoreOffer.h"
+
+#include "KeptOriginals.h"
+#include "Platform.h"
+#include "PlatformLayer.h"
+#include "ProtectedFolder.h"
+#include "SharedState.h"
+#include "SlotTable.h"
+#include "TextTable.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+VirtualStoreOffer::VirtualStoreOffer(QWidget &window, PlatformLayer &platform,
+                                     const core::SlotTable &slotTable, const SharedState &state,
+                                     QObject *parent)
+    : QObject(parent), window_(window), platform_(platform), slotTable_(slotTable), state_(state)
+{
+}
+
+void VirtualStoreOffer::offer()
+{
+#ifdef Q_OS_WIN
+    const QString folder =
+        QDir::toNativeSeparators(QString::fromStdString(state_.folderWithoutSeparator()));
+    if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
+        toldFor_ == folder)
+        return;
+    // An old game run by file virtualization reads these instead of the real folder's files.
+    const QString store = QDir::toNativeSeparators(
+        qEnvironmentVariable("LOCALAPPDATA") + QStringLiteral("\\VirtualStore") + folder.mid(2));
+    QList<int> found;
+    for (int i = 0; i < core::slotCount; ++i) {
+        if (QFileInfo(store + QLatin1Char('\\') +
+                      QString::fromStdString(slotTable_.targetFileName(i)))
+                .isFile())
+            found << i;
+    }
+    if (found.isEmpty())
+        return;
+    toldFor_ = folder;
+    const QString question =
+        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).virtualStoreQuestion)
+            .arg(found.size())
+            .arg(store);
+    if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes))
+        return;
+    core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+    for (const int i : found) {
+        const std::string &name = slotTable_.targetFileName(i);
+        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name),
+                    name);
+    }
+    emit originalsTakenIn();
+#endif
+}
