@@ -34,7 +34,7 @@ bool RunMessage::offerElevation([[maybe_unused]] const core::RunResult &result)
     if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
         platform_.isElevated())
         return false;
-    // One box: the specified message first, then the offer.
+    // One box: the run's own message first, then the offer.
     const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
                          QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion);
     if (platform_.askYesNo(&window_, text, PlatformLayer::DefaultAnswer::Yes))
