@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
@@ -46,6 +48,10 @@ class TestReplacementRun : public QObject
     void faultMidRunKeepsFailingTarget();
     void removesOwnLeftoversOnly();
     void replacesTheOneFileInOtherLetterCase();
+    void pickThatIsNoFileFailsAsAFolderDoes_data();
+    void pickThatIsNoFileFailsAsAFolderDoes();
+    void swappedGameFilesKeepTheirMusic();
+    void withoutAudioPartOnlyAnMp3IsCopied();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -295,6 +301,93 @@ void TestReplacementRun::replacesTheOneFileInOtherLetterCase()
     QCOMPARE(readBytes(game("Combat02.mp3")), std::string("pick 23"));
     QCOMPARE(readBytes(game("COMBAT02.MP3")), std::string("one"));
     QCOMPARE(readBytes(game("combat02.mp3")), std::string("two"));
+}
+
+void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("endless zeros") << "/dev/zero";
+    QTest::newRow("endless noise") << "/dev/urandom";
+    QTest::newRow("pipe with no writer") << "fifo";
+}
+
+void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes()
+{
+    QFETCH(QString, kind);
+    QString pick = kind;
+    if (kind == "folder") {
+        pick = source("a folder.mp3");
+        QVERIFY(QDir().mkdir(pick));
+    } else if (kind == "fifo") {
+        pick = source("pipe.mp3");
+        QCOMPARE(::mkfifo(pick.toLocal8Bit().constData(), 0600), 0);
+    }
+    SlotTexts texts = placeholders(hungarian);
+    texts[3] = source("pick3.mp3").toStdString();
+    texts[5] = pick.toStdString();
+    texts[7] = source("pick7.mp3").toStdString();
+    const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), hungarian);
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    QCOMPARE(result.slot, 5);
+    QCOMPARE(result.code, 75);
+    QCOMPARE(result.message, ReplacementRun::failureMessage(hungarian, labels()[5], 75));
+    QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(3)))),
+             std::string("pick 3"));
+    QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(5)))),
+             std::string("game 5"));
+    QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(7)))),
+             std::string("game 7"));
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+}
+
+void TestReplacementRun::swappedGameFilesKeepTheirMusic()
+{
+    SlotTexts texts = placeholders(english);
+    texts[9] = game("Grass.mp3").toStdString();
+    texts[10] = game("Dirt.mp3").toStdString();
+    const QString dirtBefore = QString::fromStdString(readBytes(game("Dirt.mp3")));
+    const QString grassBefore = QString::fromStdString(readBytes(game("Grass.mp3")));
+    QCOMPARE(ReplacementRun(slots_).run(texts, labels(), musicFolder(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(QString::fromStdString(readBytes(game("Dirt.mp3"))), grassBefore);
+    QCOMPARE(QString::fromStdString(readBytes(game("Grass.mp3"))), dirtBefore);
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+}
+
+void TestReplacementRun::withoutAudioPartOnlyAnMp3IsCopied()
+{
+    QVERIFY(writeBytes(source("tagged.mp3"), std::string("ID3\x04\0\0\0\0\0\x0a", 10) + "song"));
+    QVERIFY(writeBytes(source("bare.mp3"), "\xFF\xFB\x90\x64 frames"));
+    QVERIFY(writeBytes(source("lossless.flac"), "fLaC\0\0\0\x22 blocks"));
+    QVERIFY(writeBytes(source("named like one.mp3"), "RIFF\x24\0\0\0WAVEfmt "));
+    const ReplacementRun withoutAudio(slots_, core::FileSystem::native(), {}, nullptr,
+                                      "/opt/vmc/libvmc-audio.so");
+    SlotTexts texts = placeholders(english);
+    texts[0] = source("tagged.mp3").toStdString();
+    texts[1] = source("bare.mp3").toStdString();
+    texts[2] = source("lossless.flac").toStdString();
+    texts[4] = source("missing.mp3").toStdString();
+    texts[6] = source("named like one.mp3").toStdString();
+    const RunResult refused = withoutAudio.run(texts, labels(), musicFolder(), english);
+    QCOMPARE(refused.slot, 2);
+    const std::string reason =
+        "the program's audio part is missing (it was looked for at /opt/vmc/libvmc-audio.so)";
+    QCOMPARE(refused.message,
+             "Nothing was changed, because these picks are not music this program can read:\n" +
+                 labels()[2] + ".mp3: " + reason + "\n" + labels()[6] + ".mp3: " + reason);
+    for (const int slot : {0, 1, 2, 6})
+        QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(slot)))),
+                 "game " + std::to_string(slot));
+
+    texts[2] = texts[6] = std::string(core::RunTexts::forLanguage(english).placeholder);
+    const RunResult copied = withoutAudio.run(texts, labels(), musicFolder(), english);
+    QCOMPARE(copied.slot, 4);
+    QCOMPARE(copied.code, 53);
+    QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(0)))),
+             readBytes(source("tagged.mp3")));
+    QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(1)))),
+             readBytes(source("bare.mp3")));
 }
 
 QTEST_APPLESS_MAIN(TestReplacementRun)

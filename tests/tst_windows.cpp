@@ -21,7 +21,12 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -556,6 +561,15 @@ void TestWindows::pickIsReadWhenMade_data()
     QTest::newRow("no music")
         << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
         << "Not music this program can read: not a music format this program reads";
+#ifndef Q_OS_WIN
+    QTest::newRow("device") << "/dev/urandom"
+                            << "Not music this program can read: not a file";
+    // Its probe must not wait for a writer that never comes, nor keep the window from closing.
+    static QTemporaryDir pipes;
+    const QString pipe = pipes.path() + "/song.flac";
+    ::mkfifo(pipe.toLocal8Bit().constData(), 0600);
+    QTest::newRow("pipe") << pipe << "Not music this program can read: not a file";
+#endif
 }
 
 void TestWindows::pickIsReadWhenMade()

@@ -323,7 +323,7 @@ void Form1::change()
         [this](int slot) { return !isPlaceholder(controls_.Text1[slot]->text()); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(), originalsDataFolder(),
-                                   codecs);
+                                   codecs, codecs ? "" : core::AudioCodecs::modulePath());
     const core::SlotTexts labels = slotLabels();
     // A run that only copies is over in a moment and shows no window, as it always has.
     bool converts = false;
@@ -715,14 +715,13 @@ void Form1::openSetFile(const QString &file, bool askFirst)
         !platform_.askYesNo(this, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
-    QFile input(file);
-    constexpr qint64 largestSet = 1 << 20;
-    QByteArray bytes;
-    if (input.open(QIODevice::ReadOnly))
-        bytes = input.read(largestSet);
+    constexpr std::size_t largestSet = 1 << 20;
+    const std::string bytes =
+        core::MusicSet::readFile(core::platform::pathFromText(file.toStdString()), largestSet)
+            .value_or(std::string());
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
-        bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
+        bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
     QStringList problems;
     for (const std::string &problem : set.problems)
         problems << QString::fromStdString(problem);
