@@ -615,7 +615,6 @@ void TestWindows::withoutAudioPartOnlyAnMp3IsTaken()
     }
     QTemporaryDir game;
     QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
-    QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Grass.mp3"));
     WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
     f.start();
     const QString lookedFor = qApp->applicationDirPath() + "/libvmc-audio.so";
@@ -633,9 +632,8 @@ void TestWindows::withoutAudioPartOnlyAnMp3IsTaken()
              "Nothing was changed, because these picks are not music this program can read:\n"
              "Dirt.mp3: the program's audio part is missing (it was looked for at " +
                  lookedFor + ")");
-    for (const QString name : {"Dirt.mp3", "Grass.mp3"})
-        QCOMPARE(testfiles::readBytes(game.path() + "/" + name),
-                 testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
+    QCOMPARE(testfiles::readBytes(game.path() + "/Dirt.mp3"),
+             testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
 #endif
 }
 

@@ -58,12 +58,10 @@ inline bool writeToneWav(const QString &path, double seconds)
     put(36 + frames * 2, 4);
     wav.append("WAVEfmt ");
     put(16, 4);
-    put(1, 2); // PCM
-    put(1, 2); // mono
+    put(1 | 1 << 16, 4); // PCM, mono
     put(rate, 4);
     put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
+    put(2 | 16 << 16, 4); // two bytes a frame, 16 bits
     wav.append("data");
     put(frames * 2, 4);
     for (std::uint32_t i = 0; i < frames; ++i)

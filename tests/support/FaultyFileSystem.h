@@ -3,9 +3,7 @@
 
 #include "NativeFileSystem.h"
 
-#include <functional>
 #include <map>
-#include <mutex>
 
 // The real file system, except that one chosen call fails with a chosen error: the way to
 // run every failure path where this machine cannot make the fault happen for real.
@@ -32,33 +30,22 @@ class FaultyFileSystem : public core::NativeFileSystem
         faults_[call] = {error, successesBefore, std::move(onlyIn)};
     }
 
-    // Reads (or writes) of every file opened at a path the test names fail with the error
-    // once `afterBytes` have gone through, on whichever thread: a disk failing midway.
-    void failTransfersOf(Call call, std::function<bool(const std::filesystem::path &)> names,
-                         core::SystemError error, std::size_t afterBytes = 0)
-    {
-        const std::lock_guard lock(mutex_);
-        transferFault_ = {call, std::move(names), error, afterBytes};
-    }
-
     core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
     {
         if (const auto error = fault(Call::OpenForReading, path))
             return error;
-        return watched(path, handle, NativeFileSystem::openForReading(path, handle));
+        return NativeFileSystem::openForReading(path, handle);
     }
     core::SystemError createNew(const std::filesystem::path &path, Handle &handle) override
     {
         if (const auto error = fault(Call::CreateNew, path))
             return error;
-        return watched(path, handle, NativeFileSystem::createNew(path, handle));
+        return NativeFileSystem::createNew(path, handle);
     }
     core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
                            std::size_t &bytesRead) override
     {
         if (const auto error = fault(Call::Read))
-            return error;
-        if (const auto error = transferFault(Call::Read, handle, capacity))
             return error;
         return NativeFileSystem::read(handle, buffer, capacity, bytesRead);
     }
@@ -66,17 +53,7 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         if (const auto error = fault(Call::Write))
             return error;
-        if (const auto error = transferFault(Call::Write, handle, size))
-            return error;
         return NativeFileSystem::write(handle, data, size);
-    }
-    void close(Handle handle) override
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            transferred_.erase(handle);
-        }
-        NativeFileSystem::close(handle);
     }
     // Through read() and write(), so that their faults apply.
     core::SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
@@ -119,35 +96,6 @@ class FaultyFileSystem : public core::NativeFileSystem
     }
 
   private:
-    struct TransferFault
-    {
-        Call call = Call::Read;
-        std::function<bool(const std::filesystem::path &)> names;
-        core::SystemError error = 0;
-        std::size_t afterBytes = 0;
-    };
-
-    core::SystemError watched(const std::filesystem::path &path, Handle handle,
-                              core::SystemError opened)
-    {
-        const std::lock_guard lock(mutex_);
-        if (!opened && transferFault_.names && transferFault_.names(path))
-            transferred_[handle] = 0;
-        return opened;
-    }
-
-    core::SystemError transferFault(Call call, Handle handle, std::size_t size)
-    {
-        const std::lock_guard lock(mutex_);
-        const auto it = transferred_.find(handle);
-        if (call != transferFault_.call || it == transferred_.end())
-            return 0;
-        if (it->second + size > transferFault_.afterBytes)
-            return transferFault_.error;
-        it->second += size;
-        return 0;
-    }
-
     struct Fault
     {
         core::SystemError error;
@@ -171,7 +119,4 @@ class FaultyFileSystem : public core::NativeFileSystem
 
     std::map<Call, Fault> faults_;
     std::map<Call, int> counts_;
-    std::mutex mutex_;
-    TransferFault transferFault_;
-    std::map<Handle, std::size_t> transferred_;
 };
