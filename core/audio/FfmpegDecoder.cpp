@@ -390,10 +390,10 @@ class FfmpegDecoder : public AudioDecoder
             return true;
         });
         av_channel_layout_uninit(&inputLayout);
-        if (!failure.empty()) {
-            readError_ = music.readError();
-            return failure;
-        }
+        readError_ = music.readError();
+        // A demuxer may take a failed read for the end of its data: the read still failed.
+        if (!failure.empty() || readError_)
+            return failure.empty() ? describe(AVERROR(EIO)) : failure;
         if (!stopped)
             deliver(nullptr, 0);
         return std::nullopt;
