@@ -44,7 +44,8 @@ struct RunProgress
 
 // Puts the file chosen for every slot over the game's file of that slot, in slot order,
 // stopping at the first failure: an MP3 as it is, other music converted to the game's MP3
-// format (in parallel, committed in slot order), anything else refused.
+// format (in parallel, committed in slot order). Picks that are no music are refused before
+// anything is written.
 class ReplacementRun
 {
   public:
