@@ -43,7 +43,8 @@ int main(int argc, char **argv)
         for (std::size_t i = 0; i < jobs.size(); ++i) {
             const core::ConversionPool::Result result = pool.take(int(i));
             if (result.failure) {
-                std::fprintf(stderr, "%s: %s\n", jobs[i].source.c_str(), result.failure->c_str());
+                std::fprintf(stderr, "%s: %s\n", jobs[i].source.c_str(),
+                             result.failure->reason.c_str());
                 return 1;
             }
             fs::rename(result.staged, output / (names[i].string() + ".mp3"));

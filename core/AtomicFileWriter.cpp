@@ -191,7 +191,8 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesyste
 }
 
 std::optional<FileError> AtomicFileWriter::stageSource(FileSystem::Handle source,
-                                                       std::filesystem::path &staged)
+                                                       std::filesystem::path &staged,
+                                                       std::stop_token stop)
 {
     std::error_code error;
     const std::filesystem::path folder =
@@ -201,7 +202,8 @@ std::optional<FileError> AtomicFileWriter::stageSource(FileSystem::Handle source
         staged.clear();
         return FileError::destination(created);
     }
-    return fillAndFlush(handle, [&](FileSystem::Handle output) { return pump(source, output); });
+    return fillAndFlush(handle,
+                        [&](FileSystem::Handle output) { return pump(source, output, stop); });
 }
 
 std::optional<FileError> AtomicFileWriter::fillAndFlush(FileSystem::Handle handle,
@@ -232,13 +234,16 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
                                                     const std::filesystem::path &target,
-                                                    const BeforeReplace &beforeReplace)
+                                                    const BeforeReplace &beforeReplace,
+                                                    std::stop_token stop)
 {
     if (fileSystem_.isFolder(source))
         return FileError{FileError::Kind::SourceIsFolder, isAFolder};
     FileSystem::Handle input = 0;
     if (const SystemError error = fileSystem_.openForReading(source, input))
-        return FileError{FileError::Kind::SourceCall, error};
+        return FileError{error == FileSystem::notAFile ? FileError::Kind::SourceNotAFile
+                                                       : FileError::Kind::SourceCall,
+                         error};
 
     // The source is closed before the rename: Windows does not replace a file that is
     // open, and the source may be the target itself, which must never be emptied in place.
@@ -252,7 +257,7 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
             fileSystem_.close(input);
     };
     const auto stage = [&](std::filesystem::path &stagedFile) -> std::optional<FileError> {
-        std::optional<FileError> failure = stageSource(input, stagedFile);
+        std::optional<FileError> failure = stageSource(input, stagedFile, stop);
         closeInput();
         if (!failure) {
             if (const SystemError error = fileSystem_.openForReading(stagedFile, staged))
@@ -264,7 +269,9 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
     const std::optional<FileError> failure = replaceWith(
         target,
         [&](FileSystem::Handle output) {
-            const std::optional<FileError> pumped = pump(stagedOpen ? staged : input, output);
+            // Written in place from the staged copy: never stopped halfway.
+            const std::optional<FileError> pumped =
+                stagedOpen ? pump(staged, output) : pump(input, output, stop);
             closeInput();
             // Closed before the staged file is removed, which Windows refuses for an open file.
             if (std::exchange(stagedOpen, false))
@@ -279,10 +286,11 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
 }
 
 std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
-                                                FileSystem::Handle destination)
+                                                FileSystem::Handle destination,
+                                                std::stop_token stop)
 {
     bool sourceFailed = false;
-    const SystemError error = fileSystem_.copyContent(source, destination, sourceFailed);
+    const SystemError error = fileSystem_.copyContent(source, destination, sourceFailed, stop);
     if (!error)
         return std::nullopt;
     return FileError{sourceFailed ? FileError::Kind::SourceCall : FileError::Kind::DestinationCall,

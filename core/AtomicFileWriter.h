@@ -38,9 +38,12 @@ class AtomicFileWriter
     // Atomic where the folder allows; else overwrites a file the user may write in place,
     // after reading the whole source into a staging file, so that a failing source never
     // leaves the target part-written.
+    // A stop request ends the reading of the source between blocks, target untouched, with
+    // FileSystem::cancelled.
     std::optional<FileError> copyFile(const std::filesystem::path &source,
                                       const std::filesystem::path &target,
-                                      const BeforeReplace &beforeReplace = {});
+                                      const BeforeReplace &beforeReplace = {},
+                                      std::stop_token stop = {});
 
     // Temporary files that an interrupted replacement left behind in the folder, those last
     // written before olderThan where given; nothing else there is touched.
@@ -74,12 +77,14 @@ class AtomicFileWriter
                                               SystemError folderError,
                                               const BeforeReplace &beforeReplace);
     // Copies the open source whole into a new file of our pattern in the staging folder.
-    std::optional<FileError> stageSource(FileSystem::Handle source, std::filesystem::path &staged);
+    std::optional<FileError> stageSource(FileSystem::Handle source, std::filesystem::path &staged,
+                                         std::stop_token stop);
     // Fills the open file, flushes it to disk and closes it.
     std::optional<FileError> fillAndFlush(FileSystem::Handle handle, const Filler &fill);
     SystemError createTemporary(const std::filesystem::path &folder,
                                 std::filesystem::path &temporary, FileSystem::Handle &handle);
-    std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination);
+    std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination,
+                                  std::stop_token stop = {});
 
     FileSystem &fileSystem_;
     std::set<std::filesystem::path> foldersToSync_;

@@ -12,6 +12,11 @@ namespace core {
 
 #ifdef _WIN32
 
+std::filesystem::path AudioCodecs::modulePath()
+{
+    return {};
+}
+
 // Linked in, the audio code answers itself (its module file); a build without it copies.
 #ifndef VMC_LINKED_AUDIO
 const AudioCodecs *AudioCodecs::get(std::string *reason)
@@ -40,13 +45,22 @@ struct LoadedModule
     std::string reason;
 };
 
+// Beside the program in a build folder or a portable copy; in the library folder when
+// installed.
+std::filesystem::path besideProgram()
+{
+    return programFolder() / moduleName;
+}
+
+std::filesystem::path inLibraryFolder()
+{
+    return (programFolder().parent_path() / VMC_MODULE_FOLDER / moduleName).lexically_normal();
+}
+
 LoadedModule load()
 {
-    // Beside the program in a build folder; in the library folder when installed.
-    const std::filesystem::path folder = programFolder();
     LoadedModule loaded;
-    for (const std::filesystem::path &candidate :
-         {folder / moduleName, folder / ".." / VMC_MODULE_FOLDER / moduleName}) {
+    for (const std::filesystem::path &candidate : {besideProgram(), inLibraryFolder()}) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(candidate, error))
             continue;
@@ -68,6 +82,11 @@ LoadedModule load()
 }
 
 } // namespace
+
+std::filesystem::path AudioCodecs::modulePath()
+{
+    return programFolder().filename() == "bin" ? inLibraryFolder() : besideProgram();
+}
 
 const AudioCodecs *AudioCodecs::get(std::string *reason)
 {

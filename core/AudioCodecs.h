@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileSystem.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -39,6 +41,12 @@ class AudioDecoder
     virtual std::optional<std::string> decode(const std::filesystem::path &file, int sampleRate,
                                               int channels, const Sink &sink,
                                               std::stop_token stop = {}) = 0;
+    // Files are opened and read through this file system from then on; the native one
+    // where never set.
+    virtual void readThrough(FileSystem &fileSystem) = 0;
+    // The system's error where the last probe or decode failed because the file could not
+    // be opened or read (a failing disk), not for what it holds; else 0.
+    virtual SystemError readError() const = 0;
 };
 
 // Writes constant bit rate MP3 without tags.
@@ -80,6 +88,9 @@ struct AudioCodecs
 
     // Nothing, and why in reason, where the module cannot be loaded.
     static const AudioCodecs *get(std::string *reason = nullptr);
+    // Where the module belongs, for a player told it is missing: beside the program, or in
+    // the library folder for an installed one. Empty where the audio code is linked in.
+    static std::filesystem::path modulePath();
     // The codecs built into this binary, where it links them (tests, Windows).
     static const AudioCodecs &builtIn();
 };

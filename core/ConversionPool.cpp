@@ -4,14 +4,14 @@
 #include "AtomicFileWriter.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace core {
 
 ConversionPool::ConversionPool(const AudioCodecs *codecs, std::vector<Job> jobs,
-                               std::filesystem::path staging, Progress progress, int workers)
+                               std::filesystem::path staging, Progress progress, int workers,
+                               std::stop_token stop, FileSystem &fileSystem)
     : codecs_(codecs), jobs_(std::move(jobs)), staging_(std::move(staging)),
-      progress_(std::move(progress))
+      progress_(std::move(progress)), stop_(std::move(stop)), fileSystem_(fileSystem)
 {
     const int cores = std::max(1, int(std::thread::hardware_concurrency()));
     const int count = std::min(workers > 0 ? workers : cores, int(jobs_.size()));
@@ -31,8 +31,13 @@ ConversionPool::~ConversionPool()
     }
 }
 
-void ConversionPool::work(std::stop_token stop)
+void ConversionPool::work(std::stop_token ownStop)
 {
+    // Either the pool going or the run's own stop ends the conversion under way.
+    std::stop_source either;
+    const std::stop_callback onOwn(ownStop, [&] { either.request_stop(); });
+    const std::stop_callback onRun(stop_, [&] { either.request_stop(); });
+    const std::stop_token stop = either.get_token();
     while (!stop.stop_requested()) {
         std::size_t index = 0;
         {
@@ -50,7 +55,10 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
     // Staged in the game folder, under the run's lock, where the next run finds what a
     // killed one left; in the system's temporary folder where the game folder takes no file.
     std::filesystem::path staged = staging_ / AtomicFileWriter::newTemporaryName();
-    if (!std::ofstream(staged, std::ios::binary)) {
+    FileSystem::Handle handle = 0;
+    if (fileSystem_.createNew(staged, handle) == 0) {
+        fileSystem_.close(handle);
+    } else {
         std::error_code error;
         staged = std::filesystem::temp_directory_path(error) / AtomicFileWriter::newTemporaryName();
     }
@@ -67,8 +75,8 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
         progress_(total, job.slot);
     };
     Result result;
-    result.failure =
-        MusicConverter(*codecs_).convert(job.source, job.settings, staged, reportProgress, stop);
+    result.failure = MusicConverter(*codecs_, fileSystem_)
+                         .convert(job.source, job.settings, staged, reportProgress, stop);
     std::error_code error;
     if (result.failure)
         std::filesystem::remove(staged, error);
@@ -84,7 +92,8 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
 ConversionPool::Result ConversionPool::take(int slot)
 {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return results_.count(slot) != 0; });
+    if (!done_.wait(lock, stop_, [&] { return results_.count(slot) != 0; }))
+        return {{}, ConversionFailure{ConversionFailure::Kind::Cancelled, "cancelled", 0}};
     Result result = std::move(results_[slot]);
     results_.erase(slot);
     return result;

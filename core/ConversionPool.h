@@ -30,19 +30,22 @@ class ConversionPool
     struct Result
     {
         std::filesystem::path staged; // the MP3, where it succeeded
-        std::optional<std::string> failure;
+        std::optional<ConversionFailure> failure;
     };
     // Seconds converted of all jobs together; called from the workers. Without codecs there
     // must be no jobs.
     using Progress = std::function<void(double seconds, int slot)>;
 
+    // A stop request ends every conversion within a block of samples, and take() at once.
     ConversionPool(const AudioCodecs *codecs, std::vector<Job> jobs, std::filesystem::path staging,
-                   Progress progress = {}, int workers = 0);
+                   Progress progress = {}, int workers = 0, std::stop_token stop = {},
+                   FileSystem &fileSystem = FileSystem::native());
     ~ConversionPool();
     ConversionPool(const ConversionPool &) = delete;
     ConversionPool &operator=(const ConversionPool &) = delete;
 
     // Waits for the slot's conversion; the caller removes the staged file once used.
+    // Cancelled where the pool's stop was requested first.
     Result take(int slot);
 
   private:
@@ -53,6 +56,8 @@ class ConversionPool
     std::vector<Job> jobs_;
     std::filesystem::path staging_;
     Progress progress_;
+    std::stop_token stop_;
+    FileSystem &fileSystem_;
     std::mutex mutex_;
     std::condition_variable_any done_;
     std::size_t next_ = 0;

@@ -97,6 +97,7 @@ int failureCodeFor(const FileError &error)
     case FileError::Kind::BlankSource:
         return failure::fileNotFound;
     case FileError::Kind::SourceIsFolder:
+    case FileError::Kind::SourceNotAFile:
     case FileError::Kind::DestinationIsFolder:
         return failure::pathFileAccess;
     case FileError::Kind::SourceCall:

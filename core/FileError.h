@@ -13,6 +13,7 @@ struct FileError
         DestinationCall, // a call on the destination side failed with systemError
         BlankSource,     // no source path at all
         SourceIsFolder,
+        SourceNotAFile, // a device or a pipe: refused as a folder is
         DestinationIsFolder,
     };
 

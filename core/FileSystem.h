@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <stop_token>
 
 namespace core {
 
@@ -20,7 +21,9 @@ class FileSystem
 
     virtual ~FileSystem() = default;
 
-    // Opens an existing file; a folder is refused with the platform's "is a directory" error.
+    // Opens an existing regular file without ever waiting for it: a folder is refused with the
+    // platform's "is a directory" error, anything else that is no regular file (a pipe, a
+    // device) with notAFile.
     virtual SystemError openForReading(const std::filesystem::path &path, Handle &handle) = 0;
     // Creates a file that must not exist yet, for writing.
     virtual SystemError createNew(const std::filesystem::path &path, Handle &handle) = 0;
@@ -28,11 +31,17 @@ class FileSystem
     virtual SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) = 0;
     virtual SystemError read(Handle handle, char *buffer, std::size_t capacity,
                              std::size_t &bytesRead) = 0;
+    // Moves the read position of a file opened for reading, whence as for fseek; position is
+    // where it is then.
+    virtual SystemError seek(Handle handle, std::int64_t offset, int whence,
+                             std::int64_t &position) = 0;
     // Writes all of the data or fails.
     virtual SystemError write(Handle handle, const char *data, std::size_t size) = 0;
     // Copies the rest of the source into the destination. On failure, sourceFailed tells
-    // which side failed. This one goes through read() and write().
-    virtual SystemError copyContent(Handle source, Handle destination, bool &sourceFailed);
+    // which side failed. A stop request ends it between blocks with cancelled. This one goes
+    // through read() and write().
+    virtual SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
+                                    std::stop_token stop = {});
     virtual SystemError flushToDisk(Handle handle) = 0;
     virtual void close(Handle handle) = 0;
     // Gives a new file the permissions of the file it is about to replace, where it exists.
@@ -53,6 +62,13 @@ class FileSystem
     virtual bool isFolder(const std::filesystem::path &path) = 0;
 
     static FileSystem &native();
+    // What openForReading refuses a pick with that is no regular file.
+    static const SystemError notAFile;
+    // What copyContent ends with on a stop request.
+    static const SystemError cancelled;
+    // True where the path opens for reading as a regular file; found without waiting on a
+    // pipe or a device, which are false.
+    static bool isRegularFile(const std::filesystem::path &path);
 };
 
 } // namespace core

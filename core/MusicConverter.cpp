@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MusicConverter.h"
 
+#include "FailureCodes.h"
+
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <span>
 
 namespace core {
@@ -52,17 +53,21 @@ Mp3Settings Mp3Settings::forReference(const std::optional<AudioInfo> &reference)
     return settings;
 }
 
-std::optional<std::string> MusicConverter::convert(const std::filesystem::path &source,
-                                                   const Mp3Settings &settings,
-                                                   const std::filesystem::path &output,
-                                                   const Progress &progress,
-                                                   std::stop_token stop) const
+std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::path &source,
+                                                         const Mp3Settings &settings,
+                                                         const std::filesystem::path &output,
+                                                         const Progress &progress,
+                                                         std::stop_token stop) const
 {
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
+    decoder->readThrough(fileSystem_);
     const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
+    const auto notMusic = [](std::string reason) {
+        return ConversionFailure{ConversionFailure::Kind::NotMusic, std::move(reason), 0};
+    };
     if (std::optional<std::string> failure =
             encoder->start(settings.sampleRate, settings.channels, settings.kbps))
-        return failure;
+        return notMusic(*failure);
     // A few megabytes a piece: kept whole, so that the encoder's information frame at the
     // start can be filled in at the end.
     std::string mp3;
@@ -73,6 +78,9 @@ std::optional<std::string> MusicConverter::convert(const std::filesystem::path &
     std::optional<std::string> failure = decoder->decode(
         source, settings.sampleRate, settings.channels,
         [&](const float *samples, std::size_t frames) {
+            // Between blocks too: a decoder may hand over a long stretch at once.
+            if (stop.stop_requested())
+                return false;
             encoderFailure = encoder->encode(samples, frames, mp3);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {
@@ -83,7 +91,9 @@ std::optional<std::string> MusicConverter::convert(const std::filesystem::path &
         },
         stop);
     if (stop.stop_requested())
-        return std::string("cancelled");
+        return ConversionFailure{ConversionFailure::Kind::Cancelled, "cancelled", 0};
+    if (failure && decoder->readError())
+        return ConversionFailure{ConversionFailure::Kind::Read, *failure, decoder->readError()};
     if (!failure)
         failure = encoderFailure;
     if (!failure && framesDone == 0)
@@ -91,12 +101,24 @@ std::optional<std::string> MusicConverter::convert(const std::filesystem::path &
     if (!failure)
         failure = encoder->finish(mp3);
     if (failure)
-        return failure;
-    std::ofstream file(output, std::ios::binary | std::ios::trunc);
-    file.write(mp3.data(), std::streamsize(mp3.size()));
-    file.flush();
-    if (!file)
-        return std::string("the converted file cannot be written");
+        return notMusic(*failure);
+    return write(output, mp3);
+}
+
+std::optional<ConversionFailure> MusicConverter::write(const std::filesystem::path &output,
+                                                       const std::string &mp3) const
+{
+    std::error_code exists;
+    FileSystem::Handle handle = 0;
+    SystemError error = std::filesystem::exists(output, exists)
+                            ? fileSystem_.openForOverwrite(output, handle)
+                            : fileSystem_.createNew(output, handle);
+    if (!error) {
+        error = fileSystem_.write(handle, mp3.data(), mp3.size());
+        fileSystem_.close(handle);
+    }
+    if (error)
+        return ConversionFailure{ConversionFailure::Kind::Write, describeSystemError(error), error};
     return std::nullopt;
 }
 

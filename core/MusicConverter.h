@@ -23,6 +23,20 @@ struct Mp3Settings
     static Mp3Settings forReference(const std::optional<AudioInfo> &reference);
 };
 
+// Why a conversion did not end in a whole MP3.
+struct ConversionFailure
+{
+    enum class Kind {
+        NotMusic,  // the decoder or encoder refused what the source holds: reason
+        Read,      // the source could not be read: systemError
+        Write,     // the output could not be written: systemError
+        Cancelled, // stopped on request
+    };
+    Kind kind = Kind::NotMusic;
+    std::string reason;
+    SystemError systemError = 0;
+};
+
 // Turns music of any format the decoder reads into the game's MP3 format.
 class MusicConverter
 {
@@ -30,18 +44,27 @@ class MusicConverter
     // Seconds of the source converted so far.
     using Progress = std::function<void(double seconds)>;
 
-    explicit MusicConverter(const AudioCodecs &codecs) : codecs_(codecs) {}
+    // The source is read and the output written through fileSystem.
+    explicit MusicConverter(const AudioCodecs &codecs,
+                            FileSystem &fileSystem = FileSystem::native())
+        : codecs_(codecs), fileSystem_(fileSystem)
+    {
+    }
 
-    // Writes the MP3 to output, whole and flushed; the reason where it fails. A stop request
-    // ends it with the reason "cancelled" and no output.
-    std::optional<std::string> convert(const std::filesystem::path &source,
-                                       const Mp3Settings &settings,
-                                       const std::filesystem::path &output,
-                                       const Progress &progress = {},
-                                       std::stop_token stop = {}) const;
+    // Writes the MP3 to output, whole; why it did not where it fails. A stop request ends
+    // it, within a block of samples, as Cancelled with no output.
+    std::optional<ConversionFailure> convert(const std::filesystem::path &source,
+                                             const Mp3Settings &settings,
+                                             const std::filesystem::path &output,
+                                             const Progress &progress = {},
+                                             std::stop_token stop = {}) const;
 
   private:
+    std::optional<ConversionFailure> write(const std::filesystem::path &output,
+                                           const std::string &mp3) const;
+
     const AudioCodecs &codecs_;
+    FileSystem &fileSystem_;
 };
 
 } // namespace core

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MusicSet.h"
 
+#include "FileSystem.h"
 #include "Platform.h"
 
 #include <charconv>
@@ -138,6 +139,30 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         set.problems = {"not a playlist"};
     }
     return set;
+}
+
+std::optional<std::string> MusicSet::readFile(const std::filesystem::path &file,
+                                              std::size_t largest)
+{
+    FileSystem &fileSystem = FileSystem::native();
+    FileSystem::Handle handle = 0;
+    if (fileSystem.openForReading(file, handle))
+        return std::nullopt;
+    std::string bytes(largest, '\0');
+    std::size_t filled = 0;
+    SystemError error = 0;
+    while (filled < largest) {
+        std::size_t got = 0;
+        error = fileSystem.read(handle, bytes.data() + filled, largest - filled, got);
+        if (error || got == 0)
+            break;
+        filled += got;
+    }
+    fileSystem.close(handle);
+    if (error)
+        return std::nullopt;
+    bytes.resize(filled);
+    return bytes;
 }
 
 } // namespace core

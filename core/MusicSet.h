@@ -39,6 +39,10 @@ struct MusicSet
     // The playlist's bytes for a set saved in setFolder.
     std::string format(const std::filesystem::path &setFolder) const;
     static MusicSet parse(std::string_view text, const std::filesystem::path &setFolder);
+    // Up to `largest` bytes of a set file; nothing where it is no regular file or cannot be
+    // read. Never waits on a pipe or a device.
+    static std::optional<std::string> readFile(const std::filesystem::path &file,
+                                               std::size_t largest);
 };
 
 } // namespace core

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NativeFileSystem.h"
 
+#include <cstdio>
 #include <memory>
 #include <system_error>
 
@@ -21,11 +22,25 @@ FileSystem &FileSystem::native()
     return fileSystem;
 }
 
-SystemError FileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed)
+bool FileSystem::isRegularFile(const std::filesystem::path &path)
+{
+    Handle handle = 0;
+    if (native().openForReading(path, handle))
+        return false;
+    native().close(handle);
+    return true;
+}
+
+SystemError FileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed,
+                                    std::stop_token stop)
 {
     constexpr std::size_t bufferSize = std::size_t(1) << 20;
     const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
     for (;;) {
+        if (stop.stop_requested()) {
+            sourceFailed = false;
+            return cancelled;
+        }
         std::size_t got = 0;
         if (const SystemError error = read(source, buffer.get(), bufferSize, got)) {
             sourceFailed = true;
@@ -75,6 +90,11 @@ SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, 
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return SystemError(GetLastError());
+    // A pipe, a console or a printer port would wait or never end.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return notAFile;
+    }
     handle = reinterpret_cast<Handle>(file);
     return 0;
 }
@@ -96,6 +116,21 @@ SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capa
     if (!ReadFile(toWin(handle), buffer, DWORD(capacity), &got, nullptr))
         return SystemError(GetLastError());
     bytesRead = got;
+    return 0;
+}
+
+SystemError NativeFileSystem::seek(Handle handle, std::int64_t offset, int whence,
+                                   std::int64_t &position)
+{
+    const DWORD method = whence == SEEK_END   ? FILE_END
+                         : whence == SEEK_CUR ? FILE_CURRENT
+                                              : FILE_BEGIN;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER now;
+    if (!SetFilePointerEx(toWin(handle), distance, &now, method))
+        return SystemError(GetLastError());
+    position = now.QuadPart;
     return 0;
 }
 
@@ -166,6 +201,10 @@ SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)
 
 #else
 
+// A device or pipe is taken for a bad argument: no errno says "no regular file".
+const SystemError FileSystem::notAFile = EINVAL;
+const SystemError FileSystem::cancelled = ECANCELED;
+
 namespace {
 
 int toFd(FileSystem::Handle handle)
@@ -187,17 +226,25 @@ bool isReadOnlyFile(const std::filesystem::path &path)
 
 SystemError NativeFileSystem::openForReading(const std::filesystem::path &path, Handle &handle)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe with no writer opens at once, and is then refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     struct stat status
     {
     };
-    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-        const SystemError error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+    SystemError error = 0;
+    if (::fstat(fd, &status) != 0)
+        error = errno;
+    else if (S_ISDIR(status.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(status.st_mode))
+        error = notAFile;
+    if (error) {
         ::close(fd);
         return error;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     handle = fd;
     return 0;
@@ -237,6 +284,16 @@ SystemError NativeFileSystem::read(Handle handle, char *buffer, std::size_t capa
     }
 }
 
+SystemError NativeFileSystem::seek(Handle handle, std::int64_t offset, int whence,
+                                   std::int64_t &position)
+{
+    const off_t now = ::lseek(toFd(handle), off_t(offset), whence);
+    if (now < 0)
+        return errno;
+    position = now;
+    return 0;
+}
+
 SystemError NativeFileSystem::write(Handle handle, const char *data, std::size_t size)
 {
     while (size > 0) {
@@ -252,10 +309,16 @@ SystemError NativeFileSystem::write(Handle handle, const char *data, std::size_t
     return 0;
 }
 
-SystemError NativeFileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed)
+SystemError NativeFileSystem::copyContent(Handle source, Handle destination, bool &sourceFailed,
+                                          std::stop_token stop)
 {
-    constexpr std::size_t chunk = std::size_t(1) << 30;
+    // Small enough that a stop request is heard within a moment even on a slow stick.
+    constexpr std::size_t chunk = std::size_t(16) << 20;
     for (;;) {
+        if (stop.stop_requested()) {
+            sourceFailed = false;
+            return cancelled;
+        }
         const ssize_t copied =
             ::copy_file_range(toFd(source), nullptr, toFd(destination), nullptr, chunk, 0);
         if (copied > 0)
@@ -269,7 +332,7 @@ SystemError NativeFileSystem::copyContent(Handle source, Handle destination, boo
         const bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                                  errno == EOPNOTSUPP || errno == EBADF;
         if (unsupported)
-            return FileSystem::copyContent(source, destination, sourceFailed);
+            return FileSystem::copyContent(source, destination, sourceFailed, stop);
         sourceFailed = errno == EISDIR;
         return errno;
     }

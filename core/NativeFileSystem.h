@@ -14,10 +14,13 @@ class NativeFileSystem : public FileSystem
     SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override;
     SystemError read(Handle handle, char *buffer, std::size_t capacity,
                      std::size_t &bytesRead) override;
+    SystemError seek(Handle handle, std::int64_t offset, int whence,
+                     std::int64_t &position) override;
     SystemError write(Handle handle, const char *data, std::size_t size) override;
 #ifndef _WIN32
     // In the kernel where it can, without copying through the program.
-    SystemError copyContent(Handle source, Handle destination, bool &sourceFailed) override;
+    SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
+                            std::stop_token stop = {}) override;
 #endif
     SystemError flushToDisk(Handle handle) override;
     void close(Handle handle) override;

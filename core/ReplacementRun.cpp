@@ -4,6 +4,7 @@
 #include "AtomicFileWriter.h"
 #include "ConversionPool.h"
 #include "FailureCodes.h"
+#include "MusicFormats.h"
 #include "OriginalsFolder.h"
 #include "Platform.h"
 #include "RunLock.h"
@@ -23,8 +24,10 @@ bool isBlank(std::string_view text)
 } // namespace
 
 ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
-                               std::filesystem::path dataFolder, const AudioCodecs *codecs)
-    : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs)
+                               std::filesystem::path dataFolder, const AudioCodecs *codecs,
+                               std::filesystem::path missingAudioModule)
+    : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs),
+      missingAudioModule_(std::move(missingAudioModule))
 {
 }
 
@@ -52,6 +55,26 @@ std::string ReplacementRun::notMusicMessage(std::uint8_t language, std::string_v
            ".";
 }
 
+std::string ReplacementRun::writeFailureReason(std::uint8_t language, SystemError error)
+{
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    switch (commonFailureOf(error)) {
+    case CommonFailure::AccessDenied:
+        return std::string(texts.reasonAccessDenied);
+    case CommonFailure::ReadOnly:
+        return std::string(texts.reasonReadOnly);
+    case CommonFailure::DiskFull:
+        return std::string(texts.reasonDiskFull);
+    case CommonFailure::NotFound:
+        return std::string(texts.reasonNotFound);
+    case CommonFailure::InUse:
+        return std::string(texts.reasonInUse);
+    case CommonFailure::Other:
+        break;
+    }
+    return describeSystemError(error);
+}
+
 namespace {
 
 // What a run does with one slot's pick.
@@ -62,6 +85,10 @@ struct Pick
     std::filesystem::path source;
     AudioInfo info;
     std::string reason; // why it is refused
+    // A game file this run replaces is read from a copy made before anything changed.
+    std::filesystem::path staged;
+    // The source could not be read while it was probed or staged: the slot fails at its turn.
+    std::optional<FileError> readFailure;
 };
 
 // Removes the file the path names, if any, at the end of its scope.
@@ -102,7 +129,126 @@ std::optional<AudioInfo> referenceFor(AudioDecoder &decoder, const OriginalsFold
     return std::nullopt;
 }
 
+// Removes the files named, at the end of its scope.
+class StagedFiles
+{
+  public:
+    explicit StagedFiles(const std::vector<std::filesystem::path> &paths) : paths_(paths) {}
+    ~StagedFiles()
+    {
+        std::error_code error;
+        for (const std::filesystem::path &path : paths_)
+            std::filesystem::remove(path, error);
+    }
+    StagedFiles(const StagedFiles &) = delete;
+    StagedFiles &operator=(const StagedFiles &) = delete;
+
+  private:
+    const std::vector<std::filesystem::path> &paths_;
+};
+
+// Nothing is written where any pick is no music: one message names every such slot.
+std::optional<RunResult> refuseUnreadable(const std::array<Pick, slotCount> &picks,
+                                          const SlotTexts &labels, std::uint8_t language)
+{
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    RunResult refused{RunResult::Outcome::Failed, -1, 0, std::string(texts.picksRefused)};
+    for (int i = 0; i < slotCount; ++i) {
+        if (picks[i].action != Pick::Action::Refuse)
+            continue;
+        if (refused.slot < 0)
+            refused.slot = i;
+        refused.message.append("\n").append(labels[i]).append(".mp3: ").append(picks[i].reason);
+    }
+    if (refused.slot < 0)
+        return std::nullopt;
+    return refused;
+}
+
+// Copies the source whole into a new file of our pattern in the folder, else in the system's
+// temporary folder.
+std::optional<FileError> stageCopy(const std::filesystem::path &source,
+                                   const std::filesystem::path &folder, FileSystem &fileSystem,
+                                   std::filesystem::path &staged)
+{
+    FileSystem::Handle input = 0;
+    if (const SystemError error = fileSystem.openForReading(source, input))
+        return FileError{FileError::Kind::SourceCall, error};
+    FileSystem::Handle output = 0;
+    staged = folder / AtomicFileWriter::newTemporaryName();
+    SystemError error = fileSystem.createNew(staged, output);
+    if (error) {
+        std::error_code ignored;
+        staged =
+            std::filesystem::temp_directory_path(ignored) / AtomicFileWriter::newTemporaryName();
+        error = fileSystem.createNew(staged, output);
+    }
+    if (error) {
+        fileSystem.close(input);
+        staged.clear();
+        return FileError::destination(error);
+    }
+    bool sourceFailed = false;
+    error = fileSystem.copyContent(input, output, sourceFailed);
+    fileSystem.close(input);
+    fileSystem.close(output);
+    if (!error)
+        return std::nullopt;
+    fileSystem.remove(staged);
+    staged.clear();
+    return FileError{sourceFailed ? FileError::Kind::SourceCall : FileError::Kind::DestinationCall,
+                     error};
+}
+
+// Stages every pick that is the game file of another slot this run writes; the staged files.
+std::vector<std::filesystem::path>
+stageGameFilePicks(std::array<Pick, slotCount> &picks,
+                   const std::array<std::filesystem::path, slotCount> &targets,
+                   const std::filesystem::path &stagingFolder, FileSystem &fileSystem)
+{
+    std::vector<std::filesystem::path> staged;
+    for (int i = 0; i < slotCount; ++i) {
+        Pick &pick = picks[i];
+        if (pick.action == Pick::Action::Skip || pick.readFailure)
+            continue;
+        bool written = false;
+        for (int j = 0; j < slotCount && !written; ++j) {
+            std::error_code error;
+            written = j != i && !targets[j].empty() &&
+                      std::filesystem::equivalent(pick.source, targets[j], error);
+        }
+        if (!written)
+            continue;
+        pick.readFailure = stageCopy(pick.source, stagingFolder, fileSystem, pick.staged);
+        if (!pick.staged.empty())
+            staged.push_back(pick.staged);
+    }
+    return staged;
+}
+
 } // namespace
+
+RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std::uint8_t language,
+                                           const ConversionFailure &failure)
+{
+    switch (failure.kind) {
+    case ConversionFailure::Kind::Cancelled:
+        return {RunResult::Outcome::Cancelled, slot, 0, {}};
+    case ConversionFailure::Kind::NotMusic:
+        return {RunResult::Outcome::Failed, slot, 0,
+                notMusicMessage(language, label, failure.reason)};
+    case ConversionFailure::Kind::Read: {
+        const int code = failureCodeFor({FileError::Kind::SourceCall, failure.systemError});
+        return {RunResult::Outcome::Failed, slot, code, failureMessage(language, label, code)};
+    }
+    case ConversionFailure::Kind::Write:
+        break;
+    }
+    const int code = failureCodeFor(FileError::destination(failure.systemError));
+    return {RunResult::Outcome::Failed, slot, code,
+            failureMessage(language, label, code) + "\n" +
+                writeFailureReason(language, failure.systemError)};
+}
 
 RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &labels,
                               std::string_view musicFolder, std::uint8_t language,
@@ -116,75 +262,111 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
     const std::unique_ptr<RunLock> lock = originals.lockForWriting();
 
-    // What each pick holds decides, not its name. A pick that cannot be opened is copied,
-    // so that it fails as a copy always has.
+    // What each pick holds decides, not its name. A pick that cannot be opened as a file is
+    // copied, so that it fails at its turn as a copy always has.
     std::array<Pick, slotCount> picks;
-    std::vector<ConversionPool::Job> conversions;
-    double secondsTotal = 0;
     const std::unique_ptr<AudioDecoder> decoder = codecs_ ? codecs_->makeDecoder() : nullptr;
+    if (decoder)
+        decoder->readThrough(fileSystem_);
     for (int i = 0; i < slotCount; ++i) {
         Pick &pick = picks[i];
         if (slotTexts[i] == texts.placeholder)
             continue;
         pick.action = Pick::Action::Copy;
         pick.source = platform::pathFromText(slotTexts[i]);
-        if (!decoder || isBlank(slotTexts[i]) || !opensAsFile(pick.source))
+        if (isBlank(slotTexts[i]) || !opensAsFile(pick.source))
             continue;
+        if (!decoder) {
+            // Without the audio part only what is surely an MP3 may go over a game file.
+            if (!missingAudioModule_.empty() &&
+                !MusicFormats::fileBeginsLikeMp3(pick.source, fileSystem_)) {
+                pick.action = Pick::Action::Refuse;
+                pick.reason = std::string(texts.audioMissingPrefix)
+                                  .append(platform::textFromPath(missingAudioModule_))
+                                  .append(texts.audioMissingSuffix);
+            }
+            continue;
+        }
         auto probed = decoder->probe(pick.source);
+        if (std::holds_alternative<std::string>(probed) && decoder->readError()) {
+            pick.readFailure = FileError{FileError::Kind::SourceCall, decoder->readError()};
+            continue;
+        }
         if (std::holds_alternative<std::string>(probed)) {
             pick.action = Pick::Action::Refuse;
             pick.reason = std::get<std::string>(probed);
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);
-        if (pick.info.isMp3)
+        if (!pick.info.isMp3)
+            pick.action = Pick::Action::Convert;
+    }
+    if (std::optional<RunResult> refused = refuseUnreadable(picks, labels, language))
+        return *refused;
+
+    // Swapping two game files: each is read as it was before the run, not as the earlier
+    // slot left it.
+    std::array<std::filesystem::path, slotCount> targets;
+    for (int i = 0; i < slotCount; ++i) {
+        if (picks[i].action != Pick::Action::Skip)
+            targets[i] = originals.gameFile(slots_.targetFileName(i));
+    }
+    const std::vector<std::filesystem::path> staged =
+        stageGameFilePicks(picks, targets, originals.gameFolder(), fileSystem_);
+    const StagedFiles removeStaged(staged);
+
+    std::vector<ConversionPool::Job> conversions;
+    double secondsTotal = 0;
+    for (int i = 0; i < slotCount; ++i) {
+        const Pick &pick = picks[i];
+        if (pick.action != Pick::Action::Convert || pick.readFailure)
             continue;
-        pick.action = Pick::Action::Convert;
         const std::string &targetName = slots_.targetFileName(i);
         conversions.push_back(
-            {i, pick.source,
+            {i, pick.staged.empty() ? pick.source : pick.staged,
              Mp3Settings::forReference(referenceFor(*decoder, originals, targetName))});
         secondsTotal += pick.info.seconds;
     }
 
-    std::error_code error;
-    ConversionPool pool(codecs_, std::move(conversions), originals.gameFolder(),
-                        [&](double seconds, int slot) {
-                            if (progress)
-                                progress({seconds, secondsTotal, slot});
-                        });
+    ConversionPool pool(
+        codecs_, std::move(conversions), originals.gameFolder(),
+        [&](double seconds, int slot) {
+            if (progress)
+                progress({seconds, secondsTotal, slot});
+        },
+        0, stop, fileSystem_);
     for (int i = 0; i < slotCount; ++i) {
         const Pick &pick = picks[i];
         if (pick.action == Pick::Action::Skip)
             continue;
         if (stop.stop_requested())
             return {RunResult::Outcome::Cancelled, i, 0, {}};
-        if (pick.action == Pick::Action::Refuse)
-            return {RunResult::Outcome::Failed, i, 0,
-                    notMusicMessage(language, labels[i], pick.reason)};
         const std::string &targetName = slots_.targetFileName(i);
         const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace,
                                       const std::filesystem::path &newContent) {
             return originals.keep(gameFile, targetName, inPlace, newContent);
         };
-        std::filesystem::path source = pick.source;
+        std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
         ConversionPool::Result converted;
         // The staged MP3 goes once committed, or when the run ends here.
-        const StagedFile staged(converted.staged);
-        if (pick.action == Pick::Action::Convert) {
+        const StagedFile stagedMp3(converted.staged);
+        if (pick.action == Pick::Action::Convert && !pick.readFailure) {
             converted = pool.take(i);
             if (stop.stop_requested())
                 return {RunResult::Outcome::Cancelled, i, 0, {}};
             if (converted.failure)
-                return {RunResult::Outcome::Failed, i, 0,
-                        notMusicMessage(language, labels[i], *converted.failure)};
+                return conversionFailed(i, labels[i], language, *converted.failure);
             source = converted.staged;
         }
         std::optional<FileError> failure;
         if (isBlank(slotTexts[i]))
             failure = FileError{FileError::Kind::BlankSource, 0};
+        else if (pick.readFailure)
+            failure = pick.readFailure;
         else
-            failure = writer.copyFile(source, originals.gameFile(targetName), keepOriginal);
+            failure = writer.copyFile(source, originals.gameFile(targetName), keepOriginal, stop);
+        if (failure && stop.stop_requested())
+            return {RunResult::Outcome::Cancelled, i, 0, {}};
         if (failure) {
             const int code = failureCodeFor(*failure);
             return {RunResult::Outcome::Failed, i, code, failureMessage(language, labels[i], code)};

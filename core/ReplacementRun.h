@@ -3,14 +3,15 @@
 
 #include "AudioCodecs.h"
 #include "FileSystem.h"
+#include "MusicConverter.h"
 #include "SlotTable.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <string>
 #include <functional>
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 namespace core {
@@ -43,20 +44,26 @@ struct RunProgress
 
 // Puts the file chosen for every slot over the game's file of that slot, in slot order,
 // stopping at the first failure: an MP3 as it is, other music converted to the game's MP3
-// format (in parallel, committed in slot order), anything else refused.
+// format (in parallel, committed in slot order). Picks that are no music are refused before
+// anything is written.
 class ReplacementRun
 {
   public:
     using Progress = std::function<void(const RunProgress &)>;
 
     // dataFolder: where the game's originals go when the game folder takes no folder of ours.
-    // codecs: the audio code; without it every pick is copied as it is.
+    // codecs: the audio code; without it every pick is copied as it is, unless
+    // missingAudioModule says where the audio code was looked for and not found: then a pick
+    // is judged by its first bytes, and all but an MP3 is refused.
     explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native(),
                             std::filesystem::path dataFolder = {},
-                            const AudioCodecs *codecs = nullptr);
+                            const AudioCodecs *codecs = nullptr,
+                            std::filesystem::path missingAudioModule = {});
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
-    // musicFolder the stored folder that the target name is glued to.
+    // musicFolder the stored folder that the target name is glued to. Every pick is read
+    // before anything is written: where any is no music the program reads, nothing is
+    // written and the result names the first such slot.
     RunResult run(const SlotTexts &slotTexts, const SlotTexts &labels, std::string_view musicFolder,
                   std::uint8_t language, const Progress &progress = {},
                   std::stop_token stop = {}) const;
@@ -64,12 +71,18 @@ class ReplacementRun
     static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
     static std::string notMusicMessage(std::uint8_t language, std::string_view label,
                                        std::string_view reason);
+    // Why a file could not be written, in the language's words where players meet it.
+    static std::string writeFailureReason(std::uint8_t language, SystemError error);
 
   private:
+    static RunResult conversionFailed(int slot, std::string_view label, std::uint8_t language,
+                                      const ConversionFailure &failure);
+
     const SlotTable &slots_;
     FileSystem &fileSystem_;
     std::filesystem::path dataFolder_;
     const AudioCodecs *codecs_;
+    std::filesystem::path missingAudioModule_;
 };
 
 } // namespace core

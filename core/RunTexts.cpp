@@ -14,6 +14,15 @@ constexpr RunTexts hungarianTexts{
     "Előbb add meg a játék zenéinek mappáját a Beállításokban!",
     "A ",
     ".mp3 helyére választott fájl nem olyan zene, amelyet a program be tud olvasni: ",
+    "Semmi sem változott, mert ezek a választott fájlok nem olyan zenék, amelyeket a program be "
+    "tud olvasni:",
+    "hiányzik a program hangkezelő része (itt kereste: ",
+    ")",
+    "Hozzáférés megtagadva",
+    "A fájl vagy a lemez csak olvasható",
+    "Megtelt a lemez",
+    "A fájl vagy a mappa nem létezik",
+    "Egy másik program használja a fájlt",
 };
 
 constexpr RunTexts englishTexts{
@@ -25,6 +34,14 @@ constexpr RunTexts englishTexts{
     "Please set the game music folder in the Options first!",
     "The file picked for ",
     ".mp3 is not music this program can read: ",
+    "Nothing was changed, because these picks are not music this program can read:",
+    "the program's audio part is missing (it was looked for at ",
+    ")",
+    "Access denied",
+    "The file or the disk is read-only",
+    "The disk is full",
+    "The file or folder does not exist",
+    "Another program is using the file",
 };
 
 } // namespace

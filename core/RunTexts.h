@@ -18,6 +18,18 @@ struct RunTexts
     // A pick that is no music the program reads: prefix, the slot's label, suffix, reason.
     std::string_view notMusicPrefix;
     std::string_view notMusicSuffix;
+    // The run refused before writing anything: this line, then "<label>.mp3: <reason>" for
+    // every pick that is no music the program reads, one a line.
+    std::string_view picksRefused;
+    // The reason where the audio part cannot be loaded: prefix, where it was looked for, suffix.
+    std::string_view audioMissingPrefix;
+    std::string_view audioMissingSuffix;
+    // Why a converted file could not be written, for the failures players meet.
+    std::string_view reasonAccessDenied;
+    std::string_view reasonReadOnly;
+    std::string_view reasonDiskFull;
+    std::string_view reasonNotFound;
+    std::string_view reasonInUse;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

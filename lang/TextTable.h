@@ -52,6 +52,10 @@ struct TextTable
     const char *pickCopied;
     const char *pickOtherRate;  // %1 format, %2 its kHz, %3 the game file's kHz
     const char *pickUnreadable; // %1 the reason
+    const char *notAFile;       // the reason for a folder, a device or a pipe
+    // Where the audio part is missing: %1 where it was looked for.
+    const char *pickAudioMissing;
+    const char *pickCopiedAudioMissing; // an MP3 by its first bytes, copied as it is
     const char *mono;
     const char *stereo;
     // The progress window of a run that converts: %1 the slot's label.

@@ -73,6 +73,7 @@ class TestAtomicFileWriter : public QObject
     void symlinkedTargetIsWrittenThrough();
     void hardLinkedTargetBecomesOwnFile();
     void sourceFailingMidwayNeverEmptiesFileOverwrittenInPlace();
+    void stopEndsCopyBetweenBlocks();
 
   private:
     QTemporaryDir dir_;
@@ -346,6 +347,21 @@ void TestAtomicFileWriter::sourceFailingMidwayNeverEmptiesFileOverwrittenInPlace
     QCOMPARE(core::failureCodeFor(*failure), 57);
     QCOMPARE(readBytes(path("Grass.mp3")), std::string("the game's own grass"));
     QCOMPARE(entries(staging.path()), QStringList{});
+}
+
+void TestAtomicFileWriter::stopEndsCopyBetweenBlocks()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.path() + "/pick.mp3", testfiles::pattern('p', 3 * 1024 * 1024)));
+    QVERIFY(writeBytes(dir.path() + "/Grass.mp3", "the game's own grass"));
+    std::stop_source stop;
+    stop.request_stop();
+    const auto failure = AtomicFileWriter().copyFile(
+        fsPath(dir.path() + "/pick.mp3"), fsPath(dir.path() + "/Grass.mp3"), {}, stop.get_token());
+    QVERIFY(failure);
+    QCOMPARE(failure->systemError, core::FileSystem::cancelled);
+    QCOMPARE(readBytes(dir.path() + "/Grass.mp3"), std::string("the game's own grass"));
+    QCOMPARE(entries(dir.path()), (QStringList{"Grass.mp3", "pick.mp3"}));
 }
 
 QTEST_APPLESS_MAIN(TestAtomicFileWriter)

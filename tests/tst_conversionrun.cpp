@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
+#include "FaultyFileSystem.h"
 #include "ReplacementRun.h"
+#include "ScratchMount.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 
@@ -31,15 +33,19 @@ class TestConversionRun : public QObject
     void whatAPickHoldsDecides();
     void laterFailureStopsAfterEarlierConversions();
     void cancelLeavesEveryFileOldOrNew();
+    void unreadablePicksStopTheRunBeforeAnyWrite();
+    void readErrorStopsAsACopyDoes();
+    void fullDiskWhileConvertingIsNoMusicFault();
+    void cancelEndsTheConversionUnderWay();
 
   private:
     QString game(const QString &name) const { return game_->path() + "/" + name; }
     QString pick(const QString &fixture, const QString &as) const;
     RunResult run(const core::SlotTexts &texts, const core::ReplacementRun::Progress &progress = {},
-                  std::stop_token stop = {}) const
+                  std::stop_token stop = {},
+                  core::FileSystem &fileSystem = core::FileSystem::native()) const
     {
-        return core::ReplacementRun(slots_, core::FileSystem::native(), {},
-                                    &core::AudioCodecs::builtIn())
+        return core::ReplacementRun(slots_, fileSystem, {}, &core::AudioCodecs::builtIn())
             .run(texts, labels(), game_->path().toStdString() + "/", english, progress, stop);
     }
     // The game's file as the game has it: 22.05 kHz mono, the slots' reference.
@@ -106,7 +112,7 @@ void TestConversionRun::whatAPickHoldsDecides()
     const RunResult refused = run(texts);
     QCOMPARE(refused.slot, 17);
     QVERIFY2(QString::fromStdString(refused.message)
-                 .startsWith("The file picked for Water.mp3 is not music this program can read: "),
+                 .endsWith("\nWater.mp3: not a music format this program reads"),
              refused.message.c_str());
     QVERIFY(isGamesOwn("Water.mp3"));
 }
@@ -158,6 +164,84 @@ void TestConversionRun::cancelLeavesEveryFileOldOrNew()
     QVERIFY(changed < targets.size());
     QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
     QCOMPARE(ourTemporaryFiles(QDir::tempPath()), before);
+}
+
+void TestConversionRun::unreadablePicksStopTheRunBeforeAnyWrite()
+{
+    core::SlotTexts texts = placeholders(english);
+    texts[0] = pick("tone.flac", "a.flac").toStdString();
+    QVERIFY(testfiles::writeBytes(music_->path() + "/fake.flac", "shopping list\n"));
+    QVERIFY(testfiles::writeBytes(music_->path() + "/fake.mp3", "not a song\n"));
+    texts[9] = (music_->path() + "/fake.flac").toStdString();
+    texts[10] = (music_->path() + "/missing.flac").toStdString();
+    texts[17] = (music_->path() + "/fake.mp3").toStdString();
+    const RunResult result = run(texts);
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    QCOMPARE(result.slot, 9);
+    QCOMPARE(QString::fromStdString(result.message),
+             "Nothing was changed, because these picks are not music this program can read:\n"
+             "Dirt.mp3: not a music format this program reads\n"
+             "Water.mp3: not a music format this program reads");
+    QVERIFY(isGamesOwn("CstleTown.mp3") && isGamesOwn("Dirt.mp3") && isGamesOwn("Water.mp3"));
+}
+
+void TestConversionRun::readErrorStopsAsACopyDoes()
+{
+    core::SlotTexts texts = placeholders(english);
+    const QString failing = music_->path() + "/on a failing stick.wav";
+    QVERIFY(audiofixtures::writeToneWav(failing, 60));
+    texts[0] = failing.toStdString();
+    // Its first reads (the probes) pass; the conversion's twentieth fails.
+    FaultyFileSystem faulty;
+    faulty.failOn(FaultyFileSystem::Call::Read, EIO, 20);
+    const RunResult result = run(texts, {}, {}, faulty);
+    QCOMPARE(result.slot, 0);
+    QCOMPARE(result.code, 57);
+    QCOMPARE(result.message, core::ReplacementRun::failureMessage(english, "Castle", 57));
+    QVERIFY(isGamesOwn("CstleTown.mp3"));
+}
+
+void TestConversionRun::fullDiskWhileConvertingIsNoMusicFault()
+{
+    // Room for the game's file, not for ten seconds converted beside it.
+    ScratchMount disk(game_->path(), "size=48k");
+    if (!disk.mounted())
+        QSKIP("mounting a small tmpfs needs root");
+    shipGameFile("CstleTown.mp3");
+    core::SlotTexts texts = placeholders(english);
+    const QString longer = music_->path() + "/longer.wav";
+    QVERIFY(audiofixtures::writeToneWav(longer, 10));
+    texts[0] = longer.toStdString();
+    const RunResult result = run(texts);
+    QCOMPARE(result.slot, 0);
+    QCOMPARE(result.code, 61);
+    QCOMPARE(result.message,
+             core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");
+    QVERIFY(isGamesOwn("CstleTown.mp3"));
+    QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
+}
+
+void TestConversionRun::cancelEndsTheConversionUnderWay()
+{
+    core::SlotTexts texts = placeholders(english);
+    const QString longPiece = music_->path() + "/long.wav";
+    QVERIFY(audiofixtures::writeToneWav(longPiece, 120));
+    texts[0] = longPiece.toStdString();
+    std::stop_source stop;
+    std::atomic<double> converted = 0;
+    const RunResult result = run(
+        texts,
+        [&](const core::RunProgress &progress) {
+            converted = std::max(converted.load(), progress.secondsDone);
+            if (progress.secondsDone > 1)
+                stop.request_stop();
+        },
+        stop.get_token());
+    QCOMPARE(result.outcome, RunResult::Outcome::Cancelled);
+    // Within a block of samples of the request, not at the end of the piece.
+    QVERIFY2(converted < 10, qPrintable(QString::number(converted.load())));
+    QVERIFY(isGamesOwn("CstleTown.mp3"));
+    QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
 }
 
 QTEST_APPLESS_MAIN(TestConversionRun)

@@ -131,7 +131,7 @@ void TestMusicConverter::convertedFileIsTheGamesMp3()
     const std::filesystem::path source = audiofixtures::path(file).toStdString();
     const auto failure =
         core::MusicConverter(core::AudioCodecs::builtIn()).convert(source, settings, output);
-    QVERIFY2(!failure, failure ? failure->c_str() : "");
+    QVERIFY2(!failure, failure ? failure->reason.c_str() : "");
 
     const auto converted = decoder_->probe(output);
     QVERIFY(std::holds_alternative<AudioInfo>(converted));

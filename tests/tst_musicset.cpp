@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MusicSet.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using core::MusicSet;
 namespace fs = std::filesystem;
@@ -14,6 +17,8 @@ class TestMusicSet : public QObject
     void savedSetOpensAsSaved();
     void readsSetsLeniently_data();
     void readsSetsLeniently();
+    void setThatIsNoFileIsNotRead_data();
+    void setThatIsNoFileIsNotRead();
 };
 
 void TestMusicSet::savedSetOpensAsSaved()
@@ -72,6 +77,24 @@ void TestMusicSet::readsSetsLeniently()
             QString::fromStdString(pick.file.lexically_relative(setFolder).generic_string()));
     QCOMPARE(read, files);
     QCOMPARE(int(set.problems.size()), problems);
+}
+
+void TestMusicSet::setThatIsNoFileIsNotRead_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("endless zeros") << "/dev/zero";
+    QTest::newRow("pipe with no writer") << "fifo";
+}
+
+void TestMusicSet::setThatIsNoFileIsNotRead()
+{
+    QFETCH(QString, file);
+    QTemporaryDir dir;
+    if (file == "fifo") {
+        file = dir.path() + "/set.m3u8";
+        QCOMPARE(::mkfifo(file.toLocal8Bit().constData(), 0600), 0);
+    }
+    QVERIFY(!MusicSet::readFile(file.toStdString(), 1 << 20));
 }
 
 QTEST_APPLESS_MAIN(TestMusicSet)

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
@@ -46,6 +48,9 @@ class TestReplacementRun : public QObject
     void faultMidRunKeepsFailingTarget();
     void removesOwnLeftoversOnly();
     void replacesTheOneFileInOtherLetterCase();
+    void pickThatIsNoFileFailsAsAFolderDoes_data();
+    void pickThatIsNoFileFailsAsAFolderDoes();
+    void swappedGameFilesKeepTheirMusic();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -295,6 +300,52 @@ void TestReplacementRun::replacesTheOneFileInOtherLetterCase()
     QCOMPARE(readBytes(game("Combat02.mp3")), std::string("pick 23"));
     QCOMPARE(readBytes(game("COMBAT02.MP3")), std::string("one"));
     QCOMPARE(readBytes(game("combat02.mp3")), std::string("two"));
+}
+
+void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("endless zeros") << "/dev/zero";
+    QTest::newRow("endless noise") << "/dev/urandom";
+    QTest::newRow("pipe with no writer") << "fifo";
+}
+
+void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes()
+{
+    QFETCH(QString, kind);
+    QString pick = kind;
+    if (kind == "folder") {
+        pick = source("a folder.mp3");
+        QVERIFY(QDir().mkdir(pick));
+    } else if (kind == "fifo") {
+        pick = source("pipe.mp3");
+        QCOMPARE(::mkfifo(pick.toLocal8Bit().constData(), 0600), 0);
+    }
+    SlotTexts texts = placeholders(hungarian);
+    texts[3] = source("pick3.mp3").toStdString();
+    texts[5] = pick.toStdString();
+    texts[7] = source("pick7.mp3").toStdString();
+    const RunResult result = ReplacementRun(slots_).run(texts, labels(), musicFolder(), hungarian);
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    QCOMPARE(result.slot, 5);
+    QCOMPARE(result.code, 75);
+    QCOMPARE(result.message, ReplacementRun::failureMessage(hungarian, labels()[5], 75));
+    for (const auto &[slot, now] : {std::pair{3, "pick 3"}, {5, "game 5"}, {7, "game 7"}})
+        QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(slot)))), now);
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+}
+
+void TestReplacementRun::swappedGameFilesKeepTheirMusic()
+{
+    SlotTexts texts = placeholders(english);
+    texts[9] = game("Grass.mp3").toStdString();
+    texts[10] = game("Dirt.mp3").toStdString();
+    QCOMPARE(ReplacementRun(slots_).run(texts, labels(), musicFolder(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game 10"));
+    QCOMPARE(readBytes(game("Grass.mp3")), std::string("game 9"));
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
 }
 
 QTEST_APPLESS_MAIN(TestReplacementRun)

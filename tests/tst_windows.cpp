@@ -18,10 +18,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -70,6 +76,7 @@ class TestWindows : public QObject
     void screenReaderNames();
     void pickIsReadWhenMade_data();
     void pickIsReadWhenMade();
+    void withoutAudioPartOnlyAnMp3IsTaken();
     void convertingRunShowsProgressWindow();
     void menusHaveDistinctKeysAndActWhereTheyCan_data();
     void menusHaveDistinctKeysAndActWhereTheyCan();
@@ -556,6 +563,15 @@ void TestWindows::pickIsReadWhenMade_data()
     QTest::newRow("no music")
         << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
         << "Not music this program can read: not a music format this program reads";
+#ifndef Q_OS_WIN
+    QTest::newRow("device") << "/dev/urandom"
+                            << "Not music this program can read: not a file";
+    // Its probe must not wait for a writer that never comes, nor keep the window from closing.
+    static QTemporaryDir pipes;
+    const QString pipe = pipes.path() + "/song.flac";
+    ::mkfifo(pipe.toLocal8Bit().constData(), 0600);
+    QTest::newRow("pipe") << pipe << "Not music this program can read: not a file";
+#endif
 }
 
 void TestWindows::pickIsReadWhenMade()
@@ -576,6 +592,49 @@ void TestWindows::pickIsReadWhenMade()
     QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
     const QList<QAction *> marks = f.slot(9)->actions();
     QCOMPARE(!marks.isEmpty() && marks.constFirst()->isVisible(), unreadable);
+}
+
+void TestWindows::withoutAudioPartOnlyAnMp3IsTaken()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build links its audio code in");
+#else
+    if (core::AudioCodecs::get()) {
+        // Again, from a folder where the audio module is not beside the program.
+        QTemporaryDir hidden;
+        const QString copy =
+            hidden.path() + "/" + QFileInfo(qApp->applicationFilePath()).fileName();
+        QVERIFY(QFile::copy(qApp->applicationFilePath(), copy));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(copy, {"withoutAudioPartOnlyAnMp3IsTaken"});
+        QVERIFY(child.waitForFinished(-1));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAll().constData());
+        return;
+    }
+    QTemporaryDir game;
+    QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    const QString lookedFor = qApp->applicationDirPath() + "/libvmc-audio.so";
+    f.slot(9)->setText(audiofixtures::path("tone.flac"));
+    f.slot(10)->setText(audiofixtures::path("tone.mp3"));
+    QTRY_VERIFY(
+        f.slot(9)->toolTip().endsWith("The program's audio part is missing (it was looked for at " +
+                                      lookedFor + "), so only an MP3 can be used here"));
+    QTRY_VERIFY(f.slot(10)->toolTip().endsWith(
+        "MP3: copied as it is (the program's audio part is missing; it was looked for at " +
+        lookedFor + ")"));
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QCOMPARE(f.platform.messages.constFirst(),
+             "Nothing was changed, because these picks are not music this program can read:\n"
+             "Dirt.mp3: the program's audio part is missing (it was looked for at " +
+                 lookedFor + ")");
+    QCOMPARE(testfiles::readBytes(game.path() + "/Dirt.mp3"),
+             testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
+#endif
 }
 
 void TestWindows::convertingRunShowsProgressWindow()

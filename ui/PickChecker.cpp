@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PickChecker.h"
 
+#include "MusicFormats.h"
 #include "Platform.h"
 #include "TextTable.h"
 
@@ -13,14 +14,28 @@ namespace {
 PickChecker::Verdict examine(const QString &file, const QString &gameFile)
 {
     PickChecker::Verdict verdict;
+    const std::filesystem::path path = core::platform::pathFromText(file.toStdString());
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        verdict.notAFile = true;
+        return verdict;
+    }
     std::string unavailable;
     const core::AudioCodecs *codecs = core::AudioCodecs::get(&unavailable);
+    const std::filesystem::path modulePath = core::AudioCodecs::modulePath();
+    if (!codecs && !modulePath.empty()) {
+        // As the run judges it: an MP3 by its first bytes is copied, all else refused.
+        verdict.audioMissingAt = QString::fromStdString(core::platform::textFromPath(modulePath));
+        verdict.readable = core::MusicFormats::fileBeginsLikeMp3(path);
+        return verdict;
+    }
     if (!codecs) {
         verdict.reason = QString::fromStdString(unavailable);
         return verdict;
     }
     const auto decoder = codecs->makeDecoder();
-    auto probed = decoder->probe(core::platform::pathFromText(file.toStdString()));
+    auto probed = decoder->probe(path);
     if (const auto *reason = std::get_if<std::string>(&probed)) {
         verdict.reason = QString::fromStdString(*reason);
         return verdict;
@@ -85,8 +100,13 @@ void PickChecker::forget(int slot)
 QString PickChecker::describe(const Verdict &verdict, std::uint8_t language)
 {
     const TextTable &texts = TextTable::forLanguage(language);
+    if (!verdict.audioMissingAt.isEmpty())
+        return QString::fromUtf8(verdict.readable ? texts.pickCopiedAudioMissing
+                                                  : texts.pickAudioMissing)
+            .arg(verdict.audioMissingAt);
     if (!verdict.readable)
-        return QString::fromUtf8(texts.pickUnreadable).arg(verdict.reason);
+        return QString::fromUtf8(texts.pickUnreadable)
+            .arg(verdict.notAFile ? QString::fromUtf8(texts.notAFile) : verdict.reason);
     const core::AudioInfo &pick = *verdict.pick;
     const QString format = QString::fromStdString(pick.format);
     if (!verdict.converts && verdict.gameFile && verdict.gameFile->sampleRate != pick.sampleRate)

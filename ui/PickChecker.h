@@ -23,6 +23,8 @@ class PickChecker : public QObject
         std::optional<core::AudioInfo> pick;
         std::optional<core::AudioInfo> gameFile; // the slot's reference, where there is one
         QString reason;                          // why it cannot be read
+        bool notAFile = false;                   // a folder, a device or a pipe
+        QString audioMissingAt;                  // where the missing audio part was looked for
     };
 
     explicit PickChecker(QObject *parent = nullptr);

@@ -36,12 +36,6 @@ constexpr int ioBufferSize = 64 * 1024;
 // No single allocation a damaged file asks for may be larger: real music never needs it.
 constexpr std::size_t largestAllocation = 64 << 20;
 
-struct FileClose
-{
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileClose>;
-
 struct FormatClose
 {
     void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
@@ -71,42 +65,65 @@ struct FrameFree
     void operator()(AVFrame *frame) const { av_frame_free(&frame); }
 };
 
-File openFile(const std::filesystem::path &path)
+// One open file, read through the program's file system seam.
+class Input
 {
-#ifdef _WIN32
-    return File(_wfopen(path.c_str(), L"rb"));
-#else
-    return File(std::fopen(path.c_str(), "rb"));
-#endif
-}
-
-int readPacket(void *opaque, uint8_t *buffer, int size)
-{
-    const std::size_t got =
-        std::fread(buffer, 1, std::size_t(size), static_cast<std::FILE *>(opaque));
-    return got == 0 ? AVERROR_EOF : int(got);
-}
-
-int64_t seek(void *opaque, int64_t offset, int whence)
-{
-    auto *file = static_cast<std::FILE *>(opaque);
-#ifdef _WIN32
-    const auto tell = [&] { return int64_t(_ftelli64(file)); };
-    const auto to = [&](int64_t at, int from) { return _fseeki64(file, at, from); };
-#else
-    const auto tell = [&] { return int64_t(ftello(file)); };
-    const auto to = [&](int64_t at, int from) { return fseeko(file, off_t(at), from); };
-#endif
-    if (whence == AVSEEK_SIZE) {
-        const int64_t here = tell();
-        if (to(0, SEEK_END) != 0)
-            return -1;
-        const int64_t size = tell();
-        to(here, SEEK_SET);
-        return size;
+  public:
+    explicit Input(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
+    ~Input()
+    {
+        if (open_)
+            fileSystem_.close(handle_);
     }
-    return to(offset, whence & ~AVSEEK_FORCE) == 0 ? tell() : -1;
-}
+    Input(const Input &) = delete;
+    Input &operator=(const Input &) = delete;
+
+    SystemError open(const std::filesystem::path &path)
+    {
+        error_ = fileSystem_.openForReading(path, handle_);
+        open_ = error_ == 0;
+        return error_;
+    }
+    SystemError error() const { return error_; }
+
+    static int read(void *opaque, uint8_t *buffer, int size)
+    {
+        auto &input = *static_cast<Input *>(opaque);
+        std::size_t got = 0;
+        // A failed read is no end of the music: a truncated conversion must not pass as one.
+        if (const SystemError error = input.fileSystem_.read(
+                input.handle_, reinterpret_cast<char *>(buffer), std::size_t(size), got)) {
+            input.error_ = error;
+            return AVERROR(EIO);
+        }
+        return got == 0 ? AVERROR_EOF : int(got);
+    }
+
+    static int64_t seek(void *opaque, int64_t offset, int whence)
+    {
+        auto &input = *static_cast<Input *>(opaque);
+        std::int64_t position = 0;
+        FileSystem &files = input.fileSystem_;
+        if (whence == AVSEEK_SIZE) {
+            std::int64_t here = 0;
+            std::int64_t size = 0;
+            if (files.seek(input.handle_, 0, SEEK_CUR, here) ||
+                files.seek(input.handle_, 0, SEEK_END, size) ||
+                files.seek(input.handle_, here, SEEK_SET, position))
+                return -1;
+            return size;
+        }
+        if (files.seek(input.handle_, offset, whence & ~AVSEEK_FORCE, position))
+            return -1;
+        return position;
+    }
+
+  private:
+    FileSystem &fileSystem_;
+    FileSystem::Handle handle_ = 0;
+    bool open_ = false;
+    SystemError error_ = 0;
+};
 
 // A file asks to open another (a playlist, a reference): always refused.
 int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **)
@@ -154,15 +171,17 @@ std::string formatName(const AVFormatContext &format, const AVCodecParameters &c
 class OpenedMusic
 {
   public:
+    explicit OpenedMusic(FileSystem &fileSystem) : input_(fileSystem) {}
+
     // Empty reason on success.
     std::string open(const std::filesystem::path &path)
     {
-        file_ = openFile(path);
-        if (!file_)
-            return platform::textFromPath(path.filename()) + ": cannot be opened";
+        if (const SystemError error = input_.open(path))
+            return platform::textFromPath(path.filename()) +
+                   (error == FileSystem::notAFile ? ": not a file" : ": cannot be opened");
         auto *buffer = static_cast<unsigned char *>(av_malloc(ioBufferSize));
-        io_.reset(
-            avio_alloc_context(buffer, ioBufferSize, 0, file_.get(), readPacket, nullptr, seek));
+        io_.reset(avio_alloc_context(buffer, ioBufferSize, 0, &input_, Input::read, nullptr,
+                                     Input::seek));
         if (!io_) {
             av_free(buffer);
             return "out of memory";
@@ -179,7 +198,7 @@ class OpenedMusic
         const int opened = avformat_open_input(&context, nullptr, nullptr, &options);
         av_dict_free(&options);
         if (opened < 0)
-            return "not a music format this program reads";
+            return input_.error() ? describe(opened) : "not a music format this program reads";
         format_.reset(context);
         if (const int error = avformat_find_stream_info(context, nullptr); error < 0)
             return describe(error);
@@ -256,8 +275,10 @@ class OpenedMusic
         }
     }
 
+    SystemError readError() const { return input_.error(); }
+
   private:
-    File file_;
+    Input input_;
     std::unique_ptr<AVIOContext, IoFree> io_;
     std::unique_ptr<AVFormatContext, FormatClose> format_;
     std::unique_ptr<AVCodecContext, CodecFree> codec_;
@@ -273,11 +294,18 @@ class FfmpegDecoder : public AudioDecoder
         std::call_once(bounded, [] { av_max_alloc(largestAllocation); });
     }
 
+    void readThrough(FileSystem &fileSystem) override { fileSystem_ = &fileSystem; }
+    SystemError readError() const override { return readError_; }
+
     std::variant<AudioInfo, std::string> probe(const std::filesystem::path &path) override
     {
-        OpenedMusic music;
-        if (std::string reason = music.open(path); !reason.empty())
+        OpenedMusic music(*fileSystem_);
+        const auto failed = [&](std::string reason) {
+            readError_ = music.readError();
             return reason;
+        };
+        if (std::string reason = music.open(path); !reason.empty())
+            return failed(std::move(reason));
         // A file that decodes to no samples is no music.
         bool sound = false;
         const std::string failure = music.eachFrame([&](const AVFrame &frame) {
@@ -285,16 +313,20 @@ class FfmpegDecoder : public AudioDecoder
             return !sound;
         });
         if (!sound)
-            return failure.empty() ? std::string("no sound in it") : failure;
+            return failed(failure.empty() ? std::string("no sound in it") : failure);
+        readError_ = 0;
         return music.info();
     }
 
     std::optional<std::string> decode(const std::filesystem::path &path, int sampleRate,
                                       int channels, const Sink &sink, std::stop_token stop) override
     {
-        OpenedMusic music;
-        if (std::string reason = music.open(path); !reason.empty())
+        OpenedMusic music(*fileSystem_);
+        readError_ = 0;
+        if (std::string reason = music.open(path); !reason.empty()) {
+            readError_ = music.readError();
             return reason;
+        }
         AVChannelLayout layout;
         av_channel_layout_default(&layout, channels);
         // Made for the frames as they come: a stream may change its layout, format or rate
@@ -358,12 +390,18 @@ class FfmpegDecoder : public AudioDecoder
             return true;
         });
         av_channel_layout_uninit(&inputLayout);
-        if (!failure.empty())
-            return failure;
+        readError_ = music.readError();
+        // A demuxer may take a failed read for the end of its data: the read still failed.
+        if (!failure.empty() || readError_)
+            return failure.empty() ? describe(AVERROR(EIO)) : failure;
         if (!stopped)
             deliver(nullptr, 0);
         return std::nullopt;
     }
+
+  private:
+    FileSystem *fileSystem_ = &FileSystem::native();
+    SystemError readError_ = 0;
 };
 
 } // namespace

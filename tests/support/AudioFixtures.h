@@ -3,6 +3,7 @@
 
 #include "AudioCodecs.h"
 
+#include <QFile>
 #include <QString>
 
 #include <cmath>
@@ -41,6 +42,32 @@ inline Heard listen(const std::filesystem::path &file, int sampleRate, int chann
     });
     const double seconds = double(frames) / sampleRate;
     return {seconds, seconds > 0 ? crossings / 2.0 / seconds : 0};
+}
+
+// A 440 Hz tone as a 16-bit mono WAV at 22.05 kHz, as long as a test needs it.
+inline bool writeToneWav(const QString &path, double seconds)
+{
+    constexpr std::uint32_t rate = 22050;
+    const auto frames = std::uint32_t(seconds * rate);
+    QByteArray wav;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            wav.append(char((value >> (8 * i)) & 0xFF));
+    };
+    wav.append("RIFF");
+    put(36 + frames * 2, 4);
+    wav.append("WAVEfmt ");
+    put(16, 4);
+    put(1 | 1 << 16, 4); // PCM, mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2 | 16 << 16, 4); // two bytes a frame, 16 bits
+    wav.append("data");
+    put(frames * 2, 4);
+    for (std::uint32_t i = 0; i < frames; ++i)
+        put(std::uint16_t(std::int16_t(8000 * std::sin(2 * M_PI * 440.0 * i / rate))), 2);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
 }
 
 } // namespace audiofixtures

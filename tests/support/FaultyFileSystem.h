@@ -56,9 +56,10 @@ class FaultyFileSystem : public core::NativeFileSystem
         return NativeFileSystem::write(handle, data, size);
     }
     // Through read() and write(), so that their faults apply.
-    core::SystemError copyContent(Handle source, Handle destination, bool &sourceFailed) override
+    core::SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
+                                  std::stop_token stop = {}) override
     {
-        return FileSystem::copyContent(source, destination, sourceFailed);
+        return FileSystem::copyContent(source, destination, sourceFailed, stop);
     }
     core::SystemError flushToDisk(Handle handle) override
     {
