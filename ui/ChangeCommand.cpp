@@ -34,7 +34,8 @@ void ChangeCommand::run()
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
-                                   keptoriginals::dataFolder(), codecs);
+                                   keptoriginals::dataFolder(), codecs,
+                                   codecs ? "" : core::AudioCodecs::modulePath());
     const core::SlotTexts labels = slots_.labels();
     // A run that only copies is over in a moment and shows no window, as it always has.
     bool converts = false;

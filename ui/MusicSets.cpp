@@ -170,14 +170,13 @@ void MusicSets::openFile(const QString &file, bool askFirst)
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
-    QFile input(file);
-    constexpr qint64 largestSet = 1 << 20;
-    QByteArray bytes;
-    if (input.open(QIODevice::ReadOnly))
-        bytes = input.read(largestSet);
+    constexpr std::size_t largestSet = 1 << 20;
+    const std::string bytes =
+        core::MusicSet::readFile(core::platform::pathFromText(file.toStdString()), largestSet)
+            .value_or(std::string());
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
-        bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
+        bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
     QStringList problems;
     for (const std::string &problem : set.problems)
         problems << QString::fromStdString(problem);

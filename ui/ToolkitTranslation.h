@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QTranslator>
+
+#include <cstdint>
+
+// The toolkit's own texts (the file dialogs' captions and buttons, the message boxes'
+// standard texts, a text box's editing menu) in the interface's language: Hungarian from the
+// toolkit's translation, English as the toolkit has them.
+class ToolkitTranslation
+{
+  public:
+    static ToolkitTranslation &instance();
+
+    // Code 1 loads the Hungarian translation, any other code unloads it.
+    void apply(std::uint8_t code);
+    bool isHungarianLoaded() const { return installed_; }
+
+    // Where the Hungarian file is looked for.
+    static QString folder();
+
+  private:
+    ToolkitTranslation() = default;
+
+    QTranslator translator_;
+    bool installed_ = false;
+};
