@@ -58,9 +58,9 @@ constexpr TextTable hungarian{
     "zenéjét?",
     "A játék a program által írt fájlok helyett %1 fájlt játszik le, amelyet a Windows itt őriz "
     "neki: %2. Áthelyezed őket az eredeti zenék mappájába?",
-    "A játék eredetijének &visszaállítása",
-    "&Kiürítés",
-    "Megjelenítés a &mappában",
+    "A játék ere&detijének visszaállítása",
+    "Kiürí&tés",
+    "Me&gjelenítés a mappában",
     "A választás le&játszása",
     "A játék &zenéjének lejátszása",
     "Az &eredeti lejátszása",

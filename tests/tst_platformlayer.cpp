@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -36,6 +37,8 @@ class TestPlatformLayer : public QObject
     void folderWithoutGameMusicIsAskedAboutInTheLanguage();
     void fileDialogReturnsChosenFile();
     void fileDialogCancelReturnsNothing();
+    void fileDialogSpeaksTheInterfaceLanguage_data();
+    void fileDialogSpeaksTheInterfaceLanguage();
     void driveAvailability();
 };
 
@@ -137,6 +140,42 @@ void TestPlatformLayer::fileDialogCancelReturnsNothing()
     whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
     QVERIFY(
         !QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+}
+
+void TestPlatformLayer::fileDialogSpeaksTheInterfaceLanguage_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("lookIn");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("Hungarian") << 1 << QString::fromUtf8("Keresés itt:")
+                               << QString::fromUtf8("Fájl &neve:");
+    QTest::newRow("English") << 2 << QStringLiteral("Look in:") << QStringLiteral("File &name:");
+}
+
+void TestPlatformLayer::fileDialogSpeaksTheInterfaceLanguage()
+{
+    QFETCH(int, language);
+    QFETCH(QString, lookIn);
+    QFETCH(QString, fileName);
+    QTemporaryDir programFolder;
+    QVERIFY(testfiles::writeBytes(programFolder.path() + "/config.ini",
+                                  "\"" + programFolder.path().toStdString() + "/\",1\r\n"));
+    QtPlatformLayer platform;
+    Form1 form1(platform, programFolder.path());
+    form1.show();
+    // Every switch of language switches the toolkit's texts with it, back to English too.
+    form1.applyLanguage(std::uint8_t(language));
+
+    QString seenLookIn;
+    QString seenFileName;
+    whenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        seenLookIn = dialog->findChild<QLabel *>("lookInLabel")->text();
+        seenFileName = dialog->findChild<QLabel *>("fileNameLabel")->text();
+        dialog->reject();
+    });
+    platform.chooseFileToOpen(&form1, {"Open", "All (*)", programFolder.path(), {}});
+    QCOMPARE(seenLookIn, lookIn);
+    QCOMPARE(seenFileName, fileName);
 }
 
 void TestPlatformLayer::driveAvailability()

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplyLanguage.h"
 
-#include "Form1Controls.h"
-#include "Form2.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
+#include "Form1Controls.h"
+#include "Form2.h"
 #include "FrmAbout.h"
 #include "LayoutScale.h"
 #include "RunTexts.h"
 #include "TextTable.h"
+#include "ToolkitTranslation.h"
 #include "Version.h"
 
 #include <QLabel>
@@ -92,6 +93,7 @@ void applyLanguageToWindows(const Form1Controls &main, Form2 &settings, FrmAbout
                             std::uint8_t code)
 {
     const TextTable &texts = TextTable::forLanguage(code);
+    ToolkitTranslation::instance().apply(code);
     applyOptionStates(settings.controls(), texts);
     applyMainWindowTexts(main, code, texts);
     applySettingsCaptions(settings.controls(), texts);

@@ -37,8 +37,7 @@ void ToolkitTranslation::apply(std::uint8_t code)
         return;
     }
     // Without the file the toolkit stays English, as it always was.
-    if (translator_.isEmpty() &&
-        !translator_.load(QStringLiteral("qtbase_hu"), folder()))
+    if (translator_.isEmpty() && !translator_.load(QStringLiteral("qtbase_hu"), folder()))
         return;
     installed_ = QCoreApplication::installTranslator(&translator_);
 }
