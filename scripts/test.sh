@@ -5,8 +5,9 @@
 # of the settings reader, the program cross-built for Windows and tested under Wine, its zip
 # made and its licence files checked, and the Debian package checked, installed, started as
 # a player would and removed again.
-# The Windows build needs a static Qt for MinGW, built once into a cache folder (about a
-# quarter of an hour); VMC_SKIP_WINDOWS=1 leaves that suite out, except under CI.
+# The Windows build needs static Qt, FFmpeg, LAME and libebur128 for MinGW, built once into a
+# cache folder (about an hour on two cores); VMC_SKIP_WINDOWS=1 leaves that suite out, except
+# under CI.
 # Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
