@@ -14,6 +14,7 @@ constexpr RunTexts hungarianTexts{
     "Előbb add meg a játék zenéinek mappáját a Beállításokban!",
     "A ",
     ".mp3 helyére választott fájl nem olyan zene, amelyet a program be tud olvasni: ",
+    "A program egy másik példánya éppen ezt a mappát módosítja.",
 };
 
 constexpr RunTexts englishTexts{
@@ -25,6 +26,7 @@ constexpr RunTexts englishTexts{
     "Please set the game music folder in the Options first!",
     "The file picked for ",
     ".mp3 is not music this program can read: ",
+    "Another copy of the program is changing this folder.",
 };
 
 } // namespace

@@ -18,6 +18,8 @@ struct RunTexts
     // A pick that is no music the program reads: prefix, the slot's label, suffix, reason.
     std::string_view notMusicPrefix;
     std::string_view notMusicSuffix;
+    // Another running copy held the game folder for longer than a copy waits.
+    std::string_view anotherCopyIsChanging;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

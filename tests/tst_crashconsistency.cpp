@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
+#include "FaultyFileSystem.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <functional>
 #include <random>
 
@@ -50,17 +52,18 @@ class TestCrashConsistency : public QObject
   private slots:
     void killedRunsLeaveEveryFileWhole();
     void killedConvertingRunsLeaveEveryFileWhole();
+    void killedOverwritesInPlaceStayRestorable();
 
   private:
     // Runs the work in a child process killed at a random moment within the time a run takes.
-    void runAndKill(const std::function<void()> &work)
+    void runAndKill(const std::function<void()> &work, useconds_t within = 40000)
     {
         const pid_t child = fork();
         if (child == 0) {
             work();
             _exit(0);
         }
-        usleep(useconds_t(random_() % 40000));
+        usleep(useconds_t(random_() % within));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
@@ -145,7 +148,8 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     const core::RunResult result = core::ReplacementRun(slotTable).run(
         texts, labels, game.path().toStdString() + "/", english);
     QCOMPARE(result.outcome, core::RunResult::Outcome::Completed);
-    QStringList expected = {".vmc3-notours.tmp", "Originals (Music Changer)", "readme.txt"};
+    QStringList expected = {".vmc3-notours.tmp", ".vmc3-run.lock", "Originals (Music Changer)",
+                            "readme.txt"};
     for (int slot = 0; slot < chosenSlots; ++slot)
         expected << QString::fromStdString(slotTable.targetFileName(slot));
     expected.sort();
@@ -218,6 +222,106 @@ void TestCrashConsistency::killedConvertingRunsLeaveEveryFileWhole()
         QCOMPARE(
             readBytes(game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot))),
             readBytes(gameOwn));
+}
+
+void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
+{
+    // The game folder takes no new file but its files may be written: every replacement and
+    // every restore overwrites in place, and a kill can leave a file cut short. Such a file
+    // is known as this program's own unfinished write: restorable, never kept as original.
+    QTemporaryDir game;
+    QTemporaryDir music;
+    QTemporaryDir data;
+    QTemporaryDir staging;
+    const core::SlotTable slotTable;
+    const std::string folder = game.path().toStdString() + "/";
+    const auto inPlaceOnly = [&](FaultyFileSystem &fs) {
+        fs.failOn(FaultyFileSystem::Call::CreateFolder, EACCES, 0, game.path().toStdString());
+        fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, game.path().toStdString());
+    };
+    const auto target = [&](int slot) {
+        return game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot));
+    };
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QVERIFY(writeBytes(target(slot), content(slot, 0)));
+    core::SlotTexts texts;
+    core::SlotTexts labels;
+    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
+    for (int i = 0; i < core::slotCount; ++i)
+        labels[i] = std::string(core::SlotTable::slot(i).label);
+    // Staged copies of killed runs stay in a folder of the test's own.
+    qputenv("TMPDIR", staging.path().toLocal8Bit());
+    const auto pickGeneration = [&](int generation) {
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const QString source = music.path() + "/pick" + QString::number(slot) + ".mp3";
+            QVERIFY(writeBytes(source, content(slot, generation)));
+            texts[slot] = source.toStdString();
+        }
+    };
+    const auto change = [&] {
+        FaultyFileSystem fs;
+        inPlaceOnly(fs);
+        return core::ReplacementRun(slotTable, fs, data.path().toStdString())
+            .run(texts, labels, folder, english);
+    };
+    const auto restore = [&] {
+        FaultyFileSystem fs;
+        inPlaceOnly(fs);
+        return core::OriginalsFolder(folder, fs, data.path().toStdString())
+            .restore(slotTable, labels, english);
+    };
+    // The kill comes within one and a half times an unkilled run's length.
+    pickGeneration(1);
+    const auto start = std::chrono::steady_clock::now();
+    QCOMPARE(change().outcome, core::RunResult::Outcome::Completed);
+    const auto runLength = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    const useconds_t window = useconds_t(std::max<long long>(runLength.count() * 3 / 2, 20000));
+    const QString keptFolder = QString::fromStdString(
+        core::OriginalsFolder(folder, core::FileSystem::native(), data.path().toStdString())
+            .path()
+            .string());
+    QVERIFY(!QFile::exists(game.path() + "/Originals (Music Changer)"));
+
+    // After every kill: each game file is the original, one generation's, or cut short;
+    // the kept originals are whole; every slot that is not the original is restorable.
+    std::vector<int> generationOf(chosenSlots, 1);
+    int cutShort = 0;
+    const auto checkAfterKill = [&](int newest, bool restoring) {
+        int notOriginal = 0;
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const std::string now = readBytes(target(slot));
+            if (now == content(slot, newest))
+                generationOf[slot] = newest;
+            else if (now == content(slot, 0))
+                generationOf[slot] = restoring ? 0 : generationOf[slot];
+            else if (now != content(slot, generationOf[slot]))
+                ++cutShort;
+            notOriginal += now != content(slot, 0) ? 1 : 0;
+            const QString kept =
+                keptFolder + "/" + QString::fromStdString(slotTable.targetFileName(slot));
+            QVERIFY2(readBytes(kept) == content(slot, 0), qPrintable(kept));
+        }
+        QCOMPARE(
+            core::OriginalsFolder(folder, core::FileSystem::native(), data.path().toStdString())
+                .restorableCount(slotTable, core::OriginalsFolder::Check::Content),
+            notOriginal);
+    };
+    constexpr int inPlaceKills = 60;
+    for (int generation = 2; generation <= inPlaceKills + 1; ++generation) {
+        pickGeneration(generation);
+        runAndKill([&] { change(); }, window);
+        checkAfterKill(generation, false);
+    }
+    for (int attempt = 0; attempt < restoreKills; ++attempt) {
+        runAndKill([&] { restore(); }, window);
+        checkAfterKill(0, true);
+    }
+    qInfo("%d killed overwrites in place left %d files cut short, each restorable",
+          inPlaceKills + restoreKills, cutShort);
+    QCOMPARE(restore().outcome, core::RunResult::Outcome::Completed);
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QCOMPARE(readBytes(target(slot)), content(slot, 0));
 }
 
 QTEST_APPLESS_MAIN(TestCrashConsistency)

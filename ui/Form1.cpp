@@ -874,12 +874,13 @@ void Form1::offerVirtualStoreCopies()
                                  .arg(store);
     if (!platform_.askYesNo(this, question, PlatformLayer::DefaultAnswer::Yes))
         return;
-    core::OriginalsFolder kept = originals();
+    std::vector<core::OriginalsFolder::StandIn> copies;
     for (const int i : found) {
         const std::string &name = slotTable_.targetFileName(i);
-        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name),
-                    name);
+        copies.push_back(
+            {core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name});
     }
+    showRunMessage(originals().takeIn(copies, nyelv_));
     updateDefaultButton();
 #endif
 }

@@ -4,6 +4,7 @@
 #include "NativeFileSystem.h"
 
 #include <map>
+#include <set>
 
 // The real file system, except that one chosen call fails with a chosen error: the way to
 // run every failure path where this machine cannot make the fault happen for real.
@@ -15,6 +16,7 @@ class FaultyFileSystem : public core::NativeFileSystem
         CreateNew,
         Read,
         Write,
+        WriteInPlace, // a write to a file opened for an overwrite in place
         Flush,
         Replace,
         HardLink,
@@ -42,6 +44,18 @@ class FaultyFileSystem : public core::NativeFileSystem
             return error;
         return NativeFileSystem::createNew(path, handle);
     }
+    core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override
+    {
+        const core::SystemError error = NativeFileSystem::openForOverwrite(path, handle);
+        if (error == 0)
+            overwritten_.insert(handle);
+        return error;
+    }
+    void close(Handle handle) override
+    {
+        overwritten_.erase(handle);
+        NativeFileSystem::close(handle);
+    }
     core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
                            std::size_t &bytesRead) override
     {
@@ -53,6 +67,10 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         if (const auto error = fault(Call::Write))
             return error;
+        if (overwritten_.count(handle) != 0) {
+            if (const auto error = fault(Call::WriteInPlace))
+                return error;
+        }
         return NativeFileSystem::write(handle, data, size);
     }
     // Through read() and write(), so that their faults apply.
@@ -94,6 +112,13 @@ class FaultyFileSystem : public core::NativeFileSystem
         return NativeFileSystem::createFolder(path);
     }
 
+    // How many times the call was made so far.
+    int count(Call call) const
+    {
+        const auto it = counts_.find(call);
+        return it == counts_.end() ? 0 : it->second;
+    }
+
   private:
     struct Fault
     {
@@ -118,4 +143,5 @@ class FaultyFileSystem : public core::NativeFileSystem
 
     std::map<Call, Fault> faults_;
     std::map<Call, int> counts_;
+    std::set<Handle> overwritten_;
 };
