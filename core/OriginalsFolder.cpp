@@ -459,6 +459,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
         return {RunResult::Outcome::Busy, -1, 0,
                 std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
     AtomicFileWriter writer(fileSystem_);
+    // A copy staged for an overwrite in place is ours to clean up after a kill.
+    writer.setStagingFolder(folder_);
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)
             continue;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <random>
+#include <set>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -40,6 +41,38 @@ std::string content(int slot, int generation)
     return bytes;
 }
 
+// Kills its own process before a chosen write over a game file in place: a moment that a
+// random kill seldom meets, since such a write is over quickly.
+class KillingFileSystem : public FaultyFileSystem
+{
+  public:
+    explicit KillingFileSystem(int writesBefore) : writesBefore_(writesBefore) {}
+
+    core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override
+    {
+        const core::SystemError error = FaultyFileSystem::openForOverwrite(path, handle);
+        if (error == 0)
+            inPlace_.insert(handle);
+        return error;
+    }
+    void close(Handle handle) override
+    {
+        inPlace_.erase(handle);
+        FaultyFileSystem::close(handle);
+    }
+    core::SystemError write(Handle handle, const char *data, std::size_t size) override
+    {
+        if (inPlace_.count(handle) != 0 && writes_++ == writesBefore_)
+            ::raise(SIGKILL);
+        return FaultyFileSystem::write(handle, data, size);
+    }
+
+  private:
+    int writesBefore_;
+    int writes_ = 0;
+    std::set<Handle> inPlace_;
+};
+
 } // namespace
 
 // A replacement run or a restore killed at any moment leaves every game file and every kept
@@ -65,6 +98,18 @@ class TestCrashConsistency : public QObject
         }
         usleep(useconds_t(random_() % within));
         kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    // Runs the work in a child process that kills itself at its own kill point, if it
+    // reaches it.
+    static void runToKillPoint(const std::function<void()> &work)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            work();
+            _exit(0);
+        }
         int status = 0;
         waitpid(child, &status, 0);
     }
@@ -258,14 +303,15 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
             texts[slot] = source.toStdString();
         }
     };
-    const auto change = [&] {
-        FaultyFileSystem fs;
+    // A kill before the given write in place, or none (-1).
+    const auto change = [&](int killBeforeWrite) {
+        KillingFileSystem fs(killBeforeWrite);
         inPlaceOnly(fs);
         return core::ReplacementRun(slotTable, fs, data.path().toStdString())
             .run(texts, labels, folder, english);
     };
-    const auto restore = [&] {
-        FaultyFileSystem fs;
+    const auto restore = [&](int killBeforeWrite) {
+        KillingFileSystem fs(killBeforeWrite);
         inPlaceOnly(fs);
         return core::OriginalsFolder(folder, fs, data.path().toStdString())
             .restore(slotTable, labels, english);
@@ -273,7 +319,7 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
     // The kill comes within one and a half times an unkilled run's length.
     pickGeneration(1);
     const auto start = std::chrono::steady_clock::now();
-    QCOMPARE(change().outcome, core::RunResult::Outcome::Completed);
+    QCOMPARE(change(-1).outcome, core::RunResult::Outcome::Completed);
     const auto runLength = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
     const useconds_t window = useconds_t(std::max<long long>(runLength.count() * 3 / 2, 20000));
@@ -307,19 +353,29 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
                 .restorableCount(slotTable, core::OriginalsFolder::Check::Content),
             notOriginal);
     };
-    constexpr int inPlaceKills = 60;
-    for (int generation = 2; generation <= inPlaceKills + 1; ++generation) {
-        pickGeneration(generation);
-        runAndKill([&] { change(); }, window);
+    // Kill points: before every write in place of a run (each file is written in four
+    // pieces), and of a restore, then at random moments of either.
+    constexpr int writesPerRun = chosenSlots * 4;
+    constexpr int randomKills = 20;
+    int generation = 1;
+    for (int write = 0; write < writesPerRun; ++write) {
+        pickGeneration(++generation);
+        runToKillPoint([&] { change(write); });
         checkAfterKill(generation, false);
+        runToKillPoint([&] { restore(write); });
+        checkAfterKill(0, true);
     }
-    for (int attempt = 0; attempt < restoreKills; ++attempt) {
-        runAndKill([&] { restore(); }, window);
+    for (int attempt = 0; attempt < randomKills; ++attempt) {
+        pickGeneration(++generation);
+        runAndKill([&] { change(-1); }, window);
+        checkAfterKill(generation, false);
+        runAndKill([&] { restore(-1); }, window);
         checkAfterKill(0, true);
     }
     qInfo("%d killed overwrites in place left %d files cut short, each restorable",
-          inPlaceKills + restoreKills, cutShort);
-    QCOMPARE(restore().outcome, core::RunResult::Outcome::Completed);
+          2 * (writesPerRun + randomKills), cutShort);
+    const core::RunResult restored = restore(-1);
+    QVERIFY2(restored.outcome == core::RunResult::Outcome::Completed, restored.message.c_str());
     for (int slot = 0; slot < chosenSlots; ++slot)
         QCOMPARE(readBytes(target(slot)), content(slot, 0));
 }
