@@ -281,8 +281,8 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
     const core::SlotTable slotTable;
     const std::string folder = game.path().toStdString() + "/";
     const auto inPlaceOnly = [&](FaultyFileSystem &fs) {
-        fs.failOn(FaultyFileSystem::Call::CreateFolder, EACCES, 0, game.path().toStdString());
-        fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, game.path().toStdString());
+        fs.failOn(FaultyFileSystem::Call::CreateFolder, EACCES, 0, game.path().toStdString(), true);
+        fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, game.path().toStdString(), true);
     };
     const auto target = [&](int slot) {
         return game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot));
@@ -356,7 +356,7 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
     // Kill points: before every write in place of a run (each file is written in four
     // pieces), and of a restore, then at random moments of either.
     constexpr int writesPerRun = chosenSlots * 4;
-    constexpr int randomKills = 20;
+    constexpr int randomKills = 10;
     int generation = 1;
     for (int write = 0; write < writesPerRun; ++write) {
         pickGeneration(++generation);

@@ -369,8 +369,8 @@ void TestOriginalsFolder::overwriteInPlaceCutShortStaysRestorable()
     QTemporaryDir data;
     const std::string dataFolder = data.path().toStdString();
     const auto inPlaceOnly = [&](FaultyFileSystem &fs) {
-        fs.failOn(Call::CreateFolder, EACCES, 0, game().toStdString());
-        fs.failOn(Call::CreateNew, EACCES, 0, game().toStdString());
+        fs.failOn(Call::CreateFolder, EACCES, 0, game().toStdString(), true);
+        fs.failOn(Call::CreateNew, EACCES, 0, game().toStdString(), true);
     };
     const QString big = musicDir_->path() + "/big.mp3";
     QVERIFY(writeBytes(big, testfiles::pattern('b', 3 * 1024 * 1024)));

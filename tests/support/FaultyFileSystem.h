@@ -24,12 +24,12 @@ class FaultyFileSystem : public core::NativeFileSystem
         CreateFolder
     };
 
-    // The call fails once it has succeeded `successesBefore` times; with a folder, only calls
-    // on paths inside it count.
+    // The call fails once it has succeeded `successesBefore` times, or every time from then
+    // on where `everyTime`; with a folder, only calls on paths inside it count.
     void failOn(Call call, core::SystemError error, int successesBefore = 0,
-                std::filesystem::path onlyIn = {})
+                std::filesystem::path onlyIn = {}, bool everyTime = false)
     {
-        faults_[call] = {error, successesBefore, std::move(onlyIn)};
+        faults_[call] = {error, successesBefore, std::move(onlyIn), everyTime};
     }
 
     core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
@@ -125,6 +125,7 @@ class FaultyFileSystem : public core::NativeFileSystem
         core::SystemError error;
         int successesBefore;
         std::filesystem::path onlyIn;
+        bool everyTime;
     };
 
     core::SystemError fault(Call call, const std::filesystem::path &path = {})
@@ -136,7 +137,8 @@ class FaultyFileSystem : public core::NativeFileSystem
                 return 0;
         }
         const int seen = counts_[call]++;
-        if (it == faults_.end() || seen != it->second.successesBefore)
+        if (it == faults_.end() || seen < it->second.successesBefore ||
+            (seen > it->second.successesBefore && !it->second.everyTime))
             return 0;
         return it->second.error;
     }
