@@ -387,10 +387,14 @@ OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
     std::vector<fs::path> folders{gameFolder()};
     if (!dataFolder_.empty() && folder_ == dataFolderPlace())
         folders.push_back(folder_);
-    auto lock = std::make_unique<RunLock>(folders, wait);
+    // A call that waits is one that writes; one that does not (the clean-up at a start)
+    // leaves no lock file behind where none was, since no copy holds one that is not there
+    // and a run that starts meanwhile writes nothing older than olderThan.
+    const bool writes = wait.count() > 0;
+    auto lock = std::make_unique<RunLock>(folders, wait, writes);
     // Never unlocked where a lock can be had: a game folder that takes no lock file takes
     // no new file either, and the originals and the lock go to the player's data folder.
-    if (lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
+    if (writes && lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
         !dataFolder_.empty() && folder_ != dataFolderPlace() && !makeDataFolderPlace())
         lock = std::make_unique<RunLock>(folder_, wait);
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)

@@ -79,8 +79,9 @@ class OriginalsFolder
     // for another copy, and, unless another running copy holds it, removes the temporary
     // files a killed run left in the game folder and in this folder (those written before
     // olderThan where given). Where the game folder takes no lock file, the lock is taken in
-    // the player's data folder, where the originals then go. The record is read again under
-    // the lock. Nothing else is touched.
+    // the player's data folder, where the originals then go. Without a wait (the clean-up
+    // at a start) no lock file is made where none is. The record is read again under the
+    // lock. Nothing else is touched.
     std::unique_ptr<RunLock>
     lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {},
                    std::chrono::milliseconds wait = std::chrono::milliseconds(0));

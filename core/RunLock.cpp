@@ -20,16 +20,17 @@ constexpr std::chrono::milliseconds retryEvery{50};
 
 } // namespace
 
-RunLock::RunLock(const std::filesystem::path &folder, std::chrono::milliseconds wait)
-    : RunLock(std::vector<std::filesystem::path>{folder}, wait)
+RunLock::RunLock(const std::filesystem::path &folder, std::chrono::milliseconds wait, bool create)
+    : RunLock(std::vector<std::filesystem::path>{folder}, wait, create)
 {
 }
 
-RunLock::RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait)
+RunLock::RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait,
+                 bool create)
 {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (const std::filesystem::path &folder : folders) {
-        const Outcome outcome = lockFile(folder / fileName, deadline);
+        const Outcome outcome = lockFile(folder / fileName, deadline, create);
         if (outcome == Outcome::HeldElsewhere) {
             release();
             outcome_ = Outcome::HeldElsewhere;
@@ -40,15 +41,16 @@ RunLock::RunLock(const std::vector<std::filesystem::path> &folders, std::chrono:
 }
 
 RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
-                                   std::chrono::steady_clock::time_point deadline)
+                                   std::chrono::steady_clock::time_point deadline, bool create)
 {
 #ifdef _WIN32
     // Opened without sharing and never deleted on close: while one copy has it open, every
     // other open fails, so the open itself is the lock and no second copy can think it holds
     // a file that is going away. A file made by an elevated copy may be read only to us.
     for (;;) {
-        HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        HANDLE handle =
+            CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                        create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
         DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         if (error == ERROR_ACCESS_DENIED) {
             handle = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -66,7 +68,7 @@ RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
         std::this_thread::sleep_for(retryEvery);
     }
 #else
-    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = ::open(file.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0644);
     // A lock file another user made: a lock needs no write access.
     if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

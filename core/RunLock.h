@@ -25,9 +25,13 @@ class RunLock
     // `wait` for another process to let go of it. Held: this object holds at least one and
     // no other process holds any. HeldElsewhere: another process holds one, and this object
     // holds none. Unavailable: no lock file can be made in any of them.
+    // Without `create`, a folder that has no lock file yet counts as one that takes none:
+    // no other process can hold a lock file that is not there.
     explicit RunLock(const std::filesystem::path &folder,
-                     std::chrono::milliseconds wait = std::chrono::milliseconds(0));
-    RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait);
+                     std::chrono::milliseconds wait = std::chrono::milliseconds(0),
+                     bool create = true);
+    RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait,
+            bool create = true);
     ~RunLock();
     RunLock(const RunLock &) = delete;
     RunLock &operator=(const RunLock &) = delete;
@@ -37,7 +41,7 @@ class RunLock
   private:
     // Held, HeldElsewhere (still held when the deadline came) or Unavailable.
     Outcome lockFile(const std::filesystem::path &file,
-                     std::chrono::steady_clock::time_point deadline);
+                     std::chrono::steady_clock::time_point deadline, bool create);
     void release();
 
     Outcome outcome_ = Outcome::Unavailable;

@@ -353,12 +353,13 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
                 .restorableCount(slotTable, core::OriginalsFolder::Check::Content),
             notOriginal);
     };
-    // Kill points: before every write in place of a run (each file is written in four
-    // pieces), and of a restore, then at random moments of either.
+    // Kill points: before every third write in place of a run (each file is written in
+    // four pieces, so that every piece of some file is met) and of a restore, then at
+    // random moments of either.
     constexpr int writesPerRun = chosenSlots * 4;
-    constexpr int randomKills = 10;
+    constexpr int randomKills = 6;
     int generation = 1;
-    for (int write = 0; write < writesPerRun; ++write) {
+    for (int write = 0; write < writesPerRun; write += 3) {
         pickGeneration(++generation);
         runToKillPoint([&] { change(write); });
         checkAfterKill(generation, false);
@@ -373,7 +374,7 @@ void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
         checkAfterKill(0, true);
     }
     qInfo("%d killed overwrites in place left %d files cut short, each restorable",
-          2 * (writesPerRun + randomKills), cutShort);
+          2 * ((writesPerRun + 2) / 3 + randomKills), cutShort);
     const core::RunResult restored = restore(-1);
     QVERIFY2(restored.outcome == core::RunResult::Outcome::Completed, restored.message.c_str());
     for (int slot = 0; slot < chosenSlots; ++slot)
