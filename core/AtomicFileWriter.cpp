@@ -4,6 +4,7 @@
 #include "Platform.h"
 
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -24,9 +25,11 @@ constexpr int temporaryRandomDigits = 16;
 #ifdef _WIN32
 constexpr SystemError alreadyExists = ERROR_FILE_EXISTS;
 constexpr SystemError isAFolder = ERROR_DIRECTORY;
+constexpr SystemError unreadable = ERROR_READ_FAULT;
 #else
 constexpr SystemError alreadyExists = EEXIST;
 constexpr SystemError isAFolder = EISDIR;
+constexpr SystemError unreadable = EIO;
 #endif
 
 bool isAccessDenied(SystemError error)
@@ -130,91 +133,108 @@ SystemError AtomicFileWriter::createTemporary(const std::filesystem::path &folde
     return error;
 }
 
-std::optional<FileError> AtomicFileWriter::replaceWith(const std::filesystem::path &requested,
-                                                       const Filler &fill, const Stager &stage,
-                                                       const BeforeReplace &beforeReplace)
+std::optional<FileError> AtomicFileWriter::prepare(
+    const std::filesystem::path &requested,
+    const std::function<std::optional<FileError>(FileSystem::Handle, WrittenFile::Hasher &)> &fill,
+    bool mayStageElsewhere, Prepared &prepared)
 {
-    const std::filesystem::path target = resolveLinks(requested);
-    if (fileSystem_.isFolder(target))
+    prepared = {};
+    prepared.target = resolveLinks(requested);
+    if (fileSystem_.isFolder(prepared.target))
         return FileError{FileError::Kind::DestinationIsFolder, isAFolder};
 
-    std::filesystem::path temporary;
     FileSystem::Handle handle = 0;
-    if (const SystemError error = createTemporary(folderOf(target), temporary, handle)) {
+    if (const SystemError error =
+            createTemporary(folderOf(prepared.target), prepared.content, handle)) {
         // A folder the user may not write can hold a file the user may (per-file rights):
-        // there a plain copy overwrites the file, and so do we.
-        if (stage && isAccessDenied(error))
-            return overwriteInPlace(target, fill, stage, error, beforeReplace);
-        return FileError::destination(error);
+        // there a plain copy overwrites the file, and so do we, from a staged copy.
+        prepared.content.clear();
+        if (!mayStageElsewhere || !isAccessDenied(error))
+            return FileError::destination(error);
+        prepared.inPlace = true;
+        prepared.folderError = error;
+        std::error_code tempError;
+        const std::filesystem::path folder = stagingFolder_.empty()
+                                                 ? std::filesystem::temp_directory_path(tempError)
+                                                 : stagingFolder_;
+        if (const SystemError created = createTemporary(folder, prepared.content, handle)) {
+            prepared.content.clear();
+            return FileError::destination(created);
+        }
+    } else {
+        fileSystem_.copyPermissions(prepared.target, handle);
     }
-    fileSystem_.copyPermissions(target, handle);
 
-    std::optional<FileError> failure = fillAndFlush(handle, fill);
-    if (!failure && beforeReplace)
-        failure = beforeReplace(target, false, temporary);
-    if (!failure) {
-        if (const SystemError error = fileSystem_.replace(temporary, target))
-            failure = FileError::destination(error);
-        else
-            foldersToSync_.insert(folderOf(target));
-    }
-    if (failure)
-        fileSystem_.remove(temporary);
-    return failure;
-}
-
-std::optional<FileError> AtomicFileWriter::overwriteInPlace(const std::filesystem::path &target,
-                                                            const Filler &fill, const Stager &stage,
-                                                            SystemError folderError,
-                                                            const BeforeReplace &beforeReplace)
-{
-    // Every read of the source happens before the target is touched.
-    std::filesystem::path staged;
-    std::optional<FileError> failure = stage(staged);
-    if (!failure && beforeReplace)
-        failure = beforeReplace(target, true, staged);
-    // A file that is missing or not writable either: the folder's refusal is the answer.
-    FileSystem::Handle handle = 0;
-    if (!failure && fileSystem_.openForOverwrite(target, handle))
-        failure = FileError::destination(folderError);
-    if (!failure) {
-        failure = fillAndFlush(handle, fill);
-        // The same time as the staged content, so that a look at size and time knows it.
-        std::error_code error;
-        if (!failure)
-            std::filesystem::last_write_time(
-                target, std::filesystem::last_write_time(staged, error), error);
-    }
-    if (!staged.empty())
-        fileSystem_.remove(staged);
-    return failure;
-}
-
-std::optional<FileError> AtomicFileWriter::stageSource(FileSystem::Handle source,
-                                                       std::filesystem::path &staged,
-                                                       std::stop_token stop)
-{
-    std::error_code error;
-    const std::filesystem::path folder =
-        stagingFolder_.empty() ? std::filesystem::temp_directory_path(error) : stagingFolder_;
-    FileSystem::Handle handle = 0;
-    if (const SystemError created = createTemporary(folder, staged, handle)) {
-        staged.clear();
-        return FileError::destination(created);
-    }
-    return fillAndFlush(handle,
-                        [&](FileSystem::Handle output) { return pump(source, output, stop); });
-}
-
-std::optional<FileError> AtomicFileWriter::fillAndFlush(FileSystem::Handle handle,
-                                                        const Filler &fill)
-{
-    std::optional<FileError> failure = fill(handle);
+    WrittenFile::Hasher hasher;
+    std::optional<FileError> failure = fill(handle, hasher);
     if (!failure) {
         if (const SystemError error = fileSystem_.flushToDisk(handle))
             failure = FileError::destination(error);
     }
     fileSystem_.close(handle);
+    if (!failure) {
+        if (const std::optional<WrittenFile> made = WrittenFile::statOf(prepared.content)) {
+            prepared.written = *made;
+            prepared.written.hash = hasher.hash();
+        } else {
+            failure = FileError::destination(unreadable);
+        }
+    }
+    if (failure)
+        discard(prepared);
+    return failure;
+}
+
+std::optional<FileError> AtomicFileWriter::commit(Prepared &prepared)
+{
+    if (prepared.inPlace)
+        return overwriteInPlace(prepared);
+    if (const SystemError error = fileSystem_.replace(prepared.content, prepared.target)) {
+        discard(prepared);
+        return FileError::destination(error);
+    }
+    prepared.content.clear();
+    foldersToSync_.insert(folderOf(prepared.target));
+    return std::nullopt;
+}
+
+void AtomicFileWriter::discard(Prepared &prepared)
+{
+    if (!prepared.content.empty())
+        fileSystem_.remove(prepared.content);
+    prepared.content.clear();
+}
+
+std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
+{
+    // Every read of the source happened before the target is touched.
+    FileSystem::Handle staged = 0;
+    FileSystem::Handle handle = 0;
+    std::optional<FileError> failure;
+    if (const SystemError error = fileSystem_.openForReading(prepared.content, staged)) {
+        failure = FileError::destination(error);
+    } else {
+        // A file that is missing or not writable either: the folder's refusal is the answer.
+        if (fileSystem_.openForOverwrite(prepared.target, handle)) {
+            failure = FileError::destination(prepared.folderError);
+        } else {
+            failure = pump(staged, handle);
+            if (!failure) {
+                if (const SystemError error = fileSystem_.flushToDisk(handle))
+                    failure = FileError::destination(error);
+            }
+            fileSystem_.close(handle);
+        }
+        // Closed before the staged file is removed, which Windows refuses for an open file.
+        fileSystem_.close(staged);
+    }
+    if (!failure) {
+        // The same time as the staged content, so that a look at size and time knows it.
+        std::error_code error;
+        std::filesystem::last_write_time(
+            prepared.target, std::filesystem::last_write_time(prepared.content, error), error);
+    }
+    discard(prepared);
     return failure;
 }
 
@@ -222,20 +242,39 @@ std::optional<FileError> AtomicFileWriter::writeBytes(const std::filesystem::pat
                                                       std::string_view bytes)
 {
     // Written whole or not at all: never in place.
-    return replaceWith(target,
-                       [&](FileSystem::Handle handle) -> std::optional<FileError> {
-                           if (const SystemError error =
-                                   fileSystem_.write(handle, bytes.data(), bytes.size()))
-                               return FileError::destination(error);
-                           return std::nullopt;
-                       },
-                       {}, {});
+    Prepared prepared;
+    if (std::optional<FileError> failure = prepare(
+            target,
+            [&](FileSystem::Handle handle, WrittenFile::Hasher &) -> std::optional<FileError> {
+                if (const SystemError error = fileSystem_.write(handle, bytes.data(), bytes.size()))
+                    return FileError::destination(error);
+                return std::nullopt;
+            },
+            false, prepared))
+        return failure;
+    return commit(prepared);
 }
 
 std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path &source,
                                                     const std::filesystem::path &target,
                                                     const BeforeReplace &beforeReplace,
                                                     std::stop_token stop)
+{
+    Prepared prepared;
+    if (std::optional<FileError> failure = prepareCopy(source, target, prepared, stop))
+        return failure;
+    if (beforeReplace) {
+        if (std::optional<FileError> failure = beforeReplace(prepared)) {
+            discard(prepared);
+            return failure;
+        }
+    }
+    return commit(prepared);
+}
+
+std::optional<FileError> AtomicFileWriter::prepareCopy(const std::filesystem::path &source,
+                                                       const std::filesystem::path &target,
+                                                       Prepared &prepared, std::stop_token stop)
 {
     if (fileSystem_.isFolder(source))
         return FileError{FileError::Kind::SourceIsFolder, isAFolder};
@@ -244,53 +283,49 @@ std::optional<FileError> AtomicFileWriter::copyFile(const std::filesystem::path 
         return FileError{error == FileSystem::notAFile ? FileError::Kind::SourceNotAFile
                                                        : FileError::Kind::SourceCall,
                          error};
-
-    // The source is closed before the rename: Windows does not replace a file that is
-    // open, and the source may be the target itself, which must never be emptied in place.
+    // The source may be the target itself, which must never be emptied in place. It is
+    // closed before any rename: Windows does not replace a file that is open.
     std::error_code sameFileError;
     const bool ontoItself = std::filesystem::equivalent(source, target, sameFileError);
-    FileSystem::Handle staged = 0;
-    bool inputOpen = true;
-    bool stagedOpen = false;
-    const auto closeInput = [&] {
-        if (std::exchange(inputOpen, false))
-            fileSystem_.close(input);
-    };
-    const auto stage = [&](std::filesystem::path &stagedFile) -> std::optional<FileError> {
-        std::optional<FileError> failure = stageSource(input, stagedFile, stop);
-        closeInput();
-        if (!failure) {
-            if (const SystemError error = fileSystem_.openForReading(stagedFile, staged))
-                failure = FileError::destination(error);
-            stagedOpen = !failure;
-        }
-        return failure;
-    };
-    const std::optional<FileError> failure = replaceWith(
+    const std::optional<FileError> failure = prepare(
         target,
-        [&](FileSystem::Handle output) {
-            // Written in place from the staged copy: never stopped halfway.
-            const std::optional<FileError> pumped =
-                stagedOpen ? pump(staged, output) : pump(input, output, stop);
-            closeInput();
-            // Closed before the staged file is removed, which Windows refuses for an open file.
-            if (std::exchange(stagedOpen, false))
-                fileSystem_.close(staged);
-            return pumped;
+        [&](FileSystem::Handle output, WrittenFile::Hasher &hasher) {
+            return pump(input, output, &hasher, stop);
         },
-        ontoItself ? Stager{} : Stager{stage}, beforeReplace);
-    closeInput();
-    if (stagedOpen)
-        fileSystem_.close(staged);
+        !ontoItself, prepared);
+    fileSystem_.close(input);
     return failure;
 }
 
 std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
                                                 FileSystem::Handle destination,
-                                                std::stop_token stop)
+                                                WrittenFile::Hasher *hasher, std::stop_token stop)
 {
     bool sourceFailed = false;
-    const SystemError error = fileSystem_.copyContent(source, destination, sourceFailed, stop);
+    SystemError error = 0;
+    if (!hasher) {
+        error = fileSystem_.copyContent(source, destination, sourceFailed, stop);
+    } else {
+        // Through the program, so that the bytes are hashed as they go by, not read again.
+        constexpr std::size_t bufferSize = std::size_t(1) << 20;
+        const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+        for (;;) {
+            if (stop.stop_requested()) {
+                error = FileSystem::cancelled;
+                break;
+            }
+            std::size_t got = 0;
+            if ((error = fileSystem_.read(source, buffer.get(), bufferSize, got))) {
+                sourceFailed = true;
+                break;
+            }
+            if (got == 0)
+                break;
+            hasher->update(buffer.get(), got);
+            if ((error = fileSystem_.write(destination, buffer.get(), got)))
+                break;
+        }
+    }
     if (!error)
         return std::nullopt;
     return FileError{sourceFailed ? FileError::Kind::SourceCall : FileError::Kind::DestinationCall,

@@ -3,11 +3,13 @@
 
 #include "FileError.h"
 #include "FileSystem.h"
+#include "WrittenFile.h"
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string_view>
 
 namespace core {
@@ -19,12 +21,21 @@ namespace core {
 class AtomicFileWriter
 {
   public:
-    // Runs once the new content is ready and flushed, in the file newContent, and before
-    // the target changes; inPlace tells whether the target is about to be overwritten in
-    // place. A failure stops the replacement and leaves the target untouched.
-    using BeforeReplace =
-        std::function<std::optional<FileError>(const std::filesystem::path &target, bool inPlace,
-                                               const std::filesystem::path &newContent)>;
+    // A replacement made ready but not yet seen: the new content is whole and flushed, in a
+    // temporary file beside the target or, where the target's folder takes none, staged
+    // elsewhere to be written over the target in place.
+    struct Prepared
+    {
+        std::filesystem::path target;  // its links followed
+        std::filesystem::path content; // the new bytes
+        bool inPlace = false;
+        SystemError folderError = 0; // why the folder took no temporary file
+        WrittenFile written;         // the new content's size, time and hash
+    };
+
+    // Runs once the new content is ready and flushed, before the target changes. A failure
+    // stops the replacement and leaves the target untouched.
+    using BeforeReplace = std::function<std::optional<FileError>(const Prepared &)>;
 
     explicit AtomicFileWriter(FileSystem &fileSystem = FileSystem::native());
     // Syncs the folders it has renamed into.
@@ -45,6 +56,18 @@ class AtomicFileWriter
                                       const BeforeReplace &beforeReplace = {},
                                       std::stop_token stop = {});
 
+    // copyFile in steps, so that many replacements can be made ready, recorded together and
+    // then made seen: the source is read whole (and hashed) here, the target not touched.
+    std::optional<FileError> prepareCopy(const std::filesystem::path &source,
+                                         const std::filesystem::path &target, Prepared &prepared,
+                                         std::stop_token stop = {});
+    // Renames the content over the target, or writes it over the target in place.
+    std::optional<FileError> commit(Prepared &prepared);
+    // Removes the content of a replacement that is not to be committed.
+    void discard(Prepared &prepared);
+    // Makes the renames done so far durable: one folder sync for many files.
+    void syncFolders();
+
     // Temporary files that an interrupted replacement left behind in the folder, those last
     // written before olderThan where given; nothing else there is touched.
     void removeLeftovers(const std::filesystem::path &folder,
@@ -61,30 +84,19 @@ class AtomicFileWriter
     void setStagingFolder(std::filesystem::path folder) { stagingFolder_ = std::move(folder); }
 
   private:
-    // Makes the replacements durable: one folder sync for many files.
-    void syncFolders();
-
-    using Filler = std::function<std::optional<FileError>(FileSystem::Handle)>;
-    // Makes the content ready before an overwrite in place: the file it is staged in.
-    using Stager = std::function<std::optional<FileError>(std::filesystem::path &staged)>;
-
-    // mayOverwrite: where no temporary file may be made in the folder, write the existing
-    // file in place instead, as a plain copy does.
-    std::optional<FileError> replaceWith(const std::filesystem::path &target, const Filler &fill,
-                                         const Stager &stage, const BeforeReplace &beforeReplace);
-    std::optional<FileError> overwriteInPlace(const std::filesystem::path &target,
-                                              const Filler &fill, const Stager &stage,
-                                              SystemError folderError,
-                                              const BeforeReplace &beforeReplace);
-    // Copies the open source whole into a new file of our pattern in the staging folder.
-    std::optional<FileError> stageSource(FileSystem::Handle source, std::filesystem::path &staged,
-                                         std::stop_token stop);
-    // Fills the open file, flushes it to disk and closes it.
-    std::optional<FileError> fillAndFlush(FileSystem::Handle handle, const Filler &fill);
+    // Fills a new temporary file in the folder (or, where the folder takes none and
+    // mayStageElsewhere, in the staging folder), flushes and closes it, and describes it.
+    std::optional<FileError>
+    prepare(const std::filesystem::path &requested,
+            const std::function<std::optional<FileError>(FileSystem::Handle, WrittenFile::Hasher &)>
+                &fill,
+            bool mayStageElsewhere, Prepared &prepared);
+    std::optional<FileError> overwriteInPlace(Prepared &prepared);
     SystemError createTemporary(const std::filesystem::path &folder,
                                 std::filesystem::path &temporary, FileSystem::Handle &handle);
+    // Copies the rest of the source into the destination, hashing what goes by.
     std::optional<FileError> pump(FileSystem::Handle source, FileSystem::Handle destination,
-                                  std::stop_token stop = {});
+                                  WrittenFile::Hasher *hasher = nullptr, std::stop_token stop = {});
 
     FileSystem &fileSystem_;
     std::set<std::filesystem::path> foldersToSync_;

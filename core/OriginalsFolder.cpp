@@ -4,7 +4,9 @@
 #include "FailureCodes.h"
 #include "Platform.h"
 #include "RunLock.h"
+#include "RunTexts.h"
 
+#include <ctime>
 #include <system_error>
 
 #ifdef _WIN32
@@ -144,22 +146,31 @@ void OriginalsFolder::adoptOlderFolder()
 std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile,
                                                         std::string_view targetName, Check check)
 {
-    const std::vector<WrittenFile> &written = manifest().written(std::string(targetName));
+    const OriginalsManifest::Entry &entry = manifest().entry(std::string(targetName));
     const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile);
-    if (written.empty() || !now)
+    if (entry.empty() || !now)
         return std::nullopt;
-    bool sizeMatches = false;
-    for (const WrittenFile &file : written) {
-        if (check == Check::SizeAndTime && file.sameSizeAndTime(*now))
+    std::optional<WrittenFile> content; // read once, where a size agrees
+    const auto holds = [&](const WrittenFile &recorded) {
+        if (recorded.size != now->size)
+            return false;
+        if (check == Check::SizeAndTime && recorded.sameSizeAndTime(*now))
+            return true;
+        if (!content)
+            content = WrittenFile::of(gameFile);
+        return content && content->hash == recorded.hash;
+    };
+    for (const WrittenFile &file : entry.written) {
+        if (holds(file))
             return file;
-        sizeMatches = sizeMatches || file.size == now->size;
     }
-    if (!sizeMatches)
-        return std::nullopt;
-    const std::optional<WrittenFile> content = WrittenFile::of(gameFile);
-    for (const WrittenFile &file : written) {
-        if (content && file.hash == content->hash)
-            return file;
+    if (entry.overwrittenInPlace && !holds(*entry.overwrittenInPlace) &&
+        !matchesKept(gameFile, targetName)) {
+        // Neither what the file held, nor what was written over it, nor the original put
+        // back: our own write, cut short.
+        if (!content)
+            content = WrittenFile::of(gameFile);
+        return content ? *content : *now;
     }
     return std::nullopt;
 }
@@ -200,46 +211,65 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     if (isFolder(folder_))
         return std::nullopt;
     const SystemError error = fileSystem_.createFolder(folder_);
-    if (error == 0)
-        return std::nullopt;
+    if (error == 0) {
+        // Made with its record, so that only a folder older than the record is adopted.
+        AtomicFileWriter writer(fileSystem_);
+        return writer.writeBytes(folder_ / OriginalsManifest::fileName,
+                                 OriginalsManifest::format({}));
+    }
     // A game folder the player may not write: the originals go to the player's own folder,
     // with a note naming the game folder they belong to.
     if (dataFolder_.empty() || folder_ == dataFolderPlace())
         return FileError::destination(error);
+    if (makeDataFolderPlace())
+        return FileError::destination(error);
+    return std::nullopt;
+}
+
+std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
+{
     const fs::path place = dataFolderPlace();
     std::error_code made;
     fs::create_directories(place, made);
     if (made)
-        return FileError::destination(error);
+        return FileError::destination(made.value());
     AtomicFileWriter writer(fileSystem_);
-    if (std::optional<FileError> failure = writer.writeBytes(
-            place / gameFolderNoteName, platform::textFromPath(gameFolder()) + "\n"))
-        return failure;
+    if (!isThere(place / gameFolderNoteName)) {
+        if (std::optional<FileError> failure = writer.writeBytes(
+                place / gameFolderNoteName, platform::textFromPath(gameFolder()) + "\n"))
+            return failure;
+    }
+    if (!isThere(place / OriginalsManifest::fileName)) {
+        if (std::optional<FileError> failure = writer.writeBytes(
+                place / OriginalsManifest::fileName, OriginalsManifest::format({})))
+            return failure;
+    }
     folder_ = place;
     manifest_.reset();
     return std::nullopt;
 }
 
-std::optional<FileError> OriginalsFolder::keep(const fs::path &gameFile,
-                                               std::string_view targetName, bool inPlace,
-                                               const fs::path &newContent)
+std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared &replacement,
+                                               std::string_view targetName)
 {
-    const std::optional<WrittenFile> fresh = WrittenFile::of(newContent);
-    if (!fresh)
-        return FileError::destination(unreadable);
     if (std::optional<FileError> failure = makeFolder())
         return failure;
+    const fs::path &gameFile = replacement.target;
+    const bool inPlace = replacement.inPlace;
 
-    std::vector<WrittenFile> written;
+    OriginalsManifest::Entry entry;
     if (!isKept(targetName)) {
         if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
             return failure;
     } else if (std::optional<WrittenFile> ours =
-                   ourEntryFor(gameFile, targetName, Check::Content)) {
-        written.push_back(*ours);
+                   ourEntryFor(gameFile, targetName, Check::SizeAndTime)) {
+        if (!ours->hash.empty())
+            entry.written.push_back(*ours);
     } else if (!matchesKept(gameFile, targetName)) {
-        // Neither the kept original nor ours: the game's own new file (an update).
-        dropKept(targetName);
+        // Neither the kept original nor ours, nor our write cut short: the game's own new
+        // file (an update). The older kept file is set aside, never deleted.
+        if (std::optional<FileError> failure = setKeptAside(targetName))
+            return failure;
         if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
             return failure;
     } else if (inPlace && sameFile(keptFile(targetName), gameFile)) {
@@ -248,11 +278,38 @@ std::optional<FileError> OriginalsFolder::keep(const fs::path &gameFile,
         if (std::optional<FileError> failure = keepCopy(gameFile, keptFile(targetName)))
             return failure;
     }
+    if (inPlace && isThere(gameFile)) {
+        // What the file holds as the overwrite begins: the write is never begun unrecorded.
+        entry.overwrittenInPlace =
+            entry.written.empty() ? WrittenFile::of(gameFile) : entry.written.front();
+        if (!entry.overwrittenInPlace)
+            return FileError::destination(unreadable);
+    }
     // Both the file there now and the one about to replace it count as ours until the
     // replacement is done: a kill in between leaves either.
-    written.push_back(*fresh);
-    manifest().setWritten(std::string(targetName), std::move(written));
+    entry.written.push_back(replacement.written);
+    manifest().setEntry(std::string(targetName), std::move(entry));
+    return std::nullopt;
+}
+
+std::optional<FileError> OriginalsFolder::saveRecord()
+{
+    // The manifest's own writer syncs this folder, and with it the kept names made here.
     return manifest().save();
+}
+
+void OriginalsFolder::recordMade(std::string_view targetName, const WrittenFile &written)
+{
+    manifest().setWritten(std::string(targetName), {written});
+}
+
+void OriginalsFolder::recordNotBegun(std::string_view targetName)
+{
+    OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
+    if (!entry.written.empty())
+        entry.written.pop_back();
+    entry.overwrittenInPlace.reset();
+    manifest().setEntry(std::string(targetName), std::move(entry));
 }
 
 std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
@@ -263,18 +320,42 @@ std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
         return writer.writeBytes(absentMarker(targetName), {});
     }
     // A second name costs no copying; the new file then takes the game file's name by
-    // rename, leaving the old data under the kept name.
-    if (!inPlace && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0) {
-        fileSystem_.syncFolder(folder_);
+    // rename, leaving the old data under the kept name. The record's save syncs it.
+    if (!inPlace && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0)
         return std::nullopt;
-    }
     return keepCopy(gameFile, keptFile(targetName));
 }
 
-void OriginalsFolder::dropKept(std::string_view targetName)
+std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
 {
-    fileSystem_.remove(keptFile(targetName));
-    fileSystem_.remove(absentMarker(targetName));
+    const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+    if (const SystemError error = fileSystem_.createFolder(aside))
+        return FileError::destination(error);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    for (const fs::path &kept : {keptFile(targetName), absentMarker(targetName)}) {
+        if (!isThere(kept))
+            continue;
+        // "Water 2026-12-08.mp3": it still plays, and a second one that day gets a number.
+        const std::string stem = platform::textFromPath(kept.stem());
+        const std::string extension = platform::textFromPath(kept.extension());
+        fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
+        for (int n = 2; isThere(destination); ++n)
+            destination = aside / platform::pathFromText(stem + " " + date + " (" +
+                                                         std::to_string(n) + ")" + extension);
+        if (const SystemError error = fileSystem_.replace(kept, destination))
+            return FileError::destination(error);
+    }
+    fileSystem_.syncFolder(aside);
+    fileSystem_.syncFolder(folder_);
+    return std::nullopt;
 }
 
 std::optional<FileError> OriginalsFolder::keepCopy(const fs::path &gameFile, const fs::path &kept)
@@ -300,41 +381,75 @@ void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderTha
 }
 
 std::unique_ptr<RunLock>
-OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan)
+OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
+                                std::chrono::milliseconds wait)
 {
-    auto lock = std::make_unique<RunLock>(gameFolder());
-    if (lock->outcome() != RunLock::Outcome::HeldElsewhere)
-        removeLeftovers(olderThan);
+    std::vector<fs::path> folders{gameFolder()};
+    if (!dataFolder_.empty() && folder_ == dataFolderPlace())
+        folders.push_back(folder_);
+    // A call that waits is one that writes; one that does not (the clean-up at a start)
+    // leaves no lock file behind where none was, since no copy holds one that is not there
+    // and a run that starts meanwhile writes nothing older than olderThan.
+    const bool writes = wait.count() > 0;
+    auto lock = std::make_unique<RunLock>(folders, wait, writes);
+    // Never unlocked where a lock can be had: a game folder that takes no lock file takes
+    // no new file either, and the originals and the lock go to the player's data folder.
+    if (writes && lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
+        !dataFolder_.empty() && folder_ != dataFolderPlace() && !makeDataFolderPlace())
+        lock = std::make_unique<RunLock>(folder_, wait);
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+        return lock;
+    // Another copy may have changed the record since it was read.
+    manifest_.reset();
+    removeLeftovers(olderThan);
     return lock;
 }
 
-std::optional<FileError> OriginalsFolder::takeIn(const fs::path &file, std::string_view targetName)
+RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8_t language)
 {
+    const std::unique_ptr<RunLock> lock = lockForWriting({}, RunLock::patience);
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+        return {RunResult::Outcome::Busy, -1, 0,
+                std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    RunResult result;
+    const auto fail = [&](const FileError &error) {
+        return RunResult{RunResult::Outcome::Failed, -1, failureCodeFor(error), {}, result.count};
+    };
     if (std::optional<FileError> failure = makeFolder())
-        return failure;
-    fs::path destination = keptFile(targetName);
-    if (isKept(targetName)) {
-        const fs::path aside = folder_ / "VirtualStore copies";
-        std::error_code made;
-        fs::create_directories(aside, made);
-        destination = aside / platform::pathFromText(targetName);
+        return fail(*failure);
+    const fs::path aside = folder_ / platform::pathFromText(standInFolderName);
+    for (const StandIn &copy : copies) {
+        // The game folder's file is the game's own, whatever the game played instead.
+        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(copy.targetName));
+        if (!isKept(copy.targetName)) {
+            if (std::optional<FileError> failure = keepNow(game, copy.targetName, false))
+                return fail(*failure);
+        }
+        if (const SystemError error = fileSystem_.createFolder(aside))
+            return fail(FileError::destination(error));
+        fs::path destination = aside / platform::pathFromText(copy.targetName);
         for (int n = 2; isThere(destination); ++n)
-            destination =
-                aside / platform::pathFromText(std::to_string(n) + " " + std::string(targetName));
+            destination = aside / platform::pathFromText(std::to_string(n) + " " + copy.targetName);
+        std::error_code error;
+        fs::rename(copy.file, destination, error);
+        if (error) {
+            // Another volume: copied whole, then the copy there removed.
+            AtomicFileWriter writer(fileSystem_);
+            if (std::optional<FileError> failure = writer.copyFile(copy.file, destination))
+                return fail(*failure);
+            if (const SystemError removed = fileSystem_.remove(copy.file))
+                return fail(FileError::destination(removed));
+        }
+        manifest().addMovedIn(
+            {copy.targetName,
+             platform::textFromPath(fs::path(platform::pathFromText(standInFolderName)) /
+                                    destination.filename()),
+             platform::textFromPath(copy.file)});
+        if (std::optional<FileError> failure = manifest().save())
+            return fail(*failure);
+        ++result.count;
     }
-    std::error_code error;
-    fs::rename(file, destination, error);
-    if (!error)
-        return std::nullopt;
-    // Another volume: copied whole, then the copy there removed.
-    {
-        AtomicFileWriter writer(fileSystem_);
-        if (std::optional<FileError> failure = writer.copyFile(file, destination))
-            return failure;
-    }
-    if (const SystemError removed = fileSystem_.remove(file))
-        return FileError::destination(removed);
-    return std::nullopt;
+    return result;
 }
 
 RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labels,
@@ -343,8 +458,13 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     RunResult result;
     if (!isFolder(folder_))
         return result;
-    const std::unique_ptr<RunLock> lock = lockForWriting();
+    const std::unique_ptr<RunLock> lock = lockForWriting({}, RunLock::patience);
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+        return {RunResult::Outcome::Busy, -1, 0,
+                std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
     AtomicFileWriter writer(fileSystem_);
+    // A copy staged for an overwrite in place is ours to clean up after a kill.
+    writer.setStagingFolder(folder_);
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)
             continue;
@@ -360,6 +480,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
         }
         result.count += restored ? 1 : 0;
     }
+    // The files put back are durable before the record forgets them.
+    writer.syncFolders();
     manifest().save();
     return result;
 }
@@ -371,19 +493,40 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
         return std::nullopt;
     // A link stays: what it points to is the game file.
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName));
-    if (ourEntryFor(game, targetName, Check::Content)) {
+    if (matchesKept(game, targetName)) {
+        // The original is there already (a restore cut short after its write).
+        manifest().setWritten(std::string(targetName), {});
+    } else if (ourEntryFor(game, targetName, Check::Content)) {
         if (isThere(absentMarker(targetName))) {
             if (const SystemError error = fileSystem_.remove(game))
                 return FileError::destination(error);
-        } else if (std::optional<FileError> failure = writer.copyFile(keptFile(targetName), game)) {
-            return failure;
+            restored = true;
+        } else {
+            const auto recordInPlace =
+                [&](const AtomicFileWriter::Prepared &replacement) -> std::optional<FileError> {
+                if (!replacement.inPlace)
+                    return std::nullopt;
+                // Put back in place: a file cut short here stays ours and restorable.
+                OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
+                if (!entry.overwrittenInPlace) {
+                    entry.overwrittenInPlace = WrittenFile::of(game);
+                    if (!entry.overwrittenInPlace)
+                        return FileError::destination(unreadable);
+                    manifest().setEntry(std::string(targetName), std::move(entry));
+                }
+                return manifest().save();
+            };
+            if (std::optional<FileError> failure =
+                    writer.copyFile(keptFile(targetName), game, recordInPlace))
+                return failure;
+            restored = true;
         }
-        restored = true;
         manifest().setWritten(std::string(targetName), {});
-    } else if (!matchesKept(game, targetName)) {
+    } else {
         // The game, a patch or the player put something else there: the kept file is no
-        // longer the original of what is there.
-        dropKept(targetName);
+        // longer the original of what is there, and is set aside.
+        if (std::optional<FileError> failure = setKeptAside(targetName))
+            return failure;
         manifest().setWritten(std::string(targetName), {});
     }
     return std::nullopt;

@@ -8,12 +8,14 @@
 #include "RunLock.h"
 #include "SlotTable.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace core {
 
@@ -29,6 +31,8 @@ class OriginalsFolder
     static constexpr std::string_view folderName = "Originals (Music Changer)";
     static constexpr std::string_view absentSuffix = ".absent";
     static constexpr std::string_view gameFolderNoteName = "game folder.txt";
+    static constexpr std::string_view supersededFolderName = "Superseded";
+    static constexpr std::string_view standInFolderName = "VirtualStore copies";
 
     // How closely a game file is compared with what this program wrote: the recorded size
     // and time alone (reads no music file), or the content where they disagree.
@@ -54,30 +58,50 @@ class OriginalsFolder
     bool isRestorable(std::string_view targetName, Check check = Check::SizeAndTime);
     int restorableCount(const SlotTable &slots, Check check = Check::SizeAndTime);
 
-    // The replacement's step before a game file changes: keeps what gameFile holds now,
-    // unless its original is kept already (a file that is neither the kept original nor
-    // what this program wrote is the game's own new file and is kept instead), and records
-    // newContent as what this program writes there. inPlace: the game file is about to be
-    // overwritten in place, where a second name for it would change with it.
-    std::optional<FileError> keep(const std::filesystem::path &gameFile,
-                                  std::string_view targetName, bool inPlace,
-                                  const std::filesystem::path &newContent);
+    // The replacement's step before a game file changes, made for many files before any of
+    // them changes: keeps what the game file holds now, unless its original is kept already
+    // (a file that is neither the kept original nor what this program wrote is the game's
+    // own new file: it is kept and the older kept file set aside), and records the new
+    // content as under way, in memory until saveRecord(). An overwrite in place also records
+    // what the file holds as it begins, so that a file left neither old nor new is known as
+    // this program's unfinished write: restorable, and never kept as an original.
+    std::optional<FileError> keep(const AtomicFileWriter::Prepared &replacement,
+                                  std::string_view targetName);
+    // Writes the record, over whatever another copy wrote meanwhile, and makes the kept
+    // files durable with it.
+    std::optional<FileError> saveRecord();
+    // After a replacement is made: the game file holds `written` and nothing is under way.
+    void recordMade(std::string_view targetName, const WrittenFile &written);
+    // A kept step whose replacement was never begun: its new content leaves the record.
+    void recordNotBegun(std::string_view targetName);
 
-    // Takes the game folder's run lock for as long as the lock lives and, unless another
-    // running copy holds it, removes the temporary files a killed run left in the game
-    // folder and in this folder (those written before olderThan where given). Nothing else
-    // is touched.
+    // Takes the game folder's run lock for as long as the lock lives, waiting up to `wait`
+    // for another copy, and, unless another running copy holds it, removes the temporary
+    // files a killed run left in the game folder and in this folder (those written before
+    // olderThan where given). Where the game folder takes no lock file, the lock is taken in
+    // the player's data folder, where the originals then go. Without a wait (the clean-up
+    // at a start) no lock file is made where none is. The record is read again under the
+    // lock. Nothing else is touched.
     std::unique_ptr<RunLock>
-    lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {});
+    lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {},
+                   std::chrono::milliseconds wait = std::chrono::milliseconds(0));
 
-    // Takes in a file that stood for the game's file elsewhere (Windows' VirtualStore): it
-    // becomes the slot's kept original where none is kept, else it is kept beside the
-    // originals in a folder of its own. It is moved, never deleted.
-    std::optional<FileError> takeIn(const std::filesystem::path &file, std::string_view targetName);
+    // A copy of a game file that stood for it elsewhere (Windows' VirtualStore).
+    struct StandIn
+    {
+        std::filesystem::path file;
+        std::string targetName;
+    };
+    // Takes in such copies under the lock: the game folder's own file is kept as the slot's
+    // original (as at a first Change), and each copy is moved beside the originals, into
+    // "VirtualStore copies", with a record of where it was. Moved, never deleted. Busy where
+    // another copy of the program holds the folder; a failure names no slot.
+    RunResult takeIn(const std::vector<StandIn> &copies, std::uint8_t language);
 
     // Puts back the original of every restorable slot, or of the one slot given, in slot
-    // order. A game file that changed since this program wrote it is left alone and its kept
-    // original dropped. Goes on past a failure; the message names every slot that failed.
+    // order, under the lock. A game file that changed since this program wrote it is left
+    // alone and its kept original set aside. Goes on past a failure; the message names
+    // every slot that failed. Counts only the files it put back.
     RunResult restore(const SlotTable &slots, const SlotTexts &labels, std::uint8_t language,
                       std::optional<int> onlySlot = std::nullopt);
 
@@ -95,7 +119,9 @@ class OriginalsFolder
     bool matchesKept(const std::filesystem::path &gameFile, std::string_view targetName) const;
     std::optional<FileError> keepNow(const std::filesystem::path &gameFile,
                                      std::string_view targetName, bool inPlace);
-    void dropKept(std::string_view targetName);
+    // Moves the kept file (or marker) aside into "Superseded", the date in its name.
+    std::optional<FileError> setKeptAside(std::string_view targetName);
+    std::optional<FileError> makeDataFolderPlace();
     std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
                                       const std::filesystem::path &kept);
     std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName,

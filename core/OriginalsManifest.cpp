@@ -14,6 +14,10 @@ namespace {
 // Forty slots of a few lines each: anything larger is not our file.
 constexpr std::size_t maximumSize = 64 * 1024;
 
+// Marks of the lines that an older copy of the program passes over.
+constexpr std::string_view overwrittenInPlaceMark = "overwritten in place";
+constexpr std::string_view movedInMark = "moved in";
+
 template <typename Number> bool readNumber(std::string_view text, Number &number)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -42,78 +46,129 @@ bool isHash(std::string_view text)
 OriginalsManifest::OriginalsManifest(std::filesystem::path file, FileSystem &fileSystem)
     : file_(std::move(file)), fileSystem_(fileSystem)
 {
+    reload();
+}
+
+void OriginalsManifest::reload()
+{
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file_, error))
-        return;
-    std::ifstream input(file_, std::ios::binary);
-    std::string text(maximumSize, '\0');
-    input.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(input.gcount()));
-    existed_ = true;
-    entries_ = parse(text);
+    Contents read;
+    if (std::filesystem::is_regular_file(file_, error)) {
+        std::ifstream input(file_, std::ios::binary);
+        std::string text(maximumSize, '\0');
+        input.read(text.data(), std::streamsize(text.size()));
+        text.resize(std::size_t(input.gcount()));
+        existed_ = true;
+        read = parse(text);
+    }
+    for (const std::string &name : changed_) {
+        const auto mine = contents_.entries.find(name);
+        if (mine == contents_.entries.end())
+            read.entries.erase(name);
+        else
+            read.entries[name] = mine->second;
+    }
+    for (const MovedIn &file : movedInAdded_)
+        read.movedIn.push_back(file);
+    contents_ = std::move(read);
 }
 
-const std::vector<WrittenFile> &OriginalsManifest::written(const std::string &targetName) const
+const OriginalsManifest::Entry &OriginalsManifest::entry(const std::string &targetName) const
 {
-    static const std::vector<WrittenFile> none;
-    const auto it = entries_.find(targetName);
-    return it == entries_.end() ? none : it->second;
+    static const Entry none;
+    const auto it = contents_.entries.find(targetName);
+    return it == contents_.entries.end() ? none : it->second;
 }
 
-void OriginalsManifest::setWritten(const std::string &targetName, std::vector<WrittenFile> files)
+void OriginalsManifest::setEntry(const std::string &targetName, Entry entry)
 {
-    if (files.empty()) {
-        changed_ = entries_.erase(targetName) > 0 || changed_;
+    if (entry.empty()) {
+        if (contents_.entries.erase(targetName) > 0)
+            changed_.insert(targetName);
         return;
     }
-    entries_[targetName] = std::move(files);
-    changed_ = true;
+    contents_.entries[targetName] = std::move(entry);
+    changed_.insert(targetName);
+}
+
+void OriginalsManifest::addMovedIn(MovedIn file)
+{
+    // A field of its own on a line of its own: tabs and line ends cannot be kept in it.
+    for (std::string *text : {&file.file, &file.from}) {
+        for (char &c : *text) {
+            if (c == '\t' || c == '\n' || c == '\r')
+                c = ' ';
+        }
+    }
+    contents_.movedIn.push_back(file);
+    movedInAdded_.push_back(std::move(file));
 }
 
 std::optional<FileError> OriginalsManifest::save()
 {
-    if (!changed_)
+    if (changed_.empty() && movedInAdded_.empty())
         return std::nullopt;
+    reload();
     AtomicFileWriter writer(fileSystem_);
-    if (std::optional<FileError> failure = writer.writeBytes(file_, format(entries_)))
+    if (std::optional<FileError> failure = writer.writeBytes(file_, format(contents_)))
         return failure;
-    changed_ = false;
+    changed_.clear();
+    movedInAdded_.clear();
     existed_ = true;
     return std::nullopt;
 }
 
-std::string
-OriginalsManifest::format(const std::map<std::string, std::vector<WrittenFile>> &entries)
+std::string OriginalsManifest::format(const Contents &contents)
 {
     std::ostringstream text;
     text << firstLine << '\n';
-    for (const auto &[name, files] : entries) {
-        for (const WrittenFile &file : files)
-            text << name << '\t' << file.size << '\t' << file.modified << '\t' << file.hash << '\n';
+    const auto line = [&](const std::string &name, const WrittenFile &file) -> std::ostream & {
+        return text << name << '\t' << file.size << '\t' << file.modified << '\t' << file.hash;
+    };
+    for (const auto &[name, entry] : contents.entries) {
+        for (const WrittenFile &file : entry.written)
+            line(name, file) << '\n';
+        if (entry.overwrittenInPlace)
+            line(name, *entry.overwrittenInPlace) << '\t' << overwrittenInPlaceMark << '\n';
     }
+    for (const MovedIn &file : contents.movedIn)
+        text << file.targetName << '\t' << movedInMark << '\t' << file.file << '\t' << file.from
+             << '\n';
     return text.str();
 }
 
-std::map<std::string, std::vector<WrittenFile>> OriginalsManifest::parse(std::string_view text)
+OriginalsManifest::Contents OriginalsManifest::parse(std::string_view text)
 {
-    std::map<std::string, std::vector<WrittenFile>> entries;
+    Contents contents;
     const std::size_t firstEnd = text.find('\n');
     if (text.substr(0, firstEnd) != firstLine)
-        return entries;
+        return contents;
     text.remove_prefix(firstEnd == std::string_view::npos ? text.size() : firstEnd + 1);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         const std::vector<std::string_view> parts = fields(line);
+        if (parts.size() == 4 && !parts[0].empty() && parts[1] == movedInMark &&
+            !parts[2].empty()) {
+            contents.movedIn.push_back(
+                {std::string(parts[0]), std::string(parts[2]), std::string(parts[3])});
+            continue;
+        }
+        const bool inPlace = parts.size() == 5 && parts[4] == overwrittenInPlaceMark;
         WrittenFile file;
-        if (parts.size() != 4 || parts[0].empty() || !readNumber(parts[1], file.size) ||
-            !readNumber(parts[2], file.modified) || !isHash(parts[3]))
+        if ((parts.size() != 4 && !inPlace) || parts[0].empty() ||
+            !readNumber(parts[1], file.size) || !readNumber(parts[2], file.modified) ||
+            !isHash(parts[3]))
             continue;
         file.hash = std::string(parts[3]);
-        entries[std::string(parts[0])].push_back(std::move(file));
+        Entry &entry = contents.entries[std::string(parts[0])];
+        if (inPlace)
+            entry.overwrittenInPlace = std::move(file);
+        else
+            entry.written.push_back(std::move(file));
     }
-    return entries;
+    return contents;
 }
 
 } // namespace core

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,32 +18,71 @@ namespace core {
 // What this program last wrote over each game file, kept beside the originals: a text file
 // of one line per written file, "<target name>\t<size>\t<time>\t<hash>", after a first line
 // naming the format. A slot may have two lines while a replacement is under way: the file it
-// held and the one about to take its place. The lines are checked against the game files
-// whenever they are used, never trusted blindly.
+// held and the one about to take its place. An overwrite in place under way adds the file it
+// started from, "...\t<hash>\toverwritten in place", so that a file left neither old nor new
+// is known as this program's unfinished write. A file moved in from elsewhere is recorded as
+// "<target name>\tmoved in\t<its name beside the originals>\t<where it was>". The lines are
+// checked against the game files whenever they are used, never trusted blindly.
 class OriginalsManifest
 {
   public:
     static constexpr std::string_view fileName = "manifest.txt";
     static constexpr std::string_view firstLine = "valdrune-music-changer written 1";
 
+    struct Entry
+    {
+        std::vector<WrittenFile> written;
+        // What the game file held when an overwrite in place of it began, while it is under way.
+        std::optional<WrittenFile> overwrittenInPlace;
+
+        bool empty() const { return written.empty() && !overwrittenInPlace; }
+    };
+    struct MovedIn
+    {
+        std::string targetName;
+        std::string file; // its name in the folder it was moved to
+        std::string from;
+    };
+    struct Contents
+    {
+        std::map<std::string, Entry> entries;
+        std::vector<MovedIn> movedIn;
+    };
+
     OriginalsManifest(std::filesystem::path file, FileSystem &fileSystem);
 
     bool existed() const { return existed_; }
-    const std::vector<WrittenFile> &written(const std::string &targetName) const;
-    void setWritten(const std::string &targetName, std::vector<WrittenFile> files);
-    // Written atomically; nothing to do where nothing changed.
+    const Entry &entry(const std::string &targetName) const;
+    const std::vector<WrittenFile> &written(const std::string &targetName) const
+    {
+        return entry(targetName).written;
+    }
+    const std::vector<MovedIn> &movedIn() const { return contents_.movedIn; }
+    void setEntry(const std::string &targetName, Entry entry);
+    void setWritten(const std::string &targetName, std::vector<WrittenFile> files)
+    {
+        setEntry(targetName, {std::move(files), std::nullopt});
+    }
+    void addMovedIn(MovedIn file);
+
+    // Reads the file again, as another copy of the program may have changed it, keeping the
+    // changes made here and not yet saved.
+    void reload();
+    // Written atomically over what the file holds now, so that no line another copy wrote
+    // is lost; nothing to do where nothing changed.
     std::optional<FileError> save();
 
-    static std::string format(const std::map<std::string, std::vector<WrittenFile>> &entries);
+    static std::string format(const Contents &contents);
     // Lines that do not read as an entry are passed over.
-    static std::map<std::string, std::vector<WrittenFile>> parse(std::string_view text);
+    static Contents parse(std::string_view text);
 
   private:
     std::filesystem::path file_;
     FileSystem &fileSystem_;
-    std::map<std::string, std::vector<WrittenFile>> entries_;
+    Contents contents_;
+    std::set<std::string> changed_;
+    std::vector<MovedIn> movedInAdded_;
     bool existed_ = false;
-    bool changed_ = false;
 };
 
 } // namespace core

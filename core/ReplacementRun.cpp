@@ -11,6 +11,9 @@
 #include "RunTexts.h"
 
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace core {
 
@@ -226,6 +229,91 @@ stageGameFilePicks(std::array<Pick, slotCount> &picks,
     return staged;
 }
 
+// Replacements made ready and not yet seen, made seen together.
+class Batch
+{
+  public:
+    // Enough to make a few records' writes worth it, little enough that a nearly full disk
+    // fails a run no sooner than one file at a time would by much.
+    static constexpr std::uint64_t bytesAtOnce = std::uint64_t(256) << 20;
+
+    Batch(AtomicFileWriter &writer, OriginalsFolder &originals, const SlotTable &slots)
+        : writer_(writer), originals_(originals), slots_(slots)
+    {
+    }
+    ~Batch()
+    {
+        for (Ready &ready : ready_)
+            writer_.discard(ready.replacement);
+    }
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+
+    // True where the batch is full.
+    bool add(int slot, AtomicFileWriter::Prepared replacement)
+    {
+        bytes_ += replacement.written.size;
+        ready_.push_back({slot, std::move(replacement)});
+        return bytes_ >= bytesAtOnce;
+    }
+
+    // Keeps the originals, records every replacement as under way, and makes them seen in
+    // slot order, up to the first that fails; the slot and why.
+    std::optional<std::pair<int, FileError>> commit()
+    {
+        std::optional<std::pair<int, FileError>> failed;
+        std::size_t kept = 0;
+        for (; kept < ready_.size() && !failed; ++kept) {
+            const Ready &ready = ready_[kept];
+            if (std::optional<FileError> failure =
+                    originals_.keep(ready.replacement, slots_.targetFileName(ready.slot)))
+                failed = {{ready.slot, *failure}};
+        }
+        kept -= failed ? 1 : 0;
+        if (kept > 0) {
+            if (std::optional<FileError> failure = originals_.saveRecord()) {
+                failed = {{ready_.front().slot, *failure}};
+                kept = 0;
+            }
+        }
+        std::size_t made = 0;
+        for (; made < kept && !failed; ++made) {
+            Ready &ready = ready_[made];
+            const WrittenFile written = ready.replacement.written;
+            if (std::optional<FileError> failure = writer_.commit(ready.replacement))
+                failed = {{ready.slot, *failure}};
+            else
+                originals_.recordMade(slots_.targetFileName(ready.slot), written);
+        }
+        // A replacement that failed stays recorded as under way: it may have begun in place.
+        for (std::size_t i = made; i < kept; ++i)
+            originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
+        for (Ready &ready : ready_)
+            writer_.discard(ready.replacement);
+        ready_.clear();
+        bytes_ = 0;
+        if (kept > 0) {
+            // The new names are durable before the record lets go of the old files.
+            writer_.syncFolders();
+            originals_.saveRecord();
+        }
+        return failed;
+    }
+
+  private:
+    struct Ready
+    {
+        int slot;
+        AtomicFileWriter::Prepared replacement;
+    };
+
+    AtomicFileWriter &writer_;
+    OriginalsFolder &originals_;
+    const SlotTable &slots_;
+    std::vector<Ready> ready_;
+    std::uint64_t bytes_ = 0;
+};
+
 } // namespace
 
 RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std::uint8_t language,
@@ -260,7 +348,14 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
 
     AtomicFileWriter writer(fileSystem_);
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
-    const std::unique_ptr<RunLock> lock = originals.lockForWriting();
+    // Held to the end: another copy of the program neither writes here meanwhile nor
+    // rewrites the record from what it read before.
+    const std::unique_ptr<RunLock> lock = originals.lockForWriting({}, RunLock::patience);
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+        return {RunResult::Outcome::Busy, -1, 0, std::string(texts.anotherCopyIsChanging)};
+    // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
+    if (std::error_code error; std::filesystem::is_directory(originals.path(), error))
+        writer.setStagingFolder(originals.path());
 
     // What each pick holds decides, not its name. A pick that cannot be opened as a file is
     // copied, so that it fails at its turn as a copy always has.
@@ -328,6 +423,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         secondsTotal += pick.info.seconds;
     }
 
+    std::error_code error;
     ConversionPool pool(
         codecs_, std::move(conversions), originals.gameFolder(),
         [&](double seconds, int slot) {
@@ -335,43 +431,68 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
                 progress({seconds, secondsTotal, slot});
         },
         0, stop, fileSystem_);
-    for (int i = 0; i < slotCount; ++i) {
+    // Replacements are made ready (copied, hashed and flushed) a batch at a time, recorded
+    // as under way in one write of the record, made seen in slot order, and recorded as
+    // made in a second write: two flushes of the record per batch rather than per file.
+    Batch batch{writer, originals, slots_};
+    const auto failureAt = [&](int slot, const FileError &failure) {
+        const int code = failureCodeFor(failure);
+        return RunResult{RunResult::Outcome::Failed, slot, code,
+                         failureMessage(language, labels[slot], code)};
+    };
+    std::optional<RunResult> ending;
+    for (int i = 0; i < slotCount && !ending; ++i) {
         const Pick &pick = picks[i];
         if (pick.action == Pick::Action::Skip)
             continue;
-        if (stop.stop_requested())
-            return {RunResult::Outcome::Cancelled, i, 0, {}};
+        if (stop.stop_requested()) {
+            ending = {RunResult::Outcome::Cancelled, i, 0, {}};
+            break;
+        }
         const std::string &targetName = slots_.targetFileName(i);
-        const auto keepOriginal = [&](const std::filesystem::path &gameFile, bool inPlace,
-                                      const std::filesystem::path &newContent) {
-            return originals.keep(gameFile, targetName, inPlace, newContent);
-        };
         std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
         ConversionPool::Result converted;
-        // The staged MP3 goes once committed, or when the run ends here.
+        // The staged MP3 goes once copied, or when the run ends here.
         const StagedFile stagedMp3(converted.staged);
         if (pick.action == Pick::Action::Convert && !pick.readFailure) {
             converted = pool.take(i);
-            if (stop.stop_requested())
-                return {RunResult::Outcome::Cancelled, i, 0, {}};
-            if (converted.failure)
-                return conversionFailed(i, labels[i], language, *converted.failure);
+            if (stop.stop_requested()) {
+                ending = {RunResult::Outcome::Cancelled, i, 0, {}};
+                break;
+            }
+            if (converted.failure) {
+                ending = conversionFailed(i, labels[i], language, *converted.failure);
+                break;
+            }
             source = converted.staged;
         }
+        AtomicFileWriter::Prepared prepared;
         std::optional<FileError> failure;
         if (isBlank(slotTexts[i]))
             failure = FileError{FileError::Kind::BlankSource, 0};
         else if (pick.readFailure)
             failure = pick.readFailure;
         else
-            failure = writer.copyFile(source, originals.gameFile(targetName), keepOriginal, stop);
-        if (failure && stop.stop_requested())
-            return {RunResult::Outcome::Cancelled, i, 0, {}};
+            failure = writer.prepareCopy(source, originals.gameFile(targetName), prepared, stop);
+        if (failure && stop.stop_requested()) {
+            ending = {RunResult::Outcome::Cancelled, i, 0, {}};
+            break;
+        }
         if (failure) {
-            const int code = failureCodeFor(*failure);
-            return {RunResult::Outcome::Failed, i, code, failureMessage(language, labels[i], code)};
+            ending = failureAt(i, *failure);
+            break;
+        }
+        if (batch.add(i, std::move(prepared))) {
+            if (std::optional<std::pair<int, FileError>> failed = batch.commit())
+                return failureAt(failed->first, failed->second);
         }
     }
+    // The slots before the one that ended the run are changed, as they would have been one
+    // at a time; a failure among them comes first.
+    if (std::optional<std::pair<int, FileError>> failed = batch.commit())
+        return failureAt(failed->first, failed->second);
+    if (ending)
+        return *ending;
     return {};
 }
 

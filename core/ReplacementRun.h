@@ -25,6 +25,7 @@ struct RunResult
         Refused,   // no game music folder is set; nothing was copied
         Failed,    // the copy of `slot` failed with `code`; later slots were not attempted
         Cancelled, // stopped by the player; the slots before `slot` were changed
+        Busy,      // another running copy is changing the folder; nothing was written
     };
 
     Outcome outcome = Outcome::Completed;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RunLock.h"
 
+#include <thread>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -12,44 +14,99 @@
 
 namespace core {
 
-RunLock::RunLock(const std::filesystem::path &folder) : file_(folder / fileName)
+namespace {
+
+constexpr std::chrono::milliseconds retryEvery{50};
+
+} // namespace
+
+RunLock::RunLock(const std::filesystem::path &folder, std::chrono::milliseconds wait, bool create)
+    : RunLock(std::vector<std::filesystem::path>{folder}, wait, create)
+{
+}
+
+RunLock::RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait,
+                 bool create)
+{
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (const std::filesystem::path &folder : folders) {
+        const Outcome outcome = lockFile(folder / fileName, deadline, create);
+        if (outcome == Outcome::HeldElsewhere) {
+            release();
+            outcome_ = Outcome::HeldElsewhere;
+            return;
+        }
+    }
+    outcome_ = handles_.empty() ? Outcome::Unavailable : Outcome::Held;
+}
+
+RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
+                                   std::chrono::steady_clock::time_point deadline, bool create)
 {
 #ifdef _WIN32
-    // Opened without sharing and removed on close: a second opener is refused.
-    const HANDLE handle =
-        CreateFileW(file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        outcome_ = GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::HeldElsewhere
-                                                             : Outcome::Unavailable;
-        return;
+    // Opened without sharing and never deleted on close: while one copy has it open, every
+    // other open fails, so the open itself is the lock and no second copy can think it holds
+    // a file that is going away. A file made by an elevated copy may be read only to us.
+    for (;;) {
+        HANDLE handle =
+            CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                        create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (error == ERROR_ACCESS_DENIED) {
+            handle = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+            error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        }
+        if (error == 0) {
+            handles_.push_back(reinterpret_cast<std::intptr_t>(handle));
+            return Outcome::Held;
+        }
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            return Outcome::Unavailable;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Outcome::HeldElsewhere;
+        std::this_thread::sleep_for(retryEvery);
     }
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
 #else
-    const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = ::open(file.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // A lock file another user made: a lock needs no write access.
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        outcome_ = errno == EWOULDBLOCK ? Outcome::HeldElsewhere : Outcome::Unavailable;
-        ::close(fd);
-        return;
+        return Outcome::Unavailable;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            handles_.push_back(fd);
+            return Outcome::Held;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            ::close(fd);
+            return Outcome::Unavailable;
+        }
+        if (errno == EWOULDBLOCK && std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return Outcome::HeldElsewhere;
+        }
+        std::this_thread::sleep_for(retryEvery);
     }
-    handle_ = fd;
 #endif
-    outcome_ = Outcome::Held;
+}
+
+void RunLock::release()
+{
+    for (const std::intptr_t handle : handles_) {
+#ifdef _WIN32
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+#else
+        ::close(int(handle));
+#endif
+    }
+    handles_.clear();
 }
 
 RunLock::~RunLock()
 {
-    if (outcome_ != Outcome::Held)
-        return;
-#ifdef _WIN32
-    CloseHandle(reinterpret_cast<HANDLE>(handle_));
-#else
-    // Removed while still held, so that no other copy locks a file that is going away.
-    ::unlink(file_.c_str());
-    ::close(int(handle_));
-#endif
+    release();
 }
 
 } // namespace core

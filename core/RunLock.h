@@ -1,24 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
+#include <vector>
 
 namespace core {
 
-// A lock of ours in a game folder, held while a run or a restore writes there, so that
-// another running copy of the program leaves the temporary files of that run alone.
+// A lock of ours for a game folder, held for the whole length of a run, a restore or a move
+// of files into the originals, so that two running copies of the program never change the
+// folder or its record at once. The lock file stays where it is when released: removing it
+// would let one copy lock the old file and another a new one.
 class RunLock
 {
   public:
     static constexpr const char *fileName = ".vmc3-run.lock";
+    // How long a copy waits for another to finish before it gives up.
+    static constexpr std::chrono::milliseconds patience{3000};
 
     enum class Outcome { Held, HeldElsewhere, Unavailable };
 
-    // Held: this process now holds it. HeldElsewhere: another process does. Unavailable:
-    // no lock file can be made there (a folder that cannot be written).
-    explicit RunLock(const std::filesystem::path &folder);
+    // Takes the lock file of every folder given that takes one, in order, waiting up to
+    // `wait` for another process to let go of it. Held: this object holds at least one and
+    // no other process holds any. HeldElsewhere: another process holds one, and this object
+    // holds none. Unavailable: no lock file can be made in any of them.
+    // Without `create`, a folder that has no lock file yet counts as one that takes none:
+    // no other process can hold a lock file that is not there.
+    explicit RunLock(const std::filesystem::path &folder,
+                     std::chrono::milliseconds wait = std::chrono::milliseconds(0),
+                     bool create = true);
+    RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait,
+            bool create = true);
     ~RunLock();
     RunLock(const RunLock &) = delete;
     RunLock &operator=(const RunLock &) = delete;
@@ -26,9 +39,13 @@ class RunLock
     Outcome outcome() const { return outcome_; }
 
   private:
-    std::filesystem::path file_;
+    // Held, HeldElsewhere (still held when the deadline came) or Unavailable.
+    Outcome lockFile(const std::filesystem::path &file,
+                     std::chrono::steady_clock::time_point deadline, bool create);
+    void release();
+
     Outcome outcome_ = Outcome::Unavailable;
-    std::intptr_t handle_ = -1;
+    std::vector<std::intptr_t> handles_;
 };
 
 } // namespace core

@@ -23,6 +23,7 @@ constexpr RunTexts hungarianTexts{
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
     "Egy másik program használja a fájlt",
+    "A program egy másik példánya éppen ezt a mappát módosítja.",
 };
 
 constexpr RunTexts englishTexts{
@@ -42,6 +43,7 @@ constexpr RunTexts englishTexts{
     "The disk is full",
     "The file or folder does not exist",
     "Another program is using the file",
+    "Another copy of the program is changing this folder.",
 };
 
 } // namespace

@@ -30,6 +30,8 @@ struct RunTexts
     std::string_view reasonDiskFull;
     std::string_view reasonNotFound;
     std::string_view reasonInUse;
+    // Another running copy held the game folder for longer than a copy waits.
+    std::string_view anotherCopyIsChanging;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

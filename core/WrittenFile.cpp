@@ -35,21 +35,43 @@ std::optional<std::string> contentHash(const std::filesystem::path &file)
     std::ifstream input(file, std::ios::binary);
     if (!input)
         return std::nullopt;
-    const std::unique_ptr<XXH3_state_t, HashStateFree> state(XXH3_createState());
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
-        return std::nullopt;
+    WrittenFile::Hasher hasher;
     constexpr std::size_t bufferSize = std::size_t(1) << 20;
     const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
-    while (input.read(buffer.get(), bufferSize) || input.gcount() > 0) {
-        if (XXH3_128bits_update(state.get(), buffer.get(), std::size_t(input.gcount())) != XXH_OK)
-            return std::nullopt;
-    }
-    if (input.bad())
+    while (input.read(buffer.get(), bufferSize) || input.gcount() > 0)
+        hasher.update(buffer.get(), std::size_t(input.gcount()));
+    std::string hash = hasher.hash();
+    if (input.bad() || hash.empty())
         return std::nullopt;
-    return hexOf(XXH3_128bits_digest(state.get()));
+    return hash;
 }
 
 } // namespace
+
+struct WrittenFile::Hasher::State
+{
+    std::unique_ptr<XXH3_state_t, HashStateFree> xxh{XXH3_createState()};
+};
+
+WrittenFile::Hasher::Hasher() : state_(std::make_unique<State>())
+{
+    // Allocation is all that can fail here; a failed state is caught by hash().
+    if (state_->xxh)
+        XXH3_128bits_reset(state_->xxh.get());
+}
+
+WrittenFile::Hasher::~Hasher() = default;
+
+void WrittenFile::Hasher::update(const char *data, std::size_t size)
+{
+    if (state_->xxh)
+        XXH3_128bits_update(state_->xxh.get(), data, size);
+}
+
+std::string WrittenFile::Hasher::hash() const
+{
+    return state_->xxh ? hexOf(XXH3_128bits_digest(state_->xxh.get())) : std::string();
+}
 
 std::string WrittenFile::hashOfBytes(std::string_view bytes)
 {

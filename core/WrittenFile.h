@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +30,22 @@ struct WrittenFile
     {
         return size == other.size && modified == other.modified;
     }
+
+    // The same hash taken piece by piece, as the bytes go by while they are copied.
+    class Hasher
+    {
+      public:
+        Hasher();
+        ~Hasher();
+        Hasher(const Hasher &) = delete;
+        Hasher &operator=(const Hasher &) = delete;
+        void update(const char *data, std::size_t size);
+        std::string hash() const;
+
+      private:
+        struct State;
+        std::unique_ptr<State> state_;
+    };
 };
 
 } // namespace core

@@ -58,6 +58,8 @@ class TestAtomicFileWriter : public QObject
 
   private slots:
     void copyReplacesTargetAndKeepsItsPermissions();
+    void preparedCopyKnowsItsContentBeforeTheTargetChanges_data();
+    void preparedCopyKnowsItsContentBeforeTheTargetChanges();
     void copyOntoItselfKeepsFile();
     void copyRefusesWhatCannotBeCopied_data();
     void copyRefusesWhatCannotBeCopied();
@@ -96,6 +98,38 @@ void TestAtomicFileWriter::copyReplacesTargetAndKeepsItsPermissions()
     QVERIFY(!AtomicFileWriter().copyFile(fsPath(path("song.mp3")), fsPath(path("New file.mp3"))));
     QCOMPARE(readBytes(path("New file.mp3")), music);
     QCOMPARE(entries(dir_.path()), (QStringList{"Dirt.mp3", "New file.mp3", "song.mp3"}));
+}
+
+void TestAtomicFileWriter::preparedCopyKnowsItsContentBeforeTheTargetChanges_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("renamed over the target") << false;
+    QTest::newRow("written over it in place") << true;
+}
+
+void TestAtomicFileWriter::preparedCopyKnowsItsContentBeforeTheTargetChanges()
+{
+    // The hash is taken as the bytes are copied: what the record holds before any change.
+    QFETCH(bool, inPlace);
+    const std::string music = testfiles::pattern('m', 3 * 1024 * 1024 + 17);
+    QVERIFY(writeBytes(path("song.mp3"), music));
+    QVERIFY(writeBytes(path("Dirt.mp3"), "old"));
+    FaultyFileSystem fs;
+    if (inPlace)
+        fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, fsPath(dir_.path()));
+    QTemporaryDir staging;
+    AtomicFileWriter writer(fs);
+    writer.setStagingFolder(fsPath(staging.path()));
+    AtomicFileWriter::Prepared prepared;
+    QVERIFY(!writer.prepareCopy(fsPath(path("song.mp3")), fsPath(path("Dirt.mp3")), prepared));
+    QCOMPARE(prepared.inPlace, inPlace);
+    QCOMPARE(prepared.written.size, std::uint64_t(music.size()));
+    QCOMPARE(prepared.written.hash, core::WrittenFile::hashOfBytes(music));
+    QCOMPARE(readBytes(path("Dirt.mp3")), std::string("old"));
+    QVERIFY(!writer.commit(prepared));
+    QCOMPARE(readBytes(path("Dirt.mp3")), music);
+    QVERIFY(core::WrittenFile::statOf(fsPath(path("Dirt.mp3")))->sameSizeAndTime(prepared.written));
+    QCOMPARE(entries(staging.path()), QStringList{});
 }
 
 void TestAtomicFileWriter::copyOntoItselfKeepsFile()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
+#include "FaultyFileSystem.h"
 #include "OriginalsFolder.h"
 #include "ReplacementRun.h"
 #include "RunTexts.h"
@@ -9,8 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <functional>
 #include <random>
+#include <set>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -38,6 +41,38 @@ std::string content(int slot, int generation)
     return bytes;
 }
 
+// Kills its own process before a chosen write over a game file in place: a moment that a
+// random kill seldom meets, since such a write is over quickly.
+class KillingFileSystem : public FaultyFileSystem
+{
+  public:
+    explicit KillingFileSystem(int writesBefore) : writesBefore_(writesBefore) {}
+
+    core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override
+    {
+        const core::SystemError error = FaultyFileSystem::openForOverwrite(path, handle);
+        if (error == 0)
+            inPlace_.insert(handle);
+        return error;
+    }
+    void close(Handle handle) override
+    {
+        inPlace_.erase(handle);
+        FaultyFileSystem::close(handle);
+    }
+    core::SystemError write(Handle handle, const char *data, std::size_t size) override
+    {
+        if (inPlace_.count(handle) != 0 && writes_++ == writesBefore_)
+            ::raise(SIGKILL);
+        return FaultyFileSystem::write(handle, data, size);
+    }
+
+  private:
+    int writesBefore_;
+    int writes_ = 0;
+    std::set<Handle> inPlace_;
+};
+
 } // namespace
 
 // A replacement run or a restore killed at any moment leaves every game file and every kept
@@ -50,18 +85,31 @@ class TestCrashConsistency : public QObject
   private slots:
     void killedRunsLeaveEveryFileWhole();
     void killedConvertingRunsLeaveEveryFileWhole();
+    void killedOverwritesInPlaceStayRestorable();
 
   private:
     // Runs the work in a child process killed at a random moment within the time a run takes.
-    void runAndKill(const std::function<void()> &work)
+    void runAndKill(const std::function<void()> &work, useconds_t within = 40000)
     {
         const pid_t child = fork();
         if (child == 0) {
             work();
             _exit(0);
         }
-        usleep(useconds_t(random_() % 40000));
+        usleep(useconds_t(random_() % within));
         kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    // Runs the work in a child process that kills itself at its own kill point, if it
+    // reaches it.
+    static void runToKillPoint(const std::function<void()> &work)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            work();
+            _exit(0);
+        }
         int status = 0;
         waitpid(child, &status, 0);
     }
@@ -145,7 +193,8 @@ void TestCrashConsistency::killedRunsLeaveEveryFileWhole()
     const core::RunResult result = core::ReplacementRun(slotTable).run(
         texts, labels, game.path().toStdString() + "/", english);
     QCOMPARE(result.outcome, core::RunResult::Outcome::Completed);
-    QStringList expected = {".vmc3-notours.tmp", "Originals (Music Changer)", "readme.txt"};
+    QStringList expected = {".vmc3-notours.tmp", ".vmc3-run.lock", "Originals (Music Changer)",
+                            "readme.txt"};
     for (int slot = 0; slot < chosenSlots; ++slot)
         expected << QString::fromStdString(slotTable.targetFileName(slot));
     expected.sort();
@@ -218,6 +267,118 @@ void TestCrashConsistency::killedConvertingRunsLeaveEveryFileWhole()
         QCOMPARE(
             readBytes(game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot))),
             readBytes(gameOwn));
+}
+
+void TestCrashConsistency::killedOverwritesInPlaceStayRestorable()
+{
+    // The game folder takes no new file but its files may be written: every replacement and
+    // every restore overwrites in place, and a kill can leave a file cut short. Such a file
+    // is known as this program's own unfinished write: restorable, never kept as original.
+    QTemporaryDir game;
+    QTemporaryDir music;
+    QTemporaryDir data;
+    QTemporaryDir staging;
+    const core::SlotTable slotTable;
+    const std::string folder = game.path().toStdString() + "/";
+    const auto inPlaceOnly = [&](FaultyFileSystem &fs) {
+        fs.failOn(FaultyFileSystem::Call::CreateFolder, EACCES, 0, game.path().toStdString(), true);
+        fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0, game.path().toStdString(), true);
+    };
+    const auto target = [&](int slot) {
+        return game.path() + "/" + QString::fromStdString(slotTable.targetFileName(slot));
+    };
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QVERIFY(writeBytes(target(slot), content(slot, 0)));
+    core::SlotTexts texts;
+    core::SlotTexts labels;
+    texts.fill(std::string(core::RunTexts::forLanguage(english).placeholder));
+    for (int i = 0; i < core::slotCount; ++i)
+        labels[i] = std::string(core::SlotTable::slot(i).label);
+    // Staged copies of killed runs stay in a folder of the test's own.
+    qputenv("TMPDIR", staging.path().toLocal8Bit());
+    const auto pickGeneration = [&](int generation) {
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const QString source = music.path() + "/pick" + QString::number(slot) + ".mp3";
+            QVERIFY(writeBytes(source, content(slot, generation)));
+            texts[slot] = source.toStdString();
+        }
+    };
+    // A kill before the given write in place, or none (-1).
+    const auto change = [&](int killBeforeWrite) {
+        KillingFileSystem fs(killBeforeWrite);
+        inPlaceOnly(fs);
+        return core::ReplacementRun(slotTable, fs, data.path().toStdString())
+            .run(texts, labels, folder, english);
+    };
+    const auto restore = [&](int killBeforeWrite) {
+        KillingFileSystem fs(killBeforeWrite);
+        inPlaceOnly(fs);
+        return core::OriginalsFolder(folder, fs, data.path().toStdString())
+            .restore(slotTable, labels, english);
+    };
+    // The kill comes within one and a half times an unkilled run's length.
+    pickGeneration(1);
+    const auto start = std::chrono::steady_clock::now();
+    QCOMPARE(change(-1).outcome, core::RunResult::Outcome::Completed);
+    const auto runLength = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    const useconds_t window = useconds_t(std::max<long long>(runLength.count() * 3 / 2, 20000));
+    const QString keptFolder = QString::fromStdString(
+        core::OriginalsFolder(folder, core::FileSystem::native(), data.path().toStdString())
+            .path()
+            .string());
+    QVERIFY(!QFile::exists(game.path() + "/Originals (Music Changer)"));
+
+    // After every kill: each game file is the original, one generation's, or cut short;
+    // the kept originals are whole; every slot that is not the original is restorable.
+    std::vector<int> generationOf(chosenSlots, 1);
+    int cutShort = 0;
+    const auto checkAfterKill = [&](int newest, bool restoring) {
+        int notOriginal = 0;
+        for (int slot = 0; slot < chosenSlots; ++slot) {
+            const std::string now = readBytes(target(slot));
+            if (now == content(slot, newest))
+                generationOf[slot] = newest;
+            else if (now == content(slot, 0))
+                generationOf[slot] = restoring ? 0 : generationOf[slot];
+            else if (now != content(slot, generationOf[slot]))
+                ++cutShort;
+            notOriginal += now != content(slot, 0) ? 1 : 0;
+            const QString kept =
+                keptFolder + "/" + QString::fromStdString(slotTable.targetFileName(slot));
+            QVERIFY2(readBytes(kept) == content(slot, 0), qPrintable(kept));
+        }
+        QCOMPARE(
+            core::OriginalsFolder(folder, core::FileSystem::native(), data.path().toStdString())
+                .restorableCount(slotTable, core::OriginalsFolder::Check::Content),
+            notOriginal);
+    };
+    // Kill points: before every third write in place of a run (each file is written in
+    // four pieces, so that every piece of some file is met) and of a restore, then at
+    // random moments of either.
+    constexpr int writesPerRun = chosenSlots * 4;
+    constexpr int randomKills = 6;
+    int generation = 1;
+    for (int write = 0; write < writesPerRun; write += 3) {
+        pickGeneration(++generation);
+        runToKillPoint([&] { change(write); });
+        checkAfterKill(generation, false);
+        runToKillPoint([&] { restore(write); });
+        checkAfterKill(0, true);
+    }
+    for (int attempt = 0; attempt < randomKills; ++attempt) {
+        pickGeneration(++generation);
+        runAndKill([&] { change(-1); }, window);
+        checkAfterKill(generation, false);
+        runAndKill([&] { restore(-1); }, window);
+        checkAfterKill(0, true);
+    }
+    qInfo("%d killed overwrites in place left %d files cut short, each restorable",
+          2 * ((writesPerRun + 2) / 3 + randomKills), cutShort);
+    const core::RunResult restored = restore(-1);
+    QVERIFY2(restored.outcome == core::RunResult::Outcome::Completed, restored.message.c_str());
+    for (int slot = 0; slot < chosenSlots; ++slot)
+        QCOMPARE(readBytes(target(slot)), content(slot, 0));
 }
 
 QTEST_APPLESS_MAIN(TestCrashConsistency)

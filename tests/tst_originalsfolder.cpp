@@ -7,11 +7,15 @@
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 
+#include <QDate>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using core::OriginalsFolder;
 using core::ReplacementRun;
@@ -48,6 +52,14 @@ class TestOriginalsFolder : public QObject
     void originalsGoToDataFolderWhereGameFolderTakesNone();
     void danglingLinkIsRestoredThroughItsTarget();
     void leftoversOfKilledRunsGoAtStart();
+    void virtualStoreCopyIsParkedBesideTheGamesOwn_data();
+    void virtualStoreCopyIsParkedBesideTheGamesOwn();
+    void overwriteInPlaceCutShortStaysRestorable_data();
+    void overwriteInPlaceCutShortStaysRestorable();
+    void anotherCopyChangingTheFolderIsWaitedForThenRefused_data();
+    void anotherCopyChangingTheFolderIsWaitedForThenRefused();
+    void recordOfAnotherCopyIsKept();
+    void lockFileOutlivesItsHolders();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -158,8 +170,9 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
 {
     FaultyFileSystem fs;
     fs.failOn(Call::HardLink, EPERM);
-    // The game file's temporary file is made; the kept copy's is not: the disk is full.
-    fs.failOn(Call::CreateNew, ENOSPC, 1);
+    // The game files' temporary files and the record are made; the kept copy's temporary
+    // file is not: the disk is full.
+    fs.failOn(Call::CreateNew, ENOSPC, 1, kept("").toStdString());
     SlotTexts texts = placeholders(english);
     texts[0] = pick(1).toStdString();
     texts[9] = pick(2).toStdString();
@@ -168,9 +181,9 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
     QCOMPARE(result.code, 61);
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game's own Dirt.mp3"));
-    QCOMPARE(entries(game()),
-             (QStringList{"CstleTown.mp3", "Dirt.mp3", "Originals (Music Changer)", "Water.mp3"}));
-    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{});
+    QCOMPARE(entries(game()), (QStringList{".vmc3-run.lock", "CstleTown.mp3", "Dirt.mp3",
+                                           "Originals (Music Changer)", "Water.mp3"}));
+    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"manifest.txt"});
 }
 
 void TestOriginalsFolder::restoreGoesOnPastFailures()
@@ -216,8 +229,14 @@ void TestOriginalsFolder::restorePutsBackOnlyWhatThisProgramWrote()
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("update's Dirt.mp3"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("update's Grass.mp3"));
+    // The kept files of the updated slots are set aside, never deleted.
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"CstleTown.mp3", "manifest.txt"}));
+             (QStringList{"CstleTown.mp3", "Superseded", "manifest.txt"}));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QCOMPARE(entries(kept("Superseded")),
+             (QStringList{"Dirt " + today + ".mp3", "Grass.mp3 " + today + ".absent"}));
+    QCOMPARE(readBytes(kept("Superseded/Dirt " + today + ".mp3")),
+             std::string("game's own Dirt.mp3"));
 }
 
 void TestOriginalsFolder::gameUpdateBecomesKeptOriginalAtChange()
@@ -229,6 +248,9 @@ void TestOriginalsFolder::gameUpdateBecomesKeptOriginalAtChange()
     texts[9] = pick(2).toStdString();
     QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
     QCOMPARE(readBytes(kept("Dirt.mp3")), std::string("update's Dirt.mp3"));
+    const QString aside =
+        kept("Superseded/Dirt " + QDate::currentDate().toString(Qt::ISODate) + ".mp3");
+    QCOMPARE(readBytes(aside), std::string("game's own Dirt.mp3"));
     QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).count, 1);
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("update's Dirt.mp3"));
 }
@@ -289,8 +311,176 @@ void TestOriginalsFolder::leftoversOfKilledRunsGoAtStart()
         QVERIFY(QFile::exists(killed));
     }
     OriginalsFolder(folder()).lockForWriting(start);
-    QCOMPARE(entries(game()), (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp",
-                                           "CstleTown.mp3", "Dirt.mp3", "Water.mp3"}));
+    QCOMPARE(entries(game()),
+             (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp", ".vmc3-run.lock",
+                          "CstleTown.mp3", "Dirt.mp3", "Water.mp3"}));
+}
+
+void TestOriginalsFolder::virtualStoreCopyIsParkedBesideTheGamesOwn_data()
+{
+    QTest::addColumn<bool>("changedBefore");
+    QTest::newRow("new originals folder") << false;
+    QTest::newRow("originals folder with its record") << true;
+}
+
+void TestOriginalsFolder::virtualStoreCopyIsParkedBesideTheGamesOwn()
+{
+    QFETCH(bool, changedBefore);
+    SlotTexts texts = placeholders(english);
+    if (changedBefore) {
+        texts[0] = pick(1).toStdString();
+        QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    }
+    // What an old tool wrote, virtualised by Windows: the file the game played.
+    QTemporaryDir store;
+    const QString copy = store.path() + "/Water.mp3";
+    QVERIFY(writeBytes(copy, "old tool's Water.mp3"));
+    const RunResult moved =
+        OriginalsFolder(folder()).takeIn({{copy.toStdString(), "Water.mp3"}}, english);
+    QCOMPARE(moved.outcome, RunResult::Outcome::Completed);
+    QVERIFY(!QFile::exists(copy));
+    QCOMPARE(readBytes(kept("VirtualStore copies/Water.mp3")), std::string("old tool's Water.mp3"));
+    QCOMPARE(readBytes(kept("Water.mp3")), std::string("game's own Water.mp3"));
+    QVERIFY(readBytes(kept("manifest.txt"))
+                .find("Water.mp3\tmoved in\tVirtualStore copies/Water.mp3\t" + copy.toStdString() +
+                      "\n") != std::string::npos);
+    QCOMPARE(OriginalsFolder(folder()).restorableCount(slots_), changedBefore ? 1 : 0);
+
+    texts[17] = pick(2).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).count,
+             changedBefore ? 2 : 1);
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
+    QCOMPARE(readBytes(kept("VirtualStore copies/Water.mp3")), std::string("old tool's Water.mp3"));
+}
+
+void TestOriginalsFolder::overwriteInPlaceCutShortStaysRestorable_data()
+{
+    QTest::addColumn<bool>("thenChange");
+    QTest::newRow("then Default") << false;
+    QTest::newRow("then Change") << true;
+}
+
+void TestOriginalsFolder::overwriteInPlaceCutShortStaysRestorable()
+{
+    // The game folder takes no new file, its files may be written; the disk fills after
+    // 1 MiB of the overwrite, leaving the game file neither old nor new.
+    QFETCH(bool, thenChange);
+    QTemporaryDir data;
+    const std::string dataFolder = data.path().toStdString();
+    const auto inPlaceOnly = [&](FaultyFileSystem &fs) {
+        fs.failOn(Call::CreateFolder, EACCES, 0, game().toStdString(), true);
+        fs.failOn(Call::CreateNew, EACCES, 0, game().toStdString(), true);
+    };
+    const QString big = musicDir_->path() + "/big.mp3";
+    QVERIFY(writeBytes(big, testfiles::pattern('b', 3 * 1024 * 1024)));
+    SlotTexts texts = placeholders(english);
+    texts[17] = big.toStdString();
+    FaultyFileSystem full;
+    inPlaceOnly(full);
+    full.failOn(Call::WriteInPlace, ENOSPC, 1);
+    const RunResult failed =
+        ReplacementRun(slots_, full, dataFolder).run(texts, labels(), folder(), english);
+    QCOMPARE(failed.slot, 17);
+    QCOMPARE(failed.code, 61);
+    QCOMPARE(QFileInfo(game("Water.mp3")).size(), 1024 * 1024);
+    OriginalsFolder originals(folder(), core::FileSystem::native(), dataFolder);
+    const QString keptWater = QString::fromStdString(originals.path().string()) + "/Water.mp3";
+    QCOMPARE(originals.restorableCount(slots_), 1);
+
+    FaultyFileSystem fs;
+    inPlaceOnly(fs);
+    if (thenChange) {
+        texts[17] = pick(2).toStdString();
+        QCOMPARE(
+            ReplacementRun(slots_, fs, dataFolder).run(texts, labels(), folder(), english).outcome,
+            RunResult::Outcome::Completed);
+        QCOMPARE(readBytes(game("Water.mp3")), std::string("pick 2"));
+        QCOMPARE(readBytes(keptWater), std::string("game's own Water.mp3"));
+    }
+    QCOMPARE(OriginalsFolder(folder(), fs, dataFolder).restore(slots_, labels(), english).count, 1);
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
+    QCOMPARE(readBytes(keptWater), std::string("game's own Water.mp3"));
+}
+
+void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("message");
+    const QString english = "Another copy of the program is changing this folder.";
+    const QString hungarian = "A program egy másik példánya éppen ezt a mappát módosítja.";
+    QTest::newRow("Change") << "change" << 2 << english;
+    QTest::newRow("Default") << "default" << 1 << hungarian;
+    QTest::newRow("VirtualStore move") << "take in" << 2 << english;
+}
+
+void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused()
+{
+    QFETCH(QString, action);
+    QFETCH(int, language);
+    QFETCH(QString, message);
+    SlotTexts texts = placeholders(english);
+    texts[0] = pick(1).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    const QStringList gameBefore = entries(game());
+    const std::string recordBefore = readBytes(kept("manifest.txt"));
+    QTemporaryDir store;
+    QVERIFY(writeBytes(store.path() + "/Water.mp3", "old tool's Water.mp3"));
+
+    const core::RunLock otherCopy(folder());
+    QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
+    RunResult result;
+    texts[17] = pick(2).toStdString();
+    if (action == "change")
+        result = ReplacementRun(slots_).run(texts, labels(), folder(), std::uint8_t(language));
+    else if (action == "default")
+        result = OriginalsFolder(folder()).restore(slots_, labels(), std::uint8_t(language));
+    else
+        result = OriginalsFolder(folder()).takeIn(
+            {{(store.path() + "/Water.mp3").toStdString(), "Water.mp3"}}, std::uint8_t(language));
+    QCOMPARE(result.outcome, RunResult::Outcome::Busy);
+    QCOMPARE(QString::fromStdString(result.message), message);
+    QCOMPARE(entries(game()), gameBefore);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("pick 1"));
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
+    QCOMPARE(readBytes(kept("manifest.txt")), recordBefore);
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{"CstleTown.mp3", "manifest.txt"}));
+    QVERIFY(QFile::exists(store.path() + "/Water.mp3"));
+}
+
+void TestOriginalsFolder::recordOfAnotherCopyIsKept()
+{
+    SlotTexts texts = placeholders(english);
+    texts[0] = pick(1).toStdString();
+    QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+    // One copy reads the record; another changes Water meanwhile; the first then restores.
+    OriginalsFolder first(folder());
+    QCOMPARE(first.restorableCount(slots_), 1);
+    SlotTexts other = placeholders(english);
+    other[17] = pick(2).toStdString();
+    QCOMPARE(run(other).outcome, RunResult::Outcome::Completed);
+    QCOMPARE(first.restore(slots_, labels(), english).count, 2);
+    QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
+    QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
+    QCOMPARE(readBytes(kept("Water.mp3")), std::string("game's own Water.mp3"));
+}
+
+void TestOriginalsFolder::lockFileOutlivesItsHolders()
+{
+    // A copy opens the lock file while another holds it, and locks it only after the
+    // holder let go and a third copy took the lock: it must find the lock held.
+    auto holder = std::make_unique<core::RunLock>(folder());
+    QCOMPARE(holder->outcome(), core::RunLock::Outcome::Held);
+    const int early = ::open(game(".vmc3-run.lock").toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(early >= 0);
+    holder.reset();
+    const core::RunLock third(folder());
+    QCOMPARE(third.outcome(), core::RunLock::Outcome::Held);
+    const bool earlyLocked = ::flock(early, LOCK_EX | LOCK_NB) == 0;
+    ::close(early);
+    QVERIFY(!earlyLocked);
 }
 
 QTEST_APPLESS_MAIN(TestOriginalsFolder)

@@ -51,6 +51,7 @@ class TestReplacementRun : public QObject
     void pickThatIsNoFileFailsAsAFolderDoes_data();
     void pickThatIsNoFileFailsAsAFolderDoes();
     void swappedGameFilesKeepTheirMusic();
+    void recordIsFlushedTwicePerRun();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -114,7 +115,9 @@ void TestReplacementRun::messagesAreExact()
 
 void TestReplacementRun::allPlaceholdersCopyNothing()
 {
-    const QStringList before = entries(game());
+    // Only the run lock's file, which stays, is added.
+    QStringList before = entries(game());
+    before.prepend(".vmc3-run.lock");
     for (const std::uint8_t language : {hungarian, english}) {
         const RunResult result =
             ReplacementRun(slots_).run(placeholders(language), labels(), musicFolder(), language);
@@ -139,7 +142,8 @@ void TestReplacementRun::copiesExactlyTheChosenSlots()
                  (chosen ? "pick " : "game ") + std::to_string(i));
     }
     QCOMPARE(readBytes(game("Defend Castle.mp3")), std::string("pick 27"));
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    // The game's files, the originals folder and the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
     QCOMPARE(entries(game("Originals (Music Changer)")),
              (QStringList{"Defend Castle.mp3", "StrongHold.mp3", "Water.mp3", "manifest.txt"}));
 }
@@ -188,7 +192,8 @@ void TestReplacementRun::stopsAtFirstFailure()
         QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(i)))),
                  (replaced ? "pick " : "game ") + std::to_string(i));
     }
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    // The game's files, the originals folder and the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
 }
 
 void TestReplacementRun::blankSourceIsNotFound()
@@ -267,7 +272,8 @@ void TestReplacementRun::faultMidRunKeepsFailingTarget()
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("pick 0"));
     QCOMPARE(readBytes(game("InfernoTown.mp3")), std::string("game 1"));
     QCOMPARE(readBytes(game("Rampart.mp3")), std::string("game 2"));
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    // The game's files, the originals folder and the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
 }
 
 void TestReplacementRun::removesOwnLeftoversOnly()
@@ -279,7 +285,8 @@ void TestReplacementRun::removesOwnLeftoversOnly()
     QCOMPARE(result.outcome, RunResult::Outcome::Completed);
     QVERIFY(!QFile::exists(game(".vmc3-00000000000000aa.tmp")));
     QCOMPARE(readBytes(game("readme.txt")), std::string("keep"));
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    // The game's files, readme.txt and the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
 }
 
 void TestReplacementRun::replacesTheOneFileInOtherLetterCase()
@@ -333,7 +340,7 @@ void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes()
     QCOMPARE(result.message, ReplacementRun::failureMessage(hungarian, labels()[5], 75));
     for (const auto &[slot, now] : {std::pair{3, "pick 3"}, {5, "game 5"}, {7, "game 7"}})
         QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(slot)))), now);
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
 }
 
 void TestReplacementRun::swappedGameFilesKeepTheirMusic()
@@ -345,7 +352,23 @@ void TestReplacementRun::swappedGameFilesKeepTheirMusic()
              RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game 10"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("game 9"));
-    QCOMPARE(entries(game()).size(), core::slotCount + 1);
+    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+}
+
+void TestReplacementRun::recordIsFlushedTwicePerRun()
+{
+    // Before the first replacement is seen and after the last, not around every file.
+    constexpr int replaced = 8;
+    SlotTexts texts = placeholders(english);
+    for (int i = 0; i < replaced; ++i)
+        texts[i] = source("pick" + QString::number(i) + ".mp3").toStdString();
+    QCOMPARE(ReplacementRun(slots_).run(texts, labels(), musicFolder(), english).outcome,
+             RunResult::Outcome::Completed);
+    FaultyFileSystem counted;
+    QCOMPARE(ReplacementRun(slots_, counted).run(texts, labels(), musicFolder(), english).outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(counted.count(FaultyFileSystem::Call::Flush), replaced + 2);
+    QCOMPARE(counted.count(FaultyFileSystem::Call::Replace), replaced + 2);
 }
 
 QTEST_APPLESS_MAIN(TestReplacementRun)

@@ -878,7 +878,12 @@ void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()
         f.platform.questions.first().startsWith("The game will play 1 file(s) that Windows keeps"),
         qPrintable(f.platform.questions.first()));
     QVERIFY(!QFile::exists(store + "/Dirt.mp3"));
-    QCOMPARE(readBytes(game + "/Originals (Music Changer)/Dirt.mp3"), std::string("an old tool's"));
+    // The game folder's file is the original; the copy is parked beside it.
+    QCOMPARE(readBytes(game + "/Originals (Music Changer)/Dirt.mp3"),
+             std::string("the game's own"));
+    QCOMPARE(readBytes(game + "/Originals (Music Changer)/VirtualStore copies/Dirt.mp3"),
+             std::string("an old tool's"));
+    QVERIFY(!f.main().gomb_default->isVisible());
     f.form1->activate();
     QCOMPARE(f.platform.questions.size(), 1);
     QDir(game).removeRecursively();

@@ -46,12 +46,15 @@ void VirtualStoreOffer::offer()
             .arg(store);
     if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes))
         return;
-    core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+    std::vector<core::OriginalsFolder::StandIn> copies;
     for (const int i : found) {
         const std::string &name = slotTable_.targetFileName(i);
-        kept.takeIn(core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name),
-                    name);
+        copies.push_back(
+            {core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name});
     }
+    const core::RunResult result = keptoriginals::of(state_.utvonal).takeIn(copies, state_.nyelv);
+    if (!result.message.empty())
+        platform_.showMessage(&window_, QString::fromStdString(result.message));
     emit originalsTakenIn();
 #endif
 }

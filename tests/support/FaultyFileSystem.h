@@ -4,6 +4,7 @@
 #include "NativeFileSystem.h"
 
 #include <map>
+#include <set>
 
 // The real file system, except that one chosen call fails with a chosen error: the way to
 // run every failure path where this machine cannot make the fault happen for real.
@@ -15,6 +16,7 @@ class FaultyFileSystem : public core::NativeFileSystem
         CreateNew,
         Read,
         Write,
+        WriteInPlace, // a write to a file opened for an overwrite in place
         Flush,
         Replace,
         HardLink,
@@ -22,12 +24,12 @@ class FaultyFileSystem : public core::NativeFileSystem
         CreateFolder
     };
 
-    // The call fails once it has succeeded `successesBefore` times; with a folder, only calls
-    // on paths inside it count.
+    // The call fails once it has succeeded `successesBefore` times, or every time from then
+    // on where `everyTime`; with a folder, only calls on paths inside it count.
     void failOn(Call call, core::SystemError error, int successesBefore = 0,
-                std::filesystem::path onlyIn = {})
+                std::filesystem::path onlyIn = {}, bool everyTime = false)
     {
-        faults_[call] = {error, successesBefore, std::move(onlyIn)};
+        faults_[call] = {error, successesBefore, std::move(onlyIn), everyTime};
     }
 
     core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
@@ -42,6 +44,18 @@ class FaultyFileSystem : public core::NativeFileSystem
             return error;
         return NativeFileSystem::createNew(path, handle);
     }
+    core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override
+    {
+        const core::SystemError error = NativeFileSystem::openForOverwrite(path, handle);
+        if (error == 0)
+            overwritten_.insert(handle);
+        return error;
+    }
+    void close(Handle handle) override
+    {
+        overwritten_.erase(handle);
+        NativeFileSystem::close(handle);
+    }
     core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
                            std::size_t &bytesRead) override
     {
@@ -53,6 +67,10 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         if (const auto error = fault(Call::Write))
             return error;
+        if (overwritten_.count(handle) != 0) {
+            if (const auto error = fault(Call::WriteInPlace))
+                return error;
+        }
         return NativeFileSystem::write(handle, data, size);
     }
     // Through read() and write(), so that their faults apply.
@@ -95,12 +113,20 @@ class FaultyFileSystem : public core::NativeFileSystem
         return NativeFileSystem::createFolder(path);
     }
 
+    // How many times the call was made so far.
+    int count(Call call) const
+    {
+        const auto it = counts_.find(call);
+        return it == counts_.end() ? 0 : it->second;
+    }
+
   private:
     struct Fault
     {
         core::SystemError error;
         int successesBefore;
         std::filesystem::path onlyIn;
+        bool everyTime;
     };
 
     core::SystemError fault(Call call, const std::filesystem::path &path = {})
@@ -112,11 +138,13 @@ class FaultyFileSystem : public core::NativeFileSystem
                 return 0;
         }
         const int seen = counts_[call]++;
-        if (it == faults_.end() || seen != it->second.successesBefore)
+        if (it == faults_.end() || seen < it->second.successesBefore ||
+            (seen > it->second.successesBefore && !it->second.everyTime))
             return 0;
         return it->second.error;
     }
 
     std::map<Call, Fault> faults_;
     std::map<Call, int> counts_;
+    std::set<Handle> overwritten_;
 };
