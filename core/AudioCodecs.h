@@ -53,6 +53,23 @@ class Mp3Encoder
     virtual std::optional<std::string> finish(std::string &out) = 0;
 };
 
+// Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
+struct Loudness
+{
+    double lufs = 0;     // integrated loudness; minus infinity for silence or under 0.4 s
+    double truePeak = 0; // dBTP
+};
+
+// Measures interleaved samples as they come; a mono stream counts as one channel.
+class LoudnessMeter
+{
+  public:
+    virtual ~LoudnessMeter() = default;
+    virtual std::optional<std::string> start(int sampleRate, int channels) = 0;
+    virtual std::optional<std::string> add(const float *samples, std::size_t frames) = 0;
+    virtual Loudness result() = 0;
+};
+
 // Plays one music file at a time on the default output device, off the caller's thread.
 class AudioPlayer
 {
@@ -77,6 +94,7 @@ struct AudioCodecs
     std::unique_ptr<Mp3Encoder> (*makeEncoder)();
     // Null in a build without sound output. Needs the toolkit's application object.
     std::unique_ptr<AudioPlayer> (*makePlayer)();
+    std::unique_ptr<LoudnessMeter> (*makeMeter)();
 
     // Nothing, and why in reason, where the module cannot be loaded.
     static const AudioCodecs *get(std::string *reason = nullptr);

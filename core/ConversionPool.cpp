@@ -67,8 +67,16 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
         progress_(total, job.slot);
     };
     Result result;
-    result.failure =
-        MusicConverter(*codecs_).convert(job.source, job.settings, staged, reportProgress, stop);
+    if (job.matching && job.isMp3)
+        result.failure =
+            job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop).failure;
+    else if (job.matching)
+        result.failure =
+            job.matching->convert(job.slot, job.source, job.settings, staged, reportProgress, stop)
+                .failure;
+    else
+        result.failure = MusicConverter(*codecs_).convert(job.source, job.settings, staged,
+                                                          reportProgress, stop);
     std::error_code error;
     if (result.failure)
         std::filesystem::remove(staged, error);

@@ -5,6 +5,7 @@
 #include <array>
 #include <fstream>
 #include <span>
+#include <vector>
 
 namespace core {
 
@@ -70,9 +71,16 @@ std::optional<std::string> MusicConverter::convert(const std::filesystem::path &
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
+    std::vector<float> gained;
     std::optional<std::string> failure = decoder->decode(
         source, settings.sampleRate, settings.channels,
         [&](const float *samples, std::size_t frames) {
+            if (gain_ != 1) {
+                gained.assign(samples, samples + frames * std::size_t(settings.channels));
+                for (float &sample : gained)
+                    sample *= gain_;
+                samples = gained.data();
+            }
             encoderFailure = encoder->encode(samples, frames, mp3);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {

@@ -30,7 +30,11 @@ class MusicConverter
     // Seconds of the source converted so far.
     using Progress = std::function<void(double seconds)>;
 
-    explicit MusicConverter(const AudioCodecs &codecs) : codecs_(codecs) {}
+    // gain: what the decoded samples are multiplied by before the encoder.
+    explicit MusicConverter(const AudioCodecs &codecs, float gain = 1)
+        : codecs_(codecs), gain_(gain)
+    {
+    }
 
     // Writes the MP3 to output, whole and flushed; the reason where it fails. A stop request
     // ends it with the reason "cancelled" and no output.
@@ -42,6 +46,7 @@ class MusicConverter
 
   private:
     const AudioCodecs &codecs_;
+    float gain_;
 };
 
 } // namespace core

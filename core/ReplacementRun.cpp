@@ -4,6 +4,8 @@
 #include "AtomicFileWriter.h"
 #include "ConversionPool.h"
 #include "FailureCodes.h"
+#include "LoudnessCache.h"
+#include "MatchedConversion.h"
 #include "OriginalsFolder.h"
 #include "Platform.h"
 #include "RunLock.h"
@@ -25,6 +27,14 @@ bool isBlank(std::string_view text)
 ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
                                std::filesystem::path dataFolder, const AudioCodecs *codecs)
     : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs)
+{
+}
+
+ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
+                               std::filesystem::path dataFolder, const AudioCodecs *codecs,
+                               LoudnessOptions loudness, LoudnessCache *cache)
+    : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs),
+      loudness_(loudness), cache_(cache)
 {
 }
 
@@ -122,6 +132,14 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     std::vector<ConversionPool::Job> conversions;
     double secondsTotal = 0;
     const std::unique_ptr<AudioDecoder> decoder = codecs_ ? codecs_->makeDecoder() : nullptr;
+    LoudnessCache runCache;
+    std::optional<LoudnessReference> references;
+    std::optional<MatchedConversion> matching;
+    if (codecs_ && loudness_.matchLoudness) {
+        references.emplace(*codecs_, cache_ ? *cache_ : runCache,
+                           LoudnessReference::filesFor(originals, slots_));
+        matching.emplace(*codecs_, cache_ ? *cache_ : runCache, *references, loudness_);
+    }
     for (int i = 0; i < slotCount; ++i) {
         Pick &pick = picks[i];
         if (slotTexts[i] == texts.placeholder)
@@ -137,14 +155,23 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);
-        if (pick.info.isMp3)
+        if (pick.info.isMp3) {
+            // Copied byte for byte, unless its gain is to be matched too.
+            if (matching && loudness_.matchMp3) {
+                pick.action = Pick::Action::Convert;
+                conversions.push_back({i, pick.source, {}, &*matching, true});
+                secondsTotal += pick.info.seconds;
+            }
             continue;
+        }
         pick.action = Pick::Action::Convert;
         const std::string &targetName = slots_.targetFileName(i);
-        conversions.push_back(
-            {i, pick.source,
-             Mp3Settings::forReference(referenceFor(*decoder, originals, targetName))});
-        secondsTotal += pick.info.seconds;
+        const Mp3Settings settings =
+            Mp3Settings::forReference(referenceFor(*decoder, originals, targetName));
+        conversions.push_back({i, pick.source, settings, matching ? &*matching : nullptr});
+        // Measuring a pick takes a reading of it as long as its conversion's.
+        const bool measuring = matching && !matching->isMeasured(pick.source, settings);
+        secondsTotal += pick.info.seconds * (measuring ? 2 : 1);
     }
 
     std::error_code error;

@@ -3,6 +3,7 @@
 
 #include "AudioCodecs.h"
 #include "FileSystem.h"
+#include "LoudnessOptions.h"
 #include "SlotTable.h"
 
 #include <array>
@@ -14,6 +15,8 @@
 #include <string_view>
 
 namespace core {
+
+class LoudnessCache;
 
 using SlotTexts = std::array<std::string, slotCount>;
 
@@ -54,6 +57,11 @@ class ReplacementRun
     explicit ReplacementRun(const SlotTable &slots, FileSystem &fileSystem = FileSystem::native(),
                             std::filesystem::path dataFolder = {},
                             const AudioCodecs *codecs = nullptr);
+    // loudness: whether picks are matched to the game's music; cache: the session's figures
+    // (none: measured for this run alone).
+    ReplacementRun(const SlotTable &slots, FileSystem &fileSystem, std::filesystem::path dataFolder,
+                   const AudioCodecs *codecs, LoudnessOptions loudness,
+                   LoudnessCache *cache = nullptr);
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
     // musicFolder the stored folder that the target name is glued to.
@@ -70,6 +78,8 @@ class ReplacementRun
     FileSystem &fileSystem_;
     std::filesystem::path dataFolder_;
     const AudioCodecs *codecs_;
+    LoudnessOptions loudness_;
+    LoudnessCache *cache_ = nullptr;
 };
 
 } // namespace core

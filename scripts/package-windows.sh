@@ -52,6 +52,7 @@ read -r mingw_source mingw_version <<<"$(source_of mingw-w64-x86-64-dev)"
 read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtime)"
 read -r ffmpeg_source ffmpeg_version <<<"$(source_of libavcodec-dev)"
 read -r lame_source lame_version <<<"$(source_of libmp3lame-dev)"
+read -r ebur128_source ebur128_version <<<"$(source_of libebur128-dev)"
 sources=build/$name-sources
 rm -rf "$sources"
 debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
@@ -60,6 +61,7 @@ debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --down
 debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
 debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
 debian_source "$sources/.apt" "$sources" "$lame_source=$lame_version" --download-only
+debian_source "$sources/.apt" "$sources" "$ebur128_source=$ebur128_version" --download-only
 rm -rf "$sources/.apt"
 git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
     -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD
@@ -104,6 +106,8 @@ $qt_bundled
   Debian source package: $ffmpeg_source $ffmpeg_version
 - LAME $(echo "$lame_version" | sed 's/-.*//') (libmp3lame), LGPL-2.0-or-later
   Debian source package: $lame_source $lame_version
+- libebur128 $(echo "$ebur128_version" | sed 's/-.*//'), MIT (its copy of sys/queue.h: BSD-3-Clause)
+  Debian source package: $ebur128_source $ebur128_version
 - xxHash $(echo "$xxhash_version" | sed 's/-.*//'), BSD-2-Clause
   Debian source package: $xxhash_source $xxhash_version
 - MinGW-w64 runtime and winpthreads $(echo "$mingw_version" | sed 's/-.*//'), ZPL-2.1 and MIT
@@ -112,7 +116,8 @@ $qt_bundled
   Debian package: $gcc_source $gcc_version (the runtime exception asks for no source)
 TEXT
 {
-    for package in libqt6core6 libqt6multimedia6 libavcodec-dev libmp3lame-dev libxxhash-dev mingw-w64-x86-64-dev \
+    for package in libqt6core6 libqt6multimedia6 libavcodec-dev libmp3lame-dev libebur128-dev \
+        libxxhash-dev mingw-w64-x86-64-dev \
         gcc-mingw-w64-x86-64-posix-runtime; do
         printf '==== %s ====\n\n' "$(source_of "$package")"
         cat "/usr/share/doc/$package/copyright"

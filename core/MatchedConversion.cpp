@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MatchedConversion.h"
+
+#include "audio/Mp3Gain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+namespace core {
+
+namespace {
+
+std::optional<std::string> readWhole(const std::filesystem::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad() || !in.eof())
+        return std::nullopt;
+    return data;
+}
+
+bool writeWhole(const std::filesystem::path &file, const std::string &data)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), std::streamsize(data.size()));
+    out.flush();
+    return bool(out);
+}
+
+GainReason refusalReason(Mp3Gain::Refusal refusal)
+{
+    return refusal == Mp3Gain::Refusal::FreeFormat ? GainReason::FreeFormatMp3
+                                                   : GainReason::OtherLayerMp3;
+}
+
+void leaveAsItIs(GainPlan &plan, GainReason reason)
+{
+    plan.reason = reason;
+    plan.gain = 0;
+    plan.heldBack = 0;
+    plan.mp3Steps = 0;
+}
+
+} // namespace
+
+MatchedConversion::MatchedConversion(const AudioCodecs &codecs, LoudnessCache &cache,
+                                     LoudnessReference &references, LoudnessOptions options)
+    : codecs_(codecs), cache_(cache), references_(references), options_(options)
+{
+}
+
+std::optional<AudioInfo> MatchedConversion::probe(const std::filesystem::path &source) const
+{
+    auto probed = codecs_.makeDecoder()->probe(source);
+    if (const auto *info = std::get_if<AudioInfo>(&probed))
+        return *info;
+    return std::nullopt;
+}
+
+bool MatchedConversion::isMeasured(const std::filesystem::path &source,
+                                   const Mp3Settings &settings) const
+{
+    return cache_.find(source, settings.sampleRate, settings.channels).has_value();
+}
+
+GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
+                                 const Mp3Settings &settings, const Progress &progress,
+                                 std::stop_token stop)
+{
+    GainPlan plan;
+    const std::optional<AudioInfo> info = probe(source);
+    if (!info) {
+        plan.reason = GainReason::NotMeasured;
+        return plan;
+    }
+    // An MP3 is not decoded again for the game: it is measured as it plays.
+    const bool mp3 = info->isMp3;
+    const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
+    const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
+    const auto pick = cache_.measure(codecs_, source, sampleRate, channels, progress, stop);
+    const auto reference = references_.loudnessFor(slot, {}, stop);
+    std::optional<Loudness> pickFigure;
+    if (const auto *loudness = std::get_if<Loudness>(&pick))
+        pickFigure = *loudness;
+    std::optional<Loudness> referenceFigure;
+    if (const auto *loudness = std::get_if<Loudness>(&reference))
+        referenceFigure = *loudness;
+    plan = mp3 ? LoudnessGain::forMp3(pickFigure, referenceFigure)
+               : LoudnessGain::forConversion(pickFigure, referenceFigure);
+    if (const auto *reason = std::get_if<GainReason>(&reference))
+        plan.reason = *reason;
+    if (!options_.matchLoudness || (mp3 && !options_.matchMp3)) {
+        leaveAsItIs(plan, GainReason::Off);
+    } else if (mp3 && plan.applies()) {
+        const std::optional<std::string> data = readWhole(source);
+        if (!data)
+            leaveAsItIs(plan, GainReason::NotMeasured);
+        else if (const std::optional<Mp3Gain::Refusal> refusal = Mp3Gain::refusal(*data))
+            leaveAsItIs(plan, refusalReason(*refusal));
+    }
+    return plan;
+}
+
+std::optional<std::string> MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
+                                                               const Mp3Settings &settings) const
+{
+    const auto decoded =
+        LoudnessMeasurer(codecs_).measure(output, settings.sampleRate, settings.channels);
+    const auto *loudness = std::get_if<Loudness>(&decoded);
+    if (!loudness)
+        return std::get<std::string>(decoded);
+    const int steps = LoudnessGain::stepsBelowDecodedCeiling(loudness->truePeak);
+    if (steps == 0)
+        return std::nullopt;
+    std::optional<std::string> mp3 = readWhole(output);
+    if (!mp3)
+        return std::string("the converted file cannot be read");
+    Mp3Gain::apply(*mp3, steps);
+    if (!writeWhole(output, *mp3))
+        return std::string("the converted file cannot be written");
+    return std::nullopt;
+}
+
+MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::filesystem::path &source,
+                                                      const Mp3Settings &settings,
+                                                      const std::filesystem::path &output,
+                                                      const Progress &progress,
+                                                      std::stop_token stop)
+{
+    double measuredSeconds = 0;
+    Outcome outcome;
+    outcome.plan = plan(
+        slot, source, settings,
+        [&](double seconds) {
+            measuredSeconds = seconds;
+            if (progress)
+                progress(seconds);
+        },
+        stop);
+    if (stop.stop_requested()) {
+        outcome.failure = "cancelled";
+        return outcome;
+    }
+    const float gain = outcome.plan.applies() ? float(std::pow(10.0, outcome.plan.gain / 20)) : 1;
+    outcome.failure = MusicConverter(codecs_, gain)
+                          .convert(
+                              source, settings, output,
+                              [&](double seconds) {
+                                  if (progress)
+                                      progress(measuredSeconds + seconds);
+                              },
+                              stop);
+    if (!outcome.failure && outcome.plan.applies())
+        outcome.failure = lowerDecodedPeak(output, settings);
+    return outcome;
+}
+
+MatchedConversion::Outcome MatchedConversion::adjustMp3(int slot,
+                                                        const std::filesystem::path &source,
+                                                        const std::filesystem::path &output,
+                                                        const Progress &progress,
+                                                        std::stop_token stop)
+{
+    Outcome outcome;
+    outcome.plan = plan(slot, source, {}, progress, stop);
+    if (stop.stop_requested()) {
+        outcome.failure = "cancelled";
+        return outcome;
+    }
+    std::optional<std::string> mp3 = readWhole(source);
+    if (!mp3) {
+        outcome.failure = "the file cannot be read";
+        return outcome;
+    }
+    if (outcome.plan.applies() && outcome.plan.mp3Steps != 0) {
+        const auto applied = Mp3Gain::apply(*mp3, outcome.plan.mp3Steps);
+        if (const auto *refusal = std::get_if<Mp3Gain::Refusal>(&applied))
+            leaveAsItIs(outcome.plan, refusalReason(*refusal));
+        else
+            outcome.plan.mp3Steps = std::get<int>(applied);
+    }
+    if (!writeWhole(output, *mp3))
+        outcome.failure = "the file cannot be written";
+    return outcome;
+}
+
+} // namespace core
