@@ -15,8 +15,10 @@ namespace {
 std::optional<std::string> readWhole(const std::filesystem::path &file)
 {
     std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
     std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad() || !in.eof())
+    if (in.bad())
         return std::nullopt;
     return data;
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
 #include "MatchedConversion.h"
 #include "ReplacementRun.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
+#include "audio/Mp3Gain.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,8 +44,27 @@ class TestLoudness : public QObject
     void noUsableFigureMeansNoGain();
     void matchingOffIsByteIdentical_data();
     void matchingOffIsByteIdentical();
+    void mp3PickMovesInWholeSteps_data();
+    void mp3PickMovesInWholeSteps();
 
   private:
+    // Runs the pick into slot 0 of a game folder whose music there is the signal given.
+    std::filesystem::path runInto(const std::filesystem::path &pick, const Signal &gameMusic,
+                                  core::LoudnessOptions options)
+    {
+        const core::SlotTable table;
+        const QString gameFolder = folder_->path() + "/game";
+        QDir().mkpath(gameFolder);
+        const std::filesystem::path target =
+            gameFolder.toStdString() + "/" + table.targetFileName(0);
+        loudnessfixtures::writeWav(target, rate, 2, seconds, gameMusic);
+        core::SlotTexts texts = runtexts::placeholders(2);
+        texts[0] = pick.string();
+        lastRun_ = core::ReplacementRun(table, core::FileSystem::native(), {},
+                                        &core::AudioCodecs::builtIn(), options)
+                       .run(texts, runtexts::labels(), gameFolder.toStdString() + "/", 2);
+        return target;
+    }
     std::filesystem::path file(const char *name) const
     {
         return std::filesystem::path(folder_->path().toStdString()) / name;
@@ -73,6 +94,7 @@ class TestLoudness : public QObject
 
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<core::LoudnessCache> cache_;
+    core::RunResult lastRun_;
 };
 
 void TestLoudness::init()
@@ -139,6 +161,7 @@ void TestLoudness::peakLimitHolds_data()
     QTest::addColumn<double>("ceiling");
     QTest::newRow("quiet game music") << -12.0 << -1.5;
     QTest::newRow("game music peaking higher") << -0.8 << -0.8;
+    QTest::newRow("game music peaking at full scale") << 0.0 << 0.0;
 }
 
 void TestLoudness::peakLimitHolds()
@@ -215,30 +238,52 @@ void TestLoudness::matchingOffIsByteIdentical()
 {
     QFETCH(bool, matchLoudness);
     QFETCH(bool, mp3Pick);
-    const core::SlotTable table;
-    const QString gameFolder = folder_->path() + "/game";
-    QVERIFY(QDir().mkpath(gameFolder));
-    const std::filesystem::path target = gameFolder.toStdString() + "/" + table.targetFileName(0);
-    // The game's music is far quieter than the pick: matching would change it.
-    loudnessfixtures::writeWav(target, rate, 2, seconds, loudnessfixtures::tone(-30));
     const std::filesystem::path pick =
         mp3Pick ? std::filesystem::path(VMC_AUDIO_FIXTURES "/mp3-mpeg1-joint-crc.mp3")
                 : write("pick.wav", 2, loudnessfixtures::tone(-3));
+    // The game's music is far quieter than the pick: matching would change it.
+    const Signal gameMusic = loudnessfixtures::tone(-30);
     std::string expected;
     if (mp3Pick) {
         expected = testfiles::readBytes(QString::fromStdString(pick.string()));
     } else {
+        const auto reference = write("game.wav", 2, gameMusic);
         QVERIFY(!core::MusicConverter(core::AudioCodecs::builtIn())
-                     .convert(pick, settingsFor(target), file("plain.mp3")));
+                     .convert(pick, settingsFor(reference), file("plain.mp3")));
         expected = testfiles::readBytes(QString::fromStdString(file("plain.mp3").string()));
     }
-    core::SlotTexts texts = runtexts::placeholders(2);
-    texts[0] = pick.string();
-    const auto result = core::ReplacementRun(table, core::FileSystem::native(), {},
-                                             &core::AudioCodecs::builtIn(), {matchLoudness, false})
-                            .run(texts, runtexts::labels(), gameFolder.toStdString() + "/", 2);
-    QCOMPARE(int(result.outcome), int(core::RunResult::Outcome::Completed));
+    const auto target = runInto(pick, gameMusic, {matchLoudness, false});
+    QVERIFY2(lastRun_.outcome == core::RunResult::Outcome::Completed, lastRun_.message.c_str());
     QCOMPARE(testfiles::readBytes(QString::fromStdString(target.string())), expected);
+}
+
+void TestLoudness::mp3PickMovesInWholeSteps_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::newRow("MPEG-1 joint stereo") << "mp3-mpeg1-joint-crc.mp3";
+    QTest::newRow("MPEG-2 mono") << "mp3-mpeg2-mono-crc.mp3";
+}
+
+void TestLoudness::mp3PickMovesInWholeSteps()
+{
+    QFETCH(QString, fixture);
+    const std::filesystem::path pick = audiofixtures::path(fixture).toStdString();
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(-30));
+    const double wanted = loudnessfixtures::measure(reference, rate, 2).lufs;
+    const auto target = runInto(pick, loudnessfixtures::tone(-30), {true, true});
+    QVERIFY2(lastRun_.outcome == core::RunResult::Outcome::Completed, lastRun_.message.c_str());
+    const std::string original = testfiles::readBytes(QString::fromStdString(pick.string()));
+    const std::string result = testfiles::readBytes(QString::fromStdString(target.string()));
+    QCOMPARE(result.size(), original.size());
+    QVERIFY(result != original);
+    const auto info =
+        std::get<core::AudioInfo>(core::AudioCodecs::builtIn().makeDecoder()->probe(pick));
+    const double before = loudnessfixtures::measure(pick, info.sampleRate, info.channels).lufs;
+    const double after = loudnessfixtures::measure(target, info.sampleRate, info.channels).lufs;
+    const double steps = (after - before) / core::Mp3Gain::stepDecibels;
+    QVERIFY2(std::abs(steps - std::round(steps)) < 0.05, qPrintable(QString::number(steps)));
+    QVERIFY2(std::abs(after - wanted) <= 0.75,
+             qPrintable(QString("%1 for %2").arg(after).arg(wanted)));
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)
