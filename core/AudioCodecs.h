@@ -56,8 +56,14 @@ class Mp3Encoder
 // Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
 struct Loudness
 {
-    double lufs = 0;     // integrated loudness; minus infinity for silence or under 0.4 s
-    double truePeak = 0; // dBTP
+    // How far a true peak of music may pass its sample peak: the bound taken where the true
+    // peak, four times as costly to measure as the rest, is not measured.
+    static constexpr double intersampleMargin = 3;
+
+    double lufs = 0;       // integrated loudness; minus infinity for silence or under 0.4 s
+    double truePeak = 0;   // dBTP; where not measured, the sample peak plus the margin
+    double samplePeak = 0; // dBFS
+    bool truePeakMeasured = true;
 };
 
 // Measures interleaved samples as they come; a mono stream counts as one channel.
@@ -65,7 +71,7 @@ class LoudnessMeter
 {
   public:
     virtual ~LoudnessMeter() = default;
-    virtual std::optional<std::string> start(int sampleRate, int channels) = 0;
+    virtual std::optional<std::string> start(int sampleRate, int channels, bool truePeak) = 0;
     virtual std::optional<std::string> add(const float *samples, std::size_t frames) = 0;
     virtual Loudness result() = 0;
 };

@@ -17,14 +17,15 @@ std::optional<LoudnessCache::Stamp> LoudnessCache::stampOf(const std::filesystem
 }
 
 std::optional<Loudness> LoudnessCache::find(const std::filesystem::path &file, int sampleRate,
-                                            int channels) const
+                                            int channels, bool truePeak) const
 {
     const std::optional<Stamp> stamp = stampOf(file);
     if (!stamp)
         return std::nullopt;
     const std::lock_guard lock(mutex_);
     const auto found = entries_.find({file, sampleRate, channels});
-    if (found == entries_.end() || !(found->second.stamp == *stamp))
+    if (found == entries_.end() || !(found->second.stamp == *stamp) ||
+        (truePeak && !found->second.loudness.truePeakMeasured))
         return std::nullopt;
     return found->second.loudness;
 }
@@ -41,14 +42,15 @@ void LoudnessCache::store(const std::filesystem::path &file, int sampleRate, int
 
 std::variant<Loudness, std::string>
 LoudnessCache::measure(const AudioCodecs &codecs, const std::filesystem::path &file, int sampleRate,
-                       int channels, const LoudnessMeasurer::Progress &progress,
+                       int channels, bool truePeak, const LoudnessMeasurer::Progress &progress,
                        std::stop_token stop)
 {
-    if (std::optional<Loudness> known = find(file, sampleRate, channels))
+    if (std::optional<Loudness> known = find(file, sampleRate, channels, truePeak))
         return *known;
     // Stamped before the reading: a file changed while it is read is measured again later.
     const std::optional<Stamp> before = stampOf(file);
-    auto measured = LoudnessMeasurer(codecs).measure(file, sampleRate, channels, progress, stop);
+    auto measured =
+        LoudnessMeasurer(codecs).measure(file, sampleRate, channels, truePeak, progress, stop);
     if (const auto *loudness = std::get_if<Loudness>(&measured);
         loudness && before && stampOf(file) == before) {
         const std::lock_guard lock(mutex_);

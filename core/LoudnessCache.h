@@ -21,15 +21,16 @@ namespace core {
 class LoudnessCache
 {
   public:
-    // The figure where the file is measured and unchanged since.
-    std::optional<Loudness> find(const std::filesystem::path &file, int sampleRate,
-                                 int channels) const;
+    // The figure where the file is measured and unchanged since; with truePeak, only one
+    // whose true peak was measured.
+    std::optional<Loudness> find(const std::filesystem::path &file, int sampleRate, int channels,
+                                 bool truePeak = false) const;
     void store(const std::filesystem::path &file, int sampleRate, int channels,
                const Loudness &loudness);
     // The figure from the cache, else measured and kept; or why it cannot be measured.
     std::variant<Loudness, std::string> measure(const AudioCodecs &codecs,
                                                 const std::filesystem::path &file, int sampleRate,
-                                                int channels,
+                                                int channels, bool truePeak = true,
                                                 const LoudnessMeasurer::Progress &progress = {},
                                                 std::stop_token stop = {});
 

@@ -79,6 +79,22 @@ GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
     return plan;
 }
 
+bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
+                                 const std::optional<Loudness> &reference)
+{
+    if (unmatched(pick, reference) || pick->truePeakMeasured)
+        return false;
+    // Half a step more for an MP3, whose gain may round up.
+    const double wanted = reference->lufs - pick->lufs + Mp3Gain::stepDecibels / 2;
+    return pick->truePeak + wanted > ceilingFor(*reference);
+}
+
+bool LoudnessGain::mayPassDecodedCeiling(double encoderSamplePeak)
+{
+    constexpr double encodingMargin = 2;
+    return encoderSamplePeak + Loudness::intersampleMargin + encodingMargin > decodedCeiling;
+}
+
 int LoudnessGain::stepsBelowDecodedCeiling(double truePeak)
 {
     if (!(truePeak > decodedCeiling))

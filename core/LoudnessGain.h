@@ -54,6 +54,13 @@ class LoudnessGain
     // step would pass the ceiling.
     static GainPlan forMp3(const std::optional<Loudness> &pick,
                            const std::optional<Loudness> &reference);
+    // Whether the pick's true peak, where only bounded from its sample peak, could hold the
+    // gain back: then it is to be measured.
+    static bool needsTruePeak(const std::optional<Loudness> &pick,
+                              const std::optional<Loudness> &reference);
+    // Whether an encoder input of this sample peak could decode above the decoded ceiling:
+    // encoding moves a peak by about a decibel, never by the margin taken here.
+    static bool mayPassDecodedCeiling(double encoderSamplePeak);
     // Steps that bring a decoded true peak to the decoded ceiling; 0 where it is below.
     static int stepsBelowDecodedCeiling(double truePeak);
 };

@@ -3,15 +3,14 @@
 
 namespace core {
 
-std::variant<Loudness, std::string> LoudnessMeasurer::measure(const std::filesystem::path &file,
-                                                              int sampleRate, int channels,
-                                                              const Progress &progress,
-                                                              std::stop_token stop) const
+std::variant<Loudness, std::string>
+LoudnessMeasurer::measure(const std::filesystem::path &file, int sampleRate, int channels,
+                          bool truePeak, const Progress &progress, std::stop_token stop) const
 {
     if (!codecs_.makeMeter)
         return std::string("this build measures no loudness");
     const std::unique_ptr<LoudnessMeter> meter = codecs_.makeMeter();
-    if (std::optional<std::string> failure = meter->start(sampleRate, channels))
+    if (std::optional<std::string> failure = meter->start(sampleRate, channels, truePeak))
         return *failure;
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     std::optional<std::string> meterFailure;

@@ -49,7 +49,7 @@ LoudnessReference::measureFile(int slot, const Progress &progress, std::stop_tok
     // As the slot's conversions are made: the game file's own rate and channels.
     const Mp3Settings settings = Mp3Settings::forReference(std::get<AudioInfo>(probed));
     auto measured =
-        cache_.measure(codecs_, file, settings.sampleRate, settings.channels, progress, stop);
+        cache_.measure(codecs_, file, settings.sampleRate, settings.channels, true, progress, stop);
     if (const auto *loudness = std::get_if<Loudness>(&measured))
         return *loudness;
     return GainReason::NotMeasured;

@@ -81,7 +81,9 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     const bool mp3 = info->isMp3;
     const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
-    const auto pick = cache_.measure(codecs_, source, sampleRate, channels, progress, stop);
+    // The true peak is measured only where its bound from the sample peak could hold the
+    // gain back: it costs a reading of its own and most picks are made quieter.
+    const auto pick = cache_.measure(codecs_, source, sampleRate, channels, false, progress, stop);
     const auto reference = references_.loudnessFor(slot, {}, stop);
     std::optional<Loudness> pickFigure;
     if (const auto *loudness = std::get_if<Loudness>(&pick))
@@ -89,6 +91,11 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     std::optional<Loudness> referenceFigure;
     if (const auto *loudness = std::get_if<Loudness>(&reference))
         referenceFigure = *loudness;
+    if (LoudnessGain::needsTruePeak(pickFigure, referenceFigure)) {
+        const auto exact = cache_.measure(codecs_, source, sampleRate, channels, true, {}, stop);
+        if (const auto *loudness = std::get_if<Loudness>(&exact))
+            pickFigure = *loudness;
+    }
     plan = mp3 ? LoudnessGain::forMp3(pickFigure, referenceFigure)
                : LoudnessGain::forConversion(pickFigure, referenceFigure);
     if (const auto *reason = std::get_if<GainReason>(&reference))
@@ -154,7 +161,8 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
                                       progress(measuredSeconds + seconds);
                               },
                               stop);
-    if (!outcome.failure && outcome.plan.applies())
+    if (!outcome.failure && outcome.plan.applies() &&
+        LoudnessGain::mayPassDecodedCeiling(outcome.plan.pick->samplePeak + outcome.plan.gain))
         outcome.failure = lowerDecodedPeak(output, settings);
     return outcome;
 }

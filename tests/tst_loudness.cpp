@@ -174,6 +174,7 @@ void TestLoudness::peakLimitHolds()
     QVERIFY(!outcome.failure);
     QCOMPARE(outcome.plan.reason, GainReason::PeakLimited);
     QVERIFY(outcome.plan.heldBack > 5);
+    QVERIFY(outcome.plan.pick->truePeakMeasured);
     // The encoder's input stays at the ceiling; the decoded result at or below -0.5 dBTP.
     const double encoderPeak = outcome.plan.pick->truePeak + outcome.plan.gain;
     QVERIFY(std::abs(core::LoudnessGain::ceilingFor(*outcome.plan.reference) - ceiling) < 0.05);
