@@ -84,6 +84,13 @@ int main(int argc, char **argv)
                 return 1;
             }
             fs::rename(result.staged, output / (std::to_string(job.slot) + ".mp3"));
+            if (result.loudness.pick && matching)
+                std::fprintf(stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s\n", job.slot,
+                             result.loudness.pick->lufs, result.loudness.gain,
+                             result.loudness.madeAgain ? ", converted twice" : "",
+                             result.loudness.reason == core::GainReason::PeakLimited
+                                 ? ", held back by the peak limit"
+                                 : "");
         }
     }
     const double seconds =

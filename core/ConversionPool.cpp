@@ -67,14 +67,14 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
         progress_(total, job.slot);
     };
     Result result;
-    if (job.matching && job.isMp3)
-        result.failure =
-            job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop).failure;
-    else if (job.matching)
-        result.failure =
-            job.matching->convert(job.slot, job.source, job.settings, staged, reportProgress, stop)
-                .failure;
-    else
+    if (job.matching) {
+        const MatchedConversion::Outcome outcome =
+            job.isMp3 ? job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop)
+                      : job.matching->convert(job.slot, job.source, job.settings, staged,
+                                              reportProgress, stop);
+        result.failure = outcome.failure;
+        result.loudness = outcome.plan;
+    } else
         result.failure = MusicConverter(*codecs_).convert(job.source, job.settings, staged,
                                                           reportProgress, stop);
     std::error_code error;

@@ -36,6 +36,7 @@ class ConversionPool
     {
         std::filesystem::path staged; // the MP3, where it succeeded
         std::optional<std::string> failure;
+        GainPlan loudness; // where matched
     };
     // Seconds converted of all jobs together; called from the workers. Without codecs there
     // must be no jobs.

@@ -89,10 +89,9 @@ bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
     return pick->truePeak + wanted > ceilingFor(*reference);
 }
 
-bool LoudnessGain::mayPassDecodedCeiling(double encoderSamplePeak)
+bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)
 {
-    constexpr double encodingMargin = 2;
-    return encoderSamplePeak + Loudness::intersampleMargin + encodingMargin > decodedCeiling;
+    return decodedSamplePeak + Loudness::intersampleMargin > decodedCeiling;
 }
 
 int LoudnessGain::stepsBelowDecodedCeiling(double truePeak)

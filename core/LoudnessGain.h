@@ -28,7 +28,8 @@ struct GainPlan
     double heldBack = 0; // dB the true-peak limit took off the gain that would match
     std::optional<Loudness> pick;
     std::optional<Loudness> reference;
-    int mp3Steps = 0; // of global gain, for an MP3 pick
+    int mp3Steps = 0;       // of global gain, for an MP3 pick
+    bool madeAgain = false; // converted twice: the encoder's loss passed the tolerance
 
     bool applies() const
     {
@@ -45,6 +46,8 @@ class LoudnessGain
     static constexpr double peakCeiling = -1.5;
     // A converted result decoded again stays at or below this true peak.
     static constexpr double decodedCeiling = -0.5;
+    // A converted result whose loudness misses its aim by more is made again.
+    static constexpr double encodingTolerance = 0.4;
 
     static double ceilingFor(const Loudness &reference);
     // For music converted to MP3: any gain.
@@ -58,9 +61,9 @@ class LoudnessGain
     // gain back: then it is to be measured.
     static bool needsTruePeak(const std::optional<Loudness> &pick,
                               const std::optional<Loudness> &reference);
-    // Whether an encoder input of this sample peak could decode above the decoded ceiling:
-    // encoding moves a peak by about a decibel, never by the margin taken here.
-    static bool mayPassDecodedCeiling(double encoderSamplePeak);
+    // Whether a decoded result of this sample peak could have a true peak above the decoded
+    // ceiling: then its true peak is measured.
+    static bool mayPassDecodedCeiling(double decodedSamplePeak);
     // Steps that bring a decoded true peak to the decoded ceiling; 0 where it is below.
     static int stepsBelowDecodedCeiling(double truePeak);
 };

@@ -152,17 +152,47 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
         outcome.failure = "cancelled";
         return outcome;
     }
-    const float gain = outcome.plan.applies() ? float(std::pow(10.0, outcome.plan.gain / 20)) : 1;
-    outcome.failure = MusicConverter(codecs_, gain)
-                          .convert(
-                              source, settings, output,
-                              [&](double seconds) {
-                                  if (progress)
-                                      progress(measuredSeconds + seconds);
-                              },
-                              stop);
-    if (!outcome.failure && outcome.plan.applies() &&
-        LoudnessGain::mayPassDecodedCeiling(outcome.plan.pick->samplePeak + outcome.plan.gain))
+    GainPlan &plan = outcome.plan;
+    const auto encode = [&](double decibels, const MusicConverter::Progress &converted) {
+        const auto gain = float(std::pow(10.0, decibels / 20));
+        return MusicConverter(codecs_, gain).convert(source, settings, output, converted, stop);
+    };
+    outcome.failure = encode(plan.applies() ? plan.gain : 0, [&](double seconds) {
+        if (progress)
+            progress(measuredSeconds + seconds);
+    });
+    if (outcome.failure || !plan.applies())
+        return outcome;
+
+    // The encoder drops what it takes for inaudible, and loudness with it, the more the
+    // noisier the music: a result that misses by more than the tolerance is made again.
+    const auto measureResult = [&] {
+        return LoudnessMeasurer(codecs_).measure(output, settings.sampleRate, settings.channels,
+                                                 false, {}, stop);
+    };
+    auto decoded = measureResult();
+    if (const auto *result = std::get_if<Loudness>(&decoded)) {
+        const double missed = plan.pick->lufs + plan.gain - result->lufs;
+        const double allowed = LoudnessGain::ceilingFor(*plan.reference) - plan.pick->truePeak;
+        const double corrected = std::min(plan.gain + missed, allowed);
+        if (std::abs(missed) > LoudnessGain::encodingTolerance &&
+            std::abs(corrected - plan.gain) > LoudnessGain::encodingTolerance / 2) {
+            plan.gain = corrected;
+            plan.madeAgain = true;
+            outcome.failure = encode(plan.gain, {});
+            if (outcome.failure)
+                return outcome;
+            decoded = measureResult();
+        }
+    }
+    if (stop.stop_requested()) {
+        outcome.failure = "cancelled";
+        return outcome;
+    }
+    const auto *result = std::get_if<Loudness>(&decoded);
+    if (!result)
+        outcome.failure = std::get<std::string>(decoded);
+    else if (LoudnessGain::mayPassDecodedCeiling(result->samplePeak))
         outcome.failure = lowerDecodedPeak(output, settings);
     return outcome;
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <numbers>
 #include <vector>
 
@@ -68,6 +69,22 @@ inline Signal uncorrelated(double decibels)
     return [=](double t) {
         return std::array<float, 2>{float(amplitude * std::sin(2 * std::numbers::pi * 1000 * t)),
                                     float(amplitude * std::sin(2 * std::numbers::pi * 1330 * t))};
+    };
+}
+
+// White noise of the RMS level given in dBFS, unlike in each channel: much of it is what an
+// encoder at a low bit rate leaves out.
+inline Signal noise(double decibels)
+{
+    const double amplitude = std::pow(10.0, decibels / 20) * std::sqrt(3.0);
+    auto state = std::make_shared<std::uint32_t>(12345);
+    return [=](double) {
+        const auto next = [&] {
+            *state = *state * 1664525u + 1013904223u;
+            return float(amplitude * (double(*state >> 8) / double(1 << 24) * 2 - 1));
+        };
+        const float left = next();
+        return std::array<float, 2>{left, next()};
     };
 }
 
