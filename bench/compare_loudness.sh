@@ -10,7 +10,7 @@
 # measuring timed, the game music measured before), and by ffmpeg's two-pass loudnorm, a
 # measuring pass and an applying pass, one process per core.
 #   cmake --build --preset default --target loudness_bench
-#   bench/compare_loudness.sh [count=40] [seconds=60] [spread seconds=20] [folder=/tmp]
+#   bench/compare_loudness.sh [count=40] [seconds=60] [spread seconds=20] [folder=/tmp] [spread|cost]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-40}; length=${2:-60}; spread_length=${3:-20}
@@ -43,6 +43,9 @@ at_loudness() { # source target-LUFS output codec-options...
     ffmpeg -nostdin -v error -y -i "$1" -af "volume=$(awk "BEGIN {print $2 - ($now)}")dB" "${@:4}" "$3"
 }
 
+part=${5:-both}
+failures=0
+if [ "$part" != cost ]; then
 echo "== spread: $count picks of $spread_length s =="
 mkdir -p "$work/spread/picks" "$work/spread/game" "$work/spread/out"
 for i in $(seq 0 $((count - 1))); do
@@ -85,6 +88,8 @@ failures=$(grep -c ' OFF$' "$work/spread.txt" || true)
 awk '$6 != "" {d = $7 + 0; if (d < 0) d = -d; if ($9 == "within") {n++; s += d; if (d > m) m = d}}
      END {printf "within: %d results, mean |diff| %.2f LU, largest %.2f LU\n", n, s / n, m}' "$work/spread.txt"
 echo "off target: $failures"
+fi
+[ "$part" = spread ] && exit $((failures > 0))
 
 echo "== cost: $count FLAC files of $length s =="
 mkdir -p "$work/cost/flac" "$work/cost/game" "$work/cost/off" "$work/cost/on" "$work/cost/loudnorm"
