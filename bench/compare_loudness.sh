@@ -103,7 +103,12 @@ done
 sync
 elapsed() { echo "$(($(date +%s%N) - $1))" | awk '{printf "%.2f", $1 / 1e9}'; }
 # The program's own clock: its conversions, the picks' measuring within them.
-timed() { "$bench" "$@" | tee /dev/stderr | sed -n 's/.* in \([0-9.]*\) s:.*/\1/p'; }
+timed() {
+    local out
+    out=$("$bench" "$@")
+    echo "$out" >&2
+    sed -n 's/.* in \([0-9.]*\) s:.*/\1/p' <<<"$out"
+}
 off=$(timed "$work/cost/flac" "$work/cost/game" "$work/cost/off" off)
 on=$(timed "$work/cost/flac" "$work/cost/game" "$work/cost/on" on)
 cat >"$work/loudnorm.sh" <<'SCRIPT'
