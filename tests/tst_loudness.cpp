@@ -33,8 +33,6 @@ class TestLoudness : public QObject
 
   private slots:
     void init();
-    void monoCountsAsOneChannel_data();
-    void monoCountsAsOneChannel();
     void convertedToneLandsOnTheReference_data();
     void convertedToneLandsOnTheReference();
     void encodersLossIsMadeUp();
@@ -102,26 +100,6 @@ void TestLoudness::init()
 {
     folder_ = std::make_unique<QTemporaryDir>();
     cache_ = std::make_unique<core::LoudnessCache>();
-}
-
-void TestLoudness::monoCountsAsOneChannel_data()
-{
-    QTest::addColumn<int>("fileChannels");
-    QTest::addColumn<int>("measuredChannels");
-    QTest::addColumn<double>("lufs");
-    QTest::newRow("mono") << 1 << 1 << -6.02 - 3.01;
-    QTest::newRow("stereo") << 2 << 2 << -6.02;
-    // The downmix adds the channels at -3 dB each: alike channels keep their loudness.
-    QTest::newRow("stereo downmixed for a mono slot") << 2 << 1 << -6.02;
-}
-
-void TestLoudness::monoCountsAsOneChannel()
-{
-    QFETCH(int, fileChannels);
-    QFETCH(int, measuredChannels);
-    QFETCH(double, lufs);
-    const auto pick = write("pick.wav", fileChannels, loudnessfixtures::tone(-6.02));
-    QVERIFY(std::abs(loudnessfixtures::measure(pick, rate, measuredChannels).lufs - lufs) < 0.1);
 }
 
 void TestLoudness::convertedToneLandsOnTheReference_data()
