@@ -61,6 +61,29 @@ class Mp3Encoder
     virtual std::optional<std::string> finish(std::string &out) = 0;
 };
 
+// Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
+struct Loudness
+{
+    // How far a true peak of music may pass its sample peak: the bound taken where the true
+    // peak, four times as costly to measure as the rest, is not measured.
+    static constexpr double intersampleMargin = 3;
+
+    double lufs = 0;       // integrated loudness; minus infinity for silence or under 0.4 s
+    double truePeak = 0;   // dBTP; where not measured, the sample peak plus the margin
+    double samplePeak = 0; // dBFS
+    bool truePeakMeasured = true;
+};
+
+// Measures interleaved samples as they come; a mono stream counts as one channel.
+class LoudnessMeter
+{
+  public:
+    virtual ~LoudnessMeter() = default;
+    virtual std::optional<std::string> start(int sampleRate, int channels, bool truePeak) = 0;
+    virtual std::optional<std::string> add(const float *samples, std::size_t frames) = 0;
+    virtual Loudness result() = 0;
+};
+
 // Plays one music file at a time on the default output device, off the caller's thread.
 class AudioPlayer
 {
@@ -85,6 +108,7 @@ struct AudioCodecs
     std::unique_ptr<Mp3Encoder> (*makeEncoder)();
     // Null in a build without sound output. Needs the toolkit's application object.
     std::unique_ptr<AudioPlayer> (*makePlayer)();
+    std::unique_ptr<LoudnessMeter> (*makeMeter)();
 
     // Nothing, and why in reason, where the module cannot be loaded.
     static const AudioCodecs *get(std::string *reason = nullptr);

@@ -75,8 +75,16 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
         progress_(total, job.slot);
     };
     Result result;
-    result.failure = MusicConverter(*codecs_, fileSystem_)
-                         .convert(job.source, job.settings, staged, reportProgress, stop);
+    if (job.matching) {
+        const MatchedConversion::Outcome outcome =
+            job.isMp3 ? job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop)
+                      : job.matching->convert(job.slot, job.source, job.settings, staged,
+                                              reportProgress, stop);
+        result.failure = outcome.failure;
+        result.loudness = outcome.plan;
+    } else
+        result.failure = MusicConverter(*codecs_, fileSystem_)
+                             .convert(job.source, job.settings, staged, reportProgress, stop);
     std::error_code error;
     if (result.failure)
         std::filesystem::remove(staged, error);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MatchedConversion.h"
 #include "MusicConverter.h"
 
 #include <condition_variable>
@@ -26,11 +27,16 @@ class ConversionPool
         int slot;
         std::filesystem::path source;
         Mp3Settings settings;
+        // Where given, the pick is made as loud as the game's music of its slot; an MP3 pick
+        // is then copied with its gain moved, not converted.
+        MatchedConversion *matching = nullptr;
+        bool isMp3 = false;
     };
     struct Result
     {
         std::filesystem::path staged; // the MP3, where it succeeded
         std::optional<ConversionFailure> failure;
+        GainPlan loudness; // where matched
     };
     // Seconds converted of all jobs together; called from the workers. Without codecs there
     // must be no jobs.

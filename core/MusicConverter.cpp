@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <vector>
 
 namespace core {
 
@@ -75,12 +76,19 @@ std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
+    std::vector<float> gained;
     std::optional<std::string> failure = decoder->decode(
         source, settings.sampleRate, settings.channels,
         [&](const float *samples, std::size_t frames) {
             // Between blocks too: a decoder may hand over a long stretch at once.
             if (stop.stop_requested())
                 return false;
+            if (gain_ != 1) {
+                gained.assign(samples, samples + frames * std::size_t(settings.channels));
+                for (float &sample : gained)
+                    sample *= gain_;
+                samples = gained.data();
+            }
             encoderFailure = encoder->encode(samples, frames, mp3);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {

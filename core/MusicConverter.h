@@ -44,10 +44,11 @@ class MusicConverter
     // Seconds of the source converted so far.
     using Progress = std::function<void(double seconds)>;
 
-    // The source is read and the output written through fileSystem.
+    // The source is read and the output written through fileSystem; gain: what the decoded
+    // samples are multiplied by before the encoder.
     explicit MusicConverter(const AudioCodecs &codecs,
-                            FileSystem &fileSystem = FileSystem::native())
-        : codecs_(codecs), fileSystem_(fileSystem)
+                            FileSystem &fileSystem = FileSystem::native(), float gain = 1)
+        : codecs_(codecs), fileSystem_(fileSystem), gain_(gain)
     {
     }
 
@@ -65,6 +66,7 @@ class MusicConverter
 
     const AudioCodecs &codecs_;
     FileSystem &fileSystem_;
+    float gain_;
 };
 
 } // namespace core

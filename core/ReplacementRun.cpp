@@ -4,6 +4,8 @@
 #include "AtomicFileWriter.h"
 #include "ConversionPool.h"
 #include "FailureCodes.h"
+#include "LoudnessCache.h"
+#include "MatchedConversion.h"
 #include "MusicFormats.h"
 #include "OriginalsFolder.h"
 #include "Platform.h"
@@ -31,6 +33,15 @@ ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
                                std::filesystem::path missingAudioModule)
     : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs),
       missingAudioModule_(std::move(missingAudioModule))
+{
+}
+
+ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
+                               std::filesystem::path dataFolder, const AudioCodecs *codecs,
+                               LoudnessOptions loudness, LoudnessCache *cache,
+                               std::filesystem::path missingAudioModule)
+    : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs),
+      missingAudioModule_(std::move(missingAudioModule)), loudness_(loudness), cache_(cache)
 {
 }
 
@@ -363,6 +374,15 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     const std::unique_ptr<AudioDecoder> decoder = codecs_ ? codecs_->makeDecoder() : nullptr;
     if (decoder)
         decoder->readThrough(fileSystem_);
+    LoudnessCache runCache;
+    std::optional<LoudnessReference> references;
+    std::optional<MatchedConversion> matching;
+    if (codecs_ && loudness_.matchLoudness) {
+        references.emplace(*codecs_, cache_ ? *cache_ : runCache,
+                           LoudnessReference::filesFor(originals, slots_));
+        matching.emplace(*codecs_, cache_ ? *cache_ : runCache, *references, loudness_,
+                         fileSystem_);
+    }
     for (int i = 0; i < slotCount; ++i) {
         Pick &pick = picks[i];
         if (slotTexts[i] == texts.placeholder)
@@ -393,7 +413,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);
-        if (!pick.info.isMp3)
+        // An MP3 is copied byte for byte, unless its gain is to be matched too.
+        if (!pick.info.isMp3 || (matching && loudness_.matchMp3))
             pick.action = Pick::Action::Convert;
     }
     if (std::optional<RunResult> refused = refuseUnreadable(picks, labels, language))
@@ -416,11 +437,19 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         const Pick &pick = picks[i];
         if (pick.action != Pick::Action::Convert || pick.readFailure)
             continue;
+        const std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
+        if (pick.info.isMp3) {
+            conversions.push_back({i, source, {}, &*matching, true});
+            secondsTotal += pick.info.seconds;
+            continue;
+        }
         const std::string &targetName = slots_.targetFileName(i);
-        conversions.push_back(
-            {i, pick.staged.empty() ? pick.source : pick.staged,
-             Mp3Settings::forReference(referenceFor(*decoder, originals, targetName))});
-        secondsTotal += pick.info.seconds;
+        const Mp3Settings settings =
+            Mp3Settings::forReference(referenceFor(*decoder, originals, targetName));
+        conversions.push_back({i, source, settings, matching ? &*matching : nullptr});
+        // Measuring a pick takes a reading of it as long as its conversion's.
+        const bool measuring = matching && !matching->isMeasured(source, settings);
+        secondsTotal += pick.info.seconds * (measuring ? 2 : 1);
     }
 
     std::error_code error;

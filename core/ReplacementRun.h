@@ -3,6 +3,7 @@
 
 #include "AudioCodecs.h"
 #include "FileSystem.h"
+#include "LoudnessOptions.h"
 #include "MusicConverter.h"
 #include "SlotTable.h"
 
@@ -15,6 +16,8 @@
 #include <string_view>
 
 namespace core {
+
+class LoudnessCache;
 
 using SlotTexts = std::array<std::string, slotCount>;
 
@@ -60,6 +63,11 @@ class ReplacementRun
                             std::filesystem::path dataFolder = {},
                             const AudioCodecs *codecs = nullptr,
                             std::filesystem::path missingAudioModule = {});
+    // loudness: whether picks are matched to the game's music; cache: the session's figures
+    // (none: measured for this run alone).
+    ReplacementRun(const SlotTable &slots, FileSystem &fileSystem, std::filesystem::path dataFolder,
+                   const AudioCodecs *codecs, LoudnessOptions loudness,
+                   LoudnessCache *cache = nullptr, std::filesystem::path missingAudioModule = {});
 
     // slotTexts are the texts of the slot boxes, labels the captions of the slot labels,
     // musicFolder the stored folder that the target name is glued to. Every pick is read
@@ -84,6 +92,8 @@ class ReplacementRun
     std::filesystem::path dataFolder_;
     const AudioCodecs *codecs_;
     std::filesystem::path missingAudioModule_;
+    LoudnessOptions loudness_;
+    LoudnessCache *cache_ = nullptr;
 };
 
 } // namespace core

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds static FFmpeg (decoding only: the formats the program reads) and LAME for 64-bit
-# Windows (MinGW-w64) from Debian's own source packages, the versions the Linux build uses,
+# Builds static FFmpeg (decoding only: the formats the program reads), LAME and libebur128
+# for 64-bit Windows (MinGW-w64) from Debian's own source packages, the versions the Linux build uses,
 # into the same cache folder as Qt. Prints the install prefix, alone on standard output. A
 # second run with the cache in place only checks the stamp: the source versions and the
 # configure lines.
@@ -16,6 +16,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${AUDIO_PACKAGE
 source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
 ffmpeg_version=$(source_version libavcodec-dev)
 lame_version=$(source_version libmp3lame-dev)
+ebur128_version=$(source_version libebur128-dev)
 cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/valdrune-music-changer
 prefix=$cache_root/audio-mingw-static
 work=$cache_root/audio-mingw-work
@@ -31,7 +32,11 @@ ffmpeg_options=(--enable-cross-compile --cross-prefix=$host- --arch=x86_64 --tar
     --enable-demuxer=mp3,flac,ogg,mov,wav,aiff,asf,matroska
     --enable-parser=mpegaudio,flac,vorbis,opus,aac
     --enable-decoder=mp3,mp3float,flac,vorbis,opus,aac,alac,wmav1,wmav2,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_u8,pcm_s8)
-stamp="ffmpeg $ffmpeg_version lame $lame_version | ${ffmpeg_options[*]} | ${lame_options[*]}"
+# Static, with the compilers the program is built with; MinGW has no sys/queue.h of its own.
+ebur128_options=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-compilers.cmake"
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DENABLE_INTERNAL_QUEUE_H=ON
+    -DCMAKE_INSTALL_LIBDIR=lib)
+stamp="ffmpeg $ffmpeg_version lame $lame_version ebur128 $ebur128_version | ${ffmpeg_options[*]} | ${lame_options[*]} | ${ebur128_options[*]}"
 if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
     echo "$prefix" >&3
     exit 0
@@ -40,6 +45,7 @@ started=$SECONDS
 rm -rf "$work" "$prefix"
 debian_source "$work/apt" "$work" "lame=$lame_version"
 debian_source "$work/apt" "$work" "ffmpeg=$ffmpeg_version"
+debian_source "$work/apt" "$work" "libebur128=$ebur128_version"
 
 (cd "$(find "$work" -maxdepth 1 -type d -name 'lame-*' | head -n 1)" &&
     ./configure --prefix="$prefix" "${lame_options[@]}" >/dev/null &&
@@ -47,7 +53,10 @@ debian_source "$work/apt" "$work" "ffmpeg=$ffmpeg_version"
 (cd "$(find "$work" -maxdepth 1 -type d -name 'ffmpeg-*' | head -n 1)" &&
     ./configure --prefix="$prefix" "${ffmpeg_options[@]}" >/dev/null &&
     make -j"$(nproc)" >/dev/null && make install >/dev/null)
+(cd "$(find "$work" -maxdepth 1 -type d -name 'libebur128-*' | head -n 1)" &&
+    cmake -S . -B build-mingw -DCMAKE_INSTALL_PREFIX="$prefix" "${ebur128_options[@]}" >/dev/null &&
+    cmake --build build-mingw -j"$(nproc)" >/dev/null && cmake --install build-mingw >/dev/null)
 echo "$stamp" >"$prefix/.stamp"
 rm -rf "$work"
-echo "FFmpeg and LAME for MinGW built in $(((SECONDS - started) / 60)) min into $prefix ($(du -sh "$prefix" | cut -f1))"
+echo "FFmpeg, LAME and libebur128 for MinGW built in $(((SECONDS - started) / 60)) min into $prefix ($(du -sh "$prefix" | cut -f1))"
 echo "$prefix" >&3

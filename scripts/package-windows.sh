@@ -53,6 +53,7 @@ read -r gcc_source gcc_version <<<"$(source_of gcc-mingw-w64-x86-64-posix-runtim
 read -r ffmpeg_source ffmpeg_version <<<"$(source_of libavcodec-dev)"
 read -r lame_source lame_version <<<"$(source_of libmp3lame-dev)"
 read -r translations_source translations_version <<<"$(source_of qt6-translations-l10n)"
+read -r ebur128_source ebur128_version <<<"$(source_of libebur128-dev)"
 sources=build/$name-sources
 rm -rf "$sources"
 debian_source "$sources/.apt" "$sources" "$qt_source=$qt_version" --download-only
@@ -62,6 +63,7 @@ debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --downlo
 debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
 debian_source "$sources/.apt" "$sources" "$lame_source=$lame_version" --download-only
 debian_source "$sources/.apt" "$sources" "$translations_source=$translations_version" --download-only
+debian_source "$sources/.apt" "$sources" "$ebur128_source=$ebur128_version" --download-only
 rm -rf "$sources/.apt"
 git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
     -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD
@@ -109,6 +111,8 @@ $qt_bundled
 - Qt's Hungarian translation $(echo "$translations_version" | sed 's/[+-].*//') (qtbase_hu.qm: the file dialogs' and message
   boxes' own texts), GPL-3.0-only WITH Qt-GPL-exception-1.0
   Debian source package: $translations_source $translations_version
+- libebur128 $(echo "$ebur128_version" | sed 's/-.*//'), MIT (its copy of sys/queue.h: BSD-3-Clause)
+  Debian source package: $ebur128_source $ebur128_version
 - xxHash $(echo "$xxhash_version" | sed 's/-.*//'), BSD-2-Clause
   Debian source package: $xxhash_source $xxhash_version
 - MinGW-w64 runtime and winpthreads $(echo "$mingw_version" | sed 's/-.*//'), ZPL-2.1 and MIT
@@ -117,8 +121,8 @@ $qt_bundled
   Debian package: $gcc_source $gcc_version (the runtime exception asks for no source)
 TEXT
 {
-    for package in libqt6core6 libqt6multimedia6 qt6-translations-l10n libavcodec-dev libmp3lame-dev libxxhash-dev \
-        mingw-w64-x86-64-dev \
+    for package in libqt6core6 libqt6multimedia6 qt6-translations-l10n libavcodec-dev libmp3lame-dev \
+        libebur128-dev libxxhash-dev mingw-w64-x86-64-dev \
         gcc-mingw-w64-x86-64-posix-runtime; do
         printf '==== %s ====\n\n' "$(source_of "$package")"
         cat "/usr/share/doc/$package/copyright"

@@ -39,7 +39,7 @@ ensure_fuzzer_runtime() {
 # What every build needs.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libxxhash-dev
     fonts-dejavu-core libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-    libmp3lame-dev qt6-translations-l10n)
+    libmp3lame-dev libebur128-dev qt6-translations-l10n)
 
 # Reading and writing music in the tests, the benchmark and the Windows build; a sound
 # server of the tests' own, with a recorder of what it plays.

@@ -11,13 +11,15 @@ namespace core {
 
 std::unique_ptr<AudioDecoder> makeFfmpegDecoder();
 std::unique_ptr<Mp3Encoder> makeLameEncoder();
+std::unique_ptr<LoudnessMeter> makeEbur128Meter();
 
 const AudioCodecs &AudioCodecs::builtIn()
 {
 #ifdef VMC_HAVE_PLAYBACK
-    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, makeSinkPlayer};
+    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, makeSinkPlayer,
+                                    makeEbur128Meter};
 #else
-    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, nullptr};
+    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, nullptr, makeEbur128Meter};
 #endif
     return codecs;
 }

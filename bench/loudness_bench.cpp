@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Converts picks as a run does, one per processor core, each like the game's music of its
+// slot and, with matching, as loud as it; prints the wall time and each result's gain.
+// Picks are named after their slot (0.flac ... 39.mp3); the game's music of a slot lies in
+// the reference folder under the same number, any extension. The references are measured
+// before the clock starts, as the program measures them when a slot's first pick is checked;
+// the picks are measured within the timed part. bench/compare_loudness.sh makes the files.
+//
+//   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]
+
+#include "ConversionPool.h"
+#include "LoudnessReference.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+int main(int argc, char **argv)
+{
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]\n");
+        return 2;
+    }
+    const fs::path picks = argv[1];
+    const fs::path referenceFolder = argv[2];
+    const fs::path output = argv[3];
+    const bool matching = std::strcmp(argv[4], "on") == 0;
+    const bool matchMp3 = argc > 5 && std::strcmp(argv[5], "mp3") == 0;
+    const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
+    const auto decoder = codecs.makeDecoder();
+
+    core::LoudnessReference::Files files;
+    for (const fs::directory_entry &entry : fs::directory_iterator(referenceFolder)) {
+        const int slot = std::atoi(entry.path().stem().c_str());
+        if (slot >= 0 && slot < core::slotCount)
+            files[std::size_t(slot)] = entry.path();
+    }
+    core::LoudnessCache cache;
+    core::LoudnessReference references(codecs, cache, files);
+    core::MatchedConversion matched(codecs, cache, references, {matching, matchMp3});
+
+    std::vector<core::ConversionPool::Job> jobs;
+    std::map<int, std::string> extensions;
+    double audioSeconds = 0;
+    for (const fs::directory_entry &entry : fs::directory_iterator(picks)) {
+        const int slot = std::atoi(entry.path().stem().c_str());
+        const auto probed = decoder->probe(entry.path());
+        const auto *info = std::get_if<core::AudioInfo>(&probed);
+        if (!info || slot < 0 || slot >= core::slotCount)
+            continue;
+        std::optional<core::AudioInfo> reference;
+        if (files[std::size_t(slot)]) {
+            const auto probedReference = decoder->probe(*files[std::size_t(slot)]);
+            if (const auto *found = std::get_if<core::AudioInfo>(&probedReference))
+                reference = *found;
+        }
+        const bool isMp3 = info->isMp3;
+        // An MP3 pick is copied as it is, unless its gain is matched.
+        if (isMp3 && !(matching && matchMp3)) {
+            fs::copy_file(entry.path(), output / (std::to_string(slot) + ".mp3"),
+                          fs::copy_options::overwrite_existing);
+            continue;
+        }
+        jobs.push_back({slot, entry.path(), core::Mp3Settings::forReference(reference),
+                        matching ? &matched : nullptr, isMp3});
+        audioSeconds += info->seconds;
+    }
+    if (matching) {
+        for (int slot = 0; slot < core::slotCount; ++slot)
+            references.loudnessFor(slot);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    {
+        core::ConversionPool pool(&codecs, jobs, output);
+        for (const core::ConversionPool::Job &job : jobs) {
+            const core::ConversionPool::Result result = pool.take(job.slot);
+            if (result.failure) {
+                std::fprintf(stderr, "%s: %s\n", job.source.c_str(), result.failure->reason.c_str());
+                return 1;
+            }
+            fs::rename(result.staged, output / (std::to_string(job.slot) + ".mp3"));
+            if (result.loudness.pick && matching)
+                std::fprintf(stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s\n", job.slot,
+                             result.loudness.pick->lufs, result.loudness.gain,
+                             result.loudness.madeAgain ? ", converted twice" : "",
+                             result.loudness.reason == core::GainReason::PeakLimited
+                                 ? ", held back by the peak limit"
+                                 : "");
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%zu files, %.0f s of music, matching %s, in %.2f s: %.1f audio seconds a second\n",
+                jobs.size(), audioSeconds, matching ? "on" : "off", seconds,
+                audioSeconds / seconds);
+    return 0;
+}

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoudnessCache.h"
+
+namespace core {
+
+std::optional<LoudnessCache::Stamp> LoudnessCache::stampOf(const std::filesystem::path &file)
+{
+    std::error_code error;
+    Stamp stamp;
+    stamp.size = std::filesystem::file_size(file, error);
+    if (error)
+        return std::nullopt;
+    stamp.time = std::filesystem::last_write_time(file, error);
+    if (error)
+        return std::nullopt;
+    return stamp;
+}
+
+std::optional<Loudness> LoudnessCache::find(const std::filesystem::path &file, int sampleRate,
+                                            int channels, bool truePeak) const
+{
+    const std::optional<Stamp> stamp = stampOf(file);
+    if (!stamp)
+        return std::nullopt;
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find({file, sampleRate, channels});
+    if (found == entries_.end() || !(found->second.stamp == *stamp) ||
+        (truePeak && !found->second.loudness.truePeakMeasured))
+        return std::nullopt;
+    return found->second.loudness;
+}
+
+void LoudnessCache::store(const std::filesystem::path &file, int sampleRate, int channels,
+                          const Loudness &loudness)
+{
+    const std::optional<Stamp> stamp = stampOf(file);
+    if (!stamp)
+        return;
+    const std::lock_guard lock(mutex_);
+    entries_[{file, sampleRate, channels}] = {*stamp, loudness};
+}
+
+std::variant<Loudness, std::string>
+LoudnessCache::measure(const AudioCodecs &codecs, const std::filesystem::path &file, int sampleRate,
+                       int channels, bool truePeak, const LoudnessMeasurer::Progress &progress,
+                       std::stop_token stop)
+{
+    if (std::optional<Loudness> known = find(file, sampleRate, channels, truePeak))
+        return *known;
+    // Stamped before the reading: a file changed while it is read is measured again later.
+    const std::optional<Stamp> before = stampOf(file);
+    auto measured =
+        LoudnessMeasurer(codecs).measure(file, sampleRate, channels, truePeak, progress, stop);
+    if (const auto *loudness = std::get_if<Loudness>(&measured);
+        loudness && before && stampOf(file) == before) {
+        const std::lock_guard lock(mutex_);
+        entries_[{file, sampleRate, channels}] = {*before, *loudness};
+    }
+    return measured;
+}
+
+} // namespace core

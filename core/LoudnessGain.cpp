@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoudnessGain.h"
+
+#include "audio/Mp3Gain.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace core {
+
+namespace {
+
+bool usable(const Loudness &loudness)
+{
+    return std::isfinite(loudness.lufs);
+}
+
+// The reasons that stop matching before any gain is worked out.
+std::optional<GainPlan> unmatched(const std::optional<Loudness> &pick,
+                                  const std::optional<Loudness> &reference)
+{
+    GainPlan plan;
+    plan.pick = pick;
+    plan.reference = reference;
+    if (!reference)
+        plan.reason = GainReason::NoReference;
+    else if (!usable(*reference))
+        plan.reason = GainReason::SilentReference;
+    else if (!pick)
+        plan.reason = GainReason::NotMeasured;
+    else if (!usable(*pick))
+        plan.reason = GainReason::SilentPick;
+    else
+        return std::nullopt;
+    return plan;
+}
+
+} // namespace
+
+double LoudnessGain::ceilingFor(const Loudness &reference)
+{
+    return std::min(0.0, std::max(peakCeiling, reference.truePeak));
+}
+
+GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
+                                     const std::optional<Loudness> &reference)
+{
+    if (std::optional<GainPlan> plan = unmatched(pick, reference))
+        return *plan;
+    GainPlan plan;
+    plan.pick = pick;
+    plan.reference = reference;
+    const double wanted = reference->lufs - pick->lufs;
+    const double allowed = ceilingFor(*reference) - pick->truePeak;
+    plan.gain = std::min(wanted, allowed);
+    plan.heldBack = wanted - plan.gain;
+    plan.reason = plan.heldBack > 0 ? GainReason::PeakLimited : GainReason::Matched;
+    return plan;
+}
+
+GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
+                              const std::optional<Loudness> &reference)
+{
+    if (std::optional<GainPlan> plan = unmatched(pick, reference))
+        return *plan;
+    GainPlan plan;
+    plan.pick = pick;
+    plan.reference = reference;
+    const double wanted = reference->lufs - pick->lufs;
+    const double ceiling = ceilingFor(*reference);
+    int steps = int(std::lround(wanted / Mp3Gain::stepDecibels));
+    if (pick->truePeak + steps * Mp3Gain::stepDecibels > ceiling)
+        steps = int(std::floor((ceiling - pick->truePeak) / Mp3Gain::stepDecibels));
+    plan.mp3Steps = steps;
+    plan.gain = steps * Mp3Gain::stepDecibels;
+    // Within half a step is as matched as whole steps allow.
+    plan.heldBack = std::max(0.0, wanted - plan.gain - Mp3Gain::stepDecibels / 2);
+    plan.reason = plan.heldBack > 0 ? GainReason::PeakLimited : GainReason::Matched;
+    return plan;
+}
+
+bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
+                                 const std::optional<Loudness> &reference)
+{
+    if (unmatched(pick, reference) || pick->truePeakMeasured)
+        return false;
+    // Half a step more for an MP3, whose gain may round up.
+    const double wanted = reference->lufs - pick->lufs + Mp3Gain::stepDecibels / 2;
+    return pick->truePeak + wanted > ceilingFor(*reference);
+}
+
+bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)
+{
+    return decodedSamplePeak + Loudness::intersampleMargin > decodedCeiling;
+}
+
+int LoudnessGain::stepsBelowDecodedCeiling(double truePeak)
+{
+    if (!(truePeak > decodedCeiling))
+        return 0;
+    return -int(std::ceil((truePeak - decodedCeiling) / Mp3Gain::stepDecibels));
+}
+
+} // namespace core

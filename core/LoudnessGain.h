@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <optional>
+
+namespace core {
+
+// Why a pick gets the gain it gets.
+enum class GainReason {
+    Matched,         // as loud as the game's music of its slot
+    PeakLimited,     // quieter than that, held back by the true-peak limit
+    Off,             // matching is off: the pick goes as it is
+    NoReference,     // nothing to match: the game's file is this program's own, or none
+    SilentReference, // the game's music has no loudness (silence, under 0.4 s)
+    SilentPick,      // the pick has no loudness (silence, under 0.4 s)
+    NotMeasured,     // the pick or the game's music could not be read to the end
+    FreeFormatMp3,   // an MP3 of a bit rate of its own: copied as it is
+    OtherLayerMp3,   // MPEG audio layer I or II named .mp3: copied as it is
+};
+
+// What Change does to a pick's loudness, and why.
+struct GainPlan
+{
+    GainReason reason = GainReason::Off;
+    double gain = 0;     // dB applied; 0 unless matched or peak limited
+    double heldBack = 0; // dB the true-peak limit took off the gain that would match
+    std::optional<Loudness> pick;
+    std::optional<Loudness> reference;
+    int mp3Steps = 0;       // of global gain, for an MP3 pick
+    bool madeAgain = false; // converted twice: the encoder's loss passed the tolerance
+
+    bool applies() const
+    {
+        return reason == GainReason::Matched || reason == GainReason::PeakLimited;
+    }
+};
+
+// The gain that makes a pick as loud as its reference without clipping.
+class LoudnessGain
+{
+  public:
+    // The encoder's input stays at or below this true peak, or the reference's own where
+    // that is higher, never above 0 dBTP.
+    static constexpr double peakCeiling = -1.5;
+    // A converted result decoded again stays at or below this true peak.
+    static constexpr double decodedCeiling = -0.5;
+    // A converted result whose loudness misses its aim by more is made again.
+    static constexpr double encodingTolerance = 0.4;
+
+    static double ceilingFor(const Loudness &reference);
+    // For music converted to MP3: any gain.
+    static GainPlan forConversion(const std::optional<Loudness> &pick,
+                                  const std::optional<Loudness> &reference);
+    // For an MP3 pick: whole steps of global gain, rounded toward quieter where the nearest
+    // step would pass the ceiling.
+    static GainPlan forMp3(const std::optional<Loudness> &pick,
+                           const std::optional<Loudness> &reference);
+    // Whether the pick's true peak, where only bounded from its sample peak, could hold the
+    // gain back: then it is to be measured.
+    static bool needsTruePeak(const std::optional<Loudness> &pick,
+                              const std::optional<Loudness> &reference);
+    // Whether a decoded result of this sample peak could have a true peak above the decoded
+    // ceiling: then its true peak is measured.
+    static bool mayPassDecodedCeiling(double decodedSamplePeak);
+    // Steps that bring a decoded true peak to the decoded ceiling; 0 where it is below.
+    static int stepsBelowDecodedCeiling(double truePeak);
+};
+
+} // namespace core

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AudioCodecs.h"
+
+#include <filesystem>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <variant>
+
+namespace core {
+
+// Measures music as the encoder receives it: decoded at the sample rate and channel count
+// given, so that a stereo file for a mono slot is measured after its downmix.
+class LoudnessMeasurer
+{
+  public:
+    // Seconds of the file measured so far.
+    using Progress = std::function<void(double seconds)>;
+
+    explicit LoudnessMeasurer(const AudioCodecs &codecs) : codecs_(codecs) {}
+
+    // The figures, or why the file cannot be measured; a stop request ends it with the
+    // reason "cancelled". Without truePeak, the true peak is bounded from the sample peak.
+    std::variant<Loudness, std::string> measure(const std::filesystem::path &file, int sampleRate,
+                                                int channels, bool truePeak = true,
+                                                const Progress &progress = {},
+                                                std::stop_token stop = {}) const;
+
+  private:
+    const AudioCodecs &codecs_;
+};
+
+} // namespace core

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "LoudnessCache.h"
+#include "LoudnessGain.h"
+#include "LoudnessOptions.h"
+#include "LoudnessReference.h"
+#include "MusicConverter.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace core {
+
+// A pick made as loud as the game's music of its slot: measured (once a session), then
+// converted with the gain that matches, or for an MP3 pick, copied with its global gain
+// moved in whole steps.
+class MatchedConversion
+{
+  public:
+    // Seconds of music worked through: measuring counts as much as converting.
+    using Progress = std::function<void(double seconds)>;
+    struct Outcome
+    {
+        std::optional<ConversionFailure> failure; // as MusicConverter's
+        GainPlan plan;
+    };
+
+    // fileSystem: what the pick is read and the result written through while converting.
+    MatchedConversion(const AudioCodecs &codecs, LoudnessCache &cache,
+                      LoudnessReference &references, LoudnessOptions options = {},
+                      FileSystem &fileSystem = FileSystem::native());
+
+    // What Change will do to the pick's loudness: measures the pick (decoded as settings say,
+    // or as it is for an MP3) and the slot's reference where not measured yet.
+    GainPlan plan(int slot, const std::filesystem::path &source, const Mp3Settings &settings,
+                  const Progress &progress = {}, std::stop_token stop = {});
+    // Whether plan for the pick needs no measuring of the pick.
+    bool isMeasured(const std::filesystem::path &source, const Mp3Settings &settings) const;
+
+    // Converts the pick into output at its matched gain; a converted result that decodes
+    // above the decoded ceiling is lowered in whole steps.
+    Outcome convert(int slot, const std::filesystem::path &source, const Mp3Settings &settings,
+                    const std::filesystem::path &output, const Progress &progress = {},
+                    std::stop_token stop = {});
+    // Writes the MP3 pick into output with its global gain moved to match; as it is where
+    // matching does not apply or the stream cannot be changed.
+    Outcome adjustMp3(int slot, const std::filesystem::path &source,
+                      const std::filesystem::path &output, const Progress &progress = {},
+                      std::stop_token stop = {});
+
+  private:
+    std::optional<AudioInfo> probe(const std::filesystem::path &source) const;
+    std::optional<ConversionFailure> lowerDecodedPeak(const std::filesystem::path &output,
+                                                      const Mp3Settings &settings) const;
+
+    const AudioCodecs &codecs_;
+    LoudnessCache &cache_;
+    LoudnessReference &references_;
+    LoudnessOptions options_;
+    FileSystem &fileSystem_;
+};
+
+} // namespace core

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace core {
+
+// Makes an MPEG audio layer III stream louder or quieter without decoding it: every
+// granule's global gain moves by the same whole number of steps of 2^(1/4) in amplitude,
+// every other bit stays as it is. Frame checksums and the encoder's information frame are
+// brought up to date.
+class Mp3Gain
+{
+  public:
+    // 20 * log10(2^(1/4)): what one step of global gain is worth in decibels.
+    static constexpr double stepDecibels = 1.5051499783199060;
+
+    // Why a stream is left as it is.
+    enum class Refusal {
+        NoFrames,   // no layer III frame in it
+        FreeFormat, // a bit rate of its own, whose frames cannot be found reliably
+        OtherLayer, // MPEG audio layer I or II, named .mp3
+    };
+
+    // Changes mp3 by steps (negative: quieter); returns the steps applied, fewer where a
+    // granule's gain would leave its range, or why nothing was changed.
+    static std::variant<int, Refusal> apply(std::string &mp3, int steps);
+    // Why apply would leave the stream as it is, if it would.
+    static std::optional<Refusal> refusal(const std::string &mp3);
+};
+
+} // namespace core

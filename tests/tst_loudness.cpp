@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioFixtures.h"
+#include "LoudnessFixtures.h"
+#include "MatchedConversion.h"
+#include "ReplacementRun.h"
+#include "SlotTextsForTests.h"
+#include "TestFiles.h"
+#include "audio/Mp3Gain.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using core::GainReason;
+using core::Loudness;
+using loudnessfixtures::Signal;
+
+Q_DECLARE_METATYPE(GainReason)
+
+namespace {
+
+constexpr double seconds = 3;
+constexpr int rate = 44100;
+
+} // namespace
+
+// Picks measured and made as loud as the game's music of their slot.
+class TestLoudness : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void convertedToneLandsOnTheReference_data();
+    void convertedToneLandsOnTheReference();
+    void encodersLossIsMadeUp();
+    void peakLimitHolds_data();
+    void peakLimitHolds();
+    void slotWithoutGameFileTakesTheMedian();
+    void noUsableFigureMeansNoGain_data();
+    void noUsableFigureMeansNoGain();
+    void matchingOffIsByteIdentical_data();
+    void matchingOffIsByteIdentical();
+    void mp3PickMovesInWholeSteps_data();
+    void mp3PickMovesInWholeSteps();
+
+  private:
+    // Runs the pick into slot 0 of a game folder whose music there is the signal given.
+    std::filesystem::path runInto(const std::filesystem::path &pick, const Signal &gameMusic,
+                                  core::LoudnessOptions options)
+    {
+        const core::SlotTable table;
+        const QString gameFolder = folder_->path() + "/game";
+        QDir().mkpath(gameFolder);
+        const std::filesystem::path target =
+            gameFolder.toStdString() + "/" + table.targetFileName(0);
+        loudnessfixtures::writeWav(target, rate, 2, seconds, gameMusic);
+        core::SlotTexts texts = runtexts::placeholders(2);
+        texts[0] = pick.string();
+        lastRun_ = core::ReplacementRun(table, core::FileSystem::native(), {},
+                                        &core::AudioCodecs::builtIn(), options)
+                       .run(texts, runtexts::labels(), gameFolder.toStdString() + "/", 2);
+        return target;
+    }
+    std::filesystem::path file(const char *name) const
+    {
+        return std::filesystem::path(folder_->path().toStdString()) / name;
+    }
+    std::filesystem::path write(const char *name, int channels, const Signal &signal,
+                                double length = seconds) const
+    {
+        loudnessfixtures::writeWav(file(name), rate, channels, length, signal);
+        return file(name);
+    }
+    core::Mp3Settings settingsFor(const std::filesystem::path &reference) const
+    {
+        const auto probed = core::AudioCodecs::builtIn().makeDecoder()->probe(reference);
+        return core::Mp3Settings::forReference(std::get<core::AudioInfo>(probed));
+    }
+    // Converts the pick for slot 0, whose game music is the reference.
+    core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
+                                             const std::filesystem::path &reference,
+                                             const std::filesystem::path &output)
+    {
+        core::LoudnessReference::Files files;
+        files[0] = reference;
+        core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
+        core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references);
+        return matching.convert(0, pick, settingsFor(reference), output);
+    }
+
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<core::LoudnessCache> cache_;
+    core::RunResult lastRun_;
+};
+
+void TestLoudness::init()
+{
+    folder_ = std::make_unique<QTemporaryDir>();
+    cache_ = std::make_unique<core::LoudnessCache>();
+}
+
+void TestLoudness::convertedToneLandsOnTheReference_data()
+{
+    QTest::addColumn<int>("pickChannels");
+    QTest::addColumn<bool>("pickUncorrelated");
+    QTest::addColumn<double>("pickLevel");
+    QTest::addColumn<int>("referenceChannels");
+    QTest::addColumn<double>("referenceLevel");
+    QTest::newRow("loud pick, quiet stereo game music") << 2 << false << -3.0 << 2 << -20.0;
+    QTest::newRow("quiet pick, louder mono game music") << 1 << false << -32.0 << 1 << -12.0;
+    QTest::newRow("uncorrelated stereo into a mono slot") << 2 << true << -6.0 << 1 << -18.0;
+}
+
+void TestLoudness::convertedToneLandsOnTheReference()
+{
+    QFETCH(int, pickChannels);
+    QFETCH(bool, pickUncorrelated);
+    QFETCH(double, pickLevel);
+    QFETCH(int, referenceChannels);
+    QFETCH(double, referenceLevel);
+    const auto pick = write("pick.wav", pickChannels,
+                            pickUncorrelated ? loudnessfixtures::uncorrelated(pickLevel)
+                                             : loudnessfixtures::tone(pickLevel, 440));
+    const auto reference =
+        write("game.wav", referenceChannels, loudnessfixtures::tone(referenceLevel, 660));
+    const auto outcome = convert(pick, reference, file("out.mp3"));
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, GainReason::Matched);
+    const double wanted = loudnessfixtures::measure(reference, rate, referenceChannels).lufs;
+    const double got = loudnessfixtures::measure(file("out.mp3"), rate, referenceChannels).lufs;
+    QVERIFY2(std::abs(got - wanted) <= 0.5, qPrintable(QString("%1 for %2").arg(got).arg(wanted)));
+}
+
+void TestLoudness::encodersLossIsMadeUp()
+{
+    // The game's 22.05 kHz mono file: a low bit rate, where noise loses loudness in encoding.
+    const std::filesystem::path reference = audiofixtures::path("game-22k-mono.mp3").toStdString();
+    const auto pick = write("pick.wav", 2, loudnessfixtures::noise(-20));
+    const auto outcome = convert(pick, reference, file("out.mp3"));
+    QVERIFY(!outcome.failure);
+    QVERIFY(outcome.plan.madeAgain);
+    const double wanted = loudnessfixtures::measure(reference, 22050, 1).lufs;
+    const double got = loudnessfixtures::measure(file("out.mp3"), 22050, 1).lufs;
+    QVERIFY2(std::abs(got - wanted) <= core::LoudnessGain::encodingTolerance,
+             qPrintable(QString("%1 for %2").arg(got).arg(wanted)));
+}
+
+void TestLoudness::peakLimitHolds_data()
+{
+    QTest::addColumn<double>("referencePeak");
+    QTest::addColumn<double>("ceiling");
+    QTest::newRow("quiet game music") << -12.0 << -1.5;
+    QTest::newRow("game music peaking higher") << -0.8 << -0.8;
+    QTest::newRow("game music peaking at full scale") << 0.0 << 0.0;
+}
+
+void TestLoudness::peakLimitHolds()
+{
+    QFETCH(double, referencePeak);
+    QFETCH(double, ceiling);
+    const auto pick = write("pick.wav", 2, loudnessfixtures::quietWithBursts(-40));
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(referencePeak));
+    const auto outcome = convert(pick, reference, file("out.mp3"));
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, GainReason::PeakLimited);
+    QVERIFY(outcome.plan.heldBack > 5);
+    QVERIFY(outcome.plan.pick->truePeakMeasured);
+    // The encoder's input stays at the ceiling; the decoded result at or below -0.5 dBTP.
+    const double encoderPeak = outcome.plan.pick->truePeak + outcome.plan.gain;
+    QVERIFY(std::abs(core::LoudnessGain::ceilingFor(*outcome.plan.reference) - ceiling) < 0.05);
+    QVERIFY(encoderPeak <= core::LoudnessGain::ceilingFor(*outcome.plan.reference) + 1e-9);
+    QVERIFY(encoderPeak >= ceiling - 0.05);
+    QVERIFY(loudnessfixtures::measure(file("out.mp3"), rate, 2).truePeak <= -0.5);
+}
+
+void TestLoudness::slotWithoutGameFileTakesTheMedian()
+{
+    core::LoudnessReference::Files files;
+    files[0] = write("a.wav", 1, loudnessfixtures::tone(-10));
+    files[1] = write("b.wav", 1, loudnessfixtures::tone(-25));
+    files[2] = write("c.wav", 1, loudnessfixtures::tone(-18));
+    files[3] = write("silent.wav", 1, loudnessfixtures::tone(-200));
+    core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
+    const auto median = references.loudnessFor(4);
+    QVERIFY(std::holds_alternative<Loudness>(median));
+    QCOMPARE(std::get<Loudness>(median).lufs,
+             loudnessfixtures::measure(files[2].value(), rate, 1).lufs);
+}
+
+void TestLoudness::noUsableFigureMeansNoGain_data()
+{
+    QTest::addColumn<double>("pickLevel");
+    QTest::addColumn<double>("pickSeconds");
+    QTest::addColumn<double>("referenceLevel");
+    QTest::addColumn<GainReason>("reason");
+    QTest::newRow("silent pick") << -200.0 << seconds << -18.0 << GainReason::SilentPick;
+    QTest::newRow("pick under 0.4 s") << -3.0 << 0.3 << -18.0 << GainReason::SilentPick;
+    QTest::newRow("silent game music") << -3.0 << seconds << -200.0 << GainReason::SilentReference;
+}
+
+void TestLoudness::noUsableFigureMeansNoGain()
+{
+    QFETCH(double, pickLevel);
+    QFETCH(double, pickSeconds);
+    QFETCH(double, referenceLevel);
+    QFETCH(GainReason, reason);
+    const auto pick = write("pick.wav", 2, loudnessfixtures::tone(pickLevel), pickSeconds);
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(referenceLevel));
+    const auto outcome = convert(pick, reference, file("matched.mp3"));
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, reason);
+    QCOMPARE(outcome.plan.gain, 0.0);
+    QVERIFY(!core::MusicConverter(core::AudioCodecs::builtIn())
+                 .convert(pick, settingsFor(reference), file("plain.mp3")));
+    QCOMPARE(testfiles::readBytes(QString::fromStdString(file("matched.mp3").string())),
+             testfiles::readBytes(QString::fromStdString(file("plain.mp3").string())));
+}
+
+void TestLoudness::matchingOffIsByteIdentical_data()
+{
+    QTest::addColumn<bool>("matchLoudness");
+    QTest::addColumn<bool>("mp3Pick");
+    QTest::newRow("converted pick, matching off") << false << false;
+    QTest::newRow("MP3 pick, matching off") << false << true;
+    QTest::newRow("MP3 pick, MP3 matching off") << true << true;
+}
+
+void TestLoudness::matchingOffIsByteIdentical()
+{
+    QFETCH(bool, matchLoudness);
+    QFETCH(bool, mp3Pick);
+    const std::filesystem::path pick =
+        mp3Pick ? std::filesystem::path(VMC_AUDIO_FIXTURES "/mp3-mpeg1-joint-crc.mp3")
+                : write("pick.wav", 2, loudnessfixtures::tone(-3));
+    // The game's music is far quieter than the pick: matching would change it.
+    const Signal gameMusic = loudnessfixtures::tone(-30);
+    std::string expected;
+    if (mp3Pick) {
+        expected = testfiles::readBytes(QString::fromStdString(pick.string()));
+    } else {
+        const auto reference = write("game.wav", 2, gameMusic);
+        QVERIFY(!core::MusicConverter(core::AudioCodecs::builtIn())
+                     .convert(pick, settingsFor(reference), file("plain.mp3")));
+        expected = testfiles::readBytes(QString::fromStdString(file("plain.mp3").string()));
+    }
+    const auto target = runInto(pick, gameMusic, {matchLoudness, false});
+    QVERIFY2(lastRun_.outcome == core::RunResult::Outcome::Completed, lastRun_.message.c_str());
+    QCOMPARE(testfiles::readBytes(QString::fromStdString(target.string())), expected);
+}
+
+void TestLoudness::mp3PickMovesInWholeSteps_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::newRow("MPEG-1 joint stereo") << "mp3-mpeg1-joint-crc.mp3";
+    QTest::newRow("MPEG-2 mono") << "mp3-mpeg2-mono-crc.mp3";
+}
+
+void TestLoudness::mp3PickMovesInWholeSteps()
+{
+    QFETCH(QString, fixture);
+    const std::filesystem::path pick = audiofixtures::path(fixture).toStdString();
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(-30));
+    const double wanted = loudnessfixtures::measure(reference, rate, 2).lufs;
+    const auto target = runInto(pick, loudnessfixtures::tone(-30), {true, true});
+    QVERIFY2(lastRun_.outcome == core::RunResult::Outcome::Completed, lastRun_.message.c_str());
+    const std::string original = testfiles::readBytes(QString::fromStdString(pick.string()));
+    const std::string result = testfiles::readBytes(QString::fromStdString(target.string()));
+    QCOMPARE(result.size(), original.size());
+    QVERIFY(result != original);
+    const auto info =
+        std::get<core::AudioInfo>(core::AudioCodecs::builtIn().makeDecoder()->probe(pick));
+    const double before = loudnessfixtures::measure(pick, info.sampleRate, info.channels).lufs;
+    const double after = loudnessfixtures::measure(target, info.sampleRate, info.channels).lufs;
+    const double steps = (after - before) / core::Mp3Gain::stepDecibels;
+    QVERIFY2(std::abs(steps - std::round(steps)) < 0.05, qPrintable(QString::number(steps)));
+    QVERIFY2(std::abs(after - wanted) <= 0.75,
+             qPrintable(QString("%1 for %2").arg(after).arg(wanted)));
+}
+
+QTEST_GUILESS_MAIN(TestLoudness)
+#include "tst_loudness.moc"
