@@ -29,8 +29,8 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
       slotStatus_(slots_, form1.slotTable(), form1.sharedState()),
       slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_),
       runMessage_(form1, platform, slots_, form1.sharedState(), listening_),
-      change_(form1, platform, slots_, form1.slotTable(), form1.sharedState(),
-              slotStatus_.pickChecker(), listening_, runMessage_),
+      change_(form1, *form1.controls().gomb_exit, platform, slots_, form1.slotTable(),
+              form1.sharedState(), slotStatus_.pickChecker(), listening_, runMessage_),
       restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
                form1.sharedState(), listening_, runMessage_),
       virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
@@ -244,6 +244,10 @@ void WindowProtocol::returnToMainWindow()
 
 void WindowProtocol::endProgram()
 {
+    if (change_.isRunning()) {
+        change_.stopThenEndProgram();
+        return;
+    }
     platform_.endProgram();
 }
 

@@ -49,6 +49,7 @@ class WindowProtocol : public QObject
 
     SettingsStore &settingsStore() { return settingsStore_; }
     MusicSets &musicSets() { return musicSets_; }
+    ChangeCommand &changeCommand() { return change_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
