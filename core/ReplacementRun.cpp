@@ -187,7 +187,10 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             failure = writer.copyFile(source, originals.gameFile(targetName), keepOriginal);
         if (failure) {
             const int code = failureCodeFor(*failure);
-            return {RunResult::Outcome::Failed, i, code, failureMessage(language, labels[i], code)};
+            RunResult result{RunResult::Outcome::Failed, i, code,
+                             failureMessage(language, labels[i], code)};
+            result.systemError = failure->systemError;
+            return result;
         }
     }
     return {};

@@ -8,9 +8,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <string>
 #include <functional>
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 namespace core {
@@ -29,8 +29,9 @@ struct RunResult
     Outcome outcome = Outcome::Completed;
     int slot = -1;
     int code = 0;
-    std::string message; // what the user is shown; empty when completed
-    int count = 0;       // the files a restore put back
+    std::string message;         // what the user is shown; empty when completed
+    int count = 0;               // the files a restore put back
+    SystemError systemError = 0; // the failed call's own error, where one failed
 };
 
 // What a run is doing, from whichever thread does it.

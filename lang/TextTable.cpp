@@ -76,7 +76,7 @@ constexpr TextTable hungarian{
     "A fájl vagy a lemez csak olvasható",
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
-    "Egy másik program használja a fájlt",
+    "a fájlt egy másik program használja: zárd be a játékot, és próbáld újra",
 };
 
 constexpr TextTable english{
@@ -149,7 +149,7 @@ constexpr TextTable english{
     "The file or the disk is read-only",
     "The disk is full",
     "The file or folder does not exist",
-    "Another program is using the file",
+    "the file is in use: close the game and try again",
 };
 
 } // namespace

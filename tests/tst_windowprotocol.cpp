@@ -2,7 +2,10 @@
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
+#include "FailureReason.h"
 #include "MusicSet.h"
+#include "PickChecker.h"
+#include "RunMessage.h"
 #include "ScratchMount.h"
 #include "SlotRow.h"
 #include "WindowFixture.h"
@@ -17,8 +20,12 @@
 #include <fstream>
 
 #include <filesystem>
+#include <semaphore>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
 #include <unistd.h>
 #endif
 
@@ -73,6 +80,9 @@ class TestWindowProtocol : public QObject
     void prefixSearchWaitsForSettingsWindowAndPlayer();
     void handOverOpensWithPicksAndWritesNoSettings();
     void protectedFolderOffersStartAsAdministrator();
+    void fileInUseIsNoCaseForAdministrator_data();
+    void fileInUseIsNoCaseForAdministrator();
+    void pickChecksLetGoBeforeRunWrites();
     void virtualStoreCopiesAreOfferedOnce();
     void slotMenuRestoresThatSlotAlone();
     void setsSaveAndOpenThePicks();
@@ -853,6 +863,53 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
     QDir(game).removeRecursively();
 #endif
+}
+
+void TestWindowProtocol::fileInUseIsNoCaseForAdministrator_data()
+{
+#ifdef Q_OS_WIN
+    const int inUse = ERROR_SHARING_VIOLATION, denied = ERROR_ACCESS_DENIED;
+#else
+    const int inUse = ETXTBSY, denied = EACCES;
+#endif
+    // The error, the code shown, a protected folder, an administrator, what is added.
+    QTest::addColumn<QList<int>>("row");
+    const int none = int(RunMessage::Addition::None);
+    const int reason = int(RunMessage::Addition::InUseReason);
+    const int offer = int(RunMessage::Addition::ElevationOffer);
+    QTest::newRow("held by the game") << QList<int>{inUse, 70, 1, 0, reason};
+    QTest::newRow("denied, protected") << QList<int>{denied, 70, 1, 0, offer};
+    QTest::newRow("denied, administrator") << QList<int>{denied, 70, 1, 1, none};
+}
+
+void TestWindowProtocol::fileInUseIsNoCaseForAdministrator()
+{
+    QFETCH(QList<int>, row);
+    core::RunResult result{core::RunResult::Outcome::Failed, 9, row[1], "the run's own message"};
+    result.systemError = row[0];
+    QCOMPARE(int(RunMessage::additionFor(result, row[2], row[3])), row[4]);
+    if (row[4] != int(RunMessage::Addition::InUseReason))
+        return;
+    QCOMPARE(failureReason(row[0], 2),
+             QStringLiteral("the file is in use: close the game and try again"));
+    QCOMPARE(failureReason(row[0], 1), QString::fromUtf8("a fájlt egy másik program használja: "
+                                                         "zárd be a játékot, és próbáld újra"));
+}
+
+void TestWindowProtocol::pickChecksLetGoBeforeRunWrites()
+{
+    // A check that still reads the game's file, as a slow disk would keep it.
+    std::binary_semaphore release(0);
+    PickChecker checker(nullptr, [&](const QString &, const QString &) {
+        release.acquire();
+        return PickChecker::Verdict{};
+    });
+    checker.check(9, QStringLiteral("/music/song.flac"), QStringLiteral("/game/Dirt.mp3"));
+    std::stop_source cancelled;
+    cancelled.request_stop();
+    QVERIFY(!checker.waitForChecks(cancelled.get_token()));
+    release.release();
+    QVERIFY(checker.waitForChecks({}));
 }
 
 void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()

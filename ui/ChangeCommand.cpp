@@ -48,6 +48,11 @@ void ChangeCommand::run()
     core::RunResult result;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     worker.run([&] {
+        // A pick's check still reading a game file would keep Windows from replacing it.
+        if (!pickChecker_.waitForChecks(worker.stopToken())) {
+            result.outcome = core::RunResult::Outcome::Cancelled;
+            return;
+        }
         result = run.run(
             texts, labels, folder, language,
             [&](const core::RunProgress &now) {

@@ -2,6 +2,7 @@
 #include "RunMessage.h"
 
 #include "FailureCodes.h"
+#include "FailureReason.h"
 #include "Listening.h"
 #include "MusicSet.h"
 #include "Platform.h"
@@ -22,24 +23,51 @@ RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotVi
 
 void RunMessage::show(const core::RunResult &result)
 {
-    if (result.message.empty() || offerElevation(result))
+    if (result.message.empty() || showWithAddition(result))
         return;
     platform_.showMessage(&window_, QString::fromStdString(result.message));
 }
 
-bool RunMessage::offerElevation([[maybe_unused]] const core::RunResult &result)
+RunMessage::Addition RunMessage::additionFor(const core::RunResult &result, bool protectedFolder,
+                                             bool elevated)
+{
+    if (result.outcome != core::RunResult::Outcome::Failed || result.systemError == 0)
+        return Addition::None;
+    switch (core::commonFailureOf(result.systemError)) {
+    case core::CommonFailure::InUse:
+        return Addition::InUseReason;
+    case core::CommonFailure::AccessDenied:
+        return result.code == core::failure::permissionDenied && protectedFolder && !elevated
+                   ? Addition::ElevationOffer
+                   : Addition::None;
+    default:
+        return Addition::None;
+    }
+}
+
+bool RunMessage::showWithAddition([[maybe_unused]] const core::RunResult &result)
 {
 #ifdef Q_OS_WIN
     const QString folder = QString::fromStdString(state_.utvonal);
-    if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
-        platform_.isElevated())
+    const Addition addition =
+        additionFor(result, isUnderProtectedFolder(folder), platform_.isElevated());
+    // One box: the run's own message first, then what Windows adds.
+    const QString message = QString::fromStdString(result.message) + QStringLiteral("\n\n");
+    switch (addition) {
+    case Addition::None:
         return false;
-    // One box: the run's own message first, then the offer.
-    const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
-                         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion);
-    if (platform_.askYesNo(&window_, text, PlatformLayer::DefaultAnswer::Yes))
-        handOverElevated();
-    return true;
+    case Addition::InUseReason:
+        platform_.showMessage(&window_, message + failureReason(result.systemError, state_.nyelv));
+        return true;
+    case Addition::ElevationOffer:
+        if (platform_.askYesNo(
+                &window_,
+                message + QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion),
+                PlatformLayer::DefaultAnswer::Yes))
+            handOverElevated();
+        return true;
+    }
+    return false;
 #else
     return false;
 #endif
