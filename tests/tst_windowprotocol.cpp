@@ -79,6 +79,8 @@ class TestWindowProtocol : public QObject
     void firstStartOpensAtGameInWinePrefix();
     void prefixSearchWaitsForSettingsWindowAndPlayer();
     void handOverOpensWithPicksAndWritesNoSettings();
+    void handOverTakesOnlyItsOwnFile_data();
+    void handOverTakesOnlyItsOwnFile();
     void protectedFolderOffersStartAsAdministrator();
     void fileInUseIsNoCaseForAdministrator_data();
     void fileInUseIsNoCaseForAdministrator();
@@ -807,22 +809,68 @@ void TestWindowProtocol::prefixSearchWaitsForSettingsWindowAndPlayer()
 void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
 {
     QTemporaryDir game;
+    QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     core::MusicSet set;
     set.gameFolder = storedFolder(game.path());
     set.language = 2;
-    set.picks = {{9, "/music/dirt.flac"}};
+    // A folder is no pick an administrator reads.
+    set.picks = {{9, (game.path() + "/song.mp3").toStdString()}, {10, game.path().toStdString()}};
     WindowFixture f;
-    f.form1->protocol().takeOver(set);
+    QVERIFY(!f.form1->protocol().takeOver(set));
+    QCOMPARE(f.platform.questions,
+             QStringList{"Change the game's music in " + QDir::toNativeSeparators(game.path()) +
+                         " as administrator?"});
+    f.platform.yesNoAnswers << true;
+    QVERIFY(f.form1->protocol().takeOver(set));
     f.start();
     QVERIFY(f.form1->isVisible());
     QCOMPARE(f.form1->utvonal(), QString::fromStdString(storedFolder(game.path())));
-    QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators("/music/dirt.flac"));
+    QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators(game.path() + "/song.mp3"));
     QCOMPARE(f.slot(10)->text(), englishPlaceholder);
+#ifndef Q_OS_WIN
+    // As administrator, a game file that is a link is not written through.
+    QVERIFY(writeBytes(game.path() + "/system.dat", "not the game's"));
+    QVERIFY(QFile::link(game.path() + "/system.dat", game.path() + "/Dirt.mp3"));
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY(f.platform.messages.first().endsWith(" 75."));
+    QCOMPARE(readBytes(game.path() + "/system.dat"), std::string("not the game's"));
+#endif
     f.main().Command2->click();
     f.settings().Option1->click();
     f.settings().Command1->click();
     QCOMPARE(f.form1->nyelv(), 1);
     QVERIFY(!QFile::exists(f.configPath()));
+}
+
+void TestWindowProtocol::handOverTakesOnlyItsOwnFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inHandOverFolder");
+    QTest::addColumn<bool>("link");
+    const QString ours = QStringLiteral("valdrune-hand-over-Ab12Cd.m3u8");
+    QTest::newRow("its own") << ours << true << false;
+    QTest::newRow("another name") << "valdrune-settings.m3u8" << true << false;
+    QTest::newRow("another folder") << ours << false << false;
+    QTest::newRow("a link") << ours << true << true;
+}
+
+void TestWindowProtocol::handOverTakesOnlyItsOwnFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inHandOverFolder);
+    QFETCH(bool, link);
+    QTemporaryDir handOverFolder;
+    QTemporaryDir elsewhere;
+    const QString file = (inHandOverFolder ? handOverFolder : elsewhere).path() + "/" + name;
+    const std::string set = "#EXTM3U\n#VALDRUNE-SLOT:Dirt.mp3\n/music/dirt.mp3\n";
+    QVERIFY(writeBytes(elsewhere.path() + "/linked.m3u8", set));
+    QVERIFY(link ? QFile::link(elsewhere.path() + "/linked.m3u8", file) : writeBytes(file, set));
+    const bool taken = QTest::currentDataTag() == QByteArray("its own");
+    QCOMPARE(RunMessage::takeHandOver(file, handOverFolder.path()).has_value(), taken);
+    // Only the program's own hand-over file goes; anything else stays as it was.
+    QCOMPARE(QFileInfo::exists(file), !taken);
+    QCOMPARE(readBytes(elsewhere.path() + "/linked.m3u8"), set);
 }
 
 void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()

@@ -2,6 +2,7 @@
 #include "ChangeCommand.h"
 
 #include "AudioCodecs.h"
+#include "FailureCodes.h"
 #include "KeptOriginals.h"
 #include "Listening.h"
 #include "OriginalsFolder.h"
@@ -34,6 +35,8 @@ void ChangeCommand::run()
     const core::SlotTexts labels = slots_.labels();
     const std::string folder = state_.utvonal;
     const std::uint8_t language = state_.nyelv;
+    if (state_.handedOver && refuseLinkedTarget(labels))
+        return;
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
                                    keptoriginals::dataFolder(), core::AudioCodecs::get());
@@ -80,6 +83,22 @@ void ChangeCommand::stopThenEndProgram()
     endAfterRun_ = true;
     if (worker_)
         worker_->requestStop();
+}
+
+bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
+{
+    // As administrator, a link planted in the folder would lead the write anywhere.
+    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_,
+                                                      [this](int i) { return slots_.hasPick(i); });
+    if (slot < 0)
+        return false;
+    const int code = core::failure::pathFileAccess;
+    core::RunResult refused{
+        core::RunResult::Outcome::Failed, slot, code,
+        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
+    message_.show(refused);
+    emit finished();
+    return true;
 }
 
 bool ChangeCommand::confirmFolderWithoutGameMusic()

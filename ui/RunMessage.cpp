@@ -13,6 +13,7 @@
 #include "TextTable.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotView,
@@ -73,6 +74,49 @@ bool RunMessage::showWithAddition([[maybe_unused]] const core::RunResult &result
 #endif
 }
 
+QString RunMessage::handOverFolder()
+{
+    return QDir::tempPath();
+}
+
+bool RunMessage::isHandOverFile(const QString &path, const QString &folder)
+{
+    const QFileInfo file(path);
+    const QString name = file.fileName();
+    const QLatin1String prefix("valdrune-hand-over-");
+    const QLatin1String suffix(".m3u8");
+    if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
+        !name.endsWith(suffix))
+        return false;
+    // A link or a junction could lead anywhere, and so could a folder that is one.
+    if (!file.isFile() || file.isSymbolicLink() || file.isJunction() || file.isShortcut())
+        return false;
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    return !canonicalFolder.isEmpty() &&
+           QFileInfo(file.absolutePath()).canonicalFilePath() == canonicalFolder;
+}
+
+std::optional<core::MusicSet> RunMessage::takeHandOver(const QString &path, const QString &folder)
+{
+    if (!isHandOverFile(path, folder))
+        return std::nullopt;
+    QFile handOver(path);
+    // A set of 40 picks is a few kilobytes; a larger file was not written by this program.
+    constexpr qint64 largest = 1 << 20;
+    if (handOver.size() > largest || !handOver.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = handOver.read(largest);
+    handOver.close();
+    handOver.remove();
+    return core::MusicSet::parse(bytes.toStdString(), folder.toStdString());
+}
+
+QString RunMessage::handOverQuestion(const QString &gameFolder, std::uint8_t language)
+{
+    return QString::fromUtf8(TextTable::forLanguage(language).handOverQuestion)
+        .arg(QDir::toNativeSeparators(gameFolder));
+}
+
 void RunMessage::handOverElevated()
 {
     core::MusicSet set;
@@ -83,10 +127,10 @@ void RunMessage::handOverElevated()
         if (!SlotView::isPlaceholder(text))
             set.picks.push_back({i, core::platform::pathFromText(text.toStdString())});
     }
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
+    QTemporaryFile file(handOverFolder() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
     file.setAutoRemove(false);
     const std::string bytes =
-        set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
+        set.format(core::platform::pathFromText(handOverFolder().toStdString()));
     if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         return;
     file.close();

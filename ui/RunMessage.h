@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MusicSet.h"
 #include "SlotView.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
 
 namespace core {
 struct RunResult;
@@ -28,6 +34,16 @@ class RunMessage
     // one. Starting as administrator cannot help a file in use.
     enum class Addition { None, InUseReason, ElevationOffer };
     static Addition additionFor(const core::RunResult &result, bool protectedFolder, bool elevated);
+
+    // The hand-over file lies in the player's temporary folder, where any program of the same
+    // user can change it: the copy started as administrator trusts none of it unasked.
+    static QString handOverFolder();
+    // A regular file named as this program names its hand-over files, in that folder.
+    static bool isHandOverFile(const QString &path, const QString &folder);
+    // Reads a hand-over file and removes it; nothing, and nothing removed, for any other file.
+    static std::optional<core::MusicSet> takeHandOver(const QString &path, const QString &folder);
+    // What the copy started as administrator asks before it writes anything.
+    static QString handOverQuestion(const QString &gameFolder, std::uint8_t language);
 
   private:
     // Windows: says why the game's file is in use, or offers a start as administrator.

@@ -10,6 +10,7 @@
 #include "WindowProtocolFactory.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -156,13 +157,26 @@ void WindowProtocol::startupRead()
     form1_.applyLanguage(form1_.nyelv());
 }
 
-void WindowProtocol::takeOver(const core::MusicSet &set)
+bool WindowProtocol::takeOver(const core::MusicSet &set)
 {
+    if (!set.gameFolder || set.gameFolder->empty())
+        return false;
     settingsStore_.takeOver(set);
+    // The question speaks the language handed over, its buttons too.
     form1_.applyLanguage(form1_.nyelv());
-    for (const core::MusicSet::Pick &pick : set.picks)
-        slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                      core::platform::textFromPath(pick.file))));
+    const QString folder = QString::fromStdString(form1_.sharedState().folderWithoutSeparator());
+    if (!platform_.askYesNo(nullptr, RunMessage::handOverQuestion(folder, form1_.nyelv()),
+                            PlatformLayer::DefaultAnswer::No))
+        return false;
+    // Only what a player picks is read as administrator: a regular file, not a device or link.
+    for (const core::MusicSet::Pick &pick : set.picks) {
+        const QString file = QDir::toNativeSeparators(
+            QString::fromStdString(core::platform::textFromPath(pick.file)));
+        const QFileInfo info(file);
+        if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut())
+            slots_.setText(pick.slot, file);
+    }
+    return true;
 }
 
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
