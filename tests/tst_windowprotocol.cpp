@@ -68,6 +68,8 @@ class TestWindowProtocol : public QObject
     void browsePutsPickIntoItsSlotOnly();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
+    void refusedRunLeadsToItsSlot_data();
+    void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
     void unavailableDriveFallsBackToSystemDrive_data();
     void unavailableDriveFallsBackToSystemDrive();
@@ -530,6 +532,30 @@ void TestWindowProtocol::changeWithoutFolderIsRefused()
     QCOMPARE(f.platform.messages.size(), 1);
     QCOMPARE(f.platform.messages.first(),
              QString::fromUtf8("Előbb add meg a játék zenéinek mappáját a Beállításokban!"));
+}
+
+void TestWindowProtocol::refusedRunLeadsToItsSlot_data()
+{
+    QTest::addColumn<bool>("refusedBeforeWriting");
+    QTest::newRow("refused") << true;
+    QTest::newRow("copy failed, window as it was") << false;
+}
+
+void TestWindowProtocol::refusedRunLeadsToItsSlot()
+{
+    QFETCH(bool, refusedBeforeWriting);
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().gomb_change->setFocus();
+    core::RunResult result{core::RunResult::Outcome::Failed, 30, 0,
+                           "Not music this program can read: Looplepr.mp3"};
+    result.refusedBeforeWriting = refusedBeforeWriting;
+    f.form1->protocol().changeCommand().report(result);
+    QCOMPARE(f.platform.messages, QStringList{"Not music this program can read: Looplepr.mp3"});
+    QCOMPARE(f.main().Frame2->isVisible(), refusedBeforeWriting);
+    QWidget *focused =
+        refusedBeforeWriting ? static_cast<QWidget *>(f.slot(30)) : f.main().gomb_change;
+    QCOMPARE(f.form1->focusWidget(), focused);
 }
 
 void TestWindowProtocol::folderListsFillPathBox()

@@ -74,7 +74,17 @@ void ChangeCommand::run()
         return;
     }
     emit filesWritten();
+    report(result);
+}
+
+void ChangeCommand::report(const core::RunResult &result)
+{
     message_.show(result);
+    // Refused before writing: the player is taken to the first pick to mend. After a failed
+    // copy the window stays as it was.
+    if (result.outcome == core::RunResult::Outcome::Failed && result.refusedBeforeWriting &&
+        result.slot >= 0 && result.slot < core::slotCount)
+        emit slotNeedsAttention(result.slot);
     emit finished();
 }
 
@@ -96,8 +106,8 @@ bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
     core::RunResult refused{
         core::RunResult::Outcome::Failed, slot, code,
         core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
-    message_.show(refused);
-    emit finished();
+    refused.refusedBeforeWriting = true;
+    report(refused);
     return true;
 }
 

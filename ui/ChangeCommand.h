@@ -33,6 +33,8 @@ class ChangeCommand : public QObject
     bool isRunning() const { return worker_ != nullptr; }
     // Exit or the close box during a run: the run stops, then the program ends.
     void stopThenEndProgram();
+    // Shows what the run says; a run refused before it wrote leads to the slot it names.
+    void report(const core::RunResult &result);
     // How long a run goes on before its progress window shows.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
@@ -41,6 +43,8 @@ class ChangeCommand : public QObject
     void filesWritten();
     // The run and its message are over.
     void finished();
+    // The player is to mend this slot's pick: its page shows and its box takes the focus.
+    void slotNeedsAttention(int slot);
 
   private:
     // Asks before a run into an existing folder that holds none of the game's files.

@@ -66,6 +66,7 @@ void WindowProtocol::connectFeatures()
     connect(&change_, &ChangeCommand::filesWritten, &restore_,
             &RestoreCommand::updateDefaultButton);
     connect(&change_, &ChangeCommand::finished, &virtualStore_, &VirtualStoreOffer::offer);
+    connect(&change_, &ChangeCommand::slotNeedsAttention, &form1_, &Form1::showSlot);
     connect(c.gomb_default, &QPushButton::clicked, &restore_, &RestoreCommand::restoreAll);
     connect(&virtualStore_, &VirtualStoreOffer::originalsTakenIn, &restore_,
             &RestoreCommand::updateDefaultButton);
