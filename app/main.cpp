@@ -2,12 +2,11 @@
 #include "Form1.h"
 #include "LayoutScale.h"
 #include "PlatformLayer.h"
+#include "RunMessage.h"
 #include "Twips.h"
 #include "WindowProtocol.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
@@ -42,18 +41,17 @@ int main(int argc, char **argv)
     Form1 form1(platform, programFolder,
                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     // A copy of the program that could not write the game folder hands over to this one,
-    // started as administrator: its picks, folder and language, in a set file.
+    // started as administrator: its picks, folder and language, in a set file. Anything else
+    // named there, or a folder the player does not confirm, ends this copy with nothing
+    // written.
     const QStringList arguments = QCoreApplication::arguments();
-    if (const qsizetype at = arguments.indexOf(QStringLiteral("--hand-over"));
-        at > 0 && at + 1 < arguments.size()) {
-        QFile handOver(arguments.at(at + 1));
-        if (handOver.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = handOver.readAll();
-            handOver.close();
-            handOver.remove();
-            form1.protocol().takeOver(
-                core::MusicSet::parse(bytes.toStdString(), QDir::tempPath().toStdString()));
-        }
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--hand-over")); at > 0) {
+        const std::optional<core::MusicSet> set =
+            at + 1 < arguments.size()
+                ? RunMessage::takeHandOver(arguments.at(at + 1), RunMessage::handOverFolder())
+                : std::nullopt;
+        if (!set || !form1.protocol().takeOver(*set))
+            return 0;
     }
     form1.show();
     return app.exec();

@@ -472,10 +472,12 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
         if (const std::optional<FileError> error =
                 restoreSlot(writer, slots.targetFileName(i), restored)) {
             const int code = failureCodeFor(*error);
-            if (result.outcome != RunResult::Outcome::Failed)
+            if (result.outcome != RunResult::Outcome::Failed) {
                 result = {RunResult::Outcome::Failed, i, code, {}, result.count};
-            else
+                result.systemError = error->systemError;
+            } else {
                 result.message += '\n';
+            }
             result.message += ReplacementRun::failureMessage(language, labels[i], code);
         }
         result.count += restored ? 1 : 0;

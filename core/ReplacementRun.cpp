@@ -167,6 +167,7 @@ std::optional<RunResult> refuseUnreadable(const std::array<Pick, slotCount> &pic
 {
     const RunTexts &texts = RunTexts::forLanguage(language);
     RunResult refused{RunResult::Outcome::Failed, -1, 0, std::string(texts.picksRefused)};
+    refused.refusedBeforeWriting = true;
     for (int i = 0; i < slotCount; ++i) {
         if (picks[i].action != Pick::Action::Refuse)
             continue;
@@ -466,8 +467,10 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     Batch batch{writer, originals, slots_};
     const auto failureAt = [&](int slot, const FileError &failure) {
         const int code = failureCodeFor(failure);
-        return RunResult{RunResult::Outcome::Failed, slot, code,
+        RunResult result{RunResult::Outcome::Failed, slot, code,
                          failureMessage(language, labels[slot], code)};
+        result.systemError = failure.systemError;
+        return result;
     };
     std::optional<RunResult> ending;
     for (int i = 0; i < slotCount && !ending; ++i) {

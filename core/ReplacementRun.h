@@ -34,8 +34,10 @@ struct RunResult
     Outcome outcome = Outcome::Completed;
     int slot = -1;
     int code = 0;
-    std::string message; // what the user is shown; empty when completed
-    int count = 0;       // the files a restore put back
+    std::string message;               // what the user is shown; empty when completed
+    int count = 0;                     // the files a restore put back
+    SystemError systemError = 0;       // the failed call's own error, where one failed
+    bool refusedBeforeWriting = false; // failed at `slot` before any game file was written
 };
 
 // What a run is doing, from whichever thread does it.

@@ -56,6 +56,7 @@ constexpr TextTable hungarian{
     "&Mégse",
     "A Windows védi ezt a mappát. Elindítod a programot rendszergazdaként, hogy kicserélje a játék "
     "zenéjét?",
+    "Megváltoztatod a játék zenéjét rendszergazdaként ebben a mappában: %1?",
     "A játék a program által írt fájlok helyett %1 fájlt játszik le, amelyet a Windows itt őriz "
     "neki: %2. Áthelyezed őket az eredeti zenék mappájába?",
     "A játék ere&detijének visszaállítása",
@@ -79,7 +80,7 @@ constexpr TextTable hungarian{
     "A fájl vagy a lemez csak olvasható",
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
-    "Egy másik program használja a fájlt",
+    "a fájlt egy másik program használja: zárd be a játékot, és próbáld újra",
 };
 
 constexpr TextTable english{
@@ -133,6 +134,7 @@ constexpr TextTable english{
     "Converting %1 to MP3…",
     "&Cancel",
     "Windows protects this folder. Start the program as administrator to change the game's music?",
+    "Change the game's music in %1 as administrator?",
     "The game will play %1 file(s) that Windows keeps for it in %2 instead of the files this "
     "program writes. Move them into the originals folder?",
     "Restore the game's &original",
@@ -156,7 +158,7 @@ constexpr TextTable english{
     "The file or the disk is read-only",
     "The disk is full",
     "The file or folder does not exist",
-    "Another program is using the file",
+    "the file is in use: close the game and try again",
 };
 
 } // namespace

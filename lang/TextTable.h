@@ -63,6 +63,8 @@ struct TextTable
     const char *cancelButton;
     // Windows: the second paragraph of a run's failure in a protected folder.
     const char *elevateQuestion;
+    // Windows: what the copy started as administrator asks first; %1 the game music folder.
+    const char *handOverQuestion;
     // Windows: %1 the number of copies, %2 the VirtualStore folder holding them.
     const char *virtualStoreQuestion;
     // A slot's context menu; no access key of the text box's own editing entries.

@@ -45,7 +45,12 @@ started=$SECONDS
 rm -rf "$work" "$prefix"
 debian_source "$work/apt" "$work" "lame=$lame_version"
 debian_source "$work/apt" "$work" "ffmpeg=$ffmpeg_version"
-debian_source "$work/apt" "$work" "libebur128=$ebur128_version"
+# Where the Debian part of libebur128's source is not served beside its upstream tarball, the
+# upstream source alone builds the same library.
+if ! debian_source "$work/apt" "$work" "libebur128=$ebur128_version"; then
+    orig=$(find "$work" -maxdepth 1 -name 'libebur128_*.orig.tar.*' | head -n 1)
+    [ -n "$orig" ] && tar -xf "$orig" -C "$work"
+fi
 
 (cd "$(find "$work" -maxdepth 1 -type d -name 'lame-*' | head -n 1)" &&
     ./configure --prefix="$prefix" "${lame_options[@]}" >/dev/null &&

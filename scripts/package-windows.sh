@@ -63,7 +63,8 @@ debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --downlo
 debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
 debian_source "$sources/.apt" "$sources" "$lame_source=$lame_version" --download-only
 debian_source "$sources/.apt" "$sources" "$translations_source=$translations_version" --download-only
-debian_source "$sources/.apt" "$sources" "$ebur128_source=$ebur128_version" --download-only
+debian_source "$sources/.apt" "$sources" "$ebur128_source=$ebur128_version" --download-only ||
+    ls "$sources/${ebur128_source}_"*.orig.tar.* >/dev/null
 rm -rf "$sources/.apt"
 git archive --format=tar.gz --prefix="valdrune-music-changer-$version/" \
     -o "build/valdrune-music-changer-$version-source.tar.gz" HEAD

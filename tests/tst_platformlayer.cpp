@@ -15,13 +15,20 @@
 
 namespace {
 
-// Runs `answer` on the modal dialog of type Dialog once it is up.
+// Runs `answer` on the modal dialog of type Dialog once it is up, however deep in nested
+// event loops (a run's worker) it comes.
 template <class Dialog> void whenDialogShows(std::function<void(Dialog *)> answer)
 {
-    QTimer::singleShot(0, [answer] {
-        QTRY_VERIFY(qobject_cast<Dialog *>(QApplication::activeModalWidget()));
-        answer(qobject_cast<Dialog *>(QApplication::activeModalWidget()));
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        answer(dialog);
     });
+    poll->start(10);
 }
 
 } // namespace

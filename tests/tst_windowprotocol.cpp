@@ -2,7 +2,10 @@
 #include "CommonDialog.h"
 #include "DirectoryList.h"
 #include "DriveList.h"
+#include "FailureReason.h"
 #include "MusicSet.h"
+#include "PickChecker.h"
+#include "RunMessage.h"
 #include "ScratchMount.h"
 #include "SlotRow.h"
 #include "WindowFixture.h"
@@ -17,8 +20,12 @@
 #include <fstream>
 
 #include <filesystem>
+#include <semaphore>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
 #include <unistd.h>
 #endif
 
@@ -61,6 +68,8 @@ class TestWindowProtocol : public QObject
     void browsePutsPickIntoItsSlotOnly();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
+    void refusedRunLeadsToItsSlot_data();
+    void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
     void unavailableDriveFallsBackToSystemDrive_data();
     void unavailableDriveFallsBackToSystemDrive();
@@ -72,7 +81,12 @@ class TestWindowProtocol : public QObject
     void firstStartOpensAtGameInWinePrefix();
     void prefixSearchWaitsForSettingsWindowAndPlayer();
     void handOverOpensWithPicksAndWritesNoSettings();
+    void handOverTakesOnlyItsOwnFile_data();
+    void handOverTakesOnlyItsOwnFile();
     void protectedFolderOffersStartAsAdministrator();
+    void fileInUseIsNoCaseForAdministrator_data();
+    void fileInUseIsNoCaseForAdministrator();
+    void pickChecksLetGoBeforeRunWrites();
     void virtualStoreCopiesAreOfferedOnce();
     void slotMenuRestoresThatSlotAlone();
     void setsSaveAndOpenThePicks();
@@ -520,6 +534,30 @@ void TestWindowProtocol::changeWithoutFolderIsRefused()
              QString::fromUtf8("Előbb add meg a játék zenéinek mappáját a Beállításokban!"));
 }
 
+void TestWindowProtocol::refusedRunLeadsToItsSlot_data()
+{
+    QTest::addColumn<bool>("refusedBeforeWriting");
+    QTest::newRow("refused") << true;
+    QTest::newRow("copy failed, window as it was") << false;
+}
+
+void TestWindowProtocol::refusedRunLeadsToItsSlot()
+{
+    QFETCH(bool, refusedBeforeWriting);
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.main().gomb_change->setFocus();
+    core::RunResult result{core::RunResult::Outcome::Failed, 30, 0,
+                           "Not music this program can read: Looplepr.mp3"};
+    result.refusedBeforeWriting = refusedBeforeWriting;
+    f.form1->protocol().changeCommand().report(result);
+    QCOMPARE(f.platform.messages, QStringList{"Not music this program can read: Looplepr.mp3"});
+    QCOMPARE(f.main().Frame2->isVisible(), refusedBeforeWriting);
+    QWidget *focused =
+        refusedBeforeWriting ? static_cast<QWidget *>(f.slot(30)) : f.main().gomb_change;
+    QCOMPARE(f.form1->focusWidget(), focused);
+}
+
 void TestWindowProtocol::folderListsFillPathBox()
 {
     QTemporaryDir root;
@@ -797,22 +835,68 @@ void TestWindowProtocol::prefixSearchWaitsForSettingsWindowAndPlayer()
 void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
 {
     QTemporaryDir game;
+    QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     core::MusicSet set;
     set.gameFolder = storedFolder(game.path());
     set.language = 2;
-    set.picks = {{9, "/music/dirt.flac"}};
+    // A folder is no pick an administrator reads.
+    set.picks = {{9, (game.path() + "/song.mp3").toStdString()}, {10, game.path().toStdString()}};
     WindowFixture f;
-    f.form1->protocol().takeOver(set);
+    QVERIFY(!f.form1->protocol().takeOver(set));
+    QCOMPARE(f.platform.questions,
+             QStringList{"Change the game's music in " + QDir::toNativeSeparators(game.path()) +
+                         " as administrator?"});
+    f.platform.yesNoAnswers << true;
+    QVERIFY(f.form1->protocol().takeOver(set));
     f.start();
     QVERIFY(f.form1->isVisible());
     QCOMPARE(f.form1->utvonal(), QString::fromStdString(storedFolder(game.path())));
-    QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators("/music/dirt.flac"));
+    QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators(game.path() + "/song.mp3"));
     QCOMPARE(f.slot(10)->text(), englishPlaceholder);
+#ifndef Q_OS_WIN
+    // As administrator, a game file that is a link is not written through.
+    QVERIFY(writeBytes(game.path() + "/system.dat", "not the game's"));
+    QVERIFY(QFile::link(game.path() + "/system.dat", game.path() + "/Dirt.mp3"));
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY(f.platform.messages.first().endsWith(" 75."));
+    QCOMPARE(readBytes(game.path() + "/system.dat"), std::string("not the game's"));
+#endif
     f.main().Command2->click();
     f.settings().Option1->click();
     f.settings().Command1->click();
     QCOMPARE(f.form1->nyelv(), 1);
     QVERIFY(!QFile::exists(f.configPath()));
+}
+
+void TestWindowProtocol::handOverTakesOnlyItsOwnFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inHandOverFolder");
+    QTest::addColumn<bool>("link");
+    const QString ours = QStringLiteral("valdrune-hand-over-Ab12Cd.m3u8");
+    QTest::newRow("its own") << ours << true << false;
+    QTest::newRow("another name") << "valdrune-settings.m3u8" << true << false;
+    QTest::newRow("another folder") << ours << false << false;
+    QTest::newRow("a link") << ours << true << true;
+}
+
+void TestWindowProtocol::handOverTakesOnlyItsOwnFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inHandOverFolder);
+    QFETCH(bool, link);
+    QTemporaryDir handOverFolder;
+    QTemporaryDir elsewhere;
+    const QString file = (inHandOverFolder ? handOverFolder : elsewhere).path() + "/" + name;
+    const std::string set = "#EXTM3U\n#VALDRUNE-SLOT:Dirt.mp3\n/music/dirt.mp3\n";
+    QVERIFY(writeBytes(elsewhere.path() + "/linked.m3u8", set));
+    QVERIFY(link ? QFile::link(elsewhere.path() + "/linked.m3u8", file) : writeBytes(file, set));
+    const bool taken = QTest::currentDataTag() == QByteArray("its own");
+    QCOMPARE(RunMessage::takeHandOver(file, handOverFolder.path()).has_value(), taken);
+    // Only the program's own hand-over file goes; anything else stays as it was.
+    QCOMPARE(QFileInfo::exists(file), !taken);
+    QCOMPARE(readBytes(elsewhere.path() + "/linked.m3u8"), set);
 }
 
 void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
@@ -853,6 +937,53 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
     QDir(game).removeRecursively();
 #endif
+}
+
+void TestWindowProtocol::fileInUseIsNoCaseForAdministrator_data()
+{
+#ifdef Q_OS_WIN
+    const int inUse = ERROR_SHARING_VIOLATION, denied = ERROR_ACCESS_DENIED;
+#else
+    const int inUse = ETXTBSY, denied = EACCES;
+#endif
+    // The error, the code shown, a protected folder, an administrator, what is added.
+    QTest::addColumn<QList<int>>("row");
+    const int none = int(RunMessage::Addition::None);
+    const int reason = int(RunMessage::Addition::InUseReason);
+    const int offer = int(RunMessage::Addition::ElevationOffer);
+    QTest::newRow("held by the game") << QList<int>{inUse, 70, 1, 0, reason};
+    QTest::newRow("denied, protected") << QList<int>{denied, 70, 1, 0, offer};
+    QTest::newRow("denied, administrator") << QList<int>{denied, 70, 1, 1, none};
+}
+
+void TestWindowProtocol::fileInUseIsNoCaseForAdministrator()
+{
+    QFETCH(QList<int>, row);
+    core::RunResult result{core::RunResult::Outcome::Failed, 9, row[1], "the run's own message"};
+    result.systemError = row[0];
+    QCOMPARE(int(RunMessage::additionFor(result, row[2], row[3])), row[4]);
+    if (row[4] != int(RunMessage::Addition::InUseReason))
+        return;
+    QCOMPARE(failureReason(row[0], 2),
+             QStringLiteral("the file is in use: close the game and try again"));
+    QCOMPARE(failureReason(row[0], 1), QString::fromUtf8("a fájlt egy másik program használja: "
+                                                         "zárd be a játékot, és próbáld újra"));
+}
+
+void TestWindowProtocol::pickChecksLetGoBeforeRunWrites()
+{
+    // A check that still reads the game's file, as a slow disk would keep it.
+    std::binary_semaphore release(0);
+    PickChecker checker(nullptr, [&](const QString &, const QString &) {
+        release.acquire();
+        return PickChecker::Verdict{};
+    });
+    checker.check(9, QStringLiteral("/music/song.flac"), QStringLiteral("/game/Dirt.mp3"));
+    std::stop_source cancelled;
+    cancelled.request_stop();
+    QVERIFY(!checker.waitForChecks(cancelled.get_token()));
+    release.release();
+    QVERIFY(checker.waitForChecks({}));
 }
 
 void TestWindowProtocol::virtualStoreCopiesAreOfferedOnce()

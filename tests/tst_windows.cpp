@@ -78,6 +78,7 @@ class TestWindows : public QObject
     void pickIsReadWhenMade();
     void withoutAudioPartOnlyAnMp3IsTaken();
     void convertingRunShowsProgressWindow();
+    void runTakesNoInputAndExitStopsIt();
     void menusHaveDistinctKeysAndActWhereTheyCan_data();
     void menusHaveDistinctKeysAndActWhereTheyCan();
     void droppingOneFileOntoSlotRow_data();
@@ -648,6 +649,7 @@ void TestWindows::convertingRunShowsProgressWindow()
     f.start();
     f.slot(9)->setText(audiofixtures::path("tone.flac"));
     QTRY_VERIFY(f.slot(9)->toolTip().endsWith("converted to MP3 at Change"));
+    f.form1->protocol().changeCommand().setProgressDelay(0);
 
     class ProgressSeen : public QObject
     {
@@ -668,6 +670,47 @@ void TestWindows::convertingRunShowsProgressWindow()
     const std::string converted = testfiles::readBytes(game.path() + "/Dirt.mp3");
     QVERIFY(converted != testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
     QVERIFY(converted.find("Info") != std::string::npos);
+}
+
+void TestWindows::runTakesNoInputAndExitStopsIt()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QTemporaryDir game;
+    QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.form1->protocol().changeCommand().setProgressDelay(0);
+    // Change at once: what the pick holds is not known yet.
+    f.slot(9)->setText(audiofixtures::path("tone.flac"));
+
+    struct DuringRun : QObject
+    {
+        std::function<void()> act;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Show && watched->inherits("QProgressDialog") && act)
+                std::exchange(act, nullptr)();
+            return false;
+        }
+    } during;
+    during.act = [&] {
+        QTest::mouseClick(f.main().gomb_change, Qt::LeftButton);
+        QTest::keyClicks(f.slot(3), "x");
+        QTest::mouseClick(f.main().gomb_exit, Qt::LeftButton);
+    };
+    QSignalSpy changes(f.main().gomb_change, &QPushButton::clicked);
+    qApp->installEventFilter(&during);
+    f.main().gomb_change->click();
+    qApp->removeEventFilter(&during);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(f.slot(3)->text(), englishPlaceholder);
+    // Exit stopped the run before it wrote, then ended the program, with nothing to say.
+    QCOMPARE(f.platform.endRequests, 1);
+    QVERIFY(f.platform.messages.isEmpty());
+    QCOMPARE(testfiles::readBytes(game.path() + "/Dirt.mp3"),
+             testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
 }
 
 void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan_data()

@@ -2,6 +2,7 @@
 #include "ChangeCommand.h"
 
 #include "AudioCodecs.h"
+#include "FailureCodes.h"
 #include "KeptOriginals.h"
 #include "Listening.h"
 #include "OriginalsFolder.h"
@@ -16,57 +17,49 @@
 
 #include <QApplication>
 
-ChangeCommand::ChangeCommand(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                             const core::SlotTable &slotTable, const SharedState &state,
-                             const PickChecker &pickChecker, Listening &listening,
-                             RunMessage &message, QObject *parent)
-    : QObject(parent), window_(window), platform_(platform), slots_(slotView),
-      slotTable_(slotTable), state_(state), pickChecker_(pickChecker), listening_(listening),
-      message_(message)
+ChangeCommand::ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
+                             SlotView slotView, const core::SlotTable &slotTable,
+                             const SharedState &state, const PickChecker &pickChecker,
+                             Listening &listening, RunMessage &message, QObject *parent)
+    : QObject(parent), window_(window), exitButton_(exitButton), platform_(platform),
+      slots_(slotView), slotTable_(slotTable), state_(state), pickChecker_(pickChecker),
+      listening_(listening), message_(message)
 {
 }
 
 void ChangeCommand::run()
 {
-    if (!confirmFolderWithoutGameMusic())
+    if (worker_ || !confirmFolderWithoutGameMusic())
         return;
     const core::SlotTexts texts = slots_.texts();
+    const core::SlotTexts labels = slots_.labels();
+    const std::string folder = state_.utvonal;
+    const std::uint8_t language = state_.nyelv;
+    if (state_.handedOver && refuseLinkedTarget(labels))
+        return;
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
                                    keptoriginals::dataFolder(), codecs,
                                    codecs ? "" : core::AudioCodecs::modulePath());
-    const core::SlotTexts labels = slots_.labels();
-    // A run that only copies is over in a moment and shows no window, as it always has.
-    bool converts = false;
-    for (int i = 0; i < core::slotCount; ++i) {
-        const auto &verdict = pickChecker_.verdict(i);
-        converts = converts || (verdict && verdict->converts && slots_.hasPick(i));
-    }
-    core::RunResult result;
-    if (converts) {
-        result = runWithProgress(run, texts, labels);
-    } else {
-        ProgressWorker::runWithWaitCursor(
-            [&] { result = run.run(texts, labels, state_.utvonal, state_.nyelv); });
-        emit filesWritten();
-    }
-    message_.show(result);
-    emit finished();
-}
-
-core::RunResult ChangeCommand::runWithProgress(const core::ReplacementRun &run,
-                                               const core::SlotTexts &texts,
-                                               const core::SlotTexts &labels)
-{
-    const TextTable &table = TextTable::forLanguage(state_.nyelv);
-    ProgressWorker worker(&window_, state_.nyelv, 1000);
-    worker.setLabelText(QString::fromUtf8(table.converting).arg(QString()));
+    // Whether anything is converted is known only once the run has read every pick; a run
+    // that only copies is over before its window would show.
+    const TextTable &table = TextTable::forLanguage(language);
+    ProgressWorker worker(&window_, language, 1000);
+    worker.setMinimumDuration(progressDelay_);
+    worker.setUnmeasured();
+    worker.holdInput(window_, &exitButton_);
+    worker_ = &worker;
     core::RunResult result;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     worker.run([&] {
+        // A pick's check still reading a game file would keep Windows from replacing it.
+        if (!pickChecker_.waitForChecks(worker.stopToken())) {
+            result.outcome = core::RunResult::Outcome::Cancelled;
+            return;
+        }
         result = run.run(
-            texts, labels, state_.utvonal, state_.nyelv,
+            texts, labels, folder, language,
             [&](const core::RunProgress &now) {
                 worker.report(now.secondsTotal > 0 ? int(1000 * now.secondsDone / now.secondsTotal)
                                                    : 0,
@@ -76,9 +69,48 @@ core::RunResult ChangeCommand::runWithProgress(const core::ReplacementRun &run,
             worker.stopToken());
     });
     QApplication::restoreOverrideCursor();
+    worker_ = nullptr;
     worker.hide();
+    if (endAfterRun_) {
+        platform_.endProgram();
+        return;
+    }
     emit filesWritten();
-    return result;
+    report(result);
+}
+
+void ChangeCommand::report(const core::RunResult &result)
+{
+    message_.show(result);
+    // Refused before writing: the player is taken to the first pick to mend. After a failed
+    // copy the window stays as it was.
+    if (result.outcome == core::RunResult::Outcome::Failed && result.refusedBeforeWriting &&
+        result.slot >= 0 && result.slot < core::slotCount)
+        emit slotNeedsAttention(result.slot);
+    emit finished();
+}
+
+void ChangeCommand::stopThenEndProgram()
+{
+    endAfterRun_ = true;
+    if (worker_)
+        worker_->requestStop();
+}
+
+bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
+{
+    // As administrator, a link planted in the folder would lead the write anywhere.
+    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_,
+                                                      [this](int i) { return slots_.hasPick(i); });
+    if (slot < 0)
+        return false;
+    const int code = core::failure::pathFileAccess;
+    core::RunResult refused{
+        core::RunResult::Outcome::Failed, slot, code,
+        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
+    refused.refusedBeforeWriting = true;
+    report(refused);
+    return true;
 }
 
 bool ChangeCommand::confirmFolderWithoutGameMusic()

@@ -9,39 +9,51 @@
 class Listening;
 class PickChecker;
 class PlatformLayer;
+class ProgressWorker;
 class QWidget;
 class RunMessage;
 class SharedState;
 
 // The Change button: asks first about a folder that holds none of the game's files, puts
-// every pick over the game's file of its slot (behind a progress window where a pick is
-// converted, under the wait cursor where all are only copied) and shows what the run says.
+// every pick over the game's file of its slot and shows what the run says. Every run works
+// off the GUI thread behind one progress window with Cancel, which shows only once the run
+// has lasted a moment; until the run ends the main window takes no input but its Exit and
+// close box, which stop the run first and then end the program.
 class ChangeCommand : public QObject
 {
     Q_OBJECT
 
   public:
-    ChangeCommand(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                  const core::SlotTable &slotTable, const SharedState &state,
+    ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
+                  SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
                   const PickChecker &pickChecker, Listening &listening, RunMessage &message,
                   QObject *parent = nullptr);
 
     void run();
+    bool isRunning() const { return worker_ != nullptr; }
+    // Exit or the close box during a run: the run stops, then the program ends.
+    void stopThenEndProgram();
+    // Shows what the run says; a run refused before it wrote leads to the slot it names.
+    void report(const core::RunResult &result);
+    // How long a run goes on before its progress window shows.
+    void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
   signals:
     // The game's files may have changed.
     void filesWritten();
     // The run and its message are over.
     void finished();
+    // The player is to mend this slot's pick: its page shows and its box takes the focus.
+    void slotNeedsAttention(int slot);
 
   private:
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
-    // A run that converts: on a worker, behind a progress window with Cancel.
-    core::RunResult runWithProgress(const core::ReplacementRun &run, const core::SlotTexts &texts,
-                                    const core::SlotTexts &labels);
+    // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
+    bool refuseLinkedTarget(const core::SlotTexts &labels);
 
     QWidget &window_;
+    const QWidget &exitButton_;
     PlatformLayer &platform_;
     SlotView slots_;
     const core::SlotTable &slotTable_;
@@ -49,4 +61,7 @@ class ChangeCommand : public QObject
     const PickChecker &pickChecker_;
     Listening &listening_;
     RunMessage &message_;
+    ProgressWorker *worker_ = nullptr;
+    bool endAfterRun_ = false;
+    int progressDelay_ = 800;
 };

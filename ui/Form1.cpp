@@ -213,6 +213,12 @@ void Form1::showPage(int page)
         (page == 1 ? c.gomb_secondpage : c.gomb_firstpage)->setFocus(Qt::OtherFocusReason);
 }
 
+void Form1::showSlot(int index)
+{
+    showPage(core::SlotTable::place(index).page);
+    controls_.Text1.at(std::size_t(index))->setFocus(Qt::OtherFocusReason);
+}
+
 void Form1::browse(int index)
 {
     if (const std::optional<QString> chosen = controls_.CommonDialog1->showOpen(platform_, this))

@@ -56,6 +56,8 @@ class Form1 : public QWidget
     void applyLanguage(std::uint8_t code);
     // Shows the beginning of the text, as a freshly filled box does.
     void setSlotText(int index, const QString &text);
+    // Shows the slot's page, as its page button would, and puts the focus into its box.
+    void showSlot(int index);
 
   signals:
     // Raised by every activation, before its work.

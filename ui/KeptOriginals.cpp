@@ -3,6 +3,7 @@
 
 #include "Platform.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace keptoriginals {
@@ -17,6 +18,21 @@ std::filesystem::path dataFolder()
 core::OriginalsFolder of(const std::string &gameFolder)
 {
     return core::OriginalsFolder(gameFolder, core::FileSystem::native(), dataFolder());
+}
+
+int firstLinkedTarget(const std::string &gameFolder, const core::SlotTable &slotTable,
+                      const std::function<bool(int)> &asked)
+{
+    const core::OriginalsFolder originals = of(gameFolder);
+    for (int i = 0; i < core::slotCount; ++i) {
+        if (!asked(i))
+            continue;
+        const QFileInfo target(QString::fromStdString(
+            core::platform::textFromPath(originals.gameFile(slotTable.targetFileName(i)))));
+        if (target.isSymbolicLink() || target.isJunction())
+            return i;
+    }
+    return -1;
 }
 
 } // namespace keptoriginals

@@ -11,7 +11,7 @@
 
 namespace {
 
-PickChecker::Verdict examine(const QString &file, const QString &gameFile)
+PickChecker::Verdict examineWithAudioCode(const QString &file, const QString &gameFile)
 {
     PickChecker::Verdict verdict;
     const std::filesystem::path path = core::platform::pathFromText(file.toStdString());
@@ -64,12 +64,25 @@ QString length(double seconds)
 
 } // namespace
 
-PickChecker::PickChecker(QObject *parent) : QObject(parent) {}
+PickChecker::PickChecker(QObject *parent, Examine examine)
+    : QObject(parent), examine_(examine ? std::move(examine) : Examine(&examineWithAudioCode))
+{
+}
 
 PickChecker::~PickChecker()
 {
     // Checks under way deliver to nobody once this is gone; they only read.
-    QThreadPool::globalInstance()->waitForDone();
+    pool_.waitForDone();
+}
+
+bool PickChecker::waitForChecks(const std::stop_token &stop) const
+{
+    constexpr int slice = 100; // milliseconds between looks at the stop
+    while (!pool_.waitForDone(slice)) {
+        if (stop.stop_requested())
+            return false;
+    }
+    return true;
 }
 
 void PickChecker::check(int slot, const QString &file, const QString &gameFile)
@@ -77,7 +90,7 @@ void PickChecker::check(int slot, const QString &file, const QString &gameFile)
     const unsigned generation = ++generations_.at(std::size_t(slot));
     verdicts_.at(std::size_t(slot)).reset();
     QPointer<PickChecker> self(this);
-    QThreadPool::globalInstance()->start([self, slot, generation, file, gameFile] {
+    pool_.start([self, examine = examine_, slot, generation, file, gameFile] {
         Verdict verdict = examine(file, gameFile);
         QMetaObject::invokeMethod(
             self.data(),

@@ -5,9 +5,12 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <array>
+#include <functional>
 #include <optional>
+#include <stop_token>
 
 // Reads what each slot's pick holds, off the GUI thread, as soon as the pick is made, and
 // says it: what Change will do with it, or why it cannot be read.
@@ -27,7 +30,10 @@ class PickChecker : public QObject
         QString audioMissingAt;                  // where the missing audio part was looked for
     };
 
-    explicit PickChecker(QObject *parent = nullptr);
+    // Reads a pick against the slot's game file; by default with the program's audio code.
+    using Examine = std::function<Verdict(const QString &file, const QString &gameFile)>;
+
+    explicit PickChecker(QObject *parent = nullptr, Examine examine = {});
     ~PickChecker() override;
 
     // Checks the file against the game's file of the slot; a newer check of the slot
@@ -40,6 +46,11 @@ class PickChecker : public QObject
         return verdicts_.at(std::size_t(slot));
     }
 
+    // From any thread: true once no check holds a file open any more, false when stopped
+    // first. A run writes the game's files only after this, as Windows refuses to replace a
+    // file another handle has open.
+    bool waitForChecks(const std::stop_token &stop) const;
+
     // The tooltip line for a verdict, in the language given.
     static QString describe(const Verdict &verdict, std::uint8_t language);
 
@@ -47,6 +58,9 @@ class PickChecker : public QObject
     void checked(int slot);
 
   private:
+    Examine examine_;
     std::array<std::optional<Verdict>, 40> verdicts_;
     std::array<unsigned, 40> generations_{};
+    // The checks' own threads, so that waiting for them waits for nothing else.
+    mutable QThreadPool pool_;
 };

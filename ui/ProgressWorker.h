@@ -9,20 +9,29 @@
 #include <stop_token>
 
 // Work that may last a while: run on a worker thread behind a progress window with Cancel,
-// modal to its parent, while this thread keeps serving the windows. Change's conversions
-// and the copy of a set's music share it.
+// modal to its parent, while this thread keeps serving the windows. Change's run and the
+// copy of a set's music share it.
 class ProgressWorker
 {
   public:
     ProgressWorker(QWidget *parent, std::uint8_t language, int steps);
 
     void setLabelText(const QString &text) { progress_.setLabelText(text); }
+    // The progress window shows only once the work has lasted this long; 0 shows it at once.
+    void setMinimumDuration(int milliseconds) { progress_.setMinimumDuration(milliseconds); }
+    // Until the first report the bar only shows that the work goes on.
+    void setUnmeasured() { progress_.setRange(0, 0); }
+    // While the work runs, the window takes none of the player's input but through
+    // `stillServed`, and the progress window leaves it reachable, so that the window's own
+    // way out can stop the work. Without it the progress window is modal to its parent.
+    void holdInput(QWidget &window, const QWidget *stillServed);
     // Returns once the work has ended on its worker thread.
     void run(const std::function<void()> &work);
     // Called from the work: shown once this thread gets to it, unless the window is gone.
     void report(int value, const QString &label);
     std::stop_token stopToken() const { return stop_.get_token(); }
     bool stopRequested() const { return stop_.stop_requested(); }
+    void requestStop() { stop_.request_stop(); }
     void hide() { progress_.hide(); }
 
     // Work that is over in a moment: on this thread, under the wait cursor.
@@ -32,4 +41,7 @@ class ProgressWorker
     QProgressDialog progress_;
     std::stop_source stop_;
     QPointer<QProgressDialog> shown_;
+    int steps_;
+    QWidget *heldWindow_ = nullptr;
+    const QWidget *stillServed_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RestoreCommand.h"
 
+#include "FailureCodes.h"
 #include "KeptOriginals.h"
 #include "Listening.h"
 #include "PlatformLayer.h"
@@ -28,7 +29,8 @@ void RestoreCommand::restoreAll()
     const QString question = restorable == 1
                                  ? QString::fromUtf8(texts.restoreQuestionOne)
                                  : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
-    if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes))
+    if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes) ||
+        refuseLinkedTarget([](int) { return true; }))
         return;
     listening_.releaseSlots([](int) { return true; });
     core::RunResult result;
@@ -42,6 +44,8 @@ void RestoreCommand::restoreAll()
 
 void RestoreCommand::restoreSlot(int index)
 {
+    if (refuseLinkedTarget([index](int slot) { return slot == index; }))
+        return;
     listening_.releaseSlots([index](int slot) { return slot == index; });
     core::RunResult result;
     ProgressWorker::runWithWaitCursor([&] {
@@ -50,6 +54,21 @@ void RestoreCommand::restoreSlot(int index)
     });
     updateDefaultButton();
     showResult(result);
+}
+
+bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
+{
+    // As administrator, a link planted in the folder would lead the write anywhere.
+    if (!state_.handedOver)
+        return false;
+    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_, asked);
+    if (slot < 0)
+        return false;
+    const int code = core::failure::pathFileAccess;
+    showResult({core::RunResult::Outcome::Failed, slot, code,
+                core::ReplacementRun::failureMessage(state_.nyelv,
+                                                     slots_.labels()[std::size_t(slot)], code)});
+    return true;
 }
 
 void RestoreCommand::activated()

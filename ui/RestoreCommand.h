@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 
 namespace core {
 struct RunResult;
@@ -37,6 +38,8 @@ class RestoreCommand : public QObject
     void updateDefaultButton();
 
   private:
+    // Handed over as administrator: a game file that is a link is not written through.
+    bool refuseLinkedTarget(const std::function<bool(int)> &asked);
     // A restore's failures, or how many files came back.
     void showResult(const core::RunResult &result);
 

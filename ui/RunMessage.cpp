@@ -2,6 +2,7 @@
 #include "RunMessage.h"
 
 #include "FailureCodes.h"
+#include "FailureReason.h"
 #include "Listening.h"
 #include "MusicSet.h"
 #include "Platform.h"
@@ -12,6 +13,7 @@
 #include "TextTable.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotView,
@@ -22,27 +24,97 @@ RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotVi
 
 void RunMessage::show(const core::RunResult &result)
 {
-    if (result.message.empty() || offerElevation(result))
+    if (result.message.empty() || showWithAddition(result))
         return;
     platform_.showMessage(&window_, QString::fromStdString(result.message));
 }
 
-bool RunMessage::offerElevation([[maybe_unused]] const core::RunResult &result)
+RunMessage::Addition RunMessage::additionFor(const core::RunResult &result, bool protectedFolder,
+                                             bool elevated)
+{
+    if (result.outcome != core::RunResult::Outcome::Failed || result.systemError == 0)
+        return Addition::None;
+    switch (core::commonFailureOf(result.systemError)) {
+    case core::CommonFailure::InUse:
+        return Addition::InUseReason;
+    case core::CommonFailure::AccessDenied:
+        return result.code == core::failure::permissionDenied && protectedFolder && !elevated
+                   ? Addition::ElevationOffer
+                   : Addition::None;
+    default:
+        return Addition::None;
+    }
+}
+
+bool RunMessage::showWithAddition([[maybe_unused]] const core::RunResult &result)
 {
 #ifdef Q_OS_WIN
     const QString folder = QString::fromStdString(state_.utvonal);
-    if (result.code != core::failure::permissionDenied || !isUnderProtectedFolder(folder) ||
-        platform_.isElevated())
+    const Addition addition =
+        additionFor(result, isUnderProtectedFolder(folder), platform_.isElevated());
+    // One box: the run's own message first, then what Windows adds.
+    const QString message = QString::fromStdString(result.message) + QStringLiteral("\n\n");
+    switch (addition) {
+    case Addition::None:
         return false;
-    // One box: the run's own message first, then the offer.
-    const QString text = QString::fromStdString(result.message) + QStringLiteral("\n\n") +
-                         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion);
-    if (platform_.askYesNo(&window_, text, PlatformLayer::DefaultAnswer::Yes))
-        handOverElevated();
-    return true;
+    case Addition::InUseReason:
+        platform_.showMessage(&window_, message + failureReason(result.systemError, state_.nyelv));
+        return true;
+    case Addition::ElevationOffer:
+        if (platform_.askYesNo(
+                &window_,
+                message + QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion),
+                PlatformLayer::DefaultAnswer::Yes))
+            handOverElevated();
+        return true;
+    }
+    return false;
 #else
     return false;
 #endif
+}
+
+QString RunMessage::handOverFolder()
+{
+    return QDir::tempPath();
+}
+
+bool RunMessage::isHandOverFile(const QString &path, const QString &folder)
+{
+    const QFileInfo file(path);
+    const QString name = file.fileName();
+    const QLatin1String prefix("valdrune-hand-over-");
+    const QLatin1String suffix(".m3u8");
+    if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
+        !name.endsWith(suffix))
+        return false;
+    // A link or a junction could lead anywhere, and so could a folder that is one.
+    if (!file.isFile() || file.isSymbolicLink() || file.isJunction() || file.isShortcut())
+        return false;
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    return !canonicalFolder.isEmpty() &&
+           QFileInfo(file.absolutePath()).canonicalFilePath() == canonicalFolder;
+}
+
+std::optional<core::MusicSet> RunMessage::takeHandOver(const QString &path, const QString &folder)
+{
+    if (!isHandOverFile(path, folder))
+        return std::nullopt;
+    QFile handOver(path);
+    // A set of 40 picks is a few kilobytes; a larger file was not written by this program.
+    constexpr qint64 largest = 1 << 20;
+    if (handOver.size() > largest || !handOver.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = handOver.read(largest);
+    handOver.close();
+    handOver.remove();
+    return core::MusicSet::parse(bytes.toStdString(), folder.toStdString());
+}
+
+QString RunMessage::handOverQuestion(const QString &gameFolder, std::uint8_t language)
+{
+    return QString::fromUtf8(TextTable::forLanguage(language).handOverQuestion)
+        .arg(QDir::toNativeSeparators(gameFolder));
 }
 
 void RunMessage::handOverElevated()
@@ -55,10 +127,10 @@ void RunMessage::handOverElevated()
         if (!SlotView::isPlaceholder(text))
             set.picks.push_back({i, core::platform::pathFromText(text.toStdString())});
     }
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
+    QTemporaryFile file(handOverFolder() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
     file.setAutoRemove(false);
     const std::string bytes =
-        set.format(core::platform::pathFromText(QDir::tempPath().toStdString()));
+        set.format(core::platform::pathFromText(handOverFolder().toStdString()));
     if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         return;
     file.close();

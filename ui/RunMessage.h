@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MusicSet.h"
 #include "SlotView.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
 
 namespace core {
 struct RunResult;
@@ -11,9 +17,10 @@ class PlatformLayer;
 class QWidget;
 class SharedState;
 
-// Shows what a run, a restore or a copy left to say. On Windows, where a protected game
-// folder refused a file, the same box offers to start the program as administrator, and
-// hands the picks, the folder and the language over to that copy.
+// Shows what a run, a restore or a copy left to say. On Windows, where the running game
+// holds a file, the same box says so; where a protected game folder refused one, it offers
+// to start the program as administrator, and hands the picks, the folder and the language
+// over to that copy.
 class RunMessage
 {
   public:
@@ -22,9 +29,25 @@ class RunMessage
 
     void show(const core::RunResult &result);
 
+    // What Windows adds to a failure's message: where the game holds the file, why; where a
+    // protected folder refused it and this copy is no administrator, the offer to start as
+    // one. Starting as administrator cannot help a file in use.
+    enum class Addition { None, InUseReason, ElevationOffer };
+    static Addition additionFor(const core::RunResult &result, bool protectedFolder, bool elevated);
+
+    // The hand-over file lies in the player's temporary folder, where any program of the same
+    // user can change it: the copy started as administrator trusts none of it unasked.
+    static QString handOverFolder();
+    // A regular file named as this program names its hand-over files, in that folder.
+    static bool isHandOverFile(const QString &path, const QString &folder);
+    // Reads a hand-over file and removes it; nothing, and nothing removed, for any other file.
+    static std::optional<core::MusicSet> takeHandOver(const QString &path, const QString &folder);
+    // What the copy started as administrator asks before it writes anything.
+    static QString handOverQuestion(const QString &gameFolder, std::uint8_t language);
+
   private:
-    // Windows: offers a start as administrator where a protected game folder refused a file.
-    bool offerElevation(const core::RunResult &result);
+    // Windows: says why the game's file is in use, or offers a start as administrator.
+    bool showWithAddition(const core::RunResult &result);
     void handOverElevated();
 
     QWidget &window_;

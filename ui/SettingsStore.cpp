@@ -54,6 +54,7 @@ std::optional<std::uint8_t> SettingsStore::accept(const QString &folderText, boo
 void SettingsStore::takeOver(const core::MusicSet &set)
 {
     state_.settingsFound = true;
+    state_.handedOver = true;
     writesSettings_ = false;
     state_.utvonal = set.gameFolder.value_or(std::string());
     state_.nyelv = set.language.value_or(core::SettingsFile::hungarian);

@@ -18,4 +18,7 @@ class SharedState
     bool kapcs = false;
     // The stored settings were read: this is not a first start.
     bool settingsFound = false;
+    // Started as administrator by another copy: it writes no settings, and in the game
+    // folder only the slots' target names, never through a link, and the originals.
+    bool handedOver = false;
 };

@@ -24,8 +24,9 @@ void VirtualStoreOffer::offer()
 #ifdef Q_OS_WIN
     const QString folder =
         QDir::toNativeSeparators(QString::fromStdString(state_.folderWithoutSeparator()));
-    if (folder.size() < 3 || folder.at(1) != QLatin1Char(':') || !isUnderProtectedFolder(folder) ||
-        toldFor_ == folder)
+    // A copy handed over as administrator writes nothing beyond the game folder.
+    if (state_.handedOver || folder.size() < 3 || folder.at(1) != QLatin1Char(':') ||
+        !isUnderProtectedFolder(folder) || toldFor_ == folder)
         return;
     // An old game run by file virtualization reads these instead of the real folder's files.
     const QString store = QDir::toNativeSeparators(

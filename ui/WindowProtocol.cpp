@@ -10,6 +10,7 @@
 #include "WindowProtocolFactory.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,8 +30,8 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
       slotStatus_(slots_, form1.slotTable(), form1.sharedState()),
       slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_),
       runMessage_(form1, platform, slots_, form1.sharedState(), listening_),
-      change_(form1, platform, slots_, form1.slotTable(), form1.sharedState(),
-              slotStatus_.pickChecker(), listening_, runMessage_),
+      change_(form1, *form1.controls().gomb_exit, platform, slots_, form1.slotTable(),
+              form1.sharedState(), slotStatus_.pickChecker(), listening_, runMessage_),
       restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
                form1.sharedState(), listening_, runMessage_),
       virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
@@ -65,6 +66,7 @@ void WindowProtocol::connectFeatures()
     connect(&change_, &ChangeCommand::filesWritten, &restore_,
             &RestoreCommand::updateDefaultButton);
     connect(&change_, &ChangeCommand::finished, &virtualStore_, &VirtualStoreOffer::offer);
+    connect(&change_, &ChangeCommand::slotNeedsAttention, &form1_, &Form1::showSlot);
     connect(c.gomb_default, &QPushButton::clicked, &restore_, &RestoreCommand::restoreAll);
     connect(&virtualStore_, &VirtualStoreOffer::originalsTakenIn, &restore_,
             &RestoreCommand::updateDefaultButton);
@@ -156,13 +158,26 @@ void WindowProtocol::startupRead()
     form1_.applyLanguage(form1_.nyelv());
 }
 
-void WindowProtocol::takeOver(const core::MusicSet &set)
+bool WindowProtocol::takeOver(const core::MusicSet &set)
 {
+    if (!set.gameFolder || set.gameFolder->empty())
+        return false;
     settingsStore_.takeOver(set);
+    // The question speaks the language handed over, its buttons too.
     form1_.applyLanguage(form1_.nyelv());
-    for (const core::MusicSet::Pick &pick : set.picks)
-        slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                      core::platform::textFromPath(pick.file))));
+    const QString folder = QString::fromStdString(form1_.sharedState().folderWithoutSeparator());
+    if (!platform_.askYesNo(nullptr, RunMessage::handOverQuestion(folder, form1_.nyelv()),
+                            PlatformLayer::DefaultAnswer::No))
+        return false;
+    // Only what a player picks is read as administrator: a regular file, not a device or link.
+    for (const core::MusicSet::Pick &pick : set.picks) {
+        const QString file = QDir::toNativeSeparators(
+            QString::fromStdString(core::platform::textFromPath(pick.file)));
+        const QFileInfo info(file);
+        if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut())
+            slots_.setText(pick.slot, file);
+    }
+    return true;
 }
 
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
@@ -244,6 +259,10 @@ void WindowProtocol::returnToMainWindow()
 
 void WindowProtocol::endProgram()
 {
+    if (change_.isRunning()) {
+        change_.stopThenEndProgram();
+        return;
+    }
     platform_.endProgram();
 }
 

@@ -44,11 +44,13 @@ class WindowProtocol : public QObject
     void optionsClicked();
     void aboutClicked();
     void endProgram();
-    // Opens as another copy of the program handed over: its picks, folder and language.
-    void takeOver(const core::MusicSet &set);
+    // Opens as another copy of the program handed over: its picks, folder and language,
+    // once the player has agreed to change that folder as administrator; false when not.
+    bool takeOver(const core::MusicSet &set);
 
     SettingsStore &settingsStore() { return settingsStore_; }
     MusicSets &musicSets() { return musicSets_; }
+    ChangeCommand &changeCommand() { return change_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
