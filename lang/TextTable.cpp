@@ -77,6 +77,8 @@ constexpr TextTable hungarian{
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
     "Egy másik program használja a fájlt",
+    "lejátszás folyamatban",
+    "%1 nem játszható le: %2",
 };
 
 constexpr TextTable english{
@@ -150,6 +152,8 @@ constexpr TextTable english{
     "The disk is full",
     "The file or folder does not exist",
     "Another program is using the file",
+    "playing",
+    "Cannot play %1: %2",
 };
 
 } // namespace

@@ -87,6 +87,9 @@ struct TextTable
     const char *reasonDiskFull;
     const char *reasonNotFound;
     const char *reasonInUse;
+    // What a screen reader and a tooltip call the mark of the slot that plays.
+    const char *playingMark;
+    const char *cannotPlayFile; // %1 the file, %2 the reason
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

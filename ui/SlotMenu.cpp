@@ -9,7 +9,9 @@
 #include "SlotTable.h"
 #include "TextTable.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 
 SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
                    PlatformLayer &platform, Listening &listening, SlotStatus &status,
@@ -69,6 +71,8 @@ void SlotMenu::play(int index, Listening::Source source)
         break;
     }
     status_.setPlaybackFailure(index, QString());
+    playedFile_ =
+        QDir::toNativeSeparators(QString::fromStdString(core::platform::textFromPath(file)));
     listening_.play(index, source, file);
 }
 
@@ -86,6 +90,12 @@ void SlotMenu::listeningEnded(int index, const QString &failure)
 {
     if (failure.isEmpty())
         return;
-    status_.setPlaybackFailure(
-        index, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotPlay).arg(failure));
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    status_.setPlaybackFailure(index, QString::fromUtf8(texts.cannotPlay).arg(failure));
+    // Said in a box the first time; the tooltip keeps saying it.
+    if (toldUnplayable_.contains(playedFile_))
+        return;
+    toldUnplayable_.insert(playedFile_);
+    platform_.showMessage(slots_.box(index)->window(),
+                          QString::fromUtf8(texts.cannotPlayFile).arg(playedFile_, failure));
 }
