@@ -79,6 +79,7 @@ constexpr TextTable hungarian{
     "Egy másik program használja a fájlt",
     "lejátszás folyamatban",
     "%1 nem játszható le: %2",
+    "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel: %1",
 };
 
 constexpr TextTable english{
@@ -154,6 +155,7 @@ constexpr TextTable english{
     "Another program is using the file",
     "playing",
     "Cannot play %1: %2",
+    "The folder could not be opened in a file manager. Open it by hand: %1",
 };
 
 } // namespace

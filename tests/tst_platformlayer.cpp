@@ -4,13 +4,19 @@
 #include "TestFiles.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -37,6 +43,8 @@ class TestPlatformLayer : public QObject
     void fileDialogReturnsChosenFile();
     void fileDialogCancelReturnsNothing();
     void driveAvailability();
+    void showInFolderHearsTheOpener_data();
+    void showInFolderHearsTheOpener();
 };
 
 void TestPlatformLayer::messageBoxHasOkOnlyNoIconAndTitle()
@@ -148,6 +156,45 @@ void TestPlatformLayer::driveAvailability()
     // A mount point whose device is gone is an empty folder on the file system below it.
     QVERIFY(!platform.isDriveAvailable(folder.path(), true));
     QVERIFY(!platform.isDriveAvailable(folder.path() + "/gone", false));
+}
+
+void TestPlatformLayer::showInFolderHearsTheOpener_data()
+{
+    QTest::addColumn<int>("exitCode"); // -1: there is no opener at all
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("opened") << 0 << true;
+    QTest::newRow("no file manager") << 3 << false;
+    QTest::newRow("opening failed") << 4 << false;
+    QTest::newRow("no opener") << -1 << false;
+}
+
+void TestPlatformLayer::showInFolderHearsTheOpener()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QFETCH(int, exitCode);
+    QFETCH(bool, shown);
+    // A desktop of the test's own: its opener, if any, the one program on the path.
+    QTemporaryDir desktop;
+    if (exitCode >= 0)
+        QVERIFY(testfiles::writeBytes(desktop.path() + "/xdg-open",
+                                      "#!/bin/sh\necho \"$1\" > \"${0%/*}/asked\"\nexit " +
+                                          std::to_string(exitCode) + "\n") &&
+                QFile::setPermissions(desktop.path() + "/xdg-open",
+                                      QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+    qputenv("PATH", desktop.path().toUtf8());
+    QTemporaryDir folder;
+    std::optional<bool> heard;
+    QtPlatformLayer().showInFolder(folder.path(), [&](bool opened) { heard = opened; });
+    QTRY_VERIFY(heard.has_value());
+    QCOMPARE(*heard, shown);
+    if (exitCode >= 0)
+        QCOMPARE(testfiles::readBytes(desktop.path() + "/asked"),
+                 QUrl::fromLocalFile(folder.path()).toString().toStdString() + "\n");
+#else
+    QSKIP("the desktop's opener is a Linux one");
+#endif
 }
 
 QTEST_MAIN(TestPlatformLayer)

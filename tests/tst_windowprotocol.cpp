@@ -75,6 +75,8 @@ class TestWindowProtocol : public QObject
     void protectedFolderOffersStartAsAdministrator();
     void virtualStoreCopiesAreOfferedOnce();
     void slotMenuRestoresThatSlotAlone();
+    void showInFolderThatCannotOpenGivesThePath_data();
+    void showInFolderThatCannotOpenGivesThePath();
     void setsSaveAndOpenThePicks();
     void pageSwitchLeavesFocusOffChange();
 };
@@ -904,6 +906,38 @@ void TestWindowProtocol::slotMenuRestoresThatSlotAlone()
     // Grass is still restorable: Default stays, as the rule says.
     QVERIFY(f.main().gomb_default->isVisible());
     QVERIFY(f.platform.questions.isEmpty());
+}
+
+void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("message"); // %1 the folder
+    QTest::newRow("opened") << '2' << true << QString();
+    QTest::newRow("English") << '2' << false
+                             << "The folder could not be opened in a file manager. Open it by "
+                                "hand: %1";
+    QTest::newRow("Hungarian") << '1' << false
+                               << QString::fromUtf8("A mappát nem sikerült fájlkezelőben "
+                                                    "megnyitni. Nyisd meg kézzel: %1");
+}
+
+void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath()
+{
+    QFETCH(char, language);
+    QFETCH(bool, opens);
+    QFETCH(QString, message);
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    f.slot(7)->setText(QDir::toNativeSeparators(music.path() + "/song.mp3"));
+    f.platform.foldersOpen = opens;
+    emit f.form1->findChildren<SlotRow *>().value(7)->showInFolderRequested();
+    QCOMPARE(f.platform.shownFolders, QStringList{music.path()});
+    QCOMPARE(f.platform.messages,
+             opens ? QStringList()
+                   : QStringList{message.arg(QDir::toNativeSeparators(music.path()))});
 }
 
 void TestWindowProtocol::setsSaveAndOpenThePicks()

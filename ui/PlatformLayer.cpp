@@ -6,16 +6,17 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QUrl>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QUrl>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -70,9 +71,29 @@ std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-void QtPlatformLayer::showInFolder(const QString &folder)
+void QtPlatformLayer::showInFolder(const QString &folder, std::function<void(bool)> shown)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    const QUrl url = QUrl::fromLocalFile(folder);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // The desktop's opener says by its exit code whether a file manager took the folder;
+    // the toolkit would only say that the opener started.
+    auto *opener = new QProcess(qApp);
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, shown](int exitCode, QProcess::ExitStatus status) {
+                         opener->deleteLater();
+                         shown(status == QProcess::NormalExit && exitCode == 0);
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, shown, url](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         opener->deleteLater();
+                         shown(QDesktopServices::openUrl(url));
+                     });
+    opener->start(QStringLiteral("xdg-open"), {url.toString()});
+#else
+    shown(QDesktopServices::openUrl(url));
+#endif
 }
 
 void QtPlatformLayer::endProgram()

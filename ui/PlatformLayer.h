@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -47,8 +48,9 @@ class PlatformLayer
     // The file name to save to, with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToSave(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
-    // Opens the folder in the system's file manager.
-    virtual void showInFolder(const QString &folder) = 0;
+    // Opens the folder in the system's file manager; shown hears whether it did, perhaps
+    // later: the desktop's opener may start and then fail.
+    virtual void showInFolder(const QString &folder, std::function<void(bool shown)> shown) = 0;
     // Ends the program at once: no window runs its closing actions, nothing is saved.
     virtual void endProgram() = 0;
     // False when the drive's device is unavailable (no medium, gone, or no longer mounted
@@ -73,7 +75,7 @@ class QtPlatformLayer : public PlatformLayer
                                             const OpenFileRequest &request) override;
     std::optional<QString> chooseFileToSave(QWidget *parent,
                                             const OpenFileRequest &request) override;
-    void showInFolder(const QString &folder) override;
+    void showInFolder(const QString &folder, std::function<void(bool shown)> shown) override;
     void endProgram() override;
     bool isDriveAvailable(const QString &root, bool mountPoint) override;
     bool isElevated() override;

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
 
 SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
                    PlatformLayer &platform, Listening &listening, SlotStatus &status,
@@ -83,7 +84,16 @@ void SlotMenu::clear(int index)
 
 void SlotMenu::showInFolder(int index)
 {
-    platform_.showInFolder(QFileInfo(slots_.text(index)).absolutePath());
+    const QString folder = QFileInfo(slots_.text(index)).absolutePath();
+    QWidget *window = slots_.box(index)->window();
+    // Where no file manager opens it, the player is given the path to open by hand.
+    platform_.showInFolder(folder, [self = QPointer(this), window, folder](bool shown) {
+        if (shown || !self)
+            return;
+        self->platform_.showMessage(
+            window, QString::fromUtf8(TextTable::forLanguage(self->state_.nyelv).folderNotShown)
+                        .arg(QDir::toNativeSeparators(folder)));
+    });
 }
 
 void SlotMenu::listeningEnded(int index, const QString &failure)

@@ -32,7 +32,12 @@ class ScriptedPlatform : public PlatformLayer
     {
         return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.dequeue();
     }
-    void showInFolder(const QString &folder) override { shownFolders << folder; }
+    void showInFolder(const QString &folder, std::function<void(bool)> shown) override
+    {
+        shownFolders << folder;
+        shown(foldersOpen);
+    }
+    bool foldersOpen = true;
     QQueue<std::optional<QString>> saveAnswers;
     QStringList shownFolders;
 
