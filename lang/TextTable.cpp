@@ -80,6 +80,7 @@ constexpr TextTable hungarian{
     "lejátszás folyamatban",
     "%1 nem játszható le: %2",
     "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel: %1",
+    "Törlöd az összes választást? (%1 fájl)",
 };
 
 constexpr TextTable english{
@@ -156,6 +157,7 @@ constexpr TextTable english{
     "playing",
     "Cannot play %1: %2",
     "The folder could not be opened in a file manager. Open it by hand: %1",
+    "Clear all picks? (%1 files)",
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "MusicSet.h"
 #include "ScratchMount.h"
 #include "SlotRow.h"
+#include "TextTable.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -78,6 +79,8 @@ class TestWindowProtocol : public QObject
     void showInFolderThatCannotOpenGivesThePath_data();
     void showInFolderThatCannotOpenGivesThePath();
     void setsSaveAndOpenThePicks();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo_data();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -974,6 +977,46 @@ void TestWindowProtocol::setsSaveAndOpenThePicks()
     QCOMPARE(f.slot(5)->text(), englishPlaceholder);
     QCOMPARE(f.slot(39)->text(), QDir::toNativeSeparators(music.path() + "/other.mp3"));
     QVERIFY(f.platform.messages.isEmpty());
+}
+
+void TestWindowProtocol::clearAllPicksAsksWhenMoreThanOneWouldGo_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<int>("picks");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("question"); // empty: none is asked
+    QTest::newRow("one pick") << '2' << 1 << false << QString();
+    QTest::newRow("two, yes") << '2' << 2 << true << "Clear all picks? (2 files)";
+    QTest::newRow("two, no") << '2' << 2 << false << "Clear all picks? (2 files)";
+    QTest::newRow("Hungarian") << '1' << 3 << true
+                               << QString::fromUtf8("Törlöd az összes választást? (3 fájl)");
+}
+
+void TestWindowProtocol::clearAllPicksAsksWhenMoreThanOneWouldGo()
+{
+    QFETCH(char, language);
+    QFETCH(int, picks);
+    QFETCH(bool, answer);
+    QFETCH(QString, question);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    const QString placeholder = language == '1' ? hungarianPlaceholder : englishPlaceholder;
+    for (int i = 0; i < picks; ++i)
+        f.slot(i * 13)->setText(QStringLiteral("/music/%1.mp3").arg(i));
+    f.platform.yesNoAnswers << answer;
+    const QString clearAll =
+        QString::fromUtf8(TextTable::forLanguage(language - '0').clearAllPicks);
+    std::unique_ptr<QMenu> menu(f.form1->protocol().musicSets().createMenu(f.form1.get()));
+    for (QAction *action : menu->actions())
+        if (action->text() == clearAll)
+            action->trigger();
+    QCOMPARE(f.platform.questions, question.isEmpty() ? QStringList() : QStringList{question});
+    if (!question.isEmpty())
+        QCOMPARE(f.platform.defaultAnswers, QList{PlatformLayer::DefaultAnswer::Yes});
+    const bool cleared = question.isEmpty() || answer;
+    for (int i = 0; i < picks; ++i)
+        QCOMPARE(f.slot(i * 13)->text(),
+                 cleared ? placeholder : QStringLiteral("/music/%1.mp3").arg(i));
 }
 
 QTEST_MAIN(TestWindowProtocol)
