@@ -42,6 +42,7 @@ class TestPlatformLayer : public QObject
     void folderWithoutGameMusicIsAskedAboutInTheLanguage();
     void fileDialogReturnsChosenFile();
     void fileDialogCancelReturnsNothing();
+    void fileDialogOpensOnTheGivenFilterAndTellsTheChosenOne();
     void driveAvailability();
     void showInFolderHearsTheOpener_data();
     void showInFolderHearsTheOpener();
@@ -131,8 +132,9 @@ void TestPlatformLayer::fileDialogReturnsChosenFile()
         dialog->selectFile(music.path() + "/song.mp3");
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    const std::optional<QString> chosen = QtPlatformLayer().chooseFileToOpen(
-        nullptr, {"Open", QString::fromUtf8("Mp3 hangfájlok (*.mp3)"), music.path(), {}});
+    PlatformLayer::OpenFileRequest request{
+        "Open", QString::fromUtf8("Mp3 hangfájlok (*.mp3)"), music.path(), {}, {}};
+    const std::optional<QString> chosen = QtPlatformLayer().chooseFileToOpen(nullptr, request);
     QCOMPARE(seenTitle, QStringLiteral("Open"));
     QCOMPARE(seenFilters, QStringList{QString::fromUtf8("Mp3 hangfájlok (*.mp3)")});
     QCOMPARE(seenFolder, music.path());
@@ -143,8 +145,23 @@ void TestPlatformLayer::fileDialogReturnsChosenFile()
 void TestPlatformLayer::fileDialogCancelReturnsNothing()
 {
     whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
-    QVERIFY(
-        !QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+    PlatformLayer::OpenFileRequest request{"Open", "All (*)", QDir::tempPath(), {}, {}};
+    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, request));
+}
+
+void TestPlatformLayer::fileDialogOpensOnTheGivenFilterAndTellsTheChosenOne()
+{
+    PlatformLayer::OpenFileRequest request{
+        "Open", "Mp3 (*.mp3);;Music (*.mp3 *.flac)", QDir::tempPath(), {}, "Music (*.mp3 *.flac)"};
+    QString shownFirst;
+    whenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        shownFirst = dialog->selectedNameFilter();
+        dialog->selectNameFilter("Mp3 (*.mp3)");
+        dialog->reject();
+    });
+    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, request));
+    QCOMPARE(shownFirst, QStringLiteral("Music (*.mp3 *.flac)"));
+    QCOMPARE(request.selectedFilter, QStringLiteral("Mp3 (*.mp3)"));
 }
 
 void TestPlatformLayer::driveAvailability()

@@ -60,6 +60,7 @@ class TestWindowProtocol : public QObject
     void activationOnlyOnItsTriggers();
     void pageButtons();
     void browsePutsPickIntoItsSlotOnly();
+    void chooserReopensOnTheFilterChosenLast();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
     void folderListsFillPathBox();
@@ -477,6 +478,34 @@ void TestWindowProtocol::browsePutsPickIntoItsSlotOnly()
     f.main().gomb_browse[12]->click();
     QCOMPARE(f.slot(12)->text(), QStringLiteral("/music/other.wav"));
     QCOMPARE(f.main().CommonDialog1->fileName(), QStringLiteral("/music/other.wav"));
+}
+
+void TestWindowProtocol::chooserReopensOnTheFilterChosenLast()
+{
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    const auto entries = [&](int request) {
+        return f.platform.fileRequests.at(request).nameFilter.split(";;");
+    };
+    const auto shownFirst = [&](int request) {
+        return f.platform.fileRequests.at(request).selectedFilter;
+    };
+    f.platform.filterAnswers << QString::fromUtf8("Zene (*.mp3 *.flac *.ogg *.oga *.opus *.m4a "
+                                                  "*.mp4 *.wav *.aif *.aiff *.wma *.mka *.webm)");
+    f.platform.answerNextFileDialog(QStringLiteral("/music/intro.flac"));
+    f.main().gomb_browse[0]->click();
+    QCOMPARE(shownFirst(0), QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
+    // Cancelled without touching the filter, and opened again after a language switch.
+    f.platform.answerNextFileDialog(std::nullopt);
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(1), entries(1).at(1));
+    f.form1->applyLanguage(2);
+    f.platform.filterAnswers << entries(1).at(0);
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(2), entries(2).at(1));
+    QVERIFY(shownFirst(2).startsWith("Music ("));
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(3), QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
 }
 
 void TestWindowProtocol::changeCopiesAndReportsFirstFailure()

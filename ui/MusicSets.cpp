@@ -80,6 +80,7 @@ PlatformLayer::OpenFileRequest MusicSets::fileRequest() const
     return {QString::fromUtf8(texts.setFilterName),
             QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
             QDir::homePath(),
+            {},
             {}};
 }
 
@@ -173,7 +174,8 @@ bool MusicSets::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
 
 void MusicSets::open()
 {
-    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(&window_, fileRequest()))
+    PlatformLayer::OpenFileRequest request = fileRequest();
+    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(&window_, request))
         openFile(*chosen, false);
 }
 

@@ -47,15 +47,18 @@ bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnsw
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent,
-                                                         const OpenFileRequest &request)
+std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent, OpenFileRequest &request)
 {
     QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!request.selectedFilter.isEmpty())
+        dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    request.selectedFilter = dialog.selectedNameFilter();
+    if (!accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }

@@ -21,6 +21,8 @@ class PlatformLayer
         QString nameFilter; // in Qt's syntax
         QString folder;
         QString fileName;
+        // The filter entry shown first; after an open dialog, the one the player left chosen.
+        QString selectedFilter;
     };
 
     // The captions of the boxes' buttons in the interface's language; empty ones are the
@@ -43,8 +45,7 @@ class PlatformLayer
     // The same box with Yes and No buttons; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) = 0;
     // The chosen file's full path with native separators, or nothing when cancelled.
-    virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
-                                                    const OpenFileRequest &request) = 0;
+    virtual std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) = 0;
     // The file name to save to, with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToSave(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
@@ -71,8 +72,7 @@ class QtPlatformLayer : public PlatformLayer
   public:
     void showMessage(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
-    std::optional<QString> chooseFileToOpen(QWidget *parent,
-                                            const OpenFileRequest &request) override;
+    std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) override;
     std::optional<QString> chooseFileToSave(QWidget *parent,
                                             const OpenFileRequest &request) override;
     void showInFolder(const QString &folder, std::function<void(bool shown)> shown) override;

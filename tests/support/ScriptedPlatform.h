@@ -22,11 +22,15 @@ class ScriptedPlatform : public PlatformLayer
         return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
     }
 
-    std::optional<QString> chooseFileToOpen(QWidget *, const OpenFileRequest &request) override
+    // The request as the dialog would open; a filter answer is the entry the player chooses.
+    std::optional<QString> chooseFileToOpen(QWidget *, OpenFileRequest &request) override
     {
         fileRequests << request;
+        if (!filterAnswers.isEmpty())
+            request.selectedFilter = filterAnswers.dequeue();
         return fileAnswers_.isEmpty() ? std::nullopt : fileAnswers_.dequeue();
     }
+    QQueue<QString> filterAnswers;
 
     std::optional<QString> chooseFileToSave(QWidget *, const OpenFileRequest &) override
     {
