@@ -81,6 +81,10 @@ constexpr TextTable hungarian{
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
     "a fájlt egy másik program használja: zárd be a játékot, és próbáld újra",
+    "lejátszás folyamatban",
+    "%1 nem játszható le: %2",
+    "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel: %1",
+    "Törlöd az összes választást? (%1 fájl)",
 };
 
 constexpr TextTable english{
@@ -159,6 +163,10 @@ constexpr TextTable english{
     "The disk is full",
     "The file or folder does not exist",
     "the file is in use: close the game and try again",
+    "playing",
+    "Cannot play %1: %2",
+    "The folder could not be opened in a file manager. Open it by hand: %1",
+    "Clear all picks? (%1 files)",
 };
 
 } // namespace

@@ -93,6 +93,11 @@ struct TextTable
     const char *reasonDiskFull;
     const char *reasonNotFound;
     const char *reasonInUse;
+    // What a screen reader and a tooltip call the mark of the slot that plays.
+    const char *playingMark;
+    const char *cannotPlayFile;   // %1 the file, %2 the reason
+    const char *folderNotShown;   // %1 the folder
+    const char *clearAllQuestion; // %1 the number of picks, more than one
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -4,14 +4,20 @@
 #include "TestFiles.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -46,7 +52,10 @@ class TestPlatformLayer : public QObject
     void fileDialogCancelReturnsNothing();
     void fileDialogSpeaksTheInterfaceLanguage_data();
     void fileDialogSpeaksTheInterfaceLanguage();
+    void fileDialogOpensOnTheGivenFilterAndTellsTheChosenOne();
     void driveAvailability();
+    void showInFolderHearsTheOpener_data();
+    void showInFolderHearsTheOpener();
 };
 
 void TestPlatformLayer::messageBoxHasOkOnlyNoIconAndTitle()
@@ -133,8 +142,9 @@ void TestPlatformLayer::fileDialogReturnsChosenFile()
         dialog->selectFile(music.path() + "/song.mp3");
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    const std::optional<QString> chosen = QtPlatformLayer().chooseFileToOpen(
-        nullptr, {"Open", QString::fromUtf8("Mp3 hangfájlok (*.mp3)"), music.path(), {}});
+    PlatformLayer::OpenFileRequest request{
+        "Open", QString::fromUtf8("Mp3 hangfájlok (*.mp3)"), music.path(), {}, {}};
+    const std::optional<QString> chosen = QtPlatformLayer().chooseFileToOpen(nullptr, request);
     QCOMPARE(seenTitle, QStringLiteral("Open"));
     QCOMPARE(seenFilters, QStringList{QString::fromUtf8("Mp3 hangfájlok (*.mp3)")});
     QCOMPARE(seenFolder, music.path());
@@ -145,8 +155,23 @@ void TestPlatformLayer::fileDialogReturnsChosenFile()
 void TestPlatformLayer::fileDialogCancelReturnsNothing()
 {
     whenDialogShows<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
-    QVERIFY(
-        !QtPlatformLayer().chooseFileToOpen(nullptr, {"Open", "All (*)", QDir::tempPath(), {}}));
+    PlatformLayer::OpenFileRequest request{"Open", "All (*)", QDir::tempPath(), {}, {}};
+    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, request));
+}
+
+void TestPlatformLayer::fileDialogOpensOnTheGivenFilterAndTellsTheChosenOne()
+{
+    PlatformLayer::OpenFileRequest request{
+        "Open", "Mp3 (*.mp3);;Music (*.mp3 *.flac)", QDir::tempPath(), {}, "Music (*.mp3 *.flac)"};
+    QString shownFirst;
+    whenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        shownFirst = dialog->selectedNameFilter();
+        dialog->selectNameFilter("Mp3 (*.mp3)");
+        dialog->reject();
+    });
+    QVERIFY(!QtPlatformLayer().chooseFileToOpen(nullptr, request));
+    QCOMPARE(shownFirst, QStringLiteral("Music (*.mp3 *.flac)"));
+    QCOMPARE(request.selectedFilter, QStringLiteral("Mp3 (*.mp3)"));
 }
 
 void TestPlatformLayer::fileDialogSpeaksTheInterfaceLanguage_data()
@@ -180,7 +205,8 @@ void TestPlatformLayer::fileDialogSpeaksTheInterfaceLanguage()
         seenFileName = dialog->findChild<QLabel *>("fileNameLabel")->text();
         dialog->reject();
     });
-    platform.chooseFileToOpen(&form1, {"Open", "All (*)", programFolder.path(), {}});
+    PlatformLayer::OpenFileRequest request{"Open", "All (*)", programFolder.path(), {}, {}};
+    platform.chooseFileToOpen(&form1, request);
     QCOMPARE(seenLookIn, lookIn);
     QCOMPARE(seenFileName, fileName);
 }
@@ -194,6 +220,45 @@ void TestPlatformLayer::driveAvailability()
     // A mount point whose device is gone is an empty folder on the file system below it.
     QVERIFY(!platform.isDriveAvailable(folder.path(), true));
     QVERIFY(!platform.isDriveAvailable(folder.path() + "/gone", false));
+}
+
+void TestPlatformLayer::showInFolderHearsTheOpener_data()
+{
+    QTest::addColumn<int>("exitCode"); // -1: there is no opener at all
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("opened") << 0 << true;
+    QTest::newRow("no file manager") << 3 << false;
+    QTest::newRow("opening failed") << 4 << false;
+    QTest::newRow("no opener") << -1 << false;
+}
+
+void TestPlatformLayer::showInFolderHearsTheOpener()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QFETCH(int, exitCode);
+    QFETCH(bool, shown);
+    // A desktop of the test's own: its opener, if any, the one program on the path.
+    QTemporaryDir desktop;
+    if (exitCode >= 0)
+        QVERIFY(testfiles::writeBytes(desktop.path() + "/xdg-open",
+                                      "#!/bin/sh\necho \"$1\" > \"${0%/*}/asked\"\nexit " +
+                                          std::to_string(exitCode) + "\n") &&
+                QFile::setPermissions(desktop.path() + "/xdg-open",
+                                      QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+    qputenv("PATH", desktop.path().toUtf8());
+    QTemporaryDir folder;
+    std::optional<bool> heard;
+    QtPlatformLayer().showInFolder(folder.path(), [&](bool opened) { heard = opened; });
+    QTRY_VERIFY(heard.has_value());
+    QCOMPARE(*heard, shown);
+    if (exitCode >= 0)
+        QCOMPARE(testfiles::readBytes(desktop.path() + "/asked"),
+                 QUrl::fromLocalFile(folder.path()).toString().toStdString() + "\n");
+#else
+    QSKIP("the desktop's opener is a Linux one");
+#endif
 }
 
 QTEST_MAIN(TestPlatformLayer)

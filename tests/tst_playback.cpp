@@ -22,8 +22,11 @@
 #include "TextTable.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QToolButton>
 #include <numbers>
 #endif
 
@@ -72,6 +75,49 @@ struct Ending
     std::optional<std::string> failure() const { return heard.get(); }
 };
 
+#ifndef _WIN32
+// Some seconds of the game's music, made with the program's own encoder.
+std::string fiveSecondTone()
+{
+    std::vector<float> tone(22050 * 5);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.2f * float(std::sin(2 * std::numbers::pi * 330 * double(i) / 22050));
+    const auto encoder = core::AudioCodecs::builtIn().makeEncoder();
+    std::string music;
+    if (encoder->start(22050, 1, 32) || encoder->encode(tone.data(), tone.size(), music) ||
+        encoder->finish(music))
+        return {};
+    return music;
+}
+
+// Chooses the entry of the slot's menu as the player would.
+void chooseFromSlotMenu(WindowFixture &f, int slot, const char *entry)
+{
+    SlotRow *row = f.form1->findChildren<SlotRow *>().value(slot);
+    std::unique_ptr<QMenu> menu(row->createMenu(f.main().Label1[slot]));
+    for (QAction *action : menu->actions())
+        if (action->text() == QString::fromUtf8(entry))
+            action->trigger();
+}
+
+// The mark of the slot that plays, found by its words, and what a screen reader calls it.
+QAction *playingMark(QLineEdit *box, const QString &said)
+{
+    for (QAction *action : box->actions())
+        if (action->toolTip() == said)
+            return action;
+    return nullptr;
+}
+
+QString accessibleName(QLineEdit *box, const QAction *mark)
+{
+    for (QToolButton *button : box->findChildren<QToolButton *>())
+        if (button->defaultAction() == mark)
+            return QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name);
+    return {};
+}
+#endif
+
 } // namespace
 
 class TestPlayback : public QObject
@@ -86,6 +132,9 @@ class TestPlayback : public QObject
     void playsThroughTheOutputAndStopEndsIt();
     void saysWhyAFileCannotBePlayed();
     void changeStopsPlayingTheGameFileItReplaces();
+    void playingRowIsMarkedUntilEscOrTheEnd_data();
+    void playingRowIsMarkedUntilEscOrTheEnd();
+    void unplayablePickIsToldInABoxOnce();
 #endif
 
   private:
@@ -197,14 +246,8 @@ void TestPlayback::saysWhyAFileCannotBePlayed()
 
 void TestPlayback::changeStopsPlayingTheGameFileItReplaces()
 {
-    // Some seconds of the game's music, made with the program's own encoder.
-    std::vector<float> tone(22050 * 5);
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = 0.2f * float(std::sin(2 * std::numbers::pi * 330 * double(i) / 22050));
-    const auto encoder = core::AudioCodecs::builtIn().makeEncoder();
-    std::string music;
-    QVERIFY(!encoder->start(22050, 1, 32) && !encoder->encode(tone.data(), tone.size(), music) &&
-            !encoder->finish(music));
+    const std::string music = fiveSecondTone();
+    QVERIFY(!music.empty());
     QTemporaryDir game;
     const QString target = game.path() + "/CstleTown.mp3";
     QVERIFY(testfiles::writeBytes(target, music));
@@ -222,6 +265,69 @@ void TestPlayback::changeStopsPlayingTheGameFileItReplaces()
     f.main().gomb_change->click();
     QVERIFY(!testfiles::isHeldOpen(target.toStdString()));
     QCOMPARE(testfiles::readBytes(target), testfiles::song());
+}
+
+void TestPlayback::playingRowIsMarkedUntilEscOrTheEnd_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("Hungarian") << '1' << QString::fromUtf8("lejátszás folyamatban");
+    QTest::newRow("English") << '2' << QStringLiteral("playing");
+}
+
+void TestPlayback::playingRowIsMarkedUntilEscOrTheEnd()
+{
+    QFETCH(char, language);
+    QFETCH(QString, said);
+    QTemporaryDir game;
+    const QString target = game.path() + "/CstleTown.mp3";
+    QVERIFY(testfiles::writeBytes(target, fiveSecondTone()));
+    QVERIFY(testfiles::writeBytes(game.path() + "/fake.mp3", "not music at all"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + language + "\r\n");
+    f.start();
+    QApplication::setActiveWindow(f.form1.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form1.get()));
+    const TextTable &texts = TextTable::forLanguage(language - '0');
+    // The game's music of a slot whose pick is marked unreadable: both marks, each its words.
+    QLineEdit *box = f.slot(0);
+    box->setText(game.path() + "/fake.mp3");
+    QTRY_VERIFY(!box->accessibleDescription().isEmpty());
+    const QString description = box->accessibleDescription();
+    chooseFromSlotMenu(f, 0, texts.playGameMusic);
+    QTRY_VERIFY(testfiles::isHeldOpen(target.toStdString()));
+    QAction *mark = playingMark(box, said);
+    QVERIFY(mark && mark->isVisible());
+    QCOMPARE(accessibleName(box, mark), said);
+    QCOMPARE(box->accessibleDescription(), description);
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(!testfiles::isHeldOpen(target.toStdString()));
+    QVERIFY(!mark->isVisible());
+
+    // A pick played to its end loses its mark by itself.
+    f.slot(1)->setText(audiofixtures::path("tone.flac"));
+    chooseFromSlotMenu(f, 1, texts.playPick);
+    QAction *ending = playingMark(f.slot(1), said);
+    QVERIFY(ending && ending->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!ending->isVisible(), 5000);
+}
+
+void TestPlayback::unplayablePickIsToldInABoxOnce()
+{
+    QTemporaryDir music;
+    const QString notes = QDir::toNativeSeparators(music.path() + "/notes.mp3");
+    QVERIFY(testfiles::writeBytes(notes, "not music at all"));
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(2)->setText(notes);
+    const QString cannotPlay = QStringLiteral("Cannot be played: ");
+    for (int time = 0; time < 2; ++time) {
+        chooseFromSlotMenu(f, 2, TextTable::forLanguage(2).playPick);
+        QVERIFY(!f.slot(2)->toolTip().contains(cannotPlay));
+        QTRY_VERIFY(f.slot(2)->toolTip().contains(cannotPlay));
+    }
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY2(f.platform.messages.constFirst().startsWith("Cannot play " + notes + ": "),
+             qPrintable(f.platform.messages.constFirst()));
 }
 #endif
 

@@ -8,6 +8,7 @@
 #include "RunMessage.h"
 #include "ScratchMount.h"
 #include "SlotRow.h"
+#include "TextTable.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -66,6 +67,7 @@ class TestWindowProtocol : public QObject
     void activationOnlyOnItsTriggers();
     void pageButtons();
     void browsePutsPickIntoItsSlotOnly();
+    void chooserReopensOnTheFilterChosenLast();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
     void refusedRunLeadsToItsSlot_data();
@@ -89,7 +91,11 @@ class TestWindowProtocol : public QObject
     void pickChecksLetGoBeforeRunWrites();
     void virtualStoreCopiesAreOfferedOnce();
     void slotMenuRestoresThatSlotAlone();
+    void showInFolderThatCannotOpenGivesThePath_data();
+    void showInFolderThatCannotOpenGivesThePath();
     void setsSaveAndOpenThePicks();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo_data();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo();
     void pageSwitchLeavesFocusOffChange();
 };
 
@@ -486,6 +492,34 @@ void TestWindowProtocol::browsePutsPickIntoItsSlotOnly()
     f.main().gomb_browse[12]->click();
     QCOMPARE(f.slot(12)->text(), QStringLiteral("/music/other.wav"));
     QCOMPARE(f.main().CommonDialog1->fileName(), QStringLiteral("/music/other.wav"));
+}
+
+void TestWindowProtocol::chooserReopensOnTheFilterChosenLast()
+{
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    const auto entries = [&](int request) {
+        return f.platform.fileRequests.at(request).nameFilter.split(";;");
+    };
+    const auto shownFirst = [&](int request) {
+        return f.platform.fileRequests.at(request).selectedFilter;
+    };
+    f.platform.filterAnswers << QString::fromUtf8("Zene (*.mp3 *.flac *.ogg *.oga *.opus *.m4a "
+                                                  "*.mp4 *.wav *.aif *.aiff *.wma *.mka *.webm)");
+    f.platform.answerNextFileDialog(QStringLiteral("/music/intro.flac"));
+    f.main().gomb_browse[0]->click();
+    QCOMPARE(shownFirst(0), QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
+    // Cancelled without touching the filter, and opened again after a language switch.
+    f.platform.answerNextFileDialog(std::nullopt);
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(1), entries(1).at(1));
+    f.form1->applyLanguage(2);
+    f.platform.filterAnswers << entries(1).at(0);
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(2), entries(2).at(1));
+    QVERIFY(shownFirst(2).startsWith("Music ("));
+    f.main().gomb_browse[1]->click();
+    QCOMPARE(shownFirst(3), QString::fromUtf8("Mp3 hangfájlok (*.mp3)"));
 }
 
 void TestWindowProtocol::changeCopiesAndReportsFirstFailure()
@@ -1042,6 +1076,38 @@ void TestWindowProtocol::slotMenuRestoresThatSlotAlone()
     QVERIFY(f.platform.questions.isEmpty());
 }
 
+void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("message"); // %1 the folder
+    QTest::newRow("opened") << '2' << true << QString();
+    QTest::newRow("English") << '2' << false
+                             << "The folder could not be opened in a file manager. Open it by "
+                                "hand: %1";
+    QTest::newRow("Hungarian") << '1' << false
+                               << QString::fromUtf8("A mappát nem sikerült fájlkezelőben "
+                                                    "megnyitni. Nyisd meg kézzel: %1");
+}
+
+void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath()
+{
+    QFETCH(char, language);
+    QFETCH(bool, opens);
+    QFETCH(QString, message);
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    f.slot(7)->setText(QDir::toNativeSeparators(music.path() + "/song.mp3"));
+    f.platform.foldersOpen = opens;
+    emit f.form1->findChildren<SlotRow *>().value(7)->showInFolderRequested();
+    QCOMPARE(f.platform.shownFolders, QStringList{music.path()});
+    QCOMPARE(f.platform.messages,
+             opens ? QStringList()
+                   : QStringList{message.arg(QDir::toNativeSeparators(music.path()))});
+}
+
 void TestWindowProtocol::setsSaveAndOpenThePicks()
 {
     QTemporaryDir music;
@@ -1076,6 +1142,46 @@ void TestWindowProtocol::setsSaveAndOpenThePicks()
     QCOMPARE(f.slot(5)->text(), englishPlaceholder);
     QCOMPARE(f.slot(39)->text(), QDir::toNativeSeparators(music.path() + "/other.mp3"));
     QVERIFY(f.platform.messages.isEmpty());
+}
+
+void TestWindowProtocol::clearAllPicksAsksWhenMoreThanOneWouldGo_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<int>("picks");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("question"); // empty: none is asked
+    QTest::newRow("one pick") << '2' << 1 << false << QString();
+    QTest::newRow("two, yes") << '2' << 2 << true << "Clear all picks? (2 files)";
+    QTest::newRow("two, no") << '2' << 2 << false << "Clear all picks? (2 files)";
+    QTest::newRow("Hungarian") << '1' << 3 << true
+                               << QString::fromUtf8("Törlöd az összes választást? (3 fájl)");
+}
+
+void TestWindowProtocol::clearAllPicksAsksWhenMoreThanOneWouldGo()
+{
+    QFETCH(char, language);
+    QFETCH(int, picks);
+    QFETCH(bool, answer);
+    QFETCH(QString, question);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    const QString placeholder = language == '1' ? hungarianPlaceholder : englishPlaceholder;
+    for (int i = 0; i < picks; ++i)
+        f.slot(i * 13)->setText(QStringLiteral("/music/%1.mp3").arg(i));
+    f.platform.yesNoAnswers << answer;
+    const QString clearAll =
+        QString::fromUtf8(TextTable::forLanguage(language - '0').clearAllPicks);
+    std::unique_ptr<QMenu> menu(f.form1->protocol().musicSets().createMenu(f.form1.get()));
+    for (QAction *action : menu->actions())
+        if (action->text() == clearAll)
+            action->trigger();
+    QCOMPARE(f.platform.questions, question.isEmpty() ? QStringList() : QStringList{question});
+    if (!question.isEmpty())
+        QCOMPARE(f.platform.defaultAnswers, QList{PlatformLayer::DefaultAnswer::Yes});
+    const bool cleared = question.isEmpty() || answer;
+    for (int i = 0; i < picks; ++i)
+        QCOMPARE(f.slot(i * 13)->text(),
+                 cleared ? placeholder : QStringLiteral("/music/%1.mp3").arg(i));
 }
 
 QTEST_MAIN(TestWindowProtocol)

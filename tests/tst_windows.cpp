@@ -13,6 +13,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QFrame>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
 #endif
@@ -83,6 +85,8 @@ class TestWindows : public QObject
     void menusHaveDistinctKeysAndActWhereTheyCan();
     void droppingOneFileOntoSlotRow_data();
     void droppingOneFileOntoSlotRow();
+    void shiftF10OpensTheSlotMenuOnce_data();
+    void shiftF10OpensTheSlotMenuOnce();
 };
 
 void TestWindows::freshMainWindowOpensOnPageOne()
@@ -858,6 +862,39 @@ void TestWindows::droppingOneFileOntoSlotRow()
     QCOMPARE(f.slot(7)->text(), accepted ? path : englishPlaceholder);
     QCOMPARE(f.slot(7)->toolTip(), accepted ? dragged[0] + "\n" + path : QString());
     QCOMPARE(f.slot(8)->text(), englishPlaceholder);
+}
+
+void TestWindows::shiftF10OpensTheSlotMenuOnce_data()
+{
+    QTest::addColumn<QString>("control");
+    for (const char *control : {"Label1(4)", "Text1(4)", "gomb_browse(4)"})
+        QTest::newRow(control) << QString::fromLatin1(control);
+}
+
+void TestWindows::shiftF10OpensTheSlotMenuOnce()
+{
+    QFETCH(QString, control);
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    QWidget *target = f.form1->findChild<QWidget *>(control);
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key_F10);
+    QVERIFY(!QApplication::activePopupWidget());
+    QTest::keyClick(target, Qt::Key_F10, Qt::ShiftModifier);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->parentWidget(), target);
+    const QString showInFolder = QString::fromUtf8(TextTable::forLanguage(2).showInFolder);
+    QVERIFY(std::any_of(menu->actions().cbegin(), menu->actions().cend(),
+                        [&](const QAction *action) { return action->text() == showInFolder; }));
+    // Where the system turns the same keys into a menu request as well, one menu opens.
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                              target->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(target, &request);
+    QCOMPARE(target->findChildren<QMenu *>().size(), 1);
+    menu->close();
+    WindowFixture::destroyClosedWindows();
+    QVERIFY(!QApplication::activePopupWidget());
 }
 
 QTEST_MAIN(TestWindows)

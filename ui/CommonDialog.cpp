@@ -54,8 +54,12 @@ std::optional<QString> CommonDialog::showOpen(PlatformLayer &platform, QWidget *
         nameFilter +=
             QStringLiteral(";;%1 (%2)").arg(musicFilterName_, patterns.join(QLatin1Char(' ')));
     }
-    const std::optional<QString> chosen =
-        platform.chooseFileToOpen(parent, {dialogTitle_, nameFilter, initDir_, fileName_});
+    const QStringList entries = nameFilter.split(QStringLiteral(";;"));
+    PlatformLayer::OpenFileRequest request{dialogTitle_, nameFilter, initDir_, fileName_,
+                                           entries.value(filterEntry_, entries.constFirst())};
+    const std::optional<QString> chosen = platform.chooseFileToOpen(parent, request);
+    if (const qsizetype entry = entries.indexOf(request.selectedFilter); entry >= 0)
+        filterEntry_ = entry;
     if (chosen)
         fileName_ = *chosen;
     return chosen;

@@ -26,7 +26,8 @@ class CommonDialog : public QObject
     // reads, under this name; none while it is empty.
     void setMusicFilterName(const QString &name) { musicFilterName_ = name; }
 
-    // Opens the dialog; the chosen file, which also becomes the kept file name.
+    // Opens the dialog on the filter entry chosen last; the chosen file, which also becomes
+    // the kept file name.
     std::optional<QString> showOpen(PlatformLayer &platform, QWidget *parent);
 
     // "Description|pattern|..." as Qt's "Description (pattern);;...".
@@ -38,4 +39,6 @@ class CommonDialog : public QObject
     QString initDir_;
     QString fileName_;
     QString musicFilterName_;
+    // The filter entry the player chose last, by its place: its words follow the language.
+    qsizetype filterEntry_ = 0;
 };

@@ -56,6 +56,7 @@ void Listening::play(int slot, Source source, const std::filesystem::path &file)
     stop();
     playing_ = Playing{slot, source};
     const unsigned generation = ++generation_;
+    emit started(slot);
     // The end is told on the output's thread; this object hears of it on its own.
     sound->play(file, [self = QPointer(this), generation](std::optional<std::string> failure) {
         QMetaObject::invokeMethod(

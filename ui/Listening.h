@@ -37,6 +37,7 @@ class Listening : public QObject
     void releaseSlots(const std::function<bool(int slot)> &touched);
 
   signals:
+    void started(int slot);
     // The playback of the slot ended; failure says why it could not be played.
     void ended(int slot, const QString &failure);
 

@@ -42,7 +42,7 @@ QMenu *MusicSets::createMenu(QWidget *parent)
     menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { save(true); })
         ->setEnabled(anyPick);
     menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open);
-    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAll)
+    menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAllAsked)
         ->setEnabled(anyPick);
     return menu;
 }
@@ -52,6 +52,20 @@ void MusicSets::showMenu(const QPoint &globalPosition)
     QMenu *menu = createMenu(&window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPosition);
+}
+
+void MusicSets::clearAllAsked()
+{
+    int picks = 0;
+    for (int i = 0; i < core::slotCount; ++i)
+        picks += slots_.hasPick(i) ? 1 : 0;
+    if (picks > 1 &&
+        !platform_.askYesNo(
+            &window_,
+            QString::fromUtf8(TextTable::forLanguage(state_.nyelv).clearAllQuestion).arg(picks),
+            PlatformLayer::DefaultAnswer::Yes))
+        return;
+    clearAll();
 }
 
 void MusicSets::clearAll()
@@ -66,6 +80,7 @@ PlatformLayer::OpenFileRequest MusicSets::fileRequest() const
     return {QString::fromUtf8(texts.setFilterName),
             QStringLiteral("%1 (*.m3u8 *.m3u)").arg(QString::fromUtf8(texts.setFilterName)),
             QDir::homePath(),
+            {},
             {}};
 }
 
@@ -159,7 +174,8 @@ bool MusicSets::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
 
 void MusicSets::open()
 {
-    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(&window_, fileRequest()))
+    PlatformLayer::OpenFileRequest request = fileRequest();
+    if (const std::optional<QString> chosen = platform_.chooseFileToOpen(&window_, request))
         openFile(*chosen, false);
 }
 

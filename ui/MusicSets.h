@@ -36,6 +36,8 @@ class MusicSets : public QObject
   private:
     PlatformLayer::OpenFileRequest fileRequest() const;
     bool copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set);
+    // The menu's entry: asks first where more than one pick would go.
+    void clearAllAsked();
     void clearAll();
 
     QWidget &window_;

@@ -6,16 +6,17 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QUrl>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QUrl>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -46,15 +47,18 @@ bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnsw
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent,
-                                                         const OpenFileRequest &request)
+std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent, OpenFileRequest &request)
 {
     QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!request.selectedFilter.isEmpty())
+        dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    request.selectedFilter = dialog.selectedNameFilter();
+    if (!accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
@@ -70,9 +74,29 @@ std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-void QtPlatformLayer::showInFolder(const QString &folder)
+void QtPlatformLayer::showInFolder(const QString &folder, std::function<void(bool)> shown)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    const QUrl url = QUrl::fromLocalFile(folder);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // The desktop's opener says by its exit code whether a file manager took the folder;
+    // the toolkit would only say that the opener started.
+    auto *opener = new QProcess(qApp);
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, shown](int exitCode, QProcess::ExitStatus status) {
+                         opener->deleteLater();
+                         shown(status == QProcess::NormalExit && exitCode == 0);
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, shown, url](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         opener->deleteLater();
+                         shown(QDesktopServices::openUrl(url));
+                     });
+    opener->start(QStringLiteral("xdg-open"), {url.toString()});
+#else
+    shown(QDesktopServices::openUrl(url));
+#endif
 }
 
 void QtPlatformLayer::endProgram()

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -20,6 +21,8 @@ class PlatformLayer
         QString nameFilter; // in Qt's syntax
         QString folder;
         QString fileName;
+        // The filter entry shown first; after an open dialog, the one the player left chosen.
+        QString selectedFilter;
     };
 
     // The captions of the boxes' buttons in the interface's language; empty ones are the
@@ -42,13 +45,13 @@ class PlatformLayer
     // The same box with Yes and No buttons; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) = 0;
     // The chosen file's full path with native separators, or nothing when cancelled.
-    virtual std::optional<QString> chooseFileToOpen(QWidget *parent,
-                                                    const OpenFileRequest &request) = 0;
+    virtual std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) = 0;
     // The file name to save to, with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToSave(QWidget *parent,
                                                     const OpenFileRequest &request) = 0;
-    // Opens the folder in the system's file manager.
-    virtual void showInFolder(const QString &folder) = 0;
+    // Opens the folder in the system's file manager; shown hears whether it did, perhaps
+    // later: the desktop's opener may start and then fail.
+    virtual void showInFolder(const QString &folder, std::function<void(bool shown)> shown) = 0;
     // Ends the program at once: no window runs its closing actions, nothing is saved.
     virtual void endProgram() = 0;
     // False when the drive's device is unavailable (no medium, gone, or no longer mounted
@@ -69,11 +72,10 @@ class QtPlatformLayer : public PlatformLayer
   public:
     void showMessage(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
-    std::optional<QString> chooseFileToOpen(QWidget *parent,
-                                            const OpenFileRequest &request) override;
+    std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) override;
     std::optional<QString> chooseFileToSave(QWidget *parent,
                                             const OpenFileRequest &request) override;
-    void showInFolder(const QString &folder) override;
+    void showInFolder(const QString &folder, std::function<void(bool shown)> shown) override;
     void endProgram() override;
     bool isDriveAvailable(const QString &root, bool mountPoint) override;
     bool isElevated() override;

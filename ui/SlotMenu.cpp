@@ -9,7 +9,10 @@
 #include "SlotTable.h"
 #include "TextTable.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
 
 SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
                    PlatformLayer &platform, Listening &listening, SlotStatus &status,
@@ -69,6 +72,8 @@ void SlotMenu::play(int index, Listening::Source source)
         break;
     }
     status_.setPlaybackFailure(index, QString());
+    playedFile_ =
+        QDir::toNativeSeparators(QString::fromStdString(core::platform::textFromPath(file)));
     listening_.play(index, source, file);
 }
 
@@ -79,13 +84,28 @@ void SlotMenu::clear(int index)
 
 void SlotMenu::showInFolder(int index)
 {
-    platform_.showInFolder(QFileInfo(slots_.text(index)).absolutePath());
+    const QString folder = QFileInfo(slots_.text(index)).absolutePath();
+    QWidget *window = slots_.box(index)->window();
+    // Where no file manager opens it, the player is given the path to open by hand.
+    platform_.showInFolder(folder, [self = QPointer(this), window, folder](bool shown) {
+        if (shown || !self)
+            return;
+        self->platform_.showMessage(
+            window, QString::fromUtf8(TextTable::forLanguage(self->state_.nyelv).folderNotShown)
+                        .arg(QDir::toNativeSeparators(folder)));
+    });
 }
 
 void SlotMenu::listeningEnded(int index, const QString &failure)
 {
     if (failure.isEmpty())
         return;
-    status_.setPlaybackFailure(
-        index, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotPlay).arg(failure));
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    status_.setPlaybackFailure(index, QString::fromUtf8(texts.cannotPlay).arg(failure));
+    // Said in a box the first time; the tooltip keeps saying it.
+    if (toldUnplayable_.contains(playedFile_))
+        return;
+    toldUnplayable_.insert(playedFile_);
+    platform_.showMessage(slots_.box(index)->window(),
+                          QString::fromUtf8(texts.cannotPlayFile).arg(playedFile_, failure));
 }

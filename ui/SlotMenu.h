@@ -6,6 +6,8 @@
 #include "SlotView.h"
 
 #include <QObject>
+#include <QSet>
+#include <QString>
 
 class PlatformLayer;
 class SharedState;
@@ -42,4 +44,7 @@ class SlotMenu : public QObject
     PlatformLayer &platform_;
     Listening &listening_;
     SlotStatus &status_;
+    // The file last asked to play; the files whose failure to play was said in a box.
+    QString playedFile_;
+    QSet<QString> toldUnplayable_;
 };

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -87,9 +88,12 @@ void SlotRow::addListeningEntries(QMenu *menu, const MenuState &state)
 
 void SlotRow::showMenu(QWidget *control, const QPoint &globalPosition)
 {
+    if (openMenu_ && openMenu_->isVisible())
+        return;
     QMenu *menu = createMenu(control);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPosition);
+    openMenu_ = menu;
 }
 
 void SlotRow::setHighlighted(bool highlighted)
@@ -122,9 +126,22 @@ bool SlotRow::eventFilter(QObject *watched, QEvent *event)
         emit pointerEntered();
         return QObject::eventFilter(watched, event);
     case QEvent::ContextMenu: {
-        // Right click, the Menu key and Shift+F10 alike.
+        // Right click and the Menu key; on Windows Shift+F10 too, which may also arrive as
+        // the key itself: the menu already open takes the second request.
         auto *menuEvent = static_cast<QContextMenuEvent *>(event);
         showMenu(static_cast<QWidget *>(watched), menuEvent->globalPos());
+        return true;
+    }
+    case QEvent::KeyPress: {
+        // Elsewhere nothing turns Shift+F10 into a menu request: it opens where the Menu key's
+        // menu would, in the middle of the control or at the text cursor.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_F10 ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::ShiftModifier)
+            return QObject::eventFilter(watched, event);
+        auto *control = static_cast<QWidget *>(watched);
+        const QPoint at = control->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        showMenu(control, control->mapToGlobal(at));
         return true;
     }
     case QEvent::DragEnter:

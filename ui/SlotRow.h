@@ -70,6 +70,7 @@ class SlotRow : public QObject
 
   private:
     void setHighlighted(bool highlighted);
+    // Nothing where the row's menu is already open: one request, one menu.
     void showMenu(QWidget *control, const QPoint &globalPosition);
     void addListeningEntries(QMenu *menu, const MenuState &state);
 
@@ -84,6 +85,7 @@ class SlotRow : public QObject
     QLineEdit *text_;
     QList<Watched> watched_;
     bool highlighted_ = false;
+    QPointer<QMenu> openMenu_;
     std::uint8_t language_ = 1;
     std::function<MenuState()> menuState_;
 };

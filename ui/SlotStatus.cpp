@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "SharedState.h"
 #include "SlotTable.h"
+#include "TextTable.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -73,6 +74,23 @@ void SlotStatus::setPlaybackFailure(int index, const QString &failure)
 {
     playbackFailures_[std::size_t(index)] = failure;
     updateToolTip(index);
+}
+
+void SlotStatus::setPlaying(int index, bool playing)
+{
+    QAction *&mark = playingMarks_[std::size_t(index)];
+    if (!mark && !playing)
+        return;
+    QLineEdit *text = slots_.box(index);
+    if (!mark)
+        mark = text->addAction(text->style()->standardIcon(QStyle::SP_MediaVolume),
+                               QLineEdit::TrailingPosition);
+    // The mark's own words, for its tooltip and a screen reader; the box's description may
+    // be telling why the pick cannot be read, and stays.
+    const QString said = QString::fromUtf8(TextTable::forLanguage(state_.nyelv).playingMark);
+    mark->setText(said);
+    mark->setToolTip(said);
+    mark->setVisible(playing);
 }
 
 void SlotStatus::updateToolTip(int index)

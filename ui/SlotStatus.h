@@ -31,6 +31,8 @@ class SlotStatus : public QObject
     void pickChanged(int index, const QString &path);
     // Why the slot's music could not be played; empty clears it.
     void setPlaybackFailure(int index, const QString &failure);
+    // Marks the slot whose music plays, beside its box's other marks.
+    void setPlaying(int index, bool playing);
 
   private:
     void pickChecked(int index);
@@ -43,5 +45,6 @@ class SlotStatus : public QObject
     const SharedState &state_;
     PickChecker pickChecker_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
+    std::array<QAction *, core::slotCount> playingMarks_{};
     std::array<QString, core::slotCount> playbackFailures_;
 };

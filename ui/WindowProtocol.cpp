@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform,
                                    const QString &programFolder, const QString &userSettingsFolder)
@@ -52,6 +53,17 @@ void WindowProtocol::connectFeatures()
     const Form1Controls &c = form1_.controls();
     // Playback stops at Exit, after the program was told to end.
     connect(&form1_, &Form1::exitRequested, &listening_, &Listening::stop);
+    // The row that plays is marked, and Esc stops it; while nothing plays Esc is the
+    // controls' own.
+    connect(&listening_, &Listening::started, &slotStatus_,
+            [this](int slot) { slotStatus_.setPlaying(slot, true); });
+    connect(&listening_, &Listening::ended, &slotStatus_,
+            [this](int slot) { slotStatus_.setPlaying(slot, false); });
+    auto *stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), &form1_);
+    stopKey->setEnabled(false);
+    connect(stopKey, &QShortcut::activated, &listening_, &Listening::stop);
+    connect(&listening_, &Listening::started, stopKey, [stopKey] { stopKey->setEnabled(true); });
+    connect(&listening_, &Listening::ended, stopKey, [stopKey] { stopKey->setEnabled(false); });
     for (int i = 0; i < core::slotCount; ++i) {
         // The box shows the beginning of a long path; its tooltip names the file first,
         // then says what the file holds once it has been read.

@@ -22,17 +22,26 @@ class ScriptedPlatform : public PlatformLayer
         return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
     }
 
-    std::optional<QString> chooseFileToOpen(QWidget *, const OpenFileRequest &request) override
+    // The request as the dialog would open; a filter answer is the entry the player chooses.
+    std::optional<QString> chooseFileToOpen(QWidget *, OpenFileRequest &request) override
     {
         fileRequests << request;
+        if (!filterAnswers.isEmpty())
+            request.selectedFilter = filterAnswers.dequeue();
         return fileAnswers_.isEmpty() ? std::nullopt : fileAnswers_.dequeue();
     }
+    QQueue<QString> filterAnswers;
 
     std::optional<QString> chooseFileToSave(QWidget *, const OpenFileRequest &) override
     {
         return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.dequeue();
     }
-    void showInFolder(const QString &folder) override { shownFolders << folder; }
+    void showInFolder(const QString &folder, std::function<void(bool)> shown) override
+    {
+        shownFolders << folder;
+        shown(foldersOpen);
+    }
+    bool foldersOpen = true;
     QQueue<std::optional<QString>> saveAnswers;
     QStringList shownFolders;
 
