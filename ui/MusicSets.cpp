@@ -2,13 +2,11 @@
 #include "MusicSets.h"
 
 #include "AtomicFileWriter.h"
-#include "FailureCodes.h"
 #include "FailureReason.h"
 #include "PickChecker.h"
 #include "Platform.h"
 #include "ProgressWorker.h"
-#include "ReplacementRun.h"
-#include "RunMessage.h"
+#include "SetMusicCopy.h"
 #include "SharedState.h"
 #include "SlotRow.h"
 #include "TextTable.h"
@@ -20,10 +18,9 @@
 #include <QShortcut>
 
 MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                     const SharedState &state, const PickChecker &pickChecker, RunMessage &message,
-                     QObject *parent)
+                     const SharedState &state, const PickChecker &pickChecker, QObject *parent)
     : QObject(parent), window_(window), platform_(platform), slots_(slotView), state_(state),
-      pickChecker_(pickChecker), message_(message)
+      pickChecker_(pickChecker)
 {
     // Keys that no control of the window uses.
     auto *saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &window_);
@@ -88,8 +85,10 @@ void MusicSets::save(bool withMusic)
             {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
              verdict && verdict->pick ? verdict->pick->seconds : -1});
     }
-    if (withMusic && !copyMusicBeside(setInfo, set))
+    if (withMusic) {
+        saveWithMusic(setInfo, set);
         return;
+    }
     core::AtomicFileWriter writer;
     const std::filesystem::path folder =
         core::platform::pathFromText(setInfo.absolutePath().toStdString());
@@ -102,59 +101,33 @@ void MusicSets::save(bool withMusic)
                                failureReason(failure->systemError, state_.nyelv)));
 }
 
-bool MusicSets::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
+void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
 {
-    // Into "<set name> files/" beside the set, with names of their own, on a worker; a
-    // cancelled copy leaves no half-copied set behind.
-    const QString folder = setInfo.absolutePath() + QLatin1Char('/') + setInfo.completeBaseName() +
-                           QStringLiteral(" files");
-    const bool madeFolder = !QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder))
-        return false;
-    QStringList taken;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
-    for (core::MusicSet::Pick &pick : set.picks) {
-        const QFileInfo source(QString::fromStdString(core::platform::textFromPath(pick.file)));
-        QString name = source.fileName();
-        for (int n = 2; taken.contains(name, Qt::CaseInsensitive); ++n)
-            name = QStringLiteral("%1 (%2).%3")
-                       .arg(source.completeBaseName())
-                       .arg(n)
-                       .arg(source.suffix());
-        taken << name;
-        const std::filesystem::path target =
-            core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
-        copies.emplace_back(pick.file, target);
-        pick.file = target;
-    }
+    // Copies into "<set name> files/" beside the set, on a worker behind the progress window.
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    ProgressWorker worker(&window_, state_.nyelv, int(copies.size()));
-    std::optional<core::FileError> failure;
+    const std::filesystem::path setFile =
+        core::platform::pathFromText(setInfo.absoluteFilePath().toStdString());
+    const std::filesystem::path folderName =
+        core::platform::pathFromText(setInfo.completeBaseName().toStdString() + " files");
+    ProgressWorker worker(&window_, state_.nyelv, int(set.picks.size()));
+    std::optional<core::SetMusicCopy::Failure> failure;
     worker.run([&] {
-        core::AtomicFileWriter writer;
-        for (std::size_t i = 0; i < copies.size() && !worker.stopRequested() && !failure; ++i) {
-            const QString name =
-                QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
-            worker.report(int(i), QString::fromUtf8(texts.copyingMusic).arg(name));
-            failure = writer.copyFile(copies[i].first, copies[i].second);
-        }
+        core::SetMusicCopy copy;
+        failure = copy.save(
+            set, setFile, folderName, worker.stopToken(),
+            [&](std::size_t done, std::size_t, const std::filesystem::path &source) {
+                worker.report(int(done), QString::fromUtf8(texts.copyingMusic)
+                                             .arg(QString::fromStdString(
+                                                 core::platform::textFromPath(source.filename()))));
+            });
     });
     worker.hide();
-    if (!worker.stopRequested() && !failure)
-        return true;
-    if (madeFolder)
-        QDir(folder).removeRecursively();
-    else
-        for (const auto &[source, target] : copies)
-            std::filesystem::remove(target);
-    if (failure)
-        message_.show(
-            {core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
-             QString::fromUtf8(texts.cannotWriteSettings)
-                 .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
-                      failureReason(failure->systemError, state_.nyelv))
-                 .toStdString()});
-    return false;
+    if (!failure || failure->kind == core::SetMusicCopy::Failure::Kind::Stopped)
+        return;
+    platform_.showMessage(&window_, QString::fromUtf8(texts.cannotWriteSettings)
+                                        .arg(QDir::toNativeSeparators(QString::fromStdString(
+                                                 core::platform::textFromPath(failure->file))),
+                                             failureReason(failure->systemError, state_.nyelv)));
 }
 
 void MusicSets::open()
