@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace core {
@@ -20,6 +24,42 @@ namespace {
 
 using Failure = SetMusicCopy::Failure;
 namespace fs = std::filesystem;
+
+// Opened without waiting: a plain open of a pipe waits for a writer that never comes.
+std::optional<Failure> regularFileFailure(const fs::path &file)
+{
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Failure{Failure::Kind::Source, file, SystemError(GetLastError())};
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Failure{Failure::Kind::NotAFile, file, ERROR_DIRECTORY};
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return Failure{Failure::Kind::Source, file, SystemError(GetLastError())};
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    if (!disk)
+        return Failure{Failure::Kind::NotAFile, file, 0};
+#else
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Failure{errno == EISDIR ? Failure::Kind::NotAFile : Failure::Kind::Source, file,
+                       errno};
+    struct stat status
+    {
+    };
+    const int statResult = ::fstat(fd, &status);
+    const SystemError statError = statResult == 0 ? 0 : errno;
+    ::close(fd);
+    if (statResult != 0)
+        return Failure{Failure::Kind::Source, file, statError};
+    if (!S_ISREG(status.st_mode))
+        return Failure{Failure::Kind::NotAFile, file, S_ISDIR(status.st_mode) ? EISDIR : 0};
+#endif
+    return std::nullopt;
+}
 
 std::string comparable(const fs::path &name)
 {
@@ -104,6 +144,11 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
              it.increment(error))
             if (!earlierCopies.contains(comparable(it->path().filename())))
                 taken.insert(comparable(it->path().filename()));
+
+    // Nothing is written for a set with a pick that cannot be copied.
+    for (const MusicSet::Pick &pick : set.picks)
+        if (auto failure = regularFileFailure(pick.file))
+            return failure;
 
     // Files already in the folder keep their names; the others take free ones.
     std::vector<PlannedCopy> plan;

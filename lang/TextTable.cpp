@@ -77,6 +77,9 @@ constexpr TextTable hungarian{
     "Megtelt a lemez",
     "A fájl vagy a mappa nem létezik",
     "Egy másik program használja a fájlt",
+    "nem fájl",
+    "%1 nem másolható a készlet mellé: %2",
+    "A(z) %1 készlet nem nyitható meg: %2",
 };
 
 constexpr TextTable english{
@@ -150,6 +153,9 @@ constexpr TextTable english{
     "The disk is full",
     "The file or folder does not exist",
     "Another program is using the file",
+    "not a file",
+    "Cannot copy %1 beside the set: %2",
+    "Cannot open the set %1: %2",
 };
 
 } // namespace

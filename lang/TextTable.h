@@ -87,6 +87,11 @@ struct TextTable
     const char *reasonDiskFull;
     const char *reasonNotFound;
     const char *reasonInUse;
+    // A pick or a set file that is a folder, a device or a pipe.
+    const char *reasonNotAFile;
+    // Music sets: %1 the file, %2 the reason.
+    const char *cannotCopySetMusic;
+    const char *cannotOpenSet;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

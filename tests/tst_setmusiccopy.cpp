@@ -83,6 +83,8 @@ void TestSetMusicCopy::failedSaveLeavesTheSetAsItWas_data()
         << int(FaultyFileSystem::Call::Write) << music << Kind::Destination;
     QTest::newRow("set file not written")
         << int(FaultyFileSystem::Call::Replace) << music << Kind::Destination;
+    QTest::newRow("a device picked") << none << QStringLiteral("/dev/zero") << Kind::NotAFile;
+    QTest::newRow("a pipe picked") << none << QStringLiteral("pipe") << Kind::NotAFile;
 }
 
 void TestSetMusicCopy::failedSaveLeavesTheSetAsItWas()
@@ -91,6 +93,7 @@ void TestSetMusicCopy::failedSaveLeavesTheSetAsItWas()
     QFETCH(QString, pick);
     QFETCH(Kind, kind);
     write({"a/song.flac=first", "b/other.flac=second", "c/third.flac=third"});
+    QVERIFY(::mkfifo(qPrintable(path("pipe")), 0600) == 0);
     QVERIFY(!save({{0, file("a/song.flac")}}));
     write({"Castle files/notes.txt=the player's"});
     const auto snapshot = [&] {
@@ -114,6 +117,8 @@ void TestSetMusicCopy::failedSaveLeavesTheSetAsItWas()
         stop.get_token());
     QVERIFY(failure);
     QCOMPARE(failure->kind, kind);
+    if (kind == Kind::NotAFile)
+        QCOMPARE(failure->file, picked);
     QCOMPARE(snapshot(), before);
 }
 

@@ -12,7 +12,6 @@
 #include "TextTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QShortcut>
@@ -122,12 +121,17 @@ void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
             });
     });
     worker.hide();
-    if (!failure || failure->kind == core::SetMusicCopy::Failure::Kind::Stopped)
+    using Kind = core::SetMusicCopy::Failure::Kind;
+    if (!failure || failure->kind == Kind::Stopped)
         return;
-    platform_.showMessage(&window_, QString::fromUtf8(texts.cannotWriteSettings)
-                                        .arg(QDir::toNativeSeparators(QString::fromStdString(
-                                                 core::platform::textFromPath(failure->file))),
-                                             failureReason(failure->systemError, state_.nyelv)));
+    const QString file = QDir::toNativeSeparators(
+        QString::fromStdString(core::platform::textFromPath(failure->file)));
+    const QString reason = failure->kind == Kind::NotAFile
+                               ? QString::fromUtf8(texts.reasonNotAFile)
+                               : failureReason(failure->systemError, state_.nyelv);
+    const char *text =
+        failure->kind == Kind::Destination ? texts.cannotWriteSettings : texts.cannotCopySetMusic;
+    platform_.showMessage(&window_, QString::fromUtf8(text).arg(file, reason));
 }
 
 void MusicSets::open()
@@ -143,14 +147,21 @@ void MusicSets::openFile(const QString &file, bool askFirst)
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
-    QFile input(file);
-    constexpr qint64 largestSet = 1 << 20;
-    QByteArray bytes;
-    if (input.open(QIODevice::ReadOnly))
-        bytes = input.read(largestSet);
+    std::string bytes;
+    if (const auto failure = core::MusicSet::readFile(
+            core::platform::pathFromText(QFileInfo(file).absoluteFilePath().toStdString()),
+            bytes)) {
+        if (failure->kind == core::MusicSet::ReadFailure::Kind::NotAFile) {
+            platform_.showMessage(&window_, QString::fromUtf8(texts.cannotOpenSet)
+                                                .arg(QDir::toNativeSeparators(file),
+                                                     QString::fromUtf8(texts.reasonNotAFile)));
+            return;
+        }
+        bytes.clear();
+    }
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
-        bytes.toStdString(), core::platform::pathFromText(info.absolutePath().toStdString()));
+        bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
     QStringList problems;
     for (const std::string &problem : set.problems)
         problems << QString::fromStdString(problem);
