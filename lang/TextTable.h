@@ -92,6 +92,8 @@ struct TextTable
     // Music sets: %1 the file, %2 the reason.
     const char *cannotCopySetMusic;
     const char *cannotOpenSet;
+    // A set file longer than any set.
+    const char *reasonSetTooLarge;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -36,6 +36,10 @@ void TestMusicSets::init()
     QVERIFY(QDir(dir_->path()).mkpath("a folder"));
     QVERIFY(::mkfifo(qPrintable(path("pipe.m3u8")), 0600) == 0);
     QVERIFY(testfiles::writeBytes(path("song.mp3"), testfiles::song()));
+    // A set whose first pick would be read were it read in part.
+    std::string large = "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n/music/water.mp3\n";
+    large.resize(core::MusicSet::largestFile + 1, '#');
+    QVERIFY(testfiles::writeBytes(path("large.m3u8"), large));
 }
 
 std::unique_ptr<WindowFixture> TestMusicSets::window(const QString &pick) const
@@ -80,6 +84,14 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks_data()
     QTest::addColumn<QString>("message"); // %1 the set file
     // Opened without waiting for a writer that never comes.
     QTest::newRow("pipe") << "pipe.m3u8" << QStringLiteral("Cannot open the set %1: not a file");
+    QTest::newRow("missing") << "gone.m3u8"
+                             << QStringLiteral(
+                                    "Cannot open the set %1: The file or folder does not exist");
+    QTest::newRow("too large, Hungarian")
+        << "large.m3u8"
+        << QString::fromUtf8(
+               "A(z) %1 készlet nem nyitható meg: nagyobb, mint amekkora egy zenekészlet lehet "
+               "(1 MiB)");
 }
 
 void TestMusicSets::openingAnUnreadableSetLeavesThePicks()

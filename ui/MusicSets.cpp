@@ -143,22 +143,25 @@ void MusicSets::open()
 void MusicSets::openFile(const QString &file, bool askFirst)
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    if (askFirst && slots_.hasAnyPick() &&
-        !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
-                            PlatformLayer::DefaultAnswer::Yes))
-        return;
+    // A set that cannot be read whole changes no pick.
     std::string bytes;
     if (const auto failure = core::MusicSet::readFile(
             core::platform::pathFromText(QFileInfo(file).absoluteFilePath().toStdString()),
             bytes)) {
-        if (failure->kind == core::MusicSet::ReadFailure::Kind::NotAFile) {
-            platform_.showMessage(&window_, QString::fromUtf8(texts.cannotOpenSet)
-                                                .arg(QDir::toNativeSeparators(file),
-                                                     QString::fromUtf8(texts.reasonNotAFile)));
-            return;
-        }
-        bytes.clear();
+        using Kind = core::MusicSet::ReadFailure::Kind;
+        const QString reason =
+            failure->kind == Kind::NotAFile   ? QString::fromUtf8(texts.reasonNotAFile)
+            : failure->kind == Kind::TooLarge ? QString::fromUtf8(texts.reasonSetTooLarge)
+                                              : failureReason(failure->systemError, state_.nyelv);
+        platform_.showMessage(
+            &window_,
+            QString::fromUtf8(texts.cannotOpenSet).arg(QDir::toNativeSeparators(file), reason));
+        return;
     }
+    if (askFirst && slots_.hasAnyPick() &&
+        !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
+                            PlatformLayer::DefaultAnswer::Yes))
+        return;
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
         bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
