@@ -80,6 +80,7 @@ constexpr TextTable hungarian{
     "nem fájl",
     "%1 nem másolható a készlet mellé: %2",
     "A(z) %1 készlet nem nyitható meg: %2",
+    "A(z) %1 készlet nem menthető: %2",
     "nagyobb, mint amekkora egy zenekészlet lehet (1 MiB)",
 };
 
@@ -157,6 +158,7 @@ constexpr TextTable english{
     "not a file",
     "Cannot copy %1 beside the set: %2",
     "Cannot open the set %1: %2",
+    "Cannot save the set %1: %2",
     "larger than a music set can be (1 MiB)",
 };
 

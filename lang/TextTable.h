@@ -92,6 +92,7 @@ struct TextTable
     // Music sets: %1 the file, %2 the reason.
     const char *cannotCopySetMusic;
     const char *cannotOpenSet;
+    const char *cannotSaveSet;
     // A set file longer than any set.
     const char *reasonSetTooLarge;
 

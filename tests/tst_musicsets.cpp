@@ -62,6 +62,15 @@ void TestMusicSets::saveSaysWhyItFailed_data()
         << "a folder"
         << "mine.m3u8" << true
         << QString::fromUtf8("%1/a folder nem másolható a készlet mellé: nem fájl");
+    QTest::newRow("alone") << "song.mp3"
+                           << "gone/mine.m3u8" << false
+                           << QStringLiteral("Cannot save the set %1/gone/mine.m3u8: The file "
+                                             "or folder does not exist");
+    QTest::newRow("with its music, Hungarian")
+        << "song.mp3"
+        << "gone/mine.m3u8" << true
+        << QString::fromUtf8(
+               "A(z) %1/gone/mine.m3u8 készlet nem menthető: A fájl vagy a mappa nem létezik");
 }
 
 void TestMusicSets::saveSaysWhyItFailed()

@@ -94,10 +94,10 @@ void MusicSets::save(bool withMusic)
     if (const auto failure = writer.writeBytes(
             core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
             set.format(folder)))
-        platform_.showMessage(
-            &window_, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotWriteSettings)
-                          .arg(QDir::toNativeSeparators(file),
-                               failureReason(failure->systemError, state_.nyelv)));
+        platform_.showMessage(&window_,
+                              QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotSaveSet)
+                                  .arg(QDir::toNativeSeparators(file),
+                                       failureReason(failure->systemError, state_.nyelv)));
 }
 
 void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
@@ -124,14 +124,17 @@ void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
     using Kind = core::SetMusicCopy::Failure::Kind;
     if (!failure || failure->kind == Kind::Stopped)
         return;
+    // The folder's or the set file's failure is the set's; a pick's names the pick.
+    const bool pickFailed = failure->kind != Kind::Destination;
     const QString file = QDir::toNativeSeparators(
-        QString::fromStdString(core::platform::textFromPath(failure->file)));
+        pickFailed ? QString::fromStdString(core::platform::textFromPath(failure->file))
+                   : setInfo.absoluteFilePath());
     const QString reason = failure->kind == Kind::NotAFile
                                ? QString::fromUtf8(texts.reasonNotAFile)
                                : failureReason(failure->systemError, state_.nyelv);
-    const char *text =
-        failure->kind == Kind::Destination ? texts.cannotWriteSettings : texts.cannotCopySetMusic;
-    platform_.showMessage(&window_, QString::fromUtf8(text).arg(file, reason));
+    platform_.showMessage(
+        &window_, QString::fromUtf8(pickFailed ? texts.cannotCopySetMusic : texts.cannotSaveSet)
+                      .arg(file, reason));
 }
 
 void MusicSets::open()
