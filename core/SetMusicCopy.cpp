@@ -113,7 +113,7 @@ struct PlannedCopy
 SetMusicCopy::SetMusicCopy(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
 
 std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile,
-                                          const fs::path &folderName, std::stop_token stop,
+                                          const fs::path &newFolderName, std::stop_token stop,
                                           const Progress &progress)
 {
     const fs::path setFolder = setFile.parent_path();
@@ -127,6 +127,23 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
         if (const auto failure = MusicSet::readFile(setFile, oldBytes))
             return Failure{Failure::Kind::Destination, setFile, failure->systemError};
         oldSet = MusicSet::parse(oldBytes, setFolder);
+    }
+    // A set saved again keeps the folder it names, whatever a new one would be called: the
+    // one holding its copies, or for a set saved before copies were marked, a folder named
+    // after the set.
+    fs::path folderName = newFolderName;
+    const std::string setName = platform::textFromPath(setFile.stem());
+    int best = 0;
+    for (const MusicSet::Pick &pick : oldSet.picks) {
+        const fs::path parent = pick.file.parent_path();
+        const int fit = pick.copied                                                      ? 2
+                        : platform::textFromPath(parent.filename()).starts_with(setName) ? 1
+                                                                                         : 0;
+        if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
+            fs::is_directory(fs::symlink_status(parent, error))) {
+            folderName = parent.filename();
+            best = fit;
+        }
     }
     const fs::path folder = setFolder / folderName;
     const bool hadFolder = fs::is_directory(fs::symlink_status(folder, error));

@@ -39,10 +39,11 @@ class SetMusicCopy
 
     explicit SetMusicCopy(FileSystem &fileSystem = FileSystem::native());
 
-    // Copies set's picks into folderName beside setFile, points the picks at the copies and
-    // writes the set file.
+    // Copies set's picks into a folder beside setFile, points the picks at the copies and
+    // writes the set file. The folder is the one the set file there already names, or else
+    // newFolderName.
     std::optional<Failure> save(MusicSet &set, const std::filesystem::path &setFile,
-                                const std::filesystem::path &folderName, std::stop_token stop,
+                                const std::filesystem::path &newFolderName, std::stop_token stop,
                                 const Progress &progress = {});
 
   private:

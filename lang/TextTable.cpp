@@ -81,6 +81,7 @@ constexpr TextTable hungarian{
     "%1 nem másolható a készlet mellé: %2",
     "A(z) %1 készlet nem nyitható meg: %2",
     "A(z) %1 készlet nem menthető: %2",
+    "%1 fájljai",
     "nagyobb, mint amekkora egy zenekészlet lehet (1 MiB)",
 };
 
@@ -159,6 +160,7 @@ constexpr TextTable english{
     "Cannot copy %1 beside the set: %2",
     "Cannot open the set %1: %2",
     "Cannot save the set %1: %2",
+    "%1 files",
     "larger than a music set can be (1 MiB)",
 };
 

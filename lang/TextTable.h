@@ -93,6 +93,8 @@ struct TextTable
     const char *cannotCopySetMusic;
     const char *cannotOpenSet;
     const char *cannotSaveSet;
+    // The folder a set's music is copied into: %1 the set's name.
+    const char *setMusicFolder;
     // A set file longer than any set.
     const char *reasonSetTooLarge;
 

@@ -21,6 +21,8 @@ class TestMusicSets : public QObject
     void saveSaysWhyItFailed();
     void openingAnUnreadableSetLeavesThePicks_data();
     void openingAnUnreadableSetLeavesThePicks();
+    void musicFolderIsNamedInTheLanguage_data();
+    void musicFolderIsNamedInTheLanguage();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -112,6 +114,23 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks()
     QCOMPARE(f->slot(3)->text(), QStringLiteral("/music/mine.mp3"));
     QCOMPARE(f->slot(17)->text(), f->slot(16)->text());
     QCOMPARE(f->platform.messages, QStringList{message.arg(path(set))});
+}
+
+void TestMusicSets::musicFolderIsNamedInTheLanguage_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("English") << QStringLiteral("mine files");
+    QTest::newRow("Hungarian") << QString::fromUtf8("mine fájljai");
+}
+
+void TestMusicSets::musicFolderIsNamedInTheLanguage()
+{
+    QFETCH(QString, folder);
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    f->platform.saveAnswers << path("mine.m3u8");
+    f->form1->protocol().musicSets().save(true);
+    QVERIFY(f->platform.messages.isEmpty());
+    QCOMPARE(entries(path(folder)), QStringList{"song.mp3"});
 }
 
 QTEST_MAIN(TestMusicSets)

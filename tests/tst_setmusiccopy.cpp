@@ -30,6 +30,8 @@ class TestSetMusicCopy : public QObject
     void failedSaveLeavesTheSetAsItWas_data();
     void failedSaveLeavesTheSetAsItWas();
     void removesOnlyCopiesEarlierSavesMade();
+    void savingAgainKeepsTheFolderTheSetNames_data();
+    void savingAgainKeepsTheFolderTheSetNames();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -136,6 +138,24 @@ void TestSetMusicCopy::removesOnlyCopiesEarlierSavesMade()
     QVERIFY(fs::equivalent(file("Castle files/mine.flac"), file("mine")));
     QVERIFY(!save({saved().picks.at(0)}));
     QCOMPARE(entries(path("Castle files")), kept);
+}
+
+void TestSetMusicCopy::savingAgainKeepsTheFolderTheSetNames_data()
+{
+    QTest::addColumn<QString>("oldSet"); // the set file there before
+    QTest::newRow("saved with its music")
+        << "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n#VALDRUNE-COPY\nCastle files/old.flac\n";
+    QTest::newRow("saved before copies were marked")
+        << "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\nCastle files/old.flac\n";
+}
+
+void TestSetMusicCopy::savingAgainKeepsTheFolderTheSetNames()
+{
+    QFETCH(QString, oldSet);
+    write({"a/song.flac=song", "Castle files/old.flac=old", "Castle.m3u8=" + oldSet});
+    QVERIFY(!save({{0, file("a/song.flac")}}, "Castle fájljai"));
+    QCOMPARE(set_.picks.at(0).file, file("Castle files/song.flac"));
+    QCOMPARE(entries(dir_->path()), (QStringList{"Castle files", "Castle.m3u8", "a"}));
 }
 
 QTEST_APPLESS_MAIN(TestSetMusicCopy)

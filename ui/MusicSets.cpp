@@ -102,12 +102,13 @@ void MusicSets::save(bool withMusic)
 
 void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
 {
-    // Copies into "<set name> files/" beside the set, on a worker behind the progress window.
+    // Copies into a folder beside the set, named in the interface's language unless the set
+    // already names one, on a worker behind the progress window.
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     const std::filesystem::path setFile =
         core::platform::pathFromText(setInfo.absoluteFilePath().toStdString());
-    const std::filesystem::path folderName =
-        core::platform::pathFromText(setInfo.completeBaseName().toStdString() + " files");
+    const std::filesystem::path folderName = core::platform::pathFromText(
+        QString::fromUtf8(texts.setMusicFolder).arg(setInfo.completeBaseName()).toStdString());
     ProgressWorker worker(&window_, state_.nyelv, int(set.picks.size()));
     std::optional<core::SetMusicCopy::Failure> failure;
     worker.run([&] {
