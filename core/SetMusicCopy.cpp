@@ -4,6 +4,7 @@
 #include "AtomicFileWriter.h"
 #include "Platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <set>
@@ -167,10 +168,18 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
         if (auto failure = regularFileFailure(pick.file))
             return failure;
 
-    // Files already in the folder keep their names; the others take free ones.
+    // One copy of each source, however many slots use it, by whatever path. Files already
+    // in the folder keep their names; the others take free ones.
     std::vector<PlannedCopy> plan;
     std::vector<std::size_t> planOfPick;
     for (const MusicSet::Pick &pick : set.picks) {
+        const auto same = std::find_if(plan.begin(), plan.end(), [&](const PlannedCopy &copy) {
+            return sameFile(copy.source, pick.file);
+        });
+        if (same != plan.end()) {
+            planOfPick.push_back(std::size_t(same - plan.begin()));
+            continue;
+        }
         PlannedCopy copy{pick.file, pick.file.filename(),
                          hadFolder && sameFile(pick.file.parent_path(), folder)};
         if (copy.inFolder)

@@ -32,6 +32,7 @@ class TestSetMusicCopy : public QObject
     void removesOnlyCopiesEarlierSavesMade();
     void savingAgainKeepsTheFolderTheSetNames_data();
     void savingAgainKeepsTheFolderTheSetNames();
+    void copiesEachSourceOnce();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -156,6 +157,20 @@ void TestSetMusicCopy::savingAgainKeepsTheFolderTheSetNames()
     QVERIFY(!save({{0, file("a/song.flac")}}, "Castle fájljai"));
     QCOMPARE(set_.picks.at(0).file, file("Castle files/song.flac"));
     QCOMPARE(entries(dir_->path()), (QStringList{"Castle files", "Castle.m3u8", "a"}));
+}
+
+void TestSetMusicCopy::copiesEachSourceOnce()
+{
+    write({"a/song1.flac=song", "b/song1.flac=another"});
+    QVERIFY(QFile::link(path("a"), path("linked")));
+    QVERIFY(!save({{0, file("a/song1.flac")},
+                   {5, file("b/song1.flac")},
+                   {9, file("a/song1.flac")},
+                   {20, file("linked/song1.flac")}}));
+    QCOMPARE(entries(path("Castle files")), (QStringList{"song1 (2).flac", "song1.flac"}));
+    QCOMPARE(set_.picks[1].file, file("Castle files/song1 (2).flac"));
+    for (const int i : {0, 2, 3})
+        QCOMPARE(set_.picks[i].file, file("Castle files/song1.flac"));
 }
 
 QTEST_APPLESS_MAIN(TestSetMusicCopy)
