@@ -7,6 +7,15 @@
 #include <charconv>
 #include <cstdio>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace core {
 
 namespace {
@@ -52,6 +61,80 @@ std::string_view trimmed(std::string_view line)
 
 } // namespace
 
+#ifdef _WIN32
+
+std::optional<MusicSet::ReadFailure> MusicSet::readFile(const std::filesystem::path &file,
+                                                        std::string &bytes)
+{
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ReadFailure{ReadFailure::Kind::NotAFile, ERROR_DIRECTORY};
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return ReadFailure{ReadFailure::Kind::System, SystemError(GetLastError())};
+    std::optional<ReadFailure> failure;
+    LARGE_INTEGER size{};
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        failure = ReadFailure{ReadFailure::Kind::NotAFile, 0};
+    else if (!GetFileSizeEx(handle, &size))
+        failure = ReadFailure{ReadFailure::Kind::System, SystemError(GetLastError())};
+    else if (std::uint64_t(size.QuadPart) > largestFile)
+        failure = ReadFailure{ReadFailure::Kind::TooLarge, 0};
+    bytes.clear();
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    while (!failure) {
+        if (!ReadFile(handle, buffer, sizeof buffer, &got, nullptr))
+            failure = ReadFailure{ReadFailure::Kind::System, SystemError(GetLastError())};
+        else if (got == 0)
+            break;
+        else if (bytes.append(buffer, got).size() > largestFile)
+            failure = ReadFailure{ReadFailure::Kind::TooLarge, 0};
+    }
+    CloseHandle(handle);
+    return failure;
+}
+
+#else
+
+std::optional<MusicSet::ReadFailure> MusicSet::readFile(const std::filesystem::path &file,
+                                                        std::string &bytes)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ReadFailure{
+            errno == EISDIR ? ReadFailure::Kind::NotAFile : ReadFailure::Kind::System, errno};
+    std::optional<ReadFailure> failure;
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0)
+        failure = ReadFailure{ReadFailure::Kind::System, errno};
+    else if (!S_ISREG(status.st_mode))
+        failure = ReadFailure{ReadFailure::Kind::NotAFile, S_ISDIR(status.st_mode) ? EISDIR : 0};
+    else if (std::uint64_t(status.st_size) > largestFile)
+        failure = ReadFailure{ReadFailure::Kind::TooLarge, 0};
+    bytes.clear();
+    char buffer[64 * 1024];
+    while (!failure) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            failure = ReadFailure{ReadFailure::Kind::System, errno};
+        else if (got == 0)
+            break;
+        // A file that grows while it is read is refused as well.
+        else if (bytes.append(buffer, std::size_t(got)).size() > largestFile)
+            failure = ReadFailure{ReadFailure::Kind::TooLarge, 0};
+    }
+    ::close(fd);
+    return failure;
+}
+
+#endif
+
 std::string MusicSet::format(const std::filesystem::path &setFolder) const
 {
     const SlotTable slots;
@@ -69,6 +152,8 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
             .append(",")
             .append(SlotTable::slot(pick.slot).label);
         text.append("\n").append(slotTag).append(slots.targetFileName(pick.slot)).append("\n");
+        if (pick.copied)
+            text.append(copyTag).append("\n");
         text.append(shownPath(pick.file, setFolder)).append("\n");
     }
     return text;
@@ -82,6 +167,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
     bool playlist = false;
     int pendingSlot = -1; // the slot the next file line fills
     double pendingSeconds = -1;
+    bool pendingCopied = false;
     int number = 0;
     const auto problem = [&](const std::string &why) {
         set.problems.push_back("line " + std::to_string(number) + ": " + why);
@@ -98,6 +184,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line.substr(0, slotTag.size()) == slotTag) {
             playlist = true;
             pendingSlot = slotNamed(line.substr(slotTag.size())).value_or(-1);
+            pendingCopied = false;
             if (pendingSlot < 0)
                 problem("no slot of the game is named " + std::string(line.substr(slotTag.size())));
         } else if (line.substr(0, folderTag.size()) == folderTag) {
@@ -115,6 +202,8 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line.substr(0, 8) == "#EXTINF:") {
             pendingSeconds = -1;
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
+        } else if (line == copyTag) {
+            pendingCopied = true;
         } else if (line.front() == '#') {
             continue;
         } else if (pendingSlot < 0) {
@@ -129,9 +218,10 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                     c = c == '\\' ? '/' : c;
                 file = (setFolder / platform::pathFromText(path)).lexically_normal();
             }
-            set.picks.push_back({pendingSlot, file, pendingSeconds});
+            set.picks.push_back({pendingSlot, file, pendingSeconds, pendingCopied});
             pendingSlot = -1;
             pendingSeconds = -1;
+            pendingCopied = false;
         }
     }
     if (!playlist) {
@@ -139,30 +229,6 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         set.problems = {"not a playlist"};
     }
     return set;
-}
-
-std::optional<std::string> MusicSet::readFile(const std::filesystem::path &file,
-                                              std::size_t largest)
-{
-    FileSystem &fileSystem = FileSystem::native();
-    FileSystem::Handle handle = 0;
-    if (fileSystem.openForReading(file, handle))
-        return std::nullopt;
-    std::string bytes(largest, '\0');
-    std::size_t filled = 0;
-    SystemError error = 0;
-    while (filled < largest) {
-        std::size_t got = 0;
-        error = fileSystem.read(handle, bytes.data() + filled, largest - filled, got);
-        if (error || got == 0)
-            break;
-        filled += got;
-    }
-    fileSystem.close(handle);
-    if (error)
-        return std::nullopt;
-    bytes.resize(filled);
-    return bytes;
 }
 
 } // namespace core

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileSystem.h"
 #include "SlotTable.h"
 
 #include <cstdint>
@@ -22,12 +23,15 @@ struct MusicSet
     static constexpr std::string_view slotTag = "#VALDRUNE-SLOT:";
     static constexpr std::string_view folderTag = "#VALDRUNE-FOLDER:";
     static constexpr std::string_view languageTag = "#VALDRUNE-LANGUAGE:";
+    // Before a pick's path: the file is a copy that saving the set with its music made.
+    static constexpr std::string_view copyTag = "#VALDRUNE-COPY";
 
     struct Pick
     {
         int slot = -1;
         std::filesystem::path file;
         double seconds = -1; // -1 where unknown
+        bool copied = false;
     };
 
     std::vector<Pick> picks;
@@ -36,13 +40,23 @@ struct MusicSet
     // What the reader passed over, one line each: "line N: why".
     std::vector<std::string> problems;
 
+    // Why a set file could not be read.
+    struct ReadFailure
+    {
+        enum class Kind { NotAFile, TooLarge, System };
+        Kind kind = Kind::System;
+        SystemError systemError = 0;
+    };
+    // No music set is anywhere near this long; a longer file is refused, not read in part.
+    static constexpr std::size_t largestFile = 1 << 20;
+
+    // Reads a whole set file. Only a regular file is read, and opening never waits (a pipe or
+    // a device is no set).
+    static std::optional<ReadFailure> readFile(const std::filesystem::path &file,
+                                               std::string &bytes);
     // The playlist's bytes for a set saved in setFolder.
     std::string format(const std::filesystem::path &setFolder) const;
     static MusicSet parse(std::string_view text, const std::filesystem::path &setFolder);
-    // Up to `largest` bytes of a set file; nothing where it is no regular file or cannot be
-    // read. Never waits on a pipe or a device.
-    static std::optional<std::string> readFile(const std::filesystem::path &file,
-                                               std::size_t largest);
 };
 
 } // namespace core

@@ -85,6 +85,11 @@ constexpr TextTable hungarian{
     "%1 nem játszható le: %2",
     "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel: %1",
     "Törlöd az összes választást? (%1 fájl)",
+    "%1 nem másolható a készlet mellé: %2",
+    "A(z) %1 készlet nem nyitható meg: %2",
+    "A(z) %1 készlet nem menthető: %2",
+    "%1 fájljai",
+    "nagyobb, mint amekkora egy zenekészlet lehet (1 MiB)",
 };
 
 constexpr TextTable english{
@@ -167,6 +172,11 @@ constexpr TextTable english{
     "Cannot play %1: %2",
     "The folder could not be opened in a file manager. Open it by hand: %1",
     "Clear all picks? (%1 files)",
+    "Cannot copy %1 beside the set: %2",
+    "Cannot open the set %1: %2",
+    "Cannot save the set %1: %2",
+    "%1 files",
+    "larger than a music set can be (1 MiB)",
 };
 
 } // namespace

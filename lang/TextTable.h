@@ -52,7 +52,7 @@ struct TextTable
     const char *pickCopied;
     const char *pickOtherRate;  // %1 format, %2 its kHz, %3 the game file's kHz
     const char *pickUnreadable; // %1 the reason
-    const char *notAFile;       // the reason for a folder, a device or a pipe
+    const char *notAFile; // the reason for a pick or set file that is a folder, a device or a pipe
     // Where the audio part is missing: %1 where it was looked for.
     const char *pickAudioMissing;
     const char *pickCopiedAudioMissing; // an MP3 by its first bytes, copied as it is
@@ -98,6 +98,14 @@ struct TextTable
     const char *cannotPlayFile;   // %1 the file, %2 the reason
     const char *folderNotShown;   // %1 the folder
     const char *clearAllQuestion; // %1 the number of picks, more than one
+    // Music sets: %1 the file, %2 the reason.
+    const char *cannotCopySetMusic;
+    const char *cannotOpenSet;
+    const char *cannotSaveSet;
+    // The folder a set's music is copied into: %1 the set's name.
+    const char *setMusicFolder;
+    // A set file longer than any set.
+    const char *reasonSetTooLarge;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

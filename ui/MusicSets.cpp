@@ -2,28 +2,24 @@
 #include "MusicSets.h"
 
 #include "AtomicFileWriter.h"
-#include "FailureCodes.h"
 #include "FailureReason.h"
 #include "PickChecker.h"
 #include "Platform.h"
 #include "ProgressWorker.h"
-#include "ReplacementRun.h"
-#include "RunMessage.h"
+#include "SetMusicCopy.h"
 #include "SharedState.h"
 #include "SlotRow.h"
 #include "TextTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QShortcut>
 
 MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                     const SharedState &state, const PickChecker &pickChecker, RunMessage &message,
-                     QObject *parent)
+                     const SharedState &state, const PickChecker &pickChecker, QObject *parent)
     : QObject(parent), window_(window), platform_(platform), slots_(slotView), state_(state),
-      pickChecker_(pickChecker), message_(message)
+      pickChecker_(pickChecker)
 {
     // Keys that no control of the window uses.
     auto *saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &window_);
@@ -103,73 +99,58 @@ void MusicSets::save(bool withMusic)
             {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
              verdict && verdict->pick ? verdict->pick->seconds : -1});
     }
-    if (withMusic && !copyMusicBeside(setInfo, set))
+    if (withMusic) {
+        saveWithMusic(setInfo, set);
         return;
+    }
     core::AtomicFileWriter writer;
     const std::filesystem::path folder =
         core::platform::pathFromText(setInfo.absolutePath().toStdString());
     if (const auto failure = writer.writeBytes(
             core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
             set.format(folder)))
-        platform_.showMessage(
-            &window_, QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotWriteSettings)
-                          .arg(QDir::toNativeSeparators(file),
-                               failureReason(failure->systemError, state_.nyelv)));
+        platform_.showMessage(&window_,
+                              QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotSaveSet)
+                                  .arg(QDir::toNativeSeparators(file),
+                                       failureReason(failure->systemError, state_.nyelv)));
 }
 
-bool MusicSets::copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set)
+void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
 {
-    // Into "<set name> files/" beside the set, with names of their own, on a worker; a
-    // cancelled copy leaves no half-copied set behind.
-    const QString folder = setInfo.absolutePath() + QLatin1Char('/') + setInfo.completeBaseName() +
-                           QStringLiteral(" files");
-    const bool madeFolder = !QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder))
-        return false;
-    QStringList taken;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
-    for (core::MusicSet::Pick &pick : set.picks) {
-        const QFileInfo source(QString::fromStdString(core::platform::textFromPath(pick.file)));
-        QString name = source.fileName();
-        for (int n = 2; taken.contains(name, Qt::CaseInsensitive); ++n)
-            name = QStringLiteral("%1 (%2).%3")
-                       .arg(source.completeBaseName())
-                       .arg(n)
-                       .arg(source.suffix());
-        taken << name;
-        const std::filesystem::path target =
-            core::platform::pathFromText((folder + QLatin1Char('/') + name).toStdString());
-        copies.emplace_back(pick.file, target);
-        pick.file = target;
-    }
+    // Copies into a folder beside the set, named in the interface's language unless the set
+    // already names one, on a worker behind the progress window.
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    ProgressWorker worker(&window_, state_.nyelv, int(copies.size()));
-    std::optional<core::FileError> failure;
+    const std::filesystem::path setFile =
+        core::platform::pathFromText(setInfo.absoluteFilePath().toStdString());
+    const std::filesystem::path folderName = core::platform::pathFromText(
+        QString::fromUtf8(texts.setMusicFolder).arg(setInfo.completeBaseName()).toStdString());
+    ProgressWorker worker(&window_, state_.nyelv, int(set.picks.size()));
+    std::optional<core::SetMusicCopy::Failure> failure;
     worker.run([&] {
-        core::AtomicFileWriter writer;
-        for (std::size_t i = 0; i < copies.size() && !worker.stopRequested() && !failure; ++i) {
-            const QString name =
-                QString::fromStdString(core::platform::textFromPath(copies[i].first.filename()));
-            worker.report(int(i), QString::fromUtf8(texts.copyingMusic).arg(name));
-            failure = writer.copyFile(copies[i].first, copies[i].second);
-        }
+        core::SetMusicCopy copy;
+        failure = copy.save(
+            set, setFile, folderName, worker.stopToken(),
+            [&](std::size_t done, std::size_t, const std::filesystem::path &source) {
+                worker.report(int(done), QString::fromUtf8(texts.copyingMusic)
+                                             .arg(QString::fromStdString(
+                                                 core::platform::textFromPath(source.filename()))));
+            });
     });
     worker.hide();
-    if (!worker.stopRequested() && !failure)
-        return true;
-    if (madeFolder)
-        QDir(folder).removeRecursively();
-    else
-        for (const auto &[source, target] : copies)
-            std::filesystem::remove(target);
-    if (failure)
-        message_.show(
-            {core::RunResult::Outcome::Failed, -1, core::failureCodeFor(*failure),
-             QString::fromUtf8(texts.cannotWriteSettings)
-                 .arg(QString::fromStdString(core::platform::textFromPath(folder.toStdString())),
-                      failureReason(failure->systemError, state_.nyelv))
-                 .toStdString()});
-    return false;
+    using Kind = core::SetMusicCopy::Failure::Kind;
+    if (!failure || failure->kind == Kind::Stopped)
+        return;
+    // The folder's or the set file's failure is the set's; a pick's names the pick.
+    const bool pickFailed = failure->kind != Kind::Destination;
+    const QString file = QDir::toNativeSeparators(
+        pickFailed ? QString::fromStdString(core::platform::textFromPath(failure->file))
+                   : setInfo.absoluteFilePath());
+    const QString reason = failure->kind == Kind::NotAFile
+                               ? QString::fromUtf8(texts.notAFile)
+                               : failureReason(failure->systemError, state_.nyelv);
+    platform_.showMessage(
+        &window_, QString::fromUtf8(pickFailed ? texts.cannotCopySetMusic : texts.cannotSaveSet)
+                      .arg(file, reason));
 }
 
 void MusicSets::open()
@@ -182,14 +163,25 @@ void MusicSets::open()
 void MusicSets::openFile(const QString &file, bool askFirst)
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    // A set that cannot be read whole changes no pick.
+    std::string bytes;
+    if (const auto failure = core::MusicSet::readFile(
+            core::platform::pathFromText(QFileInfo(file).absoluteFilePath().toStdString()),
+            bytes)) {
+        using Kind = core::MusicSet::ReadFailure::Kind;
+        const QString reason = failure->kind == Kind::NotAFile ? QString::fromUtf8(texts.notAFile)
+                               : failure->kind == Kind::TooLarge
+                                   ? QString::fromUtf8(texts.reasonSetTooLarge)
+                                   : failureReason(failure->systemError, state_.nyelv);
+        platform_.showMessage(
+            &window_,
+            QString::fromUtf8(texts.cannotOpenSet).arg(QDir::toNativeSeparators(file), reason));
+        return;
+    }
     if (askFirst && slots_.hasAnyPick() &&
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
-    constexpr std::size_t largestSet = 1 << 20;
-    const std::string bytes =
-        core::MusicSet::readFile(core::platform::pathFromText(file.toStdString()), largestSet)
-            .value_or(std::string());
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
         bytes, core::platform::pathFromText(info.absolutePath().toStdString()));

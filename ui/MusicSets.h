@@ -12,7 +12,6 @@ class QFileInfo;
 class QMenu;
 class QPoint;
 class QWidget;
-class RunMessage;
 class SharedState;
 
 // Music sets: the picks saved as a playlist (.m3u8), alone or with copies of their music
@@ -24,7 +23,7 @@ class MusicSets : public QObject
 
   public:
     MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView, const SharedState &state,
-              const PickChecker &pickChecker, RunMessage &message, QObject *parent = nullptr);
+              const PickChecker &pickChecker, QObject *parent = nullptr);
 
     // The main window's menu of music sets.
     QMenu *createMenu(QWidget *parent);
@@ -35,7 +34,7 @@ class MusicSets : public QObject
 
   private:
     PlatformLayer::OpenFileRequest fileRequest() const;
-    bool copyMusicBeside(const QFileInfo &setInfo, core::MusicSet &set);
+    void saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set);
     // The menu's entry: asks first where more than one pick would go.
     void clearAllAsked();
     void clearAll();
@@ -45,5 +44,4 @@ class MusicSets : public QObject
     SlotView slots_;
     const SharedState &state_;
     const PickChecker &pickChecker_;
-    RunMessage &message_;
 };

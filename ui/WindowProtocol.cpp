@@ -36,8 +36,7 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
       restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
                form1.sharedState(), listening_, runMessage_),
       virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
-      musicSets_(form1, platform, slots_, form1.sharedState(), slotStatus_.pickChecker(),
-                 runMessage_)
+      musicSets_(form1, platform, slots_, form1.sharedState(), slotStatus_.pickChecker())
 {
     connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MusicSet.h"
+#include "MusicSets.h"
+#include "WindowFixture.h"
+
+#include <QTest>
+
+#include <sys/stat.h>
+
+using testfiles::entries;
+
+// The main window's music sets with a scripted desktop: what the player is told and what is
+// left on disk. In English unless a row's name says Hungarian.
+class TestMusicSets : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void saveSaysWhyItFailed_data();
+    void saveSaysWhyItFailed();
+    void openingAnUnreadableSetLeavesThePicks_data();
+    void openingAnUnreadableSetLeavesThePicks();
+    void musicFolderIsNamedInTheLanguage_data();
+    void musicFolderIsNamedInTheLanguage();
+
+  private:
+    QString path(const QString &name) const { return dir_->path() + '/' + name; }
+    // The main window in the row's language, slot 3 holding pick.
+    std::unique_ptr<WindowFixture> window(const QString &pick) const;
+
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestMusicSets::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(dir_->path()).mkpath("a folder"));
+    QVERIFY(::mkfifo(qPrintable(path("pipe.m3u8")), 0600) == 0);
+    QVERIFY(testfiles::writeBytes(path("song.mp3"), testfiles::song()));
+    // A set whose first pick would be read were it read in part.
+    std::string large = "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n/music/water.mp3\n";
+    large.resize(core::MusicSet::largestFile + 1, '#');
+    QVERIFY(testfiles::writeBytes(path("large.m3u8"), large));
+}
+
+std::unique_ptr<WindowFixture> TestMusicSets::window(const QString &pick) const
+{
+    const bool hungarian = QString(QTest::currentDataTag()).contains("Hungarian");
+    auto f = std::make_unique<WindowFixture>(hungarian ? "\"/games/Mp3/\",1\r\n"
+                                                       : "\"/games/Mp3/\",2\r\n");
+    f->start();
+    f->slot(3)->setText(pick);
+    return f;
+}
+
+void TestMusicSets::saveSaysWhyItFailed_data()
+{
+    QTest::addColumn<QString>("pick");    // in the test's folder
+    QTest::addColumn<QString>("setFile"); // in the test's folder
+    QTest::addColumn<bool>("withMusic");
+    QTest::addColumn<QString>("message"); // %1 the test's folder
+    QTest::newRow("a folder picked, Hungarian")
+        << "a folder"
+        << "mine.m3u8" << true
+        << QString::fromUtf8("%1/a folder nem másolható a készlet mellé: nem fájl");
+    QTest::newRow("alone") << "song.mp3"
+                           << "gone/mine.m3u8" << false
+                           << QStringLiteral("Cannot save the set %1/gone/mine.m3u8: The file "
+                                             "or folder does not exist");
+    QTest::newRow("with its music, Hungarian")
+        << "song.mp3"
+        << "gone/mine.m3u8" << true
+        << QString::fromUtf8(
+               "A(z) %1/gone/mine.m3u8 készlet nem menthető: A fájl vagy a mappa nem létezik");
+}
+
+void TestMusicSets::saveSaysWhyItFailed()
+{
+    QFETCH(QString, pick);
+    QFETCH(QString, setFile);
+    QFETCH(bool, withMusic);
+    QFETCH(QString, message);
+    const std::unique_ptr<WindowFixture> f = window(path(pick));
+    const QStringList before = entries(dir_->path());
+    f->platform.saveAnswers << path(setFile);
+    f->form1->protocol().musicSets().save(withMusic);
+    QCOMPARE(f->platform.messages, QStringList{message.arg(dir_->path())});
+    QCOMPARE(entries(dir_->path()), before);
+}
+
+void TestMusicSets::openingAnUnreadableSetLeavesThePicks_data()
+{
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("message"); // %1 the set file
+    // Opened without waiting for a writer that never comes.
+    QTest::newRow("pipe") << "pipe.m3u8" << QStringLiteral("Cannot open the set %1: not a file");
+    QTest::newRow("missing") << "gone.m3u8"
+                             << QStringLiteral(
+                                    "Cannot open the set %1: The file or folder does not exist");
+    QTest::newRow("too large, Hungarian")
+        << "large.m3u8"
+        << QString::fromUtf8(
+               "A(z) %1 készlet nem nyitható meg: nagyobb, mint amekkora egy zenekészlet lehet "
+               "(1 MiB)");
+}
+
+void TestMusicSets::openingAnUnreadableSetLeavesThePicks()
+{
+    QFETCH(QString, set);
+    QFETCH(QString, message);
+    const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
+    f->form1->protocol().musicSets().openFile(path(set), false);
+    QCOMPARE(f->slot(3)->text(), QStringLiteral("/music/mine.mp3"));
+    QCOMPARE(f->slot(17)->text(), f->slot(16)->text());
+    QCOMPARE(f->platform.messages, QStringList{message.arg(path(set))});
+}
+
+void TestMusicSets::musicFolderIsNamedInTheLanguage_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("English") << QStringLiteral("mine files");
+    QTest::newRow("Hungarian") << QString::fromUtf8("mine fájljai");
+}
+
+void TestMusicSets::musicFolderIsNamedInTheLanguage()
+{
+    QFETCH(QString, folder);
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    f->platform.saveAnswers << path("mine.m3u8");
+    f->form1->protocol().musicSets().save(true);
+    QVERIFY(f->platform.messages.isEmpty());
+    QCOMPARE(entries(path(folder)), QStringList{"song.mp3"});
+}
+
+QTEST_MAIN(TestMusicSets)
+#include "tst_musicsets.moc"
