@@ -63,6 +63,10 @@ bool NativeFileSystem::isFolder(const std::filesystem::path &path)
 
 #ifdef _WIN32
 
+// What GetFileType reports as no disk file (a device, a pipe, a console).
+const SystemError FileSystem::notAFile = ERROR_BAD_FILE_TYPE;
+const SystemError FileSystem::cancelled = ERROR_CANCELLED;
+
 namespace {
 HANDLE toWin(FileSystem::Handle handle)
 {

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using core::RunResult;
 using runtexts::labels;
 using runtexts::placeholders;
@@ -193,7 +197,11 @@ void TestConversionRun::readErrorStopsAsACopyDoes()
     texts[0] = failing.toStdString();
     // Its first reads (the probes) pass; the conversion's twentieth fails.
     FaultyFileSystem faulty;
+#ifdef _WIN32
+    faulty.failOn(FaultyFileSystem::Call::Read, ERROR_READ_FAULT, 20);
+#else
     faulty.failOn(FaultyFileSystem::Call::Read, EIO, 20);
+#endif
     const RunResult result = run(texts, {}, {}, faulty);
     QCOMPARE(result.slot, 0);
     QCOMPARE(result.code, 57);

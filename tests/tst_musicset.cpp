@@ -4,7 +4,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 using core::MusicSet;
 namespace fs = std::filesystem;
@@ -89,11 +91,15 @@ void TestMusicSet::setThatIsNoFileIsNotRead_data()
 void TestMusicSet::setThatIsNoFileIsNotRead()
 {
     QFETCH(QString, file);
+#ifdef _WIN32
+    QSKIP("devices and pipes of the Linux kind");
+#else
     QTemporaryDir dir;
     if (file == "fifo") {
         file = dir.path() + "/set.m3u8";
         QCOMPARE(::mkfifo(file.toLocal8Bit().constData(), 0600), 0);
     }
+#endif
     std::string bytes;
     QVERIFY(MusicSet::readFile(file.toStdString(), bytes));
 }

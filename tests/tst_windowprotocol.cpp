@@ -912,7 +912,10 @@ void TestWindowProtocol::handOverTakesOnlyItsOwnFile_data()
     QTest::newRow("its own") << ours << true << false;
     QTest::newRow("another name") << "valdrune-settings.m3u8" << true << false;
     QTest::newRow("another folder") << ours << false << false;
+#ifndef Q_OS_WIN
+    // Wine shows a Linux link as the file it names.
     QTest::newRow("a link") << ours << true << true;
+#endif
 }
 
 void TestWindowProtocol::handOverTakesOnlyItsOwnFile()
