@@ -62,7 +62,11 @@ debian_source "$sources/.apt" "$sources" "$xxhash_source=$xxhash_version" --down
 debian_source "$sources/.apt" "$sources" "$mingw_source=$mingw_version" --download-only
 debian_source "$sources/.apt" "$sources" "$ffmpeg_source=$ffmpeg_version" --download-only
 debian_source "$sources/.apt" "$sources" "$lame_source=$lame_version" --download-only
-debian_source "$sources/.apt" "$sources" "$translations_source=$translations_version" --download-only
+# Its source is not always served where the binary package is: the notice then says where it
+# is published instead of leaving the download without the program.
+debian_source "$sources/.apt" "$sources" "$translations_source=$translations_version" --download-only ||
+    echo "Debian source package $translations_source $translations_version: not served here when this download was made; it is in Debian's archive under that name and version." \
+        >"$sources/$translations_source-$translations_version.txt"
 debian_source "$sources/.apt" "$sources" "$ebur128_source=$ebur128_version" --download-only ||
     ls "$sources/${ebur128_source}_"*.orig.tar.* >/dev/null
 rm -rf "$sources/.apt"
