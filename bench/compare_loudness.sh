@@ -31,8 +31,8 @@ music() { # file seconds rate channels pitch unlike
     local exprs="$chord|$chord" layout=stereo
     [ "$6" = unlike ] && exprs="$chord|$other"
     ffmpeg -nostdin -v error -y -f lavfi -i "aevalsrc=exprs='$exprs':s=$3:d=$2" \
-        -f lavfi -i "anoisesrc=color=pink:sample_rate=$3:duration=$2:amplitude=0.08:seed=$RANDOM" \
-        -f lavfi -i "anoisesrc=color=pink:sample_rate=$3:duration=$2:amplitude=0.08:seed=$RANDOM" \
+        -f lavfi -i "anoisesrc=color=pink:sample_rate=$3:duration=$2:amplitude=0.08:s=$RANDOM" \
+        -f lavfi -i "anoisesrc=color=pink:sample_rate=$3:duration=$2:amplitude=0.08:s=$RANDOM" \
         -filter_complex "[1][2]amerge=inputs=2[noise];[0][noise]amix=inputs=2:normalize=0,aformat=channel_layouts=$layout" \
         -c:a pcm_f32le "$1"
 }
