@@ -4,6 +4,7 @@
 #include "AudioCodecs.h"
 #include "KeptOriginals.h"
 #include "Listening.h"
+#include "LoudnessChoice.h"
 #include "OriginalsFolder.h"
 #include "PickChecker.h"
 #include "Platform.h"
@@ -33,8 +34,10 @@ void ChangeCommand::run()
     const core::SlotTexts texts = slots_.texts();
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
+    const core::LoudnessOptions loudness =
+        loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
-                                   keptoriginals::dataFolder(), codecs,
+                                   keptoriginals::dataFolder(), codecs, loudness, &loudnessCache_,
                                    codecs ? "" : core::AudioCodecs::modulePath());
     const core::SlotTexts labels = slots_.labels();
     // A run that only copies is over in a moment and shows no window, as it always has.

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LoudnessCache.h"
 #include "ReplacementRun.h"
 #include "SlotView.h"
 
 #include <QObject>
 
 class Listening;
+class LoudnessChoice;
 class PickChecker;
 class PlatformLayer;
 class QWidget;
@@ -27,6 +29,8 @@ class ChangeCommand : public QObject
                   QObject *parent = nullptr);
 
     void run();
+    // Change matches the picks' loudness as the choice says; without one, as by default.
+    void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 
   signals:
     // The game's files may have changed.
@@ -49,4 +53,7 @@ class ChangeCommand : public QObject
     const PickChecker &pickChecker_;
     Listening &listening_;
     RunMessage &message_;
+    const LoudnessChoice *loudnessChoice_ = nullptr;
+    // Every figure measured in this session: a second Change measures nothing again.
+    core::LoudnessCache loudnessCache_;
 };

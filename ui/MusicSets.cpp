@@ -4,6 +4,7 @@
 #include "AtomicFileWriter.h"
 #include "FailureCodes.h"
 #include "FailureReason.h"
+#include "LoudnessChoice.h"
 #include "PickChecker.h"
 #include "Platform.h"
 #include "ProgressWorker.h"
@@ -44,6 +45,10 @@ QMenu *MusicSets::createMenu(QWidget *parent)
     menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open);
     menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAll)
         ->setEnabled(anyPick);
+    if (loudnessChoice_) {
+        menu->addSeparator();
+        loudnessChoice_->addEntries(*menu, texts);
+    }
     return menu;
 }
 

@@ -74,6 +74,8 @@ void WindowProtocol::connectFeatures()
     connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
     connect(&form1_, &Form1::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
+    change_.setLoudnessChoice(loudnessChoice_);
+    musicSets_.setLoudnessChoice(loudnessChoice_);
 }
 
 WindowProtocol::~WindowProtocol() = default;
@@ -149,7 +151,9 @@ void WindowProtocol::startupRead()
 {
     // Found: their language is applied. Not there: the settings window takes the main
     // window's place.
-    if (!settingsStore_.read()) {
+    const bool found = settingsStore_.read();
+    loudnessChoice_.useFolder(settingsStore_.settingsFolder());
+    if (!found) {
         showSettingsInPlaceOfMainWindow();
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "ChangeCommand.h"
 #include "Listening.h"
+#include "LoudnessChoice.h"
 #include "MusicSets.h"
 #include "RestoreCommand.h"
 #include "RunMessage.h"
@@ -49,6 +50,7 @@ class WindowProtocol : public QObject
 
     SettingsStore &settingsStore() { return settingsStore_; }
     MusicSets &musicSets() { return musicSets_; }
+    LoudnessChoice &loudnessChoice() { return loudnessChoice_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
@@ -80,4 +82,5 @@ class WindowProtocol : public QObject
     RestoreCommand restore_;
     VirtualStoreOffer virtualStore_;
     MusicSets musicSets_;
+    LoudnessChoice loudnessChoice_;
 };
