@@ -72,6 +72,7 @@ class TestWindowProtocol : public QObject
     void firstStartOpensAtGameInWinePrefix();
     void prefixSearchWaitsForSettingsWindowAndPlayer();
     void handOverOpensWithPicksAndWritesNoSettings();
+    void setsAndHandOverCarryTheLoudnessChoice();
     void protectedFolderOffersStartAsAdministrator();
     void virtualStoreCopiesAreOfferedOnce();
     void slotMenuRestoresThatSlotAlone();
@@ -813,6 +814,35 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     f.settings().Command1->click();
     QCOMPARE(f.form1->nyelv(), 1);
     QVERIFY(!QFile::exists(f.configPath()));
+}
+
+void TestWindowProtocol::setsAndHandOverCarryTheLoudnessChoice()
+{
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
+    const QString set = music.path() + "/mine.m3u8";
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+        f.slot(0)->setText(QDir::toNativeSeparators(music.path() + "/song.mp3"));
+        choice.setOptions({false, true});
+        f.platform.saveAnswers << set;
+        f.form1->protocol().musicSets().save(false);
+        QVERIFY(readBytes(set).find("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n") !=
+                std::string::npos);
+        choice.setOptions({true, false});
+        f.form1->protocol().musicSets().openFile(set, false);
+        QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    }
+    // The copy handed over takes the choice and stores nothing of it.
+    WindowFixture f;
+    f.form1->protocol().takeOver(core::MusicSet::parse(readBytes(set), music.path().toStdString()));
+    f.start();
+    LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    choice.setOptions({true, true});
+    QVERIFY(!QFile::exists(QFileInfo(f.configPath()).path() + "/loudness.ini"));
 }
 
 void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LoudnessChoice.h"
 
+#include "MusicSet.h"
 #include "TextTable.h"
 
 #include <QAction>
@@ -34,6 +35,18 @@ void LoudnessChoice::setOptions(core::LoudnessOptions options)
         return;
     options_ = options;
     save();
+}
+
+void LoudnessChoice::recordIn(core::MusicSet &set) const
+{
+    set.matchLoudness = options_.matchLoudness;
+    set.matchMp3 = options_.matchMp3;
+}
+
+void LoudnessChoice::takeFrom(const core::MusicSet &set)
+{
+    setOptions({set.matchLoudness.value_or(options_.matchLoudness),
+                set.matchMp3.value_or(options_.matchMp3)});
 }
 
 void LoudnessChoice::addEntries(QMenu &menu, const TextTable &texts)

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QString>
 
+namespace core {
+struct MusicSet;
+}
 class QMenu;
 struct TextTable;
 
@@ -26,6 +29,9 @@ class LoudnessChoice : public QObject
     // keeps the choice as it is and saves nothing.
     void useFolder(const QString &folder);
     void setOptions(core::LoudnessOptions options);
+    // A saved set or a hand-over carries the choice; opening one sets what it carries.
+    void recordIn(core::MusicSet &set) const;
+    void takeFrom(const core::MusicSet &set);
     // The two checkable entries, showing the choice; the MP3 one only while matching is on.
     void addEntries(QMenu &menu, const TextTable &texts);
 

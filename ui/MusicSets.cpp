@@ -93,6 +93,8 @@ void MusicSets::save(bool withMusic)
             {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
              verdict && verdict->pick ? verdict->pick->seconds : -1});
     }
+    if (loudnessChoice_)
+        loudnessChoice_->recordIn(set);
     if (withMusic && !copyMusicBeside(setInfo, set))
         return;
     core::AtomicFileWriter writer;
@@ -192,6 +194,8 @@ void MusicSets::openFile(const QString &file, bool askFirst)
         for (const core::MusicSet::Pick &pick : set.picks)
             slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
                                           core::platform::textFromPath(pick.file))));
+        if (loudnessChoice_)
+            loudnessChoice_->takeFrom(set);
     }
     if (!problems.isEmpty())
         platform_.showMessage(

@@ -7,6 +7,7 @@ namespace core {
 struct RunResult;
 }
 class Listening;
+class LoudnessChoice;
 class PlatformLayer;
 class QWidget;
 class SharedState;
@@ -21,6 +22,8 @@ class RunMessage
                const SharedState &state, Listening &listening);
 
     void show(const core::RunResult &result);
+    // The hand-over carries this loudness choice too.
+    void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 
   private:
     // Windows: offers a start as administrator where a protected game folder refused a file.
@@ -32,4 +35,5 @@ class RunMessage
     SlotView slots_;
     const SharedState &state_;
     Listening &listening_;
+    const LoudnessChoice *loudnessChoice_ = nullptr;
 };

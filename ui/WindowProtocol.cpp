@@ -76,6 +76,7 @@ void WindowProtocol::connectFeatures()
             [this](const QString &file) { musicSets_.openFile(file); });
     change_.setLoudnessChoice(loudnessChoice_);
     musicSets_.setLoudnessChoice(loudnessChoice_);
+    runMessage_.setLoudnessChoice(loudnessChoice_);
 }
 
 WindowProtocol::~WindowProtocol() = default;
@@ -163,6 +164,9 @@ void WindowProtocol::startupRead()
 void WindowProtocol::takeOver(const core::MusicSet &set)
 {
     settingsStore_.takeOver(set);
+    // The choice holds for this copy's run only, as its settings do.
+    loudnessChoice_.useFolder({});
+    loudnessChoice_.takeFrom(set);
     form1_.applyLanguage(form1_.nyelv());
     for (const core::MusicSet::Pick &pick : set.picks)
         slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
