@@ -143,6 +143,9 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
         text.append(folderTag).append(*gameFolder).append("\n");
     if (language)
         text.append(languageTag).append(std::to_string(*language)).append("\n");
+    for (const auto &[key, on] : {std::pair{"match=", matchLoudness}, std::pair{"mp3=", matchMp3}})
+        if (on)
+            text.append(loudnessTag).append(key).append(*on ? "1\n" : "0\n");
     for (const Pick &pick : picks) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%d",
@@ -199,6 +202,14 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                 set.language = std::uint8_t(code);
             else
                 problem("not a language");
+        } else if (line.substr(0, loudnessTag.size()) == loudnessTag) {
+            const std::string_view choice = line.substr(loudnessTag.size());
+            if (choice == "match=1" || choice == "match=0")
+                set.matchLoudness = choice.back() == '1';
+            else if (choice == "mp3=1" || choice == "mp3=0")
+                set.matchMp3 = choice.back() == '1';
+            else
+                problem("not a loudness choice");
         } else if (line.substr(0, 8) == "#EXTINF:") {
             pendingSeconds = -1;
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);

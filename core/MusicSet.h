@@ -17,7 +17,8 @@ namespace core {
 // picked slot an #EXTINF line, a line of ours naming the slot by its target file name, and
 // the pick's path, relative to the set's folder when it lies below it. Two more lines of
 // ours may carry a game music folder and a language (a hand-over between two copies of the
-// program). Read leniently: CRLF or LF, a byte-order mark, blank lines, either separator.
+// program), and two whether Change matches the picks' loudness. Read leniently: CRLF or LF, a
+// byte-order mark, blank lines, either separator.
 struct MusicSet
 {
     static constexpr std::string_view slotTag = "#VALDRUNE-SLOT:";
@@ -25,6 +26,8 @@ struct MusicSet
     static constexpr std::string_view languageTag = "#VALDRUNE-LANGUAGE:";
     // Before a pick's path: the file is a copy that saving the set with its music made.
     static constexpr std::string_view copyTag = "#VALDRUNE-COPY";
+    // "match=1" or "=0", "mp3=1" or "=0"
+    static constexpr std::string_view loudnessTag = "#VALDRUNE-LOUDNESS:";
 
     struct Pick
     {
@@ -37,6 +40,9 @@ struct MusicSet
     std::vector<Pick> picks;
     std::optional<std::string> gameFolder;
     std::optional<std::uint8_t> language;
+    // The two loudness entries of the set menu; absent in a set saved before they were.
+    std::optional<bool> matchLoudness;
+    std::optional<bool> matchMp3;
     // What the reader passed over, one line each: "line N: why".
     std::vector<std::string> problems;
 

@@ -87,6 +87,9 @@ struct TextTable
     const char *replacePicksQuestion;
     const char *setProblems;  // %1 the lines passed over, one a line
     const char *copyingMusic; // %1 the file being copied
+    // The set menu's two loudness entries.
+    const char *matchLoudness;
+    const char *matchMp3Loudness;
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;
     const char *reasonReadOnly;

@@ -17,6 +17,8 @@ class TestMusicSet : public QObject
 
   private slots:
     void savedSetOpensAsSaved();
+    void loudnessChoiceRoundTrips_data();
+    void loudnessChoiceRoundTrips();
     void readsSetsLeniently_data();
     void readsSetsLeniently();
     void setThatIsNoFileIsNotRead_data();
@@ -48,6 +50,44 @@ void TestMusicSet::savedSetOpensAsSaved()
     QVERIFY(opened.problems.empty());
 }
 
+void TestMusicSet::loudnessChoiceRoundTrips_data()
+{
+    QTest::addColumn<int>("match"); // -1 absent, else 0 or 1
+    QTest::addColumn<int>("mp3");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::newRow("saved before the choice") << -1 << -1 << QByteArray();
+    QTest::newRow("by default") << 1 << 0
+                                << QByteArray(
+                                       "#VALDRUNE-LOUDNESS:match=1\n#VALDRUNE-LOUDNESS:mp3=0\n");
+    QTest::newRow("MP3 picks too")
+        << 1 << 1 << QByteArray("#VALDRUNE-LOUDNESS:match=1\n#VALDRUNE-LOUDNESS:mp3=1\n");
+    QTest::newRow("off") << 0 << 1
+                         << QByteArray("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n");
+}
+
+void TestMusicSet::loudnessChoiceRoundTrips()
+{
+    QFETCH(int, match);
+    QFETCH(int, mp3);
+    QFETCH(QByteArray, lines);
+    const auto choice = [](int value) {
+        return value < 0 ? std::optional<bool>() : std::optional<bool>(value == 1);
+    };
+    MusicSet set;
+    set.language = 2;
+    set.picks = {{9, fs::absolute("dirt.mp3"), 61}};
+    set.matchLoudness = choice(match);
+    set.matchMp3 = choice(mp3);
+    const std::string text = set.format(fs::absolute("."));
+    QCOMPARE(QByteArray::fromStdString(text),
+             "#EXTM3U\n#VALDRUNE-LANGUAGE:2\n" + lines +
+                 "#EXTINF:61,Dirt\n#VALDRUNE-SLOT:Dirt.mp3\ndirt.mp3\n");
+    const MusicSet opened = MusicSet::parse(text, fs::absolute("."));
+    QCOMPARE(opened.matchLoudness, set.matchLoudness);
+    QCOMPARE(opened.matchMp3, set.matchMp3);
+    QVERIFY(opened.problems.empty());
+}
+
 void TestMusicSet::readsSetsLeniently_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -62,6 +102,9 @@ void TestMusicSet::readsSetsLeniently_data()
                "#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\nb.mp3\n#VALDRUNE-SLOT:Water.mp3\nc.ogg")
         << QStringList{"17:c.ogg"} << 3;
     QTest::newRow("not a playlist") << QByteArray("shopping list\nbread\n") << QStringList{} << 1;
+    QTest::newRow("bad loudness choice")
+        << QByteArray("#EXTM3U\n#VALDRUNE-LOUDNESS:match=yes\n#VALDRUNE-LOUDNESS:gain=3\n")
+        << QStringList{} << 2;
     QTest::newRow("bad language") << QByteArray("#EXTM3U\n#VALDRUNE-LANGUAGE:x\n") << QStringList{}
                                   << 1;
 }

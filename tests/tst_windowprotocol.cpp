@@ -85,6 +85,7 @@ class TestWindowProtocol : public QObject
     void handOverOpensWithPicksAndWritesNoSettings();
     void handOverTakesOnlyItsOwnFile_data();
     void handOverTakesOnlyItsOwnFile();
+    void setsAndHandOverCarryTheLoudnessChoice();
     void protectedFolderOffersStartAsAdministrator();
     void fileInUseIsNoCaseForAdministrator_data();
     void fileInUseIsNoCaseForAdministrator();
@@ -934,6 +935,38 @@ void TestWindowProtocol::handOverTakesOnlyItsOwnFile()
     // Only the program's own hand-over file goes; anything else stays as it was.
     QCOMPARE(QFileInfo::exists(file), !taken);
     QCOMPARE(readBytes(elsewhere.path() + "/linked.m3u8"), set);
+}
+
+void TestWindowProtocol::setsAndHandOverCarryTheLoudnessChoice()
+{
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
+    const QString set = music.path() + "/mine.m3u8";
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+        f.slot(0)->setText(QDir::toNativeSeparators(music.path() + "/song.mp3"));
+        choice.setOptions({false, true});
+        f.platform.saveAnswers << set;
+        f.form1->protocol().musicSets().save(false);
+        QVERIFY(readBytes(set).find("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n") !=
+                std::string::npos);
+        choice.setOptions({true, false});
+        f.form1->protocol().musicSets().openFile(set, false);
+        QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    }
+    // The copy handed over takes the choice and stores nothing of it.
+    WindowFixture f;
+    core::MusicSet handedOver = core::MusicSet::parse(readBytes(set), music.path().toStdString());
+    handedOver.gameFolder = "/games/Mp3/";
+    f.platform.yesNoAnswers << true;
+    QVERIFY(f.form1->protocol().takeOver(handedOver));
+    f.start();
+    LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    choice.setOptions({true, true});
+    QVERIFY(!QFile::exists(QFileInfo(f.configPath()).path() + "/loudness.ini"));
 }
 
 void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()

@@ -12,6 +12,7 @@
 #include "WindowFixture.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QEnterEvent>
@@ -81,6 +82,7 @@ class TestWindows : public QObject
     void withoutAudioPartOnlyAnMp3IsTaken();
     void convertingRunShowsProgressWindow();
     void runTakesNoInputAndExitStopsIt();
+    void mp3PickCopiedAsItIsWhileItsEntryIsOff();
     void menusHaveDistinctKeysAndActWhereTheyCan_data();
     void menusHaveDistinctKeysAndActWhereTheyCan();
     void droppingOneFileOntoSlotRow_data();
@@ -717,6 +719,32 @@ void TestWindows::runTakesNoInputAndExitStopsIt()
              testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
 }
 
+void TestWindows::mp3PickCopiedAsItIsWhileItsEntryIsOff()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QTemporaryDir game;
+    QVERIFY(QFile::copy(audiofixtures::path("tone.mp3"), game.path() + "/Dirt.mp3"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    std::unique_ptr<QMenu> menu(f.form1->protocol().musicSets().createMenu(f.form1.get()));
+    const QList<QAction *> entries = menu->actions().mid(menu->actions().size() - 2);
+    QCOMPARE(entries[0]->text(), QStringLiteral("Match the game's &loudness"));
+    QVERIFY(entries[0]->isChecked() && !entries[1]->isChecked() && entries[1]->isEnabled());
+    // The choice is kept beside config.ini, once changed.
+    entries[1]->trigger();
+    entries[1]->trigger();
+    QVERIFY(QFile::exists(QFileInfo(f.configPath()).path() + "/loudness.ini"));
+    f.slot(9)->setText(audiofixtures::path("mp3-mpeg1-joint-crc.mp3"));
+    QTRY_VERIFY2(f.slot(9)->toolTip().contains("copied as it is"),
+                 qPrintable(f.slot(9)->toolTip()));
+    f.main().gomb_change->click();
+    QVERIFY(f.platform.messages.isEmpty());
+    QCOMPARE(testfiles::readBytes(game.path() + "/Dirt.mp3"),
+             testfiles::readBytes(audiofixtures::path("mp3-mpeg1-joint-crc.mp3")));
+}
+
 void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan_data()
 {
     QTest::addColumn<char>("language");
@@ -777,7 +805,8 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
     QCOMPARE(f.slot(9)->text(), language == '1' ? hungarianPlaceholder : englishPlaceholder);
     std::unique_ptr<QMenu> sets(f.form1->protocol().musicSets().createMenu(f.form1.get()));
     QVERIFY(keysAreDistinct(sets.get()));
-    QCOMPARE(sets->actions().size(), 4);
+    // Save, save with music, open, clear all; a separator and the two loudness entries.
+    QCOMPARE(sets->actions().size(), 7);
 }
 
 void TestWindows::screenReaderNames()

@@ -5,6 +5,7 @@
 #include "FailureCodes.h"
 #include "KeptOriginals.h"
 #include "Listening.h"
+#include "LoudnessChoice.h"
 #include "OriginalsFolder.h"
 #include "PickChecker.h"
 #include "Platform.h"
@@ -39,8 +40,10 @@ void ChangeCommand::run()
         return;
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
+    const core::LoudnessOptions loudness =
+        loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
-                                   keptoriginals::dataFolder(), codecs,
+                                   keptoriginals::dataFolder(), codecs, loudness, &loudnessCache_,
                                    codecs ? "" : core::AudioCodecs::modulePath());
     // Whether anything is converted is known only once the run has read every pick; a run
     // that only copies is over before its window would show.

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LoudnessCache.h"
 #include "ReplacementRun.h"
 #include "SlotView.h"
 
 #include <QObject>
 
 class Listening;
+class LoudnessChoice;
 class PickChecker;
 class PlatformLayer;
 class ProgressWorker;
@@ -37,6 +39,8 @@ class ChangeCommand : public QObject
     void report(const core::RunResult &result);
     // How long a run goes on before its progress window shows.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
+    // Change matches the picks' loudness as the choice says; without one, as by default.
+    void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 
   signals:
     // The game's files may have changed.
@@ -64,4 +68,7 @@ class ChangeCommand : public QObject
     ProgressWorker *worker_ = nullptr;
     bool endAfterRun_ = false;
     int progressDelay_ = 800;
+    const LoudnessChoice *loudnessChoice_ = nullptr;
+    // Every figure measured in this session: a second Change measures nothing again.
+    core::LoudnessCache loudnessCache_;
 };

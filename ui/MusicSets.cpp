@@ -3,6 +3,7 @@
 
 #include "AtomicFileWriter.h"
 #include "FailureReason.h"
+#include "LoudnessChoice.h"
 #include "PickChecker.h"
 #include "Platform.h"
 #include "ProgressWorker.h"
@@ -40,6 +41,10 @@ QMenu *MusicSets::createMenu(QWidget *parent)
     menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open);
     menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAllAsked)
         ->setEnabled(anyPick);
+    if (loudnessChoice_) {
+        menu->addSeparator();
+        loudnessChoice_->addEntries(*menu, texts);
+    }
     return menu;
 }
 
@@ -99,6 +104,8 @@ void MusicSets::save(bool withMusic)
             {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
              verdict && verdict->pick ? verdict->pick->seconds : -1});
     }
+    if (loudnessChoice_)
+        loudnessChoice_->recordIn(set);
     if (withMusic) {
         saveWithMusic(setInfo, set);
         return;
@@ -195,6 +202,8 @@ void MusicSets::openFile(const QString &file, bool askFirst)
         for (const core::MusicSet::Pick &pick : set.picks)
             slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
                                           core::platform::textFromPath(pick.file))));
+        if (loudnessChoice_)
+            loudnessChoice_->takeFrom(set);
     }
     if (!problems.isEmpty())
         platform_.showMessage(

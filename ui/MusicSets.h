@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+class LoudnessChoice;
 class PickChecker;
 class QFileInfo;
 class QMenu;
@@ -31,6 +32,8 @@ class MusicSets : public QObject
     void save(bool withMusic);
     void open();
     void openFile(const QString &file, bool askFirst = true);
+    // The menu ends with the loudness entries of this choice.
+    void setLoudnessChoice(LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 
   private:
     PlatformLayer::OpenFileRequest fileRequest() const;
@@ -44,4 +47,5 @@ class MusicSets : public QObject
     SlotView slots_;
     const SharedState &state_;
     const PickChecker &pickChecker_;
+    LoudnessChoice *loudnessChoice_ = nullptr;
 };

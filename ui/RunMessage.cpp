@@ -4,6 +4,7 @@
 #include "FailureCodes.h"
 #include "FailureReason.h"
 #include "Listening.h"
+#include "LoudnessChoice.h"
 #include "MusicSet.h"
 #include "Platform.h"
 #include "PlatformLayer.h"
@@ -122,6 +123,8 @@ void RunMessage::handOverElevated()
     core::MusicSet set;
     set.gameFolder = state_.utvonal;
     set.language = state_.nyelv;
+    if (loudnessChoice_)
+        loudnessChoice_->recordIn(set);
     for (int i = 0; i < core::slotCount; ++i) {
         const QString text = slots_.text(i);
         if (!SlotView::isPlaceholder(text))

@@ -13,6 +13,7 @@ namespace core {
 struct RunResult;
 }
 class Listening;
+class LoudnessChoice;
 class PlatformLayer;
 class QWidget;
 class SharedState;
@@ -28,6 +29,8 @@ class RunMessage
                const SharedState &state, Listening &listening);
 
     void show(const core::RunResult &result);
+    // The hand-over carries this loudness choice too.
+    void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 
     // What Windows adds to a failure's message: where the game holds the file, why; where a
     // protected folder refused it and this copy is no administrator, the offer to start as
@@ -55,4 +58,5 @@ class RunMessage
     SlotView slots_;
     const SharedState &state_;
     Listening &listening_;
+    const LoudnessChoice *loudnessChoice_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "TextTable.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 SettingsStore::SettingsStore(PlatformLayer &platform, SharedState &state,
                              const QString &programFolder, const QString &userSettingsFolder)
@@ -67,6 +68,23 @@ core::SettingsFile SettingsStore::settingsFile() const
     };
     return core::SettingsFile(native(programFolder_), core::platform::nativeSeparator(),
                               core::FileSystem::native(), native(userSettingsFolder_));
+}
+
+QString SettingsStore::settingsFolder() const
+{
+    if (!writesSettings_)
+        return {};
+    const core::SettingsFile file = settingsFile();
+    // The one beside the program wins, as when it is read.
+    for (const std::string &location : {file.location(), file.userLocation()}) {
+        const QFileInfo info(QString::fromStdString(location));
+        if (!location.empty() && info.isFile())
+            return info.absolutePath();
+    }
+    if (!programFolder_.isEmpty() &&
+        (QFileInfo(programFolder_).isWritable() || userSettingsFolder_.isEmpty()))
+        return programFolder_;
+    return userSettingsFolder_;
 }
 
 QString SettingsStore::folderForSettingsWindow() const

@@ -40,6 +40,9 @@ class SettingsStore
     // The folder a newly created settings window shows: at a first start the game found in
     // a Wine prefix once the search has ended.
     QString folderForSettingsWindow() const;
+    // The folder config.ini is in, else the one its first save would go to; none for a copy
+    // handed over, which stores nothing.
+    QString settingsFolder() const;
     // On Linux, the drive c: of every Wine prefix found, for the settings window's drives;
     // none before the search has ended.
     QList<Form2::FolderDrive> winePrefixDrives() const;

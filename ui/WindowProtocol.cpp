@@ -87,6 +87,9 @@ void WindowProtocol::connectFeatures()
     connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
     connect(&form1_, &Form1::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
+    change_.setLoudnessChoice(loudnessChoice_);
+    musicSets_.setLoudnessChoice(loudnessChoice_);
+    runMessage_.setLoudnessChoice(loudnessChoice_);
 }
 
 WindowProtocol::~WindowProtocol() = default;
@@ -162,7 +165,9 @@ void WindowProtocol::startupRead()
 {
     // Found: their language is applied. Not there: the settings window takes the main
     // window's place.
-    if (!settingsStore_.read()) {
+    const bool found = settingsStore_.read();
+    loudnessChoice_.useFolder(settingsStore_.settingsFolder());
+    if (!found) {
         showSettingsInPlaceOfMainWindow();
         return;
     }
@@ -174,6 +179,9 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
     if (!set.gameFolder || set.gameFolder->empty())
         return false;
     settingsStore_.takeOver(set);
+    // The choice holds for this copy's run only, as its settings do.
+    loudnessChoice_.useFolder({});
+    loudnessChoice_.takeFrom(set);
     // The question speaks the language handed over, its buttons too.
     form1_.applyLanguage(form1_.nyelv());
     const QString folder = QString::fromStdString(form1_.sharedState().folderWithoutSeparator());

@@ -3,6 +3,7 @@
 
 #include "ChangeCommand.h"
 #include "Listening.h"
+#include "LoudnessChoice.h"
 #include "MusicSets.h"
 #include "RestoreCommand.h"
 #include "RunMessage.h"
@@ -51,6 +52,7 @@ class WindowProtocol : public QObject
     SettingsStore &settingsStore() { return settingsStore_; }
     MusicSets &musicSets() { return musicSets_; }
     ChangeCommand &changeCommand() { return change_; }
+    LoudnessChoice &loudnessChoice() { return loudnessChoice_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
@@ -82,4 +84,5 @@ class WindowProtocol : public QObject
     RestoreCommand restore_;
     VirtualStoreOffer virtualStore_;
     MusicSets musicSets_;
+    LoudnessChoice loudnessChoice_;
 };

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoudnessChoice.h"
+#include "TextTable.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestLoudnessChoice : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void entriesShowTheChoice_data();
+    void entriesShowTheChoice();
+    void mp3EntryOnlyWhileMatching();
+    void choiceIsStoredInItsOwnFile_data();
+    void choiceIsStoredInItsOwnFile();
+    void withoutFolderNothingIsSaved();
+};
+
+namespace {
+
+QList<QAction *> entriesOf(LoudnessChoice &choice, QMenu &menu, std::uint8_t language)
+{
+    choice.addEntries(menu, TextTable::forLanguage(language));
+    return menu.actions();
+}
+
+} // namespace
+
+void TestLoudnessChoice::entriesShowTheChoice_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("match");
+    QTest::addColumn<QString>("mp3");
+    QTest::newRow("Hungarian") << 1 << QString::fromUtf8("A játék &hangerejéhez igazítás")
+                               << QString::fromUtf8("Az MP3 választások &igazítása is "
+                                                    "(veszteségmentesen, 1,5 dB-es lépésekben)");
+    QTest::newRow("English") << 2 << QStringLiteral("Match the game's &loudness")
+                             << QStringLiteral("Match &MP3 picks too (lossless, in 1.5 dB steps)");
+}
+
+void TestLoudnessChoice::entriesShowTheChoice()
+{
+    QFETCH(int, language);
+    QFETCH(QString, match);
+    QFETCH(QString, mp3);
+    LoudnessChoice choice;
+    QMenu menu;
+    const QList<QAction *> entries = entriesOf(choice, menu, std::uint8_t(language));
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries[0]->text(), match);
+    QCOMPARE(entries[1]->text(), mp3);
+    // Matching is on and MP3 picks are copied as they are until the player says otherwise.
+    QVERIFY(entries[0]->isCheckable() && entries[0]->isChecked());
+    QVERIFY(entries[1]->isCheckable() && !entries[1]->isChecked() && entries[1]->isEnabled());
+    entries[1]->trigger();
+    QVERIFY(choice.options().matchLoudness && choice.options().matchMp3);
+}
+
+void TestLoudnessChoice::mp3EntryOnlyWhileMatching()
+{
+    LoudnessChoice choice;
+    QMenu menu;
+    const QList<QAction *> entries = entriesOf(choice, menu, 2);
+    entries[0]->trigger();
+    QVERIFY(!choice.options().matchLoudness);
+    QVERIFY(!entries[1]->isEnabled());
+    entries[0]->trigger();
+    QVERIFY(entries[1]->isEnabled());
+    // A menu made while matching is off shows the MP3 entry disabled.
+    choice.setOptions({false, true});
+    QMenu again;
+    const QList<QAction *> shown = entriesOf(choice, again, 2);
+    QVERIFY(!shown[0]->isChecked() && shown[1]->isChecked() && !shown[1]->isEnabled());
+}
+
+void TestLoudnessChoice::choiceIsStoredInItsOwnFile_data()
+{
+    QTest::addColumn<bool>("match");
+    QTest::addColumn<bool>("mp3");
+    QTest::newRow("off") << false << false;
+    QTest::newRow("MP3 only, kept while off") << false << true;
+    QTest::newRow("converted picks") << true << false;
+    QTest::newRow("both") << true << true;
+}
+
+void TestLoudnessChoice::choiceIsStoredInItsOwnFile()
+{
+    QFETCH(bool, match);
+    QFETCH(bool, mp3);
+    QTemporaryDir folder;
+    {
+        LoudnessChoice choice;
+        choice.useFolder(folder.path());
+        QMenu menu;
+        const QList<QAction *> entries = entriesOf(choice, menu, 2);
+        if (mp3)
+            entries[1]->trigger();
+        if (!match)
+            entries[0]->trigger();
+    }
+    const QString file = folder.path() + "/loudness.ini";
+    QVERIFY(QFile::exists(file) || (match && !mp3));
+    QVERIFY(!QFile::exists(folder.path() + "/config.ini"));
+    LoudnessChoice read;
+    read.useFolder(folder.path());
+    QCOMPARE(read.options().matchLoudness, match);
+    QCOMPARE(read.options().matchMp3, mp3);
+    if (QFile::exists(file)) {
+        const QSettings stored(file, QSettings::IniFormat);
+        QCOMPARE(stored.value("match").toBool(), match);
+        QCOMPARE(stored.value("mp3").toBool(), mp3);
+    }
+}
+
+void TestLoudnessChoice::withoutFolderNothingIsSaved()
+{
+    QTemporaryDir folder;
+    LoudnessChoice choice;
+    choice.useFolder(folder.path());
+    choice.useFolder({});
+    choice.setOptions({false, true});
+    QVERIFY(QDir(folder.path()).isEmpty());
+    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+}
+
+QTEST_MAIN(TestLoudnessChoice)
+#include "tst_loudnesschoice.moc"

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoudnessChoice.h"
+
+#include "MusicSet.h"
+#include "TextTable.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSettings>
+
+namespace {
+
+constexpr auto matchKey = "match";
+constexpr auto mp3Key = "mp3";
+
+} // namespace
+
+LoudnessChoice::LoudnessChoice(QObject *parent) : QObject(parent) {}
+
+void LoudnessChoice::useFolder(const QString &folder)
+{
+    file_ = folder.isEmpty() ? QString() : folder + QLatin1Char('/') + QLatin1String(fileName);
+    if (file_.isEmpty())
+        return;
+    // An INI file of its own: never the registry, and config.ini keeps its one line.
+    const QSettings stored(file_, QSettings::IniFormat);
+    const core::LoudnessOptions defaults;
+    options_.matchLoudness = stored.value(matchKey, defaults.matchLoudness).toBool();
+    options_.matchMp3 = stored.value(mp3Key, defaults.matchMp3).toBool();
+}
+
+void LoudnessChoice::setOptions(core::LoudnessOptions options)
+{
+    if (options.matchLoudness == options_.matchLoudness && options.matchMp3 == options_.matchMp3)
+        return;
+    options_ = options;
+    save();
+}
+
+void LoudnessChoice::recordIn(core::MusicSet &set) const
+{
+    set.matchLoudness = options_.matchLoudness;
+    set.matchMp3 = options_.matchMp3;
+}
+
+void LoudnessChoice::takeFrom(const core::MusicSet &set)
+{
+    setOptions({set.matchLoudness.value_or(options_.matchLoudness),
+                set.matchMp3.value_or(options_.matchMp3)});
+}
+
+void LoudnessChoice::addEntries(QMenu &menu, const TextTable &texts)
+{
+    QAction *match = menu.addAction(QString::fromUtf8(texts.matchLoudness));
+    match->setCheckable(true);
+    match->setChecked(options_.matchLoudness);
+    QAction *mp3 = menu.addAction(QString::fromUtf8(texts.matchMp3Loudness));
+    mp3->setCheckable(true);
+    mp3->setChecked(options_.matchMp3);
+    mp3->setEnabled(options_.matchLoudness);
+    connect(match, &QAction::toggled, this, [this, mp3](bool on) {
+        setOptions({on, options_.matchMp3});
+        mp3->setEnabled(on);
+    });
+    connect(mp3, &QAction::toggled, this, [this](bool on) {
+        setOptions({options_.matchLoudness, on});
+    });
+}
+
+void LoudnessChoice::save() const
+{
+    if (file_.isEmpty())
+        return;
+    QSettings stored(file_, QSettings::IniFormat);
+    stored.setValue(matchKey, options_.matchLoudness);
+    stored.setValue(mp3Key, options_.matchMp3);
+}
