@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AudioCodecs.h"
+#include "LoudnessOptions.h"
 
 #include <optional>
 
@@ -30,6 +31,8 @@ struct GainPlan
     std::optional<Loudness> reference;
     int mp3Steps = 0;       // of global gain, for an MP3 pick
     bool madeAgain = false; // converted twice: the encoder's loss passed the tolerance
+    // The game has no music of the slot: the reference is the median of its other slots.
+    bool medianReference = false;
 
     bool applies() const
     {
@@ -57,6 +60,9 @@ class LoudnessGain
     // step would pass the ceiling.
     static GainPlan forMp3(const std::optional<Loudness> &pick,
                            const std::optional<Loudness> &reference);
+    // The plan as the player's choice has it: where matching of the pick's kind is off, the
+    // pick goes as it is, its figures kept.
+    static GainPlan asChosen(GainPlan plan, bool mp3, const LoudnessOptions &options);
     // Whether the pick's true peak, where only bounded from its sample peak, could hold the
     // gain back: then it is to be measured.
     static bool needsTruePeak(const std::optional<Loudness> &pick,
