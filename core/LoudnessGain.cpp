@@ -96,6 +96,14 @@ bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
     return pick->truePeak + wanted > ceilingFor(*reference);
 }
 
+bool LoudnessGain::resultNeedsCheck(const GainPlan &plan, int kbps, int channels)
+{
+    if (!plan.applies() || !plan.pick)
+        return false;
+    return kbps < faithfulKbpsPerChannel * std::max(channels, 1) ||
+           plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
+}
+
 bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)
 {
     return decodedSamplePeak + Loudness::intersampleMargin > decodedCeiling;

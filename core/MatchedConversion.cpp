@@ -188,7 +188,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
         if (progress)
             progress(measuredSeconds + seconds);
     });
-    if (outcome.failure || !plan.applies())
+    if (outcome.failure || !LoudnessGain::resultNeedsCheck(plan, settings.kbps, settings.channels))
         return outcome;
 
     // The encoder drops what it takes for inaudible, and loudness with it, the more the
