@@ -113,17 +113,23 @@ void PickLoudness::start(int slot)
     if (!codecs || entry.file.isEmpty())
         return;
     entry.stop = std::make_shared<std::stop_source>();
-    const core::OriginalsFolder originals = keptoriginals::of(state_.utvonal);
+    // Without a game folder there is no game music: names alone would be looked for here.
+    const std::optional<core::OriginalsFolder> originals =
+        state_.utvonal.empty() ? std::nullopt : std::optional(keptoriginals::of(state_.utvonal));
     const std::filesystem::path pick = core::platform::pathFromText(entry.file.toStdString());
     QPointer<PickLoudness> self(this);
     pool_.start([self, codecs, originals, pick, slot, generation = entry.generation,
                  stop = entry.stop->get_token(), &cache = cache_, &slotTable = slotTable_] {
         if (stop.stop_requested())
             return;
-        core::LoudnessReference references(*codecs, cache,
-                                           core::LoudnessReference::filesFor(originals, slotTable));
-        const core::Mp3Settings settings = core::Mp3Settings::forGameMusic(
-            *codecs->makeDecoder(), originals, slotTable.targetFileName(slot));
+        core::LoudnessReference references(
+            *codecs, cache,
+            originals ? core::LoudnessReference::filesFor(*originals, slotTable)
+                      : core::LoudnessReference::Files{});
+        const core::Mp3Settings settings =
+            originals ? core::Mp3Settings::forGameMusic(*codecs->makeDecoder(), *originals,
+                                                        slotTable.targetFileName(slot))
+                      : core::Mp3Settings::forReference(std::nullopt);
         // Every kind of matching on: the choice only decides what the figures lead to.
         core::MatchedConversion matching(*codecs, cache, references, {true, true});
         core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop);
