@@ -118,8 +118,9 @@ void PickLoudness::start(int slot)
         state_.utvonal.empty() ? std::nullopt : std::optional(keptoriginals::of(state_.utvonal));
     const std::filesystem::path pick = core::platform::pathFromText(entry.file.toStdString());
     QPointer<PickLoudness> self(this);
+    // The table is the window's, which may go before this: the measuring takes its own.
     pool_.start([self, codecs, originals, pick, slot, generation = entry.generation,
-                 stop = entry.stop->get_token(), &cache = cache_, &slotTable = slotTable_] {
+                 stop = entry.stop->get_token(), &cache = cache_, slotTable = slotTable_] {
         if (stop.stop_requested())
             return;
         core::LoudnessReference references(
