@@ -109,6 +109,26 @@ struct TextTable
     const char *setMusicFolder;
     // A set file longer than any set.
     const char *reasonSetTooLarge;
+    // Why music could not be read, converted, measured or played: the words of each code of
+    // core::Reason (its NotAFile says notAFile). A library's own words may follow in brackets.
+    const char *reasonCannotOpen;
+    const char *reasonNotMusic;
+    const char *reasonNoSound;
+    const char *reasonUnknownSound;
+    const char *reasonOutOfMemory;
+    const char *reasonReadFailed;
+    const char *reasonDecodeFailed;
+    const char *reasonWriteFailed;
+    const char *reasonEncoderFailed;
+    const char *reasonMeterFailed;
+    const char *reasonNoLoudnessMeter;
+    const char *reasonCancelled;
+    const char *reasonNoAudioPart;
+    const char *reasonMp3Only;
+    const char *reasonNoPlayback;
+    const char *reasonNoOutputDevice;
+    const char *reasonOutputNotOpened;
+    const char *reasonOutputFailed;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);
