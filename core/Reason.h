@@ -25,8 +25,7 @@ struct Reason
         MeterFailed,
         NoLoudnessMeter, // a build without the loudness meter
         Cancelled,
-        NoAudioPart, // the audio module could not be loaded; detail: why, or where it was looked
-                     // for
+        NoAudioPart, // the audio module did not load; detail: why, or where it was looked for
         Mp3Only,     // a build without the audio code
         NoPlayback,  // a build without sound output
         NoOutputDevice,
