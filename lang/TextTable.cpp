@@ -110,6 +110,12 @@ constexpr TextTable hungarian{
     "nincs hangkimeneti eszköz",
     "a hangkimenet nem nyitható meg",
     "a hangkimenet leállt",
+    "%1. sor: %2",
+    "a játéknak nincs ilyen nevű helye: %1",
+    "nem nyelvkód",
+    "nem hangerő-beállítás",
+    "fájl, amelyhez nincs megadva hely",
+    "nem lejátszási lista",
 };
 
 constexpr TextTable english{
@@ -217,6 +223,12 @@ constexpr TextTable english{
     "no sound output device",
     "the sound output could not be opened",
     "the sound output stopped working",
+    "line %1: %2",
+    "no slot of the game is named %1",
+    "not a language",
+    "not a loudness choice",
+    "a file without a slot",
+    "not a playlist",
 };
 
 } // namespace

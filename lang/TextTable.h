@@ -129,6 +129,13 @@ struct TextTable
     const char *reasonNoOutputDevice;
     const char *reasonOutputNotOpened;
     const char *reasonOutputFailed;
+    // A music set's line passed over: %1 its number, %2 why; the name for an unknown slot.
+    const char *setLine;
+    const char *setUnknownSlot;
+    const char *setNotALanguage;
+    const char *setNotALoudnessChoice;
+    const char *setFileWithoutSlot;
+    const char *setNotAPlaylist; // the whole file
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -23,6 +23,8 @@ class TestMusicSets : public QObject
     void openingAnUnreadableSetLeavesThePicks();
     void musicFolderIsNamedInTheLanguage_data();
     void musicFolderIsNamedInTheLanguage();
+    void linesPassedOverAreToldInTheLanguage_data();
+    void linesPassedOverAreToldInTheLanguage();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -131,6 +133,27 @@ void TestMusicSets::musicFolderIsNamedInTheLanguage()
     f->form1->protocol().musicSets().save(true);
     QVERIFY(f->platform.messages.isEmpty());
     QCOMPARE(entries(path(folder)), QStringList{"song.mp3"});
+}
+
+void TestMusicSets::linesPassedOverAreToldInTheLanguage_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::newRow("English") << QStringLiteral(
+        "These lines of the set were passed over:\nline 2: no slot of the game is named "
+        "Nowhere.mp3\nline 3: a file without a slot\nline 4: not a language");
+    QTest::newRow("Hungarian") << QString::fromUtf8(
+        "A készlet ezen sorait a program kihagyta:\n2. sor: a játéknak nincs ilyen nevű helye: "
+        "Nowhere.mp3\n3. sor: fájl, amelyhez nincs megadva hely\n4. sor: nem nyelvkód");
+}
+
+void TestMusicSets::linesPassedOverAreToldInTheLanguage()
+{
+    QFETCH(QString, message);
+    QVERIFY(testfiles::writeBytes(
+        path("odd.m3u8"), "#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\n#VALDRUNE-LANGUAGE:x\n"));
+    const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
+    f->form1->protocol().musicSets().openFile(path("odd.m3u8"), false);
+    QCOMPARE(f->platform.messages, QStringList{message});
 }
 
 QTEST_MAIN(TestMusicSets)
