@@ -28,6 +28,8 @@ const char *wordsOf(Reason::Code code, const TextTable &texts)
         return texts.reasonDecodeFailed;
     case Reason::Code::WriteFailed:
         return texts.reasonWriteFailed;
+    case Reason::Code::SystemFault:
+        return texts.reasonSystemFault;
     case Reason::Code::EncoderFailed:
         return texts.reasonEncoderFailed;
     case Reason::Code::MeterFailed:

@@ -21,6 +21,7 @@ struct Reason
         ReadFailed,   // a call reading the file failed
         DecodeFailed, // what it holds could not be decoded
         WriteFailed,
+        SystemFault, // a file call failed as players seldom meet; detail: the system's words
         EncoderFailed,
         MeterFailed,
         NoLoudnessMeter, // a build without the loudness meter

@@ -86,7 +86,7 @@ std::string ReplacementRun::writeFailureReason(std::uint8_t language, SystemErro
     case CommonFailure::Other:
         break;
     }
-    return describeSystemError(error);
+    return Reason{Reason::Code::SystemFault, describeSystemError(error)}.text(language);
 }
 
 namespace {

@@ -119,6 +119,7 @@ struct TextTable
     const char *reasonReadFailed;
     const char *reasonDecodeFailed;
     const char *reasonWriteFailed;
+    const char *reasonSystemFault;
     const char *reasonEncoderFailed;
     const char *reasonMeterFailed;
     const char *reasonNoLoudnessMeter;

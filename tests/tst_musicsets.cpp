@@ -5,7 +5,11 @@
 
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testfiles::entries;
 
@@ -39,6 +43,7 @@ void TestMusicSets::init()
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir(dir_->path()).mkpath("a folder"));
     QVERIFY(::mkfifo(qPrintable(path("pipe.m3u8")), 0600) == 0);
+    QVERIFY(::symlink("loop.m3u8", qPrintable(path("loop.m3u8"))) == 0);
     QVERIFY(testfiles::writeBytes(path("song.mp3"), testfiles::song()));
     // A set whose first pick would be read were it read in part.
     std::string large = "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n/music/water.mp3\n";
@@ -105,6 +110,10 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks_data()
         << QString::fromUtf8(
                "A(z) %1 készlet nem nyitható meg: nagyobb, mint amekkora egy zenekészlet lehet "
                "(1 MiB)");
+    QTest::newRow("link to itself, Hungarian")
+        << "loop.m3u8"
+        << QString::fromUtf8("A(z) %1 készlet nem nyitható meg: a rendszer hibát jelzett (") +
+               QString::fromLocal8Bit(std::strerror(ELOOP)) + ")";
 }
 
 void TestMusicSets::openingAnUnreadableSetLeavesThePicks()
