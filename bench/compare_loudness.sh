@@ -18,10 +18,13 @@ work=$(mktemp -d "${4:-/tmp}/vmc-loudness-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 bench=build/default/bench/loudness_bench
 
-# Integrated loudness and true peak, as "LUFS dBTP".
+# Integrated loudness and true peak, as "LUFS dBTP", to a hundredth: the filter's summary
+# rounds to a tenth, which alone may move a difference by 0.1.
 measure() {
-    ffmpeg -nostdin -nostats -hide_banner -i "$1" -filter_complex ebur128=peak=true -f null - 2>&1 |
-        awk '/^ +I:/ {i = $2} /^ +Peak:/ {p = $2} END {print i, p}'
+    ffmpeg -nostdin -nostats -hide_banner -i "$1" \
+        -af "ebur128=metadata=1:peak=true,ametadata=print:file=-" -f null - 2>/dev/null |
+        awk -F= '/r128\.I=/ {i = $2} /true_peaks_ch/ {if ($2 + 0 > p) p = $2 + 0}
+                 END {printf "%.2f %.2f\n", i, (p > 0 ? 20 * log(p) / log(10) : -99)}'
 }
 # Music-like sound at about -20 LUFS: three tones under a slow swell over pink noise, alike
 # in both channels or, with "unlike", a different chord and noise in each.

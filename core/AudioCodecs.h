@@ -99,6 +99,9 @@ class AudioPlayer
     virtual void play(const std::filesystem::path &file, Ended ended) = 0;
     // When it returns, the file is closed.
     virtual void stop() = 0;
+    // What plays from now on is made this much louder (quieter where negative); each play
+    // starts at 0 dB.
+    virtual void setGain(double decibels) = 0;
 };
 
 // The audio code: in the program on Windows; on Linux a module of its own, loaded at first

@@ -15,9 +15,9 @@ bool usable(const Loudness &loudness)
     return std::isfinite(loudness.lufs);
 }
 
-// The reasons that stop matching before any gain is worked out.
-std::optional<GainPlan> unmatched(const std::optional<Loudness> &pick,
-                                  const std::optional<Loudness> &reference)
+// The plan's figures, and where matching stops before any gain is worked out, why:
+// Matched where it goes on.
+GainPlan started(const std::optional<Loudness> &pick, const std::optional<Loudness> &reference)
 {
     GainPlan plan;
     plan.pick = pick;
@@ -31,7 +31,7 @@ std::optional<GainPlan> unmatched(const std::optional<Loudness> &pick,
     else if (!usable(*pick))
         plan.reason = GainReason::SilentPick;
     else
-        return std::nullopt;
+        plan.reason = GainReason::Matched;
     return plan;
 }
 
@@ -45,11 +45,9 @@ double LoudnessGain::ceilingFor(const Loudness &reference)
 GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
                                      const std::optional<Loudness> &reference)
 {
-    if (std::optional<GainPlan> plan = unmatched(pick, reference))
-        return *plan;
-    GainPlan plan;
-    plan.pick = pick;
-    plan.reference = reference;
+    GainPlan plan = started(pick, reference);
+    if (plan.reason != GainReason::Matched)
+        return plan;
     const double wanted = reference->lufs - pick->lufs;
     const double allowed = ceilingFor(*reference) - pick->truePeak;
     plan.gain = std::min(wanted, allowed);
@@ -61,11 +59,9 @@ GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
 GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
                               const std::optional<Loudness> &reference)
 {
-    if (std::optional<GainPlan> plan = unmatched(pick, reference))
-        return *plan;
-    GainPlan plan;
-    plan.pick = pick;
-    plan.reference = reference;
+    GainPlan plan = started(pick, reference);
+    if (plan.reason != GainReason::Matched)
+        return plan;
     const double wanted = reference->lufs - pick->lufs;
     const double ceiling = ceilingFor(*reference);
     int steps = int(std::lround(wanted / Mp3Gain::stepDecibels));
@@ -79,14 +75,33 @@ GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
     return plan;
 }
 
+GainPlan LoudnessGain::asChosen(GainPlan plan, bool mp3, const LoudnessOptions &options)
+{
+    if (options.matchLoudness && (!mp3 || options.matchMp3))
+        return plan;
+    plan.reason = GainReason::Off;
+    plan.gain = 0;
+    plan.heldBack = 0;
+    plan.mp3Steps = 0;
+    return plan;
+}
+
 bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
                                  const std::optional<Loudness> &reference)
 {
-    if (unmatched(pick, reference) || pick->truePeakMeasured)
+    if (started(pick, reference).reason != GainReason::Matched || pick->truePeakMeasured)
         return false;
     // Half a step more for an MP3, whose gain may round up.
     const double wanted = reference->lufs - pick->lufs + Mp3Gain::stepDecibels / 2;
     return pick->truePeak + wanted > ceilingFor(*reference);
+}
+
+bool LoudnessGain::resultNeedsCheck(const GainPlan &plan, int kbps, int channels)
+{
+    if (!plan.applies() || !plan.pick)
+        return false;
+    return kbps < faithfulKbpsPerChannel * std::max(channels, 1) ||
+           plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
 }
 
 bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AudioCodecs.h"
+#include "LoudnessOptions.h"
 
 #include <optional>
 
@@ -30,6 +31,8 @@ struct GainPlan
     std::optional<Loudness> reference;
     int mp3Steps = 0;       // of global gain, for an MP3 pick
     bool madeAgain = false; // converted twice: the encoder's loss passed the tolerance
+    // The game has no music of the slot: the reference is the median of its other slots.
+    bool medianReference = false;
 
     bool applies() const
     {
@@ -48,6 +51,11 @@ class LoudnessGain
     static constexpr double decodedCeiling = -0.5;
     // A converted result whose loudness misses its aim by more is made again.
     static constexpr double encodingTolerance = 0.4;
+    // At this bit rate a channel and above, the encoder takes under 0.3 LU even of bright,
+    // noisy music: its result is not decoded again for its loudness.
+    static constexpr int faithfulKbpsPerChannel = 96;
+    // How far encoding may push a peak up.
+    static constexpr double encodingOvershoot = 1.5;
 
     static double ceilingFor(const Loudness &reference);
     // For music converted to MP3: any gain.
@@ -57,10 +65,16 @@ class LoudnessGain
     // step would pass the ceiling.
     static GainPlan forMp3(const std::optional<Loudness> &pick,
                            const std::optional<Loudness> &reference);
+    // The plan as the player's choice has it: where matching of the pick's kind is off, the
+    // pick goes as it is, its figures kept.
+    static GainPlan asChosen(GainPlan plan, bool mp3, const LoudnessOptions &options);
     // Whether the pick's true peak, where only bounded from its sample peak, could hold the
     // gain back: then it is to be measured.
     static bool needsTruePeak(const std::optional<Loudness> &pick,
                               const std::optional<Loudness> &reference);
+    // Whether a result converted by plan at this bit rate is decoded again: to check the
+    // loudness the encoder took, or a peak the encoding may have pushed past the ceiling.
+    static bool resultNeedsCheck(const GainPlan &plan, int kbps, int channels);
     // Whether a decoded result of this sample peak could have a true peak above the decoded
     // ceiling: then its true peak is measured.
     static bool mayPassDecodedCeiling(double decodedSamplePeak);

@@ -40,6 +40,8 @@ class LoudnessReference
     // or NotMeasured where the music cannot be read or a stop was requested.
     std::variant<Loudness, GainReason> loudnessFor(int slot, const Progress &progress = {},
                                                    std::stop_token stop = {});
+    // Whether the slot is matched to the median, the game having no music of its own for it.
+    bool usesMedian(int slot) const { return !files_.at(std::size_t(slot)); }
     // The median integrated loudness of the slots whose game music has one, its true peak
     // unknown; NoReference where none has.
     std::variant<Loudness, GainReason> median(const Progress &progress = {},

@@ -125,9 +125,9 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
                : LoudnessGain::forConversion(pickFigure, referenceFigure);
     if (const auto *reason = std::get_if<GainReason>(&reference))
         plan.reason = *reason;
-    if (!options_.matchLoudness || (mp3 && !options_.matchMp3)) {
-        leaveAsItIs(plan, GainReason::Off);
-    } else if (mp3 && plan.applies()) {
+    plan.medianReference = references_.usesMedian(slot);
+    plan = LoudnessGain::asChosen(plan, mp3, options_);
+    if (mp3 && plan.applies()) {
         const std::optional<std::string> data = readWhole(source);
         if (!data)
             leaveAsItIs(plan, GainReason::NotMeasured);
@@ -190,7 +190,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
         if (progress)
             progress(measuredSeconds + seconds);
     });
-    if (outcome.failure || !plan.applies())
+    if (outcome.failure || !LoudnessGain::resultNeedsCheck(plan, settings.kbps, settings.channels))
         return outcome;
 
     // The encoder drops what it takes for inaudible, and loudness with it, the more the

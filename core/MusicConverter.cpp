@@ -2,6 +2,8 @@
 #include "MusicConverter.h"
 
 #include "FailureCodes.h"
+#include "OriginalsFolder.h"
+#include "Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -52,6 +54,20 @@ Mp3Settings Mp3Settings::forReference(const std::optional<AudioInfo> &reference)
         std::lower_bound(allowed.begin(), allowed.end(), std::min(wanted, allowed.back()));
     settings.kbps = *up;
     return settings;
+}
+
+Mp3Settings Mp3Settings::forGameMusic(AudioDecoder &decoder, const OriginalsFolder &originals,
+                                      const std::string &targetName)
+{
+    for (const std::filesystem::path &candidate :
+         {originals.path() / platform::pathFromText(targetName), originals.gameFile(targetName)}) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(candidate, error))
+            continue;
+        if (auto probed = decoder.probe(candidate); std::holds_alternative<AudioInfo>(probed))
+            return forReference(std::get<AudioInfo>(probed));
+    }
+    return forReference(std::nullopt);
 }
 
 std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::path &source,

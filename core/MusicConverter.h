@@ -11,6 +11,8 @@
 
 namespace core {
 
+class OriginalsFolder;
+
 // The MP3 a converted file is written as: the sample rate and channels of the game's own
 // file of the slot (its reference), at its bit rate, as MPEG allows it.
 struct Mp3Settings
@@ -21,6 +23,10 @@ struct Mp3Settings
 
     // No reference (the game has no file for the slot): 44.1 kHz stereo at 192 kbit/s.
     static Mp3Settings forReference(const std::optional<AudioInfo> &reference);
+    // For the slot whose game file is targetName: made like the kept original, else like the
+    // game file.
+    static Mp3Settings forGameMusic(AudioDecoder &decoder, const OriginalsFolder &originals,
+                                    const std::string &targetName);
 };
 
 // Why a conversion did not end in a whole MP3.

@@ -129,20 +129,6 @@ bool opensAsFile(const std::filesystem::path &path)
     return std::filesystem::is_regular_file(path, error);
 }
 
-// The game's file a conversion is made like: the kept original, else the game file.
-std::optional<AudioInfo> referenceFor(AudioDecoder &decoder, const OriginalsFolder &originals,
-                                      const std::string &targetName)
-{
-    for (const std::filesystem::path &candidate :
-         {originals.path() / platform::pathFromText(targetName), originals.gameFile(targetName)}) {
-        if (!opensAsFile(candidate))
-            continue;
-        if (auto probed = decoder.probe(candidate); std::holds_alternative<AudioInfo>(probed))
-            return std::get<AudioInfo>(probed);
-    }
-    return std::nullopt;
-}
-
 // Removes the files named, at the end of its scope.
 class StagedFiles
 {
@@ -445,8 +431,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         const std::string &targetName = slots_.targetFileName(i);
-        const Mp3Settings settings =
-            Mp3Settings::forReference(referenceFor(*decoder, originals, targetName));
+        const Mp3Settings settings = Mp3Settings::forGameMusic(*decoder, originals, targetName);
         conversions.push_back({i, source, settings, matching ? &*matching : nullptr});
         // Measuring a pick takes a reading of it as long as its conversion's.
         const bool measuring = matching && !matching->isMeasured(source, settings);

@@ -90,6 +90,30 @@ struct TextTable
     // The set menu's two loudness entries.
     const char *matchLoudness;
     const char *matchMp3Loudness;
+    // A pick's loudness and what Change does to it, in its tooltip. %1 the pick's figure,
+    // %2 the game music's, in LUFS.
+    const char *loudnessMeasuring;
+    const char *loudnessOfSlot;
+    const char *loudnessOfOtherSlots; // the median of the slots that have game music
+    // %1 one of the two above, %2 the gain in dB.
+    const char *gainQuieter;
+    const char *gainLouder;
+    const char *gainNone; // %1 only
+    // %1 one of the three above, %2 the dB the true-peak limit holds back.
+    const char *gainHeldBack;
+    // Matching off: %1 the figures, %2 one of the three comparisons after them.
+    const char *copiedAsItIs;
+    const char *convertedAsItIs;
+    const char *louderThanGame; // %1 dB
+    const char *quieterThanGame;
+    const char *asLoudAsGame;
+    // Nothing to match to, or nothing to match: %1 the pick's figure where there is one.
+    const char *loudnessNoReference;
+    const char *loudnessSilentReference;
+    const char *loudnessSilentPick;
+    const char *loudnessNotMeasured;
+    const char *loudnessFreeFormat; // %1 the figures
+    const char *loudnessOtherLayer;
     // Why a file could not be written, for the failures players meet.
     const char *reasonAccessDenied;
     const char *reasonReadOnly;

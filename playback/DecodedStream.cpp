@@ -49,11 +49,23 @@ void DecodedStream::stop()
     }
 }
 
+void DecodedStream::setGain(double decibels)
+{
+    gain_ = float(std::pow(10.0, decibels / 20));
+}
+
 void DecodedStream::decode(std::stop_token stop, const std::filesystem::path &file)
 {
     std::vector<std::int16_t> integers;
+    std::vector<float> scaled;
     const auto sink = [&](const float *samples, std::size_t frames) {
         const std::size_t count = frames * std::size_t(format_.channels);
+        if (const float gain = gain_; gain != 1.0f) {
+            scaled.resize(count);
+            std::transform(samples, samples + count, scaled.begin(),
+                           [gain](float sample) { return sample * gain; });
+            samples = scaled.data();
+        }
         if (format_.floatSamples)
             return push(reinterpret_cast<const char *>(samples), count * sizeof(float), stop);
         integers.resize(count);

@@ -3,6 +3,7 @@
 
 #include "AudioCodecs.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
@@ -44,6 +45,8 @@ class DecodedStream
     std::optional<core::Reason> failure() const;
     // Ends the decoding; when it returns, the file is closed.
     void stop();
+    // Scales what is decoded from now on; what waits in the queue plays as it was.
+    void setGain(double decibels);
 
   private:
     void decode(std::stop_token stop, const std::filesystem::path &file);
@@ -61,5 +64,6 @@ class DecodedStream
     bool finished_ = false;
     bool stopped_ = false;
     std::optional<core::Reason> failure_;
+    std::atomic<float> gain_{1.0f};
     std::jthread thread_;
 };

@@ -82,6 +82,12 @@ void SinkPlayer::stop()
     QMetaObject::invokeMethod(output_, &SoundOutput::stop, Qt::QueuedConnection);
 }
 
+void SinkPlayer::setGain(double decibels)
+{
+    if (stream_)
+        stream_->setGain(decibels);
+}
+
 std::unique_ptr<core::AudioPlayer> makeSinkPlayer()
 {
     return std::make_unique<SinkPlayer>();

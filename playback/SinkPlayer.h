@@ -22,6 +22,7 @@ class SinkPlayer final : public core::AudioPlayer
     bool hasOutputDevice() override;
     void play(const std::filesystem::path &file, Ended ended) override;
     void stop() override;
+    void setGain(double decibels) override;
 
   private:
     QThread thread_;

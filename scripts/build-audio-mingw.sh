@@ -33,10 +33,11 @@ ffmpeg_options=(--enable-cross-compile --cross-prefix=$host- --arch=x86_64 --tar
     --enable-parser=mpegaudio,flac,vorbis,opus,aac
     --enable-decoder=mp3,mp3float,flac,vorbis,opus,aac,alac,wmav1,wmav2,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_u8,pcm_s8)
 # Static, with the compilers the program is built with; MinGW has no sys/queue.h of its own.
-ebur128_options=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-compilers.cmake"
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DENABLE_INTERNAL_QUEUE_H=ON
-    -DCMAKE_INSTALL_LIBDIR=lib)
-stamp="ffmpeg $ffmpeg_version lame $lame_version ebur128 $ebur128_version | ${ffmpeg_options[*]} | ${lame_options[*]} | ${ebur128_options[*]}"
+ebur128_options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
+    -DENABLE_INTERNAL_QUEUE_H=ON -DCMAKE_INSTALL_LIBDIR=lib)
+toolchain=$PWD/cmake/mingw-w64-compilers.cmake
+# The toolchain file by its content, not its place: a checkout elsewhere reuses the cache.
+stamp="ffmpeg $ffmpeg_version lame $lame_version ebur128 $ebur128_version | ${ffmpeg_options[*]} | ${lame_options[*]} | ${ebur128_options[*]} | toolchain $(sha256sum <"$toolchain" | cut -c1-16)"
 if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
     echo "$prefix" >&3
     exit 0
@@ -59,7 +60,8 @@ fi
     ./configure --prefix="$prefix" "${ffmpeg_options[@]}" >/dev/null &&
     make -j"$(nproc)" >/dev/null && make install >/dev/null)
 (cd "$(find "$work" -maxdepth 1 -type d -name 'libebur128-*' | head -n 1)" &&
-    cmake -S . -B build-mingw -DCMAKE_INSTALL_PREFIX="$prefix" "${ebur128_options[@]}" >/dev/null &&
+    cmake -S . -B build-mingw -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${ebur128_options[@]}" >/dev/null &&
     cmake --build build-mingw -j"$(nproc)" >/dev/null && cmake --install build-mingw >/dev/null)
 echo "$stamp" >"$prefix/.stamp"
 rm -rf "$work"

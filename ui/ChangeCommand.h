@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessCache.h"
 #include "ReplacementRun.h"
 #include "SlotView.h"
 
@@ -39,10 +38,17 @@ class ChangeCommand : public QObject
     void report(const core::RunResult &result);
     // How long a run goes on before its progress window shows.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
-    // Change matches the picks' loudness as the choice says; without one, as by default.
-    void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
+    // Change matches the picks' loudness as the choice says, with the figures the session
+    // measured; without these, as by default, measuring for the run alone.
+    void setLoudness(const LoudnessChoice &choice, core::LoudnessCache &cache)
+    {
+        loudnessChoice_ = &choice;
+        loudnessCache_ = &cache;
+    }
 
   signals:
+    // Whatever reads the game's files lets go of them: the run writes them next.
+    void aboutToWrite();
     // The game's files may have changed.
     void filesWritten();
     // The run and its message are over.
@@ -69,6 +75,5 @@ class ChangeCommand : public QObject
     bool endAfterRun_ = false;
     int progressDelay_ = 800;
     const LoudnessChoice *loudnessChoice_ = nullptr;
-    // Every figure measured in this session: a second Change measures nothing again.
-    core::LoudnessCache loudnessCache_;
+    core::LoudnessCache *loudnessCache_ = nullptr;
 };

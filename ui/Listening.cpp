@@ -48,7 +48,8 @@ QString Listening::unavailableReason(std::uint8_t language)
     return {};
 }
 
-void Listening::play(int slot, Source source, const std::filesystem::path &file)
+void Listening::play(int slot, Source source, const std::filesystem::path &file,
+                     double gainDecibels)
 {
     core::AudioPlayer *sound = player();
     if (!sound)
@@ -67,6 +68,13 @@ void Listening::play(int slot, Source source, const std::filesystem::path &file)
             },
             Qt::QueuedConnection);
     });
+    sound->setGain(gainDecibels);
+}
+
+void Listening::setPickGain(int slot, double gainDecibels)
+{
+    if (playing_ && playing_->slot == slot && playing_->source == Source::Pick)
+        player_->setGain(gainDecibels);
 }
 
 void Listening::finish(unsigned generation, const std::optional<core::Reason> &failure)

@@ -30,7 +30,10 @@ class Listening : public QObject
     // Why nothing can be played here, in the language given; empty where it can.
     QString unavailableReason(std::uint8_t language);
     bool isPlaying() const { return playing_.has_value(); }
-    void play(int slot, Source source, const std::filesystem::path &file);
+    // gainDecibels: what Change would do to a pick's loudness, heard in the preview.
+    void play(int slot, Source source, const std::filesystem::path &file, double gainDecibels = 0);
+    // The gain a pick's playback plays at, once it is known, where that pick plays.
+    void setPickGain(int slot, double gainDecibels);
     void stop();
     // Stops before the game's file or original of a slot is replaced or moved: a file held
     // open by the playback would make that fail on Windows.

@@ -27,6 +27,7 @@ void LoudnessChoice::useFolder(const QString &folder)
     const core::LoudnessOptions defaults;
     options_.matchLoudness = stored.value(matchKey, defaults.matchLoudness).toBool();
     options_.matchMp3 = stored.value(mp3Key, defaults.matchMp3).toBool();
+    emit changed();
 }
 
 void LoudnessChoice::setOptions(core::LoudnessOptions options)
@@ -35,6 +36,7 @@ void LoudnessChoice::setOptions(core::LoudnessOptions options)
         return;
     options_ = options;
     save();
+    emit changed();
 }
 
 void LoudnessChoice::recordIn(core::MusicSet &set) const

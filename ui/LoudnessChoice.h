@@ -35,6 +35,9 @@ class LoudnessChoice : public QObject
     // The two checkable entries, showing the choice; the MP3 one only while matching is on.
     void addEntries(QMenu &menu, const TextTable &texts);
 
+  signals:
+    void changed();
+
   private:
     void save() const;
 

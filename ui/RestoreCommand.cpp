@@ -33,11 +33,13 @@ void RestoreCommand::restoreAll()
         refuseLinkedTarget([](int) { return true; }))
         return;
     listening_.releaseSlots([](int) { return true; });
+    emit aboutToWrite();
     core::RunResult result;
     ProgressWorker::runWithWaitCursor([&] {
         result =
             keptoriginals::of(state_.utvonal).restore(slotTable_, slots_.labels(), state_.nyelv);
     });
+    emit filesWritten();
     updateDefaultButton();
     showResult(result);
 }
@@ -47,11 +49,13 @@ void RestoreCommand::restoreSlot(int index)
     if (refuseLinkedTarget([index](int slot) { return slot == index; }))
         return;
     listening_.releaseSlots([index](int slot) { return slot == index; });
+    emit aboutToWrite();
     core::RunResult result;
     ProgressWorker::runWithWaitCursor([&] {
         result = keptoriginals::of(state_.utvonal)
                      .restore(slotTable_, slots_.labels(), state_.nyelv, index);
     });
+    emit filesWritten();
     updateDefaultButton();
     showResult(result);
 }

@@ -37,6 +37,12 @@ class RestoreCommand : public QObject
     void activated();
     void updateDefaultButton();
 
+  signals:
+    // Whatever reads the game's files lets go of them: the restore writes them next.
+    void aboutToWrite();
+    // The game's files may have changed.
+    void filesWritten();
+
   private:
     // Handed over as administrator: a game file that is a link is not written through.
     bool refuseLinkedTarget(const std::function<bool(int)> &asked);

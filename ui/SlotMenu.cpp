@@ -74,7 +74,10 @@ void SlotMenu::play(int index, Listening::Source source)
     status_.setPlaybackFailure(index, QString());
     playedFile_ =
         QDir::toNativeSeparators(QString::fromStdString(core::platform::textFromPath(file)));
-    listening_.play(index, source, file);
+    // The pick is heard as loud as Change would make it; the game's own music as it is.
+    listening_.play(index, source, file,
+                    source == Listening::Source::Pick ? status_.pickLoudness().previewGain(index)
+                                                      : 0);
 }
 
 void SlotMenu::clear(int index)

@@ -23,9 +23,11 @@ QString pickToolTip(const QString &path)
 
 SlotStatus::SlotStatus(SlotView slotView, const core::SlotTable &slotTable,
                        const SharedState &state, QObject *parent)
-    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state)
+    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state),
+      pickLoudness_(slotTable, state)
 {
     connect(&pickChecker_, &PickChecker::checked, this, &SlotStatus::pickChecked);
+    connect(&pickLoudness_, &PickLoudness::planned, this, &SlotStatus::updateToolTip);
 }
 
 void SlotStatus::pickChanged(int index, const QString &path)
@@ -36,6 +38,7 @@ void SlotStatus::pickChanged(int index, const QString &path)
         mark->setVisible(false);
     text->setAccessibleDescription(QString());
     // Either drops the old pick's verdict before the tooltip is written.
+    pickLoudness_.forget(index);
     if (SlotView::isPlaceholder(path)) {
         pickChecker_.forget(index);
     } else {
@@ -56,6 +59,8 @@ void SlotStatus::pickChecked(int index)
     if (!verdict)
         return;
     const QString said = PickChecker::describe(*verdict, state_.nyelv);
+    if (verdict->readable && verdict->pick)
+        pickLoudness_.measure(index, text->text(), verdict->pick->isMp3);
     updateToolTip(index);
     // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
     // made when first needed; forty of them would cost every start.
@@ -101,6 +106,9 @@ void SlotStatus::updateToolTip(int index)
         lines << pickToolTip(text->text());
         if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
             lines << PickChecker::describe(*verdict, state_.nyelv);
+        if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
+            !loudness.isEmpty())
+            lines << loudness;
     }
     if (!playbackFailures_[std::size_t(index)].isEmpty())
         lines << playbackFailures_[std::size_t(index)];

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PickChecker.h"
+#include "PickLoudness.h"
 #include "SlotView.h"
 
 #include <QObject>
@@ -16,8 +17,8 @@ class SlotTable;
 }
 
 // What each slot's text box says of its pick: the tooltip names the file, what it holds
-// once read and why it or the slot's other music could not be played; a file that is no
-// music the program can read is marked before Change.
+// once read, how loud it is beside the game's music and why it or the slot's other music
+// could not be played; a file that is no music the program can read is marked before Change.
 class SlotStatus : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ class SlotStatus : public QObject
                QObject *parent = nullptr);
 
     const PickChecker &pickChecker() const { return pickChecker_; }
+    PickLoudness &pickLoudness() { return pickLoudness_; }
     // A slot's text changed: its tooltip names the file, and the file is read.
     void pickChanged(int index, const QString &path);
     // Why the slot's music could not be played; empty clears it.
@@ -44,6 +46,7 @@ class SlotStatus : public QObject
     const core::SlotTable &slotTable_;
     const SharedState &state_;
     PickChecker pickChecker_;
+    PickLoudness pickLoudness_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};
     std::array<QAction *, core::slotCount> playingMarks_{};
     std::array<QString, core::slotCount> playbackFailures_;

@@ -87,9 +87,26 @@ void WindowProtocol::connectFeatures()
     connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
     connect(&form1_, &Form1::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
-    change_.setLoudnessChoice(loudnessChoice_);
+    connectLoudness();
+}
+
+void WindowProtocol::connectLoudness()
+{
+    PickLoudness &pickLoudness = slotStatus_.pickLoudness();
+    change_.setLoudness(loudnessChoice_, pickLoudness.cache());
     musicSets_.setLoudnessChoice(loudnessChoice_);
     runMessage_.setLoudnessChoice(loudnessChoice_);
+    connect(&loudnessChoice_, &LoudnessChoice::changed, &pickLoudness,
+            [this, &pickLoudness] { pickLoudness.setOptions(loudnessChoice_.options()); });
+    // A pick that plays is heard at its gain as soon as that is known, or chosen.
+    connect(&pickLoudness, &PickLoudness::planned, &listening_, [this, &pickLoudness](int slot) {
+        listening_.setPickGain(slot, pickLoudness.previewGain(slot));
+    });
+    // Measuring reads the game's music: it lets go while a run or restore writes it.
+    connect(&change_, &ChangeCommand::aboutToWrite, &pickLoudness, &PickLoudness::stopAll);
+    connect(&change_, &ChangeCommand::finished, &pickLoudness, &PickLoudness::resume);
+    connect(&restore_, &RestoreCommand::aboutToWrite, &pickLoudness, &PickLoudness::stopAll);
+    connect(&restore_, &RestoreCommand::filesWritten, &pickLoudness, &PickLoudness::resume);
 }
 
 WindowProtocol::~WindowProtocol() = default;

@@ -53,10 +53,13 @@ class WindowProtocol : public QObject
     MusicSets &musicSets() { return musicSets_; }
     ChangeCommand &changeCommand() { return change_; }
     LoudnessChoice &loudnessChoice() { return loudnessChoice_; }
+    SlotStatus &slotStatus() { return slotStatus_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
     void connectFeatures();
+    // Matching the picks' loudness: the choice, the figures, Change and the preview.
+    void connectLoudness();
     void startupRead();
     void settingsAccepted();
     void settingsCancelled();

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PickLoudness.h"
+
+#include "KeptOriginals.h"
+#include "LoudnessReference.h"
+#include "MatchedConversion.h"
+#include "Platform.h"
+#include "SharedState.h"
+#include "TextTable.h"
+
+#include <QLocale>
+#include <QPointer>
+#include <QThread>
+
+#include <cmath>
+
+namespace {
+
+// Below what anyone hears: said as no change.
+constexpr double unheard = 0.05;
+
+QString number(double value, std::uint8_t language)
+{
+    const QLocale locale = TextTable::forLanguage(language).hungarianOptionSelected
+                               ? QLocale(QLocale::Hungarian)
+                               : QLocale::c();
+    return locale.toString(value, 'f', 1);
+}
+
+bool usable(const std::optional<core::Loudness> &loudness)
+{
+    return loudness && std::isfinite(loudness->lufs);
+}
+
+// The pick's figure against the game music's.
+QString figures(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+{
+    return QString::fromUtf8(plan.medianReference ? texts.loudnessOfOtherSlots
+                                                  : texts.loudnessOfSlot)
+        .arg(number(plan.pick->lufs, language), number(plan.reference->lufs, language));
+}
+
+QString asItIs(const core::GainPlan &plan, bool mp3, const TextTable &texts, std::uint8_t language)
+{
+    const double louder = plan.pick->lufs - plan.reference->lufs;
+    const QString comparison =
+        std::abs(louder) < unheard
+            ? QString::fromUtf8(texts.asLoudAsGame)
+            : QString::fromUtf8(louder > 0 ? texts.louderThanGame : texts.quieterThanGame)
+                  .arg(number(std::abs(louder), language));
+    return QString::fromUtf8(mp3 ? texts.copiedAsItIs : texts.convertedAsItIs)
+        .arg(figures(plan, texts, language), comparison);
+}
+
+QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+{
+    const QString said =
+        std::abs(plan.gain) < unheard
+            ? QString::fromUtf8(texts.gainNone).arg(figures(plan, texts, language))
+            : QString::fromUtf8(plan.gain < 0 ? texts.gainQuieter : texts.gainLouder)
+                  .arg(figures(plan, texts, language), number(std::abs(plan.gain), language));
+    if (plan.heldBack < unheard)
+        return said;
+    return QString::fromUtf8(texts.gainHeldBack).arg(said, number(plan.heldBack, language));
+}
+
+} // namespace
+
+PickLoudness::PickLoudness(const core::SlotTable &slotTable, const SharedState &state,
+                           QObject *parent)
+    : QObject(parent), slotTable_(slotTable), state_(state)
+{
+    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+}
+
+PickLoudness::~PickLoudness()
+{
+    // The measuring writes into the cache, which goes with this.
+    stopAll();
+}
+
+void PickLoudness::setOptions(core::LoudnessOptions options)
+{
+    options_ = options;
+    for (int i = 0; i < core::slotCount; ++i) {
+        if (slots_[std::size_t(i)].plan)
+            emit planned(i);
+    }
+}
+
+void PickLoudness::measure(int slot, const QString &file, bool mp3)
+{
+    Slot &entry = slots_.at(std::size_t(slot));
+    forget(slot);
+    entry.file = file;
+    entry.mp3 = mp3;
+    start(slot);
+}
+
+void PickLoudness::forget(int slot)
+{
+    Slot &entry = slots_.at(std::size_t(slot));
+    ++entry.generation;
+    if (entry.stop)
+        entry.stop->request_stop();
+    entry = Slot{{}, false, entry.generation, std::nullopt, nullptr};
+}
+
+void PickLoudness::start(int slot)
+{
+    const core::AudioCodecs *codecs = core::AudioCodecs::get();
+    Slot &entry = slots_.at(std::size_t(slot));
+    if (!codecs || entry.file.isEmpty())
+        return;
+    entry.stop = std::make_shared<std::stop_source>();
+    // Without a game folder there is no game music: names alone would be looked for here.
+    const std::optional<core::OriginalsFolder> originals =
+        state_.utvonal.empty() ? std::nullopt : std::optional(keptoriginals::of(state_.utvonal));
+    const std::filesystem::path pick = core::platform::pathFromText(entry.file.toStdString());
+    QPointer<PickLoudness> self(this);
+    pool_.start([self, codecs, originals, pick, slot, generation = entry.generation,
+                 stop = entry.stop->get_token(), &cache = cache_, &slotTable = slotTable_] {
+        if (stop.stop_requested())
+            return;
+        core::LoudnessReference references(
+            *codecs, cache,
+            originals ? core::LoudnessReference::filesFor(*originals, slotTable)
+                      : core::LoudnessReference::Files{});
+        const core::Mp3Settings settings =
+            originals ? core::Mp3Settings::forGameMusic(*codecs->makeDecoder(), *originals,
+                                                        slotTable.targetFileName(slot))
+                      : core::Mp3Settings::forReference(std::nullopt);
+        // Every kind of matching on: the choice only decides what the figures lead to.
+        core::MatchedConversion matching(*codecs, cache, references, {true, true});
+        core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop);
+        if (stop.stop_requested())
+            return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, slot, generation, plan] {
+                if (!self)
+                    return;
+                Slot &entry = self->slots_.at(std::size_t(slot));
+                if (entry.generation != generation)
+                    return;
+                entry.plan = plan;
+                entry.stop.reset();
+                emit self->planned(slot);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+std::optional<core::GainPlan> PickLoudness::plan(int slot) const
+{
+    const Slot &entry = slots_.at(std::size_t(slot));
+    if (!entry.plan)
+        return std::nullopt;
+    return core::LoudnessGain::asChosen(*entry.plan, entry.mp3, options_);
+}
+
+bool PickLoudness::isMeasuring(int slot) const
+{
+    return slots_.at(std::size_t(slot)).stop != nullptr;
+}
+
+double PickLoudness::previewGain(int slot) const
+{
+    const std::optional<core::GainPlan> chosen = plan(slot);
+    return chosen && chosen->applies() ? chosen->gain : 0;
+}
+
+QString PickLoudness::describe(int slot, std::uint8_t language) const
+{
+    if (const std::optional<core::GainPlan> chosen = plan(slot))
+        return describe(*chosen, slots_.at(std::size_t(slot)).mp3, language);
+    if (isMeasuring(slot))
+        return QString::fromUtf8(TextTable::forLanguage(language).loudnessMeasuring);
+    return {};
+}
+
+QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_t language)
+{
+    const TextTable &texts = TextTable::forLanguage(language);
+    if (!usable(plan.pick))
+        return QString::fromUtf8(plan.pick ? texts.loudnessSilentPick : texts.loudnessNotMeasured);
+    if (!plan.reference)
+        return QString::fromUtf8(plan.reason == core::GainReason::NotMeasured
+                                     ? texts.loudnessNotMeasured
+                                     : texts.loudnessNoReference)
+            .arg(number(plan.pick->lufs, language));
+    if (!usable(plan.reference))
+        return QString::fromUtf8(texts.loudnessSilentReference)
+            .arg(number(plan.pick->lufs, language));
+    switch (plan.reason) {
+    case core::GainReason::FreeFormatMp3:
+        return QString::fromUtf8(texts.loudnessFreeFormat).arg(figures(plan, texts, language));
+    case core::GainReason::OtherLayerMp3:
+        return QString::fromUtf8(texts.loudnessOtherLayer).arg(figures(plan, texts, language));
+    case core::GainReason::Matched:
+    case core::GainReason::PeakLimited:
+        return matched(plan, texts, language);
+    default:
+        return asItIs(plan, mp3, texts, language);
+    }
+}
+
+void PickLoudness::stopAll()
+{
+    for (Slot &entry : slots_) {
+        if (entry.stop)
+            entry.stop->request_stop();
+    }
+    pool_.waitForDone();
+    // What was stopped delivers nothing; its slot is measured again on resume().
+    for (Slot &entry : slots_) {
+        if (entry.stop) {
+            ++entry.generation;
+            entry.stop.reset();
+        }
+    }
+}
+
+void PickLoudness::resume()
+{
+    for (int i = 0; i < core::slotCount; ++i) {
+        const Slot &entry = slots_[std::size_t(i)];
+        if (!entry.plan && !entry.stop && !entry.file.isEmpty())
+            start(i);
+    }
+}
