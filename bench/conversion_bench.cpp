@@ -44,7 +44,7 @@ int main(int argc, char **argv)
             const core::ConversionPool::Result result = pool.take(int(i));
             if (result.failure) {
                 std::fprintf(stderr, "%s: %s\n", jobs[i].source.c_str(),
-                             result.failure->reason.c_str());
+                             result.failure->reason.text(2).c_str());
                 return 1;
             }
             fs::rename(result.staged, output / (names[i].string() + ".mp3"));

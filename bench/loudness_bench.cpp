@@ -80,7 +80,8 @@ int main(int argc, char **argv)
         for (const core::ConversionPool::Job &job : jobs) {
             const core::ConversionPool::Result result = pool.take(job.slot);
             if (result.failure) {
-                std::fprintf(stderr, "%s: %s\n", job.source.c_str(), result.failure->reason.c_str());
+                std::fprintf(stderr, "%s: %s\n", job.source.c_str(),
+                             result.failure->reason.text(2).c_str());
                 return 1;
             }
             fs::rename(result.staged, output / (std::to_string(job.slot) + ".mp3"));

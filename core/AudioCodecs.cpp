@@ -19,10 +19,10 @@ std::filesystem::path AudioCodecs::modulePath()
 
 // Linked in, the audio code answers itself (its module file); a build without it copies.
 #ifndef VMC_LINKED_AUDIO
-const AudioCodecs *AudioCodecs::get(std::string *reason)
+const AudioCodecs *AudioCodecs::get(Reason *reason)
 {
     if (reason)
-        *reason = "this build reads MP3 only";
+        *reason = {Reason::Code::Mp3Only, {}};
     return nullptr;
 }
 #endif
@@ -42,7 +42,7 @@ std::filesystem::path programFolder()
 struct LoadedModule
 {
     const AudioCodecs *codecs = nullptr;
-    std::string reason;
+    Reason reason{Reason::Code::NoAudioPart, {}};
 };
 
 // Beside the program in a build folder or a portable copy; in the library folder when
@@ -66,7 +66,7 @@ LoadedModule load()
             continue;
         void *module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
-            loaded.reason = dlerror();
+            loaded.reason.detail = dlerror();
             continue;
         }
         using Entry = const AudioCodecs *(*)();
@@ -74,10 +74,10 @@ LoadedModule load()
             loaded.codecs = entry();
             return loaded;
         }
-        loaded.reason = candidate.string() + " is not the program's audio module";
+        loaded.reason.detail = candidate.string();
     }
-    if (loaded.reason.empty())
-        loaded.reason = std::string(moduleName) + " is not installed beside the program";
+    if (loaded.reason.detail.empty())
+        loaded.reason.detail = besideProgram().string();
     return loaded;
 }
 
@@ -88,7 +88,7 @@ std::filesystem::path AudioCodecs::modulePath()
     return programFolder().filename() == "bin" ? inLibraryFolder() : besideProgram();
 }
 
-const AudioCodecs *AudioCodecs::get(std::string *reason)
+const AudioCodecs *AudioCodecs::get(Reason *reason)
 {
     static const LoadedModule loaded = load();
     if (!loaded.codecs && reason)

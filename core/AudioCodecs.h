@@ -2,6 +2,7 @@
 #pragma once
 
 #include "FileSystem.h"
+#include "Reason.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -35,12 +36,12 @@ class AudioDecoder
 
     virtual ~AudioDecoder() = default;
     // What the file holds, or why it is no music this program can read.
-    virtual std::variant<AudioInfo, std::string> probe(const std::filesystem::path &file) = 0;
+    virtual std::variant<AudioInfo, Reason> probe(const std::filesystem::path &file) = 0;
     // Decodes the whole file at the sample rate and channel count given; the reason where it
     // fails. A stop request ends it early without a failure.
-    virtual std::optional<std::string> decode(const std::filesystem::path &file, int sampleRate,
-                                              int channels, const Sink &sink,
-                                              std::stop_token stop = {}) = 0;
+    virtual std::optional<Reason> decode(const std::filesystem::path &file, int sampleRate,
+                                         int channels, const Sink &sink,
+                                         std::stop_token stop = {}) = 0;
     // Files are opened and read through this file system from then on; the native one
     // where never set.
     virtual void readThrough(FileSystem &fileSystem) = 0;
@@ -54,11 +55,11 @@ class Mp3Encoder
 {
   public:
     virtual ~Mp3Encoder() = default;
-    virtual std::optional<std::string> start(int sampleRate, int channels, int kbps) = 0;
+    virtual std::optional<Reason> start(int sampleRate, int channels, int kbps) = 0;
     // Appends the encoded bytes to out.
-    virtual std::optional<std::string> encode(const float *samples, std::size_t frames,
-                                              std::string &out) = 0;
-    virtual std::optional<std::string> finish(std::string &out) = 0;
+    virtual std::optional<Reason> encode(const float *samples, std::size_t frames,
+                                         std::string &out) = 0;
+    virtual std::optional<Reason> finish(std::string &out) = 0;
 };
 
 // Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
@@ -79,8 +80,8 @@ class LoudnessMeter
 {
   public:
     virtual ~LoudnessMeter() = default;
-    virtual std::optional<std::string> start(int sampleRate, int channels, bool truePeak) = 0;
-    virtual std::optional<std::string> add(const float *samples, std::size_t frames) = 0;
+    virtual std::optional<Reason> start(int sampleRate, int channels, bool truePeak) = 0;
+    virtual std::optional<Reason> add(const float *samples, std::size_t frames) = 0;
     virtual Loudness result() = 0;
 };
 
@@ -90,7 +91,7 @@ class AudioPlayer
   public:
     // Called once a playback ends: nothing when the music played to its end or was stopped,
     // else why it could not be played. It may come from any thread.
-    using Ended = std::function<void(std::optional<std::string> failure)>;
+    using Ended = std::function<void(std::optional<Reason> failure)>;
 
     virtual ~AudioPlayer() = default;
     virtual bool hasOutputDevice() = 0;
@@ -114,7 +115,7 @@ struct AudioCodecs
     std::unique_ptr<LoudnessMeter> (*makeMeter)();
 
     // Nothing, and why in reason, where the module cannot be loaded.
-    static const AudioCodecs *get(std::string *reason = nullptr);
+    static const AudioCodecs *get(Reason *reason = nullptr);
     // Where the module belongs, for a player told it is missing: beside the program, or in
     // the library folder for an installed one. Empty where the audio code is linked in.
     static std::filesystem::path modulePath();

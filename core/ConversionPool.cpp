@@ -101,7 +101,10 @@ ConversionPool::Result ConversionPool::take(int slot)
 {
     std::unique_lock lock(mutex_);
     if (!done_.wait(lock, stop_, [&] { return results_.count(slot) != 0; }))
-        return {{}, ConversionFailure{ConversionFailure::Kind::Cancelled, "cancelled", 0}, {}};
+        return {
+            {},
+            ConversionFailure{ConversionFailure::Kind::Cancelled, {Reason::Code::Cancelled, {}}, 0},
+            {}};
     Result result = std::move(results_[slot]);
     results_.erase(slot);
     return result;

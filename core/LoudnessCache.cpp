@@ -40,10 +40,11 @@ void LoudnessCache::store(const std::filesystem::path &file, int sampleRate, int
     entries_[{file, sampleRate, channels}] = {*stamp, loudness};
 }
 
-std::variant<Loudness, std::string>
-LoudnessCache::measure(const AudioCodecs &codecs, const std::filesystem::path &file, int sampleRate,
-                       int channels, bool truePeak, const LoudnessMeasurer::Progress &progress,
-                       std::stop_token stop)
+std::variant<Loudness, Reason> LoudnessCache::measure(const AudioCodecs &codecs,
+                                                      const std::filesystem::path &file,
+                                                      int sampleRate, int channels, bool truePeak,
+                                                      const LoudnessMeasurer::Progress &progress,
+                                                      std::stop_token stop)
 {
     if (std::optional<Loudness> known = find(file, sampleRate, channels, truePeak))
         return *known;

@@ -28,11 +28,11 @@ class LoudnessCache
     void store(const std::filesystem::path &file, int sampleRate, int channels,
                const Loudness &loudness);
     // The figure from the cache, else measured and kept; or why it cannot be measured.
-    std::variant<Loudness, std::string> measure(const AudioCodecs &codecs,
-                                                const std::filesystem::path &file, int sampleRate,
-                                                int channels, bool truePeak = true,
-                                                const LoudnessMeasurer::Progress &progress = {},
-                                                std::stop_token stop = {});
+    std::variant<Loudness, Reason> measure(const AudioCodecs &codecs,
+                                           const std::filesystem::path &file, int sampleRate,
+                                           int channels, bool truePeak = true,
+                                           const LoudnessMeasurer::Progress &progress = {},
+                                           std::stop_token stop = {});
 
   private:
     struct Stamp

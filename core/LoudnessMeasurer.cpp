@@ -3,21 +3,22 @@
 
 namespace core {
 
-std::variant<Loudness, std::string>
-LoudnessMeasurer::measure(const std::filesystem::path &file, int sampleRate, int channels,
-                          bool truePeak, const Progress &progress, std::stop_token stop) const
+std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::path &file,
+                                                         int sampleRate, int channels,
+                                                         bool truePeak, const Progress &progress,
+                                                         std::stop_token stop) const
 {
     if (!codecs_.makeMeter)
-        return std::string("this build measures no loudness");
+        return Reason{Reason::Code::NoLoudnessMeter, {}};
     const std::unique_ptr<LoudnessMeter> meter = codecs_.makeMeter();
-    if (std::optional<std::string> failure = meter->start(sampleRate, channels, truePeak))
+    if (std::optional<Reason> failure = meter->start(sampleRate, channels, truePeak))
         return *failure;
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
-    std::optional<std::string> meterFailure;
+    std::optional<Reason> meterFailure;
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(sampleRate) / 4;
-    std::optional<std::string> failure = decoder->decode(
+    std::optional<Reason> failure = decoder->decode(
         file, sampleRate, channels,
         [&](const float *samples, std::size_t frames) {
             meterFailure = meter->add(samples, frames);
@@ -30,7 +31,7 @@ LoudnessMeasurer::measure(const std::filesystem::path &file, int sampleRate, int
         },
         stop);
     if (stop.stop_requested())
-        return std::string("cancelled");
+        return Reason{Reason::Code::Cancelled, {}};
     if (!failure)
         failure = meterFailure;
     if (failure)

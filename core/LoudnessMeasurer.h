@@ -21,12 +21,12 @@ class LoudnessMeasurer
 
     explicit LoudnessMeasurer(const AudioCodecs &codecs) : codecs_(codecs) {}
 
-    // The figures, or why the file cannot be measured; a stop request ends it with the
-    // reason "cancelled". Without truePeak, the true peak is bounded from the sample peak.
-    std::variant<Loudness, std::string> measure(const std::filesystem::path &file, int sampleRate,
-                                                int channels, bool truePeak = true,
-                                                const Progress &progress = {},
-                                                std::stop_token stop = {}) const;
+    // The figures, or why the file cannot be measured; a stop request ends it as Cancelled.
+    // Without truePeak, the true peak is bounded from the sample peak.
+    std::variant<Loudness, Reason> measure(const std::filesystem::path &file, int sampleRate,
+                                           int channels, bool truePeak = true,
+                                           const Progress &progress = {},
+                                           std::stop_token stop = {}) const;
 
   private:
     const AudioCodecs &codecs_;

@@ -46,10 +46,10 @@ constexpr SystemError writeFault = EIO;
 
 ConversionFailure cancelled()
 {
-    return {ConversionFailure::Kind::Cancelled, "cancelled", 0};
+    return {ConversionFailure::Kind::Cancelled, {Reason::Code::Cancelled, {}}, 0};
 }
 
-ConversionFailure notMusic(const std::string &reason)
+ConversionFailure notMusic(const Reason &reason)
 {
     return {ConversionFailure::Kind::NotMusic, reason, 0};
 }
@@ -145,16 +145,18 @@ MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
         LoudnessMeasurer(codecs_).measure(output, settings.sampleRate, settings.channels);
     const auto *loudness = std::get_if<Loudness>(&decoded);
     if (!loudness)
-        return notMusic(std::get<std::string>(decoded));
+        return notMusic(std::get<Reason>(decoded));
     const int steps = LoudnessGain::stepsBelowDecodedCeiling(loudness->truePeak);
     if (steps == 0)
         return std::nullopt;
     std::optional<std::string> mp3 = readWhole(output);
     if (!mp3)
-        return ConversionFailure{ConversionFailure::Kind::Write, "", readFault};
+        return ConversionFailure{
+            ConversionFailure::Kind::Write, {Reason::Code::ReadFailed, {}}, readFault};
     Mp3Gain::apply(*mp3, steps);
     if (!writeWhole(output, *mp3))
-        return ConversionFailure{ConversionFailure::Kind::Write, "", writeFault};
+        return ConversionFailure{
+            ConversionFailure::Kind::Write, {Reason::Code::WriteFailed, {}}, writeFault};
     return std::nullopt;
 }
 
@@ -218,7 +220,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
     }
     const auto *result = std::get_if<Loudness>(&decoded);
     if (!result)
-        outcome.failure = notMusic(std::get<std::string>(decoded));
+        outcome.failure = notMusic(std::get<Reason>(decoded));
     else if (LoudnessGain::mayPassDecodedCeiling(result->samplePeak))
         outcome.failure = lowerDecodedPeak(output, settings);
     return outcome;
@@ -238,7 +240,8 @@ MatchedConversion::Outcome MatchedConversion::adjustMp3(int slot,
     }
     std::optional<std::string> mp3 = readWhole(source);
     if (!mp3) {
-        outcome.failure = ConversionFailure{ConversionFailure::Kind::Read, "", readFault};
+        outcome.failure = ConversionFailure{
+            ConversionFailure::Kind::Read, {Reason::Code::ReadFailed, {}}, readFault};
         return outcome;
     }
     if (outcome.plan.applies() && outcome.plan.mp3Steps != 0) {
@@ -249,7 +252,8 @@ MatchedConversion::Outcome MatchedConversion::adjustMp3(int slot,
             outcome.plan.mp3Steps = std::get<int>(applied);
     }
     if (!writeWhole(output, *mp3))
-        outcome.failure = ConversionFailure{ConversionFailure::Kind::Write, "", writeFault};
+        outcome.failure = ConversionFailure{
+            ConversionFailure::Kind::Write, {Reason::Code::WriteFailed, {}}, writeFault};
     return outcome;
 }
 

@@ -79,21 +79,21 @@ std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     decoder->readThrough(fileSystem_);
     const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
-    const auto notMusic = [](std::string reason) {
+    const auto notMusic = [](Reason reason) {
         return ConversionFailure{ConversionFailure::Kind::NotMusic, std::move(reason), 0};
     };
-    if (std::optional<std::string> failure =
+    if (std::optional<Reason> failure =
             encoder->start(settings.sampleRate, settings.channels, settings.kbps))
         return notMusic(*failure);
     // A few megabytes a piece: kept whole, so that the encoder's information frame at the
     // start can be filled in at the end.
     std::string mp3;
-    std::optional<std::string> encoderFailure;
+    std::optional<Reason> encoderFailure;
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
     std::vector<float> gained;
-    std::optional<std::string> failure = decoder->decode(
+    std::optional<Reason> failure = decoder->decode(
         source, settings.sampleRate, settings.channels,
         [&](const float *samples, std::size_t frames) {
             // Between blocks too: a decoder may hand over a long stretch at once.
@@ -115,13 +115,14 @@ std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::
         },
         stop);
     if (stop.stop_requested())
-        return ConversionFailure{ConversionFailure::Kind::Cancelled, "cancelled", 0};
+        return ConversionFailure{
+            ConversionFailure::Kind::Cancelled, {Reason::Code::Cancelled, {}}, 0};
     if (failure && decoder->readError())
         return ConversionFailure{ConversionFailure::Kind::Read, *failure, decoder->readError()};
     if (!failure)
         failure = encoderFailure;
     if (!failure && framesDone == 0)
-        failure = "no sound in it";
+        failure = Reason{Reason::Code::NoSound, {}};
     if (!failure)
         failure = encoder->finish(mp3);
     if (failure)
@@ -142,7 +143,9 @@ std::optional<ConversionFailure> MusicConverter::write(const std::filesystem::pa
         fileSystem_.close(handle);
     }
     if (error)
-        return ConversionFailure{ConversionFailure::Kind::Write, describeSystemError(error), error};
+        return ConversionFailure{ConversionFailure::Kind::Write,
+                                 {Reason::Code::WriteFailed, describeSystemError(error)},
+                                 error};
     return std::nullopt;
 }
 

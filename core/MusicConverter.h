@@ -39,7 +39,7 @@ struct ConversionFailure
         Cancelled, // stopped on request
     };
     Kind kind = Kind::NotMusic;
-    std::string reason;
+    Reason reason;
     SystemError systemError = 0;
 };
 

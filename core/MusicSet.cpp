@@ -172,8 +172,8 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
     double pendingSeconds = -1;
     bool pendingCopied = false;
     int number = 0;
-    const auto problem = [&](const std::string &why) {
-        set.problems.push_back("line " + std::to_string(number) + ": " + why);
+    const auto problem = [&](Problem::Kind kind, std::string detail = {}) {
+        set.problems.push_back({kind, number, std::move(detail)});
     };
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -189,7 +189,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
             pendingSlot = slotNamed(line.substr(slotTag.size())).value_or(-1);
             pendingCopied = false;
             if (pendingSlot < 0)
-                problem("no slot of the game is named " + std::string(line.substr(slotTag.size())));
+                problem(Problem::Kind::UnknownSlot, std::string(line.substr(slotTag.size())));
         } else if (line.substr(0, folderTag.size()) == folderTag) {
             set.gameFolder = std::string(line.substr(folderTag.size()));
         } else if (line.substr(0, languageTag.size()) == languageTag) {
@@ -201,7 +201,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                 code < 256)
                 set.language = std::uint8_t(code);
             else
-                problem("not a language");
+                problem(Problem::Kind::NotALanguage);
         } else if (line.substr(0, loudnessTag.size()) == loudnessTag) {
             const std::string_view choice = line.substr(loudnessTag.size());
             if (choice == "match=1" || choice == "match=0")
@@ -209,7 +209,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
             else if (choice == "mp3=1" || choice == "mp3=0")
                 set.matchMp3 = choice.back() == '1';
             else
-                problem("not a loudness choice");
+                problem(Problem::Kind::NotALoudnessChoice);
         } else if (line.substr(0, 8) == "#EXTINF:") {
             pendingSeconds = -1;
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
@@ -218,7 +218,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line.front() == '#') {
             continue;
         } else if (pendingSlot < 0) {
-            problem("a file without a slot");
+            problem(Problem::Kind::FileWithoutSlot);
         } else {
             std::string path(line);
             std::filesystem::path file;
@@ -237,7 +237,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
     }
     if (!playlist) {
         set.picks.clear();
-        set.problems = {"not a playlist"};
+        set.problems = {{Problem::Kind::NotAPlaylist, 0, {}}};
     }
     return set;
 }

@@ -43,8 +43,21 @@ struct MusicSet
     // The two loudness entries of the set menu; absent in a set saved before they were.
     std::optional<bool> matchLoudness;
     std::optional<bool> matchMp3;
-    // What the reader passed over, one line each: "line N: why".
-    std::vector<std::string> problems;
+    // A line the reader passed over, and why; worded by the window in its language.
+    struct Problem
+    {
+        enum class Kind {
+            UnknownSlot, // detail: the name given
+            NotALanguage,
+            NotALoudnessChoice,
+            FileWithoutSlot,
+            NotAPlaylist, // the whole file: line 0
+        };
+        Kind kind = Kind::NotAPlaylist;
+        int line = 0;
+        std::string detail;
+    };
+    std::vector<Problem> problems;
 
     // Why a set file could not be read.
     struct ReadFailure

@@ -86,7 +86,7 @@ std::string ReplacementRun::writeFailureReason(std::uint8_t language, SystemErro
     case CommonFailure::Other:
         break;
     }
-    return describeSystemError(error);
+    return Reason{Reason::Code::SystemFault, describeSystemError(error)}.text(language);
 }
 
 namespace {
@@ -98,7 +98,7 @@ struct Pick
     Action action = Action::Skip;
     std::filesystem::path source;
     AudioInfo info;
-    std::string reason; // why it is refused
+    std::string reason; // why it is refused, in the run's language
     // A game file this run replaces is read from a copy made before anything changed.
     std::filesystem::path staged;
     // The source could not be read while it was probed or staged: the slot fails at its turn.
@@ -322,7 +322,7 @@ RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std
         return {RunResult::Outcome::Cancelled, slot, 0, {}};
     case ConversionFailure::Kind::NotMusic:
         return {RunResult::Outcome::Failed, slot, 0,
-                notMusicMessage(language, label, failure.reason)};
+                notMusicMessage(language, label, failure.reason.text(language))};
     case ConversionFailure::Kind::Read: {
         const int code = failureCodeFor({FileError::Kind::SourceCall, failure.systemError});
         return {RunResult::Outcome::Failed, slot, code, failureMessage(language, label, code)};
@@ -390,13 +390,13 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         auto probed = decoder->probe(pick.source);
-        if (std::holds_alternative<std::string>(probed) && decoder->readError()) {
+        if (std::holds_alternative<Reason>(probed) && decoder->readError()) {
             pick.readFailure = FileError{FileError::Kind::SourceCall, decoder->readError()};
             continue;
         }
-        if (std::holds_alternative<std::string>(probed)) {
+        if (const auto *reason = std::get_if<Reason>(&probed)) {
             pick.action = Pick::Action::Refuse;
-            pick.reason = std::get<std::string>(probed);
+            pick.reason = reason->text(language);
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);

@@ -82,7 +82,8 @@ class ReplacementRun
     static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
     static std::string notMusicMessage(std::uint8_t language, std::string_view label,
                                        std::string_view reason);
-    // Why a file could not be written, in the language's words where players meet it.
+    // Why a file could not be written, in the language's words; a failure players seldom meet
+    // in the system's own words after ours.
     static std::string writeFailureReason(std::uint8_t language, SystemError error);
 
   private:

@@ -133,6 +133,34 @@ struct TextTable
     const char *setMusicFolder;
     // A set file longer than any set.
     const char *reasonSetTooLarge;
+    // Why music could not be read, converted, measured or played: the words of each code of
+    // core::Reason (its NotAFile says notAFile). A library's own words may follow in brackets.
+    const char *reasonCannotOpen;
+    const char *reasonNotMusic;
+    const char *reasonNoSound;
+    const char *reasonUnknownSound;
+    const char *reasonOutOfMemory;
+    const char *reasonReadFailed;
+    const char *reasonDecodeFailed;
+    const char *reasonWriteFailed;
+    const char *reasonSystemFault;
+    const char *reasonEncoderFailed;
+    const char *reasonMeterFailed;
+    const char *reasonNoLoudnessMeter;
+    const char *reasonCancelled;
+    const char *reasonNoAudioPart;
+    const char *reasonMp3Only;
+    const char *reasonNoPlayback;
+    const char *reasonNoOutputDevice;
+    const char *reasonOutputNotOpened;
+    const char *reasonOutputFailed;
+    // A music set's line passed over: %1 its number, %2 why; the name for an unknown slot.
+    const char *setLine;
+    const char *setUnknownSlot;
+    const char *setNotALanguage;
+    const char *setNotALoudnessChoice;
+    const char *setFileWithoutSlot;
+    const char *setNotAPlaylist; // the whole file
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

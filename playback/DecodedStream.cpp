@@ -75,7 +75,7 @@ void DecodedStream::decode(std::stop_token stop, const std::filesystem::path &fi
         return push(reinterpret_cast<const char *>(integers.data()), count * sizeof(std::int16_t),
                     stop);
     };
-    std::optional<std::string> failure =
+    std::optional<core::Reason> failure =
         decoder_->decode(file, format_.sampleRate, format_.channels, sink, stop);
     finish(stop.stop_requested() ? std::nullopt : std::move(failure));
 }
@@ -96,7 +96,7 @@ bool DecodedStream::push(const char *data, std::size_t size, std::stop_token sto
     return true;
 }
 
-void DecodedStream::finish(std::optional<std::string> failure)
+void DecodedStream::finish(std::optional<core::Reason> failure)
 {
     std::lock_guard lock(mutex_);
     finished_ = true;
@@ -134,7 +134,7 @@ bool DecodedStream::atEnd() const
     return finished_ && size_ == 0;
 }
 
-std::optional<std::string> DecodedStream::failure() const
+std::optional<core::Reason> DecodedStream::failure() const
 {
     std::lock_guard lock(mutex_);
     return failure_;

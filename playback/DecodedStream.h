@@ -42,7 +42,7 @@ class DecodedStream
     // The decoding has ended and every sample was taken.
     bool atEnd() const;
     // Why the file could not be decoded, once that is known.
-    std::optional<std::string> failure() const;
+    std::optional<core::Reason> failure() const;
     // Ends the decoding; when it returns, the file is closed.
     void stop();
     // Scales what is decoded from now on; what waits in the queue plays as it was.
@@ -52,7 +52,7 @@ class DecodedStream
     void decode(std::stop_token stop, const std::filesystem::path &file);
     // Waits for room while the queue is full; false once stopped.
     bool push(const char *data, std::size_t size, std::stop_token stop);
-    void finish(std::optional<std::string> failure);
+    void finish(std::optional<core::Reason> failure);
 
     std::unique_ptr<core::AudioDecoder> decoder_;
     Format format_;
@@ -63,7 +63,7 @@ class DecodedStream
     std::size_t size_ = 0;
     bool finished_ = false;
     bool stopped_ = false;
-    std::optional<std::string> failure_;
+    std::optional<core::Reason> failure_;
     std::atomic<float> gain_{1.0f};
     std::jthread thread_;
 };

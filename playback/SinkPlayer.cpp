@@ -62,7 +62,7 @@ void SinkPlayer::play(const std::filesystem::path &file, Ended ended)
     stop();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
-        ended("no sound output device");
+        ended(core::Reason{core::Reason::Code::NoOutputDevice, {}});
         return;
     }
     stream_ = std::make_shared<DecodedStream>(core::AudioCodecs::builtIn().makeDecoder());

@@ -21,16 +21,11 @@ bool isBroken(QAudio::Error error)
     return error == QAudio::OpenError || error == QAudio::FatalError;
 }
 
-std::string describe(QAudio::Error error)
+core::Reason describe(QAudio::Error error)
 {
-    switch (error) {
-    case QAudio::OpenError:
-        return "the sound output could not be opened";
-    case QAudio::FatalError:
-        return "the sound output stopped working";
-    default:
-        return "the sound output failed";
-    }
+    return {error == QAudio::OpenError ? core::Reason::Code::OutputNotOpened
+                                       : core::Reason::Code::OutputFailed,
+            {}};
 }
 
 } // namespace
@@ -55,7 +50,7 @@ void SoundOutput::start(const QAudioDevice &device, const QList<QAudioFormat> &f
     stream_ = std::move(stream);
     ended_ = std::move(ended);
     drainDeadline_ = -1;
-    if (std::optional<std::string> failure = open(device, formats)) {
+    if (std::optional<core::Reason> failure = open(device, formats)) {
         end(std::move(failure));
         return;
     }
@@ -72,8 +67,8 @@ void SoundOutput::start(const QAudioDevice &device, const QList<QAudioFormat> &f
     timer_.start();
 }
 
-std::optional<std::string> SoundOutput::open(const QAudioDevice &device,
-                                             const QList<QAudioFormat> &formats)
+std::optional<core::Reason> SoundOutput::open(const QAudioDevice &device,
+                                              const QList<QAudioFormat> &formats)
 {
     // A format the output mixes in as it is needs no converter; where none is at hand (Wine
     // without its media plugins) that is the only one it opens in.
@@ -100,7 +95,7 @@ void SoundOutput::feed()
 {
     if (!sink_)
         return;
-    if (std::optional<std::string> failure = stream_->failure()) {
+    if (std::optional<core::Reason> failure = stream_->failure()) {
         end(std::move(failure));
         return;
     }
@@ -122,7 +117,7 @@ void SoundOutput::feed()
         end(std::nullopt);
 }
 
-void SoundOutput::end(std::optional<std::string> failure)
+void SoundOutput::end(std::optional<core::Reason> failure)
 {
     timer_.stop();
     if (sink_) {

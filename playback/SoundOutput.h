@@ -38,9 +38,10 @@ class SoundOutput : public QObject
 
   private:
     // The first of the formats the output opens in, or the reason none did.
-    std::optional<std::string> open(const QAudioDevice &device, const QList<QAudioFormat> &formats);
+    std::optional<core::Reason> open(const QAudioDevice &device,
+                                     const QList<QAudioFormat> &formats);
     void feed();
-    void end(std::optional<std::string> failure);
+    void end(std::optional<core::Reason> failure);
 
     std::unique_ptr<QAudioSink> sink_;
     QIODevice *device_ = nullptr;

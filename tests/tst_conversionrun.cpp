@@ -2,6 +2,7 @@
 #include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
 #include "FaultyFileSystem.h"
+#include "ReasonTexts.h"
 #include "ReplacementRun.h"
 #include "ScratchMount.h"
 #include "SlotTextsForTests.h"
@@ -38,6 +39,8 @@ class TestConversionRun : public QObject
     void laterFailureStopsAfterEarlierConversions();
     void cancelLeavesEveryFileOldOrNew();
     void unreadablePicksStopTheRunBeforeAnyWrite();
+    void refusalGivesTheReasonInTheRunsLanguage_data();
+    void refusalGivesTheReasonInTheRunsLanguage();
     void readErrorStopsAsACopyDoes();
     void fullDiskWhileConvertingIsNoMusicFault();
     void cancelEndsTheConversionUnderWay();
@@ -187,6 +190,38 @@ void TestConversionRun::unreadablePicksStopTheRunBeforeAnyWrite()
              "Dirt.mp3: not a music format this program reads\n"
              "Water.mp3: not a music format this program reads");
     QVERIFY(isGamesOwn("CstleTown.mp3") && isGamesOwn("Dirt.mp3") && isGamesOwn("Water.mp3"));
+}
+
+void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("code");
+    QTest::newRow("text named fake.flac")
+        << QByteArray("shopping list\n") << int(core::Reason::Code::NotMusic);
+    QTest::newRow("no samples") << QByteArray() << int(core::Reason::Code::NoSound);
+}
+
+void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, code);
+    constexpr std::uint8_t hungarian = 1;
+    const QString fake = music_->path() + "/fake.flac";
+    QVERIFY(content.isEmpty() ? audiofixtures::writeToneWav(fake, 0)
+                              : testfiles::writeBytes(fake, content.toStdString()));
+    core::SlotTexts texts = placeholders(hungarian);
+    texts[9] = fake.toStdString();
+    const RunResult result =
+        core::ReplacementRun(slots_, core::FileSystem::native(), {}, &core::AudioCodecs::builtIn())
+            .run(texts, labels(), game_->path().toStdString() + "/", hungarian);
+    const QString message = QString::fromStdString(result.message);
+    const std::string_view refused = core::RunTexts::forLanguage(hungarian).picksRefused;
+    QVERIFY2(message.startsWith(QString::fromUtf8(refused.data(), qsizetype(refused.size()))),
+             qPrintable(message));
+    QVERIFY2(
+        message.endsWith("\nDirt.mp3: " + reasontexts::words(core::Reason::Code(code), hungarian)),
+        qPrintable(message));
+    QCOMPARE(reasontexts::englishReasonIn(message), QString());
 }
 
 void TestConversionRun::readErrorStopsAsACopyDoes()

@@ -61,9 +61,10 @@ void TestMusicConverter::probeTellsWhatAFileHolds()
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
     const auto probed = decoder_->probe(audiofixtures::path(file).toStdString());
-    QVERIFY2(std::holds_alternative<AudioInfo>(probed), std::holds_alternative<std::string>(probed)
-                                                            ? std::get<std::string>(probed).c_str()
-                                                            : "");
+    QVERIFY2(std::holds_alternative<AudioInfo>(probed),
+             std::holds_alternative<core::Reason>(probed)
+                 ? std::get<core::Reason>(probed).text(2).c_str()
+                 : "");
     const AudioInfo &info = std::get<AudioInfo>(probed);
     QCOMPARE(QString::fromStdString(info.format), format);
     QCOMPARE(info.isMp3, format == "MP3");
@@ -78,10 +79,11 @@ void TestMusicConverter::probeRefusesWhatIsNoMusic()
     const QString text = dir.path() + "/notes.flac";
     QVERIFY(testfiles::writeBytes(text, "shopping list: bread, milk\n"));
     const auto probed = decoder_->probe(text.toStdString());
-    QVERIFY(std::holds_alternative<std::string>(probed));
-    QVERIFY(!std::get<std::string>(probed).empty());
-    QVERIFY(std::holds_alternative<std::string>(
-        decoder_->probe(dir.path().toStdString() + "/gone.mp3")));
+    QVERIFY(std::holds_alternative<core::Reason>(probed));
+    QCOMPARE(std::get<core::Reason>(probed).code, core::Reason::Code::NotMusic);
+    const auto gone = decoder_->probe(dir.path().toStdString() + "/gone.mp3");
+    QVERIFY(std::holds_alternative<core::Reason>(gone));
+    QCOMPARE(std::get<core::Reason>(gone).code, core::Reason::Code::CannotOpen);
 }
 
 void TestMusicConverter::settingsFollowTheReference_data()
@@ -131,7 +133,7 @@ void TestMusicConverter::convertedFileIsTheGamesMp3()
     const std::filesystem::path source = audiofixtures::path(file).toStdString();
     const auto failure =
         core::MusicConverter(core::AudioCodecs::builtIn()).convert(source, settings, output);
-    QVERIFY2(!failure, failure ? failure->reason.c_str() : "");
+    QVERIFY2(!failure, failure ? failure->reason.text(2).c_str() : "");
 
     const auto converted = decoder_->probe(output);
     QVERIFY(std::holds_alternative<AudioInfo>(converted));

@@ -5,7 +5,11 @@
 
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testfiles::entries;
 
@@ -23,6 +27,8 @@ class TestMusicSets : public QObject
     void openingAnUnreadableSetLeavesThePicks();
     void musicFolderIsNamedInTheLanguage_data();
     void musicFolderIsNamedInTheLanguage();
+    void linesPassedOverAreToldInTheLanguage_data();
+    void linesPassedOverAreToldInTheLanguage();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -37,6 +43,7 @@ void TestMusicSets::init()
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir(dir_->path()).mkpath("a folder"));
     QVERIFY(::mkfifo(qPrintable(path("pipe.m3u8")), 0600) == 0);
+    QVERIFY(::symlink("loop.m3u8", qPrintable(path("loop.m3u8"))) == 0);
     QVERIFY(testfiles::writeBytes(path("song.mp3"), testfiles::song()));
     // A set whose first pick would be read were it read in part.
     std::string large = "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n/music/water.mp3\n";
@@ -103,6 +110,10 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks_data()
         << QString::fromUtf8(
                "A(z) %1 készlet nem nyitható meg: nagyobb, mint amekkora egy zenekészlet lehet "
                "(1 MiB)");
+    QTest::newRow("link to itself, Hungarian")
+        << "loop.m3u8"
+        << QString::fromUtf8("A(z) %1 készlet nem nyitható meg: a rendszer hibát jelzett (") +
+               QString::fromLocal8Bit(std::strerror(ELOOP)) + ")";
 }
 
 void TestMusicSets::openingAnUnreadableSetLeavesThePicks()
@@ -131,6 +142,27 @@ void TestMusicSets::musicFolderIsNamedInTheLanguage()
     f->form1->protocol().musicSets().save(true);
     QVERIFY(f->platform.messages.isEmpty());
     QCOMPARE(entries(path(folder)), QStringList{"song.mp3"});
+}
+
+void TestMusicSets::linesPassedOverAreToldInTheLanguage_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::newRow("English") << QStringLiteral(
+        "These lines of the set were passed over:\nline 2: no slot of the game is named "
+        "Nowhere.mp3\nline 3: a file without a slot\nline 4: not a language");
+    QTest::newRow("Hungarian") << QString::fromUtf8(
+        "A készlet ezen sorait a program kihagyta:\n2. sor: a játéknak nincs ilyen nevű helye: "
+        "Nowhere.mp3\n3. sor: fájl, amelyhez nincs megadva hely\n4. sor: nem nyelvkód");
+}
+
+void TestMusicSets::linesPassedOverAreToldInTheLanguage()
+{
+    QFETCH(QString, message);
+    QVERIFY(testfiles::writeBytes(
+        path("odd.m3u8"), "#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\n#VALDRUNE-LANGUAGE:x\n"));
+    const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
+    f->form1->protocol().musicSets().openFile(path("odd.m3u8"), false);
+    QCOMPARE(f->platform.messages, QStringList{message});
 }
 
 QTEST_MAIN(TestMusicSets)

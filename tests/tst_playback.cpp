@@ -60,19 +60,19 @@ Level measure(const std::vector<std::int16_t> &samples, int rate)
 // What a playback said when it ended, which may come on any thread.
 struct Ending
 {
-    std::shared_ptr<std::promise<std::optional<std::string>>> said =
-        std::make_shared<std::promise<std::optional<std::string>>>();
-    std::shared_future<std::optional<std::string>> heard = said->get_future().share();
+    std::shared_ptr<std::promise<std::optional<core::Reason>>> said =
+        std::make_shared<std::promise<std::optional<core::Reason>>>();
+    std::shared_future<std::optional<core::Reason>> heard = said->get_future().share();
 
     core::AudioPlayer::Ended callback()
     {
-        return [said = said](std::optional<std::string> failure) { said->set_value(failure); };
+        return [said = said](std::optional<core::Reason> failure) { said->set_value(failure); };
     }
     bool ended() const
     {
         return heard.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     }
-    std::optional<std::string> failure() const { return heard.get(); }
+    std::optional<core::Reason> failure() const { return heard.get(); }
 };
 
 #ifndef _WIN32
@@ -263,7 +263,8 @@ void TestPlayback::saysWhyAFileCannotBePlayed()
     Ending ending;
     player_->play(folder.path().toStdString() + "/notes.mp3", ending.callback());
     QTRY_VERIFY(ending.ended());
-    QVERIFY(!ending.failure().value_or("").empty());
+    QCOMPARE(ending.failure().value_or(core::Reason{core::Reason::Code::Cancelled, {}}).code,
+             core::Reason::Code::NotMusic);
     // A tone played out ends by itself, with nothing to report.
     Ending played;
     player_->play(fixture("tone.flac"), played.callback());

@@ -7,6 +7,7 @@
 #include "LayoutScale.h"
 #include "LineShape.h"
 #include "LoudnessFixtures.h"
+#include "ReasonTexts.h"
 #include "SlotRow.h"
 #include "TextTable.h"
 #include "Twips.h"
@@ -80,6 +81,8 @@ class TestWindows : public QObject
     void screenReaderNames();
     void pickIsReadWhenMade_data();
     void pickIsReadWhenMade();
+    void unreadablePickIsToldInTheInterfacesLanguage_data();
+    void unreadablePickIsToldInTheInterfacesLanguage();
     void withoutAudioPartOnlyAnMp3IsTaken();
     void convertingRunShowsProgressWindow();
     void runTakesNoInputAndExitStopsIt();
@@ -602,6 +605,40 @@ void TestWindows::pickIsReadWhenMade()
     QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
     const QList<QAction *> marks = f.slot(9)->actions();
     QCOMPARE(!marks.isEmpty() && marks.constFirst()->isVisible(), unreadable);
+}
+
+void TestWindows::unreadablePickIsToldInTheInterfacesLanguage_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("code");
+    static QTemporaryDir music;
+    QVERIFY(testfiles::writeBytes(music.path() + "/fake.flac", "shopping list\n"));
+    QVERIFY(audiofixtures::writeToneWav(music.path() + "/silence.wav", 0));
+    using Code = core::Reason::Code;
+    QTest::newRow("text named fake.flac") << music.path() + "/fake.flac" << int(Code::NotMusic);
+    QTest::newRow("no samples") << music.path() + "/silence.wav" << int(Code::NoSound);
+    // No file name at all: the reason alone follows the colon.
+    QTest::newRow("no name") << music.path() + "/gone/" << int(Code::CannotOpen);
+#ifndef Q_OS_WIN
+    QTest::newRow("device") << "/dev/zero" << int(Code::NotAFile);
+#endif
+}
+
+void TestWindows::unreadablePickIsToldInTheInterfacesLanguage()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QFETCH(QString, file);
+    QFETCH(int, code);
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    f.slot(9)->setText(file);
+    const QString said = QString::fromUtf8(TextTable::forLanguage(1).pickUnreadable)
+                             .arg(reasontexts::words(core::Reason::Code(code), 1));
+    QTRY_VERIFY2(f.slot(9)->toolTip().endsWith("\n" + said), qPrintable(f.slot(9)->toolTip()));
+    QCOMPARE(reasontexts::englishReasonIn(f.slot(9)->toolTip()), QString());
+    QCOMPARE(f.slot(9)->accessibleDescription(), said);
 }
 
 void TestWindows::withoutAudioPartOnlyAnMp3IsTaken()

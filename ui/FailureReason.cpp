@@ -2,6 +2,7 @@
 #include "FailureReason.h"
 
 #include "FailureCodes.h"
+#include "Reason.h"
 #include "TextTable.h"
 
 QString failureReason(core::SystemError error, std::uint8_t language)
@@ -21,5 +22,7 @@ QString failureReason(core::SystemError error, std::uint8_t language)
     case core::CommonFailure::Other:
         break;
     }
-    return QString::fromStdString(core::describeSystemError(error));
+    return QString::fromStdString(
+        core::Reason{core::Reason::Code::SystemFault, core::describeSystemError(error)}.text(
+            language));
 }

@@ -7,5 +7,6 @@
 
 #include <cstdint>
 
-// Why a file could not be written, in the interface's language where players meet it.
+// Why a file could not be read or written, in the interface's language; a failure players
+// seldom meet in the system's own words after ours.
 QString failureReason(core::SystemError error, std::uint8_t language);

@@ -25,7 +25,7 @@ core::AudioPlayer *Listening::player()
         if (codecs && codecs->makePlayer)
             player_ = codecs->makePlayer();
         else if (codecs)
-            loadFailure_ = "this build plays no sound";
+            loadFailure_ = {core::Reason::Code::NoPlayback, {}};
     }
     return player_.get();
 }
@@ -42,7 +42,7 @@ QString Listening::unavailableReason(std::uint8_t language)
 {
     core::AudioPlayer *sound = player();
     if (!sound)
-        return QString::fromStdString(loadFailure_);
+        return QString::fromStdString(loadFailure_.text(language));
     if (!sound->hasOutputDevice())
         return QString::fromUtf8(TextTable::forLanguage(language).noSoundOutput);
     return {};
@@ -59,7 +59,7 @@ void Listening::play(int slot, Source source, const std::filesystem::path &file,
     const unsigned generation = ++generation_;
     emit started(slot);
     // The end is told on the output's thread; this object hears of it on its own.
-    sound->play(file, [self = QPointer(this), generation](std::optional<std::string> failure) {
+    sound->play(file, [self = QPointer(this), generation](std::optional<core::Reason> failure) {
         QMetaObject::invokeMethod(
             self.data(),
             [self, generation, failure] {
@@ -77,13 +77,13 @@ void Listening::setPickGain(int slot, double gainDecibels)
         player_->setGain(gainDecibels);
 }
 
-void Listening::finish(unsigned generation, const std::optional<std::string> &failure)
+void Listening::finish(unsigned generation, const std::optional<core::Reason> &failure)
 {
     if (generation != generation_ || !playing_)
         return;
     const int slot = playing_->slot;
     playing_.reset();
-    emit ended(slot, failure ? QString::fromStdString(*failure) : QString());
+    emit ended(slot, failure);
 }
 
 void Listening::stop()
@@ -94,7 +94,7 @@ void Listening::stop()
     playing_.reset();
     ++generation_;
     player_->stop();
-    emit ended(slot, {});
+    emit ended(slot, std::nullopt);
 }
 
 void Listening::releaseSlots(const std::function<bool(int)> &touched)

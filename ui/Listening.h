@@ -42,11 +42,11 @@ class Listening : public QObject
   signals:
     void started(int slot);
     // The playback of the slot ended; failure says why it could not be played.
-    void ended(int slot, const QString &failure);
+    void ended(int slot, const std::optional<core::Reason> &failure);
 
   private:
     core::AudioPlayer *player();
-    void finish(unsigned generation, const std::optional<std::string> &failure);
+    void finish(unsigned generation, const std::optional<core::Reason> &failure);
 
     struct Playing
     {
@@ -56,7 +56,7 @@ class Listening : public QObject
 
     bool loaded_ = false;
     bool preloading_ = false;
-    std::string loadFailure_;
+    core::Reason loadFailure_;
     std::unique_ptr<core::AudioPlayer> player_;
     std::optional<Playing> playing_;
     unsigned generation_ = 0;

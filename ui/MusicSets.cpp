@@ -17,6 +17,34 @@
 #include <QMenu>
 #include <QShortcut>
 
+namespace {
+
+// A line of a set the reader passed over, in the interface's language.
+QString problemText(const core::MusicSet::Problem &problem, const TextTable &texts)
+{
+    using Kind = core::MusicSet::Problem::Kind;
+    QString why;
+    switch (problem.kind) {
+    case Kind::UnknownSlot:
+        why = QString::fromUtf8(texts.setUnknownSlot).arg(QString::fromStdString(problem.detail));
+        break;
+    case Kind::NotALanguage:
+        why = QString::fromUtf8(texts.setNotALanguage);
+        break;
+    case Kind::NotALoudnessChoice:
+        why = QString::fromUtf8(texts.setNotALoudnessChoice);
+        break;
+    case Kind::FileWithoutSlot:
+        why = QString::fromUtf8(texts.setFileWithoutSlot);
+        break;
+    case Kind::NotAPlaylist:
+        return QString::fromUtf8(texts.setNotAPlaylist);
+    }
+    return QString::fromUtf8(texts.setLine).arg(QString::number(problem.line), why);
+}
+
+} // namespace
+
 MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
                      const SharedState &state, const PickChecker &pickChecker, QObject *parent)
     : QObject(parent), window_(window), platform_(platform), slots_(slotView), state_(state),
@@ -193,8 +221,8 @@ void MusicSets::openFile(const QString &file, bool askFirst)
     const core::MusicSet set = core::MusicSet::parse(
         bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
     QStringList problems;
-    for (const std::string &problem : set.problems)
-        problems << QString::fromStdString(problem);
+    for (const core::MusicSet::Problem &problem : set.problems)
+        problems << problemText(problem, texts);
     // A file that is no playlist changes nothing.
     if (!set.picks.empty() || problems.isEmpty()) {
         clearAll();

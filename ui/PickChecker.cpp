@@ -18,10 +18,10 @@ PickChecker::Verdict examineWithAudioCode(const QString &file, const QString &ga
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        verdict.notAFile = true;
+        verdict.reason = {core::Reason::Code::NotAFile, {}};
         return verdict;
     }
-    std::string unavailable;
+    core::Reason unavailable;
     const core::AudioCodecs *codecs = core::AudioCodecs::get(&unavailable);
     const std::filesystem::path modulePath = core::AudioCodecs::modulePath();
     if (!codecs && !modulePath.empty()) {
@@ -31,13 +31,13 @@ PickChecker::Verdict examineWithAudioCode(const QString &file, const QString &ga
         return verdict;
     }
     if (!codecs) {
-        verdict.reason = QString::fromStdString(unavailable);
+        verdict.reason = std::move(unavailable);
         return verdict;
     }
     const auto decoder = codecs->makeDecoder();
     auto probed = decoder->probe(path);
-    if (const auto *reason = std::get_if<std::string>(&probed)) {
-        verdict.reason = QString::fromStdString(*reason);
+    if (auto *reason = std::get_if<core::Reason>(&probed)) {
+        verdict.reason = std::move(*reason);
         return verdict;
     }
     verdict.readable = true;
@@ -119,7 +119,7 @@ QString PickChecker::describe(const Verdict &verdict, std::uint8_t language)
             .arg(verdict.audioMissingAt);
     if (!verdict.readable)
         return QString::fromUtf8(texts.pickUnreadable)
-            .arg(verdict.notAFile ? QString::fromUtf8(texts.notAFile) : verdict.reason);
+            .arg(QString::fromStdString(verdict.reason.text(language)));
     const core::AudioInfo &pick = *verdict.pick;
     const QString format = QString::fromStdString(pick.format);
     if (!verdict.converts && verdict.gameFile && verdict.gameFile->sampleRate != pick.sampleRate)

@@ -25,8 +25,7 @@ class PickChecker : public QObject
         bool converts = false;
         std::optional<core::AudioInfo> pick;
         std::optional<core::AudioInfo> gameFile; // the slot's reference, where there is one
-        QString reason;                          // why it cannot be read
-        bool notAFile = false;                   // a folder, a device or a pipe
+        core::Reason reason;                     // why it cannot be read
         QString audioMissingAt;                  // where the missing audio part was looked for
     };
 

@@ -99,16 +99,17 @@ void SlotMenu::showInFolder(int index)
     });
 }
 
-void SlotMenu::listeningEnded(int index, const QString &failure)
+void SlotMenu::listeningEnded(int index, const std::optional<core::Reason> &failure)
 {
-    if (failure.isEmpty())
+    if (!failure)
         return;
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    status_.setPlaybackFailure(index, QString::fromUtf8(texts.cannotPlay).arg(failure));
+    const QString reason = QString::fromStdString(failure->text(state_.nyelv));
+    status_.setPlaybackFailure(index, QString::fromUtf8(texts.cannotPlay).arg(reason));
     // Said in a box the first time; the tooltip keeps saying it.
     if (toldUnplayable_.contains(playedFile_))
         return;
     toldUnplayable_.insert(playedFile_);
     platform_.showMessage(slots_.box(index)->window(),
-                          QString::fromUtf8(texts.cannotPlayFile).arg(playedFile_, failure));
+                          QString::fromUtf8(texts.cannotPlayFile).arg(playedFile_, reason));
 }

@@ -36,7 +36,7 @@ class SlotMenu : public QObject
     void showInFolder(int index);
 
   private:
-    void listeningEnded(int index, const QString &failure);
+    void listeningEnded(int index, const std::optional<core::Reason> &failure);
 
     SlotView slots_;
     const core::SlotTable &slotTable_;

@@ -26,7 +26,7 @@ const AudioCodecs &AudioCodecs::builtIn()
 
 #ifdef _WIN32
 // Linked into the program: no module to load.
-const AudioCodecs *AudioCodecs::get(std::string *)
+const AudioCodecs *AudioCodecs::get(Reason *)
 {
     return &builtIn();
 }

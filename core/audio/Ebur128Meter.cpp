@@ -26,27 +26,27 @@ double decibels(double factor)
 class Ebur128Meter : public LoudnessMeter
 {
   public:
-    std::optional<std::string> start(int sampleRate, int channels, bool truePeak) override
+    std::optional<Reason> start(int sampleRate, int channels, bool truePeak) override
     {
         if (sampleRate <= 0 || channels <= 0)
-            return std::string("the loudness meter takes no music of ") + std::to_string(channels) +
-                   " channels at " + std::to_string(sampleRate) + " Hz";
+            return Reason{Reason::Code::MeterFailed,
+                          std::to_string(channels) + " ch, " + std::to_string(sampleRate) + " Hz"};
         // The library's default channel map counts a single channel once.
         const int mode =
             EBUR128_MODE_I | (truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK);
         state_.reset(
             ebur128_init(unsigned(channels), static_cast<unsigned long>(sampleRate), mode));
         if (!state_)
-            return std::string("the loudness meter cannot start");
+            return Reason{Reason::Code::MeterFailed, {}};
         channels_ = channels;
         truePeak_ = truePeak;
         return std::nullopt;
     }
 
-    std::optional<std::string> add(const float *samples, std::size_t frames) override
+    std::optional<Reason> add(const float *samples, std::size_t frames) override
     {
         if (ebur128_add_frames_float(state_.get(), samples, frames) != EBUR128_SUCCESS)
-            return std::string("the loudness meter failed");
+            return Reason{Reason::Code::MeterFailed, {}};
         return std::nullopt;
     }
 

@@ -2,7 +2,6 @@
 // The one place that speaks to FFmpeg: music of every format the program reads, opened only
 // through the program's own read callback.
 #include "AudioCodecs.h"
-#include "Platform.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,6 +18,7 @@ extern "C" {
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace core {
 
@@ -131,11 +131,12 @@ int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDic
     return AVERROR(EPERM);
 }
 
-std::string describe(int error)
+// The library's error as a reason, its own words kept as the detail.
+Reason describe(Reason::Code code, int error)
 {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
     av_strerror(error, text.data(), text.size());
-    return text.data();
+    return {code, text.data()};
 }
 
 std::string formatName(const AVFormatContext &format, const AVCodecParameters &codec)
@@ -173,18 +174,19 @@ class OpenedMusic
   public:
     explicit OpenedMusic(FileSystem &fileSystem) : input_(fileSystem) {}
 
-    // Empty reason on success.
-    std::string open(const std::filesystem::path &path)
+    // Nothing on success.
+    std::optional<Reason> open(const std::filesystem::path &path)
     {
         if (const SystemError error = input_.open(path))
-            return platform::textFromPath(path.filename()) +
-                   (error == FileSystem::notAFile ? ": not a file" : ": cannot be opened");
+            return Reason{error == FileSystem::notAFile ? Reason::Code::NotAFile
+                                                        : Reason::Code::CannotOpen,
+                          {}};
         auto *buffer = static_cast<unsigned char *>(av_malloc(ioBufferSize));
         io_.reset(avio_alloc_context(buffer, ioBufferSize, 0, &input_, Input::read, nullptr,
                                      Input::seek));
         if (!io_) {
             av_free(buffer);
-            return "out of memory";
+            return Reason{Reason::Code::OutOfMemory, {}};
         }
         AVFormatContext *context = avformat_alloc_context();
         context->pb = io_.get();
@@ -198,23 +200,23 @@ class OpenedMusic
         const int opened = avformat_open_input(&context, nullptr, nullptr, &options);
         av_dict_free(&options);
         if (opened < 0)
-            return input_.error() ? describe(opened) : "not a music format this program reads";
+            return input_.error() ? describe(Reason::Code::ReadFailed, opened)
+                                  : Reason{Reason::Code::NotMusic, {}};
         format_.reset(context);
         if (const int error = avformat_find_stream_info(context, nullptr); error < 0)
-            return describe(error);
+            return failure(error);
         stream_ = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (stream_ < 0)
-            return "no sound in it";
+            return Reason{Reason::Code::NoSound, {}};
         const AVCodecParameters *parameters = context->streams[stream_]->codecpar;
         const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
         if (!decoder || !av_match_list(decoder->name, codecWhitelist, ','))
-            return std::string("its sound (") + avcodec_get_name(parameters->codec_id) +
-                   ") is not one this program reads";
+            return Reason{Reason::Code::UnknownSound, avcodec_get_name(parameters->codec_id)};
         codec_.reset(avcodec_alloc_context3(decoder));
         avcodec_parameters_to_context(codec_.get(), parameters);
         if (const int error = avcodec_open2(codec_.get(), decoder, nullptr); error < 0)
-            return describe(error);
-        return {};
+            return failure(error);
+        return std::nullopt;
     }
 
     AudioInfo info() const
@@ -237,7 +239,7 @@ class OpenedMusic
 
     // Every decoded frame of the audio stream, until the file ends, the frame handler says
     // stop, or a failure.
-    template <class OnFrame> std::string eachFrame(OnFrame onFrame)
+    template <class OnFrame> std::optional<Reason> eachFrame(OnFrame onFrame)
     {
         const std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
         const std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
@@ -249,14 +251,14 @@ class OpenedMusic
                     reading = false;
                     avcodec_send_packet(codec_.get(), nullptr);
                 } else if (read < 0) {
-                    return describe(read);
+                    return failure(read);
                 } else {
                     const bool ours = packet->stream_index == stream_;
                     const int sent = ours ? avcodec_send_packet(codec_.get(), packet.get()) : 0;
                     av_packet_unref(packet.get());
                     // A damaged packet is passed over, as players do.
                     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA)
-                        return describe(sent);
+                        return failure(sent);
                 }
             }
             while (true) {
@@ -264,13 +266,13 @@ class OpenedMusic
                 if (received == AVERROR(EAGAIN))
                     break;
                 if (received == AVERROR_EOF)
-                    return {};
+                    return std::nullopt;
                 if (received < 0)
-                    return describe(received);
+                    return failure(received);
                 const bool more = onFrame(*frame);
                 av_frame_unref(frame.get());
                 if (!more)
-                    return {};
+                    return std::nullopt;
             }
         }
     }
@@ -278,6 +280,13 @@ class OpenedMusic
     SystemError readError() const { return input_.error(); }
 
   private:
+    // A failed read of the file, or else what it holds not decoding.
+    Reason failure(int error) const
+    {
+        return describe(input_.error() ? Reason::Code::ReadFailed : Reason::Code::DecodeFailed,
+                        error);
+    }
+
     Input input_;
     std::unique_ptr<AVIOContext, IoFree> io_;
     std::unique_ptr<AVFormatContext, FormatClose> format_;
@@ -297,33 +306,33 @@ class FfmpegDecoder : public AudioDecoder
     void readThrough(FileSystem &fileSystem) override { fileSystem_ = &fileSystem; }
     SystemError readError() const override { return readError_; }
 
-    std::variant<AudioInfo, std::string> probe(const std::filesystem::path &path) override
+    std::variant<AudioInfo, Reason> probe(const std::filesystem::path &path) override
     {
         OpenedMusic music(*fileSystem_);
-        const auto failed = [&](std::string reason) {
+        const auto failed = [&](Reason reason) {
             readError_ = music.readError();
             return reason;
         };
-        if (std::string reason = music.open(path); !reason.empty())
-            return failed(std::move(reason));
+        if (std::optional<Reason> reason = music.open(path))
+            return failed(std::move(*reason));
         // A file that decodes to no samples is no music.
         bool sound = false;
-        const std::string failure = music.eachFrame([&](const AVFrame &frame) {
+        std::optional<Reason> failure = music.eachFrame([&](const AVFrame &frame) {
             sound = frame.nb_samples > 0;
             return !sound;
         });
         if (!sound)
-            return failed(failure.empty() ? std::string("no sound in it") : failure);
+            return failed(failure ? std::move(*failure) : Reason{Reason::Code::NoSound, {}});
         readError_ = 0;
         return music.info();
     }
 
-    std::optional<std::string> decode(const std::filesystem::path &path, int sampleRate,
-                                      int channels, const Sink &sink, std::stop_token stop) override
+    std::optional<Reason> decode(const std::filesystem::path &path, int sampleRate, int channels,
+                                 const Sink &sink, std::stop_token stop) override
     {
         OpenedMusic music(*fileSystem_);
         readError_ = 0;
-        if (std::string reason = music.open(path); !reason.empty()) {
+        if (std::optional<Reason> reason = music.open(path)) {
             readError_ = music.readError();
             return reason;
         }
@@ -375,7 +384,7 @@ class FfmpegDecoder : public AudioDecoder
             secondsLeft -= double(frames) / sampleRate;
             return sink(samples.data(), std::size_t(frames)) && secondsLeft > 0;
         };
-        const std::string failure = music.eachFrame([&](const AVFrame &frame) {
+        std::optional<Reason> failure = music.eachFrame([&](const AVFrame &frame) {
             if (stop.stop_requested()) {
                 stopped = true;
                 return false;
@@ -392,8 +401,8 @@ class FfmpegDecoder : public AudioDecoder
         av_channel_layout_uninit(&inputLayout);
         readError_ = music.readError();
         // A demuxer may take a failed read for the end of its data: the read still failed.
-        if (!failure.empty() || readError_)
-            return failure.empty() ? describe(AVERROR(EIO)) : failure;
+        if (failure || readError_)
+            return failure ? std::move(failure) : describe(Reason::Code::ReadFailed, AVERROR(EIO));
         if (!stopped)
             deliver(nullptr, 0);
         return std::nullopt;

@@ -22,11 +22,11 @@ struct LameClose
 class LameEncoder : public Mp3Encoder
 {
   public:
-    std::optional<std::string> start(int sampleRate, int channels, int kbps) override
+    std::optional<Reason> start(int sampleRate, int channels, int kbps) override
     {
         flags_.reset(lame_init());
         if (!flags_)
-            return std::string("the MP3 encoder cannot start");
+            return Reason{Reason::Code::EncoderFailed, {}};
         lame_global_flags *f = flags_.get();
         lame_set_in_samplerate(f, sampleRate);
         lame_set_out_samplerate(f, sampleRate);
@@ -38,14 +38,14 @@ class LameEncoder : public Mp3Encoder
         lame_set_write_id3tag_automatic(f, 0);
         lame_set_bWriteVbrTag(f, 1);
         if (lame_init_params(f) < 0)
-            return std::string("the MP3 encoder refuses ") + std::to_string(sampleRate) +
-                   " Hz at " + std::to_string(kbps) + " kbit/s";
+            return Reason{Reason::Code::EncoderFailed,
+                          std::to_string(sampleRate) + " Hz, " + std::to_string(kbps) + " kbit/s"};
         channels_ = channels;
         return std::nullopt;
     }
 
-    std::optional<std::string> encode(const float *samples, std::size_t frames,
-                                      std::string &out) override
+    std::optional<Reason> encode(const float *samples, std::size_t frames,
+                                 std::string &out) override
     {
         // LAME reads interleaved samples in pairs; mono goes through its one-channel entry.
         buffer_.resize(frames + frames / 4 + 7200);
@@ -58,18 +58,18 @@ class LameEncoder : public Mp3Encoder
                 flags_.get(), samples, int(frames), buffer_.data(), int(buffer_.size()));
         }
         if (written < 0)
-            return std::string("the MP3 encoder failed (") + std::to_string(written) + ")";
+            return Reason{Reason::Code::EncoderFailed, std::to_string(written)};
         firstFrameAt_ = firstFrameAt_ < 0 ? std::ptrdiff_t(out.size()) : firstFrameAt_;
         out.append(reinterpret_cast<const char *>(buffer_.data()), std::size_t(written));
         return std::nullopt;
     }
 
-    std::optional<std::string> finish(std::string &out) override
+    std::optional<Reason> finish(std::string &out) override
     {
         buffer_.resize(7200);
         const int written = lame_encode_flush(flags_.get(), buffer_.data(), int(buffer_.size()));
         if (written < 0)
-            return std::string("the MP3 encoder failed to finish");
+            return Reason{Reason::Code::EncoderFailed, std::to_string(written)};
         out.append(reinterpret_cast<const char *>(buffer_.data()), std::size_t(written));
         // The information frame LAME reserved at the start now gets its numbers.
         std::vector<unsigned char> tag(8192);
