@@ -40,6 +40,7 @@ class TestConversionRun : public QObject
     void unreadablePicksStopTheRunBeforeAnyWrite();
     void readErrorStopsAsACopyDoes();
     void fullDiskWhileConvertingIsNoMusicFault();
+    void fullDiskWhileMatchingAnMp3StopsAsACopyDoes();
     void cancelEndsTheConversionUnderWay();
 
   private:
@@ -221,6 +222,34 @@ void TestConversionRun::fullDiskWhileConvertingIsNoMusicFault()
     QVERIFY(audiofixtures::writeToneWav(longer, 10));
     texts[0] = longer.toStdString();
     const RunResult result = run(texts);
+    QCOMPARE(result.slot, 0);
+    QCOMPARE(result.code, 61);
+    QCOMPARE(result.message,
+             core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");
+    QVERIFY(isGamesOwn("CstleTown.mp3"));
+    QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
+}
+
+void TestConversionRun::fullDiskWhileMatchingAnMp3StopsAsACopyDoes()
+{
+    ScratchMount disk(game_->path(), "size=48k");
+    if (!disk.mounted())
+        QSKIP("mounting a small tmpfs needs root");
+    shipGameFile("CstleTown.mp3");
+    // Whole frames one after another: an MP3 longer than the room left.
+    const QString longer = music_->path() + "/longer.mp3";
+    QFile out(longer);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 10; ++i)
+        out.write(
+            QByteArray::fromStdString(readBytes(audiofixtures::path("mp3-mpeg1-stereo.mp3"))));
+    out.close();
+    core::SlotTexts texts = placeholders(english);
+    texts[0] = longer.toStdString();
+    const RunResult result =
+        core::ReplacementRun(slots_, core::FileSystem::native(), {}, &core::AudioCodecs::builtIn(),
+                             {true, true}, nullptr)
+            .run(texts, labels(), game_->path().toStdString() + "/", english);
     QCOMPARE(result.slot, 0);
     QCOMPARE(result.code, 61);
     QCOMPARE(result.message,
