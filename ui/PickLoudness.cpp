@@ -110,7 +110,7 @@ void PickLoudness::start(int slot)
 {
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     Slot &entry = slots_.at(std::size_t(slot));
-    if (!codecs || entry.file.isEmpty())
+    if (!codecs || entry.file.isEmpty() || held_)
         return;
     entry.stop = std::make_shared<std::stop_source>();
     const core::OriginalsFolder originals = keptoriginals::of(state_.utvonal);
@@ -201,6 +201,7 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
 
 void PickLoudness::stopAll()
 {
+    held_ = true;
     for (Slot &entry : slots_) {
         if (entry.stop)
             entry.stop->request_stop();
@@ -217,6 +218,7 @@ void PickLoudness::stopAll()
 
 void PickLoudness::resume()
 {
+    held_ = false;
     for (int i = 0; i < core::slotCount; ++i) {
         const Slot &entry = slots_[std::size_t(i)];
         if (!entry.plan && !entry.stop && !entry.file.isEmpty())
