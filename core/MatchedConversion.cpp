@@ -40,8 +40,9 @@ SystemError readWhole(FileSystem &fileSystem, const std::filesystem::path &file,
     if (!error && std::uintmax_t(size) > limit)
         error = tooLarge;
     data.clear();
+    // A byte more than the file holds: the read that finds its end needs no larger buffer.
     if (!error)
-        data.reserve(std::size_t(size));
+        data.reserve(std::size_t(size) + 1);
     // The size is checked as the file is read too: it may grow meanwhile.
     while (!error) {
         const std::size_t at = data.size();
@@ -49,9 +50,11 @@ SystemError readWhole(FileSystem &fileSystem, const std::filesystem::path &file,
             error = tooLarge;
             break;
         }
-        data.resize(at + block);
+        const std::size_t wanted =
+            data.capacity() > at ? std::min(block, data.capacity() - at) : block;
+        data.resize(at + wanted);
         std::size_t read = 0;
-        error = fileSystem.read(handle, data.data() + at, block, read);
+        error = fileSystem.read(handle, data.data() + at, wanted, read);
         data.resize(at + read);
         if (read == 0)
             break;
