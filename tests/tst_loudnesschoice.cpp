@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -12,6 +13,10 @@
 
 #include <cmath>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 class TestLoudnessChoice : public QObject
 {
@@ -24,6 +29,7 @@ class TestLoudnessChoice : public QObject
     void choiceIsStoredInItsOwnFile_data();
     void choiceIsStoredInItsOwnFile();
     void withoutFolderNothingIsSaved();
+    void pipeInPlaceOfItsFileIsLeftAlone();
     void pickLoudnessIsToldInTheLanguage_data();
     void pickLoudnessIsToldInTheLanguage();
 };
@@ -133,6 +139,21 @@ void TestLoudnessChoice::withoutFolderNothingIsSaved()
     choice.setOptions({false, true});
     QVERIFY(QDir(folder.path()).isEmpty());
     QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+}
+
+void TestLoudnessChoice::pipeInPlaceOfItsFileIsLeftAlone()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir folder;
+    QCOMPARE(::mkfifo(qPrintable(folder.path() + "/loudness.ini"), 0600), 0);
+    LoudnessChoice choice;
+    choice.useFolder(folder.path());
+    choice.setOptions({false, true});
+    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    QVERIFY(!QFileInfo(folder.path() + "/loudness.ini").isFile());
+#else
+    QSKIP("pipes are made in the file system on POSIX only");
+#endif
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
