@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MatchedConversion.h"
 
+#include "FailureCodes.h"
 #include "audio/Mp3Gain.h"
 
 #ifdef _WIN32
@@ -10,39 +11,94 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace core {
 
 namespace {
 
-std::optional<std::string> readWhole(const std::filesystem::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return data;
-}
-
-bool writeWhole(const std::filesystem::path &file, const std::string &data)
-{
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), std::streamsize(data.size()));
-    out.flush();
-    return bool(out);
-}
-
 #ifdef _WIN32
-constexpr SystemError readFault = ERROR_READ_FAULT;
-constexpr SystemError writeFault = ERROR_WRITE_FAULT;
+constexpr SystemError tooLarge = ERROR_FILE_TOO_LARGE;
 #else
-constexpr SystemError readFault = EIO;
-constexpr SystemError writeFault = EIO;
+constexpr SystemError tooLarge = EFBIG;
 #endif
+
+// Reads the file whole, up to limit bytes; a pipe or a device is refused without waiting,
+// a longer file with tooLarge.
+SystemError readWhole(FileSystem &fileSystem, const std::filesystem::path &file,
+                      std::uintmax_t limit, std::string &data)
+{
+    FileSystem::Handle handle = 0;
+    if (const SystemError error = fileSystem.openForReading(file, handle))
+        return error;
+    std::int64_t size = 0;
+    std::int64_t start = 0;
+    SystemError error = fileSystem.seek(handle, 0, SEEK_END, size);
+    if (!error)
+        error = fileSystem.seek(handle, 0, SEEK_SET, start);
+    constexpr std::size_t block = std::size_t(1) << 20;
+    if (!error && std::uintmax_t(size) > limit)
+        error = tooLarge;
+    data.clear();
+    // A byte more than the file holds: the read that finds its end needs no larger buffer.
+    if (!error)
+        data.reserve(std::size_t(size) + 1);
+    // The size is checked as the file is read too: it may grow meanwhile.
+    while (!error) {
+        const std::size_t at = data.size();
+        if (at > limit) {
+            error = tooLarge;
+            break;
+        }
+        const std::size_t wanted =
+            data.capacity() > at ? std::min(block, data.capacity() - at) : block;
+        data.resize(at + wanted);
+        std::size_t read = 0;
+        error = fileSystem.read(handle, data.data() + at, wanted, read);
+        data.resize(at + read);
+        if (read == 0)
+            break;
+    }
+    fileSystem.close(handle);
+    return error;
+}
+
+SystemError writeWhole(FileSystem &fileSystem, const std::filesystem::path &file,
+                       const std::string &data)
+{
+    std::error_code exists;
+    FileSystem::Handle handle = 0;
+    SystemError error = std::filesystem::exists(file, exists)
+                            ? fileSystem.openForOverwrite(file, handle)
+                            : fileSystem.createNew(file, handle);
+    if (error)
+        return error;
+    error = fileSystem.write(handle, data.data(), data.size());
+    fileSystem.close(handle);
+    return error;
+}
+
+// Copies the file as it is, a block at a time; sourceFailed tells which side failed.
+SystemError copyWhole(FileSystem &fileSystem, const std::filesystem::path &source,
+                      const std::filesystem::path &output, bool &sourceFailed, std::stop_token stop)
+{
+    FileSystem::Handle input = 0;
+    sourceFailed = true;
+    if (const SystemError error = fileSystem.openForReading(source, input))
+        return error;
+    sourceFailed = false;
+    std::error_code exists;
+    FileSystem::Handle handle = 0;
+    SystemError error = std::filesystem::exists(output, exists)
+                            ? fileSystem.openForOverwrite(output, handle)
+                            : fileSystem.createNew(output, handle);
+    if (!error) {
+        error = fileSystem.copyContent(input, handle, sourceFailed, stop);
+        fileSystem.close(handle);
+    }
+    fileSystem.close(input);
+    return error;
+}
 
 ConversionFailure cancelled()
 {
@@ -128,10 +184,10 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     plan.medianReference = references_.usesMedian(slot);
     plan = LoudnessGain::asChosen(plan, mp3, options_);
     if (mp3 && plan.applies()) {
-        const std::optional<std::string> data = readWhole(source);
-        if (!data)
+        std::string data;
+        if (readWhole(fileSystem_, source, largestAdjustedMp3, data))
             leaveAsItIs(plan, GainReason::NotMeasured);
-        else if (const std::optional<Mp3Gain::Refusal> refusal = Mp3Gain::refusal(*data))
+        else if (const std::optional<Mp3Gain::Refusal> refusal = Mp3Gain::refusal(data))
             leaveAsItIs(plan, refusalReason(*refusal));
     }
     return plan;
@@ -149,14 +205,17 @@ MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
     const int steps = LoudnessGain::stepsBelowDecodedCeiling(loudness->truePeak);
     if (steps == 0)
         return std::nullopt;
-    std::optional<std::string> mp3 = readWhole(output);
-    if (!mp3)
-        return ConversionFailure{
-            ConversionFailure::Kind::Write, {Reason::Code::ReadFailed, {}}, readFault};
-    Mp3Gain::apply(*mp3, steps);
-    if (!writeWhole(output, *mp3))
-        return ConversionFailure{
-            ConversionFailure::Kind::Write, {Reason::Code::WriteFailed, {}}, writeFault};
+    // The converter held this result whole already.
+    std::string mp3;
+    SystemError error = readWhole(fileSystem_, output, std::uintmax_t(-1), mp3);
+    if (!error) {
+        Mp3Gain::apply(mp3, steps);
+        error = writeWhole(fileSystem_, output, mp3);
+    }
+    if (error)
+        return ConversionFailure{ConversionFailure::Kind::Write,
+                                 {Reason::Code::WriteFailed, describeSystemError(error)},
+                                 error};
     return std::nullopt;
 }
 
@@ -238,22 +297,45 @@ MatchedConversion::Outcome MatchedConversion::adjustMp3(int slot,
         outcome.failure = cancelled();
         return outcome;
     }
-    std::optional<std::string> mp3 = readWhole(source);
-    if (!mp3) {
-        outcome.failure = ConversionFailure{
-            ConversionFailure::Kind::Read, {Reason::Code::ReadFailed, {}}, readFault};
+    const bool changes = outcome.plan.applies() && outcome.plan.mp3Steps != 0;
+    std::string mp3;
+    const SystemError readError =
+        changes ? readWhole(fileSystem_, source, largestAdjustedMp3, mp3) : 0;
+    if (readError && readError != tooLarge) {
+        outcome.failure =
+            ConversionFailure{ConversionFailure::Kind::Read,
+                              {Reason::Code::ReadFailed, describeSystemError(readError)},
+                              readError};
         return outcome;
     }
-    if (outcome.plan.applies() && outcome.plan.mp3Steps != 0) {
-        const auto applied = Mp3Gain::apply(*mp3, outcome.plan.mp3Steps);
+    if (changes && !readError) {
+        const auto applied = Mp3Gain::apply(mp3, outcome.plan.mp3Steps);
         if (const auto *refusal = std::get_if<Mp3Gain::Refusal>(&applied))
             leaveAsItIs(outcome.plan, refusalReason(*refusal));
         else
             outcome.plan.mp3Steps = std::get<int>(applied);
+        if (const SystemError error = writeWhole(fileSystem_, output, mp3))
+            outcome.failure =
+                ConversionFailure{ConversionFailure::Kind::Write,
+                                  {Reason::Code::WriteFailed, describeSystemError(error)},
+                                  error};
+        return outcome;
     }
-    if (!writeWhole(output, *mp3))
-        outcome.failure = ConversionFailure{
-            ConversionFailure::Kind::Write, {Reason::Code::WriteFailed, {}}, writeFault};
+    // Nothing to change, or the pick grew past what is changed in memory since it was
+    // measured: it goes as it is.
+    if (readError)
+        leaveAsItIs(outcome.plan, GainReason::NotMeasured);
+    bool sourceFailed = false;
+    if (const SystemError error = copyWhole(fileSystem_, source, output, sourceFailed, stop)) {
+        if (error == FileSystem::cancelled)
+            outcome.failure = cancelled();
+        else
+            outcome.failure = ConversionFailure{
+                sourceFailed ? ConversionFailure::Kind::Read : ConversionFailure::Kind::Write,
+                {sourceFailed ? Reason::Code::ReadFailed : Reason::Code::WriteFailed,
+                 describeSystemError(error)},
+                error};
+    }
     return outcome;
 }
 

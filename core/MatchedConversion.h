@@ -7,6 +7,7 @@
 #include "LoudnessReference.h"
 #include "MusicConverter.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -21,6 +22,8 @@ namespace core {
 class MatchedConversion
 {
   public:
+    // An MP3 pick larger than this is not held in memory to be changed: it goes as it is.
+    static constexpr std::uintmax_t largestAdjustedMp3 = std::uintmax_t(512) << 20;
     // Seconds of music worked through: measuring counts as much as converting.
     using Progress = std::function<void(double seconds)>;
     struct Outcome

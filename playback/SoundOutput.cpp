@@ -93,7 +93,8 @@ void SoundOutput::stop()
 
 void SoundOutput::feed()
 {
-    if (!sink_)
+    // A tick queued before the playback ended finds nothing to feed.
+    if (!sink_ || !stream_)
         return;
     if (std::optional<core::Reason> failure = stream_->failure()) {
         end(std::move(failure));

@@ -43,6 +43,7 @@ class TestConversionRun : public QObject
     void refusalGivesTheReasonInTheRunsLanguage();
     void readErrorStopsAsACopyDoes();
     void fullDiskWhileConvertingIsNoMusicFault();
+    void fullDiskWhileMatchingAnMp3StopsAsACopyDoes();
     void cancelEndsTheConversionUnderWay();
 
   private:
@@ -50,9 +51,11 @@ class TestConversionRun : public QObject
     QString pick(const QString &fixture, const QString &as) const;
     RunResult run(const core::SlotTexts &texts, const core::ReplacementRun::Progress &progress = {},
                   std::stop_token stop = {},
-                  core::FileSystem &fileSystem = core::FileSystem::native()) const
+                  core::FileSystem &fileSystem = core::FileSystem::native(),
+                  core::LoudnessOptions loudness = {}) const
     {
-        return core::ReplacementRun(slots_, fileSystem, {}, &core::AudioCodecs::builtIn())
+        return core::ReplacementRun(slots_, fileSystem, {}, &core::AudioCodecs::builtIn(), loudness,
+                                    nullptr)
             .run(texts, labels(), game_->path().toStdString() + "/", english, progress, stop);
     }
     // The game's file as the game has it: 22.05 kHz mono, the slots' reference.
@@ -257,6 +260,23 @@ void TestConversionRun::fullDiskWhileConvertingIsNoMusicFault()
     texts[0] = longer.toStdString();
     const RunResult result = run(texts);
     QCOMPARE(result.slot, 0);
+    QCOMPARE(result.code, 61);
+    QCOMPARE(result.message,
+             core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");
+    QVERIFY(isGamesOwn("CstleTown.mp3"));
+    QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
+}
+
+void TestConversionRun::fullDiskWhileMatchingAnMp3StopsAsACopyDoes()
+{
+    // Room for the game's file, not for the pick beside it.
+    ScratchMount disk(game_->path(), "size=16k");
+    if (!disk.mounted())
+        QSKIP("mounting a small tmpfs needs root");
+    shipGameFile("CstleTown.mp3");
+    core::SlotTexts texts = placeholders(english);
+    texts[0] = pick("mp3-mpeg1-stereo.mp3", "pick.mp3").toStdString();
+    const RunResult result = run(texts, {}, {}, core::FileSystem::native(), {true, true});
     QCOMPARE(result.code, 61);
     QCOMPARE(result.message,
              core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");

@@ -45,6 +45,7 @@ class TestLoudness : public QObject
     void matchingOffIsByteIdentical();
     void mp3PickMovesInWholeSteps_data();
     void mp3PickMovesInWholeSteps();
+    void hugeMp3PickIsNotHeldInMemory();
 
   private:
     // Runs the pick into slot 0 of a game folder whose music there is the signal given.
@@ -278,6 +279,24 @@ void TestLoudness::mp3PickMovesInWholeSteps()
     QVERIFY2(std::abs(steps - std::round(steps)) < 0.05, qPrintable(QString::number(steps)));
     QVERIFY2(std::abs(after - wanted) <= 0.75,
              qPrintable(QString("%1 for %2").arg(after).arg(wanted)));
+}
+
+void TestLoudness::hugeMp3PickIsNotHeldInMemory()
+{
+    // Real frames, then a sparse stretch past what is changed in memory.
+    const std::filesystem::path pick = file("huge.mp3");
+    std::filesystem::copy_file(audiofixtures::path("mp3-mpeg1-stereo.mp3").toStdString(), pick);
+    std::filesystem::resize_file(pick, core::MatchedConversion::largestAdjustedMp3 + 1);
+    // Measured before (48 kHz stereo): the figures alone would move it.
+    cache_->store(pick, 48000, 2, Loudness{-10, -6, -6, true});
+    core::LoudnessReference::Files files;
+    files[0] = write("game.wav", 2, loudnessfixtures::tone(-30));
+    core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
+    core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references,
+                                     {true, true});
+    const core::GainPlan plan = matching.plan(0, pick, {});
+    QCOMPARE(plan.reason, GainReason::NotMeasured);
+    QCOMPARE(plan.mp3Steps, 0);
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)

@@ -5,12 +5,17 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 class TestLoudnessChoice : public QObject
 {
@@ -22,6 +27,7 @@ class TestLoudnessChoice : public QObject
     void mp3EntryOnlyWhileMatching();
     void choiceIsStoredInItsOwnFile_data();
     void choiceIsStoredInItsOwnFile();
+    void pipeInPlaceOfItsFileIsLeftAlone();
     void pickLoudnessIsToldInTheLanguage_data();
     void pickLoudnessIsToldInTheLanguage();
 };
@@ -111,6 +117,21 @@ void TestLoudnessChoice::choiceIsStoredInItsOwnFile()
     read.useFolder(folder.path());
     QCOMPARE(read.options().matchLoudness, match);
     QCOMPARE(read.options().matchMp3, mp3);
+}
+
+void TestLoudnessChoice::pipeInPlaceOfItsFileIsLeftAlone()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir folder;
+    const QString file = folder.path() + "/loudness.ini";
+    QCOMPARE(::mkfifo(qPrintable(file), 0600), 0);
+    LoudnessChoice choice;
+    choice.useFolder(folder.path());
+    choice.setOptions({false, true});
+    QVERIFY(!choice.options().matchLoudness && !QFileInfo(file).isFile());
+#else
+    QSKIP("pipes are made in the file system on POSIX only");
+#endif
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()

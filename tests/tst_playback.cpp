@@ -188,7 +188,7 @@ void TestPlayback::gainScalesWhatIsDecoded()
         stream.start(fixture("tone.flac"), {8000, 1, true}, 1 << 16);
         float peak = 0;
         float samples[256];
-        QTest::qWaitFor(
+        const bool ended = QTest::qWaitFor(
             [&] {
                 const std::size_t taken =
                     stream.read(reinterpret_cast<char *>(samples), sizeof samples);
@@ -197,7 +197,7 @@ void TestPlayback::gainScalesWhatIsDecoded()
                 return stream.atEnd();
             },
             10000);
-        return peak;
+        return ended ? peak : -1.0f; // an unfinished stream fails the comparisons
     };
     const float asItIs = peakAt(0);
     QVERIFY(asItIs > 0.05f);

@@ -88,6 +88,7 @@ class TestWindows : public QObject
     void runTakesNoInputAndExitStopsIt();
     void mp3PickCopiedAsItIsWhileItsEntryIsOff();
     void pickLoudnessIsToldAndPreviewedAsChangeWouldMakeIt();
+    void pickCheckedWhileFilesAreWrittenIsMeasuredAfter();
     void menusHaveDistinctKeysAndActWhereTheyCan_data();
     void menusHaveDistinctKeysAndActWhereTheyCan();
     void droppingOneFileOntoSlotRow_data();
@@ -811,6 +812,24 @@ void TestWindows::pickLoudnessIsToldAndPreviewedAsChangeWouldMakeIt()
     QVERIFY2(f.slot(9)->toolTip().endsWith("converted with its loudness as it is, 15.0 dB "
                                            "louder than the game's music"),
              qPrintable(f.slot(9)->toolTip()));
+}
+
+void TestWindows::pickCheckedWhileFilesAreWrittenIsMeasuredAfter()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    SlotStatus &status = f.form1->protocol().slotStatus();
+    PickLoudness &loudness = status.pickLoudness();
+    // As Change does before it writes: the pick's check ends while the run goes on.
+    loudness.stopAll();
+    f.slot(9)->setText(audiofixtures::path("tone.wav"));
+    QTRY_VERIFY(status.pickChecker().verdict(9));
+    QVERIFY(!loudness.isMeasuring(9) && !loudness.plan(9));
+    loudness.resume();
+    QTRY_VERIFY(loudness.plan(9));
 }
 
 void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan_data()

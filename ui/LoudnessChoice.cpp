@@ -5,6 +5,7 @@
 #include "TextTable.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
 
@@ -22,11 +23,15 @@ void LoudnessChoice::useFolder(const QString &folder)
     file_ = folder.isEmpty() ? QString() : folder + QLatin1Char('/') + QLatin1String(fileName);
     if (file_.isEmpty())
         return;
-    // An INI file of its own: never the registry, and config.ini keeps its one line.
-    const QSettings stored(file_, QSettings::IniFormat);
     const core::LoudnessOptions defaults;
-    options_.matchLoudness = stored.value(matchKey, defaults.matchLoudness).toBool();
-    options_.matchMp3 = stored.value(mp3Key, defaults.matchMp3).toBool();
+    options_ = defaults;
+    // An INI file of its own: never the registry, and config.ini keeps its one line. Only a
+    // file is read: on a pipe there QSettings would wait for ever.
+    if (QFileInfo(file_).isFile()) {
+        const QSettings stored(file_, QSettings::IniFormat);
+        options_.matchLoudness = stored.value(matchKey, defaults.matchLoudness).toBool();
+        options_.matchMp3 = stored.value(mp3Key, defaults.matchMp3).toBool();
+    }
     emit changed();
 }
 
@@ -71,7 +76,8 @@ void LoudnessChoice::addEntries(QMenu &menu, const TextTable &texts)
 
 void LoudnessChoice::save() const
 {
-    if (file_.isEmpty())
+    // Nor is anything but a file written over: QSettings reads it again first.
+    if (file_.isEmpty() || (QFileInfo::exists(file_) && !QFileInfo(file_).isFile()))
         return;
     QSettings stored(file_, QSettings::IniFormat);
     stored.setValue(matchKey, options_.matchLoudness);

@@ -110,7 +110,7 @@ void PickLoudness::start(int slot)
 {
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     Slot &entry = slots_.at(std::size_t(slot));
-    if (!codecs || entry.file.isEmpty())
+    if (!codecs || entry.file.isEmpty() || held_)
         return;
     entry.stop = std::make_shared<std::stop_source>();
     // Without a game folder there is no game music: names alone would be looked for here.
@@ -208,6 +208,7 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
 
 void PickLoudness::stopAll()
 {
+    held_ = true;
     for (Slot &entry : slots_) {
         if (entry.stop)
             entry.stop->request_stop();
@@ -224,6 +225,7 @@ void PickLoudness::stopAll()
 
 void PickLoudness::resume()
 {
+    held_ = false;
     for (int i = 0; i < core::slotCount; ++i) {
         const Slot &entry = slots_[std::size_t(i)];
         if (!entry.plan && !entry.stop && !entry.file.isEmpty())

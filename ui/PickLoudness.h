@@ -47,7 +47,8 @@ class PickLoudness : public QObject
     static QString describe(const core::GainPlan &plan, bool mp3, std::uint8_t language);
 
     // Stops every measuring and waits until none holds a file open: a run reads and writes
-    // those files next. resume() measures again what was stopped.
+    // those files next. Nothing is measured until resume(), which measures again what was
+    // stopped or asked for meanwhile.
     void stopAll();
     void resume();
 
@@ -71,6 +72,8 @@ class PickLoudness : public QObject
     const SharedState &state_;
     core::LoudnessOptions options_;
     std::array<Slot, core::slotCount> slots_;
+    // A check that ends while a run writes would start a measuring of the files it writes.
+    bool held_ = false;
     core::LoudnessCache cache_;
     // Measuring is heavy: it leaves a core to the window and the music that plays.
     QThreadPool pool_;

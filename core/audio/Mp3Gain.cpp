@@ -90,6 +90,14 @@ bool isFrameAt(const std::string &data, std::size_t at, const Header &stream)
     return following && following->sameStreamAs(stream);
 }
 
+// Where a frame may begin next: its sync word starts with a byte of all ones. Junk between
+// frames, megabytes of it in a damaged file, is passed over at memory speed.
+std::size_t nextSync(const std::string &data, std::size_t from)
+{
+    const std::size_t found = data.find('\xFF', from);
+    return found == std::string::npos ? data.size() : found;
+}
+
 std::size_t id3v2Size(const std::string &data)
 {
     if (data.size() < 10 || data.compare(0, 3, "ID3") != 0)
@@ -226,7 +234,7 @@ std::variant<Stream, Mp3Gain::Refusal> findFrames(const std::string &data)
     const std::size_t start = id3v2Size(data);
     std::size_t at = start;
     std::optional<Header> stream;
-    for (; at + 4 <= data.size(); ++at) {
+    for (; at + 4 <= data.size(); at = nextSync(data, at + 1)) {
         const std::optional<Header> header = readHeader(bytes + at, data.size() - at);
         if (!header)
             continue;
@@ -246,7 +254,7 @@ std::variant<Stream, Mp3Gain::Refusal> findFrames(const std::string &data)
     Stream found;
     while (at + 4 <= data.size()) {
         if (!isFrameAt(data, at, *stream)) {
-            ++at;
+            at = nextSync(data, at + 1);
             continue;
         }
         const Header header = *readHeader(bytes + at, data.size() - at);
