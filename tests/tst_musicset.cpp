@@ -56,9 +56,6 @@ void TestMusicSet::loudnessChoiceRoundTrips_data()
     QTest::addColumn<int>("mp3");
     QTest::addColumn<QByteArray>("lines");
     QTest::newRow("saved before the choice") << -1 << -1 << QByteArray();
-    QTest::newRow("by default") << 1 << 0
-                                << QByteArray(
-                                       "#VALDRUNE-LOUDNESS:match=1\n#VALDRUNE-LOUDNESS:mp3=0\n");
     QTest::newRow("MP3 picks too")
         << 1 << 1 << QByteArray("#VALDRUNE-LOUDNESS:match=1\n#VALDRUNE-LOUDNESS:mp3=1\n");
     QTest::newRow("off") << 0 << 1
