@@ -306,10 +306,14 @@ std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
     if (!hasher) {
         error = fileSystem_.copyContent(source, destination, sourceFailed, stop);
     } else {
-        // Through the program, so that the bytes are hashed as they go by, not read again.
+        // Read through the program, so that the bytes are hashed as they go by; written by the
+        // kernel where it can, which takes them from the cache the read left them in.
         constexpr std::size_t bufferSize = std::size_t(1) << 20;
         const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
-        for (;;) {
+        std::int64_t position = 0;
+        if ((error = fileSystem_.seek(source, 0, SEEK_CUR, position)))
+            sourceFailed = true;
+        while (!error) {
             if (stop.stop_requested()) {
                 error = FileSystem::cancelled;
                 break;
@@ -322,8 +326,9 @@ std::optional<FileError> AtomicFileWriter::pump(FileSystem::Handle source,
             if (got == 0)
                 break;
             hasher->update(buffer.get(), got);
-            if ((error = fileSystem_.write(destination, buffer.get(), got)))
+            if ((error = fileSystem_.writeCopyOf(source, position, destination, buffer.get(), got)))
                 break;
+            position += std::int64_t(got);
         }
     }
     if (!error)

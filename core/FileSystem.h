@@ -42,6 +42,11 @@ class FileSystem
     // through read() and write().
     virtual SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
                                     std::stop_token stop = {});
+    // Writes the size bytes that the source holds at offset, which the program has just read
+    // into data: in the kernel where it can, without passing them through the program again.
+    // This one writes data.
+    virtual SystemError writeCopyOf(Handle source, std::int64_t offset, Handle destination,
+                                    const char *data, std::size_t size);
     virtual SystemError flushToDisk(Handle handle) = 0;
     virtual void close(Handle handle) = 0;
     // Gives a new file the permissions of the file it is about to replace, where it exists.

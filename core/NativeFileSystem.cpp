@@ -55,6 +55,12 @@ SystemError FileSystem::copyContent(Handle source, Handle destination, bool &sou
     }
 }
 
+SystemError FileSystem::writeCopyOf(Handle, std::int64_t, Handle destination, const char *data,
+                                    std::size_t size)
+{
+    return write(destination, data, size);
+}
+
 bool NativeFileSystem::isFolder(const std::filesystem::path &path)
 {
     std::error_code error;
@@ -216,6 +222,14 @@ int toFd(FileSystem::Handle handle)
     return int(handle);
 }
 
+// What copy_file_range answers where it is not offered between two files (another file
+// system, an old kernel, a special file): the program then copies them itself.
+bool kernelCopyRefused(int error)
+{
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ||
+           error == EBADF;
+}
+
 // No write bit for anyone: refused whatever the caller's privileges, as on Windows.
 bool isReadOnlyFile(const std::filesystem::path &path)
 {
@@ -331,15 +345,35 @@ SystemError NativeFileSystem::copyContent(Handle source, Handle destination, boo
             return 0;
         if (errno == EINTR)
             continue;
-        // Not offered between these files (another file system, an old kernel, a special
-        // file): copy through the program, from where the kernel stopped.
-        const bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                                 errno == EOPNOTSUPP || errno == EBADF;
-        if (unsupported)
+        // Not offered between these files: copy through the program, from where the kernel
+        // stopped.
+        if (kernelCopyRefused(errno))
             return FileSystem::copyContent(source, destination, sourceFailed, stop);
         sourceFailed = errno == EISDIR;
         return errno;
     }
+}
+
+SystemError NativeFileSystem::writeCopyOf(Handle source, std::int64_t offset, Handle destination,
+                                          const char *data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        off_t from = off_t(offset) + off_t(done);
+        const ssize_t copied =
+            ::copy_file_range(toFd(source), &from, toFd(destination), nullptr, size - done, 0);
+        if (copied > 0) {
+            done += std::size_t(copied);
+            continue;
+        }
+        if (copied < 0 && errno == EINTR)
+            continue;
+        // Not offered here, or the source is shorter than when it was read: the rest as read.
+        if (copied == 0 || kernelCopyRefused(errno))
+            return write(destination, data + done, size - done);
+        return errno;
+    }
+    return 0;
 }
 
 SystemError NativeFileSystem::flushToDisk(Handle handle)

@@ -21,6 +21,8 @@ class NativeFileSystem : public FileSystem
     // In the kernel where it can, without copying through the program.
     SystemError copyContent(Handle source, Handle destination, bool &sourceFailed,
                             std::stop_token stop = {}) override;
+    SystemError writeCopyOf(Handle source, std::int64_t offset, Handle destination,
+                            const char *data, std::size_t size) override;
 #endif
     SystemError flushToDisk(Handle handle) override;
     void close(Handle handle) override;

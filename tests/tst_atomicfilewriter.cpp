@@ -61,6 +61,7 @@ class TestAtomicFileWriter : public QObject
     void preparedCopyKnowsItsContentBeforeTheTargetChanges_data();
     void preparedCopyKnowsItsContentBeforeTheTargetChanges();
     void copyOntoItselfKeepsFile();
+    void kernelCopyWritesWhatWasRead();
     void copyRefusesWhatCannotBeCopied_data();
     void copyRefusesWhatCannotBeCopied();
     void failingCallLeavesTargetAsItWas_data();
@@ -130,6 +131,23 @@ void TestAtomicFileWriter::preparedCopyKnowsItsContentBeforeTheTargetChanges()
     QCOMPARE(readBytes(path("Dirt.mp3")), music);
     QVERIFY(core::WrittenFile::statOf(fsPath(path("Dirt.mp3")))->sameSizeAndTime(prepared.written));
     QCOMPARE(entries(staging.path()), QStringList{});
+}
+
+void TestAtomicFileWriter::kernelCopyWritesWhatWasRead()
+{
+    // A source cut short after it was read: what was read is written, as it was hashed.
+    QVERIFY(writeBytes(path("pick.mp3"), "0123456789"));
+    QVERIFY(writeBytes(path("out.mp3"), ""));
+    core::FileSystem &native = core::FileSystem::native();
+    core::FileSystem::Handle source = 0;
+    core::FileSystem::Handle destination = 0;
+    QCOMPARE(native.openForReading(fsPath(path("pick.mp3")), source), 0);
+    QCOMPARE(native.openForOverwrite(fsPath(path("out.mp3")), destination), 0);
+    QVERIFY(::truncate(qPrintable(path("pick.mp3")), 4) == 0);
+    QCOMPARE(native.writeCopyOf(source, 2, destination, "23456789", 8), 0);
+    native.close(source);
+    native.close(destination);
+    QCOMPARE(readBytes(path("out.mp3")), std::string("23456789"));
 }
 
 void TestAtomicFileWriter::copyOntoItselfKeepsFile()

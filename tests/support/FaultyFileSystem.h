@@ -79,6 +79,11 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         return FileSystem::copyContent(source, destination, sourceFailed, stop);
     }
+    core::SystemError writeCopyOf(Handle source, std::int64_t offset, Handle destination,
+                                  const char *data, std::size_t size) override
+    {
+        return FileSystem::writeCopyOf(source, offset, destination, data, size);
+    }
     core::SystemError flushToDisk(Handle handle) override
     {
         if (const auto error = fault(Call::Flush))
