@@ -7,6 +7,7 @@
 #include "LayoutScale.h"
 #include "LineShape.h"
 #include "LoudnessFixtures.h"
+#include "ProgressWorker.h"
 #include "ReasonTexts.h"
 #include "SlotRow.h"
 #include "TextTable.h"
@@ -85,6 +86,7 @@ class TestWindows : public QObject
     void unreadablePickIsToldInTheInterfacesLanguage();
     void withoutAudioPartOnlyAnMp3IsTaken();
     void convertingRunShowsProgressWindow();
+    void progressWindowStaysHiddenOnceTheWorkIsOver();
     void runTakesNoInputAndExitStopsIt();
     void mp3PickCopiedAsItIsWhileItsEntryIsOff();
     void pickLoudnessIsToldAndPreviewedAsChangeWouldMakeIt();
@@ -717,6 +719,20 @@ void TestWindows::convertingRunShowsProgressWindow()
     const std::string converted = testfiles::readBytes(game.path() + "/Dirt.mp3");
     QVERIFY(converted != testfiles::readBytes(audiofixtures::path("game-22k-mono.mp3")));
     QVERIFY(converted.find("Info") != std::string::npos);
+}
+
+void TestWindows::progressWindowStaysHiddenOnceTheWorkIsOver()
+{
+    // As a run that ends at once and then says why: its window must not show over the message.
+    QWidget window;
+    window.show();
+    ProgressWorker worker(&window, 2, 10);
+    worker.setMinimumDuration(100);
+    worker.run([&] { worker.report(5, QStringLiteral("half")); });
+    worker.hide();
+    QTest::qWait(300);
+    const auto *progress = window.findChild<QProgressDialog *>();
+    QVERIFY(progress && !progress->isVisible());
 }
 
 void TestWindows::runTakesNoInputAndExitStopsIt()

@@ -13,6 +13,9 @@
 
 namespace {
 
+// Set once the work is over: its reports still queued are dropped.
+constexpr char endedProperty[] = "workEnded";
+
 bool isPlayersInput(QEvent::Type type)
 {
     switch (type) {
@@ -123,7 +126,7 @@ void ProgressWorker::report(int value, const QString &label)
     QMetaObject::invokeMethod(
         shown.data(),
         [=] {
-            if (!shown)
+            if (!shown || shown->property(endedProperty).toBool())
                 return;
             // A run starts without knowing whether anything is converted: no measure yet.
             if (shown->maximum() == 0)
@@ -132,6 +135,15 @@ void ProgressWorker::report(int value, const QString &label)
             shown->setLabelText(label);
         },
         Qt::QueuedConnection);
+}
+
+void ProgressWorker::hide()
+{
+    progress_.setProperty(endedProperty, true);
+    // Stops the timer that shows the window once the minimum duration has passed, which
+    // would otherwise show it over the run's message.
+    progress_.reset();
+    progress_.hide();
 }
 
 void ProgressWorker::runWithWaitCursor(const std::function<void()> &work)

@@ -32,7 +32,8 @@ class ProgressWorker
     std::stop_token stopToken() const { return stop_.get_token(); }
     bool stopRequested() const { return stop_.stop_requested(); }
     void requestStop() { stop_.request_stop(); }
-    void hide() { progress_.hide(); }
+    // For good: neither the window's own timer nor a report still on its way shows it again.
+    void hide();
 
     // Work that is over in a moment: on this thread, under the wait cursor.
     static void runWithWaitCursor(const std::function<void()> &work);
