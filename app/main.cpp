@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Form1.h"
-#include "LayoutScale.h"
 #include "PlatformLayer.h"
-#include "RunMessage.h"
-#include "Twips.h"
 #include "WindowProtocol.h"
+#include "features/RunMessage.h"
+#include "forms/Form1.h"
+#include "forms/LayoutScale.h"
+#include "forms/Twips.h"
 
 #include <QApplication>
 #include <QGuiApplication>

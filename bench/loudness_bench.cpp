@@ -8,8 +8,8 @@
 //
 //   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]
 
-#include "ConversionPool.h"
-#include "LoudnessReference.h"
+#include "loudness/LoudnessReference.h"
+#include "music/ConversionPool.h"
 
 #include <chrono>
 #include <cstdio>

@@ -7,9 +7,9 @@
 //
 // It leaves the source files in <work>/vmc-bench/src for timing `cp` beside it; see README.
 
-#include "ReplacementRun.h"
-#include "RunTexts.h"
-#include "SlotTable.h"
+#include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
+#include "settings/SlotTable.h"
 
 #include <chrono>
 #include <cstdio>

@@ -6,11 +6,11 @@
 //   start_bench stored FOLDER   the program with FOLDER/config.ini stored: the main window
 //   start_bench first FOLDER    the program's first start: the settings window
 
-#include "Form1.h"
-#include "LayoutScale.h"
 #include "PlatformLayer.h"
-#include "Twips.h"
 #include "WindowProtocol.h"
+#include "forms/Form1.h"
+#include "forms/LayoutScale.h"
+#include "forms/Twips.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 //
 //   wineprefix_bench [folders=10000] [work folder=/tmp]
 
-#include "WinePrefixFinder.h"
+#include "wine/WinePrefixFinder.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // Feeds arbitrary bytes to the music reader, as a file: probing and decoding must never
 // crash, hang or read out of bounds, and what probes as music must decode.
 
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // Feeds arbitrary bytes to the music set reader: never a crash, and whatever it reads saves
 // and reads back to the same picks.
 
-#include "MusicSet.h"
+#include "sets/MusicSet.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // Feeds arbitrary bytes to the settings reader. Beyond not crashing, whatever it reads
 // must store and read back to the same folder and language.
 
-#include "SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdint>
 #include <cstdlib>

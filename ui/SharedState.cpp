@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SharedState.h"
 
-#include "Platform.h"
+#include "settings/Platform.h"
 
 std::string SharedState::folderWithoutSeparator() const
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SlotView.h"
 
-#include "RunTexts.h"
+#include "run/RunTexts.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ReplacementRun.h"
-#include "SlotTable.h"
+#include "run/ReplacementRun.h"
+#include "settings/SlotTable.h"
 
 #include <QString>
 

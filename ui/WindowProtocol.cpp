@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowProtocol.h"
 
-#include "ApplyLanguage.h"
-#include "Form1.h"
-#include "Form2.h"
-#include "FrmAbout.h"
 #include "PlatformLayer.h"
-#include "SlotRow.h"
 #include "WindowProtocolFactory.h"
+#include "forms/ApplyLanguage.h"
+#include "forms/Form1.h"
+#include "forms/Form2.h"
+#include "forms/FrmAbout.h"
+#include "forms/SlotRow.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ChangeCommand.h"
-#include "Listening.h"
-#include "LoudnessChoice.h"
-#include "MusicSets.h"
-#include "RestoreCommand.h"
-#include "RunMessage.h"
-#include "SettingsStore.h"
 #include "SingleWindow.h"
-#include "SlotMenu.h"
-#include "SlotStatus.h"
 #include "SlotView.h"
-#include "VirtualStoreOffer.h"
+#include "features/ChangeCommand.h"
+#include "features/Listening.h"
+#include "features/LoudnessChoice.h"
+#include "features/MusicSets.h"
+#include "features/RestoreCommand.h"
+#include "features/RunMessage.h"
+#include "features/SettingsStore.h"
+#include "features/SlotMenu.h"
+#include "features/SlotStatus.h"
+#include "features/VirtualStoreOffer.h"
 
 #include <QObject>
 

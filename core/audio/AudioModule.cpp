@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The audio module's entry: its decoder, encoder and player.
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 #ifdef VMC_HAVE_PLAYBACK
 // The sound output, from the listening code linked into the module.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that speaks to libebur128: integrated loudness, sample and true peak.
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 #include <ebur128.h>
 

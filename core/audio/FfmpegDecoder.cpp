@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that speaks to FFmpeg: music of every format the program reads, opened only
 // through the program's own read callback.
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that speaks to LAME: constant bit rate MP3, algorithm quality 3, no tags
 // but the encoder's own information frame, which players use to drop its delay.
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 #include <lame/lame.h>
 

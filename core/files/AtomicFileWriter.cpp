@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AtomicFileWriter.h"
+#include "files/AtomicFileWriter.h"
 
-#include "Platform.h"
+#include "settings/Platform.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileError.h"
-#include "FileSystem.h"
-#include "WrittenFile.h"
+#include "files/FileError.h"
+#include "files/FileSystem.h"
+#include "files/WrittenFile.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "NativeFileSystem.h"
+#include "files/NativeFileSystem.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RunLock.h"
+#include "files/RunLock.h"
 
 #include <thread>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WrittenFile.h"
+#include "files/WrittenFile.h"
 
 #include <fstream>
 #include <memory>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessCache.h"
+#include "loudness/LoudnessCache.h"
 
 namespace core {
 

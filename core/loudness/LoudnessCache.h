@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessMeasurer.h"
+#include "loudness/LoudnessMeasurer.h"
 
 #include <cstdint>
 #include <filesystem>

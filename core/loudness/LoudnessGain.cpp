@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessGain.h"
+#include "loudness/LoudnessGain.h"
 
 #include "audio/Mp3Gain.h"
 

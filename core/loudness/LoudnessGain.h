@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AudioCodecs.h"
-#include "LoudnessOptions.h"
+#include "loudness/LoudnessOptions.h"
+#include "music/AudioCodecs.h"
 
 #include <optional>
 

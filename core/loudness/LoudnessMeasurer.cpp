@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessMeasurer.h"
+#include "loudness/LoudnessMeasurer.h"
 
 namespace core {
 

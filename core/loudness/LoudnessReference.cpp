@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessReference.h"
+#include "loudness/LoudnessReference.h"
 
-#include "MusicConverter.h"
+#include "music/MusicConverter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessCache.h"
-#include "LoudnessGain.h"
-#include "OriginalsFolder.h"
-#include "SlotTable.h"
+#include "loudness/LoudnessCache.h"
+#include "loudness/LoudnessGain.h"
+#include "originals/OriginalsFolder.h"
+#include "settings/SlotTable.h"
 
 #include <array>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MatchedConversion.h"
+#include "loudness/MatchedConversion.h"
 
-#include "FailureCodes.h"
 #include "audio/Mp3Gain.h"
+#include "run/FailureCodes.h"
 
 #ifdef _WIN32
 #include <windows.h>

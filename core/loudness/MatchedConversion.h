@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessCache.h"
-#include "LoudnessGain.h"
-#include "LoudnessOptions.h"
-#include "LoudnessReference.h"
-#include "MusicConverter.h"
+#include "loudness/LoudnessCache.h"
+#include "loudness/LoudnessGain.h"
+#include "loudness/LoudnessOptions.h"
+#include "loudness/LoudnessReference.h"
+#include "music/MusicConverter.h"
 
 #include <cstdint>
 #include <filesystem>

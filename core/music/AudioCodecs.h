@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileSystem.h"
-#include "Reason.h"
+#include "files/FileSystem.h"
+#include "music/Reason.h"
 
 #include <cstddef>
 #include <filesystem>

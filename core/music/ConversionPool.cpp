@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ConversionPool.h"
+#include "music/ConversionPool.h"
 
-#include "AtomicFileWriter.h"
+#include "files/AtomicFileWriter.h"
 
 #include <algorithm>
 

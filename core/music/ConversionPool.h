@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MatchedConversion.h"
-#include "MusicConverter.h"
+#include "loudness/MatchedConversion.h"
+#include "music/MusicConverter.h"
 
 #include <condition_variable>
 #include <filesystem>

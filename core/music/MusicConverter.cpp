@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicConverter.h"
+#include "music/MusicConverter.h"
 
-#include "FailureCodes.h"
-#include "OriginalsFolder.h"
-#include "Platform.h"
+#include "originals/OriginalsFolder.h"
+#include "run/FailureCodes.h"
+#include "settings/Platform.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicFormats.h"
+#include "music/MusicFormats.h"
 
-#include "Platform.h"
+#include "settings/Platform.h"
 
 #include <string>
 

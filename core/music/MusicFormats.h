@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileSystem.h"
+#include "files/FileSystem.h"
 
 #include <array>
 #include <filesystem>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "OriginalsFolder.h"
+#include "originals/OriginalsFolder.h"
 
-#include "FailureCodes.h"
-#include "Platform.h"
-#include "RunLock.h"
-#include "RunTexts.h"
+#include "files/RunLock.h"
+#include "run/FailureCodes.h"
+#include "run/RunTexts.h"
+#include "settings/Platform.h"
 
 #include <ctime>
 #include <system_error>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AtomicFileWriter.h"
-#include "FileSystem.h"
-#include "OriginalsManifest.h"
-#include "ReplacementRun.h"
-#include "RunLock.h"
-#include "SlotTable.h"
+#include "files/AtomicFileWriter.h"
+#include "files/FileSystem.h"
+#include "files/RunLock.h"
+#include "originals/OriginalsManifest.h"
+#include "run/ReplacementRun.h"
+#include "settings/SlotTable.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ReplacementRun.h"
+#include "run/ReplacementRun.h"
 
-#include "AtomicFileWriter.h"
-#include "ConversionPool.h"
-#include "FailureCodes.h"
-#include "LoudnessCache.h"
-#include "MatchedConversion.h"
-#include "MusicFormats.h"
-#include "OriginalsFolder.h"
-#include "Platform.h"
-#include "RunLock.h"
-#include "RunTexts.h"
+#include "files/AtomicFileWriter.h"
+#include "files/RunLock.h"
+#include "loudness/LoudnessCache.h"
+#include "loudness/MatchedConversion.h"
+#include "music/ConversionPool.h"
+#include "music/MusicFormats.h"
+#include "originals/OriginalsFolder.h"
+#include "run/FailureCodes.h"
+#include "run/RunTexts.h"
+#include "settings/Platform.h"
 
 #include <array>
 #include <optional>

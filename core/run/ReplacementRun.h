@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AudioCodecs.h"
-#include "FileSystem.h"
-#include "LoudnessOptions.h"
-#include "MusicConverter.h"
-#include "SlotTable.h"
+#include "files/FileSystem.h"
+#include "loudness/LoudnessOptions.h"
+#include "music/AudioCodecs.h"
+#include "music/MusicConverter.h"
+#include "settings/SlotTable.h"
 
 #include <array>
 #include <cstdint>

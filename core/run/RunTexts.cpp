@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RunTexts.h"
+#include "run/RunTexts.h"
 
 namespace core {
 

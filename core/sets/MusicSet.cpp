@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicSet.h"
+#include "sets/MusicSet.h"
 
-#include "FileSystem.h"
-#include "Platform.h"
+#include "files/FileSystem.h"
+#include "settings/Platform.h"
 
 #include <charconv>
 #include <cstdio>

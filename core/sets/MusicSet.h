@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileSystem.h"
-#include "SlotTable.h"
+#include "files/FileSystem.h"
+#include "settings/SlotTable.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SetMusicCopy.h"
+#include "sets/SetMusicCopy.h"
 
-#include "AtomicFileWriter.h"
-#include "Platform.h"
+#include "files/AtomicFileWriter.h"
+#include "settings/Platform.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileSystem.h"
-#include "MusicSet.h"
+#include "files/FileSystem.h"
+#include "sets/MusicSet.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Platform.h"
+#include "settings/Platform.h"
 
 #include <system_error>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SettingsFile.h"
+#include "settings/SettingsFile.h"
 
-#include "AtomicFileWriter.h"
+#include "files/AtomicFileWriter.h"
 
 #include <charconv>
 #include <fstream>

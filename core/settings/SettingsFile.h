@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "FileSystem.h"
-#include "Platform.h"
+#include "files/FileSystem.h"
+#include "settings/Platform.h"
 
 #include <cstdint>
 #include <optional>

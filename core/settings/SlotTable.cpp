@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SlotTable.h"
+#include "settings/SlotTable.h"
 
 #include <stdexcept>
 

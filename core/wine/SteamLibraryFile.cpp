@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SteamLibraryFile.h"
+#include "wine/SteamLibraryFile.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WinePrefixFinder.h"
+#include "wine/WinePrefixFinder.h"
 
-#include "Platform.h"
-#include "SteamLibraryFile.h"
+#include "settings/Platform.h"
+#include "wine/SteamLibraryFile.h"
 
 #include <algorithm>
 #include <fstream>

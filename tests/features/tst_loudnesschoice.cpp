@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessChoice.h"
-#include "PickLoudness.h"
 #include "TextTable.h"
+#include "features/LoudnessChoice.h"
+#include "features/PickLoudness.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicSet.h"
-#include "MusicSets.h"
 #include "WindowFixture.h"
+#include "features/MusicSets.h"
+#include "sets/MusicSet.h"
 
 #include <QTest>
 

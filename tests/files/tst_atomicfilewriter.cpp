@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AtomicFileWriter.h"
-#include "FailureCodes.h"
 #include "FaultyFileSystem.h"
 #include "ScratchMount.h"
 #include "TestFiles.h"
+#include "files/AtomicFileWriter.h"
+#include "run/FailureCodes.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

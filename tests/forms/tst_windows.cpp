@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ApplyLanguage.h"
 #include "AudioFixtures.h"
-#include "CommonDialog.h"
-#include "DirectoryList.h"
-#include "DriveList.h"
-#include "LayoutScale.h"
-#include "LineShape.h"
 #include "LoudnessFixtures.h"
-#include "ProgressWorker.h"
 #include "ReasonTexts.h"
-#include "SlotRow.h"
 #include "TextTable.h"
-#include "Twips.h"
 #include "WindowFixture.h"
+#include "features/ProgressWorker.h"
+#include "forms/ApplyLanguage.h"
+#include "forms/CommonDialog.h"
+#include "forms/DirectoryList.h"
+#include "forms/DriveList.h"
+#include "forms/LayoutScale.h"
+#include "forms/LineShape.h"
+#include "forms/SlotRow.h"
+#include "forms/Twips.h"
 
 #include <QAccessible>
 #include <QAction>

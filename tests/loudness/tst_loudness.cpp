@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
-#include "MatchedConversion.h"
-#include "ReplacementRun.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "audio/Mp3Gain.h"
+#include "loudness/MatchedConversion.h"
+#include "run/ReplacementRun.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
-#include "MusicConverter.h"
 #include "TestFiles.h"
+#include "music/MusicConverter.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Reason.h"
 #include "ReasonTexts.h"
+#include "music/Reason.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
-#include "OriginalsFolder.h"
-#include "ReplacementRun.h"
-#include "RunLock.h"
-#include "RunTexts.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
+#include "files/RunLock.h"
+#include "originals/OriginalsFolder.h"
+#include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
 
 #include <QDate>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AudioCodecs.h"
 #include "AudioFixtures.h"
 #include "DecodedStream.h"
 #include "OpenFiles.h"
 #include "TestFiles.h"
+#include "music/AudioCodecs.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,9 +18,9 @@
 
 #ifndef _WIN32
 #include "PrivateSoundServer.h"
-#include "SlotRow.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
+#include "forms/SlotRow.h"
 
 #include <QAccessible>
 #include <QApplication>

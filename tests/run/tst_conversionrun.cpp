@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
 #include "FaultyFileSystem.h"
 #include "ReasonTexts.h"
-#include "ReplacementRun.h"
 #include "ScratchMount.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
+#include "files/AtomicFileWriter.h"
+#include "run/ReplacementRun.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AtomicFileWriter.h"
 #include "AudioFixtures.h"
 #include "FaultyFileSystem.h"
-#include "OriginalsFolder.h"
-#include "ReplacementRun.h"
-#include "RunTexts.h"
 #include "TestFiles.h"
+#include "files/AtomicFileWriter.h"
+#include "originals/OriginalsFolder.h"
+#include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
 
 #include <QTemporaryDir>
 #include <QTest>

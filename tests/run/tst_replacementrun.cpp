@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
-#include "ReplacementRun.h"
-#include "RunTexts.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
+#include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicSet.h"
+#include "sets/MusicSet.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
-#include "SetMusicCopy.h"
 #include "TestFiles.h"
+#include "sets/SetMusicCopy.h"
 
 #include <QTemporaryDir>
 #include <QTest>

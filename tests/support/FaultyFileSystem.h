@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "NativeFileSystem.h"
+#include "files/NativeFileSystem.h"
 
 #include <map>
 #include <set>

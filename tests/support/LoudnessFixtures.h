@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AudioCodecs.h"
-#include "LoudnessMeasurer.h"
+#include "loudness/LoudnessMeasurer.h"
+#include "music/AudioCodecs.h"
 
 #include <array>
 #include <cmath>

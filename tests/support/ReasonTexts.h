@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Reason.h"
+#include "music/Reason.h"
 
 #include <QString>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Form1.h"
-#include "Form2.h"
-#include "FrmAbout.h"
 #include "ScriptedPlatform.h"
 #include "TestFiles.h"
 #include "WindowProtocol.h"
+#include "forms/Form1.h"
+#include "forms/Form2.h"
+#include "forms/FrmAbout.h"
 
 #include <QCoreApplication>
 #include <QDir>

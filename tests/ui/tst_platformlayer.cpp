@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Form1.h"
 #include "PlatformLayer.h"
 #include "TestFiles.h"
+#include "forms/Form1.h"
 
 #include <QApplication>
 #include <QFile>

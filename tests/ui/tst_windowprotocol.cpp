@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CommonDialog.h"
-#include "DirectoryList.h"
-#include "DriveList.h"
-#include "FailureReason.h"
-#include "MusicSet.h"
-#include "PickChecker.h"
-#include "RunMessage.h"
 #include "ScratchMount.h"
-#include "SlotRow.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
+#include "features/FailureReason.h"
+#include "features/PickChecker.h"
+#include "features/RunMessage.h"
+#include "forms/CommonDialog.h"
+#include "forms/DirectoryList.h"
+#include "forms/DriveList.h"
+#include "forms/SlotRow.h"
+#include "sets/MusicSet.h"
 
 #include <QApplication>
 #include <QCloseEvent>

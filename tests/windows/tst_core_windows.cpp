@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The core as it behaves on Windows: run as a Windows program, under Wine on Linux.
 
-#include "AtomicFileWriter.h"
-#include "FailureCodes.h"
 #include "MiniTest.h"
-#include "OriginalsFolder.h"
-#include "Platform.h"
-#include "ReplacementRun.h"
-#include "RunTexts.h"
-#include "SettingsFile.h"
+#include "files/AtomicFileWriter.h"
+#include "originals/OriginalsFolder.h"
+#include "run/FailureCodes.h"
+#include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
+#include "settings/Platform.h"
+#include "settings/SettingsFile.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
-#include "WinePrefixFinder.h"
+#include "wine/WinePrefixFinder.h"
 
 #include <QDir>
 #include <QFile>

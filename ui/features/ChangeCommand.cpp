@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ChangeCommand.h"
+#include "features/ChangeCommand.h"
 
-#include "AudioCodecs.h"
-#include "FailureCodes.h"
-#include "KeptOriginals.h"
-#include "Listening.h"
-#include "LoudnessChoice.h"
-#include "OriginalsFolder.h"
-#include "PickChecker.h"
-#include "Platform.h"
 #include "PlatformLayer.h"
-#include "ProgressWorker.h"
-#include "RunMessage.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "WinePrefixFinder.h"
+#include "features/KeptOriginals.h"
+#include "features/Listening.h"
+#include "features/LoudnessChoice.h"
+#include "features/PickChecker.h"
+#include "features/ProgressWorker.h"
+#include "features/RunMessage.h"
+#include "music/AudioCodecs.h"
+#include "originals/OriginalsFolder.h"
+#include "run/FailureCodes.h"
+#include "settings/Platform.h"
+#include "wine/WinePrefixFinder.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ReplacementRun.h"
 #include "SlotView.h"
+#include "run/ReplacementRun.h"
 
 #include <QObject>
 

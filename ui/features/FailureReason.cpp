@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FailureReason.h"
+#include "features/FailureReason.h"
 
-#include "FailureCodes.h"
-#include "Reason.h"
 #include "TextTable.h"
+#include "music/Reason.h"
+#include "run/FailureCodes.h"
 
 QString failureReason(core::SystemError error, std::uint8_t language)
 {

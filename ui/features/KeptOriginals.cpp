@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "KeptOriginals.h"
+#include "features/KeptOriginals.h"
 
-#include "Platform.h"
+#include "settings/Platform.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

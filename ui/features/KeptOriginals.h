@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "OriginalsFolder.h"
+#include "originals/OriginalsFolder.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Listening.h"
+#include "features/Listening.h"
 
 #include "TextTable.h"
 

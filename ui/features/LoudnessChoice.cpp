@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LoudnessChoice.h"
+#include "features/LoudnessChoice.h"
 
-#include "MusicSet.h"
 #include "TextTable.h"
+#include "sets/MusicSet.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessOptions.h"
+#include "loudness/LoudnessOptions.h"
 
 #include <QObject>
 #include <QString>

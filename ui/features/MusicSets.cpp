@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MusicSets.h"
+#include "features/MusicSets.h"
 
-#include "AtomicFileWriter.h"
-#include "FailureReason.h"
-#include "LoudnessChoice.h"
-#include "PickChecker.h"
-#include "Platform.h"
-#include "ProgressWorker.h"
-#include "SetMusicCopy.h"
 #include "SharedState.h"
-#include "SlotRow.h"
 #include "TextTable.h"
+#include "features/FailureReason.h"
+#include "features/LoudnessChoice.h"
+#include "features/PickChecker.h"
+#include "features/ProgressWorker.h"
+#include "files/AtomicFileWriter.h"
+#include "forms/SlotRow.h"
+#include "sets/SetMusicCopy.h"
+#include "settings/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MusicSet.h"
 #include "PlatformLayer.h"
 #include "SlotView.h"
+#include "sets/MusicSet.h"
 
 #include <QObject>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PickChecker.h"
+#include "features/PickChecker.h"
 
-#include "MusicFormats.h"
-#include "Platform.h"
 #include "TextTable.h"
+#include "music/MusicFormats.h"
+#include "settings/Platform.h"
 
 #include <QLocale>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AudioCodecs.h"
+#include "music/AudioCodecs.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PickLoudness.h"
+#include "features/PickLoudness.h"
 
-#include "KeptOriginals.h"
-#include "LoudnessReference.h"
-#include "MatchedConversion.h"
-#include "Platform.h"
 #include "SharedState.h"
 #include "TextTable.h"
+#include "features/KeptOriginals.h"
+#include "loudness/LoudnessReference.h"
+#include "loudness/MatchedConversion.h"
+#include "settings/Platform.h"
 
 #include <QLocale>
 #include <QPointer>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LoudnessCache.h"
-#include "LoudnessGain.h"
-#include "LoudnessOptions.h"
-#include "SlotTable.h"
+#include "loudness/LoudnessCache.h"
+#include "loudness/LoudnessGain.h"
+#include "loudness/LoudnessOptions.h"
+#include "settings/SlotTable.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ProgressWorker.h"
+#include "features/ProgressWorker.h"
 
 #include "TextTable.h"
 

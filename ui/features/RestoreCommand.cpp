@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RestoreCommand.h"
+#include "features/RestoreCommand.h"
 
-#include "FailureCodes.h"
-#include "KeptOriginals.h"
-#include "Listening.h"
 #include "PlatformLayer.h"
-#include "ProgressWorker.h"
-#include "RunMessage.h"
 #include "SharedState.h"
 #include "TextTable.h"
+#include "features/KeptOriginals.h"
+#include "features/Listening.h"
+#include "features/ProgressWorker.h"
+#include "features/RunMessage.h"
+#include "run/FailureCodes.h"
 
 #include <QPushButton>
 

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RunMessage.h"
+#include "features/RunMessage.h"
 
-#include "FailureCodes.h"
-#include "FailureReason.h"
-#include "Listening.h"
-#include "LoudnessChoice.h"
-#include "MusicSet.h"
-#include "Platform.h"
 #include "PlatformLayer.h"
 #include "ProtectedFolder.h"
-#include "ReplacementRun.h"
 #include "SharedState.h"
 #include "TextTable.h"
+#include "features/FailureReason.h"
+#include "features/Listening.h"
+#include "features/LoudnessChoice.h"
+#include "run/FailureCodes.h"
+#include "run/ReplacementRun.h"
+#include "sets/MusicSet.h"
+#include "settings/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MusicSet.h"
 #include "SlotView.h"
+#include "sets/MusicSet.h"
 
 #include <QString>
 

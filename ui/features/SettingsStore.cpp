@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SettingsStore.h"
+#include "features/SettingsStore.h"
 
-#include "FailureReason.h"
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
+#include "features/FailureReason.h"
 
 #include <QDir>
 #include <QFileInfo>

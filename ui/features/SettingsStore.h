@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Form2.h"
-#include "MusicSet.h"
-#include "SettingsFile.h"
-#include "WinePrefixSearch.h"
+#include "features/WinePrefixSearch.h"
+#include "forms/Form2.h"
+#include "sets/MusicSet.h"
+#include "settings/SettingsFile.h"
 
 #include <QString>
 

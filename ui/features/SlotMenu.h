@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Listening.h"
-#include "SlotRow.h"
 #include "SlotView.h"
+#include "features/Listening.h"
+#include "forms/SlotRow.h"
 
 #include <QObject>
 #include <QSet>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SlotStatus.h"
+#include "features/SlotStatus.h"
 
-#include "KeptOriginals.h"
-#include "Platform.h"
 #include "SharedState.h"
-#include "SlotTable.h"
 #include "TextTable.h"
+#include "features/KeptOriginals.h"
+#include "settings/Platform.h"
+#include "settings/SlotTable.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "PickChecker.h"
-#include "PickLoudness.h"
 #include "SlotView.h"
+#include "features/PickChecker.h"
+#include "features/PickLoudness.h"
 
 #include <QObject>
 #include <QString>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "VirtualStoreOffer.h"
+#include "features/VirtualStoreOffer.h"
 
-#include "KeptOriginals.h"
-#include "Platform.h"
 #include "PlatformLayer.h"
 #include "ProtectedFolder.h"
 #include "SharedState.h"
-#include "SlotTable.h"
 #include "TextTable.h"
+#include "features/KeptOriginals.h"
+#include "settings/Platform.h"
+#include "settings/SlotTable.h"
 
 #include <QDir>
 #include <QFileInfo>

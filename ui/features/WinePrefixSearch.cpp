@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WinePrefixSearch.h"
+#include "features/WinePrefixSearch.h"
 
 #include <QDir>
 #include <QMetaObject>

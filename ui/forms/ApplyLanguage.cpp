@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ApplyLanguage.h"
+#include "forms/ApplyLanguage.h"
 
-#include "DirectoryList.h"
-#include "DriveList.h"
-#include "Form1Controls.h"
-#include "Form2.h"
-#include "FrmAbout.h"
-#include "LayoutScale.h"
-#include "RunTexts.h"
 #include "TextTable.h"
 #include "ToolkitTranslation.h"
 #include "Version.h"
+#include "forms/DirectoryList.h"
+#include "forms/DriveList.h"
+#include "forms/Form1Controls.h"
+#include "forms/Form2.h"
+#include "forms/FrmAbout.h"
+#include "forms/LayoutScale.h"
+#include "run/RunTexts.h"
 
 #include <QLabel>
 #include <QLineEdit>

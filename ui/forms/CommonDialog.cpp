@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CommonDialog.h"
+#include "forms/CommonDialog.h"
 
-#include "MusicFormats.h"
 #include "PlatformLayer.h"
+#include "music/MusicFormats.h"
 
 #include <QDir>
 #include <QStringList>

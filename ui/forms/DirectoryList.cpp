@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DirectoryList.h"
+#include "forms/DirectoryList.h"
 
 #include <QDir>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DriveList.h"
+#include "forms/DriveList.h"
 
 #include <QDir>
 #include <QSignalBlocker>

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Form1.h"
+#include "forms/Form1.h"
 
-#include "ApplyLanguage.h"
-#include "CommonDialog.h"
-#include "LayoutScale.h"
-#include "MainWindowLayout.h"
 #include "PlatformLayer.h"
-#include "SlotRow.h"
 #include "TextTable.h"
-#include "Twips.h"
 #include "WindowProtocolFactory.h"
+#include "forms/ApplyLanguage.h"
+#include "forms/CommonDialog.h"
+#include "forms/LayoutScale.h"
+#include "forms/MainWindowLayout.h"
+#include "forms/SlotRow.h"
+#include "forms/Twips.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Form1Controls.h"
 #include "SharedState.h"
-#include "SlotTable.h"
+#include "forms/Form1Controls.h"
+#include "settings/SlotTable.h"
 
 #include <QWidget>
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Form2.h"
+#include "forms/Form2.h"
 
-#include "ApplyLanguage.h"
-#include "DirectoryList.h"
-#include "DriveList.h"
 #include "PlatformLayer.h"
 #include "TextTable.h"
-#include "LayoutScale.h"
-#include "Twips.h"
+#include "forms/ApplyLanguage.h"
+#include "forms/DirectoryList.h"
+#include "forms/DriveList.h"
+#include "forms/LayoutScale.h"
+#include "forms/Twips.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FrmAbout.h"
+#include "forms/FrmAbout.h"
 
-#include "LineShape.h"
 #include "TextTable.h"
-#include "LayoutScale.h"
-#include "Twips.h"
+#include "forms/LayoutScale.h"
+#include "forms/LineShape.h"
+#include "forms/Twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>

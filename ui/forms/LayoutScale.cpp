@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LayoutScale.h"
+#include "forms/LayoutScale.h"
 
-#include "MainWindowLayout.h"
-#include "SlotTable.h"
 #include "TextTable.h"
 #include "Version.h"
+#include "forms/MainWindowLayout.h"
+#include "settings/SlotTable.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QRadioButton>
-#include <QStyle>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QVariant>
 
 #include <algorithm>

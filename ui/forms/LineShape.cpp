@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LineShape.h"
+#include "forms/LineShape.h"
 
 #include <QPainter>
 

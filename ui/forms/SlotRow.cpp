@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SlotRow.h"
+#include "forms/SlotRow.h"
 
-#include "MusicFormats.h"
 #include "TextTable.h"
+#include "music/MusicFormats.h"
 
 #include <QContextMenuEvent>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Listening.h"
+#include "features/Listening.h"
 
 #include <QList>
 #include <QObject>
