@@ -27,25 +27,22 @@ constexpr SystemError unreadable = ERROR_READ_FAULT;
 constexpr SystemError unreadable = EIO;
 #endif
 
-bool isThere(const fs::path &path)
-{
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
-
-bool isFolder(const fs::path &path)
-{
-    std::error_code error;
-    return fs::is_directory(path, error);
-}
-
-bool sameFile(const fs::path &a, const fs::path &b)
-{
-    std::error_code error;
-    return fs::equivalent(a, b, error);
-}
-
 } // namespace
+
+bool OriginalsFolder::isThere(const fs::path &path) const
+{
+    return fileSystem_.exists(path);
+}
+
+bool OriginalsFolder::isFolder(const fs::path &path) const
+{
+    return fileSystem_.isFolder(path);
+}
+
+bool OriginalsFolder::sameFile(const fs::path &a, const fs::path &b) const
+{
+    return fileSystem_.sameFile(a, b);
+}
 
 OriginalsFolder::OriginalsFolder(std::string_view musicFolder, FileSystem &fileSystem,
                                  fs::path dataFolder)
@@ -82,14 +79,15 @@ fs::path OriginalsFolder::gameFile(std::string_view targetName) const
         return exact;
     const std::string wanted = platform::asciiLowerCase(exact.filename().string());
     fs::path match;
-    std::error_code error;
     const fs::path folder = exact.parent_path().empty() ? "." : exact.parent_path();
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (platform::asciiLowerCase(it->path().filename().string()) != wanted)
+    std::vector<fs::path> names;
+    fileSystem_.listFolder(folder, names);
+    for (const fs::path &name : names) {
+        if (platform::asciiLowerCase(name.string()) != wanted)
             continue;
         if (!match.empty())
             return exact;
-        match = exact.parent_path() / it->path().filename();
+        match = exact.parent_path() / name;
     }
     return match.empty() ? exact : match;
 #endif
@@ -112,9 +110,9 @@ bool OriginalsFolder::isKept(std::string_view targetName) const
 
 std::optional<fs::path> OriginalsFolder::keptOriginal(std::string_view targetName) const
 {
-    std::error_code error;
     fs::path kept = keptFile(targetName);
-    if (!fs::is_regular_file(kept, error))
+    FileStatus status;
+    if (fileSystem_.status(kept, status) != 0 || !status.isFile())
         return std::nullopt;
     return kept;
 }
@@ -134,10 +132,10 @@ void OriginalsFolder::adoptOlderFolder()
     const SlotTable slots;
     for (int i = 0; i < slotCount; ++i) {
         const std::string &target = slots.targetFileName(i);
-        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(target));
+        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(target), fileSystem_);
         if (!isKept(target) || matchesKept(game, target))
             continue;
-        if (std::optional<WrittenFile> written = WrittenFile::of(game))
+        if (std::optional<WrittenFile> written = WrittenFile::of(game, fileSystem_))
             manifest_->setWritten(target, {*written});
     }
     manifest_->save();
@@ -147,7 +145,7 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
                                                         std::string_view targetName, Check check)
 {
     const OriginalsManifest::Entry &entry = manifest().entry(std::string(targetName));
-    const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile);
+    const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile, fileSystem_);
     if (entry.empty() || !now)
         return std::nullopt;
     std::optional<WrittenFile> content; // read once, where a size agrees
@@ -157,7 +155,7 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
         if (check == Check::SizeAndTime && recorded.sameSizeAndTime(*now))
             return true;
         if (!content)
-            content = WrittenFile::of(gameFile);
+            content = WrittenFile::of(gameFile, fileSystem_);
         return content && content->hash == recorded.hash;
     };
     for (const WrittenFile &file : entry.written) {
@@ -169,7 +167,7 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
         // Neither what the file held, nor what was written over it, nor the original put
         // back: our own write, cut short.
         if (!content)
-            content = WrittenFile::of(gameFile);
+            content = WrittenFile::of(gameFile, fileSystem_);
         return content ? *content : *now;
     }
     return std::nullopt;
@@ -179,21 +177,23 @@ bool OriginalsFolder::matchesKept(const fs::path &gameFile, std::string_view tar
 {
     if (isThere(absentMarker(targetName)))
         return !isThere(gameFile);
-    const std::optional<WrittenFile> kept = WrittenFile::statOf(keptFile(targetName));
-    const std::optional<WrittenFile> game = WrittenFile::statOf(gameFile);
+    const std::optional<WrittenFile> kept = WrittenFile::statOf(keptFile(targetName), fileSystem_);
+    const std::optional<WrittenFile> game = WrittenFile::statOf(gameFile, fileSystem_);
     if (!kept || !game || kept->size != game->size)
         return false;
     if (sameFile(keptFile(targetName), gameFile))
         return true;
-    const std::optional<WrittenFile> keptContent = WrittenFile::of(keptFile(targetName));
-    const std::optional<WrittenFile> gameContent = WrittenFile::of(gameFile);
+    const std::optional<WrittenFile> keptContent =
+        WrittenFile::of(keptFile(targetName), fileSystem_);
+    const std::optional<WrittenFile> gameContent = WrittenFile::of(gameFile, fileSystem_);
     return keptContent && gameContent && keptContent->hash == gameContent->hash;
 }
 
 bool OriginalsFolder::isRestorable(std::string_view targetName, Check check)
 {
     return isKept(targetName) &&
-           ourEntryFor(AtomicFileWriter::resolveLinks(gameFile(targetName)), targetName, check);
+           ourEntryFor(AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_),
+                       targetName, check);
 }
 
 int OriginalsFolder::restorableCount(const SlotTable &slots, Check check)
@@ -229,10 +229,8 @@ std::optional<FileError> OriginalsFolder::makeFolder()
 std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
 {
     const fs::path place = dataFolderPlace();
-    std::error_code made;
-    fs::create_directories(place, made);
-    if (made)
-        return FileError::destination(made.value());
+    if (const SystemError error = createFolders(place))
+        return FileError::destination(error);
     AtomicFileWriter writer(fileSystem_);
     if (!isThere(place / gameFolderNoteName)) {
         if (std::optional<FileError> failure = writer.writeBytes(
@@ -281,7 +279,7 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
     if (inPlace && isThere(gameFile)) {
         // What the file holds as the overwrite begins: the write is never begun unrecorded.
         entry.overwrittenInPlace =
-            entry.written.empty() ? WrittenFile::of(gameFile) : entry.written.front();
+            entry.written.empty() ? WrittenFile::of(gameFile, fileSystem_) : entry.written.front();
         if (!entry.overwrittenInPlace)
             return FileError::destination(unreadable);
     }
@@ -360,16 +358,27 @@ std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetNa
 
 std::optional<FileError> OriginalsFolder::keepCopy(const fs::path &gameFile, const fs::path &kept)
 {
-    std::error_code error;
-    const auto modified = fs::last_write_time(gameFile, error);
+    FileStatus game;
+    const bool known = fileSystem_.status(gameFile, game) == 0 && game.isFile();
     {
         AtomicFileWriter writer(fileSystem_);
         if (std::optional<FileError> failure = writer.copyFile(gameFile, kept))
             return failure;
     }
-    if (!error)
-        fs::last_write_time(kept, modified, error);
+    if (known)
+        fileSystem_.setModified(kept, game.modified);
     return std::nullopt;
+}
+
+SystemError OriginalsFolder::createFolders(const fs::path &folder)
+{
+    if (folder.empty() || isFolder(folder))
+        return 0;
+    if (folder.has_relative_path() && folder.parent_path() != folder) {
+        if (const SystemError error = createFolders(folder.parent_path()))
+            return error;
+    }
+    return fileSystem_.createFolder(folder);
 }
 
 void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderThan)
@@ -391,12 +400,12 @@ OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
     // leaves no lock file behind where none was, since no copy holds one that is not there
     // and a run that starts meanwhile writes nothing older than olderThan.
     const bool writes = wait.count() > 0;
-    auto lock = std::make_unique<RunLock>(folders, wait, writes);
+    auto lock = std::make_unique<RunLock>(folders, wait, writes, fileSystem_);
     // Never unlocked where a lock can be had: a game folder that takes no lock file takes
     // no new file either, and the originals and the lock go to the player's data folder.
     if (writes && lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
         !dataFolder_.empty() && folder_ != dataFolderPlace() && !makeDataFolderPlace())
-        lock = std::make_unique<RunLock>(folder_, wait);
+        lock = std::make_unique<RunLock>(folder_, wait, true, fileSystem_);
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return lock;
     // Another copy may have changed the record since it was read.
@@ -420,7 +429,8 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
     const fs::path aside = folder_ / platform::pathFromText(standInFolderName);
     for (const StandIn &copy : copies) {
         // The game folder's file is the game's own, whatever the game played instead.
-        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(copy.targetName));
+        const fs::path game =
+            AtomicFileWriter::resolveLinks(gameFile(copy.targetName), fileSystem_);
         if (!isKept(copy.targetName)) {
             if (std::optional<FileError> failure = keepNow(game, copy.targetName, false))
                 return fail(*failure);
@@ -430,9 +440,7 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
         fs::path destination = aside / platform::pathFromText(copy.targetName);
         for (int n = 2; isThere(destination); ++n)
             destination = aside / platform::pathFromText(std::to_string(n) + " " + copy.targetName);
-        std::error_code error;
-        fs::rename(copy.file, destination, error);
-        if (error) {
+        if (fileSystem_.rename(copy.file, destination) != 0) {
             // Another volume: copied whole, then the copy there removed.
             AtomicFileWriter writer(fileSystem_);
             if (std::optional<FileError> failure = writer.copyFile(copy.file, destination))
@@ -494,7 +502,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
     if (!isKept(targetName))
         return std::nullopt;
     // A link stays: what it points to is the game file.
-    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName));
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
     if (matchesKept(game, targetName)) {
         // The original is there already (a restore cut short after its write).
         manifest().setWritten(std::string(targetName), {});
@@ -511,7 +519,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                 // Put back in place: a file cut short here stays ours and restorable.
                 OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
                 if (!entry.overwrittenInPlace) {
-                    entry.overwrittenInPlace = WrittenFile::of(game);
+                    entry.overwrittenInPlace = WrittenFile::of(game, fileSystem_);
                     if (!entry.overwrittenInPlace)
                         return FileError::destination(unreadable);
                     manifest().setEntry(std::string(targetName), std::move(entry));

@@ -128,6 +128,11 @@ class OriginalsFolder
                                          bool &restored);
     // Kept originals from before the manifest: their game files are taken as ours once.
     void adoptOlderFolder();
+    bool isThere(const std::filesystem::path &path) const;
+    bool isFolder(const std::filesystem::path &path) const;
+    bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) const;
+    // Makes the folder and any missing folder above it.
+    SystemError createFolders(const std::filesystem::path &folder);
 
     FileSystem &fileSystem_;
     std::string musicFolder_;

@@ -4,7 +4,6 @@
 #include "files/AtomicFileWriter.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 namespace core {
@@ -51,13 +50,13 @@ OriginalsManifest::OriginalsManifest(std::filesystem::path file, FileSystem &fil
 
 void OriginalsManifest::reload()
 {
-    std::error_code error;
     Contents read;
-    if (std::filesystem::is_regular_file(file_, error)) {
-        std::ifstream input(file_, std::ios::binary);
-        std::string text(maximumSize, '\0');
-        input.read(text.data(), std::streamsize(text.size()));
-        text.resize(std::size_t(input.gcount()));
+    FileStatus status;
+    if (fileSystem_.status(file_, status) == 0 && status.isFile()) {
+        std::string text;
+        fileSystem_.readWhole(file_, text);
+        if (text.size() > maximumSize)
+            text.resize(maximumSize);
         existed_ = true;
         read = parse(text);
     }

@@ -109,42 +109,48 @@ struct Pick
 class StagedFile
 {
   public:
-    explicit StagedFile(const std::filesystem::path &path) : path_(path) {}
+    StagedFile(const std::filesystem::path &path, FileSystem &fileSystem)
+        : path_(path), fileSystem_(fileSystem)
+    {
+    }
     ~StagedFile()
     {
-        std::error_code error;
         if (!path_.empty())
-            std::filesystem::remove(path_, error);
+            fileSystem_.remove(path_);
     }
     StagedFile(const StagedFile &) = delete;
     StagedFile &operator=(const StagedFile &) = delete;
 
   private:
     const std::filesystem::path &path_;
+    FileSystem &fileSystem_;
 };
 
-bool opensAsFile(const std::filesystem::path &path)
+bool opensAsFile(const std::filesystem::path &path, FileSystem &fileSystem)
 {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    FileStatus status;
+    return fileSystem.status(path, status) == 0 && status.isFile();
 }
 
 // Removes the files named, at the end of its scope.
 class StagedFiles
 {
   public:
-    explicit StagedFiles(const std::vector<std::filesystem::path> &paths) : paths_(paths) {}
+    StagedFiles(const std::vector<std::filesystem::path> &paths, FileSystem &fileSystem)
+        : paths_(paths), fileSystem_(fileSystem)
+    {
+    }
     ~StagedFiles()
     {
-        std::error_code error;
         for (const std::filesystem::path &path : paths_)
-            std::filesystem::remove(path, error);
+            fileSystem_.remove(path);
     }
     StagedFiles(const StagedFiles &) = delete;
     StagedFiles &operator=(const StagedFiles &) = delete;
 
   private:
     const std::vector<std::filesystem::path> &paths_;
+    FileSystem &fileSystem_;
 };
 
 // Nothing is written where any pick is no music: one message names every such slot.
@@ -213,11 +219,8 @@ stageGameFilePicks(std::array<Pick, slotCount> &picks,
         if (pick.action == Pick::Action::Skip || pick.readFailure)
             continue;
         bool written = false;
-        for (int j = 0; j < slotCount && !written; ++j) {
-            std::error_code error;
-            written = j != i && !targets[j].empty() &&
-                      std::filesystem::equivalent(pick.source, targets[j], error);
-        }
+        for (int j = 0; j < slotCount && !written; ++j)
+            written = j != i && !targets[j].empty() && fileSystem.sameFile(pick.source, targets[j]);
         if (!written)
             continue;
         pick.readFailure = stageCopy(pick.source, stagingFolder, fileSystem, pick.staged);
@@ -352,7 +355,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0, std::string(texts.anotherCopyIsChanging)};
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
-    if (std::error_code error; std::filesystem::is_directory(originals.path(), error))
+    if (fileSystem_.isFolder(originals.path()))
         writer.setStagingFolder(originals.path());
 
     // What each pick holds decides, not its name. A pick that cannot be opened as a file is
@@ -376,7 +379,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         pick.action = Pick::Action::Copy;
         pick.source = platform::pathFromText(slotTexts[i]);
-        if (isBlank(slotTexts[i]) || !opensAsFile(pick.source))
+        if (isBlank(slotTexts[i]) || !opensAsFile(pick.source, fileSystem_))
             continue;
         if (!decoder) {
             // Without the audio part only what is surely an MP3 may go over a game file.
@@ -416,7 +419,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     }
     const std::vector<std::filesystem::path> staged =
         stageGameFilePicks(picks, targets, originals.gameFolder(), fileSystem_);
-    const StagedFiles removeStaged(staged);
+    const StagedFiles removeStaged(staged, fileSystem_);
 
     std::vector<ConversionPool::Job> conversions;
     double secondsTotal = 0;
@@ -470,7 +473,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
         ConversionPool::Result converted;
         // The staged MP3 goes once copied, or when the run ends here.
-        const StagedFile stagedMp3(converted.staged);
+        const StagedFile stagedMp3(converted.staged, fileSystem_);
         if (pick.action == Pick::Action::Convert && !pick.readFailure) {
             converted = pool.take(i);
             if (stop.stop_requested()) {
