@@ -123,6 +123,8 @@ OriginalsManifest &OriginalsFolder::manifest()
         manifest_.emplace(folder_ / OriginalsManifest::fileName, fileSystem_);
         if (!manifest_->existed() && isFolder(folder_))
             adoptOlderFolder();
+        else if (!manifest_->trustworthy())
+            markDoubtful();
     }
     return *manifest_;
 }
@@ -141,6 +143,19 @@ void OriginalsFolder::adoptOlderFolder()
     manifest_->save();
 }
 
+void OriginalsFolder::markDoubtful()
+{
+    const SlotTable slots;
+    for (int i = 0; i < slotCount; ++i) {
+        const std::string &target = slots.targetFileName(i);
+        OriginalsManifest::Entry entry = manifest_->entry(target);
+        if (!entry.written.empty() || entry.doubtful || !isKept(target))
+            continue;
+        entry.doubtful = true;
+        manifest_->setEntry(target, std::move(entry));
+    }
+}
+
 std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile,
                                                         std::string_view targetName, Check check)
 {
@@ -148,11 +163,16 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
     const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile, fileSystem_);
     if (entry.empty() || !now)
         return std::nullopt;
+    // A file put there by hand with the same size and time is not the same file.
+    FileStatus status;
+    const bool sameIdentity = entry.identity && fileSystem_.status(gameFile, status) == 0 &&
+                              *entry.identity == OriginalsManifest::Entry::Identity{
+                                                     status.device, status.inode, status.changed};
     std::optional<WrittenFile> content; // read once, where a size agrees
     const auto holds = [&](const WrittenFile &recorded) {
         if (recorded.size != now->size)
             return false;
-        if (check == Check::SizeAndTime && recorded.sameSizeAndTime(*now))
+        if (check == Check::SizeAndTime && sameIdentity && recorded.sameSizeAndTime(*now))
             return true;
         if (!content)
             content = WrittenFile::of(gameFile, fileSystem_);
@@ -163,14 +183,32 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
             return file;
     }
     if (entry.overwrittenInPlace && !holds(*entry.overwrittenInPlace) &&
-        !matchesKept(gameFile, targetName)) {
+        !matchesKept(gameFile, targetName) &&
+        (beginsWith(underWayFile(targetName), gameFile) ||
+         beginsWith(keptFile(targetName), gameFile))) {
         // Neither what the file held, nor what was written over it, nor the original put
-        // back: our own write, cut short.
+        // back, but a beginning of what was being written: our own write, cut short.
         if (!content)
             content = WrittenFile::of(gameFile, fileSystem_);
         return content ? *content : *now;
     }
     return std::nullopt;
+}
+
+fs::path OriginalsFolder::underWayFile(std::string_view targetName) const
+{
+    return folder_ / platform::pathFromText(std::string(targetName) + ".under way");
+}
+
+bool OriginalsFolder::beginsWith(const fs::path &whole, const fs::path &part) const
+{
+    std::string wholeBytes;
+    std::string partBytes;
+    if (!isThere(whole) || fileSystem_.readWhole(whole, wholeBytes) != 0 ||
+        fileSystem_.readWhole(part, partBytes) != 0)
+        return false;
+    return partBytes.size() <= wholeBytes.size() &&
+           wholeBytes.compare(0, partBytes.size(), partBytes) == 0;
 }
 
 bool OriginalsFolder::matchesKept(const fs::path &gameFile, std::string_view targetName) const
@@ -264,12 +302,19 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
         if (!ours->hash.empty())
             entry.written.push_back(*ours);
     } else if (!matchesKept(gameFile, targetName)) {
-        // Neither the kept original nor ours, nor our write cut short: the game's own new
-        // file (an update). The older kept file is set aside, never deleted.
-        if (std::optional<FileError> failure = setKeptAside(targetName))
-            return failure;
-        if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
-            return failure;
+        if (manifest().entry(std::string(targetName)).doubtful) {
+            // What this program last wrote there is not known: the file there is kept beside
+            // the original, which stays the original.
+            if (std::optional<FileError> failure = keepBeside(gameFile, targetName))
+                return failure;
+        } else {
+            // Neither the kept original nor ours, nor our write cut short: the game's own new
+            // file (an update). The older kept file is set aside, never deleted.
+            if (std::optional<FileError> failure = setKeptAside(targetName))
+                return failure;
+            if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
+                return failure;
+        }
     } else if (inPlace && sameFile(keptFile(targetName), gameFile)) {
         // A kept second name of the very file about to be overwritten in place would be
         // overwritten with it: it becomes a copy of its own first.
@@ -282,6 +327,13 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
             entry.written.empty() ? WrittenFile::of(gameFile, fileSystem_) : entry.written.front();
         if (!entry.overwrittenInPlace)
             return FileError::destination(unreadable);
+        // What is about to be written stays beside the originals until it is whole.
+        const fs::path underWay = underWayFile(targetName);
+        fileSystem_.remove(underWay);
+        if (fileSystem_.hardLink(replacement.content, underWay) != 0) {
+            if (std::optional<FileError> failure = keepCopy(replacement.content, underWay))
+                return failure;
+        }
     }
     // Both the file there now and the one about to replace it count as ours until the
     // replacement is done: a kill in between leaves either.
@@ -298,11 +350,43 @@ std::optional<FileError> OriginalsFolder::saveRecord()
 
 void OriginalsFolder::recordMade(std::string_view targetName, const WrittenFile &written)
 {
-    manifest().setWritten(std::string(targetName), {written});
+    OriginalsManifest::Entry entry;
+    entry.written = {written};
+    FileStatus status;
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (fileSystem_.status(game, status) == 0 && status.isFile())
+        entry.identity = {status.device, status.inode, status.changed};
+    manifest().setEntry(std::string(targetName), std::move(entry));
+    fileSystem_.remove(underWayFile(targetName));
+}
+
+void OriginalsFolder::recordFailed(std::string_view targetName, const fs::path &gameFile,
+                                   bool inPlace)
+{
+    const OriginalsManifest::Entry &entry = manifest().entry(std::string(targetName));
+    if (inPlace && entry.overwrittenInPlace) {
+        const std::optional<WrittenFile> now = WrittenFile::of(gameFile, fileSystem_);
+        if (!now || now->hash != entry.overwrittenInPlace->hash)
+            return;
+    }
+    recordNotBegun(targetName);
+}
+
+void OriginalsFolder::dropSecondName(std::string_view targetName)
+{
+    const fs::path kept = keptFile(targetName);
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (!sameFile(kept, game) || fileSystem_.remove(kept) != 0)
+        return;
+    fileSystem_.syncFolder(folder_);
+    // Never kept, then: the next Change keeps what the game file holds.
+    manifest().setWritten(std::string(targetName), {});
 }
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
 {
+    fileSystem_.remove(underWayFile(targetName));
+    dropSecondName(targetName);
     OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
     if (!entry.written.empty())
         entry.written.pop_back();
@@ -324,11 +408,9 @@ std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
     return keepCopy(gameFile, keptFile(targetName));
 }
 
-std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
+fs::path OriginalsFolder::supersededName(const fs::path &kept) const
 {
     const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
-    if (const SystemError error = fileSystem_.createFolder(aside))
-        return FileError::destination(error);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -338,17 +420,36 @@ std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetNa
 #endif
     char date[16];
     std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    // "Water 2026-12-08.mp3": it still plays, and a second one that day gets a number.
+    const std::string stem = platform::textFromPath(kept.stem());
+    const std::string extension = platform::textFromPath(kept.extension());
+    fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
+    for (int n = 2; isThere(destination); ++n)
+        destination = aside / platform::pathFromText(stem + " " + date + " (" + std::to_string(n) +
+                                                     ")" + extension);
+    return destination;
+}
+
+std::optional<FileError> OriginalsFolder::keepBeside(const fs::path &gameFile,
+                                                     std::string_view targetName)
+{
+    if (!isThere(gameFile))
+        return std::nullopt;
+    const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+    if (const SystemError error = fileSystem_.createFolder(aside))
+        return FileError::destination(error);
+    return keepCopy(gameFile, supersededName(keptFile(targetName)));
+}
+
+std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
+{
+    const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+    if (const SystemError error = fileSystem_.createFolder(aside))
+        return FileError::destination(error);
     for (const fs::path &kept : {keptFile(targetName), absentMarker(targetName)}) {
         if (!isThere(kept))
             continue;
-        // "Water 2026-12-08.mp3": it still plays, and a second one that day gets a number.
-        const std::string stem = platform::textFromPath(kept.stem());
-        const std::string extension = platform::textFromPath(kept.extension());
-        fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
-        for (int n = 2; isThere(destination); ++n)
-            destination = aside / platform::pathFromText(stem + " " + date + " (" +
-                                                         std::to_string(n) + ")" + extension);
-        if (const SystemError error = fileSystem_.replace(kept, destination))
+        if (const SystemError error = fileSystem_.replace(kept, supersededName(kept)))
             return FileError::destination(error);
     }
     fileSystem_.syncFolder(aside);
@@ -411,6 +512,12 @@ OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
     // Another copy may have changed the record since it was read.
     manifest_.reset();
     removeLeftovers(olderThan);
+    if (lock->outcome() == RunLock::Outcome::Held && isFolder(folder_)) {
+        const SlotTable slots;
+        for (int i = 0; i < slotCount; ++i)
+            dropSecondName(slots.targetFileName(i));
+        manifest().save();
+    }
     return lock;
 }
 
@@ -432,7 +539,8 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
         const fs::path game =
             AtomicFileWriter::resolveLinks(gameFile(copy.targetName), fileSystem_);
         if (!isKept(copy.targetName)) {
-            if (std::optional<FileError> failure = keepNow(game, copy.targetName, false))
+            // Kept by copy: the game file stays, and a second name of it would change with it.
+            if (std::optional<FileError> failure = keepNow(game, copy.targetName, true))
                 return fail(*failure);
         }
         if (const SystemError error = fileSystem_.createFolder(aside))
@@ -473,12 +581,15 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     AtomicFileWriter writer(fileSystem_);
     // A copy staged for an overwrite in place is ours to clean up after a kill.
     writer.setStagingFolder(folder_);
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    std::string leftAloneLines;
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)
             continue;
         bool restored = false;
+        LeftAlone leftAlone;
         if (const std::optional<FileError> error =
-                restoreSlot(writer, slots.targetFileName(i), restored)) {
+                restoreSlot(writer, slots.targetFileName(i), restored, leftAlone)) {
             const int code = failureCodeFor(*error);
             if (result.outcome != RunResult::Outcome::Failed) {
                 result = {RunResult::Outcome::Failed, i, code, {}, result.count};
@@ -486,9 +597,25 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
             } else {
                 result.message += '\n';
             }
-            result.message += ReplacementRun::failureMessage(language, labels[i], code);
+            result.message += ReplacementRun::failureMessage(language, labels[i], code) + "\n" +
+                              ReplacementRun::writeFailureReason(language, error->systemError);
         }
         result.count += restored ? 1 : 0;
+        if (leftAlone.why == LeftAlone::Why::None)
+            continue;
+        leftAloneLines.append("\n").append(labels[i]).append(".mp3: ");
+        if (leftAlone.why == LeftAlone::Why::ChangedSince)
+            leftAloneLines.append(texts.leftAloneChangedSince);
+        else if (leftAlone.why == LeftAlone::Why::NoRecord)
+            leftAloneLines.append(texts.leftAloneNoRecord);
+        else
+            leftAloneLines.append(texts.leftAloneUnreadable)
+                .append(ReplacementRun::writeFailureReason(language, leftAlone.error));
+    }
+    if (!leftAloneLines.empty()) {
+        if (!result.message.empty())
+            result.message += '\n';
+        result.message.append(texts.restoreLeftAlone).append(leftAloneLines);
     }
     // The files put back are durable before the record forgets them.
     writer.syncFolders();
@@ -497,12 +624,28 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
 }
 
 std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
-                                                      std::string_view targetName, bool &restored)
+                                                      std::string_view targetName, bool &restored,
+                                                      LeftAlone &leftAlone)
 {
     if (!isKept(targetName))
         return std::nullopt;
     // A link stays: what it points to is the game file.
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (isThere(game)) {
+        // A file that cannot be read cannot be compared: it, its record and its kept
+        // original stay as they are.
+        FileSystem::Handle handle = 0;
+        if (const SystemError error = fileSystem_.openForReading(game, handle)) {
+            leftAlone = {LeftAlone::Why::Unreadable, error};
+            return std::nullopt;
+        }
+        fileSystem_.close(handle);
+    }
+    if (manifest().entry(std::string(targetName)).doubtful && !matchesKept(game, targetName)) {
+        // What this program wrote there is not known: nothing to restore over.
+        leftAlone.why = LeftAlone::Why::NoRecord;
+        return std::nullopt;
+    }
     if (matchesKept(game, targetName)) {
         // The original is there already (a restore cut short after its write).
         manifest().setWritten(std::string(targetName), {});
@@ -538,6 +681,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
         if (std::optional<FileError> failure = setKeptAside(targetName))
             return failure;
         manifest().setWritten(std::string(targetName), {});
+        leftAlone.why = LeftAlone::Why::ChangedSince;
     }
     return std::nullopt;
 }

@@ -271,9 +271,15 @@ class Batch
                 failed = {{ready.slot, *failure}};
         }
         kept -= failed ? 1 : 0;
+        // A keep that failed may have made its kept name before it failed.
+        if (failed)
+            originals_.dropSecondName(slots_.targetFileName(failed->first));
         if (kept > 0) {
             if (std::optional<FileError> failure = originals_.saveRecord()) {
                 failed = {{ready_.front().slot, *failure}};
+                // Nothing begun: no kept name stays a second name of its game file.
+                for (std::size_t i = 0; i < kept; ++i)
+                    originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
                 kept = 0;
             }
         }
@@ -281,12 +287,16 @@ class Batch
         for (; made < kept && !failed; ++made) {
             Ready &ready = ready_[made];
             const WrittenFile written = ready.replacement.written;
-            if (std::optional<FileError> failure = writer_.commit(ready.replacement))
+            const std::filesystem::path target = ready.replacement.target;
+            const bool inPlace = ready.replacement.inPlace;
+            if (std::optional<FileError> failure = writer_.commit(ready.replacement)) {
                 failed = {{ready.slot, *failure}};
-            else
+                originals_.recordFailed(slots_.targetFileName(ready.slot), target, inPlace);
+            } else {
                 originals_.recordMade(slots_.targetFileName(ready.slot), written);
+            }
         }
-        // A replacement that failed stays recorded as under way: it may have begun in place.
+        // A replacement that failed stays recorded as under way only where it began.
         for (std::size_t i = made; i < kept; ++i)
             originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
         for (Ready &ready : ready_)
