@@ -294,6 +294,17 @@ class Simulation
         return false;
     }
 
+    static bool keptOriginalOf(const Snapshot &files, const std::string &target)
+    {
+        for (const auto &[path, file] : files) {
+            const std::string name = path.filename().string();
+            if ((name == target || name == target + ".absent") && path.parent_path() != game &&
+                path.parent_path().filename() != "Superseded")
+                return true;
+        }
+        return false;
+    }
+
     static int copiesOf(const Snapshot &files, const std::string &content)
     {
         int count = 0;
@@ -323,11 +334,14 @@ class Simulation
             if (changed && oracle_.byOthers(wasContent))
                 violation("(b) a restore wrote over " + slots_.targetFileName(slot) +
                           ", which this program did not write");
-            if (changed && oracle_.byOthers(isContent))
+            // A file put back is a version of the game's, or the absence the game left.
+            if (changed && (oracle_.byOthers(isContent) || !isContent))
                 ++putBack;
-            const bool ours = wasContent && !oracle_.byOthers(wasContent);
-            if (involved.count(slot) && ours && !oracle_.byOthers(isContent) && !killed &&
-                result.outcome != core::RunResult::Outcome::Busy &&
+            // Only a file whose original the program keeps is the program's to restore.
+            const bool ours = wasContent && !oracle_.byOthers(wasContent) &&
+                              keptOriginalOf(before, slots_.targetFileName(slot));
+            if (involved.count(slot) && ours && isContent && !oracle_.byOthers(isContent) &&
+                !killed && result.outcome != core::RunResult::Outcome::Busy &&
                 result.message.find(labels_[slot]) == std::string::npos)
                 violation("(e) the restore left " + slots_.targetFileName(slot) +
                           " (this program's write) without naming it");
