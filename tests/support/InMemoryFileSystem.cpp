@@ -366,10 +366,10 @@ SystemError InMemoryFileSystem::remove(const fs::path &path)
     const Node &node = nodes_.at(found->second);
     if (node.type == FileStatus::Type::Folder)
         return EISDIR;
+    // A name of a file in use goes as on POSIX; on Windows it would stay until the game lets
+    // go, and the next lock drops it then.
     if (!(nodes_.at(folder).mode & 0200))
         return EACCES;
-    if (node.busy)
-        return EBUSY;
     const std::uint64_t inode = found->second;
     nodes_.at(folder).children.erase(found);
     unlinkNode(inode);
