@@ -67,6 +67,13 @@ class Oracle
     {
         return bytes && others_.count(*bytes);
     }
+    // What a Change put into a slot's file is the program's there; moved elsewhere by the
+    // player, it is the player's.
+    void programWroteAt(int slot, const std::string &bytes) { programAt_.insert({slot, bytes}); }
+    bool byOthersAt(int slot, const std::optional<std::string> &bytes) const
+    {
+        return bytes && (others_.count(*bytes) || !programAt_.count({slot, *bytes}));
+    }
     bool whole(const std::string &bytes) const
     {
         return others_.count(bytes) || program_.count(bytes);
@@ -86,6 +93,7 @@ class Oracle
     std::set<std::string> others_;
     std::set<std::string> program_;
     std::set<std::string> mustKeep_;
+    std::set<std::pair<int, std::string>> programAt_;
 };
 
 struct Outcome
@@ -327,20 +335,23 @@ class Simulation
             const bool changed = wasContent != isContent;
             const bool kept =
                 wasContent && copiesOf(after, *wasContent) > copiesOf(before, *wasContent);
-            if ((changed || kept) && oracle_.byOthers(wasContent))
+            if ((changed || kept) && oracle_.byOthersAt(slot, wasContent))
                 oracle_.mustKeep(*wasContent);
-            if (!isRestore)
+            if (!isRestore) {
+                if (changed && isContent && !oracle_.byOthers(isContent))
+                    oracle_.programWroteAt(slot, *isContent);
                 continue;
-            if (changed && oracle_.byOthers(wasContent))
+            }
+            if (changed && oracle_.byOthersAt(slot, wasContent))
                 violation("(b) a restore wrote over " + slots_.targetFileName(slot) +
                           ", which this program did not write");
             // A file put back is a version of the game's, or the absence the game left.
-            if (changed && (oracle_.byOthers(isContent) || !isContent))
+            if (changed && (oracle_.byOthersAt(slot, isContent) || !isContent))
                 ++putBack;
             // Only a file whose original the program keeps is the program's to restore.
-            const bool ours = wasContent && !oracle_.byOthers(wasContent) &&
+            const bool ours = wasContent && !oracle_.byOthersAt(slot, wasContent) &&
                               keptOriginalOf(before, slots_.targetFileName(slot));
-            if (involved.count(slot) && ours && isContent && !oracle_.byOthers(isContent) &&
+            if (involved.count(slot) && ours && isContent && !oracle_.byOthersAt(slot, isContent) &&
                 !killed && result.outcome != core::RunResult::Outcome::Busy &&
                 result.message.find(labels_[slot]) == std::string::npos)
                 violation("(e) the restore left " + slots_.targetFileName(slot) +
