@@ -41,6 +41,15 @@ bool isAccessDenied(SystemError error)
 #endif
 }
 
+bool isInUse(SystemError error)
+{
+#ifdef _WIN32
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+#else
+    return error == EBUSY || error == ETXTBSY;
+#endif
+}
+
 std::string randomDigits()
 {
     thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -226,8 +235,9 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
         failure = FileError::destination(error);
     } else {
         // A file that is missing or not writable either: the folder's refusal is the answer.
-        if (fileSystem_.openForOverwrite(prepared.target, handle)) {
-            failure = FileError::destination(prepared.folderError);
+        // A file in use is no matter of rights: its own error says so, and asks no elevation.
+        if (const SystemError error = fileSystem_.openForOverwrite(prepared.target, handle)) {
+            failure = FileError::destination(isInUse(error) ? error : prepared.folderError);
         } else {
             failure = pump(staged, handle);
             if (!failure) {

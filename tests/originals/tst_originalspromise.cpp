@@ -155,6 +155,8 @@ void TestOriginalsPromise::failedInPlaceOpenLeavesUpdateAlone()
     const RunResult failed =
         core::ReplacementRun(slots_, *fs_, "/d").run(texts, runtexts::labels(), "/g/", english);
     QCOMPARE(failed.outcome, RunResult::Outcome::Failed);
+    // The file is in use, which no elevation mends.
+    QCOMPARE(failed.systemError, EBUSY);
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("game's own Water"));
     fs_->setBusy(game / "Water.mp3", false);
     fs_->put(game / "Water.mp3", "update's Water");
