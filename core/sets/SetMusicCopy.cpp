@@ -127,9 +127,11 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     int best = 0;
     for (const MusicSet::Pick &pick : oldSet.picks) {
         const fs::path parent = pick.file.parent_path();
-        const int fit = pick.copied                                                      ? 2
-                        : platform::textFromPath(parent.filename()).starts_with(setName) ? 1
-                                                                                         : 0;
+        // Only a folder named after the set is one a save made: copy marks that name the
+        // player's own folders (a set from elsewhere naming ~/Music) count for nothing, so
+        // that no save ever removes a file there.
+        const bool namedAfterSet = platform::textFromPath(parent.filename()).starts_with(setName);
+        const int fit = !namedAfterSet ? 0 : pick.copied ? 2 : 1;
         if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
             isFolderItself(parent, fileSystem_)) {
             folderName = parent.filename();

@@ -33,6 +33,7 @@ class TestSetMusicCopy : public QObject
     void savingAgainKeepsTheFolderTheSetNames_data();
     void savingAgainKeepsTheFolderTheSetNames();
     void copiesEachSourceOnce();
+    void copyMarksNamingThePlayersFolderRemoveNothing();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -157,6 +158,17 @@ void TestSetMusicCopy::savingAgainKeepsTheFolderTheSetNames()
     QVERIFY(!save({{0, file("a/song.flac")}}, "Castle fájljai"));
     QCOMPARE(set_.picks.at(0).file, file("Castle files/song.flac"));
     QCOMPARE(entries(dir_->path()), (QStringList{"Castle files", "Castle.m3u8", "a"}));
+}
+
+void TestSetMusicCopy::copyMarksNamingThePlayersFolderRemoveNothing()
+{
+    // A set from elsewhere whose copy marks name files of the player's own music folder.
+    write({"a/song.flac=song", "Music/own.flac=own", "Music/other.flac=other",
+           "Castle.m3u8=#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n#VALDRUNE-COPY\nMusic/own.flac\n"});
+    QVERIFY(!save({{0, file("a/song.flac")}}));
+    QCOMPARE(readBytes(path("Music/own.flac")), std::string("own"));
+    QCOMPARE(readBytes(path("Music/other.flac")), std::string("other"));
+    QCOMPARE(set_.picks.at(0).file, file("Castle files/song.flac"));
 }
 
 void TestSetMusicCopy::copiesEachSourceOnce()
