@@ -659,5 +659,13 @@ void TestOriginalsSimulation::randomSequencesKeepThePromise()
     QCOMPARE(failing, std::uint64_t(0));
 }
 
-QTEST_GUILESS_MAIN(TestOriginalsSimulation)
+// A soak outlasts Qt Test's watchdog of five minutes a function: it is given the soak's length.
+int main(int argc, char **argv)
+{
+    if (const int soak = environmentNumber("VMC_SOAK_SECONDS", 0); soak > 0)
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((qint64(soak) + 600) * 1000));
+    QCoreApplication application(argc, argv);
+    TestOriginalsSimulation test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_originalssimulation.moc"
