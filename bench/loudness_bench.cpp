@@ -9,7 +9,7 @@
 //   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]
 
 #include "loudness/LoudnessReference.h"
-#include "music/ConversionPool.h"
+#include "run/ConversionPool.h"
 
 #include <chrono>
 #include <cstdio>
