@@ -22,6 +22,20 @@
 
 namespace {
 
+// The text is selectable, for copying; a path after it is kept on one line of its own, never
+// broken at its separators or spaces.
+void setText(QMessageBox &box, const QString &text, const QString &path = {})
+{
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (path.isEmpty()) {
+        box.setText(text);
+        return;
+    }
+    box.setTextFormat(Qt::RichText);
+    box.setText(text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")) +
+                QStringLiteral("<br><nobr>%1</nobr>").arg(path.toHtmlEscaped()));
+}
+
 void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
 {
     if (QAbstractButton *button = box.button(which); button && !caption.isEmpty())
@@ -32,16 +46,23 @@ void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QStri
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    showMessageWithPath(parent, text, {});
+}
+
+void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, const QString &path)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Ok, parent);
+    setText(box, text, path);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
     box.exec();
 }
 
 bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Yes | QMessageBox::No, parent);
+    setText(box, text);
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
