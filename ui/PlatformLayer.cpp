@@ -5,14 +5,20 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -22,18 +28,11 @@
 
 namespace {
 
-// The text is selectable, for copying; a path after it is kept on one line of its own, never
-// broken at its separators or spaces.
-void setText(QMessageBox &box, const QString &text, const QString &path = {})
+// The text is selectable, for copying.
+void setText(QMessageBox &box, const QString &text)
 {
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (path.isEmpty()) {
-        box.setText(text);
-        return;
-    }
-    box.setTextFormat(Qt::RichText);
-    box.setText(text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")) +
-                QStringLiteral("<br><nobr>%1</nobr>").arg(path.toHtmlEscaped()));
+    box.setText(text);
 }
 
 void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
@@ -46,15 +45,37 @@ void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QStri
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
-    showMessageWithPath(parent, text, {});
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
+                    QMessageBox::Ok, parent);
+    setText(box, text);
+    setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    box.exec();
 }
 
 void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, const QString &path)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
-                    QMessageBox::Ok, parent);
-    setText(box, text, path);
-    setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    // As a message box looks, the path in a read-only box of its own: on one line however
+    // long, never broken at its separators, and selectable for copying.
+    QDialog box(parent);
+    box.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *pathBox = new QLineEdit(path);
+    pathBox->setObjectName(QStringLiteral("path"));
+    pathBox->setReadOnly(true);
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    pathBox->setMinimumWidth(
+        qMin(pathBox->fontMetrics().horizontalAdvance(path + QLatin1String("MM")), room));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    if (!buttonCaptions().ok.isEmpty())
+        buttons->button(QDialogButtonBox::Ok)->setText(buttonCaptions().ok);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto *layout = new QVBoxLayout(&box);
+    layout->addWidget(label);
+    layout->addWidget(pathBox);
+    layout->addWidget(buttons);
     box.exec();
 }
 
