@@ -5,14 +5,20 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -21,6 +27,13 @@
 #endif
 
 namespace {
+
+// The text is selectable, for copying.
+void setText(QMessageBox &box, const QString &text)
+{
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.setText(text);
+}
 
 void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
 {
@@ -32,16 +45,45 @@ void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QStri
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Ok, parent);
+    setText(box, text);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    box.exec();
+}
+
+void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, const QString &path)
+{
+    // As a message box looks, the path in a read-only box of its own: on one line however
+    // long, never broken at its separators, and selectable for copying.
+    QDialog box(parent);
+    box.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *pathBox = new QLineEdit(path);
+    pathBox->setObjectName(QStringLiteral("path"));
+    pathBox->setReadOnly(true);
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    pathBox->setMinimumWidth(
+        qMin(pathBox->fontMetrics().horizontalAdvance(path + QLatin1String("MM")), room));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    if (!buttonCaptions().ok.isEmpty())
+        buttons->button(QDialogButtonBox::Ok)->setText(buttonCaptions().ok);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto *layout = new QVBoxLayout(&box);
+    layout->addWidget(label);
+    layout->addWidget(pathBox);
+    layout->addWidget(buttons);
     box.exec();
 }
 
 bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Yes | QMessageBox::No, parent);
+    setText(box, text);
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);

@@ -312,6 +312,19 @@ class Batch
     std::uint64_t bytes_ = 0;
 };
 
+// A cancelled run: every pick before the slot it stopped at went in, the others did not.
+void countPicksPutIn(RunResult &cancelled, const std::array<Pick, slotCount> &picks)
+{
+    for (int i = 0; i < slotCount; ++i) {
+        if (picks[i].action == Pick::Action::Skip)
+            continue;
+        if (i < cancelled.slot)
+            ++cancelled.picksPutIn;
+        else
+            ++cancelled.picksNotPutIn;
+    }
+}
+
 } // namespace
 
 RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std::uint8_t language,
@@ -508,6 +521,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     // at a time; a failure among them comes first.
     if (std::optional<std::pair<int, FileError>> failed = batch.commit())
         return failureAt(failed->first, failed->second);
+    if (ending && ending->outcome == RunResult::Outcome::Cancelled)
+        countPicksPutIn(*ending, picks);
     if (ending)
         return *ending;
     return {};

@@ -90,6 +90,7 @@ class TestWindows : public QObject
     void runTakesNoInputAndExitStopsIt();
     void mp3PickCopiedAsItIsWhileItsEntryIsOff();
     void pickLoudnessIsToldAndPreviewedAsChangeWouldMakeIt();
+    void matchedMp3PickIsToldOneThingChangeDoes();
     void pickCheckedWhileFilesAreWrittenIsMeasuredAfter();
     void menusHaveDistinctKeysAndActWhereTheyCan_data();
     void menusHaveDistinctKeysAndActWhereTheyCan();
@@ -575,17 +576,20 @@ void TestWindows::pickIsReadWhenMade_data()
     QTest::newRow("mp3 at another rate")
         << audiofixtures::path("tone.mp3")
         << "MP3, 44.1 kHz: the game's own file of this slot is 22.05 kHz";
-    QTest::newRow("no music")
-        << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
-        << "Not music this program can read: not a music format this program reads";
+    // Every number in the interface's language.
+    QTest::newRow("mp3 at another rate, Hungarian")
+        << audiofixtures::path("tone.mp3")
+        << QString::fromUtf8("MP3, 44,1 kHz: a játék saját fájlja ennél a helynél 22,05 kHz-es");
+    QTest::newRow("no music") << QStringLiteral(VMC_AUDIO_FIXTURES "/make_fixtures.sh")
+                              << "This file cannot be used: not a music format this program reads";
 #ifndef Q_OS_WIN
     QTest::newRow("device") << "/dev/urandom"
-                            << "Not music this program can read: not a file";
+                            << "This file cannot be used: not a file";
     // Its probe must not wait for a writer that never comes, nor keep the window from closing.
     static QTemporaryDir pipes;
     const QString pipe = pipes.path() + "/song.flac";
     ::mkfifo(pipe.toLocal8Bit().constData(), 0600);
-    QTest::newRow("pipe") << pipe << "Not music this program can read: not a file";
+    QTest::newRow("pipe") << pipe << "This file cannot be used: not a file";
 #endif
 }
 
@@ -598,13 +602,14 @@ void TestWindows::pickIsReadWhenMade()
     QFETCH(QString, said);
     QTemporaryDir game;
     QVERIFY(QFile::copy(audiofixtures::path("game-22k-mono.mp3"), game.path() + "/Dirt.mp3"));
-    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    const bool hungarian = QString(QTest::currentDataTag()).contains("Hungarian");
+    WindowFixture f("\"" + game.path().toStdString() + (hungarian ? "/\",1\r\n" : "/\",2\r\n"));
     f.start();
     f.slot(9)->setText(file);
     const QString name = QFileInfo(file).fileName();
     // Its loudness may follow on a line of its own.
     QTRY_COMPARE(f.slot(9)->toolTip().section('\n', 0, 2), name + "\n" + file + "\n" + said);
-    const bool unreadable = said.startsWith("Not music");
+    const bool unreadable = said.startsWith("This file cannot be used");
     QCOMPARE(f.slot(9)->accessibleDescription(), unreadable ? said : QString());
     const QList<QAction *> marks = f.slot(9)->actions();
     QCOMPARE(!marks.isEmpty() && marks.constFirst()->isVisible(), unreadable);
@@ -617,9 +622,11 @@ void TestWindows::unreadablePickIsToldInTheInterfacesLanguage_data()
     static QTemporaryDir music;
     QVERIFY(testfiles::writeBytes(music.path() + "/fake.flac", "shopping list\n"));
     QVERIFY(audiofixtures::writeToneWav(music.path() + "/silence.wav", 0));
+    QVERIFY(testfiles::writeBytes(music.path() + "/empty.mp3", ""));
     using Code = core::Reason::Code;
     QTest::newRow("text named fake.flac") << music.path() + "/fake.flac" << int(Code::NotMusic);
     QTest::newRow("no samples") << music.path() + "/silence.wav" << int(Code::NoSound);
+    QTest::newRow("empty") << music.path() + "/empty.mp3" << int(Code::EmptyFile);
     // No file name at all: the reason alone follows the colon.
     QTest::newRow("no name") << music.path() + "/gone/" << int(Code::CannotOpen);
 #ifndef Q_OS_WIN
@@ -679,7 +686,7 @@ void TestWindows::withoutAudioPartOnlyAnMp3IsTaken()
     f.main().gomb_change->click();
     QCOMPARE(f.platform.messages.size(), 1);
     QCOMPARE(f.platform.messages.constFirst(),
-             "Nothing was changed, because these picks are not music this program can read:\n"
+             "Nothing was changed, because these picks cannot be used:\n"
              "Dirt.mp3: the program's audio part is missing (it was looked for at " +
                  lookedFor + ")");
     QCOMPARE(testfiles::readBytes(game.path() + "/Dirt.mp3"),
@@ -825,6 +832,23 @@ void TestWindows::pickLoudnessIsToldAndPreviewedAsChangeWouldMakeIt()
     QVERIFY2(f.slot(9)->toolTip().endsWith("converted with its loudness as it is, 15.0 dB "
                                            "louder than the game's music"),
              qPrintable(f.slot(9)->toolTip()));
+}
+
+void TestWindows::matchedMp3PickIsToldOneThingChangeDoes()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Windows build reads music only where its audio libraries are linked");
+#endif
+    QTemporaryDir game; // a game file far quieter than any pick, at the pick's rate
+    loudnessfixtures::writeWav(game.path().toStdString() + "/Dirt.mp3", 44100, 1, 3,
+                               loudnessfixtures::tone(-50));
+    WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
+    f.start();
+    f.form1->protocol().loudnessChoice().setOptions({true, true});
+    f.slot(9)->setText(audiofixtures::path("tone.mp3"));
+    QTRY_VERIFY2(f.slot(9)->toolTip().contains("Change makes it"),
+                 qPrintable(f.slot(9)->toolTip()));
+    QVERIFY(!f.slot(9)->toolTip().contains("as it is"));
 }
 
 void TestWindows::pickCheckedWhileFilesAreWrittenIsMeasuredAfter()

@@ -70,6 +70,8 @@ class TestWindowProtocol : public QObject
     void chooserReopensOnTheFilterChosenLast();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
+    void cancelledChangeSaysWhatWentIn_data();
+    void cancelledChangeSaysWhatWentIn();
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
@@ -569,6 +571,35 @@ void TestWindowProtocol::changeWithoutFolderIsRefused()
              QString::fromUtf8("Előbb add meg a játék zenéinek mappáját a Beállításokban!"));
 }
 
+void TestWindowProtocol::cancelledChangeSaysWhatWentIn_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<int>("putIn"); // of ten
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Hungarian") << '1' << 7
+                               << QString::fromUtf8("A Csere megszakadt: 10 választásból 7 a "
+                                                    "helyére került, 3 nem. A játék saját zenéjét "
+                                                    "a Visszaállítás gomb hozza vissza.");
+    QTest::newRow("English") << '2' << 0
+                             << "Change was cancelled before any pick went in: the game's music "
+                                "is as it was.";
+}
+
+void TestWindowProtocol::cancelledChangeSaysWhatWentIn()
+{
+    QFETCH(char, language);
+    QFETCH(int, putIn);
+    QFETCH(QString, message);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    core::RunResult result;
+    result.outcome = core::RunResult::Outcome::Cancelled;
+    result.picksPutIn = putIn;
+    result.picksNotPutIn = 10 - putIn;
+    f.form1->protocol().changeCommand().report(result);
+    QCOMPARE(f.platform.messages, QStringList{message});
+}
+
 void TestWindowProtocol::refusedRunLeadsToItsSlot_data()
 {
     QTest::addColumn<bool>("refusedBeforeWriting");
@@ -953,7 +984,8 @@ void TestWindowProtocol::setsAndHandOverCarryTheLoudnessChoice()
         QVERIFY(readBytes(set).find("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n") !=
                 std::string::npos);
         choice.setOptions({true, false});
-        f.form1->protocol().musicSets().openFile(set, false);
+        f.platform.yesNoAnswers << true;
+        f.form1->protocol().musicSets().openFile(set);
         QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
     }
     // The copy handed over takes the choice and stores nothing of it.
@@ -1120,10 +1152,10 @@ void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath_data()
     QTest::newRow("opened") << '2' << true << QString();
     QTest::newRow("English") << '2' << false
                              << "The folder could not be opened in a file manager. Open it by "
-                                "hand: %1";
+                                "hand:\n%1";
     QTest::newRow("Hungarian") << '1' << false
                                << QString::fromUtf8("A mappát nem sikerült fájlkezelőben "
-                                                    "megnyitni. Nyisd meg kézzel: %1");
+                                                    "megnyitni. Nyisd meg kézzel:\n%1");
 }
 
 void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath()
