@@ -61,8 +61,10 @@ RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
             handles_.push_back(reinterpret_cast<std::intptr_t>(handle));
             return Outcome::Held;
         }
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+            error_ = int(error);
             return Outcome::Unavailable;
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return Outcome::HeldElsewhere;
         std::this_thread::sleep_for(retryEvery);
@@ -72,14 +74,17 @@ RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
     // A lock file another user made: a lock needs no write access.
     if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    if (fd < 0) {
+        error_ = errno;
         return Outcome::Unavailable;
+    }
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             handles_.push_back(fd);
             return Outcome::Held;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {
+            error_ = errno;
             ::close(fd);
             return Outcome::Unavailable;
         }

@@ -376,33 +376,84 @@ void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderTha
 {
     AtomicFileWriter writer(fileSystem_);
     writer.removeLeftovers(gameFolder(), olderThan);
-    if (folder_ != gameFolder())
+    if (isFolder(folder_) && !refusalOfFolder())
         writer.removeLeftovers(folder_, olderThan);
+}
+
+std::optional<OriginalsRefusal> OriginalsFolder::refusalOfFolder() const
+{
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(folder_, error)))
+        return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsLink, folder_};
+    if (sameFile(folder_, gameFolder()))
+        return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsGameFolder, folder_};
+    return std::nullopt;
+}
+
+std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wait)
+{
+    const auto none = [] {
+        return std::make_unique<RunLock>(std::vector<fs::path>{}, std::chrono::milliseconds(0));
+    };
+    // Nothing to write into: the run's first copy fails as it always has.
+    if (!isFolder(gameFolder()) && !isFolder(folder_))
+        return none();
+    if ((refusal_ = refusalOfFolder()))
+        return none();
+    const fs::path lockFile = folder_ / RunLock::fileName;
+    if (std::optional<FileError> failure = makeFolder()) {
+        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, lockFile, failure->systemError};
+        return none();
+    }
+    // The folder made may be the data folder's place, and that may be a link too.
+    if ((refusal_ = refusalOfFolder()))
+        return none();
+    auto lock = std::make_unique<RunLock>(folder_, wait);
+    if (lock->outcome() == RunLock::Outcome::Unavailable)
+        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,
+                    lock->error()};
+    return lock;
 }
 
 std::unique_ptr<RunLock>
 OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
                                 std::chrono::milliseconds wait)
 {
-    std::vector<fs::path> folders{gameFolder()};
-    if (!dataFolder_.empty() && folder_ == dataFolderPlace())
-        folders.push_back(folder_);
+    refusal_.reset();
     // A call that waits is one that writes; one that does not (the clean-up at a start)
-    // leaves no lock file behind where none was, since no copy holds one that is not there
-    // and a run that starts meanwhile writes nothing older than olderThan.
+    // makes nothing where nothing was, since no copy holds a lock file that is not there and
+    // a run that starts meanwhile writes nothing older than olderThan.
     const bool writes = wait.count() > 0;
-    auto lock = std::make_unique<RunLock>(folders, wait, writes);
-    // Never unlocked where a lock can be had: a game folder that takes no lock file takes
-    // no new file either, and the originals and the lock go to the player's data folder.
-    if (writes && lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
-        !dataFolder_.empty() && folder_ != dataFolderPlace() && !makeDataFolderPlace())
-        lock = std::make_unique<RunLock>(folder_, wait);
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+    std::unique_ptr<RunLock> lock;
+    if (writes) {
+        lock = takeLock(wait);
+    } else {
+        std::vector<fs::path> folders;
+        if (isFolder(folder_) && !refusalOfFolder())
+            folders.push_back(folder_);
+        lock = std::make_unique<RunLock>(folders, wait, false);
+    }
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere || refusal_)
         return lock;
     // Another copy may have changed the record since it was read.
     manifest_.reset();
     removeLeftovers(olderThan);
+    if (lock->outcome() == RunLock::Outcome::Held) {
+        // Where earlier versions kept the lock: the game folder holds nothing of ours now
+        // but the originals folder.
+        std::error_code error;
+        const fs::path older = gameFolder() / RunLock::fileName;
+        if (fs::is_regular_file(fs::symlink_status(older, error)))
+            fileSystem_.remove(older);
+    }
     return lock;
+}
+
+std::optional<RunResult> OriginalsFolder::refusedRun(std::uint8_t language) const
+{
+    if (!refusal_)
+        return std::nullopt;
+    return refusal_->result(language);
 }
 
 RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8_t language)
@@ -411,6 +462,8 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0,
                 std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = refusedRun(language))
+        return *refused;
     RunResult result;
     const auto fail = [&](const FileError &error) {
         return RunResult{RunResult::Outcome::Failed, -1, failureCodeFor(error), {}, result.count};
@@ -462,6 +515,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0,
                 std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = refusedRun(language))
+        return *refused;
     AtomicFileWriter writer(fileSystem_);
     // A copy staged for an overwrite in place is ours to clean up after a kill.
     writer.setStagingFolder(folder_);
