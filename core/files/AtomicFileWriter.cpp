@@ -228,8 +228,8 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
         // A file that is missing or not writable either: the folder's refusal is the answer.
         // Any other refusal (a file in use) is the open's own.
         if (const SystemError error = fileSystem_.openForOverwrite(prepared.target, handle)) {
-            failure = FileError::destination(refusedLikeItsFolder(error) ? prepared.folderError
-                                                                         : error);
+            failure =
+                FileError::destination(refusedLikeItsFolder(error) ? prepared.folderError : error);
         } else {
             failure = pump(staged, handle);
             if (!failure) {

@@ -30,8 +30,8 @@ InPlace whatIsAt(const fs::path &file)
 
 std::string filled(std::string text, std::string_view first, std::string_view second = {})
 {
-    for (const auto &[marker, value] : {std::pair{std::string_view("%1"), first},
-                                        std::pair{std::string_view("%2"), second}}) {
+    for (const auto &[marker, value] :
+         {std::pair{std::string_view("%1"), first}, std::pair{std::string_view("%2"), second}}) {
         if (const std::size_t at = text.find(marker); at != std::string::npos)
             text.replace(at, marker.size(), value);
     }
