@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -211,12 +212,8 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     if (isFolder(folder_))
         return std::nullopt;
     const SystemError error = fileSystem_.createFolder(folder_);
-    if (error == 0) {
-        // Made with its record, so that only a folder older than the record is adopted.
-        AtomicFileWriter writer(fileSystem_);
-        return writer.writeBytes(folder_ / OriginalsManifest::fileName,
-                                 OriginalsManifest::format({}));
-    }
+    if (error == 0)
+        return recordNewFolder(folder_);
     // A game folder the player may not write: the originals go to the player's own folder,
     // with a note naming the game folder they belong to.
     if (dataFolder_.empty() || folder_ == dataFolderPlace())
@@ -224,6 +221,18 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     if (makeDataFolderPlace())
         return FileError::destination(error);
     return std::nullopt;
+}
+
+std::optional<FileError> OriginalsFolder::recordNewFolder(const fs::path &folder)
+{
+    // Made with its record, so that only a folder older than the record is adopted. Made
+    // before the lock is taken, the record waits for it: another copy may be writing one.
+    if (recordUnderLock_) {
+        recordPending_ = true;
+        return std::nullopt;
+    }
+    AtomicFileWriter writer(fileSystem_);
+    return writer.writeBytes(folder / OriginalsManifest::fileName, OriginalsManifest::format({}));
 }
 
 std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
@@ -240,8 +249,7 @@ std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
             return failure;
     }
     if (!isThere(place / OriginalsManifest::fileName)) {
-        if (std::optional<FileError> failure = writer.writeBytes(
-                place / OriginalsManifest::fileName, OriginalsManifest::format({})))
+        if (std::optional<FileError> failure = recordNewFolder(place))
             return failure;
     }
     folder_ = place;
@@ -401,7 +409,10 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     if ((refusal_ = refusalOfFolder()))
         return none();
     const fs::path lockFile = folder_ / RunLock::fileName;
-    if (std::optional<FileError> failure = makeFolder()) {
+    recordUnderLock_ = true;
+    const std::optional<FileError> failure = makeFolder();
+    recordUnderLock_ = false;
+    if (failure) {
         refusal_ = {OriginalsRefusal::Kind::LockNotTaken, lockFile, failure->systemError};
         return none();
     }
@@ -412,6 +423,10 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     if (lock->outcome() == RunLock::Outcome::Unavailable)
         refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,
                     lock->error()};
+    // A record that cannot be written now fails the first write that needs it.
+    if (std::exchange(recordPending_, false) && lock->outcome() == RunLock::Outcome::Held &&
+        !isThere(folder_ / OriginalsManifest::fileName))
+        recordNewFolder(folder_);
     return lock;
 }
 

@@ -132,6 +132,8 @@ class OriginalsFolder
     // Moves the kept file (or marker) aside into "Superseded", the date in its name.
     std::optional<FileError> setKeptAside(std::string_view targetName);
     std::optional<FileError> makeDataFolderPlace();
+    // Writes the empty record of a folder just made, or leaves it for the lock's holder.
+    std::optional<FileError> recordNewFolder(const std::filesystem::path &folder);
     std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
                                       const std::filesystem::path &kept);
     std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName,
@@ -145,6 +147,8 @@ class OriginalsFolder
     std::filesystem::path folder_;
     std::optional<OriginalsManifest> manifest_;
     std::optional<OriginalsRefusal> refusal_;
+    bool recordUnderLock_ = false;
+    bool recordPending_ = false;
 };
 
 } // namespace core
