@@ -403,8 +403,10 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     const auto none = [] {
         return std::make_unique<RunLock>(std::vector<fs::path>{}, std::chrono::milliseconds(0));
     };
-    // Nothing to write into: the run's first copy fails as it always has.
-    if (!isFolder(gameFolder()) && !isFolder(folder_))
+    // Nothing to write into: the run's first copy fails as it always has. A folder text
+    // with no folder in it names the current folder.
+    const fs::path game = gameFolder().empty() ? fs::path(".") : gameFolder();
+    if (!isFolder(game) && !isFolder(folder_))
         return none();
     if ((refusal_ = refusalOfFolder()))
         return none();
