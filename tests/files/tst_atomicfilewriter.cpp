@@ -369,7 +369,6 @@ void TestAtomicFileWriter::inPlaceOpenSaysWhyItWasRefused_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<bool>("inUse");
     QTest::newRow("in use") << EBUSY << EBUSY << 70 << true;
-    QTest::newRow("text busy") << ETXTBSY << ETXTBSY << 70 << true;
     QTest::newRow("input or output") << EIO << EIO << 57 << false;
     QTest::newRow("denied as its folder") << EACCES << EACCES << 70 << false;
     QTest::newRow("read-only as its folder") << EROFS << EACCES << 70 << false;
