@@ -124,7 +124,8 @@ OriginalsManifest &OriginalsFolder::manifest()
 {
     if (!manifest_) {
         manifest_.emplace(folder_ / OriginalsManifest::fileName, fileSystem_);
-        if (!manifest_->existed() && isFolder(folder_))
+        // Nothing is written through a folder that is not ours.
+        if (!manifest_->existed() && isFolder(folder_) && !refusalOfFolder())
             adoptOlderFolder();
     }
     return *manifest_;
