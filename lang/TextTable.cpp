@@ -144,6 +144,15 @@ constexpr TextTable hungarian{
     "nem hangerő-beállítás",
     "fájl, amelyhez nincs megadva hely",
     "nem lejátszási lista",
+    "Semmi sem változott: a(z) %1 zárolófájl, amely megakadályozza, hogy a program két példánya "
+    "egyszerre módosítsa a játék zenéit, nem vehető használatba: %2.",
+    "a helyén egy mappa van",
+    "a helyén egy hivatkozás (link) van",
+    "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) hivatkozás (link). A "
+    "program csak a saját mappájában őrzi az eredeti zenéket; töröld a hivatkozást, és próbáld "
+    "újra.",
+    "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) maga a játék zenéinek "
+    "mappája.",
 };
 
 constexpr TextTable english{
@@ -284,6 +293,14 @@ constexpr TextTable english{
     "not a loudness choice",
     "a file without a slot",
     "not a playlist",
+    "Nothing was changed: the lock file %1, which keeps two copies of the program from changing "
+    "the game's music at once, cannot be taken: %2.",
+    "a folder is in its place",
+    "a link is in its place",
+    "Nothing was changed: the folder of the game's kept original music, %1, is a link. The "
+    "program keeps the originals only in a folder of its own; remove the link and try again.",
+    "Nothing was changed: the folder of the game's kept original music, %1, is the game music "
+    "folder itself.",
 };
 
 } // namespace

@@ -168,6 +168,13 @@ struct TextTable
     const char *setNotALoudnessChoice;
     const char *setFileWithoutSlot;
     const char *setNotAPlaylist; // the whole file
+    // A run, a restore or a move of copies that stopped before writing anything: %1 the lock
+    // file, %2 why it cannot be taken; or %1 the originals folder that is no folder of ours.
+    const char *lockNotTaken;
+    const char *reasonFolderInPlace;
+    const char *reasonLinkInPlace;
+    const char *originalsFolderIsLink;
+    const char *originalsFolderIsGameFolder;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

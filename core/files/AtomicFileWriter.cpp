@@ -41,6 +41,17 @@ bool isAccessDenied(SystemError error)
 #endif
 }
 
+// A file refused as its folder was, or gone: the folder's refusal says it for both.
+bool refusedLikeItsFolder(SystemError error)
+{
+#ifdef _WIN32
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+#else
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOENT;
+#endif
+}
+
 std::string randomDigits()
 {
     thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -215,8 +226,10 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
         failure = FileError::destination(error);
     } else {
         // A file that is missing or not writable either: the folder's refusal is the answer.
-        if (fileSystem_.openForOverwrite(prepared.target, handle)) {
-            failure = FileError::destination(prepared.folderError);
+        // Any other refusal (a file in use) is the open's own.
+        if (const SystemError error = fileSystem_.openForOverwrite(prepared.target, handle)) {
+            failure =
+                FileError::destination(refusedLikeItsFolder(error) ? prepared.folderError : error);
         } else {
             failure = pump(staged, handle);
             if (!failure) {

@@ -52,34 +52,44 @@ RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
             CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                         create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
         DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        const DWORD openError = error;
         if (error == ERROR_ACCESS_DENIED) {
             handle = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
             error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+            if (error == ERROR_FILE_NOT_FOUND)
+                error = openError;
         }
         if (error == 0) {
             handles_.push_back(reinterpret_cast<std::intptr_t>(handle));
             return Outcome::Held;
         }
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+            error_ = int(error);
             return Outcome::Unavailable;
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return Outcome::HeldElsewhere;
         std::this_thread::sleep_for(retryEvery);
     }
 #else
     int fd = ::open(file.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // The first refusal says why: a read-only folder without a lock file is read-only.
+    const int openError = fd < 0 ? errno : 0;
     // A lock file another user made: a lock needs no write access.
     if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    if (fd < 0) {
+        error_ = openError;
         return Outcome::Unavailable;
+    }
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             handles_.push_back(fd);
             return Outcome::Held;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {
+            error_ = errno;
             ::close(fd);
             return Outcome::Unavailable;
         }

@@ -37,6 +37,9 @@ class RunLock
     RunLock &operator=(const RunLock &) = delete;
 
     Outcome outcome() const { return outcome_; }
+    // Where Unavailable: the system's error of the last lock file that could not be taken
+    // (errno, or GetLastError() on Windows).
+    int error() const { return error_; }
 
   private:
     // Held, HeldElsewhere (still held when the deadline came) or Unavailable.
@@ -45,6 +48,7 @@ class RunLock
     void release();
 
     Outcome outcome_ = Outcome::Unavailable;
+    int error_ = 0;
     std::vector<std::intptr_t> handles_;
 };
 

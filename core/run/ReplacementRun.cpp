@@ -364,6 +364,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     const std::unique_ptr<RunLock> lock = originals.lockForWriting({}, RunLock::patience);
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0, std::string(texts.anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = originals.refusedRun(language))
+        return *refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
     if (std::error_code error; std::filesystem::is_directory(originals.path(), error))
         writer.setStagingFolder(originals.path());

@@ -2,6 +2,8 @@
 #include "sets/SetMusicCopy.h"
 
 #include "files/AtomicFileWriter.h"
+#include "files/WrittenFile.h"
+#include "sets/SetCopiesRecord.h"
 #include "settings/Platform.h"
 
 #include <algorithm>
@@ -65,6 +67,17 @@ std::optional<Failure> regularFileFailure(const fs::path &file)
 std::string comparable(const fs::path &name)
 {
     return platform::asciiLowerCase(platform::textFromPath(name));
+}
+
+std::string textOf(const fs::path &name)
+{
+    return platform::textFromPath(name);
+}
+
+const fs::path &recordName()
+{
+    static const fs::path name = platform::pathFromText(SetCopiesRecord::fileName);
+    return name;
 }
 
 bool sameFile(const fs::path &a, const fs::path &b)
@@ -137,9 +150,11 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     int best = 0;
     for (const MusicSet::Pick &pick : oldSet.picks) {
         const fs::path parent = pick.file.parent_path();
-        const int fit = pick.copied                                                      ? 2
-                        : platform::textFromPath(parent.filename()).starts_with(setName) ? 1
-                                                                                         : 0;
+        // A copy only where that folder's own record says an earlier save made it.
+        const int fit =
+            pick.copied && SetCopiesRecord::read(parent).lists(textOf(pick.file.filename())) ? 2
+            : textOf(parent.filename()).starts_with(setName)                                 ? 1
+                                                                                             : 0;
         if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
             fs::is_directory(fs::symlink_status(parent, error))) {
             folderName = parent.filename();
@@ -151,12 +166,16 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     if (!hadFolder && fs::exists(fs::symlink_status(folder, error)))
         return Failure{Failure::Kind::Destination, folder, EEXIST};
 
-    // The copies earlier saves made; everything else in the folder is the player's.
+    // The copies earlier saves made, as the set marks them and the folder's own record lists
+    // them; everything else in the folder is the player's.
+    const SetCopiesRecord earlierRecord =
+        hadFolder ? SetCopiesRecord::read(folder) : SetCopiesRecord{};
     std::set<std::string> earlierCopies;
     for (const MusicSet::Pick &pick : oldSet.picks)
-        if (pick.copied && pick.file.parent_path() == folder)
+        if (pick.copied && pick.file.parent_path() == folder &&
+            earlierRecord.lists(textOf(pick.file.filename())))
             earlierCopies.insert(comparable(pick.file.filename()));
-    std::set<std::string> taken;
+    std::set<std::string> taken{comparable(recordName())};
     if (hadFolder)
         for (fs::directory_iterator it(folder, error), end; !error && it != end;
              it.increment(error))
@@ -208,23 +227,38 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
         return failure;
     };
 
+    SetCopiesRecord record;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (stop.stop_requested())
             return abandon({Failure::Kind::Stopped, {}, 0});
         if (progress)
             progress(i, plan.size(), plan[i].source);
         const fs::path target = newFolder / plan[i].name;
+        const std::string name = textOf(plan[i].name);
         // A file already there gets a second name rather than a second copy.
-        if (plan[i].inFolder && fileSystem_.hardLink(plan[i].source, target) == 0)
+        if (plan[i].inFolder && fileSystem_.hardLink(plan[i].source, target) == 0) {
+            if (earlierCopies.contains(comparable(plan[i].name)))
+                record.carryOver(earlierRecord, name);
             continue;
+        }
         if (auto failure = copy(plan[i].source, target, stop))
             return abandon(*failure);
+        const std::optional<WrittenFile> made = WrittenFile::of(target);
+        if (!plan[i].inFolder && made && name.find('\n') == std::string::npos)
+            record.add(name, made->size, made->hash);
+    }
+    if (!record.empty()) {
+        AtomicFileWriter writer(fileSystem_);
+        if (const auto failure = writer.writeBytes(newFolder / recordName(), record.format()))
+            return abandon(
+                {Failure::Kind::Destination, newFolder / recordName(), failure->systemError});
     }
     // The player's own files of the folder come along under their names.
     if (hadFolder)
         for (fs::directory_iterator it(folder, error), end; !error && it != end;
              it.increment(error))
             if (taken.contains(comparable(it->path().filename())) &&
+                it->path().filename() != recordName() &&
                 !fs::exists(newFolder / it->path().filename()) && it->is_regular_file())
                 fileSystem_.hardLink(it->path(), newFolder / it->path().filename());
     fileSystem_.syncFolder(newFolder);
@@ -261,14 +295,19 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     if (!hadFolder)
         return std::nullopt;
 
-    // The old folder: earlier copies go; what the player put there joins the new folder.
+    // The old folder: earlier copies that still hold what was copied go, and so does its
+    // record; what the player put there or changed joins the new folder.
     std::vector<fs::path> leftBehind;
     for (fs::directory_iterator it(aside, error), end; !error && it != end; it.increment(error))
         leftBehind.push_back(it->path());
     for (const fs::path &entry : leftBehind) {
         const fs::path name = entry.filename();
         std::error_code entryError;
-        if (earlierCopies.contains(comparable(name)) || sameFile(entry, folder / name))
+        const bool earlierCopy =
+            earlierCopies.contains(comparable(name)) && earlierRecord.holdsCopy(entry);
+        const bool oldRecord =
+            name == recordName() && fs::is_regular_file(fs::symlink_status(entry, entryError));
+        if (earlierCopy || oldRecord || sameFile(entry, folder / name))
             fileSystem_.remove(entry);
         else if (!fs::exists(fs::symlink_status(folder / name, entryError)))
             fs::rename(entry, folder / name, entryError);
