@@ -137,6 +137,10 @@ constexpr TextTable hungarian{
     "nem hangerő-beállítás",
     "fájl, amelyhez nincs megadva hely",
     "nem lejátszási lista",
+    "%1 (%2 dB-lel kevésbé, mint amennyi kiegyenlítené: az MP3 saját erősítése ennél tovább "
+    "nem állítható)",
+    "%1, de a hangereje nagyobb része %2 kHz fölött szól, amit ennek a helynek a formátuma "
+    "nem őriz meg: halkabb lesz a játék zenéjénél",
 };
 
 constexpr TextTable english{
@@ -271,6 +275,9 @@ constexpr TextTable english{
     "not a loudness choice",
     "a file without a slot",
     "not a playlist",
+    "%1 (%2 dB short of a match: the MP3's own gain goes no further)",
+    "%1, but most of its loudness lies above %2 kHz, which this slot's format leaves out: it "
+    "will sound quieter than the game's music",
 };
 
 } // namespace
