@@ -95,7 +95,7 @@ failures=$(grep -c ' OFF$' "$work/spread.txt" || true)
 echo "== signals: noise and music into each slot format, $spread_length s =="
 mkdir -p "$work/signals/picks" "$work/signals/game" "$work/signals/out"
 formats=("22050 1 64" "44100 2 128" "44100 2 192" "44100 2 256" "44100 2 320" "44100 1 96" "48000 2 192")
-signals=(white pink blue music)
+signals=(white pink bright music)
 for f in "${!formats[@]}"; do
     read -r rate channels kbps <<<"${formats[$f]}"
     for s in "${!signals[@]}"; do
@@ -105,6 +105,12 @@ for f in "${!formats[@]}"; do
             -c:a libmp3lame -b:a "${kbps}k"
         if [ "${signals[$s]}" = music ]; then
             music "$work/raw.wav" "$spread_length" 44100 2 $((260 + 9 * slot)) alike
+        elif [ "${signals[$s]}" = bright ]; then
+            # White noise rising 3 dB an octave from 1 kHz on.
+            ffmpeg -nostdin -v error -y -f lavfi \
+                -i "anoisesrc=color=white:sample_rate=44100:duration=$spread_length:amplitude=0.1" \
+                -af "firequalizer=gain='if(lt(f\,20)\,-60\,3*log(f/1000)/log(2))'" \
+                -ac 2 -c:a pcm_f32le "$work/raw.wav"
         else
             ffmpeg -nostdin -v error -y -f lavfi \
                 -i "anoisesrc=color=${signals[$s]}:sample_rate=44100:duration=$spread_length:amplitude=0.3" \

@@ -124,8 +124,8 @@ bool LoudnessGain::resultNeedsCheck(const GainPlan &plan, int kbps, int channels
 {
     if (!plan.applies() || !plan.pick)
         return false;
-    return kbps < faithfulKbpsPerChannel * std::max(channels, 1) ||
-           plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
+    const int faithful = channels > 1 ? faithfulKbpsPerChannel * channels : faithfulMonoKbps;
+    return kbps < faithful || plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
 }
 
 bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)

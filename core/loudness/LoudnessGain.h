@@ -66,7 +66,10 @@ class LoudnessGain
     static constexpr double encodingTolerance = 0.4;
     // At this bit rate a channel and above, the encoder takes little beyond its low-pass,
     // which the pick is measured through: its result is not decoded again for its loudness.
+    // Measured: a joint stereo result at 96 kbit/s a channel within 0.3 LU, a mono one at 96
+    // up to 0.45 LU under, so mono needs more.
     static constexpr int faithfulKbpsPerChannel = 96;
+    static constexpr int faithfulMonoKbps = 128;
     // More of the pick's weighted energy than this above the low-pass, in dB of loudness
     // lost (half the energy), and the format cannot carry its sound.
     static constexpr double beyondFormatLoss = 3.0103;

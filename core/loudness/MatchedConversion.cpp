@@ -146,8 +146,10 @@ MatchedConversion::MatchedConversion(const AudioCodecs &codecs, LoudnessCache &c
 
 int MatchedConversion::encoderLowpass(const Mp3Settings &settings) const
 {
-    const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
-    if (encoder->start(settings.sampleRate, settings.channels, settings.kbps))
+    // A build that reads MP3 only has no encoder.
+    const std::unique_ptr<Mp3Encoder> encoder =
+        codecs_.makeEncoder ? codecs_.makeEncoder() : nullptr;
+    if (!encoder || encoder->start(settings.sampleRate, settings.channels, settings.kbps))
         return 0;
     const int lowpass = encoder->lowpassHz();
     return 2 * lowpass < settings.sampleRate ? lowpass : 0;
