@@ -153,6 +153,10 @@ constexpr TextTable hungarian{
     "újra.",
     "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) maga a játék zenéinek "
     "mappája.",
+    "%1 (%2 dB-lel kevésbé, mint amennyi kiegyenlítené: az MP3 saját erősítése ennél tovább "
+    "nem állítható)",
+    "%1, de a hangereje nagyobb része %2 kHz fölött szól, amit ennek a helynek a formátuma "
+    "nem őriz meg: halkabb lesz a játék zenéjénél",
 };
 
 constexpr TextTable english{
@@ -301,6 +305,9 @@ constexpr TextTable english{
     "program keeps the originals only in a folder of its own; remove the link and try again.",
     "Nothing was changed: the folder of the game's kept original music, %1, is the game music "
     "folder itself.",
+    "%1 (%2 dB short of a match: the MP3's own gain goes no further)",
+    "%1, but most of its loudness lies above %2 kHz, which this slot's format leaves out: it "
+    "will sound quieter than the game's music",
 };
 
 } // namespace

@@ -175,6 +175,10 @@ struct TextTable
     const char *reasonLinkInPlace;
     const char *originalsFolderIsLink;
     const char *originalsFolderIsGameFolder;
+    // A pick's loudness in its tooltip, more: %1 what Change does, %2 the dB short of a match.
+    const char *gainHeldBackByMp3Range;
+    // %1 what Change does, %2 the kHz above which the slot's format keeps nothing.
+    const char *loudnessAboveLowpass;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

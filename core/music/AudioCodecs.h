@@ -60,6 +60,8 @@ class Mp3Encoder
     virtual std::optional<Reason> encode(const float *samples, std::size_t frames,
                                          std::string &out) = 0;
     virtual std::optional<Reason> finish(std::string &out) = 0;
+    // After start: the frequency in Hz above which the encoder keeps nothing; 0 for none.
+    virtual int lowpassHz() const = 0;
 };
 
 // Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
@@ -73,6 +75,10 @@ struct Loudness
     double truePeak = 0;   // dBTP; where not measured, the sample peak plus the margin
     double samplePeak = 0; // dBFS
     bool truePeakMeasured = true;
+    // The integrated loudness of what lies below keptBelowHz, where that is not 0: what an
+    // encoder that drops everything above it can keep.
+    double keptLufs = 0;
+    int keptBelowHz = 0;
 };
 
 // Measures interleaved samples as they come; a mono stream counts as one channel.

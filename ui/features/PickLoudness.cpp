@@ -58,7 +58,10 @@ QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t
                   .arg(figures(plan, texts, language), number(std::abs(plan.gain), language));
     if (plan.heldBack < unheard)
         return said;
-    return QString::fromUtf8(texts.gainHeldBack).arg(said, number(plan.heldBack, language));
+    return QString::fromUtf8(plan.reason == core::GainReason::Mp3RangeLimited
+                                 ? texts.gainHeldBackByMp3Range
+                                 : texts.gainHeldBack)
+        .arg(said, number(plan.heldBack, language));
 }
 
 } // namespace
@@ -212,6 +215,10 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
         return QString::fromUtf8(texts.loudnessOtherLayer).arg(figures(plan, texts, language));
     case core::GainReason::Matched:
     case core::GainReason::PeakLimited:
+    case core::GainReason::Mp3RangeLimited:
+        if (plan.beyondFormat)
+            return QString::fromUtf8(texts.loudnessAboveLowpass)
+                .arg(matched(plan, texts, language), number(plan.keptBelowHz / 1000.0, language));
         return matched(plan, texts, language);
     default:
         return asItIs(plan, mp3, texts, language);
