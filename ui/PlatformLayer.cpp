@@ -2,16 +2,19 @@
 #include "PlatformLayer.h"
 
 #include "TextTable.h"
+#include "TitleRoom.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QTreeView>
 #include <QUrl>
 
 #ifdef Q_OS_WIN
@@ -28,6 +31,21 @@ void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QStri
         button->setText(caption);
 }
 
+// The toolkit's own dialog (not the system's) gives each column a fixed width: the size, type
+// and date are cut in longer words. They take what they need; the name takes the rest.
+void fitColumnsToContent(QFileDialog &dialog)
+{
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!view)
+        return;
+    QHeaderView *header = view->header();
+    header->setStretchLastSection(false);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    if (header->count() > 0)
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 } // namespace
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
@@ -35,6 +53,7 @@ void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
                     QMessageBox::Ok, parent);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    TitleRoom::keep(box);
     box.exec();
 }
 
@@ -45,6 +64,7 @@ bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnsw
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    TitleRoom::keep(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -57,6 +77,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent, OpenFi
         dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    fitColumnsToContent(dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     request.selectedFilter = dialog.selectedNameFilter();
     if (!accepted || dialog.selectedFiles().isEmpty())
@@ -70,6 +91,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
     QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("m3u8"));
+    fitColumnsToContent(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());

@@ -7,6 +7,7 @@
 #include "forms/DirectoryList.h"
 #include "forms/DriveList.h"
 #include "forms/LayoutScale.h"
+#include "forms/PathBox.h"
 #include "forms/Twips.h"
 
 #include <QCloseEvent>
@@ -121,8 +122,7 @@ void Form2::startFolderLists(const QString &folderText)
 
 void Form2::showFolder(const QString &folder)
 {
-    controls_.Text1->setText(folder);
-    controls_.Text1->setCursorPosition(0);
+    PathBox::show(*controls_.Text1, folder);
 }
 
 void Form2::driveChanged(const QString &drive)
