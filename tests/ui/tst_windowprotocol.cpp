@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <fstream>
 
@@ -708,12 +709,10 @@ void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown()
                                ? DriveList::systemDrive()
                                : QDir::toNativeSeparators(QDir::cleanPath(driveC + "/" + opened));
     DirectoryList *folders = window.controls().Dir1;
-    const QList<QTreeWidgetItem *> items =
-        folders->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
-    const auto item = std::find_if(items.begin(), items.end(), [&](QTreeWidgetItem *entry) {
-        return entry->data(0, Qt::UserRole).toString() == target;
-    });
-    QVERIFY(item != items.end());
+    QTreeWidgetItemIterator item(folders);
+    while (*item && (*item)->data(0, Qt::UserRole).toString() != target)
+        ++item;
+    QVERIFY(*item);
     emit folders->itemActivated(*item, 0);
     QCOMPARE(window.controls().Text1->text(), target);
     QCOMPARE(drives->drive(), inPrefix ? driveC : DriveList::systemDrive());
