@@ -26,7 +26,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -106,7 +105,6 @@ class TestWindows : public QObject
     void slotToolTipLetsTheClickThrough();
     void pathBoxShowsTheEndOfItsPath_data();
     void pathBoxShowsTheEndOfItsPath();
-    void progressWindowHoldsItsWholeTitle();
 };
 
 void TestWindows::freshMainWindowOpensOnPageOne()
@@ -1100,23 +1098,6 @@ void TestWindows::pathBoxShowsTheEndOfItsPath()
     const QRect end = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
     QVERIFY2(end.right() <= box->width() && end.left() > box->width() / 2,
              qPrintable(QString::number(end.left())));
-}
-
-void TestWindows::progressWindowHoldsItsWholeTitle()
-{
-    QWidget window;
-    ProgressWorker worker(&window, 1, 10);
-    worker.run([] {});
-    auto *progress = window.findChild<QProgressDialog *>();
-    QVERIFY(progress && progress->isVisible());
-    // The title in the application's font, bold or not, and the title bar's three buttons.
-    QFont bold = QApplication::font();
-    bold.setBold(true);
-    const int buttons = 3 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    QVERIFY2(progress->width() >=
-                 QFontMetrics(bold).horizontalAdvance(progress->windowTitle()) + buttons,
-             qPrintable(QString::number(progress->width())));
-    worker.hide();
 }
 
 QTEST_MAIN(TestWindows)

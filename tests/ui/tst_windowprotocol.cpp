@@ -681,7 +681,6 @@ void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown_data()
     QTest::addColumn<bool>("inPrefix");
     QTest::addColumn<bool>("driveFoundLater");
     QTest::newRow("a folder in the prefix") << "Program Files" << true << false;
-    QTest::newRow("the prefix's drive itself") << "." << true << false;
     QTest::newRow("out of the prefix") << "" << false << false;
     QTest::newRow("prefix found after the window opened") << "Program Files" << true << true;
 }
