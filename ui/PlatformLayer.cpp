@@ -2,6 +2,7 @@
 #include "PlatformLayer.h"
 
 #include "TextTable.h"
+#include "TitleRoom.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -10,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -41,6 +44,21 @@ void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QStri
         button->setText(caption);
 }
 
+// The toolkit's own dialog (not the system's) gives each column a fixed width: the size, type
+// and date are cut in longer words. They take what they need; the name takes the rest.
+void fitColumnsToContent(QFileDialog &dialog)
+{
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!view)
+        return;
+    QHeaderView *header = view->header();
+    header->setStretchLastSection(false);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    if (header->count() > 0)
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 } // namespace
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
@@ -49,6 +67,7 @@ void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
                     QMessageBox::Ok, parent);
     setText(box, text);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    TitleRoom::keep(box);
     box.exec();
 }
 
@@ -76,6 +95,7 @@ void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, 
     layout->addWidget(label);
     layout->addWidget(pathBox);
     layout->addWidget(buttons);
+    TitleRoom::keep(box);
     box.exec();
 }
 
@@ -87,6 +107,7 @@ bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnsw
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    TitleRoom::keep(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -99,6 +120,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent, OpenFi
         dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    fitColumnsToContent(dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     request.selectedFilter = dialog.selectedNameFilter();
     if (!accepted || dialog.selectedFiles().isEmpty())
@@ -112,6 +134,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
     QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("m3u8"));
+    fitColumnsToContent(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());

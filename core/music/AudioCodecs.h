@@ -98,11 +98,14 @@ class AudioPlayer
     // Called once a playback ends: nothing when the music played to its end or was stopped,
     // else why it could not be played. It may come from any thread.
     using Ended = std::function<void(std::optional<Reason> failure)>;
+    // Called once the music is heard: its file is open and its first samples are on the
+    // output. It may come from any thread.
+    using Sounding = std::function<void()>;
 
     virtual ~AudioPlayer() = default;
     virtual bool hasOutputDevice() = 0;
     // Stops what plays and starts the file; returns at once.
-    virtual void play(const std::filesystem::path &file, Ended ended) = 0;
+    virtual void play(const std::filesystem::path &file, Ended ended, Sounding sounding) = 0;
     // When it returns, the file is closed.
     virtual void stop() = 0;
     // What plays from now on is made this much louder (quieter where negative); each play

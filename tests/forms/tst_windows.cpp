@@ -6,6 +6,7 @@
 #include "WindowFixture.h"
 #include "features/ProgressWorker.h"
 #include "forms/ApplyLanguage.h"
+#include "forms/ClickThroughToolTip.h"
 #include "forms/CommonDialog.h"
 #include "forms/DirectoryList.h"
 #include "forms/DriveList.h"
@@ -20,6 +21,7 @@
 #include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -29,6 +31,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
+#include <QWindow>
 
 #include <algorithm>
 #ifndef Q_OS_WIN
@@ -98,6 +102,10 @@ class TestWindows : public QObject
     void droppingOneFileOntoSlotRow();
     void shiftF10OpensTheSlotMenuOnce_data();
     void shiftF10OpensTheSlotMenuOnce();
+    void slotToolTipLetsTheClickThrough_data();
+    void slotToolTipLetsTheClickThrough();
+    void pathBoxShowsTheEndOfItsPath_data();
+    void pathBoxShowsTheEndOfItsPath();
 };
 
 void TestWindows::freshMainWindowOpensOnPageOne()
@@ -1048,6 +1056,72 @@ void TestWindows::shiftF10OpensTheSlotMenuOnce()
     menu->close();
     WindowFixture::destroyClosedWindows();
     QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestWindows::slotToolTipLetsTheClickThrough_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::newRow("slot box") << "Text1(3)";
+    QTest::newRow("slot label") << "Label1(3)";
+}
+
+void TestWindows::slotToolTipLetsTheClickThrough()
+{
+    QFETCH(QString, control);
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(3)->setText(QStringLiteral("/music/song.mp3"));
+    auto *widget = f.form1->findChild<QWidget *>(control);
+    QVERIFY(widget && !widget->toolTip().isEmpty());
+    const QPoint at(5, 5);
+    QHelpEvent hover(QEvent::ToolTip, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &hover);
+    // Shown where the toolkit shows it, over the next row: a click goes to what lies below.
+    QWidget *tip = ClickThroughToolTip::shown();
+    QVERIFY(tip && tip->windowHandle());
+    QCOMPARE(qobject_cast<QLabel *>(tip)->text(), widget->toolTip());
+    QVERIFY(tip->windowHandle()->flags().testFlag(Qt::WindowTransparentForInput));
+    QToolTip::hideText();
+}
+
+void TestWindows::pathBoxShowsTheEndOfItsPath_data()
+{
+    QTest::addColumn<bool>("settingsWindow");
+    QTest::newRow("slot box") << false;
+    QTest::newRow("settings window's folder box") << true;
+}
+
+void TestWindows::pathBoxShowsTheEndOfItsPath()
+{
+    QFETCH(bool, settingsWindow);
+    QTemporaryDir home;
+    const QString folder = home.path() + "/a/rather/long/folder/of/music/that/a/player/keeps";
+    QVERIFY(QDir().mkpath(folder));
+    const QString song = QDir::toNativeSeparators(folder + "/sajat_dal.mp3");
+    QVERIFY(testfiles::writeBytes(song, "song"));
+    WindowFixture f("\"/games/Mp3/\",1\r\n");
+    f.start();
+    QLineEdit *box = nullptr;
+    QString expected;
+    if (settingsWindow) {
+        f.main().Command2->click();
+        box = f.settings().Text1;
+        f.settings().Dir1->setPath(folder);
+        expected = QDir::toNativeSeparators(folder);
+    } else {
+        box = f.slot(12);
+        f.platform.answerNextFileDialog(song);
+        f.main().gomb_browse[12]->click();
+        expected = song;
+    }
+    QCOMPARE(box->text(), expected);
+    QVERIFY(box->fontMetrics().horizontalAdvance(expected) > box->width());
+    // The end is in sight: the file or folder name, not the start of the path. The box
+    // scrolls its text as it is drawn.
+    box->grab();
+    const QRect end = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QVERIFY2(end.right() <= box->width() && end.left() > box->width() / 2,
+             qPrintable(QString::number(end.left())));
 }
 
 QTEST_MAIN(TestWindows)

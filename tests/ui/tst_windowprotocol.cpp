@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <fstream>
 
@@ -77,6 +79,8 @@ class TestWindowProtocol : public QObject
     void folderListsFillPathBox();
     void unavailableDriveFallsBackToSystemDrive_data();
     void unavailableDriveFallsBackToSystemDrive();
+    void driveListShowsTheDriveOfTheFolderShown_data();
+    void driveListShowsTheDriveOfTheFolderShown();
     void pageSwitchLeavesFocusOffChange_data();
     void storedFolderTravelsAsItsBytes();
     void defaultButtonRestoresKeptOriginals_data();
@@ -700,6 +704,50 @@ void TestWindowProtocol::unavailableDriveFallsBackToSystemDrive()
         QCOMPARE(f.settings().Dir1->path(), QDir::toNativeSeparators(game.path()));
         QCOMPARE(f.settings().Text1->text(), QDir::toNativeSeparators(game.path()));
     }
+}
+
+void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown_data()
+{
+    QTest::addColumn<QString>("opened"); // in the prefix's drive c:; empty: the system drive
+    QTest::addColumn<bool>("inPrefix");
+    QTest::addColumn<bool>("driveFoundLater");
+    QTest::newRow("a folder in the prefix") << "Program Files" << true << false;
+    QTest::newRow("out of the prefix") << "" << false << false;
+    QTest::newRow("prefix found after the window opened") << "Program Files" << true << true;
+}
+
+void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown()
+{
+    QFETCH(QString, opened);
+    QFETCH(bool, inPrefix);
+    QFETCH(bool, driveFoundLater);
+    QTemporaryDir home;
+    const QString driveC = QDir::toNativeSeparators(home.path() + "/.wine/drive_c");
+    const QString music = QDir::toNativeSeparators(driveC + "/Program Files/Korvex/Valdrune3/Mp3");
+    QVERIFY(QDir().mkpath(music));
+    const QList<Form2::FolderDrive> prefix{{driveC, QStringLiteral("c: [Wine: .wine]")}};
+    ScriptedPlatform platform;
+    Form2 window(platform, music, driveFoundLater ? QList<Form2::FolderDrive>{} : prefix);
+    window.show();
+    if (driveFoundLater)
+        window.addFolderDrives(prefix);
+    DriveList *drives = window.controls().Drive1;
+    QCOMPARE(drives->drive(), driveC);
+    QSignalSpy driveChanges(drives, &DriveList::driveChanged);
+    // Opened in the folder list, as by a double click.
+    const QString target = opened.isEmpty()
+                               ? DriveList::systemDrive()
+                               : QDir::toNativeSeparators(QDir::cleanPath(driveC + "/" + opened));
+    DirectoryList *folders = window.controls().Dir1;
+    QTreeWidgetItemIterator item(folders);
+    while (*item && (*item)->data(0, Qt::UserRole).toString() != target)
+        ++item;
+    QVERIFY(*item);
+    emit folders->itemActivated(*item, 0);
+    QCOMPARE(window.controls().Text1->text(), target);
+    QCOMPARE(drives->drive(), inPrefix ? driveC : DriveList::systemDrive());
+    QCOMPARE(driveChanges.count(), 0);
+    QCOMPARE(folders->path(), target);
 }
 
 void TestWindowProtocol::pageSwitchLeavesFocusOffChange_data()
