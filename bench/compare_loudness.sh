@@ -6,6 +6,9 @@
 # music from -14 to -24 LUFS (every fifth slot 22.05 kHz mono), converted with matching on,
 # MP3 picks matched too; each result must land within 0.5 LU of its game music (an MP3
 # within 0.75 LU), or where the true-peak limit held it back, peak between -2.0 and -0.5 dBTP.
+# Signals: white, pink and bright (+3 dB an octave) noise and music-like sound into every slot
+# format of the table below, each within 0.4 LU of its game music, unless held back by the
+# peak limit or more than half its loudness lies above the format's low-pass.
 # Cost: COUNT FLAC files of SECONDS each converted with matching off and on (the picks'
 # measuring timed, the game music measured before), and by ffmpeg's two-pass loudnorm, a
 # measuring pass and an applying pass, one process per core.
@@ -88,6 +91,51 @@ for pick in "$work/spread/picks"/*; do
         "$result_lufs" "$(awk "BEGIN {printf \"%+.2f\", $result_lufs - ($game_lufs)}")" "$result_peak" "$verdict"
 done | sort -n | tee "$work/spread.txt"
 failures=$(grep -c ' OFF$' "$work/spread.txt" || true)
+
+echo "== signals: noise and music into each slot format, $spread_length s =="
+mkdir -p "$work/signals/picks" "$work/signals/game" "$work/signals/out"
+formats=("22050 1 64" "44100 2 128" "44100 2 192" "44100 2 256" "44100 2 320" "44100 1 96" "48000 2 192")
+signals=(white pink bright music)
+for f in "${!formats[@]}"; do
+    read -r rate channels kbps <<<"${formats[$f]}"
+    for s in "${!signals[@]}"; do
+        slot=$((f * ${#signals[@]} + s))
+        music "$work/raw.wav" "$spread_length" 44100 2 $((180 + 7 * slot)) alike
+        at_loudness "$work/raw.wav" -20 "$work/signals/game/$slot.mp3" -ac "$channels" -ar "$rate" \
+            -c:a libmp3lame -b:a "${kbps}k"
+        if [ "${signals[$s]}" = music ]; then
+            music "$work/raw.wav" "$spread_length" 44100 2 $((260 + 9 * slot)) alike
+        elif [ "${signals[$s]}" = bright ]; then
+            # White noise rising 3 dB an octave from 1 kHz on.
+            ffmpeg -nostdin -v error -y -f lavfi \
+                -i "anoisesrc=color=white:sample_rate=44100:duration=$spread_length:amplitude=0.1" \
+                -af "firequalizer=gain='if(lt(f\,20)\,-60\,3*log(f/1000)/log(2))'" \
+                -ac 2 -c:a pcm_f32le "$work/raw.wav"
+        else
+            ffmpeg -nostdin -v error -y -f lavfi \
+                -i "anoisesrc=color=${signals[$s]}:sample_rate=44100:duration=$spread_length:amplitude=0.3" \
+                -ac 2 -c:a pcm_f32le "$work/raw.wav"
+        fi
+        at_loudness "$work/raw.wav" -16 "$work/signals/picks/$slot.flac" -sample_fmt s32 -c:a flac
+    done
+done
+"$bench" "$work/signals/picks" "$work/signals/game" "$work/signals/out" on 2>"$work/signals.log"
+printf '%-6s %-16s %8s %8s %8s  %s\n' signal format game result diff verdict
+for f in "${!formats[@]}"; do
+    read -r rate channels kbps <<<"${formats[$f]}"
+    for s in "${!signals[@]}"; do
+        slot=$((f * ${#signals[@]} + s))
+        read -r game_lufs _ <<<"$(measure "$work/signals/game/$slot.mp3")"
+        read -r result_lufs _ <<<"$(measure "$work/signals/out/$slot.mp3")"
+        note=$(sed -n "s/^$slot: .*\(held back\|beyond its format\).*/\1/p" "$work/signals.log")
+        verdict=$(awk -v r="$result_lufs" -v g="$game_lufs" -v n="$note" 'BEGIN {
+            d = r - g; if (d < 0) d = -d
+            if (d <= 0.4) print "within"; else if (n != "") print n; else print "OFF" }')
+        printf '%-6s %-16s %8s %8s %8s  %s\n' "${signals[$s]}" "$rate/$channels/$kbps" "$game_lufs" \
+            "$result_lufs" "$(awk "BEGIN {printf \"%+.2f\", $result_lufs - ($game_lufs)}")" "$verdict"
+    done
+done | tee "$work/signals.txt"
+failures=$((failures + $(grep -c ' OFF$' "$work/signals.txt" || true)))
 awk '$6 != "" {d = $7 + 0; if (d < 0) d = -d; if ($9 == "within") {n++; s += d; if (d > m) m = d}}
      END {printf "within: %d results, mean |diff| %.2f LU, largest %.2f LU\n", n, s / n, m}' "$work/spread.txt"
 echo "off target: $failures"

@@ -6,7 +6,7 @@
 //
 //   conversion_bench INPUT_FOLDER OUTPUT_FOLDER
 
-#include "music/ConversionPool.h"
+#include "run/ConversionPool.h"
 
 #include <chrono>
 #include <cstdio>

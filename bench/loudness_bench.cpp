@@ -9,7 +9,7 @@
 //   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]
 
 #include "loudness/LoudnessReference.h"
-#include "music/ConversionPool.h"
+#include "run/ConversionPool.h"
 
 #include <chrono>
 #include <cstdio>
@@ -86,12 +86,13 @@ int main(int argc, char **argv)
             }
             fs::rename(result.staged, output / (std::to_string(job.slot) + ".mp3"));
             if (result.loudness.pick && matching)
-                std::fprintf(stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s\n", job.slot,
+                std::fprintf(stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s%s\n", job.slot,
                              result.loudness.pick->lufs, result.loudness.gain,
                              result.loudness.madeAgain ? ", converted twice" : "",
                              result.loudness.reason == core::GainReason::PeakLimited
                                  ? ", held back by the peak limit"
-                                 : "");
+                                 : "",
+                             result.loudness.beyondFormat ? ", beyond its format" : "");
         }
     }
     const double seconds =

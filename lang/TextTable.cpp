@@ -45,8 +45,9 @@ constexpr TextTable hungarian{
     "Zene",
     "%1, %2 kHz, %3, %4: a Csere MP3-má alakítja",
     "%1, %2 kHz, %3, %4: változatlanul kerül a helyére",
+    "%1, %2 kHz, %3, %4",
     "%1, %2 kHz: a játék saját fájlja ennél a helynél %3 kHz-es",
-    "Nem olyan zene, amelyet a program be tud olvasni: %1",
+    "Ez a fájl nem használható: %1",
     "nem fájl",
     "Hiányzik a program hangkezelő része (itt kereste: %1), ezért csak MP3 fájl tehető a helyére",
     "MP3: változatlanul kerül a helyére (hiányzik a program hangkezelő része, itt kereste: %1)",
@@ -54,6 +55,10 @@ constexpr TextTable hungarian{
     "sztereó",
     "%1 átalakítása MP3-má…",
     "&Mégse",
+    "A Csere megszakadt: %2 választásból %1 a helyére került, %3 nem. A játék saját zenéjét a "
+    "%4 gomb hozza vissza.",
+    "A Csere megszakadt, mielőtt egy választás is a helyére került volna: a játék zenéje nem "
+    "változott.",
     "A Windows védi ezt a mappát. Elindítod a programot rendszergazdaként, hogy kicserélje a játék "
     "zenéjét?",
     "Megváltoztatod a játék zenéjét rendszergazdaként ebben a mappában: %1?",
@@ -92,6 +97,7 @@ constexpr TextTable hungarian{
     "ugyanolyan hangos, mint a játék zenéje",
     "%1 LUFS; a játék zenéje ezen a helyen nem mérhető (a játékfájlt ez a program írta), ezért "
     "a hangereje változatlan marad",
+    "%1 LUFS; a játék mappájában nincs fájl ehhez a helyhez, ezért a hangereje változatlan marad",
     "%1 LUFS; a játék zenéje ezen a helyen néma vagy 0,4 mp-nél rövidebb, ezért a hangereje "
     "változatlan marad",
     "Nincs mérhető hangereje (néma vagy 0,4 mp-nél rövidebb), ezért változatlan marad",
@@ -105,7 +111,7 @@ constexpr TextTable hungarian{
     "a fájlt egy másik program használja: zárd be a játékot, és próbáld újra",
     "lejátszás folyamatban",
     "%1 nem játszható le: %2",
-    "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel: %1",
+    "A mappát nem sikerült fájlkezelőben megnyitni. Nyisd meg kézzel:",
     "Törlöd az összes választást? (%1 fájl)",
     "%1 nem másolható a készlet mellé: %2",
     "A(z) %1 készlet nem nyitható meg: %2",
@@ -113,6 +119,7 @@ constexpr TextTable hungarian{
     "%1 fájljai",
     "nagyobb, mint amekkora egy zenekészlet lehet (1 MiB)",
     "a fájl nem nyitható meg",
+    "a fájl üres",
     "nem olyan zenei formátum, amelyet a program olvas",
     "nincs benne hang",
     "a hangja olyan formátumú, amelyet a program nem olvas",
@@ -137,6 +144,19 @@ constexpr TextTable hungarian{
     "nem hangerő-beállítás",
     "fájl, amelyhez nincs megadva hely",
     "nem lejátszási lista",
+    "Semmi sem változott: a(z) %1 zárolófájl, amely megakadályozza, hogy a program két példánya "
+    "egyszerre módosítsa a játék zenéit, nem vehető használatba: %2.",
+    "a helyén egy mappa van",
+    "a helyén egy hivatkozás (link) van",
+    "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) hivatkozás (link). A "
+    "program csak a saját mappájában őrzi az eredeti zenéket; töröld a hivatkozást, és próbáld "
+    "újra.",
+    "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) maga a játék zenéinek "
+    "mappája.",
+    "%1 (%2 dB-lel kevésbé, mint amennyi kiegyenlítené: az MP3 saját erősítése ennél tovább "
+    "nem állítható)",
+    "%1, de a hangereje nagyobb része %2 kHz fölött szól, amit ennek a helynek a formátuma "
+    "nem őriz meg: halkabb lesz a játék zenéjénél",
 };
 
 constexpr TextTable english{
@@ -179,8 +199,9 @@ constexpr TextTable english{
     "Music",
     "%1, %2 kHz, %3, %4: converted to MP3 at Change",
     "%1, %2 kHz, %3, %4: copied as it is",
+    "%1, %2 kHz, %3, %4",
     "%1, %2 kHz: the game's own file of this slot is %3 kHz",
-    "Not music this program can read: %1",
+    "This file cannot be used: %1",
     "not a file",
     "The program's audio part is missing (it was looked for at %1), so only an MP3 can be used "
     "here",
@@ -189,6 +210,9 @@ constexpr TextTable english{
     "stereo",
     "Converting %1 to MP3…",
     "&Cancel",
+    "Change was cancelled: %1 of the %2 picks went in, %3 did not. The %4 button puts the game's "
+    "own music back.",
+    "Change was cancelled before any pick went in: the game's music is as it was.",
     "Windows protects this folder. Start the program as administrator to change the game's music?",
     "Change the game's music in %1 as administrator?",
     "The game will play %1 file(s) that Windows keeps for it in %2 instead of the files this "
@@ -226,6 +250,7 @@ constexpr TextTable english{
     "as loud as the game's music",
     "%1 LUFS; the game's music of this slot cannot be measured (the game file is this "
     "program's own), so its loudness is left as it is",
+    "%1 LUFS; the game folder holds no file of this slot, so its loudness is left as it is",
     "%1 LUFS; the game's music of this slot is silent or shorter than 0.4 s, so its loudness "
     "is left as it is",
     "No loudness to measure (silent or shorter than 0.4 s), so it is left as it is",
@@ -239,7 +264,7 @@ constexpr TextTable english{
     "the file is in use: close the game and try again",
     "playing",
     "Cannot play %1: %2",
-    "The folder could not be opened in a file manager. Open it by hand: %1",
+    "The folder could not be opened in a file manager. Open it by hand:",
     "Clear all picks? (%1 files)",
     "Cannot copy %1 beside the set: %2",
     "Cannot open the set %1: %2",
@@ -247,6 +272,7 @@ constexpr TextTable english{
     "%1 files",
     "larger than a music set can be (1 MiB)",
     "the file cannot be opened",
+    "the file is empty",
     "not a music format this program reads",
     "no sound in it",
     "its sound is in a format this program does not read",
@@ -271,6 +297,17 @@ constexpr TextTable english{
     "not a loudness choice",
     "a file without a slot",
     "not a playlist",
+    "Nothing was changed: the lock file %1, which keeps two copies of the program from changing "
+    "the game's music at once, cannot be taken: %2.",
+    "a folder is in its place",
+    "a link is in its place",
+    "Nothing was changed: the folder of the game's kept original music, %1, is a link. The "
+    "program keeps the originals only in a folder of its own; remove the link and try again.",
+    "Nothing was changed: the folder of the game's kept original music, %1, is the game music "
+    "folder itself.",
+    "%1 (%2 dB short of a match: the MP3's own gain goes no further)",
+    "%1, but most of its loudness lies above %2 kHz, which this slot's format leaves out: it "
+    "will sound quieter than the game's music",
 };
 
 } // namespace

@@ -50,6 +50,7 @@ struct TextTable
     // %3 the channels, %4 the length.
     const char *pickConverted;
     const char *pickCopied;
+    const char *pickFigures;    // the same figures alone, where the loudness line says the rest
     const char *pickOtherRate;  // %1 format, %2 its kHz, %3 the game file's kHz
     const char *pickUnreadable; // %1 the reason
     const char *notAFile; // the reason for a pick or set file that is a folder, a device or a pipe
@@ -61,6 +62,10 @@ struct TextTable
     // The progress window of a run that converts: %1 the slot's label.
     const char *converting;
     const char *cancelButton;
+    // Change cancelled: %1 the picks put in, %2 all picks, %3 those not put in, %4 the
+    // caption of the button that puts the game's music back; and where none went in.
+    const char *changeCancelled;
+    const char *changeCancelledBeforeAny;
     // Windows: the second paragraph of a run's failure in a protected folder.
     const char *elevateQuestion;
     // Windows: what the copy started as administrator asks first; %1 the game music folder.
@@ -108,7 +113,8 @@ struct TextTable
     const char *quieterThanGame;
     const char *asLoudAsGame;
     // Nothing to match to, or nothing to match: %1 the pick's figure where there is one.
-    const char *loudnessNoReference;
+    const char *loudnessNoReference; // the slot's game file is this program's own
+    const char *loudnessNoGameFile;  // the game folder holds no file of the slot
     const char *loudnessSilentReference;
     const char *loudnessSilentPick;
     const char *loudnessNotMeasured;
@@ -123,7 +129,7 @@ struct TextTable
     // What a screen reader and a tooltip call the mark of the slot that plays.
     const char *playingMark;
     const char *cannotPlayFile;   // %1 the file, %2 the reason
-    const char *folderNotShown;   // %1 the folder
+    const char *folderNotShown;   // the folder follows on a line of its own
     const char *clearAllQuestion; // %1 the number of picks, more than one
     // Music sets: %1 the file, %2 the reason.
     const char *cannotCopySetMusic;
@@ -136,6 +142,7 @@ struct TextTable
     // Why music could not be read, converted, measured or played: the words of each code of
     // core::Reason (its NotAFile says notAFile). A library's own words may follow in brackets.
     const char *reasonCannotOpen;
+    const char *reasonEmptyFile;
     const char *reasonNotMusic;
     const char *reasonNoSound;
     const char *reasonUnknownSound;
@@ -161,6 +168,17 @@ struct TextTable
     const char *setNotALoudnessChoice;
     const char *setFileWithoutSlot;
     const char *setNotAPlaylist; // the whole file
+    // A run, a restore or a move of copies that stopped before writing anything: %1 the lock
+    // file, %2 why it cannot be taken; or %1 the originals folder that is no folder of ours.
+    const char *lockNotTaken;
+    const char *reasonFolderInPlace;
+    const char *reasonLinkInPlace;
+    const char *originalsFolderIsLink;
+    const char *originalsFolderIsGameFolder;
+    // A pick's loudness in its tooltip, more: %1 what Change does, %2 the dB short of a match.
+    const char *gainHeldBackByMp3Range;
+    // %1 what Change does, %2 the kHz above which the slot's format keeps nothing.
+    const char *loudnessAboveLowpass;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

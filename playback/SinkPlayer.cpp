@@ -57,7 +57,7 @@ bool SinkPlayer::hasOutputDevice()
     return !QMediaDevices::defaultAudioOutput().isNull();
 }
 
-void SinkPlayer::play(const std::filesystem::path &file, Ended ended)
+void SinkPlayer::play(const std::filesystem::path &file, Ended ended, Sounding sounding)
 {
     stop();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
@@ -69,7 +69,9 @@ void SinkPlayer::play(const std::filesystem::path &file, Ended ended)
     QMetaObject::invokeMethod(
         output_,
         [output = output_, device, formats = formatsToTry(device), file, stream = stream_,
-         ended = std::move(ended)] { output->start(device, formats, file, stream, ended); },
+         ended = std::move(ended), sounding = std::move(sounding)] {
+            output->start(device, formats, file, stream, {ended, sounding});
+        },
         Qt::QueuedConnection);
 }
 

@@ -20,7 +20,7 @@ class SinkPlayer final : public core::AudioPlayer
     ~SinkPlayer() override;
 
     bool hasOutputDevice() override;
-    void play(const std::filesystem::path &file, Ended ended) override;
+    void play(const std::filesystem::path &file, Ended ended, Sounding sounding) override;
     void stop() override;
     void setGain(double decibels) override;
 

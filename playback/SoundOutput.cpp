@@ -44,11 +44,12 @@ SoundOutput::~SoundOutput()
 
 void SoundOutput::start(const QAudioDevice &device, const QList<QAudioFormat> &formats,
                         const std::filesystem::path &file, std::shared_ptr<DecodedStream> stream,
-                        core::AudioPlayer::Ended ended)
+                        Told told)
 {
     stop();
     stream_ = std::move(stream);
-    ended_ = std::move(ended);
+    ended_ = std::move(told.ended);
+    sounding_ = std::move(told.sounding);
     drainDeadline_ = -1;
     if (std::optional<core::Reason> failure = open(device, formats)) {
         end(std::move(failure));
@@ -106,8 +107,11 @@ void SoundOutput::feed()
     }
     const std::size_t room =
         std::min(std::size_t(std::max<qsizetype>(sink_->bytesFree(), 0)), buffer_.size());
-    if (const std::size_t taken = stream_->read(buffer_.data(), room))
+    if (const std::size_t taken = stream_->read(buffer_.data(), room)) {
         device_->write(buffer_.data(), qint64(taken));
+        if (core::AudioPlayer::Sounding sounding = std::exchange(sounding_, nullptr))
+            sounding();
+    }
     if (!stream_->atEnd())
         return;
     // Everything is written: done once the output has played it out.
@@ -127,6 +131,7 @@ void SoundOutput::end(std::optional<core::Reason> failure)
     }
     device_ = nullptr;
     stream_.reset();
+    sounding_ = nullptr;
     if (core::AudioPlayer::Ended ended = std::exchange(ended_, nullptr))
         ended(std::move(failure));
 }

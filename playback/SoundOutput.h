@@ -28,12 +28,18 @@ class SoundOutput : public QObject
     Q_OBJECT
 
   public:
+    // What the playback tells its player.
+    struct Told
+    {
+        core::AudioPlayer::Ended ended;
+        core::AudioPlayer::Sounding sounding;
+    };
+
     explicit SoundOutput(QObject *parent = nullptr);
     ~SoundOutput() override;
 
     void start(const QAudioDevice &device, const QList<QAudioFormat> &formats,
-               const std::filesystem::path &file, std::shared_ptr<DecodedStream> stream,
-               core::AudioPlayer::Ended ended);
+               const std::filesystem::path &file, std::shared_ptr<DecodedStream> stream, Told told);
     void stop();
 
   private:
@@ -47,6 +53,7 @@ class SoundOutput : public QObject
     QIODevice *device_ = nullptr;
     std::shared_ptr<DecodedStream> stream_;
     core::AudioPlayer::Ended ended_;
+    core::AudioPlayer::Sounding sounding_;
     QTimer timer_;
     std::vector<char> buffer_;
     // Once every sample is written: how long the output may still take to play them out.

@@ -2,17 +2,26 @@
 #include "PlatformLayer.h"
 
 #include "TextTable.h"
+#include "TitleRoom.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
+#include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -22,29 +31,83 @@
 
 namespace {
 
+// The text is selectable, for copying.
+void setText(QMessageBox &box, const QString &text)
+{
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.setText(text);
+}
+
 void setCaption(QMessageBox &box, QMessageBox::StandardButton which, const QString &caption)
 {
     if (QAbstractButton *button = box.button(which); button && !caption.isEmpty())
         button->setText(caption);
 }
 
+// The toolkit's own dialog (not the system's) gives each column a fixed width: the size, type
+// and date are cut in longer words. They take what they need; the name takes the rest.
+void fitColumnsToContent(QFileDialog &dialog)
+{
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!view)
+        return;
+    QHeaderView *header = view->header();
+    header->setStretchLastSection(false);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    if (header->count() > 0)
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 } // namespace
 
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Ok, parent);
+    setText(box, text);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
+    TitleRoom::keep(box);
+    box.exec();
+}
+
+void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, const QString &path)
+{
+    // As a message box looks, the path in a read-only box of its own: on one line however
+    // long, never broken at its separators, and selectable for copying.
+    QDialog box(parent);
+    box.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *pathBox = new QLineEdit(path);
+    pathBox->setObjectName(QStringLiteral("path"));
+    pathBox->setReadOnly(true);
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    pathBox->setMinimumWidth(
+        qMin(pathBox->fontMetrics().horizontalAdvance(path + QLatin1String("MM")), room));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    if (!buttonCaptions().ok.isEmpty())
+        buttons->button(QDialogButtonBox::Ok)->setText(buttonCaptions().ok);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto *layout = new QVBoxLayout(&box);
+    layout->addWidget(label);
+    layout->addWidget(pathBox);
+    layout->addWidget(buttons);
+    TitleRoom::keep(box);
     box.exec();
 }
 
 bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), text,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Yes | QMessageBox::No, parent);
+    setText(box, text);
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    TitleRoom::keep(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -57,6 +120,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToOpen(QWidget *parent, OpenFi
         dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    fitColumnsToContent(dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     request.selectedFilter = dialog.selectedNameFilter();
     if (!accepted || dialog.selectedFiles().isEmpty())
@@ -70,6 +134,7 @@ std::optional<QString> QtPlatformLayer::chooseFileToSave(QWidget *parent,
     QFileDialog dialog(parent, request.title, request.folder, request.nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("m3u8"));
+    fitColumnsToContent(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());

@@ -42,6 +42,11 @@ class PlatformLayer
 
     // A modal box with the text, an OK button only, no icon, the application title.
     virtual void showMessage(QWidget *parent, const QString &text) = 0;
+    // The same box, the path on a line of its own after the text, whole and selectable.
+    virtual void showMessageWithPath(QWidget *parent, const QString &text, const QString &path)
+    {
+        showMessage(parent, text + QLatin1Char('\n') + path);
+    }
     // The same box with Yes and No buttons; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) = 0;
     // The chosen file's full path with native separators, or nothing when cancelled.
@@ -71,6 +76,7 @@ class QtPlatformLayer : public PlatformLayer
 {
   public:
     void showMessage(QWidget *parent, const QString &text) override;
+    void showMessageWithPath(QWidget *parent, const QString &text, const QString &path) override;
     bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) override;
     std::optional<QString> chooseFileToSave(QWidget *parent,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SlotView.h"
 
+#include "forms/PathBox.h"
 #include "run/RunTexts.h"
 
 #include <QLabel>
@@ -43,8 +44,7 @@ core::SlotTexts SlotView::labels() const
 
 void SlotView::setText(int index, const QString &text) const
 {
-    box(index)->setText(text);
-    box(index)->setCursorPosition(0);
+    PathBox::show(*box(index), text);
 }
 
 void SlotView::clear(int index, std::uint8_t language) const

@@ -32,6 +32,7 @@ void ToolkitTranslation::apply(std::uint8_t code)
     if (wanted == installed_)
         return;
     if (!wanted) {
+        QCoreApplication::removeTranslator(&supplement_);
         QCoreApplication::removeTranslator(&translator_);
         installed_ = false;
         return;
@@ -39,5 +40,7 @@ void ToolkitTranslation::apply(std::uint8_t code)
     // Without the file the toolkit stays English, as it always was.
     if (translator_.isEmpty() && !translator_.load(QStringLiteral("qtbase_hu"), folder()))
         return;
-    installed_ = QCoreApplication::installTranslator(&translator_);
+    // Installed last, asked first: it answers only for what the toolkit's file lacks.
+    installed_ = QCoreApplication::installTranslator(&translator_) &&
+                 QCoreApplication::installTranslator(&supplement_);
 }

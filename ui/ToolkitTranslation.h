@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ToolkitSupplement.h"
+
 #include <QTranslator>
 
 #include <cstdint>
 
 // The toolkit's own texts (the file dialogs' captions and buttons, the message boxes'
 // standard texts, a text box's editing menu) in the interface's language: Hungarian from the
-// toolkit's translation, English as the toolkit has them.
+// toolkit's translation and what it lacks from our own, English as the toolkit has them.
 class ToolkitTranslation
 {
   public:
@@ -24,5 +26,6 @@ class ToolkitTranslation
     ToolkitTranslation() = default;
 
     QTranslator translator_;
+    ToolkitSupplement supplement_;
     bool installed_ = false;
 };

@@ -85,6 +85,8 @@ class Input
         return error_;
     }
     SystemError error() const { return error_; }
+    // Nothing read yet: from an opened file, one that is empty.
+    bool readAny() const { return readAny_; }
 
     static int read(void *opaque, uint8_t *buffer, int size)
     {
@@ -96,6 +98,7 @@ class Input
             input.error_ = error;
             return AVERROR(EIO);
         }
+        input.readAny_ = input.readAny_ || got > 0;
         return got == 0 ? AVERROR_EOF : int(got);
     }
 
@@ -122,6 +125,7 @@ class Input
     FileSystem &fileSystem_;
     FileSystem::Handle handle_ = 0;
     bool open_ = false;
+    bool readAny_ = false;
     SystemError error_ = 0;
 };
 
@@ -200,8 +204,9 @@ class OpenedMusic
         const int opened = avformat_open_input(&context, nullptr, nullptr, &options);
         av_dict_free(&options);
         if (opened < 0)
-            return input_.error() ? describe(Reason::Code::ReadFailed, opened)
-                                  : Reason{Reason::Code::NotMusic, {}};
+            return input_.error()     ? describe(Reason::Code::ReadFailed, opened)
+                   : input_.readAny() ? Reason{Reason::Code::NotMusic, {}}
+                                      : Reason{Reason::Code::EmptyFile, {}};
         format_.reset(context);
         if (const int error = avformat_find_stream_info(context, nullptr); error < 0)
             return failure(error);

@@ -80,6 +80,12 @@ class LameEncoder : public Mp3Encoder
         return std::nullopt;
     }
 
+    int lowpassHz() const override
+    {
+        const int lowpass = flags_ ? lame_get_lowpassfreq(flags_.get()) : 0;
+        return lowpass > 0 ? lowpass : 0;
+    }
+
   private:
     std::unique_ptr<lame_global_flags, LameClose> flags_;
     std::vector<unsigned char> buffer_;

@@ -75,39 +75,101 @@ std::optional<Header> readHeader(const Byte *at, std::size_t available)
     return header;
 }
 
-// A frame of the stream's kind, whole, followed by the stream's end or another.
-bool isFrameAt(const std::string &data, std::size_t at, const Header &stream)
+// A frame of the stream's kind, whole before end, followed by end or another.
+bool isFrameAt(const std::string &data, std::size_t at, std::size_t end, const Header &stream)
 {
     const auto *bytes = reinterpret_cast<const Byte *>(data.data());
-    const std::optional<Header> header = readHeader(bytes + at, data.size() - at);
+    const std::optional<Header> header = readHeader(bytes + at, end - at);
     if (!header || !header->sameStreamAs(stream) || header->length == 0 ||
-        at + header->length > data.size())
+        at + header->length > end)
         return false;
     const std::size_t next = at + header->length;
-    if (next == data.size())
+    if (next == end)
         return true;
-    const std::optional<Header> following = readHeader(bytes + next, data.size() - next);
+    const std::optional<Header> following = readHeader(bytes + next, end - next);
     return following && following->sameStreamAs(stream);
 }
 
 // Where a frame may begin next: its sync word starts with a byte of all ones. Junk between
 // frames, megabytes of it in a damaged file, is passed over at memory speed.
-std::size_t nextSync(const std::string &data, std::size_t from)
+std::size_t nextSync(const std::string &data, std::size_t from, std::size_t end)
 {
     const std::size_t found = data.find('\xFF', from);
-    return found == std::string::npos ? data.size() : found;
+    return found == std::string::npos || found > end ? end : found;
 }
 
-std::size_t id3v2Size(const std::string &data)
+std::uint32_t littleEndian32(const Byte *at)
 {
-    if (data.size() < 10 || data.compare(0, 3, "ID3") != 0)
-        return 0;
-    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+           std::uint32_t(at[3]) << 24;
+}
+
+// A size of four bytes of seven bits each, as ID3v2 writes it; nullopt where a byte has its
+// top bit set, which no tag has.
+std::optional<std::size_t> syncsafe(const Byte *at)
+{
     std::size_t size = 0;
-    for (int i = 6; i < 10; ++i)
-        size = (size << 7) | (bytes[i] & 0x7F);
-    const bool footer = (bytes[5] & 0x10) != 0;
-    return std::min(data.size(), size + 10 + (footer ? 10 : 0));
+    for (int i = 0; i < 4; ++i) {
+        if (at[i] & 0x80)
+            return std::nullopt;
+        size = (size << 7) | at[i];
+    }
+    return size;
+}
+
+// The length of an ID3v2 tag or an APEv2 tag with its header starting at at, 0 where none
+// starts there.
+std::size_t tagLengthAt(const std::string &data, std::size_t at, std::size_t end)
+{
+    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    if (at + 10 <= end && data.compare(at, 3, "ID3") == 0 && bytes[at + 3] != 0xFF) {
+        if (const std::optional<std::size_t> size = syncsafe(bytes + at + 6)) {
+            const bool footer = (bytes[at + 5] & 0x10) != 0;
+            return std::min(end - at, *size + 10 + (footer ? 10 : 0));
+        }
+    }
+    if (at + 32 <= end && data.compare(at, 8, "APETAGEX") == 0)
+        return std::min(end - at, std::size_t(littleEndian32(bytes + at + 12)) + 32);
+    return 0;
+}
+
+// The length of the tag that ends at end, 0 where none does: ID3v1, an APEv2 footer,
+// Lyrics3v2 or an ID3v2 tag with its footer.
+std::size_t trailingTagLength(const std::string &data, std::size_t start, std::size_t end)
+{
+    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    const std::size_t room = end - start;
+    if (room >= 128 && data.compare(end - 128, 3, "TAG") == 0)
+        return 128;
+    if (room >= 32 && data.compare(end - 32, 8, "APETAGEX") == 0) {
+        const std::size_t size = littleEndian32(bytes + end - 20);
+        const bool header = (littleEndian32(bytes + end - 12) & 0x80000000u) != 0;
+        const std::size_t length = size + (header ? 32 : 0);
+        return size >= 32 && length <= room ? length : 0;
+    }
+    if (room >= 15 && data.compare(end - 9, 9, "LYRICS200") == 0) {
+        std::size_t size = 0;
+        for (std::size_t i = end - 15; i < end - 9; ++i) {
+            if (bytes[i] < '0' || bytes[i] > '9')
+                return 0;
+            size = size * 10 + (bytes[i] - '0');
+        }
+        return size + 15 <= room ? size + 15 : 0;
+    }
+    if (room >= 20 && data.compare(end - 10, 3, "3DI") == 0) {
+        const std::optional<std::size_t> size = syncsafe(bytes + end - 4);
+        return size && *size + 20 <= room ? *size + 20 : 0;
+    }
+    return 0;
+}
+
+// Where the audio ends: before the tags at the file's end, however many.
+std::size_t audioEnd(const std::string &data, std::size_t start)
+{
+    std::size_t end = data.size();
+    while (const std::size_t length = trailingTagLength(data, start, end))
+        end -= length;
+    return end;
 }
 
 // The frame checksum: CRC-16 with polynomial 0x8005, starting from all ones.
@@ -157,7 +219,8 @@ void writeBits(Byte *bytes, std::size_t bit, int count, int value)
     }
 }
 
-// Where each granule's global gain sits in the side information, in bits.
+// Where each granule's global gain sits in the side information, in bits; its
+// part2_3_length, the bits of its coded values, starts 21 bits before.
 std::vector<std::size_t> globalGainBits(const Header &header)
 {
     const int channels = header.mono ? 1 : 2;
@@ -174,6 +237,12 @@ std::vector<std::size_t> globalGainBits(const Header &header)
     return bits;
 }
 
+// A granule without coded values decodes to silence at any gain.
+bool isSilent(const Byte *sideInfo, std::size_t gainBit)
+{
+    return readBits(sideInfo, gainBit - 21, 12) == 0;
+}
+
 struct Frame
 {
     std::size_t at;
@@ -183,17 +252,49 @@ struct Frame
 // The encoder's information frame at the start, where there is one, and its encoder tag.
 struct InfoFrame
 {
+    enum class TagCrc {
+        UpToField, // LAME: the frame's bytes before the checksum
+        First190,  // FFmpeg: 190 bytes, zeros past the frame, the checksum's own as zeros
+    };
     std::size_t at = 0;
     std::size_t length = 0;
     std::size_t tagAt = 0; // of the encoder tag inside the data; 0 where it has none
+    TagCrc tagCrc = TagCrc::UpToField;
 };
 
 constexpr std::size_t encoderTagSize = 36;
+constexpr std::size_t ffmpegTagCrcBytes = 190;
+
+std::uint16_t encoderTagCrc(const std::string &data, const InfoFrame &info)
+{
+    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    if (info.tagCrc == InfoFrame::TagCrc::UpToField)
+        return tagCrc(bytes + info.at, info.tagAt + 34 - info.at);
+    std::array<Byte, ffmpegTagCrcBytes> first{};
+    std::memcpy(first.data(), bytes + info.at, std::min(info.length, first.size()));
+    for (const std::size_t field : {info.tagAt + 34, info.tagAt + 35}) {
+        if (field - info.at < first.size())
+            first[field - info.at] = 0;
+    }
+    return tagCrc(first.data(), first.size());
+}
+
+// The encoders known to write the tag whose fields this brings up to date.
+bool isKnownEncoder(const std::string &data, std::size_t tagAt)
+{
+    for (const char *name : {"LAME", "Lavc", "Lavf", "L3.99"}) {
+        if (data.compare(tagAt, std::strlen(name), name) == 0)
+            return true;
+    }
+    return false;
+}
 
 std::optional<InfoFrame> infoFrame(const std::string &data, const Frame &frame)
 {
     const std::size_t end = frame.at + frame.header.length;
     InfoFrame info{frame.at, frame.header.length, 0};
+    if (end > data.size())
+        return std::nullopt;
     if (frame.at + 40 <= end && data.compare(frame.at + 36, 4, "VBRI") == 0)
         return info;
     const auto isXing = [&](std::size_t at) {
@@ -213,61 +314,180 @@ std::optional<InfoFrame> infoFrame(const std::string &data, const Frame &frame)
     std::size_t tagAt = xingAt + 8;
     tagAt +=
         (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
-    // A tag is taken for the encoder's where its own checksum says so.
-    if (tagAt + encoderTagSize <= end) {
-        const std::uint16_t stored = std::uint16_t(bytes[tagAt + 34] << 8 | bytes[tagAt + 35]);
-        if (tagCrc(bytes + frame.at, tagAt + 34 - frame.at) == stored)
-            info.tagAt = tagAt;
-    }
+    if (tagAt + encoderTagSize > end)
+        return info;
+    // A tag is the encoder's where either encoder's checksum says so, or where its place
+    // holds a known encoder's name: the checksum of FFmpeg's tag covers bytes past a small
+    // frame.
+    info.tagAt = tagAt;
+    const std::uint16_t stored = std::uint16_t(bytes[tagAt + 34] << 8 | bytes[tagAt + 35]);
+    if (encoderTagCrc(data, info) == stored)
+        return info;
+    info.tagCrc = InfoFrame::TagCrc::First190;
+    if (encoderTagCrc(data, info) == stored)
+        return info;
+    if (!isKnownEncoder(data, tagAt))
+        info.tagAt = 0;
+    else if (data.compare(tagAt, 4, "LAME") == 0)
+        info.tagCrc = InfoFrame::TagCrc::UpToField;
     return info;
 }
 
+// One stream of frames alike in version, layer and rate, from its information frame on.
 struct Stream
 {
+    Header kind;
     std::vector<Frame> frames; // the audio frames, without the information frame
     std::optional<InfoFrame> info;
 };
 
-std::variant<Stream, Mp3Gain::Refusal> findFrames(const std::string &data)
+// Whether the frame's side information, and with it every global gain, lies before end.
+bool sideInfoWhole(const Frame &frame, std::size_t end)
+{
+    return frame.at + frame.header.sideInfoAt() + frame.header.sideInfoSize() <= end;
+}
+
+// Where the music starts: after every ID3v2 tag before it.
+std::size_t audioStart(const std::string &data)
+{
+    std::size_t at = 0;
+    while (const std::size_t length = tagLengthAt(data, at, data.size()))
+        at += length;
+    return at;
+}
+
+// Adds the frame to the last stream, or starts a stream with it where it is of another kind
+// or an information frame, which begins each file that was joined to another.
+void addFrame(std::vector<Stream> &streams, const std::string &data, const Frame &frame)
+{
+    std::optional<InfoFrame> info = infoFrame(data, frame);
+    if (streams.empty() || info || !frame.header.sameStreamAs(streams.back().kind)) {
+        streams.push_back({frame.header, {}, info});
+        if (info)
+            return;
+    }
+    streams.back().frames.push_back(frame);
+}
+
+std::variant<std::vector<Stream>, Mp3Gain::Refusal> findFrames(const std::string &data)
 {
     const auto *bytes = reinterpret_cast<const Byte *>(data.data());
-    const std::size_t start = id3v2Size(data);
+    const std::size_t start = audioStart(data);
+    const std::size_t end = audioEnd(data, start);
+    std::vector<Stream> streams;
+    // Whether at is where a frame ended: a frame there of its stream is taken without one
+    // after it, as a decoder plays it, the last one even cut short where its side
+    // information is whole.
+    bool chained = false;
     std::size_t at = start;
-    std::optional<Header> stream;
-    for (; at + 4 <= data.size(); at = nextSync(data, at + 1)) {
-        const std::optional<Header> header = readHeader(bytes + at, data.size() - at);
-        if (!header)
+    while (at + 4 <= end) {
+        const std::optional<Header> header = readHeader(bytes + at, end - at);
+        if (chained && header && header->length != 0 && header->sameStreamAs(streams.back().kind)) {
+            const Frame frame{at, *header};
+            if (at + header->length <= end || sideInfoWhole(frame, end)) {
+                addFrame(streams, data, frame);
+                at = std::min(end, at + header->length);
+                continue;
+            }
+        }
+        chained = false;
+        // Frame-like bytes inside a tag, a picture holding MP3 data, are no frames.
+        if (const std::size_t tag = tagLengthAt(data, at, end)) {
+            at += tag;
             continue;
+        }
         // Free format frames have no length to check a frame by: one where the music
         // starts is taken at its word.
-        if (header->bitRateIndex == 0 && header->layer == 3 && at == start)
+        if (header && header->bitRateIndex == 0 && header->layer == 3 && at == start)
             return Mp3Gain::Refusal::FreeFormat;
-        if (isFrameAt(data, at, *header)) {
-            stream = header;
-            break;
-        }
-    }
-    if (!stream)
-        return Mp3Gain::Refusal::NoFrames;
-    if (stream->layer != 3)
-        return Mp3Gain::Refusal::OtherLayer;
-    Stream found;
-    while (at + 4 <= data.size()) {
-        if (!isFrameAt(data, at, *stream)) {
-            at = nextSync(data, at + 1);
+        if (header && isFrameAt(data, at, end, *header)) {
+            // Another layer in the file would be left at its level: none is changed.
+            if (header->layer != 3)
+                return Mp3Gain::Refusal::OtherLayer;
+            addFrame(streams, data, {at, *header});
+            at += header->length;
+            chained = true;
             continue;
         }
-        const Header header = *readHeader(bytes + at, data.size() - at);
-        Frame frame{at, header};
-        if (found.frames.empty() && !found.info)
-            found.info = infoFrame(data, frame);
-        if (!found.info || found.info->at != at)
-            found.frames.push_back(frame);
-        at += header.length;
+        at = nextSync(data, at + 1, end);
     }
-    if (found.frames.empty())
+    const bool anyFrame = std::any_of(streams.begin(), streams.end(),
+                                      [](const Stream &stream) { return !stream.frames.empty(); });
+    if (!anyFrame)
         return Mp3Gain::Refusal::NoFrames;
-    return found;
+    return streams;
+}
+
+// The steps every granule with coded values can take without its gain leaving 0..255: every
+// granule moves alike or the balance between them would change. 0 where none has any.
+int possibleSteps(const std::string &data, const std::vector<Stream> &streams, int steps)
+{
+    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    int lowest = 255;
+    int highest = 0;
+    bool coded = false;
+    for (const Stream &stream : streams) {
+        for (const Frame &frame : stream.frames) {
+            const Byte *sideInfo = bytes + frame.at + frame.header.sideInfoAt();
+            for (const std::size_t bit : globalGainBits(frame.header)) {
+                if (isSilent(sideInfo, bit))
+                    continue;
+                const int gain = readBits(sideInfo, bit, 8);
+                lowest = std::min(lowest, gain);
+                highest = std::max(highest, gain);
+                coded = true;
+            }
+        }
+    }
+    return coded ? std::clamp(steps, -lowest, 255 - highest) : 0;
+}
+
+void moveGains(std::string &data, const Stream &stream, int steps)
+{
+    auto *bytes = reinterpret_cast<Byte *>(data.data());
+    for (const Frame &frame : stream.frames) {
+        Byte *sideInfo = bytes + frame.at + frame.header.sideInfoAt();
+        for (const std::size_t bit : globalGainBits(frame.header)) {
+            if (!isSilent(sideInfo, bit))
+                writeBits(sideInfo, bit, 8, readBits(sideInfo, bit, 8) + steps);
+        }
+        if (frame.header.hasCrc) {
+            const std::uint16_t crc =
+                frameCrc(bytes + frame.at, sideInfo, frame.header.sideInfoSize());
+            bytes[frame.at + 4] = Byte(crc >> 8);
+            bytes[frame.at + 5] = Byte(crc & 0xFF);
+        }
+    }
+}
+
+// The encoder tag's peak and replay gains described the music before: they are unknown now.
+// Its checksums are made again, each as its encoder made it.
+void updateEncoderTag(std::string &data, const Stream &stream)
+{
+    if (!stream.info || stream.info->tagAt == 0)
+        return;
+    const InfoFrame &info = *stream.info;
+    auto *bytes = reinterpret_cast<Byte *>(data.data());
+    Byte *tag = bytes + info.tagAt;
+    std::memset(tag + 11, 0, 8);
+    const std::size_t musicLength = std::size_t(tag[28]) << 24 | std::size_t(tag[29]) << 16 |
+                                    std::size_t(tag[30]) << 8 | std::size_t(tag[31]);
+    const std::size_t musicFrom = info.at + info.length;
+    std::size_t musicTo = musicFrom;
+    if (!stream.frames.empty()) {
+        const Frame &last = stream.frames.back();
+        musicTo = std::min(data.size(), last.at + last.header.length);
+    }
+    if (musicLength > info.length && info.at + musicLength <= data.size())
+        musicTo = info.at + musicLength;
+    if (musicTo > musicFrom) {
+        const std::uint16_t music = tagCrc(bytes + musicFrom, musicTo - musicFrom);
+        tag[32] = Byte(music >> 8);
+        tag[33] = Byte(music & 0xFF);
+    }
+    const std::uint16_t crc = encoderTagCrc(data, info);
+    tag[34] = Byte(crc >> 8);
+    tag[35] = Byte(crc & 0xFF);
 }
 
 } // namespace
@@ -280,62 +500,26 @@ std::optional<Mp3Gain::Refusal> Mp3Gain::refusal(const std::string &mp3)
     return std::nullopt;
 }
 
-std::variant<int, Mp3Gain::Refusal> Mp3Gain::apply(std::string &mp3, int steps)
+std::variant<int, Mp3Gain::Refusal> Mp3Gain::applicable(const std::string &mp3, int steps)
 {
-    auto found = findFrames(mp3);
+    const auto found = findFrames(mp3);
     if (const auto *refused = std::get_if<Refusal>(&found))
         return *refused;
-    const Stream &stream = std::get<Stream>(found);
-    auto *bytes = reinterpret_cast<Byte *>(mp3.data());
+    return possibleSteps(mp3, std::get<std::vector<Stream>>(found), steps);
+}
 
-    // Every granule moves alike or the balance between them would change: the steps stop
-    // where the first granule's gain would leave 0..255.
-    int lowest = 255;
-    int highest = 0;
-    for (const Frame &frame : stream.frames) {
-        const Byte *sideInfo = bytes + frame.at + frame.header.sideInfoAt();
-        for (const std::size_t bit : globalGainBits(frame.header)) {
-            const int gain = readBits(sideInfo, bit, 8);
-            lowest = std::min(lowest, gain);
-            highest = std::max(highest, gain);
-        }
-    }
-    steps = std::clamp(steps, -lowest, 255 - highest);
+std::variant<int, Mp3Gain::Refusal> Mp3Gain::apply(std::string &mp3, int steps)
+{
+    const auto found = findFrames(mp3);
+    if (const auto *refused = std::get_if<Refusal>(&found))
+        return *refused;
+    const auto &streams = std::get<std::vector<Stream>>(found);
+    steps = possibleSteps(mp3, streams, steps);
     if (steps == 0)
         return 0;
-
-    for (const Frame &frame : stream.frames) {
-        Byte *sideInfo = bytes + frame.at + frame.header.sideInfoAt();
-        for (const std::size_t bit : globalGainBits(frame.header))
-            writeBits(sideInfo, bit, 8, readBits(sideInfo, bit, 8) + steps);
-        if (frame.header.hasCrc) {
-            const std::uint16_t crc =
-                frameCrc(bytes + frame.at, sideInfo, frame.header.sideInfoSize());
-            bytes[frame.at + 4] = Byte(crc >> 8);
-            bytes[frame.at + 5] = Byte(crc & 0xFF);
-        }
-    }
-
-    if (stream.info && stream.info->tagAt != 0) {
-        Byte *tag = bytes + stream.info->tagAt;
-        // Peak and both replay gains described the music before; they are unknown now.
-        std::memset(tag + 11, 0, 8);
-        const std::size_t musicLength = std::size_t(tag[28]) << 24 | std::size_t(tag[29]) << 16 |
-                                        std::size_t(tag[30]) << 8 | std::size_t(tag[31]);
-        const std::size_t musicFrom = stream.info->at + stream.info->length;
-        const Frame &last = stream.frames.back();
-        std::size_t musicTo = last.at + last.header.length;
-        if (musicLength > stream.info->length && stream.info->at + musicLength <= mp3.size())
-            musicTo = stream.info->at + musicLength;
-        if (musicTo > musicFrom) {
-            const std::uint16_t music = tagCrc(bytes + musicFrom, musicTo - musicFrom);
-            tag[32] = Byte(music >> 8);
-            tag[33] = Byte(music & 0xFF);
-        }
-        const std::uint16_t crc =
-            tagCrc(bytes + stream.info->at, stream.info->tagAt + 34 - stream.info->at);
-        tag[34] = Byte(crc >> 8);
-        tag[35] = Byte(crc & 0xFF);
+    for (const Stream &stream : streams) {
+        moveGains(mp3, stream, steps);
+        updateEncoderTag(mp3, stream);
     }
     return steps;
 }

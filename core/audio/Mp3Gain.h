@@ -24,9 +24,12 @@ class Mp3Gain
         OtherLayer, // MPEG audio layer I or II, named .mp3
     };
 
-    // Changes mp3 by steps (negative: quieter); returns the steps applied, fewer where a
-    // granule's gain would leave its range, or why nothing was changed.
+    // Changes every frame of mp3 by steps (negative: quieter), from after the ID3v2 tags
+    // before it to the tags after it, every stream in it; returns the steps applied, fewer
+    // where a granule's gain would leave its range, or why nothing was changed.
     static std::variant<int, Refusal> apply(std::string &mp3, int steps);
+    // The steps apply would apply, or why it would apply none.
+    static std::variant<int, Refusal> applicable(const std::string &mp3, int steps);
     // Why apply would leave the stream as it is, if it would.
     static std::optional<Refusal> refusal(const std::string &mp3);
 };

@@ -41,12 +41,14 @@ bool isAccessDenied(SystemError error)
 #endif
 }
 
-bool isInUse(SystemError error)
+// A file refused as its folder was, or gone: the folder's refusal says it for both.
+bool refusedLikeItsFolder(SystemError error)
 {
 #ifdef _WIN32
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 #else
-    return error == EBUSY || error == ETXTBSY;
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOENT;
 #endif
 }
 
@@ -235,9 +237,10 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
         failure = FileError::destination(error);
     } else {
         // A file that is missing or not writable either: the folder's refusal is the answer.
-        // A file in use is no matter of rights: its own error says so, and asks no elevation.
+        // Any other refusal (a file in use) is the open's own.
         if (const SystemError error = fileSystem_.openForOverwrite(prepared.target, handle)) {
-            failure = FileError::destination(isInUse(error) ? error : prepared.folderError);
+            failure =
+                FileError::destination(refusedLikeItsFolder(error) ? prepared.folderError : error);
         } else {
             failure = pump(staged, handle);
             if (!failure) {

@@ -355,10 +355,14 @@ SystemError NativeFileSystem::openLock(const std::filesystem::path &path, bool c
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
     DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const DWORD openError = error;
     if (error == ERROR_ACCESS_DENIED) {
         file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        // The first refusal says why where there is no lock file to open read-only.
+        if (error == ERROR_FILE_NOT_FOUND)
+            error = openError;
     }
     if (error == ERROR_LOCK_VIOLATION)
         error = ERROR_SHARING_VIOLATION;
@@ -635,11 +639,13 @@ SystemError NativeFileSystem::openLock(const std::filesystem::path &path, bool c
                                        Handle &handle)
 {
     int fd = ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // The first refusal says why: a read-only folder without a lock file is read-only.
+    const int openError = fd < 0 ? errno : 0;
     // A lock file another user made: a lock needs no write access.
     if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
-        return errno;
+        return openError;
     handle = fd;
     return 0;
 }

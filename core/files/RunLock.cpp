@@ -47,8 +47,10 @@ RunLock::Outcome RunLock::lockFile(const std::filesystem::path &file,
             }
             fileSystem_.close(handle);
         }
-        if (error != FileSystem::lockHeld)
+        if (error != FileSystem::lockHeld) {
+            error_ = int(error);
             return Outcome::Unavailable;
+        }
         if (fileSystem_.now() >= deadline)
             return Outcome::HeldElsewhere;
         fileSystem_.pause(retryEvery);

@@ -39,6 +39,9 @@ class RunLock
     RunLock &operator=(const RunLock &) = delete;
 
     Outcome outcome() const { return outcome_; }
+    // Where Unavailable: the system's error of the last lock file that could not be taken
+    // (errno, or GetLastError() on Windows).
+    int error() const { return error_; }
 
   private:
     // Held, HeldElsewhere (still held when the deadline came) or Unavailable.
@@ -48,6 +51,7 @@ class RunLock
 
     FileSystem &fileSystem_;
     Outcome outcome_ = Outcome::Unavailable;
+    int error_ = 0;
     std::vector<FileSystem::Handle> handles_;
 };
 

@@ -17,13 +17,13 @@ std::optional<LoudnessCache::Stamp> LoudnessCache::stampOf(const std::filesystem
 }
 
 std::optional<Loudness> LoudnessCache::find(const std::filesystem::path &file, int sampleRate,
-                                            int channels, bool truePeak) const
+                                            int channels, bool truePeak, int keptBelowHz) const
 {
     const std::optional<Stamp> stamp = stampOf(file);
     if (!stamp)
         return std::nullopt;
     const std::lock_guard lock(mutex_);
-    const auto found = entries_.find({file, sampleRate, channels});
+    const auto found = entries_.find({file, sampleRate, channels, keptBelowHz});
     if (found == entries_.end() || !(found->second.stamp == *stamp) ||
         (truePeak && !found->second.loudness.truePeakMeasured))
         return std::nullopt;
@@ -37,25 +37,25 @@ void LoudnessCache::store(const std::filesystem::path &file, int sampleRate, int
     if (!stamp)
         return;
     const std::lock_guard lock(mutex_);
-    entries_[{file, sampleRate, channels}] = {*stamp, loudness};
+    entries_[{file, sampleRate, channels, loudness.keptBelowHz}] = {*stamp, loudness};
 }
 
 std::variant<Loudness, Reason> LoudnessCache::measure(const AudioCodecs &codecs,
                                                       const std::filesystem::path &file,
                                                       int sampleRate, int channels, bool truePeak,
                                                       const LoudnessMeasurer::Progress &progress,
-                                                      std::stop_token stop)
+                                                      std::stop_token stop, int keptBelowHz)
 {
-    if (std::optional<Loudness> known = find(file, sampleRate, channels, truePeak))
+    if (std::optional<Loudness> known = find(file, sampleRate, channels, truePeak, keptBelowHz))
         return *known;
     // Stamped before the reading: a file changed while it is read is measured again later.
     const std::optional<Stamp> before = stampOf(file);
-    auto measured =
-        LoudnessMeasurer(codecs).measure(file, sampleRate, channels, truePeak, progress, stop);
+    auto measured = LoudnessMeasurer(codecs, keptBelowHz)
+                        .measure(file, sampleRate, channels, truePeak, progress, stop);
     if (const auto *loudness = std::get_if<Loudness>(&measured);
         loudness && before && stampOf(file) == before) {
         const std::lock_guard lock(mutex_);
-        entries_[{file, sampleRate, channels}] = {*before, *loudness};
+        entries_[{file, sampleRate, channels, keptBelowHz}] = {*before, *loudness};
     }
     return measured;
 }

@@ -17,14 +17,14 @@ namespace core {
 
 // The loudness of every file measured in this session, from any thread. A figure holds for
 // the file's size and modification time it was measured at, and for the sample rate and
-// channel count it was decoded at.
+// channel count it was decoded at and the low-pass it was measured through besides.
 class LoudnessCache
 {
   public:
     // The figure where the file is measured and unchanged since; with truePeak, only one
     // whose true peak was measured.
     std::optional<Loudness> find(const std::filesystem::path &file, int sampleRate, int channels,
-                                 bool truePeak = false) const;
+                                 bool truePeak = false, int keptBelowHz = 0) const;
     void store(const std::filesystem::path &file, int sampleRate, int channels,
                const Loudness &loudness);
     // The figure from the cache, else measured and kept; or why it cannot be measured.
@@ -32,7 +32,7 @@ class LoudnessCache
                                            const std::filesystem::path &file, int sampleRate,
                                            int channels, bool truePeak = true,
                                            const LoudnessMeasurer::Progress &progress = {},
-                                           std::stop_token stop = {});
+                                           std::stop_token stop = {}, int keptBelowHz = 0);
 
   private:
     struct Stamp
@@ -46,7 +46,7 @@ class LoudnessCache
         Stamp stamp;
         Loudness loudness;
     };
-    using Key = std::tuple<std::filesystem::path, int, int>;
+    using Key = std::tuple<std::filesystem::path, int, int, int>;
 
     static std::optional<Stamp> stampOf(const std::filesystem::path &file);
 

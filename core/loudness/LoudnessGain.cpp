@@ -35,11 +35,21 @@ GainPlan started(const std::optional<Loudness> &pick, const std::optional<Loudne
     return plan;
 }
 
+bool isBeyondFormat(const Loudness &pick)
+{
+    return pick.keptBelowHz > 0 && !(pick.lufs - pick.keptLufs <= LoudnessGain::beyondFormatLoss);
+}
+
 } // namespace
 
 double LoudnessGain::ceilingFor(const Loudness &reference)
 {
     return std::min(0.0, std::max(peakCeiling, reference.truePeak));
+}
+
+double LoudnessGain::keptLoudness(const Loudness &pick)
+{
+    return pick.keptBelowHz > 0 && !isBeyondFormat(pick) ? pick.keptLufs : pick.lufs;
 }
 
 GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
@@ -48,7 +58,9 @@ GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
     GainPlan plan = started(pick, reference);
     if (plan.reason != GainReason::Matched)
         return plan;
-    const double wanted = reference->lufs - pick->lufs;
+    plan.keptBelowHz = pick->keptBelowHz;
+    plan.beyondFormat = isBeyondFormat(*pick);
+    const double wanted = reference->lufs - keptLoudness(*pick);
     const double allowed = ceilingFor(*reference) - pick->truePeak;
     plan.gain = std::min(wanted, allowed);
     plan.heldBack = wanted - plan.gain;
@@ -75,6 +87,18 @@ GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
     return plan;
 }
 
+GainPlan LoudnessGain::withMp3Steps(GainPlan plan, int steps)
+{
+    if (steps == plan.mp3Steps || !plan.applies())
+        return plan;
+    const double wanted = plan.reference->lufs - plan.pick->lufs;
+    plan.mp3Steps = steps;
+    plan.gain = steps * Mp3Gain::stepDecibels;
+    plan.heldBack = std::max(0.0, std::abs(wanted - plan.gain) - Mp3Gain::stepDecibels / 2);
+    plan.reason = GainReason::Mp3RangeLimited;
+    return plan;
+}
+
 GainPlan LoudnessGain::asChosen(GainPlan plan, bool mp3, const LoudnessOptions &options)
 {
     if (options.matchLoudness && (!mp3 || options.matchMp3))
@@ -92,7 +116,7 @@ bool LoudnessGain::needsTruePeak(const std::optional<Loudness> &pick,
     if (started(pick, reference).reason != GainReason::Matched || pick->truePeakMeasured)
         return false;
     // Half a step more for an MP3, whose gain may round up.
-    const double wanted = reference->lufs - pick->lufs + Mp3Gain::stepDecibels / 2;
+    const double wanted = reference->lufs - keptLoudness(*pick) + Mp3Gain::stepDecibels / 2;
     return pick->truePeak + wanted > ceilingFor(*reference);
 }
 
@@ -100,8 +124,8 @@ bool LoudnessGain::resultNeedsCheck(const GainPlan &plan, int kbps, int channels
 {
     if (!plan.applies() || !plan.pick)
         return false;
-    return kbps < faithfulKbpsPerChannel * std::max(channels, 1) ||
-           plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
+    const int faithful = channels > 1 ? faithfulKbpsPerChannel * channels : faithfulMonoKbps;
+    return kbps < faithful || plan.pick->truePeak + plan.gain > decodedCeiling - encodingOvershoot;
 }
 
 bool LoudnessGain::mayPassDecodedCeiling(double decodedSamplePeak)

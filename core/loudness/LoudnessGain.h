@@ -19,6 +19,8 @@ enum class GainReason {
     NotMeasured,     // the pick or the game's music could not be read to the end
     FreeFormatMp3,   // an MP3 of a bit rate of its own: copied as it is
     OtherLayerMp3,   // MPEG audio layer I or II named .mp3: copied as it is
+    // An MP3 moved fewer steps than would match: a granule's gain would leave its range.
+    Mp3RangeLimited,
 };
 
 // What Change does to a pick's loudness, and why.
@@ -26,17 +28,28 @@ struct GainPlan
 {
     GainReason reason = GainReason::Off;
     double gain = 0;     // dB applied; 0 unless matched or peak limited
-    double heldBack = 0; // dB the true-peak limit took off the gain that would match
+    double heldBack = 0; // dB the true-peak limit, or an MP3's gain range, took off a match
     std::optional<Loudness> pick;
     std::optional<Loudness> reference;
     int mp3Steps = 0;       // of global gain, for an MP3 pick
     bool madeAgain = false; // converted twice: the encoder's loss passed the tolerance
     // The game has no music of the slot: the reference is the median of its other slots.
     bool medianReference = false;
+    // The encoder's low-pass for the slot's format, in Hz; 0 for none or an MP3 pick.
+    int keptBelowHz = 0;
+    // More than half the pick's weighted energy lies above that low-pass: the format cannot
+    // carry its sound, so its gain matches the pick as it is, not what the encoder keeps.
+    bool beyondFormat = false;
+    // dB the encoded result was lowered by, in whole steps, where its decoded peak passed the
+    // decoded ceiling: as many steps as its granules took.
+    double loweredAfterEncoding = 0;
+    // What the converted result measures, where it was measured after encoding.
+    std::optional<double> resultLufs;
 
     bool applies() const
     {
-        return reason == GainReason::Matched || reason == GainReason::PeakLimited;
+        return reason == GainReason::Matched || reason == GainReason::PeakLimited ||
+               reason == GainReason::Mp3RangeLimited;
     }
 };
 
@@ -51,13 +64,22 @@ class LoudnessGain
     static constexpr double decodedCeiling = -0.5;
     // A converted result whose loudness misses its aim by more is made again.
     static constexpr double encodingTolerance = 0.4;
-    // At this bit rate a channel and above, the encoder takes under 0.3 LU even of bright,
-    // noisy music: its result is not decoded again for its loudness.
+    // At this bit rate a channel and above, the encoder takes little beyond its low-pass,
+    // which the pick is measured through: its result is not decoded again for its loudness.
+    // Measured: a joint stereo result at 96 kbit/s a channel within 0.3 LU, a mono one at 96
+    // up to 0.45 LU under, so mono needs more.
     static constexpr int faithfulKbpsPerChannel = 96;
+    static constexpr int faithfulMonoKbps = 128;
+    // More of the pick's weighted energy than this above the low-pass, in dB of loudness
+    // lost (half the energy), and the format cannot carry its sound.
+    static constexpr double beyondFormatLoss = 3.0103;
     // How far encoding may push a peak up.
     static constexpr double encodingOvershoot = 1.5;
 
     static double ceilingFor(const Loudness &reference);
+    // The pick's loudness as the encoder will leave it: what lies below its low-pass, unless
+    // that is less than half of it.
+    static double keptLoudness(const Loudness &pick);
     // For music converted to MP3: any gain.
     static GainPlan forConversion(const std::optional<Loudness> &pick,
                                   const std::optional<Loudness> &reference);
@@ -65,6 +87,9 @@ class LoudnessGain
     // step would pass the ceiling.
     static GainPlan forMp3(const std::optional<Loudness> &pick,
                            const std::optional<Loudness> &reference);
+    // The plan for an MP3 whose granules take only steps of the planned: what is short of a
+    // match is held back.
+    static GainPlan withMp3Steps(GainPlan plan, int steps);
     // The plan as the player's choice has it: where matching of the pick's kind is off, the
     // pick goes as it is, its figures kept.
     static GainPlan asChosen(GainPlan plan, bool mp3, const LoudnessOptions &options);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "loudness/LoudnessMeasurer.h"
 
+#include "loudness/LowPass.h"
+
 namespace core {
 
 std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::path &file,
@@ -13,6 +15,15 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     const std::unique_ptr<LoudnessMeter> meter = codecs_.makeMeter();
     if (std::optional<Reason> failure = meter->start(sampleRate, channels, truePeak))
         return *failure;
+    // Below the Nyquist frequency only: above, nothing is dropped.
+    const bool keeps = keptBelowHz_ > 0 && 2 * keptBelowHz_ < sampleRate;
+    const std::unique_ptr<LoudnessMeter> keptMeter = keeps ? codecs_.makeMeter() : nullptr;
+    std::optional<LowPass> lowPass;
+    if (keeps) {
+        if (std::optional<Reason> failure = keptMeter->start(sampleRate, channels, false))
+            return *failure;
+        lowPass.emplace(sampleRate, channels, keptBelowHz_);
+    }
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     std::optional<Reason> meterFailure;
     std::size_t framesDone = 0;
@@ -22,6 +33,8 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
         file, sampleRate, channels,
         [&](const float *samples, std::size_t frames) {
             meterFailure = meter->add(samples, frames);
+            if (keeps && !meterFailure)
+                meterFailure = keptMeter->add(lowPass->filter(samples, frames), frames);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {
                 framesReported = framesDone;
@@ -36,7 +49,10 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
         failure = meterFailure;
     if (failure)
         return *failure;
-    return meter->result();
+    Loudness loudness = meter->result();
+    loudness.keptLufs = keeps ? keptMeter->result().lufs : loudness.lufs;
+    loudness.keptBelowHz = keeps ? keptBelowHz_ : 0;
+    return loudness;
 }
 
 } // namespace core

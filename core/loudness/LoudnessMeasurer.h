@@ -19,7 +19,11 @@ class LoudnessMeasurer
     // Seconds of the file measured so far.
     using Progress = std::function<void(double seconds)>;
 
-    explicit LoudnessMeasurer(const AudioCodecs &codecs) : codecs_(codecs) {}
+    // keptBelowHz: where not 0, what lies below it is measured too, as keptLufs.
+    explicit LoudnessMeasurer(const AudioCodecs &codecs, int keptBelowHz = 0)
+        : codecs_(codecs), keptBelowHz_(keptBelowHz)
+    {
+    }
 
     // The figures, or why the file cannot be measured; a stop request ends it as Cancelled.
     // Without truePeak, the true peak is bounded from the sample peak.
@@ -30,6 +34,7 @@ class LoudnessMeasurer
 
   private:
     const AudioCodecs &codecs_;
+    int keptBelowHz_ = 0;
 };
 
 } // namespace core

@@ -124,6 +124,16 @@ void leaveAsItIs(GainPlan &plan, GainReason reason)
     plan.mp3Steps = 0;
 }
 
+// The plan as far as the stream takes its steps.
+GainPlan withApplicable(GainPlan plan, const std::variant<int, Mp3Gain::Refusal> &applicable)
+{
+    if (const auto *refusal = std::get_if<Mp3Gain::Refusal>(&applicable))
+        leaveAsItIs(plan, refusalReason(*refusal));
+    else
+        plan = LoudnessGain::withMp3Steps(plan, std::get<int>(applicable));
+    return plan;
+}
+
 } // namespace
 
 MatchedConversion::MatchedConversion(const AudioCodecs &codecs, LoudnessCache &cache,
@@ -132,6 +142,17 @@ MatchedConversion::MatchedConversion(const AudioCodecs &codecs, LoudnessCache &c
     : codecs_(codecs), cache_(cache), references_(references), options_(options),
       fileSystem_(fileSystem)
 {
+}
+
+int MatchedConversion::encoderLowpass(const Mp3Settings &settings) const
+{
+    // A build that reads MP3 only has no encoder.
+    const std::unique_ptr<Mp3Encoder> encoder =
+        codecs_.makeEncoder ? codecs_.makeEncoder() : nullptr;
+    if (!encoder || encoder->start(settings.sampleRate, settings.channels, settings.kbps))
+        return 0;
+    const int lowpass = encoder->lowpassHz();
+    return 2 * lowpass < settings.sampleRate ? lowpass : 0;
 }
 
 std::optional<AudioInfo> MatchedConversion::probe(const std::filesystem::path &source) const
@@ -145,7 +166,9 @@ std::optional<AudioInfo> MatchedConversion::probe(const std::filesystem::path &s
 bool MatchedConversion::isMeasured(const std::filesystem::path &source,
                                    const Mp3Settings &settings) const
 {
-    return cache_.find(source, settings.sampleRate, settings.channels).has_value();
+    return cache_
+        .find(source, settings.sampleRate, settings.channels, false, encoderLowpass(settings))
+        .has_value();
 }
 
 GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
@@ -164,7 +187,10 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
     // The true peak is measured only where its bound from the sample peak could hold the
     // gain back: it costs a reading of its own and most picks are made quieter.
-    const auto pick = cache_.measure(codecs_, source, sampleRate, channels, false, progress, stop);
+    // A converted pick is measured through the encoder's low-pass besides: what it keeps.
+    const int keptBelowHz = mp3 ? 0 : encoderLowpass(settings);
+    const auto pick =
+        cache_.measure(codecs_, source, sampleRate, channels, false, progress, stop, keptBelowHz);
     const auto reference = references_.loudnessFor(slot, {}, stop);
     std::optional<Loudness> pickFigure;
     if (const auto *loudness = std::get_if<Loudness>(&pick))
@@ -173,7 +199,8 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     if (const auto *loudness = std::get_if<Loudness>(&reference))
         referenceFigure = *loudness;
     if (LoudnessGain::needsTruePeak(pickFigure, referenceFigure)) {
-        const auto exact = cache_.measure(codecs_, source, sampleRate, channels, true, {}, stop);
+        const auto exact =
+            cache_.measure(codecs_, source, sampleRate, channels, true, {}, stop, keptBelowHz);
         if (const auto *loudness = std::get_if<Loudness>(&exact))
             pickFigure = *loudness;
     }
@@ -187,15 +214,15 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
         std::string data;
         if (readWhole(fileSystem_, source, largestAdjustedMp3, data))
             leaveAsItIs(plan, GainReason::NotMeasured);
-        else if (const std::optional<Mp3Gain::Refusal> refusal = Mp3Gain::refusal(data))
-            leaveAsItIs(plan, refusalReason(*refusal));
+        else
+            plan = withApplicable(plan, Mp3Gain::applicable(data, plan.mp3Steps));
     }
     return plan;
 }
 
 std::optional<ConversionFailure>
 MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
-                                    const Mp3Settings &settings) const
+                                    const Mp3Settings &settings, GainPlan &plan) const
 {
     const auto decoded =
         LoudnessMeasurer(codecs_).measure(output, settings.sampleRate, settings.channels);
@@ -209,7 +236,13 @@ MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
     std::string mp3;
     SystemError error = readWhole(fileSystem_, output, std::uintmax_t(-1), mp3);
     if (!error) {
-        Mp3Gain::apply(mp3, steps);
+        // A result the encoder gave a granule at the bottom of its range is lowered less.
+        const auto applied = Mp3Gain::apply(mp3, steps);
+        if (const int *lowered = std::get_if<int>(&applied)) {
+            plan.loweredAfterEncoding = *lowered * Mp3Gain::stepDecibels;
+            if (plan.resultLufs)
+                *plan.resultLufs += *lowered * Mp3Gain::stepDecibels;
+        }
         error = writeWhole(fileSystem_, output, mp3);
     }
     if (error)
@@ -260,17 +293,26 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
     };
     auto decoded = measureResult();
     if (const auto *result = std::get_if<Loudness>(&decoded)) {
-        const double missed = plan.pick->lufs + plan.gain - result->lufs;
+        plan.resultLufs = result->lufs;
+        // A sound the format cannot carry is not chased with gain: it would only be louder
+        // where the encoder keeps it.
+        const double missed = LoudnessGain::keptLoudness(*plan.pick) + plan.gain - result->lufs;
         const double allowed = LoudnessGain::ceilingFor(*plan.reference) - plan.pick->truePeak;
         const double corrected = std::min(plan.gain + missed, allowed);
-        if (std::abs(missed) > LoudnessGain::encodingTolerance &&
+        if (!plan.beyondFormat && std::abs(missed) > LoudnessGain::encodingTolerance &&
             std::abs(corrected - plan.gain) > LoudnessGain::encodingTolerance / 2) {
+            if (corrected < plan.gain + missed) {
+                plan.reason = GainReason::PeakLimited;
+                plan.heldBack += plan.gain + missed - corrected;
+            }
             plan.gain = corrected;
             plan.madeAgain = true;
             outcome.failure = encode(plan.gain, {});
             if (outcome.failure)
                 return outcome;
             decoded = measureResult();
+            if (const auto *remade = std::get_if<Loudness>(&decoded))
+                plan.resultLufs = remade->lufs;
         }
     }
     if (stop.stop_requested()) {
@@ -281,7 +323,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
     if (!result)
         outcome.failure = notMusic(std::get<Reason>(decoded));
     else if (LoudnessGain::mayPassDecodedCeiling(result->samplePeak))
-        outcome.failure = lowerDecodedPeak(output, settings);
+        outcome.failure = lowerDecodedPeak(output, settings, plan);
     return outcome;
 }
 
@@ -309,11 +351,7 @@ MatchedConversion::Outcome MatchedConversion::adjustMp3(int slot,
         return outcome;
     }
     if (changes && !readError) {
-        const auto applied = Mp3Gain::apply(mp3, outcome.plan.mp3Steps);
-        if (const auto *refusal = std::get_if<Mp3Gain::Refusal>(&applied))
-            leaveAsItIs(outcome.plan, refusalReason(*refusal));
-        else
-            outcome.plan.mp3Steps = std::get<int>(applied);
+        outcome.plan = withApplicable(outcome.plan, Mp3Gain::apply(mp3, outcome.plan.mp3Steps));
         if (const SystemError error = writeWhole(fileSystem_, output, mp3))
             outcome.failure =
                 ConversionFailure{ConversionFailure::Kind::Write,

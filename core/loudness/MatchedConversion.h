@@ -57,8 +57,13 @@ class MatchedConversion
 
   private:
     std::optional<AudioInfo> probe(const std::filesystem::path &source) const;
+    // The frequency above which the encoder keeps nothing in this format; 0 where it keeps
+    // all it can.
+    int encoderLowpass(const Mp3Settings &settings) const;
+    // Lowers the result's decoded peak in whole steps; plan's gain takes the steps applied.
     std::optional<ConversionFailure> lowerDecodedPeak(const std::filesystem::path &output,
-                                                      const Mp3Settings &settings) const;
+                                                      const Mp3Settings &settings,
+                                                      GainPlan &plan) const;
 
     const AudioCodecs &codecs_;
     LoudnessCache &cache_;

@@ -60,6 +60,8 @@ class Mp3Encoder
     virtual std::optional<Reason> encode(const float *samples, std::size_t frames,
                                          std::string &out) = 0;
     virtual std::optional<Reason> finish(std::string &out) = 0;
+    // After start: the frequency in Hz above which the encoder keeps nothing; 0 for none.
+    virtual int lowpassHz() const = 0;
 };
 
 // Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.
@@ -73,6 +75,10 @@ struct Loudness
     double truePeak = 0;   // dBTP; where not measured, the sample peak plus the margin
     double samplePeak = 0; // dBFS
     bool truePeakMeasured = true;
+    // The integrated loudness of what lies below keptBelowHz, where that is not 0: what an
+    // encoder that drops everything above it can keep.
+    double keptLufs = 0;
+    int keptBelowHz = 0;
 };
 
 // Measures interleaved samples as they come; a mono stream counts as one channel.
@@ -92,11 +98,14 @@ class AudioPlayer
     // Called once a playback ends: nothing when the music played to its end or was stopped,
     // else why it could not be played. It may come from any thread.
     using Ended = std::function<void(std::optional<Reason> failure)>;
+    // Called once the music is heard: its file is open and its first samples are on the
+    // output. It may come from any thread.
+    using Sounding = std::function<void()>;
 
     virtual ~AudioPlayer() = default;
     virtual bool hasOutputDevice() = 0;
     // Stops what plays and starts the file; returns at once.
-    virtual void play(const std::filesystem::path &file, Ended ended) = 0;
+    virtual void play(const std::filesystem::path &file, Ended ended, Sounding sounding) = 0;
     // When it returns, the file is closed.
     virtual void stop() = 0;
     // What plays from now on is made this much louder (quieter where negative); each play

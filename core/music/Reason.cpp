@@ -14,6 +14,8 @@ const char *wordsOf(Reason::Code code, const TextTable &texts)
         return texts.reasonCannotOpen;
     case Reason::Code::NotAFile:
         return texts.notAFile;
+    case Reason::Code::EmptyFile:
+        return texts.reasonEmptyFile;
     case Reason::Code::NotMusic:
         return texts.reasonNotMusic;
     case Reason::Code::NoSound:

@@ -14,6 +14,7 @@ struct Reason
     enum class Code {
         CannotOpen,
         NotAFile,     // a folder, a device or a pipe
+        EmptyFile,    // not one byte in it
         NotMusic,     // no format this program reads
         NoSound,      // no audio in it, or none that decodes to samples
         UnknownSound, // detail: the codec

@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -121,7 +122,8 @@ OriginalsManifest &OriginalsFolder::manifest()
 {
     if (!manifest_) {
         manifest_.emplace(folder_ / OriginalsManifest::fileName, fileSystem_);
-        if (!manifest_->existed() && isFolder(folder_))
+        // Nothing is written through a folder that is not ours.
+        if (!manifest_->existed() && isFolder(folder_) && !refusalOfFolder())
             adoptOlderFolder();
         else if (!manifest_->trustworthy())
             markDoubtful();
@@ -249,12 +251,8 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     if (isFolder(folder_))
         return std::nullopt;
     const SystemError error = fileSystem_.createFolder(folder_);
-    if (error == 0) {
-        // Made with its record, so that only a folder older than the record is adopted.
-        AtomicFileWriter writer(fileSystem_);
-        return writer.writeBytes(folder_ / OriginalsManifest::fileName,
-                                 OriginalsManifest::format({}));
-    }
+    if (error == 0)
+        return recordNewFolder(folder_);
     // A game folder the player may not write: the originals go to the player's own folder,
     // with a note naming the game folder they belong to.
     if (dataFolder_.empty() || folder_ == dataFolderPlace())
@@ -262,6 +260,18 @@ std::optional<FileError> OriginalsFolder::makeFolder()
     if (makeDataFolderPlace())
         return FileError::destination(error);
     return std::nullopt;
+}
+
+std::optional<FileError> OriginalsFolder::recordNewFolder(const fs::path &folder)
+{
+    // Made with its record, so that only a folder older than the record is adopted. Made
+    // before the lock is taken, the record waits for it: another copy may be writing one.
+    if (recordUnderLock_) {
+        recordPending_ = true;
+        return std::nullopt;
+    }
+    AtomicFileWriter writer(fileSystem_);
+    return writer.writeBytes(folder / OriginalsManifest::fileName, OriginalsManifest::format({}));
 }
 
 std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
@@ -276,8 +286,7 @@ std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
             return failure;
     }
     if (!isThere(place / OriginalsManifest::fileName)) {
-        if (std::optional<FileError> failure = writer.writeBytes(
-                place / OriginalsManifest::fileName, OriginalsManifest::format({})))
+        if (std::optional<FileError> failure = recordNewFolder(place))
             return failure;
     }
     folder_ = place;
@@ -486,39 +495,100 @@ void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderTha
 {
     AtomicFileWriter writer(fileSystem_);
     writer.removeLeftovers(gameFolder(), olderThan);
-    if (folder_ != gameFolder())
+    if (isFolder(folder_) && !refusalOfFolder())
         writer.removeLeftovers(folder_, olderThan);
+}
+
+std::optional<OriginalsRefusal> OriginalsFolder::refusalOfFolder() const
+{
+    FileStatus status;
+    if (fileSystem_.status(folder_, status, false) == 0 && status.type == FileStatus::Type::Link)
+        return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsLink, folder_};
+    if (sameFile(folder_, gameFolder()))
+        return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsGameFolder, folder_};
+    return std::nullopt;
+}
+
+std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wait)
+{
+    const auto none = [this] {
+        return std::make_unique<RunLock>(std::vector<fs::path>{}, std::chrono::milliseconds(0),
+                                         true, fileSystem_);
+    };
+    // Nothing to write into: the run's first copy fails as it always has. A folder text
+    // with no folder in it names the current folder.
+    const fs::path game = gameFolder().empty() ? fs::path(".") : gameFolder();
+    if (!isFolder(game) && !isFolder(folder_))
+        return none();
+    if ((refusal_ = refusalOfFolder()))
+        return none();
+    const fs::path lockFile = folder_ / RunLock::fileName;
+    recordUnderLock_ = true;
+    const std::optional<FileError> failure = makeFolder();
+    recordUnderLock_ = false;
+    if (failure) {
+        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, lockFile, failure->systemError};
+        return none();
+    }
+    // The folder made may be the data folder's place, and that may be a link too.
+    if ((refusal_ = refusalOfFolder()))
+        return none();
+    auto lock = std::make_unique<RunLock>(folder_, wait, true, fileSystem_);
+    if (lock->outcome() == RunLock::Outcome::Unavailable)
+        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,
+                    lock->error()};
+    // A record that cannot be written now fails the first write that needs it.
+    if (std::exchange(recordPending_, false) && lock->outcome() == RunLock::Outcome::Held &&
+        !isThere(folder_ / OriginalsManifest::fileName))
+        recordNewFolder(folder_);
+    return lock;
 }
 
 std::unique_ptr<RunLock>
 OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
                                 std::chrono::milliseconds wait)
 {
-    std::vector<fs::path> folders{gameFolder()};
-    if (!dataFolder_.empty() && folder_ == dataFolderPlace())
-        folders.push_back(folder_);
+    refusal_.reset();
     // A call that waits is one that writes; one that does not (the clean-up at a start)
-    // leaves no lock file behind where none was, since no copy holds one that is not there
-    // and a run that starts meanwhile writes nothing older than olderThan.
+    // makes nothing where nothing was, since no copy holds a lock file that is not there and
+    // a run that starts meanwhile writes nothing older than olderThan.
     const bool writes = wait.count() > 0;
-    auto lock = std::make_unique<RunLock>(folders, wait, writes, fileSystem_);
-    // Never unlocked where a lock can be had: a game folder that takes no lock file takes
-    // no new file either, and the originals and the lock go to the player's data folder.
-    if (writes && lock->outcome() == RunLock::Outcome::Unavailable && isFolder(gameFolder()) &&
-        !dataFolder_.empty() && folder_ != dataFolderPlace() && !makeDataFolderPlace())
-        lock = std::make_unique<RunLock>(folder_, wait, true, fileSystem_);
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
+    std::unique_ptr<RunLock> lock;
+    if (writes) {
+        lock = takeLock(wait);
+    } else {
+        std::vector<fs::path> folders;
+        if (isFolder(folder_) && !refusalOfFolder())
+            folders.push_back(folder_);
+        lock = std::make_unique<RunLock>(folders, wait, false, fileSystem_);
+    }
+    if (lock->outcome() == RunLock::Outcome::HeldElsewhere || refusal_)
         return lock;
     // Another copy may have changed the record since it was read.
     manifest_.reset();
     removeLeftovers(olderThan);
-    if (lock->outcome() == RunLock::Outcome::Held && isFolder(folder_)) {
-        const SlotTable slots;
-        for (int i = 0; i < slotCount; ++i)
-            dropSecondName(slots.targetFileName(i));
-        manifest().save();
+    if (lock->outcome() == RunLock::Outcome::Held) {
+        // Where earlier versions kept the lock: the game folder holds nothing of ours now
+        // but the originals folder.
+        const fs::path older = gameFolder() / RunLock::fileName;
+        FileStatus status;
+        if (fileSystem_.status(older, status, false) == 0 && status.isFile())
+            fileSystem_.remove(older);
+        if (isFolder(folder_)) {
+            const SlotTable slots;
+            for (int i = 0; i < slotCount; ++i)
+                dropSecondName(slots.targetFileName(i));
+            manifest().save();
+        }
     }
     return lock;
+}
+
+std::optional<RunResult> OriginalsFolder::refusedRun(std::uint8_t language) const
+{
+    if (!refusal_)
+        return std::nullopt;
+    return refusal_->result(language);
 }
 
 RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8_t language)
@@ -527,6 +597,8 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0,
                 std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = refusedRun(language))
+        return *refused;
     RunResult result;
     const auto fail = [&](const FileError &error) {
         return RunResult{RunResult::Outcome::Failed, -1, failureCodeFor(error), {}, result.count};
@@ -578,6 +650,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0,
                 std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = refusedRun(language))
+        return *refused;
     AtomicFileWriter writer(fileSystem_);
     // A copy staged for an overwrite in place is ours to clean up after a kill.
     writer.setStagingFolder(folder_);

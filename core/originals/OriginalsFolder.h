@@ -5,6 +5,7 @@
 #include "files/FileSystem.h"
 #include "files/RunLock.h"
 #include "originals/OriginalsManifest.h"
+#include "originals/OriginalsRefusal.h"
 #include "run/ReplacementRun.h"
 #include "settings/SlotTable.h"
 
@@ -84,16 +85,21 @@ class OriginalsFolder
     void recordFailed(std::string_view targetName, const std::filesystem::path &gameFile,
                       bool inPlace);
 
-    // Takes the game folder's run lock for as long as the lock lives, waiting up to `wait`
-    // for another copy, and, unless another running copy holds it, removes the temporary
-    // files a killed run left in the game folder and in this folder (those written before
-    // olderThan where given). Where the game folder takes no lock file, the lock is taken in
-    // the player's data folder, where the originals then go. Without a wait (the clean-up
-    // at a start) no lock file is made where none is. The record is read again under the
-    // lock. Nothing else is touched.
+    // Takes the run lock for as long as the lock lives, waiting up to `wait` for another
+    // copy, and, unless another running copy holds it, removes the temporary files a killed
+    // run left in the game folder and in this folder (those written before olderThan where
+    // given). The lock lives with the originals: this folder is made first where it is not
+    // there yet (in the player's data folder where the game folder takes no new file), and
+    // the lock file is taken inside it. Where it cannot be taken there, or this folder is no
+    // folder of ours, refusedRun() says why and the lock holds nothing; nothing is written.
+    // A game folder that is not there has nothing to lock. Without a wait (the clean-up at a
+    // start) no folder and no lock file is made. The record is read again under the lock.
     std::unique_ptr<RunLock>
     lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {},
                    std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    // Why the last lockForWriting() took no lock, as the run's failure; nothing where it did,
+    // or where there was nothing to lock.
+    std::optional<RunResult> refusedRun(std::uint8_t language) const;
 
     // A copy of a game file that stood for it elsewhere (Windows' VirtualStore).
     struct StandIn
@@ -115,6 +121,10 @@ class OriginalsFolder
                       std::optional<int> onlySlot = std::nullopt);
 
   private:
+    // Takes the lock in this folder, made where it is not there yet, or records why not.
+    std::unique_ptr<RunLock> takeLock(std::chrono::milliseconds wait);
+    // A link, or the game folder itself under another name: never written through.
+    std::optional<OriginalsRefusal> refusalOfFolder() const;
     void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan);
     std::filesystem::path keptFile(std::string_view targetName) const;
     std::filesystem::path absentMarker(std::string_view targetName) const;
@@ -131,6 +141,8 @@ class OriginalsFolder
     // Moves the kept file (or marker) aside into "Superseded", the date in its name.
     std::optional<FileError> setKeptAside(std::string_view targetName);
     std::optional<FileError> makeDataFolderPlace();
+    // Writes the empty record of a folder just made, or leaves it for the lock's holder.
+    std::optional<FileError> recordNewFolder(const std::filesystem::path &folder);
     std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
                                       const std::filesystem::path &kept);
     // Why a slot's file was left as it is, for the restore's message; empty where it was not.
@@ -166,6 +178,9 @@ class OriginalsFolder
     std::filesystem::path dataFolder_;
     std::filesystem::path folder_;
     std::optional<OriginalsManifest> manifest_;
+    std::optional<OriginalsRefusal> refusal_;
+    bool recordUnderLock_ = false;
+    bool recordPending_ = false;
 };
 
 } // namespace core

@@ -53,6 +53,7 @@ Cause causeOf(SystemError error)
     case EPERM:
     case EROFS:
     case ETXTBSY:
+    case EBUSY: // as Windows' sharing violation
         return Cause::Denied;
     case ENOSPC:
     case EDQUOT:

@@ -5,9 +5,9 @@
 #include "files/RunLock.h"
 #include "loudness/LoudnessCache.h"
 #include "loudness/MatchedConversion.h"
-#include "music/ConversionPool.h"
 #include "music/MusicFormats.h"
 #include "originals/OriginalsFolder.h"
+#include "run/ConversionPool.h"
 #include "run/FailureCodes.h"
 #include "run/RunTexts.h"
 #include "settings/Platform.h"
@@ -325,6 +325,19 @@ class Batch
     std::uint64_t bytes_ = 0;
 };
 
+// A cancelled run: every pick before the slot it stopped at went in, the others did not.
+void countPicksPutIn(RunResult &cancelled, const std::array<Pick, slotCount> &picks)
+{
+    for (int i = 0; i < slotCount; ++i) {
+        if (picks[i].action == Pick::Action::Skip)
+            continue;
+        if (i < cancelled.slot)
+            ++cancelled.picksPutIn;
+        else
+            ++cancelled.picksNotPutIn;
+    }
+}
+
 } // namespace
 
 RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std::uint8_t language,
@@ -364,6 +377,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     const std::unique_ptr<RunLock> lock = originals.lockForWriting({}, RunLock::patience);
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
         return {RunResult::Outcome::Busy, -1, 0, std::string(texts.anotherCopyIsChanging)};
+    if (std::optional<RunResult> refused = originals.refusedRun(language))
+        return *refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
     if (fileSystem_.isFolder(originals.path()))
         writer.setStagingFolder(originals.path());
@@ -521,6 +536,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     // at a time; a failure among them comes first.
     if (std::optional<std::pair<int, FileError>> failed = batch.commit())
         return failureAt(failed->first, failed->second);
+    if (ending && ending->outcome == RunResult::Outcome::Cancelled)
+        countPicksPutIn(*ending, picks);
     if (ending)
         return *ending;
     return {};

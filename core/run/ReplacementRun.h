@@ -38,6 +38,9 @@ struct RunResult
     int count = 0;                     // the files a restore put back
     SystemError systemError = 0;       // the failed call's own error, where one failed
     bool refusedBeforeWriting = false; // failed at `slot` before any game file was written
+    // Cancelled: the picks that went over their game files, and those that did not.
+    int picksPutIn = 0;
+    int picksNotPutIn = 0;
 };
 
 // What a run is doing, from whichever thread does it.

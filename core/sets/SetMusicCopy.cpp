@@ -2,6 +2,8 @@
 #include "sets/SetMusicCopy.h"
 
 #include "files/AtomicFileWriter.h"
+#include "files/WrittenFile.h"
+#include "sets/SetCopiesRecord.h"
 #include "settings/Platform.h"
 
 #include <algorithm>
@@ -69,6 +71,17 @@ std::string comparable(const fs::path &name)
     return platform::asciiLowerCase(platform::textFromPath(name));
 }
 
+std::string textOf(const fs::path &name)
+{
+    return platform::textFromPath(name);
+}
+
+const fs::path &recordName()
+{
+    static const fs::path name = platform::pathFromText(SetCopiesRecord::fileName);
+    return name;
+}
+
 // Makes the new folder take the old one's place: where the system can, in one step, so that
 // no moment passes without the folder. The old folder is then at aside.
 SystemError exchange(const fs::path &newFolder, const fs::path &folder, fs::path &aside,
@@ -127,11 +140,11 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     int best = 0;
     for (const MusicSet::Pick &pick : oldSet.picks) {
         const fs::path parent = pick.file.parent_path();
-        // Only a folder named after the set is one a save made: copy marks that name the
-        // player's own folders (a set from elsewhere naming ~/Music) count for nothing, so
-        // that no save ever removes a file there.
-        const bool namedAfterSet = platform::textFromPath(parent.filename()).starts_with(setName);
-        const int fit = !namedAfterSet ? 0 : pick.copied ? 2 : 1;
+        // A copy only where that folder's own record says an earlier save made it.
+        const int fit =
+            pick.copied && SetCopiesRecord::read(parent).lists(textOf(pick.file.filename())) ? 2
+            : textOf(parent.filename()).starts_with(setName)                                 ? 1
+                                                                                             : 0;
         if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
             isFolderItself(parent, fileSystem_)) {
             folderName = parent.filename();
@@ -143,12 +156,16 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     if (!hadFolder && fileSystem_.exists(folder))
         return Failure{Failure::Kind::Destination, folder, EEXIST};
 
-    // The copies earlier saves made; everything else in the folder is the player's.
+    // The copies earlier saves made, as the set marks them and the folder's own record lists
+    // them; everything else in the folder is the player's.
+    const SetCopiesRecord earlierRecord =
+        hadFolder ? SetCopiesRecord::read(folder) : SetCopiesRecord{};
     std::set<std::string> earlierCopies;
     for (const MusicSet::Pick &pick : oldSet.picks)
-        if (pick.copied && pick.file.parent_path() == folder)
+        if (pick.copied && pick.file.parent_path() == folder &&
+            earlierRecord.lists(textOf(pick.file.filename())))
             earlierCopies.insert(comparable(pick.file.filename()));
-    std::set<std::string> taken;
+    std::set<std::string> taken{comparable(recordName())};
     std::vector<fs::path> folderNames;
     if (hadFolder)
         fileSystem_.listFolder(folder, folderNames);
@@ -201,22 +218,37 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
         return failure;
     };
 
+    SetCopiesRecord record;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (stop.stop_requested())
             return abandon({Failure::Kind::Stopped, {}, 0});
         if (progress)
             progress(i, plan.size(), plan[i].source);
         const fs::path target = newFolder / plan[i].name;
+        const std::string name = textOf(plan[i].name);
         // A file already there gets a second name rather than a second copy.
-        if (plan[i].inFolder && fileSystem_.hardLink(plan[i].source, target) == 0)
+        if (plan[i].inFolder && fileSystem_.hardLink(plan[i].source, target) == 0) {
+            if (earlierCopies.contains(comparable(plan[i].name)))
+                record.carryOver(earlierRecord, name);
             continue;
+        }
         if (auto failure = copy(plan[i].source, target, stop))
             return abandon(*failure);
+        const std::optional<WrittenFile> made = WrittenFile::of(target);
+        if (!plan[i].inFolder && made && name.find('\n') == std::string::npos)
+            record.add(name, made->size, made->hash);
+    }
+    if (!record.empty()) {
+        AtomicFileWriter writer(fileSystem_);
+        if (const auto failure = writer.writeBytes(newFolder / recordName(), record.format()))
+            return abandon(
+                {Failure::Kind::Destination, newFolder / recordName(), failure->systemError});
     }
     // The player's own files of the folder come along under their names.
     for (const fs::path &name : folderNames) {
         FileStatus status;
-        if (taken.contains(comparable(name)) && !fileSystem_.exists(newFolder / name, true) &&
+        if (taken.contains(comparable(name)) && name != recordName() &&
+            !fileSystem_.exists(newFolder / name, true) &&
             fileSystem_.status(folder / name, status) == 0 && status.isFile())
             fileSystem_.hardLink(folder / name, newFolder / name);
     }
@@ -254,12 +286,18 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     if (!hadFolder)
         return std::nullopt;
 
-    // The old folder: earlier copies go; what the player put there joins the new folder.
+    // The old folder: earlier copies that still hold what was copied go, and so does its
+    // record; what the player put there or changed joins the new folder.
     std::vector<fs::path> leftBehind;
     fileSystem_.listFolder(aside, leftBehind);
     for (const fs::path &name : leftBehind) {
         const fs::path entry = aside / name;
-        if (earlierCopies.contains(comparable(name)) || sameFile(entry, folder / name))
+        const bool earlierCopy =
+            earlierCopies.contains(comparable(name)) && earlierRecord.holdsCopy(entry);
+        FileStatus status;
+        const bool oldRecord = name == recordName() &&
+                               fileSystem_.status(entry, status, false) == 0 && status.isFile();
+        if (earlierCopy || oldRecord || sameFile(entry, folder / name))
             fileSystem_.remove(entry);
         else if (!fileSystem_.exists(folder / name))
             fileSystem_.rename(entry, folder / name);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "TextTable.h"
 #include "features/LoudnessChoice.h"
 #include "features/PickLoudness.h"
@@ -26,6 +27,8 @@ class TestLoudnessChoice : public QObject
     void entriesShowTheChoice();
     void choiceIsStoredInItsOwnFile();
     void pipeInPlaceOfItsFileIsLeftAlone();
+    void onlyTheWordsItWritesAreRead_data();
+    void onlyTheWordsItWritesAreRead();
     void pickLoudnessIsToldInTheLanguage_data();
     void pickLoudnessIsToldInTheLanguage();
 };
@@ -100,6 +103,31 @@ void TestLoudnessChoice::pipeInPlaceOfItsFileIsLeftAlone()
 #endif
 }
 
+void TestLoudnessChoice::onlyTheWordsItWritesAreRead_data()
+{
+    QTest::addColumn<QByteArray>("word"); // of both keys
+    QTest::addColumn<bool>("match");
+    QTest::addColumn<bool>("mp3");
+    QTest::newRow("false") << QByteArray("false") << false << false;
+    // Anything else is the default: matching on, MP3 picks as they are.
+    for (const char *word : {"off", "no", "x7!"})
+        QTest::newRow(word) << QByteArray(word) << true << false;
+}
+
+void TestLoudnessChoice::onlyTheWordsItWritesAreRead()
+{
+    QFETCH(QByteArray, word);
+    QFETCH(bool, match);
+    QFETCH(bool, mp3);
+    QTemporaryDir folder;
+    QVERIFY(testfiles::writeBytes(folder.path() + "/loudness.ini",
+                                  ("[General]\nmatch=" + word + "\nmp3=" + word).toStdString()));
+    LoudnessChoice choice;
+    choice.useFolder(folder.path());
+    QCOMPARE(choice.options().matchLoudness, match);
+    QCOMPARE(choice.options().matchMp3, mp3);
+}
+
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
 {
     QTest::addColumn<double>("pick");
@@ -124,9 +152,12 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
         << QString::fromUtf8("-8,1 LUFS; a játék többi zenéje -17,6 LUFS (a mediánjuk): a Csere "
                              "9,5 dB-lel halkítja");
     QTest::newRow("no reference") << -8.1 << -1.0 << std::nan("") << false << false << 2
-                                  << "-8.1 LUFS; the game's music of this slot cannot be measured "
-                                     "(the game file is this program's own), so its loudness is "
-                                     "left as it is";
+                                  << "-8.1 LUFS; the game folder holds no file of this slot, so "
+                                     "its loudness is left as it is";
+    QTest::newRow("no game file, Hungarian")
+        << -20.9 << -1.0 << std::nan("") << true << false << 1
+        << QString::fromUtf8("-20,9 LUFS; a játék mappájában nincs fájl ehhez a helyhez, ezért a "
+                             "hangereje változatlan marad");
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()

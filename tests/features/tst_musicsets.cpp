@@ -29,6 +29,7 @@ class TestMusicSets : public QObject
     void musicFolderIsNamedInTheLanguage();
     void linesPassedOverAreToldInTheLanguage_data();
     void linesPassedOverAreToldInTheLanguage();
+    void openingASetAsksBeforeItReplacesPicks();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -121,7 +122,7 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks()
     QFETCH(QString, set);
     QFETCH(QString, message);
     const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
-    f->form1->protocol().musicSets().openFile(path(set), false);
+    f->form1->protocol().musicSets().openFile(path(set));
     QCOMPARE(f->slot(3)->text(), QStringLiteral("/music/mine.mp3"));
     QCOMPARE(f->slot(17)->text(), f->slot(16)->text());
     QCOMPARE(f->platform.messages, QStringList{message.arg(path(set))});
@@ -141,7 +142,8 @@ void TestMusicSets::musicFolderIsNamedInTheLanguage()
     f->platform.saveAnswers << path("mine.m3u8");
     f->form1->protocol().musicSets().save(true);
     QVERIFY(f->platform.messages.isEmpty());
-    QCOMPARE(entries(path(folder)), QStringList{"song.mp3"});
+    // The copy, and the record of the copies made there.
+    QCOMPARE(entries(path(folder)), (QStringList{".valdrune-copies", "song.mp3"}));
 }
 
 void TestMusicSets::linesPassedOverAreToldInTheLanguage_data()
@@ -161,8 +163,20 @@ void TestMusicSets::linesPassedOverAreToldInTheLanguage()
     QVERIFY(testfiles::writeBytes(
         path("odd.m3u8"), "#EXTM3U\n#VALDRUNE-SLOT:Nowhere.mp3\na.mp3\n#VALDRUNE-LANGUAGE:x\n"));
     const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
-    f->form1->protocol().musicSets().openFile(path("odd.m3u8"), false);
+    f->platform.yesNoAnswers << true;
+    f->form1->protocol().musicSets().openFile(path("odd.m3u8"));
     QCOMPARE(f->platform.messages, QStringList{message});
+}
+
+void TestMusicSets::openingASetAsksBeforeItReplacesPicks()
+{
+    QVERIFY(testfiles::writeBytes(path("set.m3u8"),
+                                  "#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n/music/water.mp3\n"));
+    const std::unique_ptr<WindowFixture> f = window("/music/mine.mp3");
+    f->platform.answerNextFileDialog(path("set.m3u8")); // as Ctrl+O and the menu open it
+    f->form1->protocol().musicSets().open();
+    QCOMPARE(f->platform.questions, QStringList{"Replace the current picks with the set's?"});
+    QCOMPARE(f->slot(3)->text(), QStringLiteral("/music/mine.mp3")); // answered No
 }
 
 QTEST_MAIN(TestMusicSets)

@@ -73,6 +73,8 @@ class TestAtomicFileWriter : public QObject
     void realReadOnlyFolderKeepsTarget();
     void deniedFolderOverwritesWritableFileInPlace();
     void readOnlyTargetIsRefused();
+    void inPlaceOpenSaysWhyItWasRefused_data();
+    void inPlaceOpenSaysWhyItWasRefused();
     void symlinkedTargetIsWrittenThrough();
     void hardLinkedTargetBecomesOwnFile();
     void sourceFailingMidwayNeverEmptiesFileOverwrittenInPlace();
@@ -357,6 +359,40 @@ void TestAtomicFileWriter::readOnlyTargetIsRefused()
     QCOMPARE(readBytes(path("Swamp.mp3")), std::string("old swamp"));
     QVERIFY(!entries(dir_.path()).join(' ').contains(".tmp"));
     ::chmod(path("Swamp.mp3").toLocal8Bit(), 0644);
+}
+
+void TestAtomicFileWriter::inPlaceOpenSaysWhyItWasRefused_data()
+{
+    // The folder takes no new file; then the open of the file itself fails with this error.
+    QTest::addColumn<int>("openError");
+    QTest::addColumn<int>("reported");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("inUse");
+    QTest::newRow("in use") << EBUSY << EBUSY << 70 << true;
+    QTest::newRow("input or output") << EIO << EIO << 57 << false;
+    QTest::newRow("denied as its folder") << EACCES << EACCES << 70 << false;
+    QTest::newRow("read-only as its folder") << EROFS << EACCES << 70 << false;
+}
+
+void TestAtomicFileWriter::inPlaceOpenSaysWhyItWasRefused()
+{
+    QFETCH(int, openError);
+    QFETCH(int, reported);
+    QFETCH(int, code);
+    QFETCH(bool, inUse);
+    QVERIFY(writeBytes(path("new.mp3"), "new"));
+    QVERIFY(writeBytes(path("Swamp.mp3"), "old swamp"));
+    FaultyFileSystem fs;
+    fs.failOn(FaultyFileSystem::Call::CreateNew, EACCES, 0,
+              fsPath(path("Swamp.mp3")).parent_path());
+    fs.failOn(FaultyFileSystem::Call::OpenForOverwrite, openError);
+    const auto failure =
+        AtomicFileWriter(fs).copyFile(fsPath(path("new.mp3")), fsPath(path("Swamp.mp3")));
+    QVERIFY(failure);
+    QCOMPARE(failure->systemError, reported);
+    QCOMPARE(core::failureCodeFor(*failure), code);
+    QCOMPARE(core::commonFailureOf(failure->systemError) == core::CommonFailure::InUse, inUse);
+    QCOMPARE(readBytes(path("Swamp.mp3")), std::string("old swamp"));
 }
 
 void TestAtomicFileWriter::symlinkedTargetIsWrittenThrough()

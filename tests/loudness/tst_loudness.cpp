@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
+#include "Mp3Frames.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "audio/Mp3Gain.h"
@@ -46,6 +47,10 @@ class TestLoudness : public QObject
     void mp3PickMovesInWholeSteps_data();
     void mp3PickMovesInWholeSteps();
     void hugeMp3PickIsNotHeldInMemory();
+    void mp3PlanTakesTheStepsTheStreamTakes();
+    void brightSignalsLandOnTheReference_data();
+    void brightSignalsLandOnTheReference();
+    void soundAboveTheFormatIsNotChased();
 
   private:
     // Runs the pick into slot 0 of a game folder whose music there is the signal given.
@@ -85,11 +90,18 @@ class TestLoudness : public QObject
                                              const std::filesystem::path &reference,
                                              const std::filesystem::path &output)
     {
+        return convert(pick, reference, output, settingsFor(reference));
+    }
+    core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
+                                             const std::filesystem::path &reference,
+                                             const std::filesystem::path &output,
+                                             const core::Mp3Settings &settings)
+    {
         core::LoudnessReference::Files files;
         files[0] = reference;
         core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
         core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references);
-        return matching.convert(0, pick, settingsFor(reference), output);
+        return matching.convert(0, pick, settings, output);
     }
 
     std::unique_ptr<QTemporaryDir> folder_;
@@ -297,6 +309,82 @@ void TestLoudness::hugeMp3PickIsNotHeldInMemory()
     const core::GainPlan plan = matching.plan(0, pick, {});
     QCOMPARE(plan.reason, GainReason::NotMeasured);
     QCOMPARE(plan.mp3Steps, 0);
+}
+
+void TestLoudness::mp3PlanTakesTheStepsTheStreamTakes()
+{
+    // One granule with coded values already at the bottom of its range: the stream takes no
+    // step quieter.
+    std::string mp3 = testfiles::readBytes(audiofixtures::path("mp3-mpeg1-no-info.mp3"));
+    mp3frames::setGlobalGain(mp3, mp3frames::frames(mp3)[2], 0, 0);
+    const std::filesystem::path pick = file("pick.mp3");
+    testfiles::writeBytes(QString::fromStdString(pick.string()), mp3);
+    core::LoudnessReference::Files files;
+    files[0] = write("game.wav", 2, loudnessfixtures::tone(-40));
+    core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
+    core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references,
+                                     {true, true});
+    const core::GainPlan plan = matching.plan(0, pick, {});
+    QCOMPARE(plan.reason, GainReason::Mp3RangeLimited);
+    QCOMPARE(plan.mp3Steps, 0);
+    QCOMPARE(plan.gain, 0.0);
+    QVERIFY(plan.heldBack > 10);
+    const auto outcome = matching.adjustMp3(0, pick, file("out.mp3"));
+    QCOMPARE(outcome.plan.reason, GainReason::Mp3RangeLimited);
+    QCOMPARE(testfiles::readBytes(QString::fromStdString(file("out.mp3").string())), mp3);
+}
+
+void TestLoudness::brightSignalsLandOnTheReference_data()
+{
+    QTest::addColumn<bool>("bright");
+    QTest::addColumn<int>("sampleRate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("kbps");
+    QTest::newRow("white noise, 44.1 kHz stereo 192 kbit/s") << false << 44100 << 2 << 192;
+    QTest::newRow("bright noise, 44.1 kHz stereo 192 kbit/s") << true << 44100 << 2 << 192;
+    QTest::newRow("bright noise, 44.1 kHz stereo 320 kbit/s") << true << 44100 << 2 << 320;
+    QTest::newRow("bright noise, 44.1 kHz mono 96 kbit/s") << true << 44100 << 1 << 96;
+    QTest::newRow("bright noise, 48 kHz stereo 192 kbit/s") << true << 48000 << 2 << 192;
+}
+
+void TestLoudness::brightSignalsLandOnTheReference()
+{
+    QFETCH(bool, bright);
+    QFETCH(int, sampleRate);
+    QFETCH(int, channels);
+    QFETCH(int, kbps);
+    const auto pick = write(
+        "pick.wav", 2, bright ? loudnessfixtures::brightNoise(-25) : loudnessfixtures::noise(-25));
+    const auto reference = file("game.wav");
+    loudnessfixtures::writeWav(reference, sampleRate, channels, seconds,
+                               loudnessfixtures::tone(-20, 660));
+    const auto outcome = convert(pick, reference, file("out.mp3"), {sampleRate, channels, kbps});
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, GainReason::Matched);
+    // The encoder's low-pass takes a share of its loudness that matters.
+    const double lost = outcome.plan.pick->lufs - outcome.plan.pick->keptLufs;
+    QVERIFY2(lost > 0.5, qPrintable(QString::number(lost)));
+    const double wanted = loudnessfixtures::measure(reference, sampleRate, channels).lufs;
+    const double got = loudnessfixtures::measure(file("out.mp3"), sampleRate, channels).lufs;
+    QVERIFY2(std::abs(got - wanted) <= core::LoudnessGain::encodingTolerance,
+             qPrintable(QString("%1 for %2").arg(got).arg(wanted)));
+}
+
+void TestLoudness::soundAboveTheFormatIsNotChased()
+{
+    // Nearly all its loudness lies above the 44.1 kHz stereo 128 kbit/s format's low-pass.
+    const auto pick = write("pick.wav", 2, loudnessfixtures::highHiss(-20, 18500));
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(-20, 660));
+    const auto outcome = convert(pick, reference, file("out.mp3"), {rate, 2, 128});
+    QVERIFY(!outcome.failure);
+    QVERIFY(outcome.plan.beyondFormat);
+    QVERIFY(outcome.plan.keptBelowHz > 15000 && outcome.plan.keptBelowHz < 18500);
+    QVERIFY(!outcome.plan.madeAgain);
+    // The result's own figure is told, not the reference's.
+    QVERIFY(outcome.plan.resultLufs);
+    const double got = loudnessfixtures::measure(file("out.mp3"), rate, 2).lufs;
+    QVERIFY2(std::abs(*outcome.plan.resultLufs - got) < 0.05,
+             qPrintable(QString("%1 for %2").arg(*outcome.plan.resultLufs).arg(got)));
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)

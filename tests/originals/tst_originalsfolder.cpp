@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
+#include "ScratchMount.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "files/RunLock.h"
@@ -8,6 +9,7 @@
 #include "run/RunTexts.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +17,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using core::OriginalsFolder;
@@ -60,6 +63,10 @@ class TestOriginalsFolder : public QObject
     void anotherCopyChangingTheFolderIsWaitedForThenRefused();
     void recordOfAnotherCopyIsKept();
     void lockFileOutlivesItsHolders();
+    void writerStopsWhereTheOriginalsOrTheLockAreNotOurs_data();
+    void writerStopsWhereTheOriginalsOrTheLockAreNotOurs();
+    void gameFolderLockFileMovesNoOriginals_data();
+    void gameFolderLockFileMovesNoOriginals();
 
   private:
     QString game(const QString &name = {}) const { return gameDir_->path() + "/" + name; }
@@ -70,6 +77,10 @@ class TestOriginalsFolder : public QObject
     {
         return ReplacementRun(slots_, fs).run(texts, labels(), folder(), english);
     }
+    // Change of Water, Default, or a VirtualStore copy of Water moved in, in that language.
+    RunResult act(const QString &action, int language, core::FileSystem &fs);
+    // Every file of the game folder and of the folder given, with its content.
+    QStringList snapshot(const QString &other = {}) const;
 
     const core::SlotTable slots_;
     std::unique_ptr<QTemporaryDir> gameDir_;
@@ -113,7 +124,8 @@ void TestOriginalsFolder::originalIsKeptOnceAcrossRuns()
         QCOMPARE(readBytes(kept("Dirt.mp3")), std::string("game's own Dirt.mp3"));
     }
     QCOMPARE(QFileInfo(kept("Dirt.mp3")).lastModified(), modified);
-    QCOMPARE(entries(game("Originals (Music Changer)")), (QStringList{"Dirt.mp3", "manifest.txt"}));
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{".vmc3-run.lock", "Dirt.mp3", "manifest.txt"}));
     QCOMPARE(OriginalsFolder(folder()).restorableCount(slots_), 1);
 }
 
@@ -122,7 +134,8 @@ void TestOriginalsFolder::overwriteInPlaceKeepsRealCopy()
     // The folder takes no temporary file, so the game file is written in place: a second
     // name of it would change with it.
     FaultyFileSystem fs;
-    fs.failOn(Call::CreateNew, EACCES);
+    // After the record of the originals folder, made first.
+    fs.failOn(Call::CreateNew, EACCES, 1);
     SlotTexts texts = placeholders(english);
     texts[17] = pick(1).toStdString();
     QCOMPARE(run(texts, fs).outcome, RunResult::Outcome::Completed);
@@ -137,7 +150,7 @@ void TestOriginalsFolder::missingGameFileIsRemovedOnRestore()
     QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 1"));
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"Grass.mp3.absent", "manifest.txt"}));
+             (QStringList{".vmc3-run.lock", "Grass.mp3.absent", "manifest.txt"}));
 
     OriginalsFolder originals(folder());
     QCOMPARE(originals.restore(slots_, labels(), english).count, 1);
@@ -155,7 +168,7 @@ void TestOriginalsFolder::restoreAfterPartialRunRestoresChangedFilesOnly()
     const RunResult result = run(texts);
     QCOMPARE(result.slot, 9);
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"CstleTown.mp3", "manifest.txt"}));
+             (QStringList{".vmc3-run.lock", "CstleTown.mp3", "manifest.txt"}));
 
     QVERIFY(writeBytes(game("Water.mp3"), "changed by hand"));
     QCOMPARE(OriginalsFolder(folder()).restore(slots_, labels(), english).outcome,
@@ -181,9 +194,10 @@ void TestOriginalsFolder::failureWhileKeepingStopsWithGameFileUntouched()
     QCOMPARE(result.code, 61);
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game's own Dirt.mp3"));
-    QCOMPARE(entries(game()), (QStringList{".vmc3-run.lock", "CstleTown.mp3", "Dirt.mp3",
-                                           "Originals (Music Changer)", "Water.mp3"}));
-    QCOMPARE(entries(game("Originals (Music Changer)")), QStringList{"manifest.txt"});
+    QCOMPARE(entries(game()),
+             (QStringList{"CstleTown.mp3", "Dirt.mp3", "Originals (Music Changer)", "Water.mp3"}));
+    QCOMPARE(entries(game("Originals (Music Changer)")),
+             (QStringList{".vmc3-run.lock", "manifest.txt"}));
 }
 
 void TestOriginalsFolder::restoreGoesOnPastFailures()
@@ -233,7 +247,7 @@ void TestOriginalsFolder::restorePutsBackOnlyWhatThisProgramWrote()
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("update's Grass.mp3"));
     // The kept files of the updated slots are set aside, never deleted.
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"CstleTown.mp3", "Superseded", "manifest.txt"}));
+             (QStringList{".vmc3-run.lock", "CstleTown.mp3", "Superseded", "manifest.txt"}));
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     QCOMPARE(entries(kept("Superseded")),
              (QStringList{"Dirt " + today + ".mp3", "Grass.mp3 " + today + ".absent"}));
@@ -305,17 +319,18 @@ void TestOriginalsFolder::leftoversOfKilledRunsGoAtStart()
         QVERIFY(writeBytes(leftover, "part of a song"));
     fs::last_write_time(killed.toStdString(), start - std::chrono::hours(1));
     fs::last_write_time(running.toStdString(), start + std::chrono::hours(1));
+    QVERIFY(QDir().mkdir(kept("")));
     {
         // Another copy of the program is writing there.
-        const core::RunLock otherCopy(folder());
+        const core::RunLock otherCopy(kept("").toStdString());
         QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
         OriginalsFolder(folder()).lockForWriting(start);
         QVERIFY(QFile::exists(killed));
     }
     OriginalsFolder(folder()).lockForWriting(start);
     QCOMPARE(entries(game()),
-             (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp", ".vmc3-run.lock",
-                          "CstleTown.mp3", "Dirt.mp3", "Water.mp3"}));
+             (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp", "CstleTown.mp3",
+                          "Dirt.mp3", "Originals (Music Changer)", "Water.mp3"}));
 }
 
 void TestOriginalsFolder::virtualStoreCopyIsParkedBesideTheGamesOwn_data()
@@ -430,7 +445,7 @@ void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused()
     QTemporaryDir store;
     QVERIFY(writeBytes(store.path() + "/Water.mp3", "old tool's Water.mp3"));
 
-    const core::RunLock otherCopy(folder());
+    const core::RunLock otherCopy(kept("").toStdString());
     QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
     RunResult result;
     texts[17] = pick(2).toStdString();
@@ -448,7 +463,7 @@ void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused()
     QCOMPARE(readBytes(game("Water.mp3")), std::string("game's own Water.mp3"));
     QCOMPARE(readBytes(kept("manifest.txt")), recordBefore);
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"CstleTown.mp3", "manifest.txt"}));
+             (QStringList{".vmc3-run.lock", "CstleTown.mp3", "manifest.txt"}));
     QVERIFY(QFile::exists(store.path() + "/Water.mp3"));
 }
 
@@ -483,6 +498,155 @@ void TestOriginalsFolder::lockFileOutlivesItsHolders()
     const bool earlyLocked = ::flock(early, LOCK_EX | LOCK_NB) == 0;
     ::close(early);
     QVERIFY(!earlyLocked);
+}
+
+RunResult TestOriginalsFolder::act(const QString &action, int language, core::FileSystem &fs)
+{
+    const auto code = std::uint8_t(language);
+    const QString copy = musicDir_->path() + "/Water.mp3";
+    if (action == "default")
+        return OriginalsFolder(folder(), fs).restore(slots_, labels(), code);
+    if (action == "take in" && writeBytes(copy, "old tool's Water.mp3"))
+        return OriginalsFolder(folder(), fs).takeIn({{copy.toStdString(), "Water.mp3"}}, code);
+    SlotTexts texts = placeholders(code);
+    texts[17] = pick(9).toStdString();
+    return ReplacementRun(slots_, fs).run(texts, labels(), folder(), code);
+}
+
+QStringList TestOriginalsFolder::snapshot(const QString &other) const
+{
+    QStringList files;
+    for (const QString &folder : {game(), kept(""), other}) {
+        for (const QString &name : folder.isEmpty() ? QStringList() : entries(folder)) {
+            const QFileInfo file(folder + "/" + name);
+            files << folder + name + ": " + file.symLinkTarget() +
+                         (file.isFile() ? QString::fromStdString(readBytes(folder + "/" + name))
+                                        : QString());
+        }
+    }
+    return files;
+}
+
+void TestOriginalsFolder::writerStopsWhereTheOriginalsOrTheLockAreNotOurs_data()
+{
+    // What is where the originals folder or its lock file should be, the writer, the
+    // language and what the player is told, %1 the lock file or the originals folder.
+    QTest::addColumn<QString>("inPlace");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("message");
+    const QString en = "Nothing was changed: the lock file %1, which keeps two copies of the "
+                       "program from changing the game's music at once, cannot be taken: %2.";
+    const QString hu = "Semmi sem változott: a(z) %1 zárolófájl, amely megakadályozza, hogy a "
+                       "program két példánya egyszerre módosítsa a játék zenéit, nem vehető "
+                       "használatba: %2.";
+    const QString link = "Nothing was changed: the folder of the game's kept original music, %1, "
+                         "is a link. The program keeps the originals only in a folder of its own; "
+                         "remove the link and try again.";
+    QTest::newRow("lock: folder, Change")
+        << "lock folder"
+        << "change" << 2 << en.arg("%1", "a folder is in its place");
+    QTest::newRow("lock: dangling link, Default")
+        << "lock dangling"
+        << "default" << 1 << hu.arg("%1", "a helyén egy hivatkozás (link) van");
+    QTest::newRow("lock: read-only originals folder, Change")
+        << "read-only"
+        << "change" << 1 << hu.arg("%1", "A fájl vagy a lemez csak olvasható");
+    QTest::newRow("lock: no originals folder can be made, Change")
+        << "no folder"
+        << "change" << 2 << en.arg("%1", "Access denied");
+    QTest::newRow("originals: link to another folder, Change") << "link elsewhere"
+                                                               << "change" << 2 << link;
+    QTest::newRow("originals: link to the game folder, VirtualStore move")
+        << "link to game"
+        << "take in" << 1
+        << QString("Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) "
+                   "hivatkozás (link). A program csak a saját mappájában őrzi az eredeti zenéket; "
+                   "töröld a hivatkozást, és próbáld újra.");
+    QTest::newRow("originals: the game folder mounted there, Change")
+        << "game mounted"
+        << "change" << 2
+        << QString("Nothing was changed: the folder of the game's kept original music, %1, is the "
+                   "game music folder itself.");
+}
+
+void TestOriginalsFolder::writerStopsWhereTheOriginalsOrTheLockAreNotOurs()
+{
+    QFETCH(QString, inPlace);
+    QFETCH(QString, action);
+    QFETCH(int, language);
+    QFETCH(QString, message);
+    FaultyFileSystem fs;
+    std::unique_ptr<ScratchMount> mount;
+    const QString originals = game("Originals (Music Changer)");
+    const QString elsewhere = musicDir_->path() + "/elsewhere";
+    QVERIFY(QDir().mkdir(elsewhere));
+    if (inPlace.startsWith("lock")) {
+        SlotTexts texts = placeholders(english);
+        texts[17] = pick(1).toStdString();
+        QCOMPARE(run(texts).outcome, RunResult::Outcome::Completed);
+        QVERIFY(QFile::remove(kept(".vmc3-run.lock")));
+        QVERIFY(inPlace == "lock folder" ? QDir().mkdir(kept(".vmc3-run.lock"))
+                                         : QFile::link(game("gone"), kept(".vmc3-run.lock")));
+    } else if (inPlace == "read-only") {
+        // An originals folder that an earlier version made, and that no one may write now.
+        QVERIFY(QDir().mkdir(originals));
+        mount = std::make_unique<ScratchMount>(originals, "size=64k");
+        if (!mount->mounted() || !writeBytes(kept("Water.mp3"), "game's own") ||
+            !mount->makeReadOnly())
+            QSKIP("needs root to mount a read-only folder");
+    } else if (inPlace == "no folder") {
+        fs.failOn(Call::CreateFolder, EACCES, 0, game().toStdString(), true);
+    } else if (inPlace == "game mounted") {
+        QVERIFY(QDir().mkdir(originals));
+        if (::mount(folder().c_str(), originals.toLocal8Bit().constData(), nullptr, MS_BIND,
+                    nullptr) != 0)
+            QSKIP("needs root to mount the game folder a second time");
+    } else {
+        QVERIFY(QFile::link(inPlace == "link to game" ? game() : elsewhere, originals));
+    }
+    const QStringList before = snapshot(elsewhere);
+
+    const RunResult result = act(action, language, fs);
+    const QStringList after = snapshot(elsewhere);
+    if (inPlace == "game mounted")
+        ::umount2(originals.toLocal8Bit().constData(), MNT_DETACH);
+    QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+    const QString named = message.contains("lock file") || message.contains("zárolófájl")
+                              ? kept(".vmc3-run.lock")
+                              : originals;
+    QCOMPARE(QString::fromStdString(result.message), message.arg(named));
+    QCOMPARE(after, before);
+}
+
+void TestOriginalsFolder::gameFolderLockFileMovesNoOriginals_data()
+{
+    // What is in the game folder where earlier versions kept the lock, and whether it goes.
+    QTest::addColumn<QString>("inPlace");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("lock file of an earlier version") << "file" << true;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("dangling link") << "dangling link" << false;
+}
+
+void TestOriginalsFolder::gameFolderLockFileMovesNoOriginals()
+{
+    QFETCH(QString, inPlace);
+    QFETCH(bool, removed);
+    const QString older = game(".vmc3-run.lock");
+    QVERIFY(inPlace == "file"     ? writeBytes(older, "")
+            : inPlace == "folder" ? QDir().mkdir(older)
+                                  : QFile::link(game("gone"), older));
+    QTemporaryDir data;
+    SlotTexts texts = placeholders(english);
+    texts[17] = pick(1).toStdString();
+    QCOMPARE(ReplacementRun(slots_, core::FileSystem::native(), data.path().toStdString())
+                 .run(texts, labels(), folder(), english)
+                 .outcome,
+             RunResult::Outcome::Completed);
+    QCOMPARE(readBytes(kept("Water.mp3")), std::string("game's own Water.mp3"));
+    QVERIFY(entries(data.path()).isEmpty());
+    QCOMPARE(QFileInfo::exists(older) || QFileInfo(older).isSymLink(), !removed);
 }
 
 QTEST_APPLESS_MAIN(TestOriginalsFolder)

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <future>
@@ -20,12 +21,14 @@
 #include "PrivateSoundServer.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
+#include "features/Listening.h"
 #include "forms/SlotRow.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <numbers>
 #endif
@@ -64,9 +67,15 @@ struct Ending
         std::make_shared<std::promise<std::optional<core::Reason>>>();
     std::shared_future<std::optional<core::Reason>> heard = said->get_future().share();
 
+    std::shared_ptr<std::atomic<bool>> sounded = std::make_shared<std::atomic<bool>>(false);
+
     core::AudioPlayer::Ended callback()
     {
         return [said = said](std::optional<core::Reason> failure) { said->set_value(failure); };
+    }
+    core::AudioPlayer::Sounding sounding()
+    {
+        return [sounded = sounded] { *sounded = true; };
     }
     bool ended() const
     {
@@ -77,9 +86,9 @@ struct Ending
 
 #ifndef _WIN32
 // Some seconds of the game's music, made with the program's own encoder.
-std::string fiveSecondTone()
+std::string toneOfSeconds(int seconds)
 {
-    std::vector<float> tone(22050 * 5);
+    std::vector<float> tone(std::size_t(22050 * seconds));
     for (std::size_t i = 0; i < tone.size(); ++i)
         tone[i] = 0.2f * float(std::sin(2 * std::numbers::pi * 330 * double(i) / 22050));
     const auto encoder = core::AudioCodecs::builtIn().makeEncoder();
@@ -98,6 +107,20 @@ void chooseFromSlotMenu(WindowFixture &f, int slot, const char *entry)
     for (QAction *action : menu->actions())
         if (action->text() == QString::fromUtf8(entry))
             action->trigger();
+}
+
+// Plays from the slot's menu and waits for the player to say it is heard, or why it is not.
+bool waitUntilHeard(WindowFixture &f, int slot, const char *entry, QSignalSpy &sounding)
+{
+    QSignalSpy ended(&f.form1->protocol().listening(), &Listening::ended);
+    chooseFromSlotMenu(f, slot, entry);
+    // The pick's check and measuring run beside it: slow under the sanitizers on two cores.
+    if (!QTest::qWaitFor([&] { return !sounding.isEmpty() || !ended.isEmpty(); }, 30000))
+        qWarning("The player told nothing in 30 s");
+    else if (!ended.isEmpty())
+        qWarning("The playback ended before it was heard: %s",
+                 qPrintable(f.platform.messages.join(QLatin1Char(' '))));
+    return !sounding.isEmpty() && sounding.constFirst().constFirst().toInt() == slot;
 }
 
 // The mark of the slot that plays, found by its words, and what a screen reader calls it.
@@ -220,7 +243,7 @@ void TestPlayback::stopLeavesNoFileOpen()
     QVERIFY(!testfiles::isHeldOpen(game));
     QVERIFY(!stream.start(game, {8000, 1, true}, 1000)); // a stopped stream stays stopped
     Ending ending;
-    player_->play(game, ending.callback());
+    player_->play(game, ending.callback(), ending.sounding());
     QTest::qWait(50);
     player_->stop();
     QVERIFY(!testfiles::isHeldOpen(game));
@@ -235,7 +258,7 @@ void TestPlayback::playsThroughTheOutputAndStopEndsIt()
     const int rate = PrivateSoundServer::recordingRate;
     const std::size_t playedAt = server_->recordedFrames();
     Ending ending;
-    player_->play(fixture("tone.flac"), ending.callback());
+    player_->play(fixture("tone.flac"), ending.callback(), ending.sounding());
     QTest::qWait(700);
     player_->stop();
     const std::size_t stoppedAt = server_->recordedFrames();
@@ -261,20 +284,23 @@ void TestPlayback::saysWhyAFileCannotBePlayed()
     QTemporaryDir folder;
     QVERIFY(testfiles::writeBytes(folder.path() + "/notes.mp3", "not music at all"));
     Ending ending;
-    player_->play(folder.path().toStdString() + "/notes.mp3", ending.callback());
+    player_->play(folder.path().toStdString() + "/notes.mp3", ending.callback(), ending.sounding());
     QTRY_VERIFY(ending.ended());
     QCOMPARE(ending.failure().value_or(core::Reason{core::Reason::Code::Cancelled, {}}).code,
              core::Reason::Code::NotMusic);
+    QVERIFY(!*ending.sounded);
     // A tone played out ends by itself, with nothing to report.
     Ending played;
-    player_->play(fixture("tone.flac"), played.callback());
+    player_->play(fixture("tone.flac"), played.callback(), played.sounding());
     QTRY_VERIFY_WITH_TIMEOUT(played.ended(), 5000);
     QCOMPARE(played.failure(), std::nullopt);
+    QVERIFY(*played.sounded);
 }
 
 void TestPlayback::changeStopsPlayingTheGameFileItReplaces()
 {
-    const std::string music = fiveSecondTone();
+    // Long enough to be still playing when Change is pressed, once it is heard.
+    const std::string music = toneOfSeconds(10);
     QVERIFY(!music.empty());
     QTemporaryDir game;
     const QString target = game.path() + "/CstleTown.mp3";
@@ -283,16 +309,20 @@ void TestPlayback::changeStopsPlayingTheGameFileItReplaces()
     WindowFixture f("\"" + game.path().toStdString() + "/\",2\r\n");
     f.start();
     f.slot(0)->setText(audiofixtures::path("tone.mp3"));
-    SlotRow *row = f.form1->findChildren<SlotRow *>().value(0);
-    std::unique_ptr<QMenu> menu(row->createMenu(f.main().Label1[0]));
-    const QString play = QString::fromUtf8(TextTable::forLanguage(2).playGameMusic);
-    for (QAction *action : menu->actions())
-        if (action->text() == play)
-            action->trigger();
-    // The pick's check and measuring run beside it: slow under the sanitizers on two cores.
-    QTRY_VERIFY_WITH_TIMEOUT(testfiles::isHeldOpen(target.toStdString()), 20000);
+    Listening &listening = f.form1->protocol().listening();
+    QSignalSpy sounding(&listening, &Listening::sounding);
+    QVERIFY(waitUntilHeard(f, 0, TextTable::forLanguage(2).playGameMusic, sounding));
+    QVERIFY(listening.isPlaying());
+    // Where the playback ends, the game's file must still be the one it played.
+    std::optional<bool> stoppedBeforeWriting;
+    connect(&listening, &Listening::ended, this,
+            [&](int slot, const std::optional<core::Reason> &failure) {
+                if (slot == 0 && !failure)
+                    stoppedBeforeWriting = testfiles::readBytes(target) == music;
+            });
     f.main().gomb_change->click();
-    QVERIFY(!testfiles::isHeldOpen(target.toStdString()));
+    QCOMPARE(stoppedBeforeWriting, std::optional(true));
+    QVERIFY(!testfiles::holdsReplacedFile(target.toStdString()));
     QCOMPARE(testfiles::readBytes(target), testfiles::song());
 }
 
@@ -310,7 +340,7 @@ void TestPlayback::playingRowIsMarkedUntilEscOrTheEnd()
     QFETCH(QString, said);
     QTemporaryDir game;
     const QString target = game.path() + "/CstleTown.mp3";
-    QVERIFY(testfiles::writeBytes(target, fiveSecondTone()));
+    QVERIFY(testfiles::writeBytes(target, toneOfSeconds(10)));
     QVERIFY(testfiles::writeBytes(game.path() + "/fake.mp3", "not music at all"));
     WindowFixture f("\"" + game.path().toStdString() + "/\"," + language + "\r\n");
     f.start();
@@ -322,8 +352,8 @@ void TestPlayback::playingRowIsMarkedUntilEscOrTheEnd()
     box->setText(game.path() + "/fake.mp3");
     QTRY_VERIFY(!box->accessibleDescription().isEmpty());
     const QString description = box->accessibleDescription();
-    chooseFromSlotMenu(f, 0, texts.playGameMusic);
-    QTRY_VERIFY_WITH_TIMEOUT(testfiles::isHeldOpen(target.toStdString()), 20000);
+    QSignalSpy sounding(&f.form1->protocol().listening(), &Listening::sounding);
+    QVERIFY(waitUntilHeard(f, 0, texts.playGameMusic, sounding));
     QAction *mark = playingMark(box, said);
     QVERIFY(mark && mark->isVisible());
     QCOMPARE(accessibleName(box, mark), said);

@@ -189,7 +189,7 @@ void TestConversionRun::unreadablePicksStopTheRunBeforeAnyWrite()
     QCOMPARE(result.outcome, RunResult::Outcome::Failed);
     QCOMPARE(result.slot, 9);
     QCOMPARE(QString::fromStdString(result.message),
-             "Nothing was changed, because these picks are not music this program can read:\n"
+             "Nothing was changed, because these picks cannot be used:\n"
              "Dirt.mp3: not a music format this program reads\n"
              "Water.mp3: not a music format this program reads");
     QVERIFY(isGamesOwn("CstleTown.mp3") && isGamesOwn("Dirt.mp3") && isGamesOwn("Water.mp3"));

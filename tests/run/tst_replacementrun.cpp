@@ -115,9 +115,10 @@ void TestReplacementRun::messagesAreExact()
 
 void TestReplacementRun::allPlaceholdersCopyNothing()
 {
-    // Only the run lock's file, which stays, is added.
+    // Only the originals folder is added, made for the run lock's file, which stays.
     QStringList before = entries(game());
-    before.prepend(".vmc3-run.lock");
+    before.append("Originals (Music Changer)");
+    before.sort();
     for (const std::uint8_t language : {hungarian, english}) {
         const RunResult result =
             ReplacementRun(slots_).run(placeholders(language), labels(), musicFolder(), language);
@@ -142,10 +143,11 @@ void TestReplacementRun::copiesExactlyTheChosenSlots()
                  (chosen ? "pick " : "game ") + std::to_string(i));
     }
     QCOMPARE(readBytes(game("Defend Castle.mp3")), std::string("pick 27"));
-    // The game's files, the originals folder and the run lock's file.
-    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+    // The game's files and the originals folder, which holds the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
     QCOMPARE(entries(game("Originals (Music Changer)")),
-             (QStringList{"Defend Castle.mp3", "StrongHold.mp3", "Water.mp3", "manifest.txt"}));
+             (QStringList{".vmc3-run.lock", "Defend Castle.mp3", "StrongHold.mp3", "Water.mp3",
+                          "manifest.txt"}));
 }
 
 void TestReplacementRun::onlyExactPlaceholderOfLanguageIsSkipped_data()
@@ -192,8 +194,8 @@ void TestReplacementRun::stopsAtFirstFailure()
         QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(i)))),
                  (replaced ? "pick " : "game ") + std::to_string(i));
     }
-    // The game's files, the originals folder and the run lock's file.
-    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+    // The game's files and the originals folder, which holds the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
 }
 
 void TestReplacementRun::blankSourceIsNotFound()
@@ -272,8 +274,8 @@ void TestReplacementRun::faultMidRunKeepsFailingTarget()
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("pick 0"));
     QCOMPARE(readBytes(game("InfernoTown.mp3")), std::string("game 1"));
     QCOMPARE(readBytes(game("Rampart.mp3")), std::string("game 2"));
-    // The game's files, the originals folder and the run lock's file.
-    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+    // The game's files and the originals folder, which holds the run lock's file.
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
 }
 
 void TestReplacementRun::removesOwnLeftoversOnly()
@@ -285,7 +287,7 @@ void TestReplacementRun::removesOwnLeftoversOnly()
     QCOMPARE(result.outcome, RunResult::Outcome::Completed);
     QVERIFY(!QFile::exists(game(".vmc3-00000000000000aa.tmp")));
     QCOMPARE(readBytes(game("readme.txt")), std::string("keep"));
-    // The game's files, readme.txt and the run lock's file.
+    // The game's files, readme.txt and the originals folder, which holds the run lock's file.
     QCOMPARE(entries(game()).size(), core::slotCount + 2);
 }
 
@@ -340,7 +342,7 @@ void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes()
     QCOMPARE(result.message, ReplacementRun::failureMessage(hungarian, labels()[5], 75));
     for (const auto &[slot, now] : {std::pair{3, "pick 3"}, {5, "game 5"}, {7, "game 7"}})
         QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(slot)))), now);
-    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
 }
 
 void TestReplacementRun::swappedGameFilesKeepTheirMusic()
@@ -352,7 +354,7 @@ void TestReplacementRun::swappedGameFilesKeepTheirMusic()
              RunResult::Outcome::Completed);
     QCOMPARE(readBytes(game("Dirt.mp3")), std::string("game 10"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("game 9"));
-    QCOMPARE(entries(game()).size(), core::slotCount + 2);
+    QCOMPARE(entries(game()).size(), core::slotCount + 1);
 }
 
 void TestReplacementRun::recordIsFlushedTwicePerRun()

@@ -33,7 +33,8 @@ class TestSetMusicCopy : public QObject
     void savingAgainKeepsTheFolderTheSetNames_data();
     void savingAgainKeepsTheFolderTheSetNames();
     void copiesEachSourceOnce();
-    void copyMarksNamingThePlayersFolderRemoveNothing();
+    void removesNoFileItDidNotCopyThere_data();
+    void removesNoFileItDidNotCopyThere();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -134,7 +135,7 @@ void TestSetMusicCopy::removesOnlyCopiesEarlierSavesMade()
     write({"Castle files/mine.flac=mine", "Castle files/notes.txt=notes"});
     QVERIFY(::link(qPrintable(path("Castle files/mine.flac")), qPrintable(path("mine"))) == 0);
     QVERIFY(!save({saved().picks.at(0), {2, file("Castle files/mine.flac")}}));
-    const QStringList kept{"mine.flac", "notes.txt", "song.flac"};
+    const QStringList kept{".valdrune-copies", "mine.flac", "notes.txt", "song.flac"};
     QCOMPARE(entries(path("Castle files")), kept);
     // Already the file the set names: a second name, not a second copy.
     QVERIFY(fs::equivalent(file("Castle files/mine.flac"), file("mine")));
@@ -160,15 +161,35 @@ void TestSetMusicCopy::savingAgainKeepsTheFolderTheSetNames()
     QCOMPARE(entries(dir_->path()), (QStringList{"Castle files", "Castle.m3u8", "a"}));
 }
 
-void TestSetMusicCopy::copyMarksNamingThePlayersFolderRemoveNothing()
+void TestSetMusicCopy::removesNoFileItDidNotCopyThere_data()
 {
-    // A set from elsewhere whose copy marks name files of the player's own music folder.
-    write({"a/song.flac=song", "Music/own.flac=own", "Music/other.flac=other",
-           "Castle.m3u8=#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n#VALDRUNE-COPY\nMusic/own.flac\n"});
-    QVERIFY(!save({{0, file("a/song.flac")}}));
-    QCOMPARE(readBytes(path("Music/own.flac")), std::string("own"));
-    QCOMPARE(readBytes(path("Music/other.flac")), std::string("other"));
-    QCOMPARE(set_.picks.at(0).file, file("Castle files/song.flac"));
+    // A file the set marks as its copy, which the next save no longer picks.
+    QTest::addColumn<QString>("marked");
+    QTest::addColumn<QString>("content");
+    QTest::newRow("the player's own music, named by a set from elsewhere") << "Music/a.mp3"
+                                                                           << "the player's a";
+    QTest::newRow("a copy the player has changed since") << "Castle files/a.mp3"
+                                                         << "the player's a, changed";
+}
+
+void TestSetMusicCopy::removesNoFileItDidNotCopyThere()
+{
+    QFETCH(QString, marked);
+    QFETCH(QString, content);
+    write({"Music/a.mp3=the player's a", "Music/b.mp3=the player's b", "new/c.flac=c"});
+    if (marked.startsWith("Music/")) {
+        write({"Castle.m3u8=#EXTM3U\n#VALDRUNE-SLOT:Water.mp3\n#VALDRUNE-COPY\n" + marked + "\n"});
+    } else {
+        QVERIFY(!save({{17, file("Music/a.mp3")}}));
+        write({marked + "=" + content});
+    }
+    const QStringList music = entries(path("Music"));
+
+    QVERIFY(!save({{0, file("new/c.flac")}}));
+    QCOMPARE(readBytes(path(marked)), content.toStdString());
+    QCOMPARE(entries(path("Music")), music);
+    QCOMPARE(readBytes(path("Music/b.mp3")), std::string("the player's b"));
+    QCOMPARE(readBytes(path("Castle files/c.flac")), std::string("c"));
 }
 
 void TestSetMusicCopy::copiesEachSourceOnce()
@@ -179,7 +200,8 @@ void TestSetMusicCopy::copiesEachSourceOnce()
                    {5, file("b/song1.flac")},
                    {9, file("a/song1.flac")},
                    {20, file("linked/song1.flac")}}));
-    QCOMPARE(entries(path("Castle files")), (QStringList{"song1 (2).flac", "song1.flac"}));
+    QCOMPARE(entries(path("Castle files")),
+             (QStringList{".valdrune-copies", "song1 (2).flac", "song1.flac"}));
     QCOMPARE(set_.picks[1].file, file("Castle files/song1 (2).flac"));
     for (const int i : {0, 2, 3})
         QCOMPARE(set_.picks[i].file, file("Castle files/song1.flac"));

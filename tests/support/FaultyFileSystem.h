@@ -21,7 +21,8 @@ class FaultyFileSystem : public core::NativeFileSystem
         Replace,
         HardLink,
         Remove,
-        CreateFolder
+        CreateFolder,
+        OpenForOverwrite
     };
 
     // The call fails once it has succeeded `successesBefore` times, or every time from then
@@ -46,6 +47,8 @@ class FaultyFileSystem : public core::NativeFileSystem
     }
     core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override
     {
+        if (const auto error = fault(Call::OpenForOverwrite, path))
+            return error;
         const core::SystemError error = NativeFileSystem::openForOverwrite(path, handle);
         if (error == 0)
             overwritten_.insert(handle);

@@ -88,6 +88,47 @@ inline Signal noise(double decibels)
     };
 }
 
+// Noise rising 3 dB an octave, unlike in each channel: white noise through the inverse of a
+// pinking filter. Much of its loudness lies near the top of the band, where encoders cut.
+inline Signal brightNoise(double decibels)
+{
+    const Signal white = noise(decibels - 12);
+    struct Filter
+    {
+        std::array<double, 4> x{}, y{};
+        double step(double in)
+        {
+            // Numerator and denominator of the pinking filter, swapped.
+            constexpr std::array<double, 4> b{1, -2.494956002, 2.017265875, -0.522189400};
+            constexpr std::array<double, 4> a{0.049922035, -0.095993537, 0.050612699, -0.004408786};
+            x = {in, x[0], x[1], x[2]};
+            const double out = (b[0] * x[0] + b[1] * x[1] + b[2] * x[2] + b[3] * x[3] -
+                                a[1] * y[0] - a[2] * y[1] - a[3] * y[2]) /
+                               a[0];
+            y = {out, y[0], y[1], y[2]};
+            return out;
+        }
+    };
+    auto filters = std::make_shared<std::array<Filter, 2>>();
+    return [=](double t) {
+        const std::array<float, 2> in = white(t);
+        return std::array<float, 2>{float((*filters)[0].step(in[0]) * 0.05),
+                                    float((*filters)[1].step(in[1]) * 0.05)};
+    };
+}
+
+// Two tones, one quiet in the middle and one loud near the top of the band.
+inline Signal highHiss(double decibels, double frequency)
+{
+    const Signal high = tone(decibels, frequency);
+    const Signal low = tone(decibels - 30, 1000);
+    return [=](double t) {
+        const std::array<float, 2> a = high(t);
+        const std::array<float, 2> b = low(t);
+        return std::array<float, 2>{a[0] + b[0], a[1] + b[1]};
+    };
+}
+
 // A quiet tone with a short full-scale burst each second: low loudness, a peak near 0 dBFS.
 inline Signal quietWithBursts(double decibels)
 {

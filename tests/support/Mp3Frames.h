@@ -92,4 +92,80 @@ inline std::size_t encoderTagAt(const std::string &data, const Frame &first)
     return 0;
 }
 
+// Where the first frame starts: after an ID3v2 tag at the start, where there is one.
+inline std::size_t afterId3v2(const std::string &data)
+{
+    if (data.compare(0, 3, "ID3") != 0)
+        return 0;
+    std::size_t size = 0;
+    for (std::size_t i = 6; i < 10; ++i)
+        size = size << 7 | (byteAt(data, i) & 0x7F);
+    return size + 10;
+}
+
+// Sets a granule's global gain in an MPEG-1 stereo frame without checksum.
+inline void setGlobalGain(std::string &data, const Frame &frame, int granule, int gain)
+{
+    const std::size_t bit = (frame.at + 4) * 8 + 9 + 3 + 8 + std::size_t(granule) * 59 + 21;
+    for (int i = 0; i < 8; ++i) {
+        const std::size_t at = (bit + std::size_t(i)) / 8;
+        const auto mask = char(1 << (7 - (bit + std::size_t(i)) % 8));
+        data[at] = char((gain >> (7 - i)) & 1 ? data[at] | mask : data[at] & ~mask);
+    }
+}
+
+// Tags as players' files carry them, around a body of the caller's.
+inline std::string syncsafe(std::size_t size)
+{
+    std::string bytes(4, '\0');
+    for (int i = 3; i >= 0; --i, size >>= 7)
+        bytes[std::size_t(i)] = char(size & 0x7F);
+    return bytes;
+}
+
+inline std::string littleEndian(std::uint32_t value)
+{
+    std::string bytes;
+    for (int i = 0; i < 4; ++i, value >>= 8)
+        bytes += char(value & 0xFF);
+    return bytes;
+}
+
+// An ID3v2.4 tag holding body as one frame's content; with a footer, as appended at the end.
+inline std::string id3v2(const std::string &body, bool footer = false)
+{
+    const std::string frame = "APIC" + syncsafe(body.size()) + std::string(2, '\0') + body;
+    const std::string size = syncsafe(frame.size());
+    const char flags = footer ? 0x10 : 0;
+    return "ID3" + std::string{4, 0, flags} + size + frame +
+           (footer ? "3DI" + std::string{4, 0, flags} + size : std::string());
+}
+
+inline std::string ape(const std::string &body)
+{
+    const std::string item = littleEndian(std::uint32_t(body.size())) + littleEndian(2) +
+                             "Cover Art (Front)" + std::string(1, '\0') + body;
+    const auto part = [&](std::uint32_t flags) {
+        return "APETAGEX" + littleEndian(2000) + littleEndian(std::uint32_t(item.size() + 32)) +
+               littleEndian(1) + littleEndian(flags) + std::string(8, '\0');
+    };
+    return part(0xA0000000u) + item + part(0x80000000u);
+}
+
+inline std::string lyrics3v2(const std::string &body)
+{
+    const auto digits = [](std::size_t value, std::size_t count) {
+        std::string text = std::to_string(value);
+        return text.insert(0, count - text.size(), '0');
+    };
+    const std::string content = "LYRICSBEGINLYR" + digits(body.size(), 5) + body;
+    const std::string size = digits(content.size(), 6);
+    return content + size + "LYRICS200";
+}
+
+inline std::string id3v1()
+{
+    return "TAG" + std::string(125, ' ');
+}
+
 } // namespace mp3frames

@@ -35,4 +35,22 @@ inline bool isHeldOpen(const std::filesystem::path &file)
 #endif
 }
 
+#ifndef _WIN32
+// Whether this process still holds a file that was replaced since it was opened: what would
+// have kept Windows from replacing it. Whoever opens the new file does not count.
+inline bool holdsReplacedFile(const std::filesystem::path &file)
+{
+    std::error_code error;
+    const std::string replaced =
+        (std::filesystem::canonical(file.parent_path(), error) / file.filename()).string() +
+        " (deleted)";
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code linkError;
+        if (std::filesystem::read_symlink(entry.path(), linkError).string() == replaced)
+            return true;
+    }
+    return false;
+}
+#endif
+
 } // namespace testfiles

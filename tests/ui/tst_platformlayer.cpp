@@ -6,14 +6,18 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 
 #include <optional>
@@ -53,6 +57,9 @@ class TestPlatformLayer : public QObject
     void fileDialogSpeaksTheInterfaceLanguage_data();
     void fileDialogSpeaksTheInterfaceLanguage();
     void fileDialogOpensOnTheGivenFilterAndTellsTheChosenOne();
+    void messageBoxesHoldTheirWholeTitle_data();
+    void messageBoxesHoldTheirWholeTitle();
+    void hungarianFileDialogNamesFoldersAndFitsItsColumns();
     void driveAvailability();
     void showInFolderHearsTheOpener_data();
     void showInFolderHearsTheOpener();
@@ -209,6 +216,67 @@ void TestPlatformLayer::fileDialogSpeaksTheInterfaceLanguage()
     platform.chooseFileToOpen(&form1, request);
     QCOMPARE(seenLookIn, lookIn);
     QCOMPARE(seenFileName, fileName);
+}
+
+void TestPlatformLayer::messageBoxesHoldTheirWholeTitle_data()
+{
+    QTest::addColumn<bool>("question");
+    QTest::newRow("message") << false;
+    QTest::newRow("question") << true;
+}
+
+void TestPlatformLayer::messageBoxesHoldTheirWholeTitle()
+{
+    QFETCH(bool, question);
+    int width = 0;
+    QString title;
+    whenDialogShows<QMessageBox>([&](QMessageBox *box) {
+        width = box->width();
+        title = box->windowTitle();
+        box->reject();
+    });
+    QtPlatformLayer platform;
+    if (question)
+        platform.askYesNo(nullptr, QStringLiteral("Igen?"), PlatformLayer::DefaultAnswer::No);
+    else
+        platform.showMessage(nullptr, QStringLiteral("Kész."));
+    // The title in the application's font, bold or not, and the title bar's three buttons.
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int buttons = 3 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(title) + buttons,
+             qPrintable(QString::number(width)));
+}
+
+void TestPlatformLayer::hungarianFileDialogNamesFoldersAndFitsItsColumns()
+{
+    QTemporaryDir programFolder;
+    QVERIFY(QDir(programFolder.path()).mkdir(QStringLiteral("Zenék")));
+    QVERIFY(testfiles::writeBytes(programFolder.path() + "/config.ini",
+                                  "\"" + programFolder.path().toStdString() + "/\",1\r\n"));
+    QtPlatformLayer platform;
+    Form1 form1(platform, programFolder.path());
+    form1.show();
+    form1.applyLanguage(1);
+    QString folderType;
+    QList<QHeaderView::ResizeMode> modes;
+    whenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        const QModelIndex folder = model->index(programFolder.path() + "/Zenék");
+        // The model reads a folder's details on a thread of its own.
+        if (QTest::qWaitFor([&] { return !model->type(folder).isEmpty(); }))
+            folderType = model->type(folder);
+        const QHeaderView *header = dialog->findChild<QTreeView *>("treeView")->header();
+        for (int column = 0; column < header->count(); ++column)
+            modes << header->sectionResizeMode(column);
+        dialog->reject();
+    });
+    PlatformLayer::OpenFileRequest request{"Open", "All (*)", programFolder.path(), {}, {}};
+    platform.chooseFileToOpen(&form1, request);
+    QCOMPARE(folderType, QStringLiteral("Mappa"));
+    QCOMPARE(modes, (QList<QHeaderView::ResizeMode>{
+                        QHeaderView::Stretch, QHeaderView::ResizeToContents,
+                        QHeaderView::ResizeToContents, QHeaderView::ResizeToContents}));
 }
 
 void TestPlatformLayer::driveAvailability()

@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <fstream>
 
@@ -70,11 +72,15 @@ class TestWindowProtocol : public QObject
     void chooserReopensOnTheFilterChosenLast();
     void changeCopiesAndReportsFirstFailure();
     void changeWithoutFolderIsRefused();
+    void cancelledChangeSaysWhatWentIn_data();
+    void cancelledChangeSaysWhatWentIn();
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
     void unavailableDriveFallsBackToSystemDrive_data();
     void unavailableDriveFallsBackToSystemDrive();
+    void driveListShowsTheDriveOfTheFolderShown_data();
+    void driveListShowsTheDriveOfTheFolderShown();
     void pageSwitchLeavesFocusOffChange_data();
     void storedFolderTravelsAsItsBytes();
     void defaultButtonRestoresKeptOriginals_data();
@@ -569,6 +575,35 @@ void TestWindowProtocol::changeWithoutFolderIsRefused()
              QString::fromUtf8("Előbb add meg a játék zenéinek mappáját a Beállításokban!"));
 }
 
+void TestWindowProtocol::cancelledChangeSaysWhatWentIn_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<int>("putIn"); // of ten
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Hungarian") << '1' << 7
+                               << QString::fromUtf8("A Csere megszakadt: 10 választásból 7 a "
+                                                    "helyére került, 3 nem. A játék saját zenéjét "
+                                                    "a Visszaállítás gomb hozza vissza.");
+    QTest::newRow("English") << '2' << 0
+                             << "Change was cancelled before any pick went in: the game's music "
+                                "is as it was.";
+}
+
+void TestWindowProtocol::cancelledChangeSaysWhatWentIn()
+{
+    QFETCH(char, language);
+    QFETCH(int, putIn);
+    QFETCH(QString, message);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    core::RunResult result;
+    result.outcome = core::RunResult::Outcome::Cancelled;
+    result.picksPutIn = putIn;
+    result.picksNotPutIn = 10 - putIn;
+    f.form1->protocol().changeCommand().report(result);
+    QCOMPARE(f.platform.messages, QStringList{message});
+}
+
 void TestWindowProtocol::refusedRunLeadsToItsSlot_data()
 {
     QTest::addColumn<bool>("refusedBeforeWriting");
@@ -669,6 +704,50 @@ void TestWindowProtocol::unavailableDriveFallsBackToSystemDrive()
         QCOMPARE(f.settings().Dir1->path(), QDir::toNativeSeparators(game.path()));
         QCOMPARE(f.settings().Text1->text(), QDir::toNativeSeparators(game.path()));
     }
+}
+
+void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown_data()
+{
+    QTest::addColumn<QString>("opened"); // in the prefix's drive c:; empty: the system drive
+    QTest::addColumn<bool>("inPrefix");
+    QTest::addColumn<bool>("driveFoundLater");
+    QTest::newRow("a folder in the prefix") << "Program Files" << true << false;
+    QTest::newRow("out of the prefix") << "" << false << false;
+    QTest::newRow("prefix found after the window opened") << "Program Files" << true << true;
+}
+
+void TestWindowProtocol::driveListShowsTheDriveOfTheFolderShown()
+{
+    QFETCH(QString, opened);
+    QFETCH(bool, inPrefix);
+    QFETCH(bool, driveFoundLater);
+    QTemporaryDir home;
+    const QString driveC = QDir::toNativeSeparators(home.path() + "/.wine/drive_c");
+    const QString music = QDir::toNativeSeparators(driveC + "/Program Files/Korvex/Valdrune3/Mp3");
+    QVERIFY(QDir().mkpath(music));
+    const QList<Form2::FolderDrive> prefix{{driveC, QStringLiteral("c: [Wine: .wine]")}};
+    ScriptedPlatform platform;
+    Form2 window(platform, music, driveFoundLater ? QList<Form2::FolderDrive>{} : prefix);
+    window.show();
+    if (driveFoundLater)
+        window.addFolderDrives(prefix);
+    DriveList *drives = window.controls().Drive1;
+    QCOMPARE(drives->drive(), driveC);
+    QSignalSpy driveChanges(drives, &DriveList::driveChanged);
+    // Opened in the folder list, as by a double click.
+    const QString target = opened.isEmpty()
+                               ? DriveList::systemDrive()
+                               : QDir::toNativeSeparators(QDir::cleanPath(driveC + "/" + opened));
+    DirectoryList *folders = window.controls().Dir1;
+    QTreeWidgetItemIterator item(folders);
+    while (*item && (*item)->data(0, Qt::UserRole).toString() != target)
+        ++item;
+    QVERIFY(*item);
+    emit folders->itemActivated(*item, 0);
+    QCOMPARE(window.controls().Text1->text(), target);
+    QCOMPARE(drives->drive(), inPrefix ? driveC : DriveList::systemDrive());
+    QCOMPARE(driveChanges.count(), 0);
+    QCOMPARE(folders->path(), target);
 }
 
 void TestWindowProtocol::pageSwitchLeavesFocusOffChange_data()
@@ -953,7 +1032,8 @@ void TestWindowProtocol::setsAndHandOverCarryTheLoudnessChoice()
         QVERIFY(readBytes(set).find("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n") !=
                 std::string::npos);
         choice.setOptions({true, false});
-        f.form1->protocol().musicSets().openFile(set, false);
+        f.platform.yesNoAnswers << true;
+        f.form1->protocol().musicSets().openFile(set);
         QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
     }
     // The copy handed over takes the choice and stores nothing of it.
@@ -1120,10 +1200,10 @@ void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath_data()
     QTest::newRow("opened") << '2' << true << QString();
     QTest::newRow("English") << '2' << false
                              << "The folder could not be opened in a file manager. Open it by "
-                                "hand: %1";
+                                "hand:\n%1";
     QTest::newRow("Hungarian") << '1' << false
                                << QString::fromUtf8("A mappát nem sikerült fájlkezelőben "
-                                                    "megnyitni. Nyisd meg kézzel: %1");
+                                                    "megnyitni. Nyisd meg kézzel:\n%1");
 }
 
 void TestWindowProtocol::showInFolderThatCannotOpenGivesThePath()

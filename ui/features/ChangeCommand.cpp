@@ -60,6 +60,9 @@ void ChangeCommand::run()
         // A pick's check still reading a game file would keep Windows from replacing it.
         if (!pickChecker_.waitForChecks(worker.stopToken())) {
             result.outcome = core::RunResult::Outcome::Cancelled;
+            for (const std::string &text : texts)
+                result.picksNotPutIn +=
+                    SlotView::isPlaceholder(QString::fromStdString(text)) ? 0 : 1;
             return;
         }
         result = run.run(

@@ -58,16 +58,28 @@ void Listening::play(int slot, Source source, const std::filesystem::path &file,
     playing_ = Playing{slot, source};
     const unsigned generation = ++generation_;
     emit started(slot);
-    // The end is told on the output's thread; this object hears of it on its own.
-    sound->play(file, [self = QPointer(this), generation](std::optional<core::Reason> failure) {
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, generation, failure] {
-                if (self)
-                    self->finish(generation, failure);
-            },
-            Qt::QueuedConnection);
-    });
+    // The output tells on its own thread; this object hears of it on its own.
+    const QPointer self(this);
+    sound->play(
+        file,
+        [self, generation](std::optional<core::Reason> failure) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, generation, failure] {
+                    if (self)
+                        self->finish(generation, failure);
+                },
+                Qt::QueuedConnection);
+        },
+        [self, generation] {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, generation] {
+                    if (self)
+                        self->heard(generation);
+                },
+                Qt::QueuedConnection);
+        });
     sound->setGain(gainDecibels);
 }
 
@@ -84,6 +96,12 @@ void Listening::finish(unsigned generation, const std::optional<core::Reason> &f
     const int slot = playing_->slot;
     playing_.reset();
     emit ended(slot, failure);
+}
+
+void Listening::heard(unsigned generation)
+{
+    if (generation == generation_ && playing_)
+        emit sounding(playing_->slot);
 }
 
 void Listening::stop()

@@ -41,12 +41,15 @@ class Listening : public QObject
 
   signals:
     void started(int slot);
+    // The slot's music is heard: the player has its file open and its first sound out.
+    void sounding(int slot);
     // The playback of the slot ended; failure says why it could not be played.
     void ended(int slot, const std::optional<core::Reason> &failure);
 
   private:
     core::AudioPlayer *player();
     void finish(unsigned generation, const std::optional<core::Reason> &failure);
+    void heard(unsigned generation);
 
     struct Playing
     {

@@ -14,6 +14,18 @@ namespace {
 constexpr auto matchKey = "match";
 constexpr auto mp3Key = "mp3";
 
+// Only the words QSettings writes: a hand-edited "off", "no" or anything else is the default,
+// where QVariant::toBool would take it for true.
+bool storedFlag(const QSettings &stored, const char *key, bool byDefault)
+{
+    const QString word = stored.value(QLatin1String(key)).toString();
+    if (word == QLatin1String("true"))
+        return true;
+    if (word == QLatin1String("false"))
+        return false;
+    return byDefault;
+}
+
 } // namespace
 
 LoudnessChoice::LoudnessChoice(QObject *parent) : QObject(parent) {}
@@ -29,8 +41,8 @@ void LoudnessChoice::useFolder(const QString &folder)
     // file is read: on a pipe there QSettings would wait for ever.
     if (QFileInfo(file_).isFile()) {
         const QSettings stored(file_, QSettings::IniFormat);
-        options_.matchLoudness = stored.value(matchKey, defaults.matchLoudness).toBool();
-        options_.matchMp3 = stored.value(mp3Key, defaults.matchMp3).toBool();
+        options_.matchLoudness = storedFlag(stored, matchKey, defaults.matchLoudness);
+        options_.matchMp3 = storedFlag(stored, mp3Key, defaults.matchMp3);
     }
     emit changed();
 }

@@ -12,8 +12,10 @@
 #include "sets/SetMusicCopy.h"
 #include "settings/Platform.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
 
@@ -43,6 +45,24 @@ QString problemText(const core::MusicSet::Problem &problem, const TextTable &tex
     return QString::fromUtf8(texts.setLine).arg(QString::number(problem.line), why);
 }
 
+QKeySequence saveKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_S);
+}
+
+QKeySequence openKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_O);
+}
+
+// The entry shows the window's key beside it; the window's shortcut, not the entry, hears it.
+void showKey(QAction &entry, const QKeySequence &key)
+{
+    entry.setShortcut(key);
+    entry.setShortcutContext(Qt::WidgetShortcut);
+    entry.setShortcutVisibleInContextMenu(true);
+}
+
 } // namespace
 
 MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
@@ -51,10 +71,10 @@ MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView
       pickChecker_(pickChecker)
 {
     // Keys that no control of the window uses.
-    auto *saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &window_);
-    connect(saveKey, &QShortcut::activated, this, [this] { save(false); });
-    auto *openKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &window_);
-    connect(openKey, &QShortcut::activated, this, &MusicSets::open);
+    auto *saveShortcut = new QShortcut(saveKey(), &window_);
+    connect(saveShortcut, &QShortcut::activated, this, [this] { save(false); });
+    auto *openShortcut = new QShortcut(openKey(), &window_);
+    connect(openShortcut, &QShortcut::activated, this, &MusicSets::open);
 }
 
 QMenu *MusicSets::createMenu(QWidget *parent)
@@ -62,11 +82,13 @@ QMenu *MusicSets::createMenu(QWidget *parent)
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     auto *menu = new QMenu(parent);
     const bool anyPick = slots_.hasAnyPick();
-    menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { save(false); })
-        ->setEnabled(anyPick);
+    QAction *saveEntry =
+        menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { save(false); });
+    saveEntry->setEnabled(anyPick);
+    showKey(*saveEntry, saveKey());
     menu->addAction(QString::fromUtf8(texts.saveSetWithMusic), this, [this] { save(true); })
         ->setEnabled(anyPick);
-    menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open);
+    showKey(*menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open), openKey());
     menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAllAsked)
         ->setEnabled(anyPick);
     if (loudnessChoice_) {
@@ -191,11 +213,12 @@ void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
 void MusicSets::open()
 {
     PlatformLayer::OpenFileRequest request = fileRequest();
+    // Asks before it replaces picks, as a dropped set does.
     if (const std::optional<QString> chosen = platform_.chooseFileToOpen(&window_, request))
-        openFile(*chosen, false);
+        openFile(*chosen);
 }
 
-void MusicSets::openFile(const QString &file, bool askFirst)
+void MusicSets::openFile(const QString &file)
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     // A set that cannot be read whole changes no pick.
@@ -213,7 +236,7 @@ void MusicSets::openFile(const QString &file, bool askFirst)
             QString::fromUtf8(texts.cannotOpenSet).arg(QDir::toNativeSeparators(file), reason));
         return;
     }
-    if (askFirst && slots_.hasAnyPick() &&
+    if (slots_.hasAnyPick() &&
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;

@@ -31,7 +31,8 @@ class MusicSets : public QObject
     void showMenu(const QPoint &globalPosition);
     void save(bool withMusic);
     void open();
-    void openFile(const QString &file, bool askFirst = true);
+    // Asks first where it would replace picks.
+    void openFile(const QString &file);
     // The menu ends with the loudness entries of this choice.
     void setLoudnessChoice(LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 

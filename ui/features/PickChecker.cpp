@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/PickChecker.h"
 
+#include "NumberText.h"
 #include "TextTable.h"
 #include "music/MusicFormats.h"
 #include "settings/Platform.h"
 
-#include <QLocale>
 #include <QPointer>
 #include <QThreadPool>
 
@@ -49,11 +49,6 @@ PickChecker::Verdict examineWithAudioCode(const QString &file, const QString &ga
             verdict.gameFile = *info;
     }
     return verdict;
-}
-
-QString kiloHertz(int sampleRate)
-{
-    return QLocale::c().toString(sampleRate / 1000.0, 'g', 4);
 }
 
 QString length(double seconds)
@@ -110,7 +105,7 @@ void PickChecker::forget(int slot)
     verdicts_.at(std::size_t(slot)).reset();
 }
 
-QString PickChecker::describe(const Verdict &verdict, std::uint8_t language)
+QString PickChecker::describe(const Verdict &verdict, std::uint8_t language, bool loudnessSaysMore)
 {
     const TextTable &texts = TextTable::forLanguage(language);
     if (!verdict.audioMissingAt.isEmpty())
@@ -124,8 +119,12 @@ QString PickChecker::describe(const Verdict &verdict, std::uint8_t language)
     const QString format = QString::fromStdString(pick.format);
     if (!verdict.converts && verdict.gameFile && verdict.gameFile->sampleRate != pick.sampleRate)
         return QString::fromUtf8(texts.pickOtherRate)
-            .arg(format, kiloHertz(pick.sampleRate), kiloHertz(verdict.gameFile->sampleRate));
+            .arg(format, NumberText::kiloHertz(pick.sampleRate, language),
+                 NumberText::kiloHertz(verdict.gameFile->sampleRate, language));
     const QString channels = QString::fromUtf8(pick.channels == 1 ? texts.mono : texts.stereo);
-    return QString::fromUtf8(verdict.converts ? texts.pickConverted : texts.pickCopied)
-        .arg(format, kiloHertz(pick.sampleRate), channels, length(pick.seconds));
+    const char *said = verdict.converts   ? texts.pickConverted
+                       : loudnessSaysMore ? texts.pickFigures
+                                          : texts.pickCopied;
+    return QString::fromUtf8(said).arg(format, NumberText::kiloHertz(pick.sampleRate, language),
+                                       channels, length(pick.seconds));
 }

@@ -50,8 +50,11 @@ class PickChecker : public QObject
     // file another handle has open.
     bool waitForChecks(const std::stop_token &stop) const;
 
-    // The tooltip line for a verdict, in the language given.
-    static QString describe(const Verdict &verdict, std::uint8_t language);
+    // The tooltip line for a verdict, in the language given. loudnessSaysMore: the loudness
+    // line tells what Change does to a pick copied otherwise as it is; this line gives only
+    // the figures, lest the two contradict each other.
+    static QString describe(const Verdict &verdict, std::uint8_t language,
+                            bool loudnessSaysMore = false);
 
   signals:
     void checked(int slot);

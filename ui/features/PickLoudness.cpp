@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/PickLoudness.h"
 
+#include "NumberText.h"
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
@@ -8,7 +9,6 @@
 #include "loudness/MatchedConversion.h"
 #include "settings/Platform.h"
 
-#include <QLocale>
 #include <QPointer>
 #include <QThread>
 
@@ -21,10 +21,7 @@ constexpr double unheard = 0.05;
 
 QString number(double value, std::uint8_t language)
 {
-    const QLocale locale = TextTable::forLanguage(language).hungarianOptionSelected
-                               ? QLocale(QLocale::Hungarian)
-                               : QLocale::c();
-    return locale.toString(value, 'f', 1);
+    return NumberText::decimal(value, 1, language);
 }
 
 bool usable(const std::optional<core::Loudness> &loudness)
@@ -61,7 +58,10 @@ QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t
                   .arg(figures(plan, texts, language), number(std::abs(plan.gain), language));
     if (plan.heldBack < unheard)
         return said;
-    return QString::fromUtf8(texts.gainHeldBack).arg(said, number(plan.heldBack, language));
+    return QString::fromUtf8(plan.reason == core::GainReason::Mp3RangeLimited
+                                 ? texts.gainHeldBackByMp3Range
+                                 : texts.gainHeldBack)
+        .arg(said, number(plan.heldBack, language));
 }
 
 } // namespace
@@ -103,7 +103,7 @@ void PickLoudness::forget(int slot)
     ++entry.generation;
     if (entry.stop)
         entry.stop->request_stop();
-    entry = Slot{{}, false, entry.generation, std::nullopt, nullptr};
+    entry = Slot{{}, false, entry.generation, std::nullopt, false, nullptr};
 }
 
 void PickLoudness::start(int slot)
@@ -136,15 +136,20 @@ void PickLoudness::start(int slot)
         core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop);
         if (stop.stop_requested())
             return;
+        // Kept without an original: the game had no file there, and what is there is ours.
+        const std::string &target = slotTable.targetFileName(slot);
+        const bool ours =
+            originals && originals->isKept(target) && !originals->keptOriginal(target);
         QMetaObject::invokeMethod(
             self.data(),
-            [self, slot, generation, plan] {
+            [self, slot, generation, plan, ours] {
                 if (!self)
                     return;
                 Slot &entry = self->slots_.at(std::size_t(slot));
                 if (entry.generation != generation)
                     return;
                 entry.plan = plan;
+                entry.gameFileIsOurs = ours;
                 entry.stop.reset();
                 emit self->planned(slot);
             },
@@ -173,14 +178,23 @@ double PickLoudness::previewGain(int slot) const
 
 QString PickLoudness::describe(int slot, std::uint8_t language) const
 {
+    const Slot &entry = slots_.at(std::size_t(slot));
     if (const std::optional<core::GainPlan> chosen = plan(slot))
-        return describe(*chosen, slots_.at(std::size_t(slot)).mp3, language);
+        return describe(*chosen, entry.mp3, language, entry.gameFileIsOurs);
     if (isMeasuring(slot))
         return QString::fromUtf8(TextTable::forLanguage(language).loudnessMeasuring);
     return {};
 }
 
-QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_t language)
+bool PickLoudness::changesMp3(int slot) const
+{
+    const std::optional<core::GainPlan> chosen = plan(slot);
+    return chosen && slots_.at(std::size_t(slot)).mp3 && chosen->applies() &&
+           std::abs(chosen->gain) >= unheard;
+}
+
+QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_t language,
+                               bool gameFileIsOurs)
 {
     const TextTable &texts = TextTable::forLanguage(language);
     if (!usable(plan.pick))
@@ -188,7 +202,8 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
     if (!plan.reference)
         return QString::fromUtf8(plan.reason == core::GainReason::NotMeasured
                                      ? texts.loudnessNotMeasured
-                                     : texts.loudnessNoReference)
+                                 : gameFileIsOurs ? texts.loudnessNoReference
+                                                  : texts.loudnessNoGameFile)
             .arg(number(plan.pick->lufs, language));
     if (!usable(plan.reference))
         return QString::fromUtf8(texts.loudnessSilentReference)
@@ -200,6 +215,10 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
         return QString::fromUtf8(texts.loudnessOtherLayer).arg(figures(plan, texts, language));
     case core::GainReason::Matched:
     case core::GainReason::PeakLimited:
+    case core::GainReason::Mp3RangeLimited:
+        if (plan.beyondFormat)
+            return QString::fromUtf8(texts.loudnessAboveLowpass)
+                .arg(matched(plan, texts, language), number(plan.keptBelowHz / 1000.0, language));
         return matched(plan, texts, language);
     default:
         return asItIs(plan, mp3, texts, language);

@@ -44,7 +44,12 @@ class PickLoudness : public QObject
     double previewGain(int slot) const;
     // The tooltip's line: the figures and what Change will do; empty where nothing is known.
     QString describe(int slot, std::uint8_t language) const;
-    static QString describe(const core::GainPlan &plan, bool mp3, std::uint8_t language);
+    // gameFileIsOurs: the slot's game file is there and this program wrote it; else, with
+    // nothing to match to, the game folder holds no file of the slot.
+    static QString describe(const core::GainPlan &plan, bool mp3, std::uint8_t language,
+                            bool gameFileIsOurs = false);
+    // Change alters this MP3 pick's loudness: then this line alone says what Change does.
+    bool changesMp3(int slot) const;
 
     // Stops every measuring and waits until none holds a file open: a run reads and writes
     // those files next. Nothing is measured until resume(), which measures again what was
@@ -63,6 +68,7 @@ class PickLoudness : public QObject
         bool mp3 = false;
         unsigned generation = 0;
         std::optional<core::GainPlan> plan; // worked out with every kind of matching on
+        bool gameFileIsOurs = false;
         std::shared_ptr<std::stop_source> stop;
     };
 

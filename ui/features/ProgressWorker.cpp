@@ -2,6 +2,7 @@
 #include "features/ProgressWorker.h"
 
 #include "TextTable.h"
+#include "TitleRoom.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -78,6 +79,7 @@ ProgressWorker::ProgressWorker(QWidget *parent, std::uint8_t language, int steps
 {
     // Modal to its parent, shown at once, closed by its owner; Esc is Cancel.
     progress_.setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));
+    TitleRoom::keep(progress_);
     progress_.setWindowModality(Qt::WindowModal);
     progress_.setCancelButtonText(QString::fromUtf8(TextTable::forLanguage(language).cancelButton));
     progress_.setRange(0, steps);

@@ -25,9 +25,30 @@ RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotVi
 
 void RunMessage::show(const core::RunResult &result)
 {
+    if (const QString cancelled = cancelledChange(result, state_.nyelv); !cancelled.isEmpty()) {
+        platform_.showMessage(&window_, cancelled);
+        return;
+    }
     if (result.message.empty() || showWithAddition(result))
         return;
     platform_.showMessage(&window_, QString::fromStdString(result.message));
+}
+
+QString RunMessage::cancelledChange(const core::RunResult &result, std::uint8_t language)
+{
+    const int picks = result.picksPutIn + result.picksNotPutIn;
+    if (result.outcome != core::RunResult::Outcome::Cancelled || picks == 0)
+        return {};
+    const TextTable &texts = TextTable::forLanguage(language);
+    if (result.picksPutIn == 0)
+        return QString::fromUtf8(texts.changeCancelledBeforeAny);
+    // The button as the window shows it, without its access key's mark.
+    const QString restoreButton = QString::fromUtf8(texts.restoreDefault).remove(QLatin1Char('&'));
+    return QString::fromUtf8(texts.changeCancelled)
+        .arg(result.picksPutIn)
+        .arg(picks)
+        .arg(result.picksNotPutIn)
+        .arg(restoreButton);
 }
 
 RunMessage::Addition RunMessage::additionFor(const core::RunResult &result, bool protectedFolder,

@@ -29,6 +29,9 @@ class RunMessage
                const SharedState &state, Listening &listening);
 
     void show(const core::RunResult &result);
+    // What a cancelled Change says: how many picks went in, how many did not, and which
+    // button puts the game's own music back; empty for a result that counted no picks.
+    static QString cancelledChange(const core::RunResult &result, std::uint8_t language);
     // The hand-over carries this loudness choice too.
     void setLoudnessChoice(const LoudnessChoice &choice) { loudnessChoice_ = &choice; }
 

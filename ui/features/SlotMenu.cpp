@@ -93,9 +93,9 @@ void SlotMenu::showInFolder(int index)
     platform_.showInFolder(folder, [self = QPointer(this), window, folder](bool shown) {
         if (shown || !self)
             return;
-        self->platform_.showMessage(
-            window, QString::fromUtf8(TextTable::forLanguage(self->state_.nyelv).folderNotShown)
-                        .arg(QDir::toNativeSeparators(folder)));
+        self->platform_.showMessageWithPath(
+            window, QString::fromUtf8(TextTable::forLanguage(self->state_.nyelv).folderNotShown),
+            QDir::toNativeSeparators(folder));
     });
 }
 

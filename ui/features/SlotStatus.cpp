@@ -105,7 +105,7 @@ void SlotStatus::updateToolTip(int index)
     if (!SlotView::isPlaceholder(text->text())) {
         lines << pickToolTip(text->text());
         if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
-            lines << PickChecker::describe(*verdict, state_.nyelv);
+            lines << PickChecker::describe(*verdict, state_.nyelv, pickLoudness_.changesMp3(index));
         if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
             !loudness.isEmpty())
             lines << loudness;

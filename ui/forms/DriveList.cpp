@@ -75,6 +75,8 @@ void DriveList::setDrives(const QStringList &roots)
 
 void DriveList::addFolderDrive(const QString &root, const QString &caption)
 {
+    if (findData(root) >= 0)
+        return;
     const QSignalBlocker blocker(this);
     addItem(caption, root);
     setItemData(count() - 1, false, mountPointRole);

@@ -8,6 +8,7 @@
 #include "forms/CommonDialog.h"
 #include "forms/LayoutScale.h"
 #include "forms/MainWindowLayout.h"
+#include "forms/PathBox.h"
 #include "forms/SlotRow.h"
 #include "forms/Twips.h"
 
@@ -227,8 +228,7 @@ void Form1::browse(int index)
 
 void Form1::setSlotText(int index, const QString &text)
 {
-    controls_.Text1.at(std::size_t(index))->setText(text);
-    controls_.Text1.at(std::size_t(index))->setCursorPosition(0);
+    PathBox::show(*controls_.Text1.at(std::size_t(index)), text);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)

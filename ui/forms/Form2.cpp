@@ -7,6 +7,7 @@
 #include "forms/DirectoryList.h"
 #include "forms/DriveList.h"
 #include "forms/LayoutScale.h"
+#include "forms/PathBox.h"
 #include "forms/Twips.h"
 
 #include <QCloseEvent>
@@ -84,6 +85,8 @@ void Form2::createControls(const QString &folderText, const QList<FolderDrive> &
     connect(c.Command1, &QPushButton::clicked, this, &Form2::okClicked);
     connect(c.Command2, &QPushButton::clicked, this, &Form2::cancelClicked);
     connect(c.Dir1, &DirectoryList::pathChanged, this, &Form2::showFolder);
+    // The drive list follows the folder shown without moving it: no drive change is raised.
+    connect(c.Dir1, &DirectoryList::pathChanged, c.Drive1, &DriveList::showDriveOf);
     connect(c.Dir1, &DirectoryList::clicked, this, [this] { showFolder(controls_.Dir1->path()); });
     connect(c.Drive1, &DriveList::driveChanged, this, &Form2::driveChanged);
 }
@@ -92,6 +95,9 @@ void Form2::addFolderDrives(const QList<FolderDrive> &folderDrives)
 {
     for (const FolderDrive &drive : folderDrives)
         controls_.Drive1->addFolderDrive(drive.root, drive.caption);
+    // A drive found later may hold the folder shown more closely than the one shown.
+    if (controls_.Dir1 && !controls_.Dir1->path().isEmpty())
+        controls_.Drive1->showDriveOf(controls_.Dir1->path());
 }
 
 void Form2::moveToFolderUnlessChanged(const QString &folderText)
@@ -116,8 +122,7 @@ void Form2::startFolderLists(const QString &folderText)
 
 void Form2::showFolder(const QString &folder)
 {
-    controls_.Text1->setText(folder);
-    controls_.Text1->setCursorPosition(0);
+    PathBox::show(*controls_.Text1, folder);
 }
 
 void Form2::driveChanged(const QString &drive)

@@ -2,12 +2,14 @@
 #include "forms/SlotRow.h"
 
 #include "TextTable.h"
+#include "forms/ClickThroughToolTip.h"
 #include "music/MusicFormats.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,6 +127,10 @@ bool SlotRow::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Enter:
         emit pointerEntered();
         return QObject::eventFilter(watched, event);
+    case QEvent::ToolTip:
+        ClickThroughToolTip::show(*static_cast<QWidget *>(watched),
+                                  static_cast<QHelpEvent *>(event)->globalPos());
+        return true;
     case QEvent::ContextMenu: {
         // Right click and the Menu key; on Windows Shift+F10 too, which may also arrive as
         // the key itself: the menu already open takes the second request.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "music/ConversionPool.h"
+#include "run/ConversionPool.h"
 
 #include "files/AtomicFileWriter.h"
 
