@@ -1245,8 +1245,9 @@ void TestWindowProtocol::setsSaveAndOpenThePicks()
     QVERIFY(QDir(music.path()).mkpath("shared"));
     MusicSets &sets = f.form1->protocol().musicSets();
     std::unique_ptr<QMenu>(sets.createMenu(f.form1.get()))->actions().at(1)->trigger();
+    // Beside them, the record of the copies this save made.
     QCOMPARE(testfiles::entries(music.path() + "/shared/theirs files"),
-             (QStringList{"other.mp3", "song.mp3"}));
+             (QStringList{".valdrune-copies", "other.mp3", "song.mp3"}));
     QVERIFY(readBytes(music.path() + "/shared/theirs.m3u8").find("\ntheirs files/song.mp3\n") !=
             std::string::npos);
 
