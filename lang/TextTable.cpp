@@ -153,6 +153,8 @@ constexpr TextTable hungarian{
     "újra.",
     "Semmi sem változott: a játék megőrzött eredeti zenéinek mappája (%1) maga a játék zenéinek "
     "mappája.",
+    "Semmi sem változott: a program nyilvántartása a játék megőrzött eredeti zenéiről (%1) nem "
+    "olvasható: %2.",
     "%1 (%2 dB-lel kevésbé, mint amennyi kiegyenlítené: az MP3 saját erősítése ennél tovább "
     "nem állítható)",
     "%1, de a hangereje nagyobb része %2 kHz fölött szól, amit ennek a helynek a formátuma "
@@ -305,6 +307,8 @@ constexpr TextTable english{
     "program keeps the originals only in a folder of its own; remove the link and try again.",
     "Nothing was changed: the folder of the game's kept original music, %1, is the game music "
     "folder itself.",
+    "Nothing was changed: the program's record of the game's kept original music, %1, cannot be "
+    "read: %2.",
     "%1 (%2 dB short of a match: the MP3's own gain goes no further)",
     "%1, but most of its loudness lies above %2 kHz, which this slot's format leaves out: it "
     "will sound quieter than the game's music",

@@ -175,6 +175,8 @@ struct TextTable
     const char *reasonLinkInPlace;
     const char *originalsFolderIsLink;
     const char *originalsFolderIsGameFolder;
+    // %1 the record of the kept originals, %2 why it cannot be read.
+    const char *originalsRecordUnreadable;
     // A pick's loudness in its tooltip, more: %1 what Change does, %2 the dB short of a match.
     const char *gainHeldBackByMp3Range;
     // %1 what Change does, %2 the kHz above which the slot's format keeps nothing.

@@ -75,11 +75,19 @@ AtomicFileWriter::AtomicFileWriter(FileSystem &fileSystem) : fileSystem_(fileSys
 // old content, as with any save that renames over a file.
 std::filesystem::path AtomicFileWriter::resolveLinks(std::filesystem::path path)
 {
+    return resolveLinks(std::move(path), FileSystem::native());
+}
+
+std::filesystem::path AtomicFileWriter::resolveLinks(std::filesystem::path path,
+                                                     FileSystem &fileSystem)
+{
     constexpr int maximumLinks = 40;
-    std::error_code error;
-    for (int hop = 0; hop < maximumLinks && std::filesystem::is_symlink(path, error); ++hop) {
-        const std::filesystem::path pointed = std::filesystem::read_symlink(path, error);
-        if (error)
+    for (int hop = 0; hop < maximumLinks; ++hop) {
+        FileStatus status;
+        if (fileSystem.status(path, status, false) != 0 || status.type != FileStatus::Type::Link)
+            break;
+        std::filesystem::path pointed;
+        if (fileSystem.readLink(path, pointed) != 0)
             break;
         path = pointed.is_absolute() ? pointed : path.parent_path() / pointed;
     }
@@ -112,16 +120,18 @@ bool AtomicFileWriter::isTemporaryFileName(std::string_view name)
 void AtomicFileWriter::removeLeftovers(const std::filesystem::path &folder,
                                        std::optional<std::filesystem::file_time_type> olderThan)
 {
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code entryError;
-        if (!it->is_regular_file(entryError) ||
-            !isTemporaryFileName(platform::textFromPath(it->path().filename())))
+    std::vector<std::filesystem::path> names;
+    fileSystem_.listFolder(folder, names);
+    for (const std::filesystem::path &name : names) {
+        if (!isTemporaryFileName(platform::textFromPath(name)))
             continue;
-        if (olderThan && !(it->last_write_time(entryError) < *olderThan && !entryError))
+        const std::filesystem::path file = folder / name;
+        FileStatus status;
+        if (fileSystem_.status(file, status) != 0 || !status.isFile())
             continue;
-        fileSystem_.remove(it->path());
+        if (olderThan && !(status.modified < olderThan->time_since_epoch().count()))
+            continue;
+        fileSystem_.remove(file);
     }
 }
 
@@ -150,7 +160,7 @@ std::optional<FileError> AtomicFileWriter::prepare(
     bool mayStageElsewhere, Prepared &prepared)
 {
     prepared = {};
-    prepared.target = resolveLinks(requested);
+    prepared.target = resolveLinks(requested, fileSystem_);
     if (fileSystem_.isFolder(prepared.target))
         return FileError{FileError::Kind::DestinationIsFolder, isAFolder};
 
@@ -184,7 +194,8 @@ std::optional<FileError> AtomicFileWriter::prepare(
     }
     fileSystem_.close(handle);
     if (!failure) {
-        if (const std::optional<WrittenFile> made = WrittenFile::statOf(prepared.content)) {
+        if (const std::optional<WrittenFile> made =
+                WrittenFile::statOf(prepared.content, fileSystem_)) {
             prepared.written = *made;
             prepared.written.hash = hasher.hash();
         } else {
@@ -243,9 +254,9 @@ std::optional<FileError> AtomicFileWriter::overwriteInPlace(Prepared &prepared)
     }
     if (!failure) {
         // The same time as the staged content, so that a look at size and time knows it.
-        std::error_code error;
-        std::filesystem::last_write_time(
-            prepared.target, std::filesystem::last_write_time(prepared.content, error), error);
+        FileStatus staged;
+        if (fileSystem_.status(prepared.content, staged) == 0 && staged.isFile())
+            fileSystem_.setModified(prepared.target, staged.modified);
     }
     discard(prepared);
     return failure;
@@ -298,8 +309,7 @@ std::optional<FileError> AtomicFileWriter::prepareCopy(const std::filesystem::pa
                          error};
     // The source may be the target itself, which must never be emptied in place. It is
     // closed before any rename: Windows does not replace a file that is open.
-    std::error_code sameFileError;
-    const bool ontoItself = std::filesystem::equivalent(source, target, sameFileError);
+    const bool ontoItself = fileSystem_.sameFile(source, target);
     const std::optional<FileError> failure = prepare(
         target,
         [&](FileSystem::Handle output, WrittenFile::Hasher &hasher) {

@@ -79,6 +79,7 @@ class AtomicFileWriter
     // The file a path names once its symbolic links are followed: the one a replacement
     // writes, and the link stays a link.
     static std::filesystem::path resolveLinks(std::filesystem::path path);
+    static std::filesystem::path resolveLinks(std::filesystem::path path, FileSystem &fileSystem);
     // Where a source is staged before an overwrite in place; the system's temporary folder
     // unless set.
     void setStagingFolder(std::filesystem::path folder) { stagingFolder_ = std::move(folder); }

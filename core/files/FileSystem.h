@@ -1,16 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 namespace core {
 
 // The operating system's error number: errno on POSIX, GetLastError() on Windows.
 // 0 means success.
 using SystemError = int;
+
+// What a file system says of a name: its kind, its identity (device and inode; on Windows the
+// volume serial number and file ID) and what a program cannot set (the change time).
+struct FileStatus
+{
+    enum class Type { None, File, Folder, Link, Other };
+    Type type = Type::None;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // the file clock's ticks, as WrittenFile keeps them
+    std::int64_t changed = 0;  // set by the system on every change, by no program
+    std::uint32_t mode = 0;    // the permission bits; on Windows 0444 for a read-only file
+    std::uint32_t links = 1;
+
+    bool exists() const { return type != Type::None; }
+    bool isFile() const { return type == Type::File; }
+    bool isFolder() const { return type == Type::Folder; }
+    bool sameFileAs(const FileStatus &other) const
+    {
+        return exists() && other.exists() && device == other.device && inode == other.inode;
+    }
+};
 
 // The calls that read and write files, as one seam: the program uses native(), tests put a
 // faulty file system in its place to make any single call fail.
@@ -65,12 +91,47 @@ class FileSystem
     // Creates a folder; one that is already there is no failure.
     virtual SystemError createFolder(const std::filesystem::path &path) = 0;
     virtual bool isFolder(const std::filesystem::path &path) = 0;
+    // Removes an empty folder; one that is not there is no failure.
+    virtual SystemError removeFolder(const std::filesystem::path &path) = 0;
+    // What the name is; with followLinks the file a link points to. A name that is not there
+    // is no failure: its type is None.
+    virtual SystemError status(const std::filesystem::path &path, FileStatus &status,
+                               bool followLinks = true) = 0;
+    // The names in a folder, without "." and "..".
+    virtual SystemError listFolder(const std::filesystem::path &folder,
+                                   std::vector<std::filesystem::path> &names) = 0;
+    // A plain rename, over an existing file where there is one, whatever its rights.
+    virtual SystemError rename(const std::filesystem::path &from,
+                               const std::filesystem::path &to) = 0;
+    // Where a symbolic link points, as written in it.
+    virtual SystemError readLink(const std::filesystem::path &link,
+                                 std::filesystem::path &target) = 0;
+    // Sets the modification time, in the file clock's ticks.
+    virtual SystemError setModified(const std::filesystem::path &path, std::int64_t modified) = 0;
+    // Opens (or, with create, makes) a lock file, following no link. On Windows the open
+    // itself is the lock: another copy's open fails with lockHeld.
+    virtual SystemError openLock(const std::filesystem::path &path, bool create,
+                                 Handle &handle) = 0;
+    // Takes the lock of an opened lock file without waiting: lockHeld where another holds it.
+    virtual SystemError tryLock(Handle handle) = 0;
+
+    // The clock a lock's wait is measured by, and the wait between tries.
+    virtual std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
+    virtual void pause(std::chrono::milliseconds duration);
+
+    // Helpers made of the calls above.
+    bool exists(const std::filesystem::path &path, bool followLinks = false);
+    bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b);
+    // The whole of a file, however long.
+    SystemError readWhole(const std::filesystem::path &path, std::string &bytes);
 
     static FileSystem &native();
     // What openForReading refuses a pick with that is no regular file.
     static const SystemError notAFile;
     // What copyContent ends with on a stop request.
     static const SystemError cancelled;
+    // What a lock held by another process is refused with.
+    static const SystemError lockHeld;
     // True where the path opens for reading as a regular file; found without waiting on a
     // pipe or a device, which are false.
     static bool isRegularFile(const std::filesystem::path &path);

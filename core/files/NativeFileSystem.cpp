@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -61,17 +63,98 @@ SystemError FileSystem::writeCopyOf(Handle, std::int64_t, Handle destination, co
     return write(destination, data, size);
 }
 
+void FileSystem::pause(std::chrono::milliseconds duration)
+{
+    std::this_thread::sleep_for(duration);
+}
+
+bool FileSystem::exists(const std::filesystem::path &path, bool followLinks)
+{
+    FileStatus found;
+    return status(path, found, followLinks) == 0 && found.exists();
+}
+
+bool FileSystem::sameFile(const std::filesystem::path &a, const std::filesystem::path &b)
+{
+    FileStatus first;
+    FileStatus second;
+    return status(a, first) == 0 && status(b, second) == 0 && first.sameFileAs(second);
+}
+
+SystemError FileSystem::readWhole(const std::filesystem::path &path, std::string &bytes)
+{
+    bytes.clear();
+    Handle handle = 0;
+    if (const SystemError error = openForReading(path, handle))
+        return error;
+    constexpr std::size_t chunk = 64 * 1024;
+    SystemError error = 0;
+    for (;;) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + chunk);
+        std::size_t got = 0;
+        if ((error = read(handle, bytes.data() + had, chunk, got))) {
+            bytes.resize(had);
+            break;
+        }
+        bytes.resize(had + got);
+        if (got == 0)
+            break;
+    }
+    close(handle);
+    return error;
+}
+
 bool NativeFileSystem::isFolder(const std::filesystem::path &path)
 {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
 }
 
+SystemError NativeFileSystem::listFolder(const std::filesystem::path &folder,
+                                         std::vector<std::filesystem::path> &names)
+{
+    names.clear();
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        names.push_back(it->path().filename());
+    return error ? SystemError(error.value()) : 0;
+}
+
+SystemError NativeFileSystem::readLink(const std::filesystem::path &link,
+                                       std::filesystem::path &target)
+{
+    std::error_code error;
+    target = std::filesystem::read_symlink(link, error);
+    return error ? SystemError(error.value()) : 0;
+}
+
+SystemError NativeFileSystem::setModified(const std::filesystem::path &path, std::int64_t modified)
+{
+    std::error_code error;
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type(std::filesystem::file_time_type::duration(modified)),
+        error);
+    return error ? SystemError(error.value()) : 0;
+}
+
+namespace {
+// The file clock's ticks, as std::filesystem gives them on every platform.
+std::int64_t modifiedTicks(const std::filesystem::path &path)
+{
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(path, error);
+    return error ? 0 : std::int64_t(time.time_since_epoch().count());
+}
+} // namespace
+
 #ifdef _WIN32
 
 // What GetFileType reports as no disk file (a device, a pipe, a console).
 const SystemError FileSystem::notAFile = ERROR_BAD_FILE_TYPE;
 const SystemError FileSystem::cancelled = ERROR_CANCELLED;
+const SystemError FileSystem::lockHeld = ERROR_SHARING_VIOLATION;
 
 namespace {
 HANDLE toWin(FileSystem::Handle handle)
@@ -209,11 +292,98 @@ SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)
     return SystemError(GetLastError());
 }
 
+SystemError NativeFileSystem::removeFolder(const std::filesystem::path &path)
+{
+    if (RemoveDirectoryW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+        GetLastError() == ERROR_PATH_NOT_FOUND)
+        return 0;
+    return SystemError(GetLastError());
+}
+
+SystemError NativeFileSystem::status(const std::filesystem::path &path, FileStatus &status,
+                                     bool followLinks)
+{
+    status = {};
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0
+                                                                              : SystemError(error);
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    FILE_BASIC_INFO basic{};
+    const bool known = GetFileInformationByHandle(file, &information) &&
+                       GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+    const DWORD error = known ? 0 : GetLastError();
+    const DWORD type = GetFileType(file);
+    CloseHandle(file);
+    if (!known)
+        return SystemError(error);
+    const DWORD attributes = information.dwFileAttributes;
+    status.type = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !followLinks
+                      ? FileStatus::Type::Link
+                  : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileStatus::Type::Folder
+                  : type == FILE_TYPE_DISK                  ? FileStatus::Type::File
+                                                            : FileStatus::Type::Other;
+    status.device = information.dwVolumeSerialNumber;
+    status.inode = (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    status.size = (std::uint64_t(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    status.links = information.nNumberOfLinks;
+    status.changed = basic.ChangeTime.QuadPart;
+    status.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    status.modified = modifiedTicks(path);
+    return 0;
+}
+
+SystemError NativeFileSystem::rename(const std::filesystem::path &from,
+                                     const std::filesystem::path &to)
+{
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)
+               ? 0
+               : SystemError(GetLastError());
+}
+
+SystemError NativeFileSystem::openLock(const std::filesystem::path &path, bool create,
+                                       Handle &handle)
+{
+    // Opened without sharing and never deleted on close: while one copy has it open, every
+    // other open fails. A file made by an elevated copy may be read only to us.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const DWORD openError = error;
+    if (error == ERROR_ACCESS_DENIED) {
+        file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        // The first refusal says why where there is no lock file to open read-only.
+        if (error == ERROR_FILE_NOT_FOUND)
+            error = openError;
+    }
+    if (error == ERROR_LOCK_VIOLATION)
+        error = ERROR_SHARING_VIOLATION;
+    if (error)
+        return SystemError(error);
+    handle = reinterpret_cast<Handle>(file);
+    return 0;
+}
+
+SystemError NativeFileSystem::tryLock(Handle)
+{
+    // The open without sharing is the lock.
+    return 0;
+}
+
 #else
 
 // A device or pipe is taken for a bad argument: no errno says "no regular file".
 const SystemError FileSystem::notAFile = EINVAL;
 const SystemError FileSystem::cancelled = ECANCELED;
+const SystemError FileSystem::lockHeld = EWOULDBLOCK;
 
 namespace {
 
@@ -428,6 +598,66 @@ SystemError NativeFileSystem::hardLink(const std::filesystem::path &existing,
 SystemError NativeFileSystem::createFolder(const std::filesystem::path &path)
 {
     return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+SystemError NativeFileSystem::removeFolder(const std::filesystem::path &path)
+{
+    return ::rmdir(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+SystemError NativeFileSystem::status(const std::filesystem::path &path, FileStatus &status,
+                                     bool followLinks)
+{
+    status = {};
+    struct stat found
+    {
+    };
+    if ((followLinks ? ::stat(path.c_str(), &found) : ::lstat(path.c_str(), &found)) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+    status.type = S_ISREG(found.st_mode)   ? FileStatus::Type::File
+                  : S_ISDIR(found.st_mode) ? FileStatus::Type::Folder
+                  : S_ISLNK(found.st_mode) ? FileStatus::Type::Link
+                                           : FileStatus::Type::Other;
+    status.device = std::uint64_t(found.st_dev);
+    status.inode = std::uint64_t(found.st_ino);
+    status.size = std::uint64_t(found.st_size);
+    status.changed = std::int64_t(found.st_ctim.tv_sec) * 1000000000 + found.st_ctim.tv_nsec;
+    status.mode = std::uint32_t(found.st_mode & 07777);
+    status.links = std::uint32_t(found.st_nlink);
+    if (status.type != FileStatus::Type::Link)
+        status.modified = modifiedTicks(path);
+    return 0;
+}
+
+SystemError NativeFileSystem::rename(const std::filesystem::path &from,
+                                     const std::filesystem::path &to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+SystemError NativeFileSystem::openLock(const std::filesystem::path &path, bool create,
+                                       Handle &handle)
+{
+    int fd = ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // The first refusal says why: a read-only folder without a lock file is read-only.
+    const int openError = fd < 0 ? errno : 0;
+    // A lock file another user made: a lock needs no write access.
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return openError;
+    handle = fd;
+    return 0;
+}
+
+SystemError NativeFileSystem::tryLock(Handle handle)
+{
+    for (;;) {
+        if (::flock(toFd(handle), LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        if (errno != EINTR)
+            return errno == EWOULDBLOCK ? lockHeld : errno;
+    }
 }
 
 #endif

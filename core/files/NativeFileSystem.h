@@ -35,6 +35,16 @@ class NativeFileSystem : public FileSystem
                          const std::filesystem::path &link) override;
     SystemError createFolder(const std::filesystem::path &path) override;
     bool isFolder(const std::filesystem::path &path) override;
+    SystemError removeFolder(const std::filesystem::path &path) override;
+    SystemError status(const std::filesystem::path &path, FileStatus &status,
+                       bool followLinks = true) override;
+    SystemError listFolder(const std::filesystem::path &folder,
+                           std::vector<std::filesystem::path> &names) override;
+    SystemError rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    SystemError readLink(const std::filesystem::path &link, std::filesystem::path &target) override;
+    SystemError setModified(const std::filesystem::path &path, std::int64_t modified) override;
+    SystemError openLock(const std::filesystem::path &path, bool create, Handle &handle) override;
+    SystemError tryLock(Handle handle) override;
 };
 
 } // namespace core

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "files/FileSystem.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -29,9 +31,9 @@ class RunLock
     // no other process can hold a lock file that is not there.
     explicit RunLock(const std::filesystem::path &folder,
                      std::chrono::milliseconds wait = std::chrono::milliseconds(0),
-                     bool create = true);
+                     bool create = true, FileSystem &fileSystem = FileSystem::native());
     RunLock(const std::vector<std::filesystem::path> &folders, std::chrono::milliseconds wait,
-            bool create = true);
+            bool create = true, FileSystem &fileSystem = FileSystem::native());
     ~RunLock();
     RunLock(const RunLock &) = delete;
     RunLock &operator=(const RunLock &) = delete;
@@ -47,9 +49,10 @@ class RunLock
                      std::chrono::steady_clock::time_point deadline, bool create);
     void release();
 
+    FileSystem &fileSystem_;
     Outcome outcome_ = Outcome::Unavailable;
     int error_ = 0;
-    std::vector<std::intptr_t> handles_;
+    std::vector<FileSystem::Handle> handles_;
 };
 
 } // namespace core

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/WrittenFile.h"
 
+#include "files/FileSystem.h"
+
 #include <fstream>
 #include <memory>
 #include <system_error>
@@ -30,18 +32,24 @@ std::string hexOf(XXH128_hash_t hash)
     return hex;
 }
 
-std::optional<std::string> contentHash(const std::filesystem::path &file)
+std::optional<std::string> contentHash(const std::filesystem::path &file, FileSystem &fileSystem)
 {
-    std::ifstream input(file, std::ios::binary);
-    if (!input)
+    FileSystem::Handle input = 0;
+    if (fileSystem.openForReading(file, input))
         return std::nullopt;
     WrittenFile::Hasher hasher;
     constexpr std::size_t bufferSize = std::size_t(1) << 20;
     const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
-    while (input.read(buffer.get(), bufferSize) || input.gcount() > 0)
-        hasher.update(buffer.get(), std::size_t(input.gcount()));
+    SystemError error = 0;
+    for (;;) {
+        std::size_t got = 0;
+        if ((error = fileSystem.read(input, buffer.get(), bufferSize, got)) || got == 0)
+            break;
+        hasher.update(buffer.get(), got);
+    }
+    fileSystem.close(input);
     std::string hash = hasher.hash();
-    if (input.bad() || hash.empty())
+    if (error || hash.empty())
         return std::nullopt;
     return hash;
 }
@@ -80,22 +88,30 @@ std::string WrittenFile::hashOfBytes(std::string_view bytes)
 
 std::optional<WrittenFile> WrittenFile::statOf(const std::filesystem::path &file)
 {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error)
+    return statOf(file, FileSystem::native());
+}
+
+std::optional<WrittenFile> WrittenFile::statOf(const std::filesystem::path &file,
+                                               FileSystem &fileSystem)
+{
+    FileStatus status;
+    if (fileSystem.status(file, status) != 0 || !status.isFile())
         return std::nullopt;
-    const auto modified = std::filesystem::last_write_time(file, error);
-    if (error)
-        return std::nullopt;
-    return WrittenFile{size, std::int64_t(modified.time_since_epoch().count()), {}};
+    return WrittenFile{status.size, status.modified, {}};
 }
 
 std::optional<WrittenFile> WrittenFile::of(const std::filesystem::path &file)
 {
-    std::optional<WrittenFile> written = statOf(file);
+    return of(file, FileSystem::native());
+}
+
+std::optional<WrittenFile> WrittenFile::of(const std::filesystem::path &file,
+                                           FileSystem &fileSystem)
+{
+    std::optional<WrittenFile> written = statOf(file, fileSystem);
     if (!written)
         return std::nullopt;
-    std::optional<std::string> hash = contentHash(file);
+    std::optional<std::string> hash = contentHash(file, fileSystem);
     if (!hash)
         return std::nullopt;
     written->hash = std::move(*hash);

@@ -11,6 +11,8 @@
 
 namespace core {
 
+class FileSystem;
+
 // A file as this program wrote it: its size, modification time and a 128-bit content hash
 // (XXH3-128). Size and time tell cheaply that a file is unchanged; the hash decides.
 struct WrittenFile
@@ -21,10 +23,13 @@ struct WrittenFile
 
     // Nothing where the file cannot be read.
     static std::optional<WrittenFile> of(const std::filesystem::path &file);
+    static std::optional<WrittenFile> of(const std::filesystem::path &file, FileSystem &fileSystem);
     // The same hash of a text, as 32 hex digits.
     static std::string hashOfBytes(std::string_view bytes);
     // The size and time alone, without reading the file.
     static std::optional<WrittenFile> statOf(const std::filesystem::path &file);
+    static std::optional<WrittenFile> statOf(const std::filesystem::path &file,
+                                             FileSystem &fileSystem);
 
     bool sameSizeAndTime(const WrittenFile &other) const
     {

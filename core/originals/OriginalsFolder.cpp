@@ -28,25 +28,22 @@ constexpr SystemError unreadable = ERROR_READ_FAULT;
 constexpr SystemError unreadable = EIO;
 #endif
 
-bool isThere(const fs::path &path)
-{
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
-
-bool isFolder(const fs::path &path)
-{
-    std::error_code error;
-    return fs::is_directory(path, error);
-}
-
-bool sameFile(const fs::path &a, const fs::path &b)
-{
-    std::error_code error;
-    return fs::equivalent(a, b, error);
-}
-
 } // namespace
+
+bool OriginalsFolder::isThere(const fs::path &path) const
+{
+    return fileSystem_.exists(path);
+}
+
+bool OriginalsFolder::isFolder(const fs::path &path) const
+{
+    return fileSystem_.isFolder(path);
+}
+
+bool OriginalsFolder::sameFile(const fs::path &a, const fs::path &b) const
+{
+    return fileSystem_.sameFile(a, b);
+}
 
 OriginalsFolder::OriginalsFolder(std::string_view musicFolder, FileSystem &fileSystem,
                                  fs::path dataFolder)
@@ -83,14 +80,15 @@ fs::path OriginalsFolder::gameFile(std::string_view targetName) const
         return exact;
     const std::string wanted = platform::asciiLowerCase(exact.filename().string());
     fs::path match;
-    std::error_code error;
     const fs::path folder = exact.parent_path().empty() ? "." : exact.parent_path();
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (platform::asciiLowerCase(it->path().filename().string()) != wanted)
+    std::vector<fs::path> names;
+    fileSystem_.listFolder(folder, names);
+    for (const fs::path &name : names) {
+        if (platform::asciiLowerCase(name.string()) != wanted)
             continue;
         if (!match.empty())
             return exact;
-        match = exact.parent_path() / it->path().filename();
+        match = exact.parent_path() / name;
     }
     return match.empty() ? exact : match;
 #endif
@@ -113,9 +111,9 @@ bool OriginalsFolder::isKept(std::string_view targetName) const
 
 std::optional<fs::path> OriginalsFolder::keptOriginal(std::string_view targetName) const
 {
-    std::error_code error;
     fs::path kept = keptFile(targetName);
-    if (!fs::is_regular_file(kept, error))
+    FileStatus status;
+    if (fileSystem_.status(kept, status) != 0 || !status.isFile())
         return std::nullopt;
     return kept;
 }
@@ -127,6 +125,8 @@ OriginalsManifest &OriginalsFolder::manifest()
         // Nothing is written through a folder that is not ours.
         if (!manifest_->existed() && isFolder(folder_) && !refusalOfFolder())
             adoptOlderFolder();
+        else if (!manifest_->trustworthy() && manifest_->readError() == 0)
+            markDoubtful();
     }
     return *manifest_;
 }
@@ -136,30 +136,48 @@ void OriginalsFolder::adoptOlderFolder()
     const SlotTable slots;
     for (int i = 0; i < slotCount; ++i) {
         const std::string &target = slots.targetFileName(i);
-        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(target));
+        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(target), fileSystem_);
         if (!isKept(target) || matchesKept(game, target))
             continue;
-        if (std::optional<WrittenFile> written = WrittenFile::of(game))
+        if (std::optional<WrittenFile> written = WrittenFile::of(game, fileSystem_))
             manifest_->setWritten(target, {*written});
     }
     manifest_->save();
+}
+
+void OriginalsFolder::markDoubtful()
+{
+    const SlotTable slots;
+    for (int i = 0; i < slotCount; ++i) {
+        const std::string &target = slots.targetFileName(i);
+        OriginalsManifest::Entry entry = manifest_->entry(target);
+        if (!entry.written.empty() || entry.doubtful || !isKept(target))
+            continue;
+        entry.doubtful = true;
+        manifest_->setEntry(target, std::move(entry));
+    }
 }
 
 std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile,
                                                         std::string_view targetName, Check check)
 {
     const OriginalsManifest::Entry &entry = manifest().entry(std::string(targetName));
-    const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile);
+    const std::optional<WrittenFile> now = WrittenFile::statOf(gameFile, fileSystem_);
     if (entry.empty() || !now)
         return std::nullopt;
+    // A file put there by hand with the same size and time is not the same file.
+    FileStatus status;
+    const bool sameIdentity = entry.identity && fileSystem_.status(gameFile, status) == 0 &&
+                              *entry.identity == OriginalsManifest::Entry::Identity{
+                                                     status.device, status.inode, status.changed};
     std::optional<WrittenFile> content; // read once, where a size agrees
     const auto holds = [&](const WrittenFile &recorded) {
         if (recorded.size != now->size)
             return false;
-        if (check == Check::SizeAndTime && recorded.sameSizeAndTime(*now))
+        if (check == Check::SizeAndTime && sameIdentity && recorded.sameSizeAndTime(*now))
             return true;
         if (!content)
-            content = WrittenFile::of(gameFile);
+            content = contentOf(gameFile);
         return content && content->hash == recorded.hash;
     };
     for (const WrittenFile &file : entry.written) {
@@ -167,35 +185,66 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
             return file;
     }
     if (entry.overwrittenInPlace && !holds(*entry.overwrittenInPlace) &&
-        !matchesKept(gameFile, targetName)) {
+        !matchesKept(gameFile, targetName) &&
+        (beginsWith(underWayFile(targetName), gameFile) ||
+         beginsWith(keptFile(targetName), gameFile))) {
         // Neither what the file held, nor what was written over it, nor the original put
-        // back: our own write, cut short.
+        // back, but a beginning of what was being written: our own write, cut short.
         if (!content)
-            content = WrittenFile::of(gameFile);
+            content = contentOf(gameFile);
         return content ? *content : *now;
     }
     return std::nullopt;
+}
+
+fs::path OriginalsFolder::underWayFile(std::string_view targetName) const
+{
+    return folder_ / platform::pathFromText(std::string(targetName) + ".under way");
+}
+
+bool OriginalsFolder::beginsWith(const fs::path &whole, const fs::path &part) const
+{
+    std::string wholeBytes;
+    std::string partBytes;
+    if (!isThere(whole))
+        return false;
+    if (fileSystem_.readWhole(whole, wholeBytes) != 0 ||
+        fileSystem_.readWhole(part, partBytes) != 0) {
+        comparisonFailed_ = true;
+        return false;
+    }
+    return partBytes.size() <= wholeBytes.size() &&
+           wholeBytes.compare(0, partBytes.size(), partBytes) == 0;
+}
+
+std::optional<WrittenFile> OriginalsFolder::contentOf(const fs::path &file) const
+{
+    std::optional<WrittenFile> content = WrittenFile::of(file, fileSystem_);
+    if (!content && isThere(file))
+        comparisonFailed_ = true;
+    return content;
 }
 
 bool OriginalsFolder::matchesKept(const fs::path &gameFile, std::string_view targetName) const
 {
     if (isThere(absentMarker(targetName)))
         return !isThere(gameFile);
-    const std::optional<WrittenFile> kept = WrittenFile::statOf(keptFile(targetName));
-    const std::optional<WrittenFile> game = WrittenFile::statOf(gameFile);
+    const std::optional<WrittenFile> kept = WrittenFile::statOf(keptFile(targetName), fileSystem_);
+    const std::optional<WrittenFile> game = WrittenFile::statOf(gameFile, fileSystem_);
     if (!kept || !game || kept->size != game->size)
         return false;
     if (sameFile(keptFile(targetName), gameFile))
         return true;
-    const std::optional<WrittenFile> keptContent = WrittenFile::of(keptFile(targetName));
-    const std::optional<WrittenFile> gameContent = WrittenFile::of(gameFile);
+    const std::optional<WrittenFile> keptContent = contentOf(keptFile(targetName));
+    const std::optional<WrittenFile> gameContent = contentOf(gameFile);
     return keptContent && gameContent && keptContent->hash == gameContent->hash;
 }
 
 bool OriginalsFolder::isRestorable(std::string_view targetName, Check check)
 {
     return isKept(targetName) &&
-           ourEntryFor(AtomicFileWriter::resolveLinks(gameFile(targetName)), targetName, check);
+           ourEntryFor(AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_),
+                       targetName, check);
 }
 
 int OriginalsFolder::restorableCount(const SlotTable &slots, Check check)
@@ -239,10 +288,8 @@ std::optional<FileError> OriginalsFolder::recordNewFolder(const fs::path &folder
 std::optional<FileError> OriginalsFolder::makeDataFolderPlace()
 {
     const fs::path place = dataFolderPlace();
-    std::error_code made;
-    fs::create_directories(place, made);
-    if (made)
-        return FileError::destination(made.value());
+    if (const SystemError error = createFolders(place))
+        return FileError::destination(error);
     AtomicFileWriter writer(fileSystem_);
     if (!isThere(place / gameFolderNoteName)) {
         if (std::optional<FileError> failure = writer.writeBytes(
@@ -267,20 +314,36 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
     const bool inPlace = replacement.inPlace;
 
     OriginalsManifest::Entry entry;
-    if (!isKept(targetName)) {
+    comparisonFailed_ = false;
+    const bool kept = isKept(targetName);
+    const std::optional<WrittenFile> ours =
+        kept ? ourEntryFor(gameFile, targetName, Check::SizeAndTime) : std::nullopt;
+    const bool original = kept && !ours && matchesKept(gameFile, targetName);
+    // What cannot be compared is kept as nothing and replaced by nothing.
+    if (comparisonFailed_)
+        return FileError::destination(unreadable);
+    if (!kept) {
         if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
             return failure;
-    } else if (std::optional<WrittenFile> ours =
-                   ourEntryFor(gameFile, targetName, Check::SizeAndTime)) {
+    } else if (ours) {
         if (!ours->hash.empty())
             entry.written.push_back(*ours);
-    } else if (!matchesKept(gameFile, targetName)) {
-        // Neither the kept original nor ours, nor our write cut short: the game's own new
-        // file (an update). The older kept file is set aside, never deleted.
-        if (std::optional<FileError> failure = setKeptAside(targetName))
-            return failure;
-        if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
-            return failure;
+    } else if (!original) {
+        if (manifest().entry(std::string(targetName)).doubtful) {
+            // What this program last wrote there is not known: the file there is kept beside
+            // the original, which stays the original.
+            if (std::optional<FileError> failure = keepBeside(gameFile, targetName))
+                return failure;
+            // Until the replacement is made, what is there is still not known to be ours.
+            entry.doubtful = true;
+        } else {
+            // Neither the kept original nor ours, nor our write cut short: the game's own new
+            // file (an update). The older kept file is set aside, never deleted.
+            if (std::optional<FileError> failure = setKeptAside(targetName))
+                return failure;
+            if (std::optional<FileError> failure = keepNow(gameFile, targetName, inPlace))
+                return failure;
+        }
     } else if (inPlace && sameFile(keptFile(targetName), gameFile)) {
         // A kept second name of the very file about to be overwritten in place would be
         // overwritten with it: it becomes a copy of its own first.
@@ -290,9 +353,16 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
     if (inPlace && isThere(gameFile)) {
         // What the file holds as the overwrite begins: the write is never begun unrecorded.
         entry.overwrittenInPlace =
-            entry.written.empty() ? WrittenFile::of(gameFile) : entry.written.front();
+            entry.written.empty() ? WrittenFile::of(gameFile, fileSystem_) : entry.written.front();
         if (!entry.overwrittenInPlace)
             return FileError::destination(unreadable);
+        // What is about to be written stays beside the originals until it is whole.
+        const fs::path underWay = underWayFile(targetName);
+        fileSystem_.remove(underWay);
+        if (fileSystem_.hardLink(replacement.content, underWay) != 0) {
+            if (std::optional<FileError> failure = keepCopy(replacement.content, underWay))
+                return failure;
+        }
     }
     // Both the file there now and the one about to replace it count as ours until the
     // replacement is done: a kill in between leaves either.
@@ -309,11 +379,43 @@ std::optional<FileError> OriginalsFolder::saveRecord()
 
 void OriginalsFolder::recordMade(std::string_view targetName, const WrittenFile &written)
 {
-    manifest().setWritten(std::string(targetName), {written});
+    OriginalsManifest::Entry entry;
+    entry.written = {written};
+    FileStatus status;
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (fileSystem_.status(game, status) == 0 && status.isFile())
+        entry.identity = {status.device, status.inode, status.changed};
+    manifest().setEntry(std::string(targetName), std::move(entry));
+    fileSystem_.remove(underWayFile(targetName));
+}
+
+void OriginalsFolder::recordFailed(std::string_view targetName, const fs::path &gameFile,
+                                   bool inPlace)
+{
+    const OriginalsManifest::Entry &entry = manifest().entry(std::string(targetName));
+    if (inPlace && entry.overwrittenInPlace) {
+        const std::optional<WrittenFile> now = WrittenFile::of(gameFile, fileSystem_);
+        if (!now || now->hash != entry.overwrittenInPlace->hash)
+            return;
+    }
+    recordNotBegun(targetName);
+}
+
+void OriginalsFolder::dropSecondName(std::string_view targetName)
+{
+    const fs::path kept = keptFile(targetName);
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (!sameFile(kept, game) || fileSystem_.remove(kept) != 0)
+        return;
+    fileSystem_.syncFolder(folder_);
+    // Never kept, then: the next Change keeps what the game file holds.
+    manifest().setWritten(std::string(targetName), {});
 }
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
 {
+    fileSystem_.remove(underWayFile(targetName));
+    dropSecondName(targetName);
     OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
     if (!entry.written.empty())
         entry.written.pop_back();
@@ -335,11 +437,9 @@ std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
     return keepCopy(gameFile, keptFile(targetName));
 }
 
-std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
+fs::path OriginalsFolder::supersededName(const fs::path &kept) const
 {
     const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
-    if (const SystemError error = fileSystem_.createFolder(aside))
-        return FileError::destination(error);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -349,17 +449,36 @@ std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetNa
 #endif
     char date[16];
     std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    // "Water 2026-12-08.mp3": it still plays, and a second one that day gets a number.
+    const std::string stem = platform::textFromPath(kept.stem());
+    const std::string extension = platform::textFromPath(kept.extension());
+    fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
+    for (int n = 2; isThere(destination); ++n)
+        destination = aside / platform::pathFromText(stem + " " + date + " (" + std::to_string(n) +
+                                                     ")" + extension);
+    return destination;
+}
+
+std::optional<FileError> OriginalsFolder::keepBeside(const fs::path &gameFile,
+                                                     std::string_view targetName)
+{
+    if (!isThere(gameFile))
+        return std::nullopt;
+    const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+    if (const SystemError error = fileSystem_.createFolder(aside))
+        return FileError::destination(error);
+    return keepCopy(gameFile, supersededName(keptFile(targetName)));
+}
+
+std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
+{
+    const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+    if (const SystemError error = fileSystem_.createFolder(aside))
+        return FileError::destination(error);
     for (const fs::path &kept : {keptFile(targetName), absentMarker(targetName)}) {
         if (!isThere(kept))
             continue;
-        // "Water 2026-12-08.mp3": it still plays, and a second one that day gets a number.
-        const std::string stem = platform::textFromPath(kept.stem());
-        const std::string extension = platform::textFromPath(kept.extension());
-        fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
-        for (int n = 2; isThere(destination); ++n)
-            destination = aside / platform::pathFromText(stem + " " + date + " (" +
-                                                         std::to_string(n) + ")" + extension);
-        if (const SystemError error = fileSystem_.replace(kept, destination))
+        if (const SystemError error = fileSystem_.replace(kept, supersededName(kept)))
             return FileError::destination(error);
     }
     fileSystem_.syncFolder(aside);
@@ -369,16 +488,27 @@ std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetNa
 
 std::optional<FileError> OriginalsFolder::keepCopy(const fs::path &gameFile, const fs::path &kept)
 {
-    std::error_code error;
-    const auto modified = fs::last_write_time(gameFile, error);
+    FileStatus game;
+    const bool known = fileSystem_.status(gameFile, game) == 0 && game.isFile();
     {
         AtomicFileWriter writer(fileSystem_);
         if (std::optional<FileError> failure = writer.copyFile(gameFile, kept))
             return failure;
     }
-    if (!error)
-        fs::last_write_time(kept, modified, error);
+    if (known)
+        fileSystem_.setModified(kept, game.modified);
     return std::nullopt;
+}
+
+SystemError OriginalsFolder::createFolders(const fs::path &folder)
+{
+    if (folder.empty() || isFolder(folder))
+        return 0;
+    if (folder.has_relative_path() && folder.parent_path() != folder) {
+        if (const SystemError error = createFolders(folder.parent_path()))
+            return error;
+    }
+    return fileSystem_.createFolder(folder);
 }
 
 void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderThan)
@@ -391,8 +521,8 @@ void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderTha
 
 std::optional<OriginalsRefusal> OriginalsFolder::refusalOfFolder() const
 {
-    std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(folder_, error)))
+    FileStatus status;
+    if (fileSystem_.status(folder_, status, false) == 0 && status.type == FileStatus::Type::Link)
         return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsLink, folder_};
     if (sameFile(folder_, gameFolder()))
         return OriginalsRefusal{OriginalsRefusal::Kind::FolderIsGameFolder, folder_};
@@ -401,8 +531,9 @@ std::optional<OriginalsRefusal> OriginalsFolder::refusalOfFolder() const
 
 std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wait)
 {
-    const auto none = [] {
-        return std::make_unique<RunLock>(std::vector<fs::path>{}, std::chrono::milliseconds(0));
+    const auto none = [this] {
+        return std::make_unique<RunLock>(std::vector<fs::path>{}, std::chrono::milliseconds(0),
+                                         true, fileSystem_);
     };
     // Nothing to write into: the run's first copy fails as it always has. A folder text
     // with no folder in it names the current folder.
@@ -422,7 +553,7 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     // The folder made may be the data folder's place, and that may be a link too.
     if ((refusal_ = refusalOfFolder()))
         return none();
-    auto lock = std::make_unique<RunLock>(folder_, wait);
+    auto lock = std::make_unique<RunLock>(folder_, wait, true, fileSystem_);
     if (lock->outcome() == RunLock::Outcome::Unavailable)
         refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,
                     lock->error()};
@@ -449,20 +580,34 @@ OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
         std::vector<fs::path> folders;
         if (isFolder(folder_) && !refusalOfFolder())
             folders.push_back(folder_);
-        lock = std::make_unique<RunLock>(folders, wait, false);
+        lock = std::make_unique<RunLock>(folders, wait, false, fileSystem_);
     }
     if (lock->outcome() == RunLock::Outcome::HeldElsewhere || refusal_)
         return lock;
     // Another copy may have changed the record since it was read.
     manifest_.reset();
+    if (lock->outcome() == RunLock::Outcome::Held && isFolder(folder_)) {
+        // A record that cannot be read is no evidence of anything: nothing goes ahead on it.
+        if (const SystemError error = manifest().readError()) {
+            refusal_ = {OriginalsRefusal::Kind::RecordUnreadable,
+                        folder_ / OriginalsManifest::fileName, error};
+            return lock;
+        }
+    }
     removeLeftovers(olderThan);
     if (lock->outcome() == RunLock::Outcome::Held) {
         // Where earlier versions kept the lock: the game folder holds nothing of ours now
         // but the originals folder.
-        std::error_code error;
         const fs::path older = gameFolder() / RunLock::fileName;
-        if (fs::is_regular_file(fs::symlink_status(older, error)))
+        FileStatus status;
+        if (fileSystem_.status(older, status, false) == 0 && status.isFile())
             fileSystem_.remove(older);
+        if (isFolder(folder_)) {
+            const SlotTable slots;
+            for (int i = 0; i < slotCount; ++i)
+                dropSecondName(slots.targetFileName(i));
+            manifest().save();
+        }
     }
     return lock;
 }
@@ -491,9 +636,11 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
     const fs::path aside = folder_ / platform::pathFromText(standInFolderName);
     for (const StandIn &copy : copies) {
         // The game folder's file is the game's own, whatever the game played instead.
-        const fs::path game = AtomicFileWriter::resolveLinks(gameFile(copy.targetName));
+        const fs::path game =
+            AtomicFileWriter::resolveLinks(gameFile(copy.targetName), fileSystem_);
         if (!isKept(copy.targetName)) {
-            if (std::optional<FileError> failure = keepNow(game, copy.targetName, false))
+            // Kept by copy: the game file stays, and a second name of it would change with it.
+            if (std::optional<FileError> failure = keepNow(game, copy.targetName, true))
                 return fail(*failure);
         }
         if (const SystemError error = fileSystem_.createFolder(aside))
@@ -501,9 +648,7 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
         fs::path destination = aside / platform::pathFromText(copy.targetName);
         for (int n = 2; isThere(destination); ++n)
             destination = aside / platform::pathFromText(std::to_string(n) + " " + copy.targetName);
-        std::error_code error;
-        fs::rename(copy.file, destination, error);
-        if (error) {
+        if (fileSystem_.rename(copy.file, destination) != 0) {
             // Another volume: copied whole, then the copy there removed.
             AtomicFileWriter writer(fileSystem_);
             if (std::optional<FileError> failure = writer.copyFile(copy.file, destination))
@@ -538,12 +683,15 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     AtomicFileWriter writer(fileSystem_);
     // A copy staged for an overwrite in place is ours to clean up after a kill.
     writer.setStagingFolder(folder_);
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    std::string leftAloneLines;
     for (int i = 0; i < slotCount; ++i) {
         if (onlySlot && *onlySlot != i)
             continue;
         bool restored = false;
+        LeftAlone leftAlone;
         if (const std::optional<FileError> error =
-                restoreSlot(writer, slots.targetFileName(i), restored)) {
+                restoreSlot(writer, slots.targetFileName(i), restored, leftAlone)) {
             const int code = failureCodeFor(*error);
             if (result.outcome != RunResult::Outcome::Failed) {
                 result = {RunResult::Outcome::Failed, i, code, {}, result.count};
@@ -551,9 +699,25 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
             } else {
                 result.message += '\n';
             }
-            result.message += ReplacementRun::failureMessage(language, labels[i], code);
+            result.message += ReplacementRun::failureMessage(language, labels[i], code) + "\n" +
+                              ReplacementRun::writeFailureReason(language, error->systemError);
         }
         result.count += restored ? 1 : 0;
+        if (leftAlone.why == LeftAlone::Why::None)
+            continue;
+        leftAloneLines.append("\n").append(labels[i]).append(".mp3: ");
+        if (leftAlone.why == LeftAlone::Why::ChangedSince)
+            leftAloneLines.append(texts.leftAloneChangedSince);
+        else if (leftAlone.why == LeftAlone::Why::NoRecord)
+            leftAloneLines.append(texts.leftAloneNoRecord);
+        else
+            leftAloneLines.append(texts.leftAloneUnreadable)
+                .append(ReplacementRun::writeFailureReason(language, leftAlone.error));
+    }
+    if (!leftAloneLines.empty()) {
+        if (!result.message.empty())
+            result.message += '\n';
+        result.message.append(texts.restoreLeftAlone).append(leftAloneLines);
     }
     // The files put back are durable before the record forgets them.
     writer.syncFolders();
@@ -562,16 +726,39 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
 }
 
 std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
-                                                      std::string_view targetName, bool &restored)
+                                                      std::string_view targetName, bool &restored,
+                                                      LeftAlone &leftAlone)
 {
     if (!isKept(targetName))
         return std::nullopt;
     // A link stays: what it points to is the game file.
-    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName));
-    if (matchesKept(game, targetName)) {
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (isThere(game)) {
+        // A file that cannot be read cannot be compared: it, its record and its kept
+        // original stay as they are.
+        FileSystem::Handle handle = 0;
+        if (const SystemError error = fileSystem_.openForReading(game, handle)) {
+            leftAlone = {LeftAlone::Why::Unreadable, error};
+            return std::nullopt;
+        }
+        fileSystem_.close(handle);
+    }
+    comparisonFailed_ = false;
+    const bool original = matchesKept(game, targetName);
+    const bool ours = !original && ourEntryFor(game, targetName, Check::Content);
+    if (comparisonFailed_) {
+        leftAlone = {LeftAlone::Why::Unreadable, unreadable};
+        return std::nullopt;
+    }
+    if (manifest().entry(std::string(targetName)).doubtful && !original && !ours) {
+        // What this program wrote there is not known: nothing to restore over.
+        leftAlone.why = LeftAlone::Why::NoRecord;
+        return std::nullopt;
+    }
+    if (original) {
         // The original is there already (a restore cut short after its write).
         manifest().setWritten(std::string(targetName), {});
-    } else if (ourEntryFor(game, targetName, Check::Content)) {
+    } else if (ours) {
         if (isThere(absentMarker(targetName))) {
             if (const SystemError error = fileSystem_.remove(game))
                 return FileError::destination(error);
@@ -584,7 +771,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                 // Put back in place: a file cut short here stays ours and restorable.
                 OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
                 if (!entry.overwrittenInPlace) {
-                    entry.overwrittenInPlace = WrittenFile::of(game);
+                    entry.overwrittenInPlace = WrittenFile::of(game, fileSystem_);
                     if (!entry.overwrittenInPlace)
                         return FileError::destination(unreadable);
                     manifest().setEntry(std::string(targetName), std::move(entry));
@@ -603,6 +790,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
         if (std::optional<FileError> failure = setKeptAside(targetName))
             return failure;
         manifest().setWritten(std::string(targetName), {});
+        leftAlone.why = LeftAlone::Why::ChangedSince;
     }
     return std::nullopt;
 }

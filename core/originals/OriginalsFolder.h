@@ -75,6 +75,15 @@ class OriginalsFolder
     void recordMade(std::string_view targetName, const WrittenFile &written);
     // A kept step whose replacement was never begun: its new content leaves the record.
     void recordNotBegun(std::string_view targetName);
+    // Where the kept name of a slot is a second name of its game file (a run stopped between
+    // the link and the rename), the kept name goes: the data is the game file's, and a write
+    // to one must never change the other.
+    void dropSecondName(std::string_view targetName);
+    // A replacement that failed: where the game file is still what it held (a rename that
+    // failed, an overwrite in place that never began), it was never begun; else it stays
+    // under way.
+    void recordFailed(std::string_view targetName, const std::filesystem::path &gameFile,
+                      bool inPlace);
 
     // Takes the run lock for as long as the lock lives, waiting up to `wait` for another
     // copy, and, unless another running copy holds it, removes the temporary files a killed
@@ -136,10 +145,36 @@ class OriginalsFolder
     std::optional<FileError> recordNewFolder(const std::filesystem::path &folder);
     std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
                                       const std::filesystem::path &kept);
+    // Why a slot's file was left as it is, for the restore's message; empty where it was not.
+    struct LeftAlone
+    {
+        enum class Why { None, ChangedSince, NoRecord, Unreadable };
+        Why why = Why::None;
+        SystemError error = 0;
+    };
     std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName,
-                                         bool &restored);
+                                         bool &restored, LeftAlone &leftAlone);
+    // The new content of an overwrite in place while it is under way, beside the originals:
+    // a game file is this program's unfinished write only where it is a beginning of it.
+    std::filesystem::path underWayFile(std::string_view targetName) const;
+    bool beginsWith(const std::filesystem::path &whole, const std::filesystem::path &part) const;
+    // The content of a file compared with what is known of it; a file that is there but
+    // cannot be read sets comparisonFailed_, since "unread" must never count as "different".
+    std::optional<WrittenFile> contentOf(const std::filesystem::path &file) const;
+    // A record found damaged: every kept original it says nothing of is marked doubtful.
+    void markDoubtful();
+    // Copies the game file into "Superseded", dated, beside a kept original that stays.
+    std::optional<FileError> keepBeside(const std::filesystem::path &gameFile,
+                                        std::string_view targetName);
+    // A free dated name in "Superseded" for a file of that name.
+    std::filesystem::path supersededName(const std::filesystem::path &kept) const;
     // Kept originals from before the manifest: their game files are taken as ours once.
     void adoptOlderFolder();
+    bool isThere(const std::filesystem::path &path) const;
+    bool isFolder(const std::filesystem::path &path) const;
+    bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) const;
+    // Makes the folder and any missing folder above it.
+    SystemError createFolders(const std::filesystem::path &folder);
 
     FileSystem &fileSystem_;
     std::string musicFolder_;
@@ -149,6 +184,7 @@ class OriginalsFolder
     std::optional<OriginalsRefusal> refusal_;
     bool recordUnderLock_ = false;
     bool recordPending_ = false;
+    mutable bool comparisonFailed_ = false;
 };
 
 } // namespace core

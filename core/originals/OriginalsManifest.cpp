@@ -4,19 +4,18 @@
 #include "files/AtomicFileWriter.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 namespace core {
 
 namespace {
 
-// Forty slots of a few lines each: anything larger is not our file.
-constexpr std::size_t maximumSize = 64 * 1024;
-
 // Marks of the lines that an older copy of the program passes over.
 constexpr std::string_view overwrittenInPlaceMark = "overwritten in place";
 constexpr std::string_view movedInMark = "moved in";
+constexpr std::string_view doubtfulMark = "doubtful";
+constexpr std::string_view identityMark = "identity";
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 template <typename Number> bool readNumber(std::string_view text, Number &number)
 {
@@ -51,15 +50,16 @@ OriginalsManifest::OriginalsManifest(std::filesystem::path file, FileSystem &fil
 
 void OriginalsManifest::reload()
 {
-    std::error_code error;
     Contents read;
-    if (std::filesystem::is_regular_file(file_, error)) {
-        std::ifstream input(file_, std::ios::binary);
-        std::string text(maximumSize, '\0');
-        input.read(text.data(), std::streamsize(text.size()));
-        text.resize(std::size_t(input.gcount()));
+    FileStatus status;
+    readError_ = fileSystem_.status(file_, status);
+    trustworthy_ = false;
+    if (readError_ == 0 && status.isFile()) {
+        std::string text;
+        readError_ = fileSystem_.readWhole(file_, text);
         existed_ = true;
         read = parse(text);
+        trustworthy_ = readError_ == 0 && read.whole;
     }
     for (const std::string &name : changed_) {
         const auto mine = contents_.entries.find(name);
@@ -109,6 +109,9 @@ std::optional<FileError> OriginalsManifest::save()
     if (changed_.empty() && movedInAdded_.empty())
         return std::nullopt;
     reload();
+    // Lines that could not be read would be lost with a save over them.
+    if (readError_ != 0)
+        return FileError::destination(readError_);
     AtomicFileWriter writer(fileSystem_);
     if (std::optional<FileError> failure = writer.writeBytes(file_, format(contents_)))
         return failure;
@@ -130,6 +133,11 @@ std::string OriginalsManifest::format(const Contents &contents)
             line(name, file) << '\n';
         if (entry.overwrittenInPlace)
             line(name, *entry.overwrittenInPlace) << '\t' << overwrittenInPlaceMark << '\n';
+        if (entry.doubtful)
+            text << name << '\t' << doubtfulMark << '\n';
+        if (entry.identity && !entry.written.empty())
+            text << name << '\t' << identityMark << '\t' << entry.identity->device << '\t'
+                 << entry.identity->inode << '\t' << entry.identity->changed << '\n';
     }
     for (const MovedIn &file : contents.movedIn)
         text << file.targetName << '\t' << movedInMark << '\t' << file.file << '\t' << file.from
@@ -140,15 +148,35 @@ std::string OriginalsManifest::format(const Contents &contents)
 OriginalsManifest::Contents OriginalsManifest::parse(std::string_view text)
 {
     Contents contents;
-    const std::size_t firstEnd = text.find('\n');
-    if (text.substr(0, firstEnd) != firstLine)
-        return contents;
-    text.remove_prefix(firstEnd == std::string_view::npos ? text.size() : firstEnd + 1);
-    while (!text.empty()) {
+    if (text.starts_with(byteOrderMark))
+        text.remove_prefix(byteOrderMark.size());
+    contents.whole = text.empty() || text.back() == '\n';
+    const auto nextLine = [&text] {
         const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
+        std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        return line;
+    };
+    if (nextLine() != firstLine) {
+        contents.whole = false;
+        return contents;
+    }
+    while (!text.empty()) {
+        const std::string_view line = nextLine();
         const std::vector<std::string_view> parts = fields(line);
+        Entry::Identity identity;
+        if (parts.size() == 5 && !parts[0].empty() && parts[1] == identityMark &&
+            readNumber(parts[2], identity.device) && readNumber(parts[3], identity.inode) &&
+            readNumber(parts[4], identity.changed)) {
+            contents.entries[std::string(parts[0])].identity = identity;
+            continue;
+        }
+        if (parts.size() == 2 && !parts[0].empty() && parts[1] == doubtfulMark) {
+            contents.entries[std::string(parts[0])].doubtful = true;
+            continue;
+        }
         if (parts.size() == 4 && !parts[0].empty() && parts[1] == movedInMark &&
             !parts[2].empty()) {
             contents.movedIn.push_back(

@@ -34,8 +34,21 @@ class OriginalsManifest
         std::vector<WrittenFile> written;
         // What the game file held when an overwrite in place of it began, while it is under way.
         std::optional<WrittenFile> overwrittenInPlace;
+        // The record was found damaged or missing while this file's original was kept: what
+        // this program last wrote there is not known.
+        bool doubtful = false;
+        // What no program can set of the file this program last made there: its device, inode
+        // (file ID) and change time. Size and time alone are trusted only with these.
+        struct Identity
+        {
+            std::uint64_t device = 0;
+            std::uint64_t inode = 0;
+            std::int64_t changed = 0;
+            bool operator==(const Identity &) const = default;
+        };
+        std::optional<Identity> identity;
 
-        bool empty() const { return written.empty() && !overwrittenInPlace; }
+        bool empty() const { return written.empty() && !overwrittenInPlace && !doubtful; }
     };
     struct MovedIn
     {
@@ -47,11 +60,18 @@ class OriginalsManifest
     {
         std::map<std::string, Entry> entries;
         std::vector<MovedIn> movedIn;
+        // Its first line named the format and its last line ended: nothing was cut off.
+        bool whole = true;
     };
 
     OriginalsManifest(std::filesystem::path file, FileSystem &fileSystem);
 
     bool existed() const { return existed_; }
+    // Read whole and undamaged: what it lacks, this program did not write.
+    bool trustworthy() const { return trustworthy_; }
+    // The system's error where the record is there but could not be read (rights, a failing
+    // disk): not damage, and never to be saved over; else 0.
+    SystemError readError() const { return readError_; }
     const Entry &entry(const std::string &targetName) const;
     const std::vector<WrittenFile> &written(const std::string &targetName) const
     {
@@ -61,7 +81,9 @@ class OriginalsManifest
     void setEntry(const std::string &targetName, Entry entry);
     void setWritten(const std::string &targetName, std::vector<WrittenFile> files)
     {
-        setEntry(targetName, {std::move(files), std::nullopt});
+        Entry entry;
+        entry.written = std::move(files);
+        setEntry(targetName, std::move(entry));
     }
     void addMovedIn(MovedIn file);
 
@@ -73,7 +95,8 @@ class OriginalsManifest
     std::optional<FileError> save();
 
     static std::string format(const Contents &contents);
-    // Lines that do not read as an entry are passed over.
+    // Lines that do not read as an entry are passed over; CRLF line ends and a byte-order
+    // mark are taken as they come.
     static Contents parse(std::string_view text);
 
   private:
@@ -83,6 +106,8 @@ class OriginalsManifest
     std::set<std::string> changed_;
     std::vector<MovedIn> movedInAdded_;
     bool existed_ = false;
+    bool trustworthy_ = true;
+    SystemError readError_ = 0;
 };
 
 } // namespace core

@@ -77,6 +77,8 @@ std::string OriginalsRefusal::message(std::uint8_t language) const
         return filled(texts.lockNotTaken, name, reason(language));
     case Kind::FolderIsLink:
         return filled(texts.originalsFolderIsLink, name);
+    case Kind::RecordUnreadable:
+        return filled(texts.originalsRecordUnreadable, name, reason(language));
     case Kind::FolderIsGameFolder:
         break;
     }
@@ -85,8 +87,8 @@ std::string OriginalsRefusal::message(std::uint8_t language) const
 
 RunResult OriginalsRefusal::result(std::uint8_t language) const
 {
-    const bool callRefused = kind == Kind::LockNotTaken && whatIsAt(file) != InPlace::Folder &&
-                             whatIsAt(file) != InPlace::Link;
+    const bool callRefused = (kind == Kind::LockNotTaken || kind == Kind::RecordUnreadable) &&
+                             whatIsAt(file) != InPlace::Folder && whatIsAt(file) != InPlace::Link;
     RunResult refused{RunResult::Outcome::Failed, -1,
                       callRefused ? failureCodeFor(FileError::destination(systemError))
                                   : failure::pathFileAccess,

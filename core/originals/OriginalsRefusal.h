@@ -18,6 +18,7 @@ struct OriginalsRefusal
         LockNotTaken,       // file is the lock file; systemError says why, where a call failed
         FolderIsLink,       // file is the originals folder
         FolderIsGameFolder, // file is the originals folder
+        RecordUnreadable,   // file is the record of the originals; systemError says why
     };
 
     Kind kind = Kind::LockNotTaken;

@@ -109,42 +109,48 @@ struct Pick
 class StagedFile
 {
   public:
-    explicit StagedFile(const std::filesystem::path &path) : path_(path) {}
+    StagedFile(const std::filesystem::path &path, FileSystem &fileSystem)
+        : path_(path), fileSystem_(fileSystem)
+    {
+    }
     ~StagedFile()
     {
-        std::error_code error;
         if (!path_.empty())
-            std::filesystem::remove(path_, error);
+            fileSystem_.remove(path_);
     }
     StagedFile(const StagedFile &) = delete;
     StagedFile &operator=(const StagedFile &) = delete;
 
   private:
     const std::filesystem::path &path_;
+    FileSystem &fileSystem_;
 };
 
-bool opensAsFile(const std::filesystem::path &path)
+bool opensAsFile(const std::filesystem::path &path, FileSystem &fileSystem)
 {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    FileStatus status;
+    return fileSystem.status(path, status) == 0 && status.isFile();
 }
 
 // Removes the files named, at the end of its scope.
 class StagedFiles
 {
   public:
-    explicit StagedFiles(const std::vector<std::filesystem::path> &paths) : paths_(paths) {}
+    StagedFiles(const std::vector<std::filesystem::path> &paths, FileSystem &fileSystem)
+        : paths_(paths), fileSystem_(fileSystem)
+    {
+    }
     ~StagedFiles()
     {
-        std::error_code error;
         for (const std::filesystem::path &path : paths_)
-            std::filesystem::remove(path, error);
+            fileSystem_.remove(path);
     }
     StagedFiles(const StagedFiles &) = delete;
     StagedFiles &operator=(const StagedFiles &) = delete;
 
   private:
     const std::vector<std::filesystem::path> &paths_;
+    FileSystem &fileSystem_;
 };
 
 // Nothing is written where any pick is no music: one message names every such slot.
@@ -213,11 +219,8 @@ stageGameFilePicks(std::array<Pick, slotCount> &picks,
         if (pick.action == Pick::Action::Skip || pick.readFailure)
             continue;
         bool written = false;
-        for (int j = 0; j < slotCount && !written; ++j) {
-            std::error_code error;
-            written = j != i && !targets[j].empty() &&
-                      std::filesystem::equivalent(pick.source, targets[j], error);
-        }
+        for (int j = 0; j < slotCount && !written; ++j)
+            written = j != i && !targets[j].empty() && fileSystem.sameFile(pick.source, targets[j]);
         if (!written)
             continue;
         pick.readFailure = stageCopy(pick.source, stagingFolder, fileSystem, pick.staged);
@@ -268,9 +271,15 @@ class Batch
                 failed = {{ready.slot, *failure}};
         }
         kept -= failed ? 1 : 0;
+        // A keep that failed may have made its kept name before it failed.
+        if (failed)
+            originals_.dropSecondName(slots_.targetFileName(failed->first));
         if (kept > 0) {
             if (std::optional<FileError> failure = originals_.saveRecord()) {
                 failed = {{ready_.front().slot, *failure}};
+                // Nothing begun: no kept name stays a second name of its game file.
+                for (std::size_t i = 0; i < kept; ++i)
+                    originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
                 kept = 0;
             }
         }
@@ -278,12 +287,16 @@ class Batch
         for (; made < kept && !failed; ++made) {
             Ready &ready = ready_[made];
             const WrittenFile written = ready.replacement.written;
-            if (std::optional<FileError> failure = writer_.commit(ready.replacement))
+            const std::filesystem::path target = ready.replacement.target;
+            const bool inPlace = ready.replacement.inPlace;
+            if (std::optional<FileError> failure = writer_.commit(ready.replacement)) {
                 failed = {{ready.slot, *failure}};
-            else
+                originals_.recordFailed(slots_.targetFileName(ready.slot), target, inPlace);
+            } else {
                 originals_.recordMade(slots_.targetFileName(ready.slot), written);
+            }
         }
-        // A replacement that failed stays recorded as under way: it may have begun in place.
+        // A replacement that failed stays recorded as under way only where it began.
         for (std::size_t i = made; i < kept; ++i)
             originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
         for (Ready &ready : ready_)
@@ -367,7 +380,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     if (std::optional<RunResult> refused = originals.refusedRun(language))
         return *refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
-    if (std::error_code error; std::filesystem::is_directory(originals.path(), error))
+    if (fileSystem_.isFolder(originals.path()))
         writer.setStagingFolder(originals.path());
 
     // What each pick holds decides, not its name. A pick that cannot be opened as a file is
@@ -391,7 +404,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         pick.action = Pick::Action::Copy;
         pick.source = platform::pathFromText(slotTexts[i]);
-        if (isBlank(slotTexts[i]) || !opensAsFile(pick.source))
+        if (isBlank(slotTexts[i]) || !opensAsFile(pick.source, fileSystem_))
             continue;
         if (!decoder) {
             // Without the audio part only what is surely an MP3 may go over a game file.
@@ -431,7 +444,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     }
     const std::vector<std::filesystem::path> staged =
         stageGameFilePicks(picks, targets, originals.gameFolder(), fileSystem_);
-    const StagedFiles removeStaged(staged);
+    const StagedFiles removeStaged(staged, fileSystem_);
 
     std::vector<ConversionPool::Job> conversions;
     double secondsTotal = 0;
@@ -485,7 +498,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
         ConversionPool::Result converted;
         // The staged MP3 goes once copied, or when the run ends here.
-        const StagedFile stagedMp3(converted.staged);
+        const StagedFile stagedMp3(converted.staged, fileSystem_);
         if (pick.action == Pick::Action::Convert && !pick.readFailure) {
             converted = pool.take(i);
             if (stop.stop_requested()) {

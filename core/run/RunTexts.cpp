@@ -23,6 +23,11 @@ constexpr RunTexts hungarianTexts{
     "A fájl vagy a mappa nem létezik",
     "Egy másik program használja a fájlt",
     "A program egy másik példánya éppen ezt a mappát módosítja.",
+    "Ezekhez a fájlokhoz a program nem nyúlt:",
+    "megváltozott, mióta a program írta; az eredetije a Superseded mappába került",
+    "a program feljegyzése arról, mit írt oda, sérült vagy hiányzik; az eredetije a helyén "
+    "maradt",
+    "nem olvasható: ",
 };
 
 constexpr RunTexts englishTexts{
@@ -43,6 +48,11 @@ constexpr RunTexts englishTexts{
     "The file or folder does not exist",
     "Another program is using the file",
     "Another copy of the program is changing this folder.",
+    "These files were left as they are:",
+    "it changed since this program wrote it; its original was moved to Superseded",
+    "the program's record of what it wrote there is damaged or missing; its original stays "
+    "where it is",
+    "it could not be read: ",
 };
 
 } // namespace

@@ -32,6 +32,12 @@ struct RunTexts
     std::string_view reasonInUse;
     // Another running copy held the game folder for longer than a copy waits.
     std::string_view anotherCopyIsChanging;
+    // A restore's files left as they are: this line, then "<label>.mp3: <why>" for each.
+    std::string_view restoreLeftAlone;
+    std::string_view leftAloneChangedSince;
+    std::string_view leftAloneNoRecord;
+    // Followed by the reason.
+    std::string_view leftAloneUnreadable;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

@@ -28,40 +28,42 @@ namespace {
 using Failure = SetMusicCopy::Failure;
 namespace fs = std::filesystem;
 
-// Opened without waiting: a plain open of a pipe waits for a writer that never comes.
-std::optional<Failure> regularFileFailure(const fs::path &file)
-{
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Failure{Failure::Kind::Source, file, SystemError(GetLastError())};
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Failure{Failure::Kind::NotAFile, file, ERROR_DIRECTORY};
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return Failure{Failure::Kind::Source, file, SystemError(GetLastError())};
-    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
-    CloseHandle(handle);
-    if (!disk)
-        return Failure{Failure::Kind::NotAFile, file, 0};
+constexpr SystemError isAFolder = ERROR_DIRECTORY;
 #else
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Failure{errno == EISDIR ? Failure::Kind::NotAFile : Failure::Kind::Source, file,
-                       errno};
-    struct stat status
-    {
-    };
-    const int statResult = ::fstat(fd, &status);
-    const SystemError statError = statResult == 0 ? 0 : errno;
-    ::close(fd);
-    if (statResult != 0)
-        return Failure{Failure::Kind::Source, file, statError};
-    if (!S_ISREG(status.st_mode))
-        return Failure{Failure::Kind::NotAFile, file, S_ISDIR(status.st_mode) ? EISDIR : 0};
+constexpr SystemError isAFolder = EISDIR;
 #endif
-    return std::nullopt;
+
+// Opened without waiting: a plain open of a pipe waits for a writer that never comes.
+std::optional<Failure> regularFileFailure(const fs::path &file, FileSystem &fileSystem)
+{
+    FileSystem::Handle handle = 0;
+    const SystemError error = fileSystem.openForReading(file, handle);
+    if (error == 0) {
+        fileSystem.close(handle);
+        return std::nullopt;
+    }
+    if (error == isAFolder)
+        return Failure{Failure::Kind::NotAFile, file, error};
+    if (error == FileSystem::notAFile)
+        return Failure{Failure::Kind::NotAFile, file, 0};
+    return Failure{Failure::Kind::Source, file, error};
+}
+
+bool isFolderItself(const fs::path &path, FileSystem &fileSystem)
+{
+    FileStatus status;
+    return fileSystem.status(path, status, false) == 0 && status.isFolder();
+}
+
+// Removes a folder of files made by this save.
+void removeTree(const fs::path &folder, FileSystem &fileSystem)
+{
+    std::vector<fs::path> names;
+    fileSystem.listFolder(folder, names);
+    for (const fs::path &name : names)
+        fileSystem.remove(folder / name);
+    fileSystem.removeFolder(folder);
 }
 
 std::string comparable(const fs::path &name)
@@ -80,39 +82,25 @@ const fs::path &recordName()
     return name;
 }
 
-bool sameFile(const fs::path &a, const fs::path &b)
-{
-    std::error_code error;
-    return fs::equivalent(a, b, error) && !error;
-}
-
-SystemError errorOf(const std::error_code &error)
-{
-    return error ? SystemError(error.value()) : 0;
-}
-
 // Makes the new folder take the old one's place: where the system can, in one step, so that
 // no moment passes without the folder. The old folder is then at aside.
-SystemError exchange(const fs::path &newFolder, const fs::path &folder, fs::path &aside)
+SystemError exchange(const fs::path &newFolder, const fs::path &folder, fs::path &aside,
+                     FileSystem &fileSystem)
 {
 #ifdef __linux__
     if (::renameat2(AT_FDCWD, newFolder.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
         aside = newFolder;
         return 0;
     }
-    if (errno != EINVAL && errno != ENOSYS)
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOENT)
         return errno;
 #endif
-    std::error_code error;
-    fs::rename(folder, aside, error);
+    if (const SystemError error = fileSystem.rename(folder, aside))
+        return error;
+    const SystemError error = fileSystem.rename(newFolder, folder);
     if (error)
-        return errorOf(error);
-    fs::rename(newFolder, folder, error);
-    if (error) {
-        std::error_code undo;
-        fs::rename(aside, folder, undo);
-    }
-    return errorOf(error);
+        fileSystem.rename(aside, folder);
+    return error;
 }
 
 struct PlannedCopy
@@ -131,11 +119,13 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
                                           const Progress &progress)
 {
     const fs::path setFolder = setFile.parent_path();
-    std::error_code error;
+    const auto sameFile = [&](const fs::path &a, const fs::path &b) {
+        return fileSystem_.sameFile(a, b);
+    };
 
     // What the set file holds now, to put back if this save fails.
     std::string oldBytes;
-    const bool hadSetFile = fs::exists(setFile, error);
+    const bool hadSetFile = fileSystem_.exists(setFile, true);
     MusicSet oldSet;
     if (hadSetFile) {
         if (const auto failure = MusicSet::readFile(setFile, oldBytes))
@@ -156,14 +146,14 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
             : textOf(parent.filename()).starts_with(setName)                                 ? 1
                                                                                              : 0;
         if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
-            fs::is_directory(fs::symlink_status(parent, error))) {
+            isFolderItself(parent, fileSystem_)) {
             folderName = parent.filename();
             best = fit;
         }
     }
     const fs::path folder = setFolder / folderName;
-    const bool hadFolder = fs::is_directory(fs::symlink_status(folder, error));
-    if (!hadFolder && fs::exists(fs::symlink_status(folder, error)))
+    const bool hadFolder = isFolderItself(folder, fileSystem_);
+    if (!hadFolder && fileSystem_.exists(folder))
         return Failure{Failure::Kind::Destination, folder, EEXIST};
 
     // The copies earlier saves made, as the set marks them and the folder's own record lists
@@ -176,15 +166,16 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
             earlierRecord.lists(textOf(pick.file.filename())))
             earlierCopies.insert(comparable(pick.file.filename()));
     std::set<std::string> taken{comparable(recordName())};
+    std::vector<fs::path> folderNames;
     if (hadFolder)
-        for (fs::directory_iterator it(folder, error), end; !error && it != end;
-             it.increment(error))
-            if (!earlierCopies.contains(comparable(it->path().filename())))
-                taken.insert(comparable(it->path().filename()));
+        fileSystem_.listFolder(folder, folderNames);
+    for (const fs::path &name : folderNames)
+        if (!earlierCopies.contains(comparable(name)))
+            taken.insert(comparable(name));
 
     // Nothing is written for a set with a pick that cannot be copied.
     for (const MusicSet::Pick &pick : set.picks)
-        if (auto failure = regularFileFailure(pick.file))
+        if (auto failure = regularFileFailure(pick.file, fileSystem_))
             return failure;
 
     // One copy of each source, however many slots use it, by whatever path. Files already
@@ -223,7 +214,7 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     if (const SystemError made = fileSystem_.createFolder(newFolder))
         return Failure{Failure::Kind::Destination, newFolder, made};
     const auto abandon = [&](Failure failure) {
-        fs::remove_all(newFolder, error);
+        removeTree(newFolder, fileSystem_);
         return failure;
     };
 
@@ -254,13 +245,13 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
                 {Failure::Kind::Destination, newFolder / recordName(), failure->systemError});
     }
     // The player's own files of the folder come along under their names.
-    if (hadFolder)
-        for (fs::directory_iterator it(folder, error), end; !error && it != end;
-             it.increment(error))
-            if (taken.contains(comparable(it->path().filename())) &&
-                it->path().filename() != recordName() &&
-                !fs::exists(newFolder / it->path().filename()) && it->is_regular_file())
-                fileSystem_.hardLink(it->path(), newFolder / it->path().filename());
+    for (const fs::path &name : folderNames) {
+        FileStatus status;
+        if (taken.contains(comparable(name)) && name != recordName() &&
+            !fileSystem_.exists(newFolder / name, true) &&
+            fileSystem_.status(folder / name, status) == 0 && status.isFile())
+            fileSystem_.hardLink(folder / name, newFolder / name);
+    }
     fileSystem_.syncFolder(newFolder);
     if (stop.stop_requested())
         return abandon({Failure::Kind::Stopped, {}, 0});
@@ -280,9 +271,9 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
                                                         AtomicFileWriter::newTemporaryName());
     SystemError swapped = 0;
     if (hadFolder)
-        swapped = exchange(newFolder, folder, aside);
-    else if (fs::rename(newFolder, folder, error); error)
-        swapped = errorOf(error);
+        swapped = exchange(newFolder, folder, aside, fileSystem_);
+    else
+        swapped = fileSystem_.rename(newFolder, folder);
     if (swapped) {
         AtomicFileWriter writer(fileSystem_);
         if (hadSetFile)
@@ -298,21 +289,20 @@ std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile
     // The old folder: earlier copies that still hold what was copied go, and so does its
     // record; what the player put there or changed joins the new folder.
     std::vector<fs::path> leftBehind;
-    for (fs::directory_iterator it(aside, error), end; !error && it != end; it.increment(error))
-        leftBehind.push_back(it->path());
-    for (const fs::path &entry : leftBehind) {
-        const fs::path name = entry.filename();
-        std::error_code entryError;
+    fileSystem_.listFolder(aside, leftBehind);
+    for (const fs::path &name : leftBehind) {
+        const fs::path entry = aside / name;
         const bool earlierCopy =
             earlierCopies.contains(comparable(name)) && earlierRecord.holdsCopy(entry);
-        const bool oldRecord =
-            name == recordName() && fs::is_regular_file(fs::symlink_status(entry, entryError));
+        FileStatus status;
+        const bool oldRecord = name == recordName() &&
+                               fileSystem_.status(entry, status, false) == 0 && status.isFile();
         if (earlierCopy || oldRecord || sameFile(entry, folder / name))
             fileSystem_.remove(entry);
-        else if (!fs::exists(fs::symlink_status(folder / name, entryError)))
-            fs::rename(entry, folder / name, entryError);
+        else if (!fileSystem_.exists(folder / name))
+            fileSystem_.rename(entry, folder / name);
     }
-    fs::remove(aside, error);
+    fileSystem_.removeFolder(aside);
     return std::nullopt;
 }
 

@@ -218,7 +218,9 @@ void TestOriginalsFolder::restoreGoesOnPastFailures()
     QCOMPARE(
         QString::fromStdString(result.message),
         QStringLiteral("There was a fault during the copying atGrass.mp3. The error code is: 70.\n"
-                       "There was a fault during the copying atWater.mp3. The error code is: 61."));
+                       "Access denied\n"
+                       "There was a fault during the copying atWater.mp3. The error code is: 61.\n"
+                       "The disk is full"));
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("game's own CstleTown.mp3"));
     QCOMPARE(readBytes(game("Grass.mp3")), std::string("pick 2"));
     QVERIFY(!QFile::exists(game("Sand.mp3")));

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "files/FileSystem.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// A whole file system in memory behind the seam, for a simulation that must run thousands of
+// sequences a minute: inodes and hard links, symbolic links, a change time no call can set,
+// modes, files in use, a disk that fills, and faults injected at any call. Errors are POSIX
+// numbers. Calls named "put", "peek" and the like are the test's own hands: they never fail
+// and are never counted.
+class InMemoryFileSystem : public core::FileSystem
+{
+  public:
+    enum class Fault { Kill, DiskFull, IoError, ReadFails, Busy, AccessDenied };
+    static constexpr int faultKinds = 6;
+
+    InMemoryFileSystem();
+
+    core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override;
+    core::SystemError createNew(const std::filesystem::path &path, Handle &handle) override;
+    core::SystemError openForOverwrite(const std::filesystem::path &path, Handle &handle) override;
+    core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
+                           std::size_t &bytesRead) override;
+    core::SystemError seek(Handle handle, std::int64_t offset, int whence,
+                           std::int64_t &position) override;
+    core::SystemError write(Handle handle, const char *data, std::size_t size) override;
+    core::SystemError flushToDisk(Handle handle) override;
+    void close(Handle handle) override;
+    void copyPermissions(const std::filesystem::path &from, Handle to) override;
+    core::SystemError replace(const std::filesystem::path &from,
+                              const std::filesystem::path &to) override;
+    void syncFolder(const std::filesystem::path &folder) override;
+    core::SystemError remove(const std::filesystem::path &path) override;
+    core::SystemError hardLink(const std::filesystem::path &existing,
+                               const std::filesystem::path &link) override;
+    core::SystemError createFolder(const std::filesystem::path &path) override;
+    bool isFolder(const std::filesystem::path &path) override;
+    core::SystemError removeFolder(const std::filesystem::path &path) override;
+    core::SystemError status(const std::filesystem::path &path, core::FileStatus &status,
+                             bool followLinks = true) override;
+    core::SystemError listFolder(const std::filesystem::path &folder,
+                                 std::vector<std::filesystem::path> &names) override;
+    core::SystemError rename(const std::filesystem::path &from,
+                             const std::filesystem::path &to) override;
+    core::SystemError readLink(const std::filesystem::path &link,
+                               std::filesystem::path &target) override;
+    core::SystemError setModified(const std::filesystem::path &path,
+                                  std::int64_t modified) override;
+    core::SystemError openLock(const std::filesystem::path &path, bool create,
+                               Handle &handle) override;
+    core::SystemError tryLock(Handle handle) override;
+    std::chrono::steady_clock::time_point now() override { return steady_; }
+    void pause(std::chrono::milliseconds duration) override { steady_ += duration; }
+
+    // The test's hands.
+    // Writes a file in place (the same inode, as a patcher writing into it) or makes it.
+    void put(const std::filesystem::path &path, const std::string &bytes);
+    // A new file renamed over the name, as an updater does.
+    void putByRename(const std::filesystem::path &path, const std::string &bytes);
+    void putFolder(const std::filesystem::path &path);
+    void putLink(const std::filesystem::path &path, const std::string &target);
+    void erase(const std::filesystem::path &path); // a file, a link or a whole folder
+    void swapNames(const std::filesystem::path &a, const std::filesystem::path &b);
+    void setMode(const std::filesystem::path &path, std::uint32_t mode);
+    void setTimeOf(const std::filesystem::path &path, std::int64_t modified);
+    void setBusy(const std::filesystem::path &path, bool busy);
+    std::optional<std::string> peek(const std::filesystem::path &path) const;
+    std::optional<core::FileStatus> peekStatus(const std::filesystem::path &path,
+                                               bool followLinks = false) const;
+    // Every regular file under a folder, links not followed.
+    std::vector<std::filesystem::path> filesUnder(const std::filesystem::path &folder) const;
+    // Bytes that fit before the disk is full; none: unlimited.
+    void setFreeBytes(std::optional<std::uint64_t> free);
+
+    // The fault strikes at the call `afterCalls` calls from now (Busy and ReadFails at the
+    // first call of their kind from then). A kill makes that call and every later one fail
+    // with no effect until revive().
+    void arm(Fault fault, int afterCalls);
+    void disarm() { armed_.reset(); }
+    bool killed() const { return killed_; }
+    // A fresh program over the disk as it was left: the dead one's handles and locks go.
+    void revive();
+    // The test's own checks go through the seam uncounted and unfaulted.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
+    std::uint64_t calls() const { return calls_; }
+    const std::array<std::uint64_t, faultKinds> &faultsStruck() const { return struck_; }
+
+  private:
+    struct Node
+    {
+        core::FileStatus::Type type = core::FileStatus::Type::File;
+        std::string data;
+        std::map<std::string, std::uint64_t> children;
+        std::string link;
+        std::uint32_t mode = 0644;
+        std::int64_t modified = 0;
+        std::int64_t changed = 0;
+        std::uint32_t links = 1;
+        bool busy = false;
+    };
+    struct Open
+    {
+        std::uint64_t inode = 0;
+        std::uint64_t position = 0;
+        bool writes = false;
+        bool locks = false;
+    };
+    enum class Op { Read, Open, Write, Change, Look };
+    struct Armed
+    {
+        Fault fault;
+        int countdown;
+    };
+
+    core::SystemError enter(Op op);
+    // The inode a path names (0 where none), and why not.
+    core::SystemError lookup(const std::filesystem::path &path, bool followLinks,
+                             std::uint64_t &inode, int depth = 0) const;
+    // The folder a new name goes in, and the name.
+    core::SystemError parentOf(const std::filesystem::path &path, std::uint64_t &folder,
+                               std::string &name) const;
+    core::SystemError writableParent(const std::filesystem::path &path, std::uint64_t &folder,
+                                     std::string &name) const;
+    std::uint64_t make(core::FileStatus::Type type);
+    void unlinkNode(std::uint64_t inode);
+    void touch(Node &node, bool content);
+    std::uint64_t usedBytes() const;
+    Open *openOf(Handle handle);
+
+    std::unordered_map<std::uint64_t, Node> nodes_;
+    std::map<Handle, Open> open_;
+    std::map<std::uint64_t, Handle> lockHolder_;
+    std::uint64_t nextInode_ = 2;
+    Handle nextHandle_ = 3;
+    std::int64_t clock_ = 1'700'000'000;
+    std::chrono::steady_clock::time_point steady_{};
+    std::optional<std::uint64_t> free_;
+    std::optional<Armed> armed_;
+    bool killed_ = false;
+    bool quiet_ = false;
+    std::uint64_t calls_ = 0;
+    std::array<std::uint64_t, faultKinds> struck_{};
+};
