@@ -36,6 +36,8 @@ class TestOriginalsPromise : public QObject
     void failedInPlaceOpenLeavesUpdateAlone();
     void failedChangeLeavesNoSecondName();
     void handCopyWithSameSizeAndTimeIsKept();
+    void readFailingAnywhereInDefaultKeepsTheOriginal();
+    void unreadableRecordStopsChangeAndDefault();
 
   private:
     int slotOf(const std::string &name) const
@@ -185,6 +187,39 @@ void TestOriginalsPromise::handCopyWithSameSizeAndTimeIsKept()
     fs_->setTimeOf(game / "Water.mp3", written->modified);
     QCOMPARE(change("Water.mp3", "b").outcome, RunResult::Outcome::Completed);
     QCOMPARE(*fs_->peek(kept / "Water.mp3"), std::string("hand a"));
+}
+
+void TestOriginalsPromise::readFailingAnywhereInDefaultKeepsTheOriginal()
+{
+    // A file that could not be read is no different from what was recorded, only unread.
+    for (int after = 0; after < 120; ++after) {
+        init();
+        QCOMPARE(change("Water.mp3", "a").outcome, RunResult::Outcome::Completed);
+        fs_->arm(InMemoryFileSystem::Fault::ReadFails, after);
+        const RunResult result = restoreAll();
+        fs_->disarm();
+        const bool putBack = *fs_->peek(game / "Water.mp3") == "game's own Water";
+        QVERIFY2(putBack || fs_->peek(kept / "Water.mp3") == "game's own Water",
+                 qPrintable(QString("read failing after %1 calls").arg(after)));
+        QVERIFY2(putBack || !result.message.empty(),
+                 qPrintable(QString("read failing after %1 calls").arg(after)));
+    }
+}
+
+void TestOriginalsPromise::unreadableRecordStopsChangeAndDefault()
+{
+    QCOMPARE(change("Water.mp3", "a").outcome, RunResult::Outcome::Completed);
+    const std::string recordBefore = record();
+    fs_->setMode(kept / "manifest.txt", 0);
+    for (const RunResult &result : {change("Water.mp3", "b"), restoreAll()}) {
+        QCOMPARE(result.outcome, RunResult::Outcome::Failed);
+        QVERIFY2(result.message.find("manifest.txt, cannot be read: Access denied") !=
+                     std::string::npos,
+                 result.message.c_str());
+    }
+    QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("pick a"));
+    QCOMPARE(*fs_->peek(kept / "Water.mp3"), std::string("game's own Water"));
+    QCOMPARE(record(), recordBefore);
 }
 
 QTEST_GUILESS_MAIN(TestOriginalsPromise)
