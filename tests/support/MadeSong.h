@@ -28,13 +28,17 @@ inline void addBar(std::vector<float> &out, int rate, std::size_t from, std::siz
                    const std::vector<int> &notes, double level)
 {
     const std::size_t barSamples = 4 * beatSamples;
+    std::vector<double> radiansPerSample;
+    for (int note : notes)
+        radiansPerSample.push_back(2 * std::numbers::pi * midiHertz(note) / rate);
+    const double bassRadians = 2 * std::numbers::pi * midiHertz(notes.front() - 12) / rate;
     std::uint32_t noise = 12345;
     for (std::size_t i = 0; i < barSamples; ++i) {
-        const double time = double(from + i) / rate;
+        const auto at = double(from + i);
         double sample = 0;
-        for (int note : notes)
-            sample += 0.08 * std::sin(2 * std::numbers::pi * midiHertz(note) * time);
-        sample += 0.1 * std::sin(2 * std::numbers::pi * midiHertz(notes.front() - 12) * time);
+        for (double radians : radiansPerSample)
+            sample += 0.08 * std::sin(radians * at);
+        sample += 0.1 * std::sin(bassRadians * at);
         const std::size_t inBeat = i % beatSamples;
         const double clickSeconds = double(inBeat) / rate;
         if (clickSeconds < 0.03) {
