@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times Find a loop on a made song of four minutes at 44.1 kHz, decoding not counted, and
 // prints the loops found; given music files instead, decodes each to mono at its own rate and
-// prints the loops found in it, with the time each search took.
+// prints the loops found in it, with the time each search took. Beside each loop: how alike
+// the second after its end is to the second after its start.
 //
 //   loopfinder_bench [FILE...]
 
@@ -9,7 +10,9 @@
 #include "fit/LoopFinder.h"
 #include "music/AudioCodecs.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -28,6 +31,22 @@ std::string clock(std::size_t sample, int rate)
     return text;
 }
 
+// How alike the second after the loop's end is to the second after its start, as a
+// correlation: 1 where the music truly repeats there, so the seam cannot be heard.
+double afterSeamLikeness(std::span<const float> mono, const core::LoopCandidate &loop, int rate)
+{
+    const std::size_t length = std::min<std::size_t>(std::size_t(rate), mono.size() - loop.end);
+    double product = 0;
+    double afterEnd = 0;
+    double afterStart = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        product += double(mono[loop.end + i]) * mono[loop.start + i];
+        afterEnd += double(mono[loop.end + i]) * mono[loop.end + i];
+        afterStart += double(mono[loop.start + i]) * mono[loop.start + i];
+    }
+    return afterEnd > 0 && afterStart > 0 ? product / std::sqrt(afterEnd * afterStart) : 0;
+}
+
 // Searches and prints; returns the processor's seconds the search took: one thread's, as
 // the search runs on one.
 double findAndPrint(const char *name, std::span<const float> mono, int rate)
@@ -43,9 +62,9 @@ double findAndPrint(const char *name, std::span<const float> mono, int rate)
     if (loops.empty())
         std::printf("  none found\n");
     for (const core::LoopCandidate &loop : loops)
-        std::printf("  %s to %s  score %.3f  crossfade %.1f ms\n", clock(loop.start, rate).c_str(),
-                    clock(loop.end, rate).c_str(), loop.score,
-                    1000.0 * double(loop.crossfade) / rate);
+        std::printf("  %s to %s  score %.3f  crossfade %.1f ms  next second alike %.2f\n",
+                    clock(loop.start, rate).c_str(), clock(loop.end, rate).c_str(), loop.score,
+                    1000.0 * double(loop.crossfade) / rate, afterSeamLikeness(mono, loop, rate));
     return processorSeconds;
 }
 

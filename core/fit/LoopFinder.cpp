@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fit/LoopFinder.h"
 
+#include "fit/SeamAligner.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +23,8 @@ constexpr double shortnessWeight = 0.05;
 constexpr double mostDistance = 0.25;
 constexpr double typicalShare = 0.5;
 constexpr double zeroCrossingReachSeconds = 0.01;
+// Once lined up, the end moves no further than this to a zero crossing.
+constexpr double alignedCrossingReachSeconds = 0.001;
 constexpr double longestCrossfadeSeconds = 0.05;
 
 double beatDistance(const BeatAnalysis &analysis, std::size_t a, std::size_t b)
@@ -130,10 +134,16 @@ std::vector<LoopFinder::BeatPair> LoopFinder::distinctBest(std::vector<BeatPair>
 LoopCandidate LoopFinder::candidate(const BeatPair &pair, std::span<const float> mono,
                                     int sampleRate, const BeatAnalysis &analysis)
 {
-    const auto reach = std::size_t(zeroCrossingReachSeconds * sampleRate);
+    const auto rate = double(sampleRate);
     LoopCandidate loop;
-    loop.start = nearestZeroCrossing(mono, analysis.beats[pair.start], reach);
-    loop.end = std::min(mono.size(), nearestZeroCrossing(mono, analysis.beats[pair.end], reach));
+    loop.start = nearestZeroCrossing(mono, analysis.beats[pair.start],
+                                     std::size_t(zeroCrossingReachSeconds * rate));
+    const std::size_t lined = SeamAligner(mono, sampleRate)
+                                  .alignedEnd(loop.start, analysis.beats[pair.end] + loop.start -
+                                                              analysis.beats[pair.start]);
+    loop.end =
+        std::min(mono.size(),
+                 nearestZeroCrossing(mono, lined, std::size_t(alignedCrossingReachSeconds * rate)));
     loop.score = std::clamp(1 - pair.rank, 0.0, 1.0);
     const auto longest = std::size_t(longestCrossfadeSeconds * sampleRate);
     const auto eighthBeat = std::size_t(analysis.beatSamples / 8);

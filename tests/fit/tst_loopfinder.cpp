@@ -69,6 +69,15 @@ class TestLoopFinder : public QObject
                  qPrintable(QString::number(patterns)));
     }
 
+    void loopEndLinesUpWithItsStartToTheSample()
+    {
+        constexpr int rate = 44100;
+        const madesong::Song song = madesong::song(rate);
+        const std::vector<LoopCandidate> loops = LoopFinder(transforms()).find(song.samples, rate);
+        QVERIFY(!loops.empty());
+        QCOMPARE((loops.front().end - loops.front().start) % song.patternSamples, std::size_t(0));
+    }
+
     void seamIsNoBiggerAChangeThanTheSongsOwn()
     {
         constexpr int rate = 22050;

@@ -23,7 +23,7 @@ inline double midiHertz(int note)
 }
 
 // A chord held for the bar, with a bass note an octave under its root and a click on each
-// beat, the first louder.
+// beat, the first louder. Bars of the same chord and level are the same to the sample.
 inline void addBar(std::vector<float> &out, int rate, std::size_t from, std::size_t beatSamples,
                    const std::vector<int> &notes, double level)
 {
@@ -34,7 +34,8 @@ inline void addBar(std::vector<float> &out, int rate, std::size_t from, std::siz
     const double bassRadians = 2 * std::numbers::pi * midiHertz(notes.front() - 12) / rate;
     std::uint32_t noise = 12345;
     for (std::size_t i = 0; i < barSamples; ++i) {
-        const auto at = double(from + i);
+        // Each bar starts its tones afresh, so that a pattern repeats to the sample.
+        const auto at = double(i);
         double sample = 0;
         for (double radians : radiansPerSample)
             sample += 0.08 * std::sin(radians * at);
