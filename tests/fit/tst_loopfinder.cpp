@@ -10,6 +10,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <stop_token>
 
 using namespace core;
 
@@ -118,10 +119,28 @@ class TestLoopFinder : public QObject
         }
     }
 
-    void droneHasNoLoop()
+    void musicWithoutABeatHasNoLoop_data()
     {
         constexpr int rate = 22050;
-        QVERIFY(LoopFinder(transforms()).find(madesong::drone(rate, 60), rate).empty());
+        QTest::addColumn<std::vector<float>>("samples");
+        QTest::newRow("drone") << madesong::drone(rate, 60);
+        QTest::newRow("silence") << std::vector<float>(60 * rate, 0.0f);
+        QTest::newRow("noise") << madesong::noise(rate, 60);
+    }
+
+    void musicWithoutABeatHasNoLoop()
+    {
+        QFETCH(std::vector<float>, samples);
+        QVERIFY(LoopFinder(transforms()).find(samples, 22050).empty());
+    }
+
+    void aStoppedSearchFindsNothing()
+    {
+        constexpr int rate = 22050;
+        const madesong::Song song = madesong::song(rate);
+        std::stop_source stop;
+        stop.request_stop();
+        QVERIFY(LoopFinder(transforms()).find(song.samples, rate, stop.get_token()).empty());
     }
 };
 

@@ -89,4 +89,16 @@ inline std::vector<float> drone(int rate, double seconds)
     return samples;
 }
 
+// White noise at an even level: onsets everywhere, a beat nowhere.
+inline std::vector<float> noise(int rate, double seconds)
+{
+    std::vector<float> samples(std::size_t(seconds * rate));
+    std::uint32_t state = 2463534242u;
+    for (float &sample : samples) {
+        state = state * 1664525u + 1013904223u;
+        sample = float(0.3 * (double(state >> 8) / double(1u << 24) * 2 - 1));
+    }
+    return samples;
+}
+
 } // namespace madesong
