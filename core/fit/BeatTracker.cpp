@@ -103,7 +103,25 @@ std::vector<std::size_t> BeatTracker::track(std::span<const float> onsetStrength
          beat = previousBeat[std::size_t(beat)])
         beats.push_back(std::size_t(beat));
     std::reverse(beats.begin(), beats.end());
+    trimWeakEnds(beats, local);
     return beats;
+}
+
+// A chain runs on into the silence or the floor of onsets before the music's first beat and
+// after its last; beats there, on no real onset, are dropped.
+void BeatTracker::trimWeakEnds(std::vector<std::size_t> &beats, const std::vector<double> &local)
+{
+    if (beats.empty())
+        return;
+    double sumOfSquares = 0;
+    for (std::size_t beat : beats)
+        sumOfSquares += local[beat] * local[beat];
+    const double threshold = 0.5 * std::sqrt(sumOfSquares / double(beats.size()));
+    const auto weak = [&](std::size_t beat) { return local[beat] < threshold; };
+    while (!beats.empty() && weak(beats.back()))
+        beats.pop_back();
+    const auto firstStrong = std::find_if_not(beats.begin(), beats.end(), weak);
+    beats.erase(beats.begin(), firstStrong);
 }
 
 } // namespace core

@@ -21,6 +21,7 @@ class BeatTracker
   private:
     std::vector<double> localScore(std::span<const float> onsetStrength) const;
     std::size_t lastBeat(const std::vector<double> &cumulative) const;
+    static void trimWeakEnds(std::vector<std::size_t> &beats, const std::vector<double> &local);
 
     double period_;
     double tightness_;
