@@ -110,12 +110,12 @@ std::optional<BeatAnalysis> BeatAnalyser::analyse(std::span<const float> mono, i
         return std::nullopt;
 
     BeatAnalysis analysis;
-    // A frame's onset is heard about its middle.
-    for (std::size_t frame : beatFrames)
-        analysis.beats.push_back((frame * hop + 2 * hop) * factor);
     std::vector<std::size_t> reducedBeats;
-    for (std::size_t frame : beatFrames)
+    for (std::size_t frame : beatFrames) {
+        // A frame's onset is heard about its middle.
         reducedBeats.push_back(frame * hop + 2 * hop);
+        analysis.beats.push_back(reducedBeats.back() * factor);
+    }
     analysis.chroma = beatChroma(features.chroma, features.chromaHop, reducedBeats);
     analysis.loudness = beatLoudness(mono, analysis.beats);
     analysis.beatSamples = *period * double(hop * factor);
