@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The audio module's entry: its decoder, encoder and player.
+// The audio module's entry: its decoder, encoder, player, meter and transform.
 #include "music/AudioCodecs.h"
 
 #ifdef VMC_HAVE_PLAYBACK
@@ -12,14 +12,16 @@ namespace core {
 std::unique_ptr<AudioDecoder> makeFfmpegDecoder();
 std::unique_ptr<Mp3Encoder> makeLameEncoder();
 std::unique_ptr<LoudnessMeter> makeEbur128Meter();
+std::unique_ptr<RealTransform> makeFfmpegRealTransform(int size);
 
 const AudioCodecs &AudioCodecs::builtIn()
 {
 #ifdef VMC_HAVE_PLAYBACK
     static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, makeSinkPlayer,
-                                    makeEbur128Meter};
+                                    makeEbur128Meter, makeFfmpegRealTransform};
 #else
-    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, nullptr, makeEbur128Meter};
+    static const AudioCodecs codecs{makeFfmpegDecoder, makeLameEncoder, nullptr, makeEbur128Meter,
+                                    makeFfmpegRealTransform};
 #endif
     return codecs;
 }

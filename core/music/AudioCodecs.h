@@ -4,6 +4,7 @@
 #include "files/FileSystem.h"
 #include "music/Reason.h"
 
+#include <complex>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -113,6 +114,16 @@ class AudioPlayer
     virtual void setGain(double decibels) = 0;
 };
 
+// A real-to-complex discrete Fourier transform of one length.
+class RealTransform
+{
+  public:
+    virtual ~RealTransform() = default;
+    virtual int size() const = 0;
+    // size() samples in, size() / 2 + 1 bins out, unscaled; in is left as it was.
+    virtual void forward(const float *in, std::complex<float> *out) = 0;
+};
+
 // The audio code: in the program on Windows; on Linux a module of its own, loaded at first
 // use, so that a start that needs no music reading loads none of its libraries.
 struct AudioCodecs
@@ -122,6 +133,8 @@ struct AudioCodecs
     // Null in a build without sound output. Needs the toolkit's application object.
     std::unique_ptr<AudioPlayer> (*makePlayer)();
     std::unique_ptr<LoudnessMeter> (*makeMeter)();
+    // Nothing for a length the transform does not support (an odd one, or one under 4).
+    std::unique_ptr<RealTransform> (*makeRealTransform)(int size);
 
     // Nothing, and why in reason, where the module cannot be loaded.
     static const AudioCodecs *get(Reason *reason = nullptr);
