@@ -32,6 +32,7 @@ class TestOriginalsPromise : public QObject
     void damagedRecordIsReadOrDistrusted_data();
     void damagedRecordIsReadOrDistrusted();
     void pickIsNeverKeptAsOriginalAfterRecordIsCut();
+    void unreadableGameFileIsLeftAloneAndNamed_data();
     void unreadableGameFileIsLeftAloneAndNamed();
     void failedInPlaceOpenLeavesUpdateAlone();
     void failedChangeLeavesNoSecondName();
@@ -54,9 +55,9 @@ class TestOriginalsPromise : public QObject
         texts[std::size_t(slotOf(name))] = "/m/" + pick;
         return core::ReplacementRun(slots_, *fs_).run(texts, runtexts::labels(), "/g/", english);
     }
-    RunResult restoreAll()
+    RunResult restoreAll(std::uint8_t language = english)
     {
-        return OriginalsFolder("/g/", *fs_).restore(slots_, runtexts::labels(), english);
+        return OriginalsFolder("/g/", *fs_).restore(slots_, runtexts::labels(), language);
     }
     std::string record() { return *fs_->peek(kept / "manifest.txt"); }
 
@@ -130,18 +131,27 @@ void TestOriginalsPromise::pickIsNeverKeptAsOriginalAfterRecordIsCut()
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("game's own Water"));
 }
 
+void TestOriginalsPromise::unreadableGameFileIsLeftAloneAndNamed_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("English") << int(english) << ".mp3: it could not be read: Access denied";
+    QTest::newRow("Hungarian") << 1 << ".mp3: nem olvasható: Hozzáférés megtagadva";
+}
+
 void TestOriginalsPromise::unreadableGameFileIsLeftAloneAndNamed()
 {
+    QFETCH(int, language);
+    QFETCH(QString, said);
     QCOMPARE(change("Water.mp3", "a").outcome, RunResult::Outcome::Completed);
     const std::string recordBefore = record();
     fs_->setMode(game / "Water.mp3", 0);
-    const RunResult result = restoreAll();
+    const RunResult result = restoreAll(std::uint8_t(language));
     QCOMPARE(result.count, 0);
     QCOMPARE(*fs_->peek(kept / "Water.mp3"), std::string("game's own Water"));
     QCOMPARE(record(), recordBefore);
     const std::string label = runtexts::labels()[std::size_t(slotOf("Water.mp3"))];
-    QVERIFY2(result.message.find(label + ".mp3: it could not be read: Access denied") !=
-                 std::string::npos,
+    QVERIFY2(result.message.find(label + said.toStdString()) != std::string::npos,
              result.message.c_str());
 }
 
