@@ -2,6 +2,7 @@
 #include "run/ConversionPool.h"
 
 #include "files/AtomicFileWriter.h"
+#include "loudness/LoudnessMeasurer.h"
 
 #include <algorithm>
 
@@ -50,6 +51,29 @@ void ConversionPool::work(std::stop_token ownStop)
     }
 }
 
+namespace {
+
+// What of the pick an unmatched conversion writes: its fit, or the pick without the silence
+// at its ends, which a reading of its own finds where nothing measured the pick.
+PickFit writtenPart(const AudioCodecs &codecs, const ConversionPool::Job &job, std::stop_token stop)
+{
+    const int sampleRate = job.settings.sampleRate;
+    if (!job.fit.isWhole()) {
+        auto probed = codecs.makeDecoder()->probe(job.source);
+        const auto *info = std::get_if<AudioInfo>(&probed);
+        return info ? MatchedConversion::decodedFit(job.fit, *info, sampleRate) : PickFit{};
+    }
+    if (!codecs.makeMeter)
+        return {};
+    auto measured = LoudnessMeasurer(codecs).measure(job.source, sampleRate, job.settings.channels,
+                                                     false, {}, stop);
+    if (const auto *loudness = std::get_if<Loudness>(&measured))
+        return MatchedConversion::withoutSilence(*loudness, sampleRate);
+    return {};
+}
+
+} // namespace
+
 void ConversionPool::runJob(const Job &job, std::stop_token stop)
 {
     // Staged in the game folder, under the run's lock, where the next run finds what a
@@ -77,14 +101,16 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
     Result result;
     if (job.matching) {
         const MatchedConversion::Outcome outcome =
-            job.isMp3 ? job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop)
-                      : job.matching->convert(job.slot, job.source, job.settings, staged,
-                                              reportProgress, stop);
+            job.isMp3 && job.fit.isWhole()
+                ? job.matching->adjustMp3(job.slot, job.source, staged, reportProgress, stop)
+                : job.matching->convert(job.slot, job.source, job.settings, staged, reportProgress,
+                                        stop, job.fit);
         result.failure = outcome.failure;
         result.loudness = outcome.plan;
     } else
         result.failure = MusicConverter(*codecs_, fileSystem_)
-                             .convert(job.source, job.settings, staged, reportProgress, stop);
+                             .convert(job.source, job.settings, staged, reportProgress, stop,
+                                      writtenPart(*codecs_, job, stop));
     std::error_code error;
     if (result.failure)
         std::filesystem::remove(staged, error);

@@ -9,6 +9,8 @@
 #endif
 
 using core::MusicSet;
+
+Q_DECLARE_METATYPE(core::PickFit)
 namespace fs = std::filesystem;
 
 class TestMusicSet : public QObject
@@ -23,6 +25,10 @@ class TestMusicSet : public QObject
     void readsSetsLeniently();
     void setThatIsNoFileIsNotRead_data();
     void setThatIsNoFileIsNotRead();
+    void fitRoundTrips_data();
+    void fitRoundTrips();
+    void impossibleFitLineIsDropped_data();
+    void impossibleFitLineIsDropped();
 };
 
 void TestMusicSet::savedSetOpensAsSaved()
@@ -142,6 +148,70 @@ void TestMusicSet::setThatIsNoFileIsNotRead()
 #endif
     std::string bytes;
     QVERIFY(MusicSet::readFile(file.toStdString(), bytes));
+}
+
+void TestMusicSet::fitRoundTrips_data()
+{
+    QTest::addColumn<core::PickFit>("fit");
+    QTest::addColumn<QByteArray>("line"); // empty: none
+    QTest::newRow("whole pick") << core::PickFit{} << QByteArray();
+    QTest::newRow("a loop with its seam") << core::PickFit{88200, 9261000, 0, 66150, 2205}
+                                          << QByteArray("#VALDRUNE-FIT:88200,9261000,0,66150,2205");
+    QTest::newRow("to the pick's end") << core::PickFit{44100, std::nullopt, 4410, 0, 0}
+                                       << QByteArray("#VALDRUNE-FIT:44100,,4410,0,0");
+}
+
+void TestMusicSet::fitRoundTrips()
+{
+    QFETCH(core::PickFit, fit);
+    QFETCH(QByteArray, line);
+    const fs::path setFolder = fs::absolute("sets");
+    MusicSet set;
+    set.picks = {{0, setFolder / "castle.flac", 222, false, fit}};
+    const std::string text = set.format(setFolder);
+    const std::string slotLine = "#VALDRUNE-SLOT:CstleTown.mp3\n";
+    const std::string expected = slotLine + (line.isEmpty() ? "" : line.toStdString() + "\n");
+    QVERIFY(text.find(expected + "castle.flac\n") != std::string::npos);
+
+    const MusicSet opened = MusicSet::parse(text, setFolder);
+    QCOMPARE(opened.picks.size(), std::size_t(1));
+    QVERIFY(opened.picks[0].fit == fit);
+    QVERIFY(opened.problems.empty());
+}
+
+void TestMusicSet::impossibleFitLineIsDropped_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("reason"); // -1: none
+    using Kind = MusicSet::Problem::Kind;
+    using Code = core::Reason::Code;
+    QTest::newRow("end before start")
+        << QByteArray("500,400,0,0,0") << int(Kind::ImpossibleFit) << int(Code::FitEndBeforeStart);
+    QTest::newRow("negative start")
+        << QByteArray("-5,,0,0,0") << int(Kind::ImpossibleFit) << int(Code::FitNegative);
+    QTest::newRow("fades over the part")
+        << QByteArray("0,100,60,60,0") << int(Kind::ImpossibleFit) << int(Code::FitFadesTooLong);
+    QTest::newRow("three numbers") << QByteArray("1,2,3") << int(Kind::NotAFit) << -1;
+    QTest::newRow("words") << QByteArray("start,end,in,out,seam") << int(Kind::NotAFit) << -1;
+}
+
+void TestMusicSet::impossibleFitLineIsDropped()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, kind);
+    QFETCH(int, reason);
+    const QByteArray text =
+        "#EXTM3U\n#VALDRUNE-SLOT:CstleTown.mp3\n#VALDRUNE-FIT:" + line + "\ncastle.flac\n";
+    const MusicSet set = MusicSet::parse(text.toStdString(), fs::absolute("sets"));
+    // The pick stays, whole.
+    QCOMPARE(set.picks.size(), std::size_t(1));
+    QVERIFY(set.picks[0].fit.isWhole());
+    QCOMPARE(set.problems.size(), std::size_t(1));
+    QCOMPARE(int(set.problems[0].kind), kind);
+    QCOMPARE(set.problems[0].line, 3);
+    if (reason >= 0)
+        QCOMPARE(int(set.problems[0].reason.code), reason);
 }
 
 QTEST_APPLESS_MAIN(TestMusicSet)

@@ -186,6 +186,31 @@ QString PickLoudness::describe(int slot, std::uint8_t language) const
     return {};
 }
 
+QString PickLoudness::describeSilence(int slot, std::uint8_t language) const
+{
+    const Slot &entry = slots_.at(std::size_t(slot));
+    return entry.plan ? describeSilence(*entry.plan, language) : QString();
+}
+
+QString PickLoudness::describeSilence(const core::GainPlan &plan, std::uint8_t language)
+{
+    if (!plan.pick)
+        return {};
+    const TextTable &texts = TextTable::forLanguage(language);
+    // Said as it is shown: a tenth of a second at least.
+    const bool atStart = plan.pick->leadingSilence >= unheard;
+    const bool atEnd = plan.pick->trailingSilence >= unheard;
+    const QString start = number(plan.pick->leadingSilence, language);
+    const QString end = number(plan.pick->trailingSilence, language);
+    if (atStart && atEnd)
+        return QString::fromUtf8(texts.silenceLeftOutBoth).arg(start, end);
+    if (atStart)
+        return QString::fromUtf8(texts.silenceLeftOutStart).arg(start);
+    if (atEnd)
+        return QString::fromUtf8(texts.silenceLeftOutEnd).arg(end);
+    return {};
+}
+
 bool PickLoudness::changesMp3(int slot) const
 {
     const std::optional<core::GainPlan> chosen = plan(slot);

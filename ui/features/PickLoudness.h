@@ -48,6 +48,9 @@ class PickLoudness : public QObject
     // nothing to match to, the game folder holds no file of the slot.
     static QString describe(const core::GainPlan &plan, bool mp3, std::uint8_t language,
                             bool gameFileIsOurs = false);
+    // The tooltip's line on the silence left out at the pick's ends; empty where none is.
+    QString describeSilence(int slot, std::uint8_t language) const;
+    static QString describeSilence(const core::GainPlan &plan, std::uint8_t language);
     // Change alters this MP3 pick's loudness: then this line alone says what Change does.
     bool changesMp3(int slot) const;
 
