@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace core {
 
@@ -41,11 +42,47 @@ bool SilenceGate::sounds(std::size_t block, const std::vector<bool> &loud) const
     return loud[block] && 2 * std::size_t(count) >= to - from;
 }
 
-SilenceGate::Ends SilenceGate::ends(double integratedLufs) const
+std::vector<double> SilenceGate::blockLevels() const
 {
     std::vector<double> levels = levels_;
     if (inBlock_ > 0)
         levels.push_back(sum_ / double(inBlock_ * std::int64_t(channels_)));
+    return levels;
+}
+
+double SilenceGate::integratedLevel() const
+{
+    // 400 ms blocks every 100 ms, under an absolute gate of -70 and then one 10 dB under
+    // the mean of those above it, as loudness is gated.
+    const std::vector<double> levels = blockLevels();
+    std::vector<double> blocks;
+    for (std::size_t at = 0; at + window <= levels.size(); at += 2) {
+        double sum = 0;
+        for (std::size_t i = at; i < at + window; ++i)
+            sum += levels[i];
+        blocks.push_back(sum / window);
+    }
+    const auto gatedMean = [&](double threshold) {
+        double sum = 0;
+        std::size_t count = 0;
+        for (const double block : blocks) {
+            if (block > threshold) {
+                sum += block;
+                ++count;
+            }
+        }
+        return count ? sum / double(count) : 0.0;
+    };
+    const double absolute = gatedMean(std::pow(10.0, -7.0));
+    if (absolute <= 0)
+        return -std::numeric_limits<double>::infinity();
+    const double relative = gatedMean(absolute / 10);
+    return 10 * std::log10(relative);
+}
+
+SilenceGate::Ends SilenceGate::ends(double integratedLufs) const
+{
+    const std::vector<double> levels = blockLevels();
     // Music too short or too quiet for an integrated loudness is gated by the floor alone.
     const double thresholdDb = std::isfinite(integratedLufs)
                                    ? std::min(floorDbfs, integratedLufs - belowIntegrated)

@@ -33,8 +33,13 @@ class SilenceGate
     // The silent frames at each end for music of this integrated loudness (LUFS); none where
     // the music never sounds, which is refused or kept as it is elsewhere.
     Ends ends(double integratedLufs) const;
+    // The music's integrated level from the blocks alone, gated as loudness is but without
+    // its weighting, in dBFS: a stand-in for its loudness where no meter measured it, close
+    // enough for a gate 40 dB under it.
+    double integratedLevel() const;
 
   private:
+    std::vector<double> blockLevels() const;
     bool sounds(std::size_t block, const std::vector<bool> &loud) const;
     void closeBlock();
 

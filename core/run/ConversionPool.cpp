@@ -2,7 +2,7 @@
 #include "run/ConversionPool.h"
 
 #include "files/AtomicFileWriter.h"
-#include "loudness/LoudnessMeasurer.h"
+#include "loudness/SilenceGate.h"
 
 #include <algorithm>
 
@@ -54,22 +54,41 @@ void ConversionPool::work(std::stop_token ownStop)
 namespace {
 
 // What of the pick an unmatched conversion writes: its fit, or the pick without the silence
-// at its ends, which a reading of its own finds where nothing measured the pick.
-PickFit writtenPart(const AudioCodecs &codecs, const ConversionPool::Job &job, std::stop_token stop)
+// at its ends, which a reading of its own finds where nothing measured the pick. That reading
+// decodes alone: the gate's own level stands in for the loudness no meter measures here.
+PickFit writtenPart(const AudioCodecs &codecs, FileSystem &fileSystem,
+                    const ConversionPool::Job &job,
+                    const std::function<void(double seconds)> &progress, std::stop_token stop)
 {
     const int sampleRate = job.settings.sampleRate;
+    const std::unique_ptr<AudioDecoder> decoder = codecs.makeDecoder();
+    decoder->readThrough(fileSystem);
     if (!job.fit.isWhole()) {
-        auto probed = codecs.makeDecoder()->probe(job.source);
+        auto probed = decoder->probe(job.source);
         const auto *info = std::get_if<AudioInfo>(&probed);
         return info ? MatchedConversion::decodedFit(job.fit, *info, sampleRate) : PickFit{};
     }
-    if (!codecs.makeMeter)
+    SilenceGate gate(sampleRate, job.settings.channels);
+    std::int64_t reported = 0;
+    const std::optional<Reason> failure = decoder->decode(
+        job.source, sampleRate, job.settings.channels,
+        [&](const float *samples, std::size_t frames) {
+            gate.add(samples, frames);
+            if (progress && gate.frames() - reported >= sampleRate / 4) {
+                reported = gate.frames();
+                progress(double(reported) / sampleRate);
+            }
+            return true;
+        },
+        stop);
+    if (failure || stop.stop_requested())
         return {};
-    auto measured = LoudnessMeasurer(codecs).measure(job.source, sampleRate, job.settings.channels,
-                                                     false, {}, stop);
-    if (const auto *loudness = std::get_if<Loudness>(&measured))
-        return MatchedConversion::withoutSilence(*loudness, sampleRate);
-    return {};
+    const SilenceGate::Ends silent = gate.ends(gate.integratedLevel());
+    PickFit fit;
+    fit.start = silent.leading;
+    if (silent.trailing > 0)
+        fit.end = gate.frames() - silent.trailing;
+    return fit;
 }
 
 } // namespace
@@ -107,10 +126,21 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
                                         stop, job.fit);
         result.failure = outcome.failure;
         result.loudness = outcome.plan;
-    } else
-        result.failure = MusicConverter(*codecs_, fileSystem_)
-                             .convert(job.source, job.settings, staged, reportProgress, stop,
-                                      writtenPart(*codecs_, job, stop));
+    } else {
+        double measured = 0;
+        const PickFit written = writtenPart(
+            *codecs_, fileSystem_, job,
+            [&](double seconds) {
+                measured = seconds;
+                reportProgress(seconds);
+            },
+            stop);
+        result.failure =
+            MusicConverter(*codecs_, fileSystem_)
+                .convert(
+                    job.source, job.settings, staged,
+                    [&](double seconds) { reportProgress(measured + seconds); }, stop, written);
+    }
     std::error_code error;
     if (result.failure)
         std::filesystem::remove(staged, error);
