@@ -5,13 +5,16 @@
 // the reference folder under the same number, any extension. The references are measured
 // before the clock starts, as the program measures them when a slot's first pick is checked;
 // the picks are measured within the timed part. bench/compare_loudness.sh makes the files.
+// With "untrimmed", each pick is fitted to its whole length, so that the silence at its ends
+// is written as it is: the time of the conversion without the silence left out.
 //
-//   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]
+//   loudness_bench PICKS REFERENCES OUTPUT on|off [mp3] [untrimmed]
 
 #include "loudness/LoudnessReference.h"
 #include "run/ConversionPool.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,14 +25,20 @@ namespace fs = std::filesystem;
 int main(int argc, char **argv)
 {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: loudness_bench PICKS REFERENCES OUTPUT on|off [mp3]\n");
+        std::fprintf(stderr,
+                     "usage: loudness_bench PICKS REFERENCES OUTPUT on|off [mp3] [untrimmed]\n");
         return 2;
     }
     const fs::path picks = argv[1];
     const fs::path referenceFolder = argv[2];
     const fs::path output = argv[3];
     const bool matching = std::strcmp(argv[4], "on") == 0;
-    const bool matchMp3 = argc > 5 && std::strcmp(argv[5], "mp3") == 0;
+    bool matchMp3 = false;
+    bool untrimmed = false;
+    for (int i = 5; i < argc; ++i) {
+        matchMp3 = matchMp3 || std::strcmp(argv[i], "mp3") == 0;
+        untrimmed = untrimmed || std::strcmp(argv[i], "untrimmed") == 0;
+    }
     const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
     const auto decoder = codecs.makeDecoder();
 
@@ -65,8 +74,11 @@ int main(int argc, char **argv)
                           fs::copy_options::overwrite_existing);
             continue;
         }
+        core::PickFit whole;
+        if (untrimmed && !isMp3)
+            whole.end = std::llround(info->seconds * info->sampleRate);
         jobs.push_back({slot, entry.path(), core::Mp3Settings::forReference(reference),
-                        matching ? &matched : nullptr, isMp3});
+                        matching ? &matched : nullptr, isMp3, whole});
         audioSeconds += info->seconds;
     }
     if (matching) {
@@ -97,8 +109,9 @@ int main(int argc, char **argv)
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%zu files, %.0f s of music, matching %s, in %.2f s: %.1f audio seconds a second\n",
-                jobs.size(), audioSeconds, matching ? "on" : "off", seconds,
-                audioSeconds / seconds);
+    std::printf("%zu files, %.0f s of music, matching %s, %s, in %.2f s: %.1f audio seconds a "
+                "second\n",
+                jobs.size(), audioSeconds, matching ? "on" : "off",
+                untrimmed ? "silence kept" : "silence left out", seconds, audioSeconds / seconds);
     return 0;
 }

@@ -159,6 +159,21 @@ constexpr TextTable hungarian{
     "nem állítható)",
     "%1, de a hangereje nagyobb része %2 kHz fölött szól, amit ennek a helynek a formátuma "
     "nem őriz meg: halkabb lesz a játék zenéjénél",
+    "az illesztés egyik értéke negatív",
+    "az illesztés vége nem a kezdete után van",
+    "az illesztés túlnyúlik a zene végén",
+    "a felúsztatás és a leúsztatás együtt hosszabb, mint a megtartott rész",
+    "az illesztés áttűnése hosszabb 50 ms-nál, vagy nincs előtte elég zene",
+    "az illesztés nem használható: %1",
+    "illesztés, amelyhez nincs megadva hely",
+    "nem illesztés",
+    "Az elején %1 s és a végén %2 s csend kimarad",
+    "Az elején %1 s csend kimarad",
+    "A végén %1 s csend kimarad",
+    "Illesztett MP3: a Csere a hely formátumára alakítja, és a hangerejét úgy egyenlíti ki, "
+    "mint az átalakított zenékét",
+    "A játék zenéje ezen a helyen %1 s hosszú szignál, amelyet a játék egyszer játszik le",
+    "A játék zenéje ezen a helyen %1 s hosszú, és a játék ismételve játssza",
 };
 
 constexpr TextTable english{
@@ -312,6 +327,21 @@ constexpr TextTable english{
     "%1 (%2 dB short of a match: the MP3's own gain goes no further)",
     "%1, but most of its loudness lies above %2 kHz, which this slot's format leaves out: it "
     "will sound quieter than the game's music",
+    "a value of the fit is negative",
+    "the fit ends before it starts",
+    "the fit reaches past the end of the music",
+    "the fade-in and the fade-out together are longer than the part kept",
+    "the fit's crossfade is longer than 50 ms or has too little music before it",
+    "the fit cannot be used: %1",
+    "a fit without a slot",
+    "not a fit",
+    "%1 s of silence at the start and %2 s at the end are left out",
+    "%1 s of silence at the start is left out",
+    "%1 s of silence at the end is left out",
+    "Fitted MP3: Change converts it to the slot's format and matches its loudness as it does "
+    "for converted music",
+    "The game's music of this slot is a jingle of %1 s, played once",
+    "The game's music of this slot lasts %1 s and is looped",
 };
 
 } // namespace

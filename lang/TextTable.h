@@ -181,6 +181,25 @@ struct TextTable
     const char *gainHeldBackByMp3Range;
     // %1 what Change does, %2 the kHz above which the slot's format keeps nothing.
     const char *loudnessAboveLowpass;
+    // Why a fit cannot be written: words of core::Reason's fit codes.
+    const char *reasonFitNegative;
+    const char *reasonFitEndBeforeStart;
+    const char *reasonFitPastEnd;
+    const char *reasonFitFadesTooLong;
+    const char *reasonFitCrossfadeTooLong;
+    // A set's fit line passed over; %1 why the fit cannot be used.
+    const char *setImpossibleFit;
+    const char *setFitWithoutSlot;
+    const char *setNotAFit;
+    // A converted pick's tooltip: %1 and %2 seconds left out at the start and at the end.
+    const char *silenceLeftOutBoth;
+    const char *silenceLeftOutStart; // %1 only
+    const char *silenceLeftOutEnd;   // %1 only
+    // A fitted MP3 pick's tooltip: it is converted, not copied.
+    const char *fittedMp3Converted;
+    // The slot's role from the length of the game's own music: %1 its length in seconds.
+    const char *slotRoleJingle;
+    const char *slotRoleLoop;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

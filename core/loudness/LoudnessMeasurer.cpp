@@ -2,13 +2,16 @@
 #include "loudness/LoudnessMeasurer.h"
 
 #include "loudness/LowPass.h"
+#include "loudness/SilenceGate.h"
+#include "music/FittedStream.h"
 
 namespace core {
 
 std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::path &file,
                                                          int sampleRate, int channels,
                                                          bool truePeak, const Progress &progress,
-                                                         std::stop_token stop) const
+                                                         std::stop_token stop,
+                                                         const PickFit &fit) const
 {
     if (!codecs_.makeMeter)
         return Reason{Reason::Code::NoLoudnessMeter, {}};
@@ -29,18 +32,24 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(sampleRate) / 4;
+    SilenceGate gate(sampleRate, channels);
+    FittedStream fitted(fit, channels, [&](const float *samples, std::size_t frames) {
+        meterFailure = meter->add(samples, frames);
+        if (keeps && !meterFailure)
+            meterFailure = keptMeter->add(lowPass->filter(samples, frames), frames);
+        gate.add(samples, frames);
+        return !meterFailure;
+    });
     std::optional<Reason> failure = decoder->decode(
         file, sampleRate, channels,
         [&](const float *samples, std::size_t frames) {
-            meterFailure = meter->add(samples, frames);
-            if (keeps && !meterFailure)
-                meterFailure = keptMeter->add(lowPass->filter(samples, frames), frames);
+            const bool more = fitted.add(samples, frames);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {
                 framesReported = framesDone;
                 progress(double(framesDone) / sampleRate);
             }
-            return !meterFailure;
+            return more;
         },
         stop);
     if (stop.stop_requested())
@@ -52,6 +61,10 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     Loudness loudness = meter->result();
     loudness.keptLufs = keeps ? keptMeter->result().lufs : loudness.lufs;
     loudness.keptBelowHz = keeps ? keptBelowHz_ : 0;
+    const SilenceGate::Ends silent = gate.ends(loudness.lufs);
+    loudness.seconds = double(gate.frames()) / sampleRate;
+    loudness.leadingSilence = double(silent.leading) / sampleRate;
+    loudness.trailingSilence = double(silent.trailing) / sampleRate;
     return loudness;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "music/AudioCodecs.h"
+#include "music/PickFit.h"
 
 #include <filesystem>
 #include <functional>
@@ -26,11 +27,12 @@ class LoudnessMeasurer
     }
 
     // The figures, or why the file cannot be measured; a stop request ends it as Cancelled.
-    // Without truePeak, the true peak is bounded from the sample peak.
+    // Without truePeak, the true peak is bounded from the sample peak. fit: what of the file
+    // is measured, in frames at sampleRate.
     std::variant<Loudness, Reason> measure(const std::filesystem::path &file, int sampleRate,
                                            int channels, bool truePeak = true,
-                                           const Progress &progress = {},
-                                           std::stop_token stop = {}) const;
+                                           const Progress &progress = {}, std::stop_token stop = {},
+                                           const PickFit &fit = {}) const;
 
   private:
     const AudioCodecs &codecs_;

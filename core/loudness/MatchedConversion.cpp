@@ -163,17 +163,45 @@ std::optional<AudioInfo> MatchedConversion::probe(const std::filesystem::path &s
     return std::nullopt;
 }
 
-bool MatchedConversion::isMeasured(const std::filesystem::path &source,
-                                   const Mp3Settings &settings) const
+PickFit MatchedConversion::withoutSilence(const std::optional<Loudness> &pick, int sampleRate)
 {
+    PickFit fit;
+    if (!pick || (pick->leadingSilence <= 0 && pick->trailingSilence <= 0))
+        return fit;
+    fit.start = std::llround(pick->leadingSilence * sampleRate);
+    if (pick->trailingSilence > 0)
+        fit.end = std::llround((pick->seconds - pick->trailingSilence) * sampleRate);
+    return fit;
+}
+
+PickFit MatchedConversion::decodedFit(const PickFit &fit, const AudioInfo &pick, int sampleRate)
+{
+    PickFit decoded = fit.at(pick.sampleRate, sampleRate);
+    // A fade-out or a seam at the pick's own end needs that end in frames.
+    if (!decoded.end && (decoded.fadeOut > 0 || decoded.crossfade > 0))
+        decoded.end = std::llround(pick.seconds * sampleRate);
+    return decoded;
+}
+
+bool MatchedConversion::isMeasured(const std::filesystem::path &source, const Mp3Settings &settings,
+                                   const PickFit &fit) const
+{
+    PickFit decoded;
+    if (!fit.isWhole()) {
+        const std::optional<AudioInfo> info = probe(source);
+        if (!info)
+            return false;
+        decoded = decodedFit(fit, *info, settings.sampleRate);
+    }
     return cache_
-        .find(source, settings.sampleRate, settings.channels, false, encoderLowpass(settings))
+        .find(source, settings.sampleRate, settings.channels, false, encoderLowpass(settings),
+              decoded)
         .has_value();
 }
 
 GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
                                  const Mp3Settings &settings, const Progress &progress,
-                                 std::stop_token stop)
+                                 std::stop_token stop, const PickFit &fit)
 {
     GainPlan plan;
     const std::optional<AudioInfo> info = probe(source);
@@ -181,16 +209,18 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
         plan.reason = GainReason::NotMeasured;
         return plan;
     }
-    // An MP3 is not decoded again for the game: it is measured as it plays.
-    const bool mp3 = info->isMp3;
+    // An MP3 is not decoded again for the game: it is measured as it plays. A fitted one is
+    // converted like any other pick.
+    const bool mp3 = info->isMp3 && fit.isWhole();
+    const PickFit decoded = fit.isWhole() ? PickFit{} : decodedFit(fit, *info, settings.sampleRate);
     const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
     // The true peak is measured only where its bound from the sample peak could hold the
     // gain back: it costs a reading of its own and most picks are made quieter.
     // A converted pick is measured through the encoder's low-pass besides: what it keeps.
     const int keptBelowHz = mp3 ? 0 : encoderLowpass(settings);
-    const auto pick =
-        cache_.measure(codecs_, source, sampleRate, channels, false, progress, stop, keptBelowHz);
+    const auto pick = cache_.measure(codecs_, source, sampleRate, channels, false, progress, stop,
+                                     keptBelowHz, decoded);
     const auto reference = references_.loudnessFor(slot, {}, stop);
     std::optional<Loudness> pickFigure;
     if (const auto *loudness = std::get_if<Loudness>(&pick))
@@ -199,10 +229,16 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     if (const auto *loudness = std::get_if<Loudness>(&reference))
         referenceFigure = *loudness;
     if (LoudnessGain::needsTruePeak(pickFigure, referenceFigure)) {
-        const auto exact =
-            cache_.measure(codecs_, source, sampleRate, channels, true, {}, stop, keptBelowHz);
+        const auto exact = cache_.measure(codecs_, source, sampleRate, channels, true, {}, stop,
+                                          keptBelowHz, decoded);
         if (const auto *loudness = std::get_if<Loudness>(&exact))
             pickFigure = *loudness;
+    }
+    // Silence is left out of a whole converted pick alone: an MP3 goes as it is, a fit as
+    // the player made it.
+    if (pickFigure && (mp3 || !fit.isWhole())) {
+        pickFigure->leadingSilence = 0;
+        pickFigure->trailingSilence = 0;
     }
     plan = mp3 ? LoudnessGain::forMp3(pickFigure, referenceFigure)
                : LoudnessGain::forConversion(pickFigure, referenceFigure);
@@ -256,7 +292,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
                                                       const Mp3Settings &settings,
                                                       const std::filesystem::path &output,
                                                       const Progress &progress,
-                                                      std::stop_token stop)
+                                                      std::stop_token stop, const PickFit &fit)
 {
     double measuredSeconds = 0;
     Outcome outcome;
@@ -267,16 +303,21 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
             if (progress)
                 progress(seconds);
         },
-        stop);
+        stop, fit);
     if (stop.stop_requested()) {
         outcome.failure = cancelled();
         return outcome;
     }
     GainPlan &plan = outcome.plan;
+    PickFit written = withoutSilence(plan.pick, settings.sampleRate);
+    if (!fit.isWhole()) {
+        if (const std::optional<AudioInfo> info = probe(source))
+            written = decodedFit(fit, *info, settings.sampleRate);
+    }
     const auto encode = [&](double decibels, const MusicConverter::Progress &converted) {
         const auto gain = float(std::pow(10.0, decibels / 20));
         return MusicConverter(codecs_, fileSystem_, gain)
-            .convert(source, settings, output, converted, stop);
+            .convert(source, settings, output, converted, stop, written);
     };
     outcome.failure = encode(plan.applies() ? plan.gain : 0, [&](double seconds) {
         if (progress)

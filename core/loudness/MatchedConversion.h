@@ -38,17 +38,27 @@ class MatchedConversion
                       FileSystem &fileSystem = FileSystem::native());
 
     // What Change will do to the pick's loudness: measures the pick (decoded as settings say,
-    // or as it is for an MP3) and the slot's reference where not measured yet.
+    // or as it is for an MP3 without a fit) and the slot's reference where not measured yet.
+    // fit: what of the pick is written, in frames at its own rate; the pick's figure is that
+    // of the fitted part. A whole pick's figure tells the silence left out at its ends.
     GainPlan plan(int slot, const std::filesystem::path &source, const Mp3Settings &settings,
-                  const Progress &progress = {}, std::stop_token stop = {});
+                  const Progress &progress = {}, std::stop_token stop = {},
+                  const PickFit &fit = {});
     // Whether plan for the pick needs no measuring of the pick.
-    bool isMeasured(const std::filesystem::path &source, const Mp3Settings &settings) const;
+    bool isMeasured(const std::filesystem::path &source, const Mp3Settings &settings,
+                    const PickFit &fit = {}) const;
 
-    // Converts the pick into output at its matched gain; a converted result that decodes
-    // above the decoded ceiling is lowered in whole steps.
+    // Converts the pick into output at its matched gain: its fit, or where it has none, the
+    // pick without the silence at its ends. A converted result that decodes above the
+    // decoded ceiling is lowered in whole steps.
     Outcome convert(int slot, const std::filesystem::path &source, const Mp3Settings &settings,
                     const std::filesystem::path &output, const Progress &progress = {},
-                    std::stop_token stop = {});
+                    std::stop_token stop = {}, const PickFit &fit = {});
+    // What of a whole pick is written: all but the silence its figure found at its ends, in
+    // frames at sampleRate.
+    static PickFit withoutSilence(const std::optional<Loudness> &pick, int sampleRate);
+    // The pick's fit in frames at the rate it is converted at.
+    static PickFit decodedFit(const PickFit &fit, const AudioInfo &pick, int sampleRate);
     // Writes the MP3 pick into output with its global gain moved to match; as it is where
     // matching does not apply or the stream cannot be changed.
     Outcome adjustMp3(int slot, const std::filesystem::path &source,

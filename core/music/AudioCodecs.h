@@ -80,6 +80,11 @@ struct Loudness
     // encoder that drops everything above it can keep.
     double keptLufs = 0;
     int keptBelowHz = 0;
+    // Of what was measured: its length, and the silence at its ends that is left out of a
+    // converted pick; seconds.
+    double seconds = 0;
+    double leadingSilence = 0;
+    double trailingSilence = 0;
 };
 
 // Measures interleaved samples as they come; a mono stream counts as one channel.

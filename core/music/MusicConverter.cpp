@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "music/MusicConverter.h"
 
+#include "music/FittedStream.h"
+
 #include "originals/OriginalsFolder.h"
 #include "run/FailureCodes.h"
 #include "settings/Platform.h"
@@ -70,11 +72,10 @@ Mp3Settings Mp3Settings::forGameMusic(AudioDecoder &decoder, const OriginalsFold
     return forReference(std::nullopt);
 }
 
-std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::path &source,
-                                                         const Mp3Settings &settings,
-                                                         const std::filesystem::path &output,
-                                                         const Progress &progress,
-                                                         std::stop_token stop) const
+std::optional<ConversionFailure>
+MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &settings,
+                        const std::filesystem::path &output, const Progress &progress,
+                        std::stop_token stop, const PickFit &fit) const
 {
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     decoder->readThrough(fileSystem_);
@@ -93,25 +94,30 @@ std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::
     std::size_t framesReported = 0;
     const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
     std::vector<float> gained;
+    // Cut and faded before the gain: the gain was measured on what the fit keeps.
+    FittedStream fitted(fit, settings.channels, [&](const float *samples, std::size_t frames) {
+        if (gain_ != 1) {
+            gained.assign(samples, samples + frames * std::size_t(settings.channels));
+            for (float &sample : gained)
+                sample *= gain_;
+            samples = gained.data();
+        }
+        encoderFailure = encoder->encode(samples, frames, mp3);
+        return !encoderFailure;
+    });
     std::optional<Reason> failure = decoder->decode(
         source, settings.sampleRate, settings.channels,
         [&](const float *samples, std::size_t frames) {
             // Between blocks too: a decoder may hand over a long stretch at once.
             if (stop.stop_requested())
                 return false;
-            if (gain_ != 1) {
-                gained.assign(samples, samples + frames * std::size_t(settings.channels));
-                for (float &sample : gained)
-                    sample *= gain_;
-                samples = gained.data();
-            }
-            encoderFailure = encoder->encode(samples, frames, mp3);
+            const bool more = fitted.add(samples, frames);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {
                 framesReported = framesDone;
                 progress(double(framesDone) / settings.sampleRate);
             }
-            return !encoderFailure;
+            return more;
         },
         stop);
     if (stop.stop_requested())
@@ -121,7 +127,7 @@ std::optional<ConversionFailure> MusicConverter::convert(const std::filesystem::
         return ConversionFailure{ConversionFailure::Kind::Read, *failure, decoder->readError()};
     if (!failure)
         failure = encoderFailure;
-    if (!failure && framesDone == 0)
+    if (!failure && fitted.passedOn() == 0)
         failure = Reason{Reason::Code::NoSound, {}};
     if (!failure)
         failure = encoder->finish(mp3);

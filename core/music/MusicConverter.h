@@ -2,6 +2,7 @@
 #pragma once
 
 #include "music/AudioCodecs.h"
+#include "music/PickFit.h"
 
 #include <filesystem>
 #include <functional>
@@ -59,12 +60,12 @@ class MusicConverter
     }
 
     // Writes the MP3 to output, whole; why it did not where it fails. A stop request ends
-    // it, within a block of samples, as Cancelled with no output.
-    std::optional<ConversionFailure> convert(const std::filesystem::path &source,
-                                             const Mp3Settings &settings,
-                                             const std::filesystem::path &output,
-                                             const Progress &progress = {},
-                                             std::stop_token stop = {}) const;
+    // it, within a block of samples, as Cancelled with no output. fit: what of the source is
+    // written, in frames at the settings' sample rate.
+    std::optional<ConversionFailure>
+    convert(const std::filesystem::path &source, const Mp3Settings &settings,
+            const std::filesystem::path &output, const Progress &progress = {},
+            std::stop_token stop = {}, const PickFit &fit = {}) const;
 
   private:
     std::optional<ConversionFailure> write(const std::filesystem::path &output,

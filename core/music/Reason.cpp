@@ -52,6 +52,16 @@ const char *wordsOf(Reason::Code code, const TextTable &texts)
         return texts.reasonOutputNotOpened;
     case Reason::Code::OutputFailed:
         return texts.reasonOutputFailed;
+    case Reason::Code::FitNegative:
+        return texts.reasonFitNegative;
+    case Reason::Code::FitEndBeforeStart:
+        return texts.reasonFitEndBeforeStart;
+    case Reason::Code::FitPastEnd:
+        return texts.reasonFitPastEnd;
+    case Reason::Code::FitFadesTooLong:
+        return texts.reasonFitFadesTooLong;
+    case Reason::Code::FitCrossfadeTooLong:
+        return texts.reasonFitCrossfadeTooLong;
     }
     return texts.reasonNotMusic;
 }

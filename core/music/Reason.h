@@ -33,6 +33,12 @@ struct Reason
         NoOutputDevice,
         OutputNotOpened,
         OutputFailed,
+        // A fit no pick, or not this pick, can be written with.
+        FitNegative,
+        FitEndBeforeStart,
+        FitPastEnd,
+        FitFadesTooLong,
+        FitCrossfadeTooLong,
     };
 
     Code code = Code::NotMusic;

@@ -31,6 +31,9 @@ class ConversionPool
         // is then copied with its gain moved, not converted.
         MatchedConversion *matching = nullptr;
         bool isMp3 = false;
+        // What of the pick is written, in frames at its own rate; a fitted MP3 is converted.
+        // Without a fit, a converted pick is written without the silence at its ends.
+        PickFit fit = {};
     };
     struct Result
     {

@@ -428,8 +428,13 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);
-        // An MP3 is copied byte for byte, unless its gain is to be matched too.
-        if (!pick.info.isMp3 || (matching && loudness_.matchMp3))
+        if (std::optional<Reason> impossible = fits_[i].problem(pick.info.sampleRate)) {
+            pick.action = Pick::Action::Refuse;
+            pick.reason = impossible->text(language);
+            continue;
+        }
+        // An MP3 is copied byte for byte, unless it is fitted or its gain is to be matched too.
+        if (!pick.info.isMp3 || !fits_[i].isWhole() || (matching && loudness_.matchMp3))
             pick.action = Pick::Action::Convert;
     }
     if (std::optional<RunResult> refused = refuseUnreadable(picks, labels, language))
@@ -453,16 +458,19 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         if (pick.action != Pick::Action::Convert || pick.readFailure)
             continue;
         const std::filesystem::path source = pick.staged.empty() ? pick.source : pick.staged;
-        if (pick.info.isMp3) {
+        if (pick.info.isMp3 && fits_[i].isWhole()) {
             conversions.push_back({i, source, {}, &*matching, true});
             secondsTotal += pick.info.seconds;
             continue;
         }
         const std::string &targetName = slots_.targetFileName(i);
         const Mp3Settings settings = Mp3Settings::forGameMusic(*decoder, originals, targetName);
-        conversions.push_back({i, source, settings, matching ? &*matching : nullptr});
-        // Measuring a pick takes a reading of it as long as its conversion's.
-        const bool measuring = matching && !matching->isMeasured(source, settings);
+        conversions.push_back(
+            {i, source, settings, matching ? &*matching : nullptr, pick.info.isMp3, fits_[i]});
+        // Measuring a pick takes a reading of it as long as its conversion's; unmatched, a
+        // whole pick is read once more for the silence at its ends.
+        const bool measuring =
+            matching ? !matching->isMeasured(source, settings, fits_[i]) : fits_[i].isWhole();
         secondsTotal += pick.info.seconds * (measuring ? 2 : 1);
     }
 

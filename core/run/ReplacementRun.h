@@ -82,6 +82,10 @@ class ReplacementRun
                   std::uint8_t language, const Progress &progress = {},
                   std::stop_token stop = {}) const;
 
+    // What of each slot's pick is written, in frames at the pick's rate; a fitted MP3 is
+    // converted. Without one, a converted pick is written without the silence at its ends.
+    void setFits(const std::array<PickFit, slotCount> &fits) { fits_ = fits; }
+
     static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
     static std::string notMusicMessage(std::uint8_t language, std::string_view label,
                                        std::string_view reason);
@@ -100,6 +104,7 @@ class ReplacementRun
     std::filesystem::path missingAudioModule_;
     LoudnessOptions loudness_;
     LoudnessCache *cache_ = nullptr;
+    std::array<PickFit, slotCount> fits_{};
 };
 
 } // namespace core

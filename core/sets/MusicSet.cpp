@@ -4,6 +4,7 @@
 #include "files/FileSystem.h"
 #include "settings/Platform.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -155,6 +156,8 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
             .append(",")
             .append(SlotTable::slot(pick.slot).label);
         text.append("\n").append(slotTag).append(slots.targetFileName(pick.slot)).append("\n");
+        if (!pick.fit.isWhole())
+            text.append(fitTag).append(formatFit(pick.fit)).append("\n");
         if (pick.copied)
             text.append(copyTag).append("\n");
         text.append(shownPath(pick.file, setFolder)).append("\n");
@@ -171,6 +174,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
     int pendingSlot = -1; // the slot the next file line fills
     double pendingSeconds = -1;
     bool pendingCopied = false;
+    PickFit pendingFit;
     int number = 0;
     const auto problem = [&](Problem::Kind kind, std::string detail = {}) {
         set.problems.push_back({kind, number, std::move(detail)});
@@ -188,6 +192,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
             playlist = true;
             pendingSlot = slotNamed(line.substr(slotTag.size())).value_or(-1);
             pendingCopied = false;
+            pendingFit = {};
             if (pendingSlot < 0)
                 problem(Problem::Kind::UnknownSlot, std::string(line.substr(slotTag.size())));
         } else if (line.substr(0, folderTag.size()) == folderTag) {
@@ -210,6 +215,18 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                 set.matchMp3 = choice.back() == '1';
             else
                 problem(Problem::Kind::NotALoudnessChoice);
+        } else if (line.substr(0, fitTag.size()) == fitTag) {
+            const std::optional<PickFit> fit = parseFit(line.substr(fitTag.size()));
+            std::optional<Reason> impossible = fit ? fit->problem() : std::nullopt;
+            if (pendingSlot < 0)
+                problem(Problem::Kind::FitWithoutSlot);
+            else if (!fit)
+                problem(Problem::Kind::NotAFit);
+            else if (impossible)
+                set.problems.push_back(
+                    {Problem::Kind::ImpossibleFit, number, {}, std::move(*impossible)});
+            else
+                pendingFit = *fit;
         } else if (line.substr(0, 8) == "#EXTINF:") {
             pendingSeconds = -1;
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
@@ -229,10 +246,11 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                     c = c == '\\' ? '/' : c;
                 file = (setFolder / platform::pathFromText(path)).lexically_normal();
             }
-            set.picks.push_back({pendingSlot, file, pendingSeconds, pendingCopied});
+            set.picks.push_back({pendingSlot, file, pendingSeconds, pendingCopied, pendingFit});
             pendingSlot = -1;
             pendingSeconds = -1;
             pendingCopied = false;
+            pendingFit = {};
         }
     }
     if (!playlist) {
@@ -240,6 +258,38 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         set.problems = {{Problem::Kind::NotAPlaylist, 0, {}}};
     }
     return set;
+}
+
+std::string MusicSet::formatFit(const PickFit &fit)
+{
+    std::string text = std::to_string(fit.start) + ",";
+    if (fit.end)
+        text += std::to_string(*fit.end);
+    for (const std::int64_t value : {fit.fadeIn, fit.fadeOut, fit.crossfade})
+        text += "," + std::to_string(value);
+    return text;
+}
+
+std::optional<PickFit> MusicSet::parseFit(std::string_view text)
+{
+    std::array<std::optional<std::int64_t>, 5> values;
+    for (std::size_t field = 0; field < values.size(); ++field) {
+        const std::size_t comma = text.find(',');
+        if ((comma == std::string_view::npos) != (field + 1 == values.size()))
+            return std::nullopt;
+        const std::string_view digits = trimmed(text.substr(0, comma));
+        text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
+        // Only the end may be left out: the pick's own.
+        if (digits.empty() && field == 1)
+            continue;
+        std::int64_t value = 0;
+        const auto [at, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || error != std::errc() || at != digits.data() + digits.size())
+            return std::nullopt;
+        values[field] = value;
+    }
+    return PickFit{*values[0], values[1], *values[2], *values[3], *values[4]};
 }
 
 } // namespace core

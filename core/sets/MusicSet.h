@@ -2,6 +2,8 @@
 #pragma once
 
 #include "files/FileSystem.h"
+#include "music/PickFit.h"
+#include "music/Reason.h"
 #include "settings/SlotTable.h"
 
 #include <cstdint>
@@ -28,6 +30,9 @@ struct MusicSet
     static constexpr std::string_view copyTag = "#VALDRUNE-COPY";
     // "match=1" or "=0", "mp3=1" or "=0"
     static constexpr std::string_view loudnessTag = "#VALDRUNE-LOUDNESS:";
+    // Right after a slot's line, what of its pick is written: start, end (empty for the
+    // pick's end), fade-in, fade-out and the seam's crossfade, in frames at the pick's rate.
+    static constexpr std::string_view fitTag = "#VALDRUNE-FIT:";
 
     struct Pick
     {
@@ -35,6 +40,7 @@ struct MusicSet
         std::filesystem::path file;
         double seconds = -1; // -1 where unknown
         bool copied = false;
+        PickFit fit;
     };
 
     std::vector<Pick> picks;
@@ -52,10 +58,14 @@ struct MusicSet
             NotALoudnessChoice,
             FileWithoutSlot,
             NotAPlaylist, // the whole file: line 0
+            FitWithoutSlot,
+            NotAFit,
+            ImpossibleFit, // reason: why
         };
         Kind kind = Kind::NotAPlaylist;
         int line = 0;
         std::string detail;
+        Reason reason;
     };
     std::vector<Problem> problems;
 
@@ -76,6 +86,9 @@ struct MusicSet
     // The playlist's bytes for a set saved in setFolder.
     std::string format(const std::filesystem::path &setFolder) const;
     static MusicSet parse(std::string_view text, const std::filesystem::path &setFolder);
+    static std::string formatFit(const PickFit &fit);
+    // The fit of a fit line's text after its tag; nothing where it is no fit.
+    static std::optional<PickFit> parseFit(std::string_view text);
 };
 
 } // namespace core

@@ -31,6 +31,7 @@ class TestLoudnessChoice : public QObject
     void onlyTheWordsItWritesAreRead();
     void pickLoudnessIsToldInTheLanguage_data();
     void pickLoudnessIsToldInTheLanguage();
+    void silenceLeftOutIsToldInTheLanguage();
 };
 
 namespace {
@@ -179,6 +180,18 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
                                      mp3, {});
     plan.medianReference = median;
     QCOMPARE(PickLoudness::describe(plan, mp3, std::uint8_t(language)), said);
+}
+
+void TestLoudnessChoice::silenceLeftOutIsToldInTheLanguage()
+{
+    core::GainPlan plan;
+    plan.pick = core::Loudness{-14, -1, -1, true};
+    plan.pick->leadingSilence = 2.0;
+    plan.pick->trailingSilence = 3.08;
+    QCOMPARE(PickLoudness::describeSilence(plan, 2),
+             QString("2.0 s of silence at the start and 3.1 s at the end are left out"));
+    QCOMPARE(PickLoudness::describeSilence(plan, 1),
+             QString::fromUtf8("Az elején 2,0 s és a végén 3,1 s csend kimarad"));
 }
 
 QTEST_MAIN(TestLoudnessChoice)

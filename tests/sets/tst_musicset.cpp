@@ -9,6 +9,8 @@
 #endif
 
 using core::MusicSet;
+
+Q_DECLARE_METATYPE(core::PickFit)
 namespace fs = std::filesystem;
 
 class TestMusicSet : public QObject
@@ -23,6 +25,10 @@ class TestMusicSet : public QObject
     void readsSetsLeniently();
     void setThatIsNoFileIsNotRead_data();
     void setThatIsNoFileIsNotRead();
+    void fitRoundTrips_data();
+    void fitRoundTrips();
+    void impossibleFitLineIsDropped_data();
+    void impossibleFitLineIsDropped();
 };
 
 void TestMusicSet::savedSetOpensAsSaved()
@@ -142,6 +148,61 @@ void TestMusicSet::setThatIsNoFileIsNotRead()
 #endif
     std::string bytes;
     QVERIFY(MusicSet::readFile(file.toStdString(), bytes));
+}
+
+void TestMusicSet::fitRoundTrips_data()
+{
+    QTest::addColumn<core::PickFit>("fit");
+    QTest::addColumn<QByteArray>("line"); // between the slot's line and the file's
+    QTest::newRow("a loop with its seam")
+        << core::PickFit{88200, 9261000, 0, 66150, 2205}
+        << QByteArray("#VALDRUNE-FIT:88200,9261000,0,66150,2205\n");
+    QTest::newRow("to the pick's end")
+        << core::PickFit{44100, {}, 4410} << QByteArray("#VALDRUNE-FIT:44100,,4410,0,0\n");
+}
+
+void TestMusicSet::fitRoundTrips()
+{
+    QFETCH(core::PickFit, fit);
+    QFETCH(QByteArray, line);
+    const fs::path setFolder = fs::absolute("sets");
+    MusicSet set;
+    set.picks = {{0, setFolder / "castle.flac", 222, false, fit}};
+    const std::string text = set.format(setFolder);
+    QVERIFY(text.find("#VALDRUNE-SLOT:CstleTown.mp3\n" + line.toStdString() + "castle.flac\n") !=
+            std::string::npos);
+    const MusicSet opened = MusicSet::parse(text, setFolder);
+    QVERIFY(opened.picks.size() == 1 && opened.picks[0].fit == fit && opened.problems.empty());
+}
+
+void TestMusicSet::impossibleFitLineIsDropped_data()
+{
+    using Kind = MusicSet::Problem::Kind;
+    using Code = core::Reason::Code;
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("reason"); // -1: none
+    QTest::newRow("end before start")
+        << QByteArray("500,400,0,0,0") << int(Kind::ImpossibleFit) << int(Code::FitEndBeforeStart);
+    QTest::newRow("negative start")
+        << QByteArray("-5,,0,0,0") << int(Kind::ImpossibleFit) << int(Code::FitNegative);
+    QTest::newRow("three numbers") << QByteArray("1,2,3") << int(Kind::NotAFit) << -1;
+}
+
+void TestMusicSet::impossibleFitLineIsDropped()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, kind);
+    QFETCH(int, reason);
+    const QByteArray text =
+        "#EXTM3U\n#VALDRUNE-SLOT:CstleTown.mp3\n#VALDRUNE-FIT:" + line + "\ncastle.flac\n";
+    const MusicSet set = MusicSet::parse(text.toStdString(), fs::absolute("sets"));
+    // The pick stays, whole; the line is named with why.
+    QVERIFY(set.picks.size() == 1 && set.picks[0].fit.isWhole());
+    QCOMPARE(set.problems.size(), std::size_t(1));
+    QCOMPARE(int(set.problems[0].kind), kind);
+    QCOMPARE(set.problems[0].line, 3);
+    QCOMPARE(reason < 0 ? -1 : int(set.problems[0].reason.code), reason);
 }
 
 QTEST_APPLESS_MAIN(TestMusicSet)

@@ -12,7 +12,7 @@ namespace reasontexts {
 inline std::vector<core::Reason::Code> allCodes()
 {
     std::vector<core::Reason::Code> codes;
-    for (int code = 0; code <= int(core::Reason::Code::OutputFailed); ++code)
+    for (int code = 0; code <= int(core::Reason::Code::FitCrossfadeTooLong); ++code)
         codes.push_back(core::Reason::Code(code));
     return codes;
 }

@@ -39,6 +39,17 @@ QString problemText(const core::MusicSet::Problem &problem, const TextTable &tex
     case Kind::FileWithoutSlot:
         why = QString::fromUtf8(texts.setFileWithoutSlot);
         break;
+    case Kind::FitWithoutSlot:
+        why = QString::fromUtf8(texts.setFitWithoutSlot);
+        break;
+    case Kind::NotAFit:
+        why = QString::fromUtf8(texts.setNotAFit);
+        break;
+    case Kind::ImpossibleFit:
+        why = QString::fromUtf8(texts.setImpossibleFit)
+                  .arg(QString::fromStdString(
+                      problem.reason.text(texts.hungarianOptionSelected ? 1 : 2)));
+        break;
     case Kind::NotAPlaylist:
         return QString::fromUtf8(texts.setNotAPlaylist);
     }

@@ -88,12 +88,13 @@ void PickLoudness::setOptions(core::LoudnessOptions options)
     }
 }
 
-void PickLoudness::measure(int slot, const QString &file, bool mp3)
+void PickLoudness::measure(int slot, const QString &file, bool mp3, const core::PickFit &fit)
 {
     Slot &entry = slots_.at(std::size_t(slot));
     forget(slot);
     entry.file = file;
-    entry.mp3 = mp3;
+    entry.mp3 = mp3 && fit.isWhole();
+    entry.fit = fit;
     start(slot);
 }
 
@@ -103,7 +104,7 @@ void PickLoudness::forget(int slot)
     ++entry.generation;
     if (entry.stop)
         entry.stop->request_stop();
-    entry = Slot{{}, false, entry.generation, std::nullopt, false, nullptr};
+    entry = Slot{{}, false, {}, entry.generation, std::nullopt, false, nullptr};
 }
 
 void PickLoudness::start(int slot)
@@ -119,8 +120,9 @@ void PickLoudness::start(int slot)
     const std::filesystem::path pick = core::platform::pathFromText(entry.file.toStdString());
     QPointer<PickLoudness> self(this);
     // The table is the window's, which may go before this: the measuring takes its own.
-    pool_.start([self, codecs, originals, pick, slot, generation = entry.generation,
-                 stop = entry.stop->get_token(), &cache = cache_, slotTable = slotTable_] {
+    pool_.start([self, codecs, originals, pick, slot, fit = entry.fit,
+                 generation = entry.generation, stop = entry.stop->get_token(), &cache = cache_,
+                 slotTable = slotTable_] {
         if (stop.stop_requested())
             return;
         core::LoudnessReference references(
@@ -133,7 +135,7 @@ void PickLoudness::start(int slot)
                       : core::Mp3Settings::forReference(std::nullopt);
         // Every kind of matching on: the choice only decides what the figures lead to.
         core::MatchedConversion matching(*codecs, cache, references, {true, true});
-        core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop);
+        core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop, fit);
         if (stop.stop_requested())
             return;
         // Kept without an original: the game had no file there, and what is there is ours.
@@ -183,6 +185,31 @@ QString PickLoudness::describe(int slot, std::uint8_t language) const
         return describe(*chosen, entry.mp3, language, entry.gameFileIsOurs);
     if (isMeasuring(slot))
         return QString::fromUtf8(TextTable::forLanguage(language).loudnessMeasuring);
+    return {};
+}
+
+QString PickLoudness::describeSilence(int slot, std::uint8_t language) const
+{
+    const Slot &entry = slots_.at(std::size_t(slot));
+    return entry.plan ? describeSilence(*entry.plan, language) : QString();
+}
+
+QString PickLoudness::describeSilence(const core::GainPlan &plan, std::uint8_t language)
+{
+    if (!plan.pick)
+        return {};
+    const TextTable &texts = TextTable::forLanguage(language);
+    // Said as it is shown: a tenth of a second at least.
+    const bool atStart = plan.pick->leadingSilence >= unheard;
+    const bool atEnd = plan.pick->trailingSilence >= unheard;
+    const QString start = number(plan.pick->leadingSilence, language);
+    const QString end = number(plan.pick->trailingSilence, language);
+    if (atStart && atEnd)
+        return QString::fromUtf8(texts.silenceLeftOutBoth).arg(start, end);
+    if (atStart)
+        return QString::fromUtf8(texts.silenceLeftOutStart).arg(start);
+    if (atEnd)
+        return QString::fromUtf8(texts.silenceLeftOutEnd).arg(end);
     return {};
 }
 

@@ -34,8 +34,9 @@ class PickLoudness : public QObject
     void setOptions(core::LoudnessOptions options);
 
     // The slot's pick is music: it is measured, with the game's music of the slot, unless
-    // the session has both figures. A measuring of the slot under way is stopped.
-    void measure(int slot, const QString &file, bool mp3);
+    // the session has both figures. A measuring of the slot under way is stopped. fit: what
+    // of the pick Change writes, in frames at its own rate; a fitted MP3 is converted.
+    void measure(int slot, const QString &file, bool mp3, const core::PickFit &fit = {});
     void forget(int slot);
     // The slot's plan as the choice has it; nothing before it is worked out.
     std::optional<core::GainPlan> plan(int slot) const;
@@ -48,6 +49,9 @@ class PickLoudness : public QObject
     // nothing to match to, the game folder holds no file of the slot.
     static QString describe(const core::GainPlan &plan, bool mp3, std::uint8_t language,
                             bool gameFileIsOurs = false);
+    // The tooltip's line on the silence left out at the pick's ends; empty where none is.
+    QString describeSilence(int slot, std::uint8_t language) const;
+    static QString describeSilence(const core::GainPlan &plan, std::uint8_t language);
     // Change alters this MP3 pick's loudness: then this line alone says what Change does.
     bool changesMp3(int slot) const;
 
@@ -66,6 +70,7 @@ class PickLoudness : public QObject
     {
         QString file;
         bool mp3 = false;
+        core::PickFit fit;
         unsigned generation = 0;
         std::optional<core::GainPlan> plan; // worked out with every kind of matching on
         bool gameFileIsOurs = false;

@@ -109,6 +109,9 @@ void SlotStatus::updateToolTip(int index)
         if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
             !loudness.isEmpty())
             lines << loudness;
+        if (const QString silence = pickLoudness_.describeSilence(index, state_.nyelv);
+            !silence.isEmpty())
+            lines << silence;
     }
     if (!playbackFailures_[std::size_t(index)].isEmpty())
         lines << playbackFailures_[std::size_t(index)];

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioFixtures.h"
+#include "LoudnessFixtures.h"
+#include "loudness/MatchedConversion.h"
+#include "run/ConversionPool.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr int rate = 44100;
+// What the encoder's padding and the decoder leave of a length.
+constexpr double lengthTolerance = 0.06;
+const core::Mp3Settings settings{rate, 2, 192};
+
+// Silence, a 4 s tone, silence; a lone full-scale sample at clickAt where that is not negative.
+std::filesystem::path writePick(const QTemporaryDir &folder, double leading, double trailing,
+                                double clickAt = -1)
+{
+    const loudnessfixtures::Signal sound = loudnessfixtures::tone(-20);
+    const std::filesystem::path pick =
+        folder.filePath(QString::fromUtf8(QTest::currentDataTag()) + ".wav").toStdString();
+    loudnessfixtures::writeWav(pick, rate, 2, leading + 4 + trailing, [=](double t) {
+        if (std::abs(t - clickAt) < 0.5 / rate)
+            return std::array<float, 2>{1.0F, 1.0F};
+        return t < leading || t >= leading + 4 ? std::array<float, 2>{} : sound(t);
+    });
+    return pick;
+}
+
+} // namespace
+
+// What of a pick Change writes: without the silence at its ends, or as its fit says, with the
+// loudness measured on that.
+class TestPickRendering : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void silenceAtTheEndsIsLeftOut_data();
+    void silenceAtTheEndsIsLeftOut();
+    void fitIsWrittenAsMade_data();
+    void fitIsWrittenAsMade();
+
+  private:
+    core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
+                                             const core::PickFit &fit = {})
+    {
+        core::LoudnessReference::Files files;
+        files[0] = folder_.filePath("game.wav").toStdString();
+        loudnessfixtures::writeWav(*files[0], rate, 2, 3, loudnessfixtures::tone(-18));
+        core::LoudnessReference references(core::AudioCodecs::builtIn(), cache_, files);
+        return core::MatchedConversion(core::AudioCodecs::builtIn(), cache_, references)
+            .convert(0, pick, settings, output_, {}, {}, fit);
+    }
+
+    QTemporaryDir folder_;
+    const std::filesystem::path output_ = folder_.filePath("out.mp3").toStdString();
+    core::LoudnessCache cache_;
+};
+
+void TestPickRendering::silenceAtTheEndsIsLeftOut_data()
+{
+    QTest::addColumn<double>("leading");
+    QTest::addColumn<double>("trailing");
+    QTest::addColumn<double>("clickAt"); // negative: no click
+    QTest::addColumn<bool>("matched");   // else found by the conversion's own reading
+    QTest::newRow("silence at both ends") << 2.0 << 3.0 << -1.0 << true;
+    QTest::newRow("a click in the silence at the start") << 2.0 << 3.0 << 0.8 << true;
+    QTest::newRow("a click in the silence at the end") << 2.0 << 3.0 << 8.3 << true;
+    QTest::newRow("unmatched, a click at the start") << 2.0 << 3.0 << 0.8 << false;
+}
+
+void TestPickRendering::silenceAtTheEndsIsLeftOut()
+{
+    QFETCH(double, leading);
+    QFETCH(double, trailing);
+    QFETCH(double, clickAt);
+    QFETCH(bool, matched);
+    const std::filesystem::path pick = writePick(folder_, leading, trailing, clickAt);
+    std::filesystem::path written = output_;
+    if (matched) {
+        const core::MatchedConversion::Outcome outcome = convert(pick);
+        QVERIFY(!outcome.failure);
+        QVERIFY(std::abs(outcome.plan.pick->leadingSilence - leading) < 0.06);
+        QVERIFY(std::abs(outcome.plan.pick->trailingSilence - trailing) < 0.06);
+    } else {
+        core::ConversionPool pool(&core::AudioCodecs::builtIn(), {{0, pick, settings}},
+                                  folder_.path().toStdString());
+        const core::ConversionPool::Result result = pool.take(0);
+        QVERIFY(!result.failure);
+        written = result.staged;
+    }
+    QVERIFY(std::abs(audiofixtures::listen(written, rate, 2).seconds - 4) < lengthTolerance);
+}
+
+void TestPickRendering::fitIsWrittenAsMade_data()
+{
+    QTest::addColumn<QString>("pick"); // empty: the made one, 2 s silence, 4 s tone, 3 s silence
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("end");
+    QTest::addColumn<double>("fade");
+    // The player's ends stand: silence inside them is kept.
+    QTest::newRow("into the silence at both ends") << QString() << 0.5 << 8.0 << 0.0;
+    QTest::newRow("inside the tone, faded") << QString() << 3.0 << 5.0 << 0.5;
+    QTest::newRow("an MP3, converted") << audiofixtures::path("tone.mp3") << 0.5 << 1.0 << 0.0;
+}
+
+void TestPickRendering::fitIsWrittenAsMade()
+{
+    QFETCH(QString, pick);
+    QFETCH(double, start);
+    QFETCH(double, end);
+    QFETCH(double, fade);
+    const auto frames = [](double seconds) { return std::llround(seconds * rate); };
+    const core::PickFit fit{frames(start), frames(end), frames(fade), frames(fade)};
+    const core::MatchedConversion::Outcome outcome = convert(
+        pick.isEmpty() ? writePick(folder_, 2, 3) : std::filesystem::path(pick.toStdString()), fit);
+    QVERIFY(!outcome.failure);
+    // Measured as written: the fitted part alone, none of it left out, no MP3 gain steps.
+    QVERIFY(std::abs(outcome.plan.pick->seconds - (end - start)) < 0.001);
+    QCOMPARE(outcome.plan.pick->leadingSilence + outcome.plan.pick->trailingSilence, 0.0);
+    QCOMPARE(outcome.plan.mp3Steps, 0);
+    QVERIFY(std::abs(audiofixtures::listen(output_, rate, 2).seconds - (end - start)) <
+            lengthTolerance);
+}
+
+QTEST_GUILESS_MAIN(TestPickRendering)
+#include "tst_pickrendering.moc"
