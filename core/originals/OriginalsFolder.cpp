@@ -40,6 +40,15 @@ bool OriginalsFolder::isFolder(const fs::path &path) const
     return fileSystem_.isFolder(path);
 }
 
+std::optional<OriginalsManifest::Entry::Identity>
+OriginalsFolder::identityOf(const fs::path &file) const
+{
+    FileStatus status;
+    if (fileSystem_.status(file, status) != 0 || !status.isFile())
+        return std::nullopt;
+    return OriginalsManifest::Entry::Identity{status.device, status.inode, status.changed};
+}
+
 bool OriginalsFolder::sameFile(const fs::path &a, const fs::path &b) const
 {
     return fileSystem_.sameFile(a, b);
@@ -364,6 +373,10 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
                 return failure;
         }
     }
+    // Kept under a second name of the game file: what it is now tells, after a kill, whether
+    // another program wrote over both names before the new file took the game file's name.
+    if (!inPlace && sameFile(keptFile(targetName), gameFile))
+        entry.secondName = identityOf(gameFile);
     // Both the file there now and the one about to replace it count as ours until the
     // replacement is done: a kill in between leaves either.
     entry.written.push_back(replacement.written);
@@ -381,10 +394,8 @@ void OriginalsFolder::recordMade(std::string_view targetName, const WrittenFile 
 {
     OriginalsManifest::Entry entry;
     entry.written = {written};
-    FileStatus status;
-    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
-    if (fileSystem_.status(game, status) == 0 && status.isFile())
-        entry.identity = {status.device, status.inode, status.changed};
+    entry.identity =
+        identityOf(AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_));
     manifest().setEntry(std::string(targetName), std::move(entry));
     fileSystem_.remove(underWayFile(targetName));
 }
@@ -405,11 +416,19 @@ void OriginalsFolder::dropSecondName(std::string_view targetName)
 {
     const fs::path kept = keptFile(targetName);
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
-    if (!sameFile(kept, game) || fileSystem_.remove(kept) != 0)
+    if (!sameFile(kept, game))
+        return;
+    const std::optional<OriginalsManifest::Entry::Identity> was =
+        manifest().entry(std::string(targetName)).secondName;
+    const bool writtenOver = was && identityOf(game) != was;
+    if (fileSystem_.remove(kept) != 0)
         return;
     fileSystem_.syncFolder(folder_);
-    // Never kept, then: the next Change keeps what the game file holds.
-    manifest().setWritten(std::string(targetName), {});
+    // Never kept, then: the next Change keeps what the game file holds. Where the original
+    // was written over through the game file's name, the record says so.
+    OriginalsManifest::Entry entry;
+    entry.lost = writtenOver;
+    manifest().setEntry(std::string(targetName), std::move(entry));
 }
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
@@ -710,6 +729,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
             leftAloneLines.append(texts.leftAloneChangedSince);
         else if (leftAlone.why == LeftAlone::Why::NoRecord)
             leftAloneLines.append(texts.leftAloneNoRecord);
+        else if (leftAlone.why == LeftAlone::Why::Lost)
+            leftAloneLines.append(texts.leftAloneLost);
         else
             leftAloneLines.append(texts.leftAloneUnreadable)
                 .append(ReplacementRun::writeFailureReason(language, leftAlone.error));
@@ -729,6 +750,8 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                                                       std::string_view targetName, bool &restored,
                                                       LeftAlone &leftAlone)
 {
+    if (manifest().entry(std::string(targetName)).lost)
+        leftAlone.why = LeftAlone::Why::Lost;
     if (!isKept(targetName))
         return std::nullopt;
     // A link stays: what it points to is the game file.

@@ -148,7 +148,7 @@ class OriginalsFolder
     // Why a slot's file was left as it is, for the restore's message; empty where it was not.
     struct LeftAlone
     {
-        enum class Why { None, ChangedSince, NoRecord, Unreadable };
+        enum class Why { None, ChangedSince, NoRecord, Unreadable, Lost };
         Why why = Why::None;
         SystemError error = 0;
     };
@@ -173,6 +173,9 @@ class OriginalsFolder
     bool isThere(const std::filesystem::path &path) const;
     bool isFolder(const std::filesystem::path &path) const;
     bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) const;
+    // What no program can set of a file: nothing where it is no file.
+    std::optional<OriginalsManifest::Entry::Identity>
+    identityOf(const std::filesystem::path &file) const;
     // Makes the folder and any missing folder above it.
     SystemError createFolders(const std::filesystem::path &folder);
 

@@ -15,6 +15,8 @@ constexpr std::string_view overwrittenInPlaceMark = "overwritten in place";
 constexpr std::string_view movedInMark = "moved in";
 constexpr std::string_view doubtfulMark = "doubtful";
 constexpr std::string_view identityMark = "identity";
+constexpr std::string_view secondNameMark = "second name";
+constexpr std::string_view lostMark = "lost";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 template <typename Number> bool readNumber(std::string_view text, Number &number)
@@ -135,9 +137,16 @@ std::string OriginalsManifest::format(const Contents &contents)
             line(name, *entry.overwrittenInPlace) << '\t' << overwrittenInPlaceMark << '\n';
         if (entry.doubtful)
             text << name << '\t' << doubtfulMark << '\n';
+        const auto identityLine = [&](std::string_view mark, const Entry::Identity &identity) {
+            text << name << '\t' << mark << '\t' << identity.device << '\t' << identity.inode
+                 << '\t' << identity.changed << '\n';
+        };
         if (entry.identity && !entry.written.empty())
-            text << name << '\t' << identityMark << '\t' << entry.identity->device << '\t'
-                 << entry.identity->inode << '\t' << entry.identity->changed << '\n';
+            identityLine(identityMark, *entry.identity);
+        if (entry.secondName)
+            identityLine(secondNameMark, *entry.secondName);
+        if (entry.lost)
+            text << name << '\t' << lostMark << '\n';
     }
     for (const MovedIn &file : contents.movedIn)
         text << file.targetName << '\t' << movedInMark << '\t' << file.file << '\t' << file.from
@@ -167,14 +176,18 @@ OriginalsManifest::Contents OriginalsManifest::parse(std::string_view text)
         const std::string_view line = nextLine();
         const std::vector<std::string_view> parts = fields(line);
         Entry::Identity identity;
-        if (parts.size() == 5 && !parts[0].empty() && parts[1] == identityMark &&
+        if (parts.size() == 5 && !parts[0].empty() &&
+            (parts[1] == identityMark || parts[1] == secondNameMark) &&
             readNumber(parts[2], identity.device) && readNumber(parts[3], identity.inode) &&
             readNumber(parts[4], identity.changed)) {
-            contents.entries[std::string(parts[0])].identity = identity;
+            Entry &entry = contents.entries[std::string(parts[0])];
+            (parts[1] == identityMark ? entry.identity : entry.secondName) = identity;
             continue;
         }
-        if (parts.size() == 2 && !parts[0].empty() && parts[1] == doubtfulMark) {
-            contents.entries[std::string(parts[0])].doubtful = true;
+        if (parts.size() == 2 && !parts[0].empty() &&
+            (parts[1] == doubtfulMark || parts[1] == lostMark)) {
+            Entry &entry = contents.entries[std::string(parts[0])];
+            (parts[1] == doubtfulMark ? entry.doubtful : entry.lost) = true;
             continue;
         }
         if (parts.size() == 4 && !parts[0].empty() && parts[1] == movedInMark &&

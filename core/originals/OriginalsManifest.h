@@ -47,8 +47,17 @@ class OriginalsManifest
             bool operator==(const Identity &) const = default;
         };
         std::optional<Identity> identity;
+        // The game file as its original was kept under a second name of it, until the new file
+        // takes the game file's name: a change since means the original was written over.
+        std::optional<Identity> secondName;
+        // The original, kept under a second name, was written over through the game file's
+        // name before the run could go on: it cannot be restored.
+        bool lost = false;
 
-        bool empty() const { return written.empty() && !overwrittenInPlace && !doubtful; }
+        bool empty() const
+        {
+            return written.empty() && !overwrittenInPlace && !doubtful && !secondName && !lost;
+        }
     };
     struct MovedIn
     {

@@ -28,6 +28,8 @@ constexpr RunTexts hungarianTexts{
     "a program feljegyzése arról, mit írt oda, sérült vagy hiányzik; az eredetije a helyén "
     "maradt",
     "nem olvasható: ",
+    "az eredetije elveszett: egy másik program felülírta a játék fájlját, amíg a program az "
+    "eredetit ugyanennek a fájlnak egy második nevén őrizte",
 };
 
 constexpr RunTexts englishTexts{
@@ -53,6 +55,8 @@ constexpr RunTexts englishTexts{
     "the program's record of what it wrote there is damaged or missing; its original stays "
     "where it is",
     "it could not be read: ",
+    "its original was lost: another program wrote over the game file while this program kept "
+    "the original under a second name of that file",
 };
 
 } // namespace

@@ -38,6 +38,7 @@ struct RunTexts
     std::string_view leftAloneNoRecord;
     // Followed by the reason.
     std::string_view leftAloneUnreadable;
+    std::string_view leftAloneLost;
 
     // 1 is Hungarian, every other code English.
     static const RunTexts &forLanguage(std::uint8_t language);

@@ -39,6 +39,7 @@ class TestOriginalsPromise : public QObject
     void handCopyWithSameSizeAndTimeIsKept();
     void readFailingAnywhereInDefaultKeepsTheOriginal();
     void unreadableRecordStopsChangeAndDefault();
+    void originalWrittenOverUnderSecondNameIsToldLost();
 
   private:
     int slotOf(const std::string &name) const
@@ -230,6 +231,32 @@ void TestOriginalsPromise::unreadableRecordStopsChangeAndDefault()
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("pick a"));
     QCOMPARE(*fs_->peek(kept / "Water.mp3"), std::string("game's own Water"));
     QCOMPARE(record(), recordBefore);
+}
+
+void TestOriginalsPromise::originalWrittenOverUnderSecondNameIsToldLost()
+{
+    // A kill after the record of the original kept under a second name, before the rename.
+    bool secondNameLeft = false;
+    for (int after = 0; after < 1000 && !secondNameLeft; ++after) {
+        init();
+        fs_->arm(InMemoryFileSystem::Fault::Kill, after);
+        change("Water.mp3", "a");
+        fs_->revive();
+        const auto keptFile = fs_->peekStatus(kept / "Water.mp3");
+        secondNameLeft = keptFile &&
+                         keptFile->sameFileAs(*fs_->peekStatus(game / "Water.mp3")) &&
+                         fs_->peek(kept / "manifest.txt") &&
+                         record().find("\tsecond name\t") != std::string::npos;
+    }
+    QVERIFY(secondNameLeft);
+    // A patcher writes the game file in place before the program starts again.
+    fs_->put(game / "Water.mp3", "patch's Water");
+    OriginalsFolder("/g/", *fs_).lockForWriting();
+    QVERIFY(!fs_->peekStatus(kept / "Water.mp3"));
+    const RunResult result = restoreAll();
+    QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("patch's Water"));
+    QVERIFY2(result.message.find(".mp3: its original was lost") != std::string::npos,
+             result.message.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestOriginalsPromise)
