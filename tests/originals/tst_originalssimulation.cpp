@@ -391,7 +391,10 @@ class Simulation
                 violation("(b) a restore wrote over " + slots_.targetFileName(slot) +
                           ", which this program did not write");
             // A file put back is a version of the game's, or the absence the game left.
-            if (changed && (oracle_.byOthersAt(slot, isContent) || !isContent))
+            // The kept original may hold bytes the program once wrote elsewhere, which the
+            // player moved into this slot before it was kept.
+            if (changed && (oracle_.byOthersAt(slot, isContent) || !isContent ||
+                            isContent == keptContentOf(before, slots_.targetFileName(slot))))
                 ++putBack;
             // Only a file whose original the program keeps is the program's to restore.
             const bool ours = wasContent && !oracle_.byOthersAt(slot, wasContent) &&
