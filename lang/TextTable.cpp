@@ -369,7 +369,7 @@ constexpr TextTable english{
     "for converted music",
     "The game's music of this slot is a jingle of %1 s, played once",
     "The game's music of this slot lasts %1 s and is looped",
-    "Fi&t to the game…",
+    "Fit to the ga&me…",
     "Fitting needs the program's audio part, which is not there",
     "The pick cannot be read, so it cannot be fitted",
     "Fitted: %1 to %2, fade-in %3 s, fade-out %4 s",

@@ -8,3 +8,7 @@ vmc_add_test(tst_loudnesschoice SOURCES features/tst_loudnesschoice.cpp LIBRARIE
 if(UNIX)
     vmc_add_test(tst_musicsets SOURCES features/tst_musicsets.cpp LIBRARIES ui)
 endif()
+# Fitting reads the picks through the audio module.
+if(VMC_HAVE_AUDIO)
+    vmc_add_test(tst_fitwindow SOURCES features/tst_fitwindow.cpp LIBRARIES ui)
+endif()
