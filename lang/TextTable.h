@@ -212,10 +212,11 @@ struct TextTable
     // The waveform's name for a screen reader, and its value: %1 and %2 the markers' times.
     const char *fitWaveform;
     const char *fitWaveformValue;
+    // While the pick is decoded; also why the menu entry waits.
     const char *fitReading;
     // The mark of the game's own length.
     const char *fitGameLength;
-    // The spin boxes' labels, then their names for a screen reader.
+    // The boxes' labels, then their names for a screen reader.
     const char *fitStartLabel;
     const char *fitEndLabel;
     const char *fitFadeInLabel;
@@ -233,7 +234,8 @@ struct TextTable
     const char *fitReset;
     // Find a loop's tooltip where the slot's music is a jingle.
     const char *fitLoopJingle;
-    // The line under the waveform: %1 and %2 the loop's times, %3 which of %4.
+    // The line under the waveform: a search under way, a loop found (%1 and %2 its times, %3
+    // which of %4) or none.
     const char *fitLoopSearching;
     const char *fitLoopFound;
     const char *fitLoopNone;

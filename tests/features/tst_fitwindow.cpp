@@ -77,6 +77,8 @@ void TestFitWindow::keysMoveTheMarkersAndOkKeepsTheFit()
     const core::PickFit fit = f_->form1->sharedState().fits.fit(3);
     QCOMPARE(fit.start, std::llround(1.01 * 22050));
     QCOMPARE(fit.end, std::optional(std::int64_t(9 * 22050)));
+    QVERIFY(f_->slot(3)->toolTip().contains(
+        QStringLiteral("Fitted: 0:01.01 to 0:09.00, fade-in 0.0 s, fade-out 0.0 s")));
 }
 
 void TestFitWindow::accessKeysAreDistinct_data()

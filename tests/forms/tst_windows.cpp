@@ -932,6 +932,7 @@ void TestWindows::menusHaveDistinctKeysAndActWhereTheyCan()
     QTemporaryDir music;
     QVERIFY(testfiles::writeBytes(music.path() + "/a.mp3", testfiles::song()));
     f.slot(9)->setText(music.path() + "/a.mp3");
+    QTRY_VERIFY(f.form1->protocol().slotStatus().pickChecker().verdict(9).has_value());
     std::unique_ptr<QMenu> picked(row->createMenu(f.main().Label1[9]));
     // Fitting needs the audio module, where the build has one.
     const bool fitEnabled = core::AudioCodecs::get() != nullptr;

@@ -88,11 +88,14 @@ void SlotMenu::play(int index, Listening::Source source)
 QString SlotMenu::cannotFit(int index) const
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    // A pick still being read is fitted once it is known to be music. Its check has loaded
+    // the audio code by then, so the menu does not wait for it.
+    const std::optional<PickChecker::Verdict> &verdict = status_.pickChecker().verdict(index);
+    if (!verdict)
+        return QString::fromUtf8(texts.fitReading);
     if (!core::AudioCodecs::get())
         return QString::fromUtf8(texts.fitNeedsAudio);
-    // A pick still being read is fitted once it is known to be music.
-    const std::optional<PickChecker::Verdict> &verdict = status_.pickChecker().verdict(index);
-    if (verdict && (!verdict->readable || !verdict->pick))
+    if (!verdict->readable || !verdict->pick)
         return QString::fromUtf8(texts.fitPickUnreadable);
     return {};
 }
