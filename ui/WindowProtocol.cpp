@@ -92,8 +92,7 @@ void WindowProtocol::connectFeatures()
     connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
     connect(&form1_, &Form1::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
-    connect(&form1_.sharedState().fits, &SlotFits::changed, &slotStatus_,
-            &SlotStatus::fitChanged);
+    connect(&form1_.sharedState().fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
     connectLoudness();
 }
 

@@ -132,8 +132,8 @@ void TestFitWindow::findALoopSetsTheMarkersToWholePatterns()
     const WaveformView &waveform = window->waveform();
     // The whole song is five patterns too: the loop is a part of it.
     QVERIFY(waveform.start() > 0 || waveform.end() < waveform.seconds());
-    const double patterns = (waveform.end() - waveform.start()) * song.sampleRate /
-                            double(song.patternSamples);
+    const double patterns =
+        (waveform.end() - waveform.start()) * song.sampleRate / double(song.patternSamples);
     QVERIFY2(std::round(patterns) >= 1 && std::abs(patterns - std::round(patterns)) < 0.01,
              qPrintable(QString::number(patterns)));
 }

@@ -29,9 +29,8 @@ void appendPart(QByteArray &pcm, const std::vector<float> &samples, int channels
         if (part.fadeOut > 0 && to - frame <= part.fadeOut)
             gain = std::min(gain, double(to - frame - 1) / double(part.fadeOut));
         for (int channel = 0; channel < channels; ++channel) {
-            const double value =
-                std::clamp(samples[frame * std::size_t(channels) + std::size_t(channel)] * gain,
-                           -1.0, 1.0);
+            const double value = std::clamp(
+                samples[frame * std::size_t(channels) + std::size_t(channel)] * gain, -1.0, 1.0);
             putLittleEndian(pcm, std::uint16_t(std::int16_t(std::lround(value * 32767))), 2);
         }
     }

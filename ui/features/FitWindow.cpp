@@ -178,34 +178,35 @@ void FitWindow::startDecoding()
     const int channels = std::clamp(pick_.slotChannels, 1, 2);
     const auto makeDecoder = codecs_.makeDecoder;
     const QPointer self(this);
-    QThreadPool::globalInstance()->start([self, file, rate, channels, makeDecoder,
-                                          stop = stop_.get_token()] {
-        auto decoded = std::make_shared<Decoded>();
-        decoded->channels = channels;
-        const std::unique_ptr<core::AudioDecoder> decoder = makeDecoder();
-        decoded->failed = decoder->decode(
-                              file, rate, channels,
-                              [&](const float *samples, std::size_t frames) {
-                                  decoded->samples.insert(decoded->samples.end(), samples,
-                                                          samples + frames * channels);
-                                  for (std::size_t i = 0; i < frames; ++i) {
-                                      float sum = 0;
-                                      for (int c = 0; c < channels; ++c)
-                                          sum += samples[i * channels + c];
-                                      decoded->mono.push_back(sum / float(channels));
-                                  }
-                                  return !stop.stop_requested();
-                              },
-                              stop)
-                              .has_value();
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, decoded] {
-                if (self)
-                    self->takeDecoded(decoded);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [self, file, rate, channels, makeDecoder, stop = stop_.get_token()] {
+            auto decoded = std::make_shared<Decoded>();
+            decoded->channels = channels;
+            const std::unique_ptr<core::AudioDecoder> decoder = makeDecoder();
+            decoded->failed = decoder
+                                  ->decode(
+                                      file, rate, channels,
+                                      [&](const float *samples, std::size_t frames) {
+                                          decoded->samples.insert(decoded->samples.end(), samples,
+                                                                  samples + frames * channels);
+                                          for (std::size_t i = 0; i < frames; ++i) {
+                                              float sum = 0;
+                                              for (int c = 0; c < channels; ++c)
+                                                  sum += samples[i * channels + c];
+                                              decoded->mono.push_back(sum / float(channels));
+                                          }
+                                          return !stop.stop_requested();
+                                      },
+                                      stop)
+                                  .has_value();
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, decoded] {
+                    if (self)
+                        self->takeDecoded(decoded);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
@@ -281,7 +282,9 @@ void FitWindow::spinBoxChanged()
 core::PickFit FitWindow::fit() const
 {
     const double rate = pick_.info.sampleRate;
-    const auto frames = [rate](double seconds) { return std::int64_t(std::llround(seconds * rate)); };
+    const auto frames = [rate](double seconds) {
+        return std::int64_t(std::llround(seconds * rate));
+    };
     core::PickFit fit;
     fit.start = frames(start_->value());
     // The end at the pick's own end, as read or as decoded, is no cut.
@@ -304,10 +307,9 @@ void FitWindow::play()
 {
     if (!decoded_)
         return;
-    const QString part = preview_.write(
-        audio_->samples, pick_.slotRate, audio_->channels,
-        {{frameAt(start_->value()), frameAt(end_->value()), frameAt(fadeIn_->value()),
-          frameAt(fadeOut_->value())}});
+    const QString part = preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
+                                        {{frameAt(start_->value()), frameAt(end_->value()),
+                                          frameAt(fadeIn_->value()), frameAt(fadeOut_->value())}});
     if (!part.isEmpty())
         listening_.play(pick_.slot, Listening::Source::Pick,
                         core::platform::pathFromText(part.toStdString()), pick_.gain);
@@ -322,9 +324,9 @@ void FitWindow::playSeam()
     const std::size_t end = frameAt(end_->value());
     const std::size_t seam = frameAt(seamSeconds);
     const std::size_t before = end - std::min(seam, end - start);
-    const QString part = preview_.write(
-        audio_->samples, pick_.slotRate, audio_->channels,
-        {{before, end, 0, 0}, {start, std::min(end, start + seam), 0, 0}});
+    const QString part =
+        preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
+                       {{before, end, 0, 0}, {start, std::min(end, start + seam), 0, 0}});
     if (!part.isEmpty())
         listening_.play(pick_.slot, Listening::Source::Pick,
                         core::platform::pathFromText(part.toStdString()), pick_.gain);
@@ -405,8 +407,9 @@ void FitWindow::fitToGameLength()
 {
     if (!decoded_ || !pick_.role)
         return;
-    const auto first = std::find_if(audio_->mono.begin(), audio_->mono.end(),
-                                    [](float sample) { return std::abs(sample) > firstSoundLevel; });
+    const auto first = std::find_if(audio_->mono.begin(), audio_->mono.end(), [](float sample) {
+        return std::abs(sample) > firstSoundLevel;
+    });
     const double start = double(first - audio_->mono.begin()) / pick_.slotRate;
     const double end = std::min(seconds(), start + pick_.role->seconds);
     syncing_ = true;

@@ -3,8 +3,8 @@
 
 #include "PlatformLayer.h"
 #include "SharedState.h"
-#include "TextTable.h"
 #include "SlotFits.h"
+#include "TextTable.h"
 #include "features/FitWindow.h"
 #include "features/KeptOriginals.h"
 #include "features/SlotStatus.h"

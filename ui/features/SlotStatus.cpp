@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/SlotStatus.h"
 
+#include "NumberText.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "NumberText.h"
 #include "features/KeptOriginals.h"
 #include "music/SlotRole.h"
 #include "settings/Platform.h"
@@ -112,14 +112,15 @@ void SlotStatus::setPlaying(int index, bool playing)
     mark->setVisible(playing);
 }
 
-QStringList SlotStatus::fitLines(int index, const std::optional<PickChecker::Verdict> &verdict) const
+QStringList SlotStatus::fitLines(int index,
+                                 const std::optional<PickChecker::Verdict> &verdict) const
 {
     QStringList lines;
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     if (verdict && verdict->gameFile && verdict->gameFile->seconds > 0) {
         const core::SlotRole role = core::SlotRole::forSeconds(verdict->gameFile->seconds);
         lines << QString::fromUtf8(role.kind == core::SlotRole::Kind::Jingle ? texts.slotRoleJingle
-                                                                              : texts.slotRoleLoop)
+                                                                             : texts.slotRoleLoop)
                      .arg(NumberText::decimal(role.seconds, 1, state_.nyelv));
     }
     const core::PickFit &fit = state_.fits.fit(index);

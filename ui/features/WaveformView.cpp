@@ -96,7 +96,8 @@ void WaveformView::paintPeaks(QPainter &painter, const QRect &area) const
     for (int x = 0; x < area.width(); ++x) {
         // Each column takes the extremes of the peaks it covers.
         const auto from = std::size_t(double(x) / area.width() * peaks_.size());
-        const auto to = std::max(from + 1, std::size_t(double(x + 1) / area.width() * peaks_.size()));
+        const auto to =
+            std::max(from + 1, std::size_t(double(x + 1) / area.width() * peaks_.size()));
         float low = 0;
         float high = 0;
         for (std::size_t i = from; i < std::min(to, peaks_.size()); ++i) {
@@ -124,9 +125,9 @@ void WaveformView::paintRuler(QPainter &painter) const
         const int x = xAt(at);
         painter.drawLine(x, rulerHeight() - 4, x, rulerHeight());
         const auto whole = int(at);
-        painter.drawText(x + 2, fontMetrics().ascent(),
-                         QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10,
-                                                                      QLatin1Char('0')));
+        painter.drawText(
+            x + 2, fontMetrics().ascent(),
+            QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')));
     }
 }
 
@@ -183,8 +184,7 @@ void WaveformView::moveChosen(double to)
 void WaveformView::describe()
 {
     // A screen reader reads both markers' times as the waveform's value.
-    setAccessibleDescription(
-        QString::fromUtf8(TextTable::forLanguage(language_).fitWaveformValue)
-            .arg(NumberText::minutesSeconds(start_, language_),
-                 NumberText::minutesSeconds(end_, language_)));
+    setAccessibleDescription(QString::fromUtf8(TextTable::forLanguage(language_).fitWaveformValue)
+                                 .arg(NumberText::minutesSeconds(start_, language_),
+                                      NumberText::minutesSeconds(end_, language_)));
 }
