@@ -4,6 +4,9 @@
 #include "NumberText.h"
 #include "TextTable.h"
 
+#include "features/WaveformAccessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,6 +17,11 @@
 WaveformView::WaveformView(std::uint8_t language, QWidget *parent)
     : QWidget(parent), language_(language)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&WaveformAccessible::factory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QString::fromUtf8(TextTable::forLanguage(language).fitWaveform));
     setMinimumHeight(fontMetrics().height() * 6);
@@ -41,8 +49,7 @@ void WaveformView::setMarkers(double start, double end)
 {
     start_ = start;
     end_ = end;
-    describe();
-    update();
+    markersChanged();
 }
 
 int WaveformView::rulerHeight() const
@@ -176,15 +183,20 @@ void WaveformView::moveChosen(double to)
         start_ = std::clamp(to, 0.0, std::max(0.0, end_ - shortestPart));
     else
         end_ = std::clamp(to, std::min(seconds_, start_ + shortestPart), seconds_);
-    describe();
-    update();
+    markersChanged();
     emit markersMoved(start_, end_);
 }
 
-void WaveformView::describe()
+QString WaveformView::markersText() const
 {
-    // A screen reader reads both markers' times as the waveform's value.
-    setAccessibleDescription(QString::fromUtf8(TextTable::forLanguage(language_).fitWaveformValue)
-                                 .arg(NumberText::minutesSeconds(start_, language_),
-                                      NumberText::minutesSeconds(end_, language_)));
+    return QString::fromUtf8(TextTable::forLanguage(language_).fitWaveformValue)
+        .arg(NumberText::minutesSeconds(start_, language_),
+             NumberText::minutesSeconds(end_, language_));
+}
+
+void WaveformView::markersChanged()
+{
+    update();
+    QAccessibleValueChangeEvent event(this, markersText());
+    QAccessible::updateAccessibility(&event);
 }

@@ -28,6 +28,8 @@ class WaveformView : public QWidget
     double end() const { return end_; }
     double seconds() const { return seconds_; }
     Marker chosen() const { return chosen_; }
+    // Both markers' times, as a screen reader reads them.
+    QString markersText() const;
     QSize sizeHint() const override;
 
     static constexpr double shortestPart = 0.1; // seconds between the markers, at least
@@ -49,7 +51,7 @@ class WaveformView : public QWidget
     void paintPeaks(QPainter &painter, const QRect &area) const;
     void paintRuler(QPainter &painter) const;
     void moveChosen(double to);
-    void describe();
+    void markersChanged();
 
     std::uint8_t language_;
     Peaks peaks_;
