@@ -124,6 +124,9 @@ void SlotMenu::fit(int index)
     auto *window =
         new FitWindow(pick, state_.nyelv, *codecs, listening_, slots_.box(index)->window());
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // What the window plays is the pick's: a failure to play names it.
+    status_.setPlaybackFailure(index, QString());
+    playedFile_ = QDir::toNativeSeparators(pick.file);
     connect(window, &QDialog::accepted, this, [this, index, window, file = pick.file] {
         // A fit belongs to the pick it was made for.
         if (slots_.text(index) == file)
