@@ -17,6 +17,19 @@
 
 #include <cmath>
 
+namespace {
+
+// The window's button of this text.
+QAbstractButton *button(FitWindow &window, const char *text)
+{
+    for (QAbstractButton *button : window.findChildren<QAbstractButton *>())
+        if (button->text() == QString::fromUtf8(text))
+            return button;
+    return nullptr;
+}
+
+} // namespace
+
 // The Fit window opened from a slot's menu in the main window, with a scripted desktop.
 class TestFitWindow : public QObject
 {
@@ -28,11 +41,14 @@ class TestFitWindow : public QObject
     void accessKeysAreDistinct_data();
     void accessKeysAreDistinct();
     void findALoopSetsTheMarkersToWholePatterns();
+    void aJingleIsFittedToTheGamesLength();
+    void escapeLeavesTheFitAsItWas();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
     // the pick decoded.
-    FitWindow *open(const QString &pick, bool hungarian = false);
+    FitWindow *open(const QString &pick, bool hungarian = false,
+                    const QString &gameFolder = QStringLiteral("/games/Mp3"));
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<WindowFixture> f_;
@@ -46,10 +62,10 @@ void TestFitWindow::init()
     dir_ = std::make_unique<QTemporaryDir>();
 }
 
-FitWindow *TestFitWindow::open(const QString &pick, bool hungarian)
+FitWindow *TestFitWindow::open(const QString &pick, bool hungarian, const QString &gameFolder)
 {
-    f_ = std::make_unique<WindowFixture>(hungarian ? "\"/games/Mp3/\",1\r\n"
-                                                   : "\"/games/Mp3/\",2\r\n");
+    f_ = std::make_unique<WindowFixture>("\"" + storedFolder(gameFolder) + "\"," +
+                                         (hungarian ? "1" : "2") + "\r\n");
     f_->start();
     f_->slot(3)->setText(pick);
     const PickChecker &checker = f_->form1->protocol().slotStatus().pickChecker();
@@ -125,10 +141,7 @@ void TestFitWindow::findALoopSetsTheMarkersToWholePatterns()
     FitWindow *window = open(pick);
     QVERIFY(window);
     QSignalSpy searched(window, &FitWindow::loopSearchEnded);
-    QAbstractButton *find = nullptr;
-    for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
-        if (button->text() == QString::fromUtf8(TextTable::forLanguage(2).fitFindLoop))
-            find = button;
+    QAbstractButton *find = button(*window, TextTable::forLanguage(2).fitFindLoop);
     QVERIFY(find);
     find->click();
     QVERIFY(searched.wait(20000));
@@ -139,6 +152,38 @@ void TestFitWindow::findALoopSetsTheMarkersToWholePatterns()
         (waveform.end() - waveform.start()) * song.sampleRate / double(song.patternSamples);
     QVERIFY2(std::round(patterns) >= 1 && std::abs(patterns - std::round(patterns)) < 0.01,
              qPrintable(QString::number(patterns)));
+}
+
+void TestFitWindow::aJingleIsFittedToTheGamesLength()
+{
+    // Slot 3's own music lasts 5 s: a jingle.
+    QVERIFY(audiofixtures::writeToneWav(dir_->filePath("StrongHold.mp3"), 5));
+    const QString pick = dir_->filePath("long.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 12));
+    FitWindow *window = open(pick, false, dir_->path());
+    QVERIFY(window);
+    QVERIFY(f_->slot(3)->toolTip().contains(
+        QStringLiteral("The game's music of this slot is a jingle of 5.0 s, played once")));
+    const TextTable &texts = TextTable::forLanguage(2);
+    QVERIFY(!button(*window, texts.fitFindLoop)->isEnabled());
+    button(*window, texts.fitToGameLength)->click();
+    window->accept();
+    const core::PickFit fit = f_->form1->sharedState().fits.fit(3);
+    QCOMPARE(fit.start, 0);
+    QCOMPARE(fit.end, std::optional(std::int64_t(5 * 22050)));
+    QCOMPARE(fit.fadeOut, std::int64_t(1.5 * 22050));
+}
+
+void TestFitWindow::escapeLeavesTheFitAsItWas()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 5));
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    QTest::keyClick(&window->waveform(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    QVERIFY(f_->form1->sharedState().fits.fit(3).isWhole());
 }
 
 QTEST_MAIN(TestFitWindow)
