@@ -6,6 +6,7 @@
 #include "WindowFixture.h"
 #include "features/FitPreview.h"
 #include "features/FitWindow.h"
+#include "settings/Platform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -43,6 +44,7 @@ class TestFitWindow : public QObject
     void findALoopSetsTheMarkersToWholePatterns();
     void aJingleIsFittedToTheGamesLength();
     void escapeLeavesTheFitAsItWas();
+    void changeWritesTheFittedPart();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -184,6 +186,28 @@ void TestFitWindow::escapeLeavesTheFitAsItWas()
     QTest::keyClick(window, Qt::Key_Escape);
     QVERIFY(!window->isVisible());
     QVERIFY(f_->form1->sharedState().fits.fit(3).isWhole());
+}
+
+void TestFitWindow::changeWritesTheFittedPart()
+{
+    const QString game = dir_->filePath("StrongHold.mp3");
+    QVERIFY(audiofixtures::writeToneWav(game, 5));
+    const QString pick = dir_->filePath("long.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 12));
+    FitWindow *window = open(pick, false, dir_->path());
+    QVERIFY(window);
+    window->reject();
+    f_->form1->sharedState().fits.set(3, {22050, 4 * 22050, 0, 0, 0});
+    f_->main().gomb_change->click();
+    std::size_t frames = 0;
+    QVERIFY(!core::AudioCodecs::get()->makeDecoder()->decode(
+        core::platform::pathFromText(game.toStdString()), 22050, 1,
+        [&](const float *, std::size_t count) {
+            frames += count;
+            return true;
+        }));
+    const double seconds = double(frames) / 22050;
+    QVERIFY2(std::abs(seconds - 3) < 0.1, qPrintable(QString::number(seconds)));
 }
 
 QTEST_MAIN(TestFitWindow)
