@@ -55,15 +55,29 @@ QString cacheKey(const QString &file, int rate)
         .arg(rate);
 }
 
-WaveformView::Peaks peaksOf(const std::vector<float> &mono)
+// Each peak over an equal stretch of a pick of totalFrames, of which mono holds the start.
+WaveformView::Peaks peaksOf(const std::vector<float> &mono, std::size_t totalFrames)
 {
-    WaveformView::Peaks peaks(std::min(peakCount, std::max<std::size_t>(mono.size(), 1)));
+    totalFrames = std::max({totalFrames, mono.size(), std::size_t(1)});
+    WaveformView::Peaks peaks(std::min(peakCount, totalFrames));
     for (std::size_t i = 0; i < mono.size(); ++i) {
-        auto &[low, high] = peaks[i * peaks.size() / mono.size()];
+        auto &[low, high] = peaks[i * peaks.size() / totalFrames];
         low = std::min(low, mono[i]);
         high = std::max(high, mono[i]);
     }
     return peaks;
+}
+
+void appendFrames(std::vector<float> &samples, std::vector<float> &mono, const float *frames,
+                  std::size_t count, int channels)
+{
+    samples.insert(samples.end(), frames, frames + count * std::size_t(channels));
+    for (std::size_t i = 0; i < count; ++i) {
+        float sum = 0;
+        for (int c = 0; c < channels; ++c)
+            sum += frames[i * std::size_t(channels) + std::size_t(c)];
+        mono.push_back(sum / float(channels));
+    }
 }
 
 } // namespace
@@ -176,29 +190,31 @@ void FitWindow::startDecoding()
     const std::filesystem::path file = core::platform::pathFromText(pick_.file.toStdString());
     const int rate = pick_.slotRate;
     const int channels = std::clamp(pick_.slotChannels, 1, 2);
+    const auto expectedFrames = std::size_t(std::max(1.0, pick_.info.seconds * rate));
     const auto makeDecoder = codecs_.makeDecoder;
     const QPointer self(this);
     QThreadPool::globalInstance()->start(
-        [self, file, rate, channels, makeDecoder, stop = stop_.get_token()] {
+        [self, file, rate, channels, expectedFrames, makeDecoder, stop = stop_.get_token()] {
             auto decoded = std::make_shared<Decoded>();
             decoded->channels = channels;
-            const std::unique_ptr<core::AudioDecoder> decoder = makeDecoder();
-            decoded->failed = decoder
-                                  ->decode(
-                                      file, rate, channels,
-                                      [&](const float *samples, std::size_t frames) {
-                                          decoded->samples.insert(decoded->samples.end(), samples,
-                                                                  samples + frames * channels);
-                                          for (std::size_t i = 0; i < frames; ++i) {
-                                              float sum = 0;
-                                              for (int c = 0; c < channels; ++c)
-                                                  sum += samples[i * channels + c];
-                                              decoded->mono.push_back(sum / float(channels));
-                                          }
-                                          return !stop.stop_requested();
-                                      },
-                                      stop)
-                                  .has_value();
+            std::size_t shownAt = 0;
+            const auto sink = [&](const float *samples, std::size_t frames) {
+                appendFrames(decoded->samples, decoded->mono, samples, frames, channels);
+                // What is decoded so far is drawn about every eighth of the pick.
+                if (decoded->mono.size() - shownAt >= expectedFrames / 8) {
+                    shownAt = decoded->mono.size();
+                    QMetaObject::invokeMethod(
+                        self.data(),
+                        [self, peaks = peaksOf(decoded->mono, expectedFrames),
+                         seconds = double(expectedFrames) / rate]() mutable {
+                            if (self && !self->decoded_)
+                                self->waveform_->setPeaks(std::move(peaks), seconds);
+                        },
+                        Qt::QueuedConnection);
+                }
+                return !stop.stop_requested();
+            };
+            decoded->failed = makeDecoder()->decode(file, rate, channels, sink, stop).has_value();
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, decoded] {
@@ -216,7 +232,7 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
     if (decoded_) {
         const double length = double(audio_->mono.size()) / pick_.slotRate;
         CachedWaveform &cached = waveformCache()[cacheKey(pick_.file, pick_.slotRate)];
-        cached = {peaksOf(audio_->mono), length};
+        cached = {peaksOf(audio_->mono, audio_->mono.size()), length};
         waveform_->setPeaks(cached.peaks, length);
         for (QPushButton *button : needDecoding_)
             button->setEnabled(true);
@@ -224,7 +240,10 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
         findLoop_->setEnabled(!jingle);
         gameLength_->setEnabled(jingle);
     }
-    loopLine_->clear();
+    if (decoded_)
+        loopLine_->clear();
+    else
+        loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitPickUnreadable));
     emit decodingEnded();
 }
 
