@@ -45,6 +45,7 @@ class TestFitWindow : public QObject
     void aJingleIsFittedToTheGamesLength();
     void escapeLeavesTheFitAsItWas();
     void changeWritesTheFittedPart();
+    void aFittedMp3IsToldAsConverted();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -208,6 +209,18 @@ void TestFitWindow::changeWritesTheFittedPart()
         }));
     const double seconds = double(frames) / 22050;
     QVERIFY2(std::abs(seconds - 3) < 0.1, qPrintable(QString::number(seconds)));
+}
+
+void TestFitWindow::aFittedMp3IsToldAsConverted()
+{
+    const QString pick = dir_->filePath("song.mp3");
+    QVERIFY(testfiles::writeBytes(pick, testfiles::song()));
+    QVERIFY(open(pick));
+    f_->form1->sharedState().fits.set(3, {0, 1000, 0, 0, 0});
+    const TextTable &texts = TextTable::forLanguage(2);
+    const QString tip = f_->slot(3)->toolTip();
+    QVERIFY2(tip.contains(QString::fromUtf8(texts.fittedMp3Converted)), qPrintable(tip));
+    QVERIFY2(!tip.contains(QStringLiteral("copied")), qPrintable(tip));
 }
 
 QTEST_MAIN(TestFitWindow)

@@ -145,8 +145,12 @@ void SlotStatus::updateToolTip(int index)
     if (!SlotView::isPlaceholder(text->text())) {
         lines << pickToolTip(text->text());
         const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
-        if (verdict)
-            lines << PickChecker::describe(*verdict, state_.nyelv, pickLoudness_.changesMp3(index));
+        if (verdict) {
+            // A fitted MP3 is converted: a line of its own says so, not that it is copied.
+            const bool copiedAsItIs =
+                !pickLoudness_.changesMp3(index) && state_.fits.fit(index).isWhole();
+            lines << PickChecker::describe(*verdict, state_.nyelv, !copiedAsItIs);
+        }
         lines << fitLines(index, verdict);
         if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
             !loudness.isEmpty())
