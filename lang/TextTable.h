@@ -200,6 +200,45 @@ struct TextTable
     // The slot's role from the length of the game's own music: %1 its length in seconds.
     const char *slotRoleJingle;
     const char *slotRoleLoop;
+    // The slot menu's entry that opens the Fit window.
+    const char *fitMenuEntry;
+    // Why the entry is disabled.
+    const char *fitNeedsAudio;
+    const char *fitPickUnreadable;
+    // The pick's fit in its tooltip: %1 start, %2 end, %3 and %4 the fades in seconds.
+    const char *fitToolTip;
+    // The Fit window: %1 the slot's name.
+    const char *fitWindowTitle;
+    // The waveform's name for a screen reader, and its value: %1 and %2 the markers' times.
+    const char *fitWaveform;
+    const char *fitWaveformValue;
+    // While the pick is decoded; also why the menu entry waits.
+    const char *fitReading;
+    // The mark of the game's own length.
+    const char *fitGameLength;
+    // The boxes' labels, then their names for a screen reader.
+    const char *fitStartLabel;
+    const char *fitEndLabel;
+    const char *fitFadeInLabel;
+    const char *fitFadeOutLabel;
+    const char *fitStartName;
+    const char *fitEndName;
+    const char *fitFadeInName;
+    const char *fitFadeOutName;
+    // The window's buttons.
+    const char *fitPlay;
+    const char *fitPlaySeam;
+    const char *fitStop;
+    const char *fitFindLoop;
+    const char *fitToGameLength;
+    const char *fitReset;
+    // Find a loop's tooltip where the slot's music is a jingle.
+    const char *fitLoopJingle;
+    // The line under the waveform: a search under way, a loop found (%1 and %2 its times, %3
+    // which of %4) or none.
+    const char *fitLoopSearching;
+    const char *fitLoopFound;
+    const char *fitLoopNone;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -14,4 +14,6 @@ class NumberText
     static QString decimal(double value, int decimals, std::uint8_t language);
     // A sample rate in kHz with the decimals it needs: 44,1, 22,05, 48 in Hungarian.
     static QString kiloHertz(int sampleRate, std::uint8_t language);
+    // A time in minutes and seconds to the hundredth: 1:58,35 in Hungarian.
+    static QString minutesSeconds(double seconds, std::uint8_t language);
 };

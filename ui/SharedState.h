@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SlotFits.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,4 +23,6 @@ class SharedState
     // Started as administrator by another copy: it writes no settings, and in the game
     // folder only the slots' target names, never through a link, and the originals.
     bool handedOver = false;
+    // What of each pick Change writes; the features that set a fit are handed this alone.
+    SlotFits fits;
 };

@@ -29,14 +29,16 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
       slots_(form1.controls().Label1, form1.controls().Text1),
       settingsStore_(platform, form1.sharedState(), programFolder, userSettingsFolder),
       slotStatus_(slots_, form1.slotTable(), form1.sharedState()),
-      slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_),
+      slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_,
+                form1.sharedState().fits),
       runMessage_(form1, platform, slots_, form1.sharedState(), listening_),
       change_(form1, *form1.controls().gomb_exit, platform, slots_, form1.slotTable(),
               form1.sharedState(), slotStatus_.pickChecker(), listening_, runMessage_),
       restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
                form1.sharedState(), listening_, runMessage_),
       virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
-      musicSets_(form1, platform, slots_, form1.sharedState(), slotStatus_.pickChecker())
+      musicSets_(form1, platform, slots_, form1.sharedState(), form1.sharedState().fits,
+                 slotStatus_.pickChecker())
 {
     connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
@@ -66,8 +68,11 @@ void WindowProtocol::connectFeatures()
     for (int i = 0; i < core::slotCount; ++i) {
         // The box shows the beginning of a long path; its tooltip names the file first,
         // then says what the file holds once it has been read.
-        connect(c.Text1[i], &QLineEdit::textChanged, &slotStatus_,
-                [this, i](const QString &path) { slotStatus_.pickChanged(i, path); });
+        // A fit belongs to the pick it was made for.
+        connect(c.Text1[i], &QLineEdit::textChanged, &slotStatus_, [this, i](const QString &path) {
+            slotStatus_.pickChanged(i, path);
+            form1_.sharedState().fits.clear(i);
+        });
         SlotRow &row = *form1_.slotRows()[std::size_t(i)];
         slotMenu_.serve(row);
         connect(&row, &SlotRow::restoreRequested, &restore_,
@@ -87,6 +92,7 @@ void WindowProtocol::connectFeatures()
     connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
     connect(&form1_, &Form1::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
+    connect(&form1_.sharedState().fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
     connectLoudness();
 }
 
@@ -210,8 +216,10 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
         const QString file = QDir::toNativeSeparators(
             QString::fromStdString(core::platform::textFromPath(pick.file)));
         const QFileInfo info(file);
-        if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut())
+        if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut()) {
             slots_.setText(pick.slot, file);
+            form1_.sharedState().fits.set(pick.slot, pick.fit);
+        }
     }
     return true;
 }

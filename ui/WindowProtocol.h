@@ -54,6 +54,7 @@ class WindowProtocol : public QObject
     ChangeCommand &changeCommand() { return change_; }
     LoudnessChoice &loudnessChoice() { return loudnessChoice_; }
     SlotStatus &slotStatus() { return slotStatus_; }
+    SlotMenu &slotMenu() { return slotMenu_; }
     Listening &listening() { return listening_; }
 
   private:

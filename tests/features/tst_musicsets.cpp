@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "SharedState.h"
 #include "WindowFixture.h"
 #include "features/MusicSets.h"
 #include "sets/MusicSet.h"
@@ -30,6 +31,8 @@ class TestMusicSets : public QObject
     void linesPassedOverAreToldInTheLanguage_data();
     void linesPassedOverAreToldInTheLanguage();
     void openingASetAsksBeforeItReplacesPicks();
+    void aSavedFitComesBackWithItsSet();
+    void aNewPickGoesWithoutTheOldFit();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -177,6 +180,40 @@ void TestMusicSets::openingASetAsksBeforeItReplacesPicks()
     f->form1->protocol().musicSets().open();
     QCOMPARE(f->platform.questions, QStringList{"Replace the current picks with the set's?"});
     QCOMPARE(f->slot(3)->text(), QStringLiteral("/music/mine.mp3")); // answered No
+}
+
+namespace {
+
+core::PickFit someFit()
+{
+    return {44100, 441000, 4410, 22050, 0};
+}
+
+} // namespace
+
+void TestMusicSets::aSavedFitComesBackWithItsSet()
+{
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    SlotFits &fits = f->form1->sharedState().fits;
+    fits.set(3, someFit());
+    f->platform.saveAnswers << path("fitted.m3u8");
+    f->form1->protocol().musicSets().save(false);
+    // Saved again from the set it opened, the fit is still there.
+    f->slot(3)->clear();
+    f->form1->protocol().musicSets().openFile(path("fitted.m3u8"));
+    QCOMPARE(fits.fit(3), someFit());
+    f->platform.saveAnswers << path("again.m3u8");
+    f->form1->protocol().musicSets().save(false);
+    QCOMPARE(testfiles::readBytes(path("again.m3u8")), testfiles::readBytes(path("fitted.m3u8")));
+}
+
+void TestMusicSets::aNewPickGoesWithoutTheOldFit()
+{
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    SlotFits &fits = f->form1->sharedState().fits;
+    fits.set(3, someFit());
+    f->slot(3)->setText(path("other.mp3"));
+    QVERIFY(fits.fit(3).isWhole());
 }
 
 QTEST_MAIN(TestMusicSets)

@@ -955,6 +955,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     set.language = 2;
     // A folder is no pick an administrator reads.
     set.picks = {{9, (game.path() + "/song.mp3").toStdString()}, {10, game.path().toStdString()}};
+    set.picks.front().fit = {0, 44100, 0, 4410, 0};
     WindowFixture f;
     QVERIFY(!f.form1->protocol().takeOver(set));
     QCOMPARE(f.platform.questions,
@@ -967,6 +968,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     QCOMPARE(f.form1->utvonal(), QString::fromStdString(storedFolder(game.path())));
     QCOMPARE(f.slot(9)->text(), QDir::toNativeSeparators(game.path() + "/song.mp3"));
     QCOMPARE(f.slot(10)->text(), englishPlaceholder);
+    QCOMPARE(f.form1->sharedState().fits.fit(9), set.picks.front().fit);
 #ifndef Q_OS_WIN
     // As administrator, a game file that is a link is not written through.
     QVERIFY(writeBytes(game.path() + "/system.dat", "not the game's"));

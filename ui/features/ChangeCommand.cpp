@@ -43,9 +43,10 @@ void ChangeCommand::run()
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
         loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
-    const core::ReplacementRun run(slotTable_, core::FileSystem::native(),
-                                   keptoriginals::dataFolder(), codecs, loudness, loudnessCache_,
-                                   codecs ? "" : core::AudioCodecs::modulePath());
+    core::ReplacementRun run(slotTable_, core::FileSystem::native(), keptoriginals::dataFolder(),
+                             codecs, loudness, loudnessCache_,
+                             codecs ? "" : core::AudioCodecs::modulePath());
+    run.setFits(state_.fits.all());
     // Whether anything is converted is known only once the run has read every pick; a run
     // that only copies is over before its window would show.
     const TextTable &table = TextTable::forLanguage(language);

@@ -77,9 +77,10 @@ void showKey(QAction &entry, const QKeySequence &key)
 } // namespace
 
 MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                     const SharedState &state, const PickChecker &pickChecker, QObject *parent)
+                     const SharedState &state, SlotFits &fits, const PickChecker &pickChecker,
+                     QObject *parent)
     : QObject(parent), window_(window), platform_(platform), slots_(slotView), state_(state),
-      pickChecker_(pickChecker)
+      fits_(fits), pickChecker_(pickChecker)
 {
     // Keys that no control of the window uses.
     auto *saveShortcut = new QShortcut(saveKey(), &window_);
@@ -163,7 +164,7 @@ void MusicSets::save(bool withMusic)
         const auto &verdict = pickChecker_.verdict(i);
         set.picks.push_back(
             {i, core::platform::pathFromText(QFileInfo(pick).absoluteFilePath().toStdString()),
-             verdict && verdict->pick ? verdict->pick->seconds : -1});
+             verdict && verdict->pick ? verdict->pick->seconds : -1, false, state_.fits.fit(i)});
     }
     if (loudnessChoice_)
         loudnessChoice_->recordIn(set);
@@ -261,9 +262,11 @@ void MusicSets::openFile(const QString &file)
     if (!set.picks.empty() || problems.isEmpty()) {
         clearAll();
         // A file no longer there still fills its slot, marked as its check finds it.
-        for (const core::MusicSet::Pick &pick : set.picks)
+        for (const core::MusicSet::Pick &pick : set.picks) {
             slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
                                           core::platform::textFromPath(pick.file))));
+            fits_.set(pick.slot, pick.fit);
+        }
         if (loudnessChoice_)
             loudnessChoice_->takeFrom(set);
     }

@@ -14,6 +14,7 @@ class QMenu;
 class QPoint;
 class QWidget;
 class SharedState;
+class SlotFits;
 
 // Music sets: the picks saved as a playlist (.m3u8), alone or with copies of their music
 // beside it, and opened again from the chooser or a dropped file. The main window's
@@ -23,8 +24,9 @@ class MusicSets : public QObject
     Q_OBJECT
 
   public:
+    // fits: what a set opened fits its picks to.
     MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView, const SharedState &state,
-              const PickChecker &pickChecker, QObject *parent = nullptr);
+              SlotFits &fits, const PickChecker &pickChecker, QObject *parent = nullptr);
 
     // The main window's menu of music sets.
     QMenu *createMenu(QWidget *parent);
@@ -47,6 +49,7 @@ class MusicSets : public QObject
     PlatformLayer &platform_;
     SlotView slots_;
     const SharedState &state_;
+    SlotFits &fits_;
     const PickChecker &pickChecker_;
     LoudnessChoice *loudnessChoice_ = nullptr;
 };

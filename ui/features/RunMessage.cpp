@@ -149,7 +149,8 @@ void RunMessage::handOverElevated()
     for (int i = 0; i < core::slotCount; ++i) {
         const QString text = slots_.text(i);
         if (!SlotView::isPlaceholder(text))
-            set.picks.push_back({i, core::platform::pathFromText(text.toStdString())});
+            set.picks.push_back({i, core::platform::pathFromText(text.toStdString()), -1, false,
+                                 state_.fits.fit(i)});
     }
     QTemporaryFile file(handOverFolder() + QStringLiteral("/valdrune-hand-over-XXXXXX.m3u8"));
     file.setAutoRemove(false);

@@ -3,7 +3,9 @@
 
 #include "PlatformLayer.h"
 #include "SharedState.h"
+#include "SlotFits.h"
 #include "TextTable.h"
+#include "features/FitWindow.h"
 #include "features/KeptOriginals.h"
 #include "features/SlotStatus.h"
 #include "settings/Platform.h"
@@ -16,9 +18,9 @@
 
 SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
                    PlatformLayer &platform, Listening &listening, SlotStatus &status,
-                   QObject *parent)
+                   SlotFits &fits, QObject *parent)
     : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state), platform_(platform),
-      listening_(listening), status_(status)
+      listening_(listening), status_(status), fits_(fits)
 {
     connect(&listening_, &Listening::ended, this, &SlotMenu::listeningEnded);
 }
@@ -33,6 +35,7 @@ void SlotMenu::serve(SlotRow &row)
     connect(&row, &SlotRow::stopRequested, &listening_, &Listening::stop);
     connect(&row, &SlotRow::pointerEntered, &listening_, &Listening::preload);
     connect(&row, &SlotRow::showInFolderRequested, this, [this, index] { showInFolder(index); });
+    connect(&row, &SlotRow::fitRequested, this, [this, index] { fit(index); });
 }
 
 SlotRow::MenuState SlotMenu::state(int index)
@@ -51,6 +54,8 @@ SlotRow::MenuState SlotMenu::state(int index)
     }
     state.playing = listening_.isPlaying();
     state.cannotPlay = listening_.unavailableReason(state_.nyelv);
+    if (state.pickIsThere)
+        state.cannotFit = cannotFit(index);
     return state;
 }
 
@@ -78,6 +83,56 @@ void SlotMenu::play(int index, Listening::Source source)
     listening_.play(index, source, file,
                     source == Listening::Source::Pick ? status_.pickLoudness().previewGain(index)
                                                       : 0);
+}
+
+QString SlotMenu::cannotFit(int index) const
+{
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    // A pick still being read is fitted once it is known to be music. Its check has loaded
+    // the audio code by then, so the menu does not wait for it.
+    const std::optional<PickChecker::Verdict> &verdict = status_.pickChecker().verdict(index);
+    if (!verdict)
+        return QString::fromUtf8(texts.fitReading);
+    if (!core::AudioCodecs::get())
+        return QString::fromUtf8(texts.fitNeedsAudio);
+    if (!verdict->readable || !verdict->pick)
+        return QString::fromUtf8(texts.fitPickUnreadable);
+    return {};
+}
+
+void SlotMenu::fit(int index)
+{
+    const core::AudioCodecs *codecs = core::AudioCodecs::get();
+    const std::optional<PickChecker::Verdict> &verdict = status_.pickChecker().verdict(index);
+    if (!codecs || !verdict || !verdict->readable || !verdict->pick)
+        return;
+    FitWindow::Pick pick;
+    pick.slot = index;
+    pick.slotName = QString::fromStdString(slots_.labels()[std::size_t(index)]);
+    pick.file = slots_.text(index);
+    pick.info = *verdict->pick;
+    if (verdict->gameFile) {
+        pick.slotRate = verdict->gameFile->sampleRate;
+        pick.slotChannels = verdict->gameFile->channels;
+        pick.role = core::SlotRole::forSeconds(verdict->gameFile->seconds);
+    } else {
+        pick.slotRate = verdict->pick->sampleRate;
+        pick.slotChannels = verdict->pick->channels;
+    }
+    pick.fit = fits_.fit(index);
+    pick.gain = status_.pickLoudness().previewGain(index);
+    auto *window =
+        new FitWindow(pick, state_.nyelv, *codecs, listening_, slots_.box(index)->window());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // What the window plays is the pick's: a failure to play names it.
+    status_.setPlaybackFailure(index, QString());
+    playedFile_ = QDir::toNativeSeparators(pick.file);
+    connect(window, &QDialog::accepted, this, [this, index, window, file = pick.file] {
+        // A fit belongs to the pick it was made for.
+        if (slots_.text(index) == file)
+            fits_.set(index, window->fit());
+    });
+    window->open();
 }
 
 void SlotMenu::clear(int index)

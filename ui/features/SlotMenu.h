@@ -11,6 +11,7 @@
 
 class PlatformLayer;
 class SharedState;
+class SlotFits;
 class SlotStatus;
 namespace core {
 class SlotTable;
@@ -25,7 +26,7 @@ class SlotMenu : public QObject
 
   public:
     SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-             PlatformLayer &platform, Listening &listening, SlotStatus &status,
+             PlatformLayer &platform, Listening &listening, SlotStatus &status, SlotFits &fits,
              QObject *parent = nullptr);
 
     // Connects the row's requests to what they do.
@@ -34,9 +35,13 @@ class SlotMenu : public QObject
     void play(int index, Listening::Source source);
     void clear(int index);
     void showInFolder(int index);
+    // Opens the Fit window on the slot's pick, modal to the main window; OK keeps its fit.
+    void fit(int index);
 
   private:
     void listeningEnded(int index, const std::optional<core::Reason> &failure);
+    // Why the slot's pick cannot be fitted; empty where it can.
+    QString cannotFit(int index) const;
 
     SlotView slots_;
     const core::SlotTable &slotTable_;
@@ -44,6 +49,7 @@ class SlotMenu : public QObject
     PlatformLayer &platform_;
     Listening &listening_;
     SlotStatus &status_;
+    SlotFits &fits_;
     // The file last asked to play; the files whose failure to play was said in a box.
     QString playedFile_;
     QSet<QString> toldUnplayable_;

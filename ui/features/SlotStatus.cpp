@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/SlotStatus.h"
 
+#include "NumberText.h"
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
+#include "music/SlotRole.h"
 #include "settings/Platform.h"
 #include "settings/SlotTable.h"
 
@@ -42,11 +44,14 @@ void SlotStatus::pickChanged(int index, const QString &path)
     if (SlotView::isPlaceholder(path)) {
         pickChecker_.forget(index);
     } else {
-        const std::string game =
-            state_.utvonal.empty()
-                ? std::string()
-                : core::platform::textFromPath(
-                      keptoriginals::of(state_.utvonal).gameFile(slotTable_.targetFileName(index)));
+        // The slot's own music: the kept original where there is one, the game file else.
+        std::string game;
+        if (!state_.utvonal.empty()) {
+            const core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+            const std::string_view target = slotTable_.targetFileName(index);
+            game = core::platform::textFromPath(
+                kept.keptOriginal(target).value_or(kept.gameFile(target)));
+        }
         pickChecker_.check(index, path, QString::fromStdString(game));
     }
     updateToolTip(index);
@@ -60,7 +65,7 @@ void SlotStatus::pickChecked(int index)
         return;
     const QString said = PickChecker::describe(*verdict, state_.nyelv);
     if (verdict->readable && verdict->pick)
-        pickLoudness_.measure(index, text->text(), verdict->pick->isMp3);
+        pickLoudness_.measure(index, text->text(), verdict->pick->isMp3, state_.fits.fit(index));
     updateToolTip(index);
     // Marked before Change is pressed: an icon, and words for a screen reader. The icon is
     // made when first needed; forty of them would cost every start.
@@ -73,6 +78,15 @@ void SlotStatus::pickChecked(int index)
         mark->setToolTip(said);
     }
     text->setAccessibleDescription(verdict->readable ? QString() : said);
+}
+
+void SlotStatus::fitChanged(int index)
+{
+    const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
+    if (verdict && verdict->readable && verdict->pick)
+        pickLoudness_.measure(index, slots_.text(index), verdict->pick->isMp3,
+                              state_.fits.fit(index));
+    updateToolTip(index);
 }
 
 void SlotStatus::setPlaybackFailure(int index, const QString &failure)
@@ -98,14 +112,46 @@ void SlotStatus::setPlaying(int index, bool playing)
     mark->setVisible(playing);
 }
 
+QStringList SlotStatus::fitLines(int index,
+                                 const std::optional<PickChecker::Verdict> &verdict) const
+{
+    QStringList lines;
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    if (verdict && verdict->gameFile && verdict->gameFile->seconds > 0) {
+        const core::SlotRole role = core::SlotRole::forSeconds(verdict->gameFile->seconds);
+        lines << QString::fromUtf8(role.kind == core::SlotRole::Kind::Jingle ? texts.slotRoleJingle
+                                                                             : texts.slotRoleLoop)
+                     .arg(NumberText::decimal(role.seconds, 1, state_.nyelv));
+    }
+    const core::PickFit &fit = state_.fits.fit(index);
+    if (fit.isWhole() || !verdict || !verdict->pick || verdict->pick->sampleRate <= 0)
+        return lines;
+    const double rate = verdict->pick->sampleRate;
+    const double end = fit.end ? double(*fit.end) / rate : verdict->pick->seconds;
+    lines << QString::fromUtf8(texts.fitToolTip)
+                 .arg(NumberText::minutesSeconds(double(fit.start) / rate, state_.nyelv),
+                      NumberText::minutesSeconds(end, state_.nyelv),
+                      NumberText::decimal(double(fit.fadeIn) / rate, 1, state_.nyelv),
+                      NumberText::decimal(double(fit.fadeOut) / rate, 1, state_.nyelv));
+    if (verdict->pick->isMp3)
+        lines << QString::fromUtf8(texts.fittedMp3Converted);
+    return lines;
+}
+
 void SlotStatus::updateToolTip(int index)
 {
     QLineEdit *text = slots_.box(index);
     QStringList lines;
     if (!SlotView::isPlaceholder(text->text())) {
         lines << pickToolTip(text->text());
-        if (const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index))
-            lines << PickChecker::describe(*verdict, state_.nyelv, pickLoudness_.changesMp3(index));
+        const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
+        if (verdict) {
+            // A fitted MP3 is converted: a line of its own says so, not that it is copied.
+            const bool copiedAsItIs =
+                !pickLoudness_.changesMp3(index) && state_.fits.fit(index).isWhole();
+            lines << PickChecker::describe(*verdict, state_.nyelv, !copiedAsItIs);
+        }
+        lines << fitLines(index, verdict);
         if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
             !loudness.isEmpty())
             lines << loudness;

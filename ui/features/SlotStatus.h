@@ -31,6 +31,8 @@ class SlotStatus : public QObject
     PickLoudness &pickLoudness() { return pickLoudness_; }
     // A slot's text changed: its tooltip names the file, and the file is read.
     void pickChanged(int index, const QString &path);
+    // The slot's fit changed: the pick is measured as fitted, and the tooltip says so.
+    void fitChanged(int index);
     // Why the slot's music could not be played; empty clears it.
     void setPlaybackFailure(int index, const QString &failure);
     // Marks the slot whose music plays, beside its box's other marks.
@@ -41,6 +43,8 @@ class SlotStatus : public QObject
     // The text box's tooltip: the pick, what it holds, and why it or the slot's other music
     // could not be played.
     void updateToolTip(int index);
+    // The slot's role, and the pick's fit where it has one.
+    QStringList fitLines(int index, const std::optional<PickChecker::Verdict> &verdict) const;
 
     SlotView slots_;
     const core::SlotTable &slotTable_;

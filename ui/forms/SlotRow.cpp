@@ -65,6 +65,10 @@ QMenu *SlotRow::createMenu(QWidget *control)
         ->setEnabled(state.hasPick);
     menu->addAction(QString::fromUtf8(texts.showInFolder), this, &SlotRow::showInFolderRequested)
         ->setEnabled(state.pickIsThere);
+    QAction *fit =
+        menu->addAction(QString::fromUtf8(texts.fitMenuEntry), this, &SlotRow::fitRequested);
+    fit->setEnabled(state.pickIsThere && state.cannotFit.isEmpty());
+    fit->setToolTip(state.cannotFit);
     addListeningEntries(menu, state);
     return menu;
 }

@@ -38,6 +38,7 @@ class SlotRow : public QObject
         bool originalKept = false;
         bool playing = false; // anything, in any slot
         QString cannotPlay;   // why nothing can be played here; empty where it can
+        QString cannotFit;    // why the pick cannot be fitted; empty where it can
     };
 
     SlotRow(int index, QLabel *label, QLineEdit *text, QPushButton *browse, QObject *parent);
@@ -60,6 +61,7 @@ class SlotRow : public QObject
     void restoreRequested();
     void clearRequested();
     void showInFolderRequested();
+    void fitRequested();
     // The mouse came over one of the row's controls: its menu may be next.
     void pointerEntered();
     void playRequested(Listening::Source source);

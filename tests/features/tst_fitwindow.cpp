@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AudioFixtures.h"
+#include "MadeSong.h"
+#include "SharedState.h"
+#include "TextTable.h"
+#include "WindowFixture.h"
+#include "features/FitPreview.h"
+#include "features/FitWindow.h"
+#include "settings/Platform.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+// The window's button of this text.
+QAbstractButton *button(FitWindow &window, const char *text)
+{
+    for (QAbstractButton *button : window.findChildren<QAbstractButton *>())
+        if (button->text() == QString::fromUtf8(text))
+            return button;
+    return nullptr;
+}
+
+} // namespace
+
+// The Fit window opened from a slot's menu in the main window, with a scripted desktop.
+class TestFitWindow : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void keysMoveTheMarkersAndOkKeepsTheFit();
+    void accessKeysAreDistinct_data();
+    void accessKeysAreDistinct();
+    void findALoopSetsTheMarkersToWholePatterns();
+    void aJingleIsFittedToTheGamesLength();
+    void escapeLeavesTheFitAsItWas();
+    void changeWritesTheFittedPart();
+    void aFittedMp3IsToldAsConverted();
+
+  private:
+    // The main window in the language given with the pick in slot 3, its Fit window open and
+    // the pick decoded.
+    FitWindow *open(const QString &pick, bool hungarian = false,
+                    const QString &gameFolder = QStringLiteral("/games/Mp3"));
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<WindowFixture> f_;
+};
+
+void TestFitWindow::init()
+{
+    if (!core::AudioCodecs::get())
+        QSKIP("Fitting needs the audio module");
+    f_.reset();
+    dir_ = std::make_unique<QTemporaryDir>();
+}
+
+FitWindow *TestFitWindow::open(const QString &pick, bool hungarian, const QString &gameFolder)
+{
+    f_ = std::make_unique<WindowFixture>("\"" + storedFolder(gameFolder) + "\"," +
+                                         (hungarian ? "1" : "2") + "\r\n");
+    f_->start();
+    f_->slot(3)->setText(pick);
+    const PickChecker &checker = f_->form1->protocol().slotStatus().pickChecker();
+    if (!QTest::qWaitFor([&] { return checker.verdict(3).has_value(); }, 10000))
+        return nullptr;
+    f_->form1->protocol().slotMenu().fit(3);
+    auto *window = f_->form1->findChild<FitWindow *>();
+    if (!window || !QTest::qWaitFor([window] { return window->isDecoded(); }, 10000))
+        return nullptr;
+    return window;
+}
+
+void TestFitWindow::keysMoveTheMarkersAndOkKeepsTheFit()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 10));
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    WaveformView &waveform = window->waveform();
+    QTest::keyClick(&waveform, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(&waveform, Qt::Key_Right);
+    QTest::keyClick(&waveform, Qt::Key_E);
+    QTest::keyClick(&waveform, Qt::Key_Left, Qt::ShiftModifier);
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(&waveform);
+    QCOMPARE(reader->text(QAccessible::Name), QStringLiteral("Waveform"));
+    QCOMPARE(reader->text(QAccessible::Value), QStringLiteral("Start 0:01.01, end 0:09.00"));
+    window->accept();
+    const core::PickFit fit = f_->form1->sharedState().fits.fit(3);
+    QCOMPARE(fit.start, std::llround(1.01 * 22050));
+    QCOMPARE(fit.end, std::optional(std::int64_t(9 * 22050)));
+    QVERIFY(f_->slot(3)->toolTip().contains(
+        QStringLiteral("Fitted: 0:01.01 to 0:09.00, fade-in 0.0 s, fade-out 0.0 s")));
+}
+
+void TestFitWindow::accessKeysAreDistinct_data()
+{
+    QTest::addColumn<bool>("hungarian");
+    QTest::newRow("English") << false;
+    QTest::newRow("Hungarian") << true;
+}
+
+void TestFitWindow::accessKeysAreDistinct()
+{
+    QFETCH(bool, hungarian);
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 3));
+    FitWindow *window = open(pick, hungarian);
+    QVERIFY(window);
+    QStringList texts;
+    for (const QAbstractButton *button : window->findChildren<QAbstractButton *>())
+        texts << button->text();
+    for (const QLabel *label : window->findChildren<QLabel *>())
+        if (label->buddy())
+            texts << label->text();
+    QStringList keys;
+    for (const QString &text : texts) {
+        const QRegularExpressionMatch key = QRegularExpression("&([^&])").match(text);
+        if (key.hasMatch())
+            keys << key.captured(1).toLower();
+    }
+    // Six buttons, OK, Cancel and the four boxes.
+    QCOMPARE(keys.size(), 12);
+    QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+}
+
+void TestFitWindow::findALoopSetsTheMarkersToWholePatterns()
+{
+    const madesong::Song song = madesong::song(22050, 40);
+    FitPreview writer;
+    const QString pick =
+        writer.write(song.samples, song.sampleRate, 1, {{0, song.samples.size(), 0, 0}});
+    QVERIFY(!pick.isEmpty());
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    QSignalSpy searched(window, &FitWindow::loopSearchEnded);
+    QAbstractButton *find = button(*window, TextTable::forLanguage(2).fitFindLoop);
+    QVERIFY(find);
+    find->click();
+    QVERIFY(searched.wait(20000));
+    const WaveformView &waveform = window->waveform();
+    // The whole song is five patterns too: the loop is a part of it.
+    QVERIFY(waveform.start() > 0 || waveform.end() < waveform.seconds());
+    const double patterns =
+        (waveform.end() - waveform.start()) * song.sampleRate / double(song.patternSamples);
+    QVERIFY2(std::round(patterns) >= 1 && std::abs(patterns - std::round(patterns)) < 0.01,
+             qPrintable(QString::number(patterns)));
+}
+
+void TestFitWindow::aJingleIsFittedToTheGamesLength()
+{
+    // Slot 3's own music lasts 5 s: a jingle.
+    QVERIFY(audiofixtures::writeToneWav(dir_->filePath("StrongHold.mp3"), 5));
+    const QString pick = dir_->filePath("long.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 12));
+    FitWindow *window = open(pick, false, dir_->path());
+    QVERIFY(window);
+    QVERIFY(f_->slot(3)->toolTip().contains(
+        QStringLiteral("The game's music of this slot is a jingle of 5.0 s, played once")));
+    const TextTable &texts = TextTable::forLanguage(2);
+    QVERIFY(!button(*window, texts.fitFindLoop)->isEnabled());
+    button(*window, texts.fitToGameLength)->click();
+    window->accept();
+    const core::PickFit fit = f_->form1->sharedState().fits.fit(3);
+    QCOMPARE(fit.start, 0);
+    QCOMPARE(fit.end, std::optional(std::int64_t(5 * 22050)));
+    QCOMPARE(fit.fadeOut, std::int64_t(1.5 * 22050));
+}
+
+void TestFitWindow::escapeLeavesTheFitAsItWas()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 5));
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    QTest::keyClick(&window->waveform(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    QVERIFY(f_->form1->sharedState().fits.fit(3).isWhole());
+}
+
+void TestFitWindow::changeWritesTheFittedPart()
+{
+    const QString game = dir_->filePath("StrongHold.mp3");
+    QVERIFY(audiofixtures::writeToneWav(game, 5));
+    const QString pick = dir_->filePath("long.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 12));
+    FitWindow *window = open(pick, false, dir_->path());
+    QVERIFY(window);
+    window->reject();
+    f_->form1->sharedState().fits.set(3, {22050, 4 * 22050, 0, 0, 0});
+    f_->main().gomb_change->click();
+    std::size_t frames = 0;
+    QVERIFY(!core::AudioCodecs::get()->makeDecoder()->decode(
+        core::platform::pathFromText(game.toStdString()), 22050, 1,
+        [&](const float *, std::size_t count) {
+            frames += count;
+            return true;
+        }));
+    const double seconds = double(frames) / 22050;
+    QVERIFY2(std::abs(seconds - 3) < 0.1, qPrintable(QString::number(seconds)));
+}
+
+void TestFitWindow::aFittedMp3IsToldAsConverted()
+{
+    const QString pick = dir_->filePath("song.mp3");
+    QVERIFY(testfiles::writeBytes(pick, testfiles::song()));
+    QVERIFY(open(pick));
+    f_->form1->sharedState().fits.set(3, {0, 1000, 0, 0, 0});
+    const TextTable &texts = TextTable::forLanguage(2);
+    const QString tip = f_->slot(3)->toolTip();
+    QVERIFY2(tip.contains(QString::fromUtf8(texts.fittedMp3Converted)), qPrintable(tip));
+    QVERIFY2(!tip.contains(QStringLiteral("copied")), qPrintable(tip));
+}
+
+QTEST_MAIN(TestFitWindow)
+#include "tst_fitwindow.moc"

@@ -1,0 +1,447 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "features/FitWindow.h"
+
+#include "NumberText.h"
+#include "TextTable.h"
+#include "features/Listening.h"
+#include "fit/LoopFinder.h"
+#include "settings/Platform.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t peakCount = 4000;
+constexpr double seamSeconds = 4;
+constexpr double jingleFadeOut = 1.5;
+// The level under which the start of a jingle is taken as silence: -60 dBFS.
+constexpr float firstSoundLevel = 0.001f;
+
+struct CachedWaveform
+{
+    WaveformView::Peaks peaks;
+    double seconds = 0;
+};
+
+// The waveforms drawn this session, by file, its time and the rate it was decoded at.
+QHash<QString, CachedWaveform> &waveformCache()
+{
+    static QHash<QString, CachedWaveform> cache;
+    return cache;
+}
+
+QString cacheKey(const QString &file, int rate)
+{
+    const QFileInfo info(file);
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(info.absoluteFilePath())
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(rate);
+}
+
+// Each peak over an equal stretch of a pick of totalFrames, of which mono holds the start.
+WaveformView::Peaks peaksOf(const std::vector<float> &mono, std::size_t totalFrames)
+{
+    totalFrames = std::max({totalFrames, mono.size(), std::size_t(1)});
+    WaveformView::Peaks peaks(std::min(peakCount, totalFrames));
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        auto &[low, high] = peaks[i * peaks.size() / totalFrames];
+        low = std::min(low, mono[i]);
+        high = std::max(high, mono[i]);
+    }
+    return peaks;
+}
+
+void appendFrames(std::vector<float> &samples, std::vector<float> &mono, const float *frames,
+                  std::size_t count, int channels)
+{
+    samples.insert(samples.end(), frames, frames + count * std::size_t(channels));
+    for (std::size_t i = 0; i < count; ++i) {
+        float sum = 0;
+        for (int c = 0; c < channels; ++c)
+            sum += frames[i * std::size_t(channels) + std::size_t(c)];
+        mono.push_back(sum / float(channels));
+    }
+}
+
+} // namespace
+
+struct FitWindow::Decoded
+{
+    std::vector<float> samples; // interleaved
+    std::vector<float> mono;
+    int channels = 1;
+    bool failed = false;
+};
+
+FitWindow::FitWindow(const Pick &pick, std::uint8_t language, const core::AudioCodecs &codecs,
+                     Listening &listening, QWidget *parent)
+    : QDialog(parent), pick_(pick), language_(language), codecs_(codecs), listening_(listening)
+{
+    build();
+    const auto cached = waveformCache().constFind(cacheKey(pick_.file, pick_.slotRate));
+    if (cached != waveformCache().constEnd())
+        waveform_->setPeaks(cached->peaks, cached->seconds);
+    showFit(pick_.fit);
+    startDecoding();
+}
+
+FitWindow::~FitWindow()
+{
+    stop_.request_stop();
+}
+
+void FitWindow::build()
+{
+    const TextTable &texts = TextTable::forLanguage(language_);
+    setWindowTitle(QString::fromUtf8(texts.fitWindowTitle).arg(pick_.slotName));
+    auto *layout = new QVBoxLayout(this);
+    waveform_ = new WaveformView(language_, this);
+    if (pick_.role)
+        waveform_->setGameLength(pick_.role->seconds);
+    layout->addWidget(waveform_, 1);
+    loopLine_ = new QLabel(QString::fromUtf8(texts.fitReading), this);
+    layout->addWidget(loopLine_);
+    auto *numbers = new QGridLayout;
+    const std::pair<const char *, const char *> boxes[] = {
+        {texts.fitStartLabel, texts.fitStartName},
+        {texts.fitEndLabel, texts.fitEndName},
+        {texts.fitFadeInLabel, texts.fitFadeInName},
+        {texts.fitFadeOutLabel, texts.fitFadeOutName}};
+    QDoubleSpinBox **targets[] = {&start_, &end_, &fadeIn_, &fadeOut_};
+    for (int i = 0; i < 4; ++i) {
+        QDoubleSpinBox *box = addSpinBox(boxes[i].second);
+        *targets[i] = box;
+        auto *label = new QLabel(QString::fromUtf8(boxes[i].first), this);
+        label->setBuddy(box);
+        numbers->addWidget(label, i / 2, (i % 2) * 2);
+        numbers->addWidget(box, i / 2, (i % 2) * 2 + 1);
+    }
+    layout->addLayout(numbers);
+    const auto addButton = [this](QHBoxLayout *row, const char *text, auto action) {
+        auto *button = new QPushButton(QString::fromUtf8(text), this);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, action);
+        row->addWidget(button);
+        return button;
+    };
+    auto *listen = new QHBoxLayout;
+    needDecoding_.push_back(addButton(listen, texts.fitPlay, &FitWindow::play));
+    needDecoding_.push_back(addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam));
+    addButton(listen, texts.fitStop, &FitWindow::stopPlaying);
+    listen->addStretch();
+    layout->addLayout(listen);
+    auto *shape = new QHBoxLayout;
+    findLoop_ = addButton(shape, texts.fitFindLoop, &FitWindow::findLoop);
+    gameLength_ = addButton(shape, texts.fitToGameLength, &FitWindow::fitToGameLength);
+    addButton(shape, texts.fitReset, &FitWindow::reset);
+    shape->addStretch();
+    layout->addLayout(shape);
+    needDecoding_.push_back(findLoop_);
+    needDecoding_.push_back(gameLength_);
+    for (QPushButton *button : needDecoding_)
+        button->setEnabled(false);
+    auto *answer = new QDialogButtonBox(this);
+    answer->addButton(QString::fromUtf8(texts.ok), QDialogButtonBox::AcceptRole);
+    answer->addButton(QString::fromUtf8(texts.cancel), QDialogButtonBox::RejectRole);
+    connect(answer, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(answer, &QDialogButtonBox::rejected, this, &FitWindow::reject);
+    connect(this, &QDialog::accepted, &listening_, &Listening::stop);
+    layout->addWidget(answer);
+    connect(waveform_, &WaveformView::markersMoved, this, &FitWindow::markersMoved);
+    if (pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle)
+        findLoop_->setToolTip(QString::fromUtf8(texts.fitLoopJingle));
+}
+
+QDoubleSpinBox *FitWindow::addSpinBox(const char *name)
+{
+    auto *box = new QDoubleSpinBox(this);
+    box->setAccessibleName(QString::fromUtf8(name));
+    box->setDecimals(2);
+    box->setSingleStep(0.01);
+    box->setRange(0, std::max(pick_.info.seconds, 0.0));
+    // Decimal commas in Hungarian, as every number the player reads.
+    box->setLocale(TextTable::forLanguage(language_).hungarianOptionSelected
+                       ? QLocale(QLocale::Hungarian, QLocale::Hungary)
+                       : QLocale::c());
+    box->setKeyboardTracking(false);
+    connect(box, &QDoubleSpinBox::valueChanged, this, &FitWindow::spinBoxChanged);
+    return box;
+}
+
+void FitWindow::startDecoding()
+{
+    const std::filesystem::path file = core::platform::pathFromText(pick_.file.toStdString());
+    const int rate = pick_.slotRate;
+    const int channels = std::clamp(pick_.slotChannels, 1, 2);
+    const auto expectedFrames = std::size_t(std::max(1.0, pick_.info.seconds * rate));
+    const auto makeDecoder = codecs_.makeDecoder;
+    const QPointer self(this);
+    QThreadPool::globalInstance()->start(
+        [self, file, rate, channels, expectedFrames, makeDecoder, stop = stop_.get_token()] {
+            auto decoded = std::make_shared<Decoded>();
+            decoded->channels = channels;
+            std::size_t shownAt = 0;
+            const auto sink = [&](const float *samples, std::size_t frames) {
+                appendFrames(decoded->samples, decoded->mono, samples, frames, channels);
+                // What is decoded so far is drawn about every eighth of the pick.
+                if (decoded->mono.size() - shownAt >= expectedFrames / 8) {
+                    shownAt = decoded->mono.size();
+                    QMetaObject::invokeMethod(
+                        self.data(),
+                        [self, peaks = peaksOf(decoded->mono, expectedFrames),
+                         seconds = double(expectedFrames) / rate]() mutable {
+                            if (self && !self->decoded_)
+                                self->waveform_->setPeaks(std::move(peaks), seconds);
+                        },
+                        Qt::QueuedConnection);
+                }
+                return !stop.stop_requested();
+            };
+            decoded->failed = makeDecoder()->decode(file, rate, channels, sink, stop).has_value();
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, decoded] {
+                    if (self)
+                        self->takeDecoded(decoded);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
+{
+    audio_ = std::move(decoded);
+    decoded_ = !audio_->failed && !audio_->mono.empty();
+    if (decoded_) {
+        const double length = double(audio_->mono.size()) / pick_.slotRate;
+        CachedWaveform &cached = waveformCache()[cacheKey(pick_.file, pick_.slotRate)];
+        cached = {peaksOf(audio_->mono, audio_->mono.size()), length};
+        waveform_->setPeaks(cached.peaks, length);
+        for (QPushButton *button : needDecoding_)
+            button->setEnabled(true);
+        const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;
+        findLoop_->setEnabled(!jingle);
+        gameLength_->setEnabled(jingle);
+    }
+    if (decoded_)
+        loopLine_->clear();
+    else
+        loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitPickUnreadable));
+    emit decodingEnded();
+}
+
+double FitWindow::seconds() const
+{
+    return waveform_->seconds() > 0 ? waveform_->seconds() : pick_.info.seconds;
+}
+
+void FitWindow::showFit(const core::PickFit &fit)
+{
+    const double rate = pick_.info.sampleRate > 0 ? pick_.info.sampleRate : 44100;
+    const double start = double(fit.start) / rate;
+    const double end = fit.end ? double(*fit.end) / rate : pick_.info.seconds;
+    crossfade_ = std::size_t(double(fit.crossfade) / rate * pick_.slotRate);
+    syncing_ = true;
+    start_->setValue(start);
+    end_->setValue(end);
+    fadeIn_->setValue(double(fit.fadeIn) / rate);
+    fadeOut_->setValue(double(fit.fadeOut) / rate);
+    syncing_ = false;
+    waveform_->setMarkers(start_->value(), end_->value());
+}
+
+void FitWindow::markersMoved(double start, double end)
+{
+    syncing_ = true;
+    start_->setValue(start);
+    end_->setValue(end);
+    syncing_ = false;
+    // A loop's crossfade belongs to its own ends.
+    crossfade_ = 0;
+}
+
+void FitWindow::spinBoxChanged()
+{
+    if (syncing_)
+        return;
+    double start = start_->value();
+    double end = end_->value();
+    if (end - start < WaveformView::shortestPart) {
+        // The box just typed in wins; the other gives way.
+        if (sender() == start_)
+            start = std::max(0.0, end - WaveformView::shortestPart);
+        else
+            end = std::min(seconds(), start + WaveformView::shortestPart);
+    }
+    crossfade_ = 0;
+    syncing_ = true;
+    start_->setValue(start);
+    end_->setValue(end);
+    syncing_ = false;
+    waveform_->setMarkers(start, end);
+}
+
+core::PickFit FitWindow::fit() const
+{
+    const double rate = pick_.info.sampleRate;
+    const auto frames = [rate](double seconds) {
+        return std::int64_t(std::llround(seconds * rate));
+    };
+    core::PickFit fit;
+    fit.start = frames(start_->value());
+    // The end at the pick's own end, as read or as decoded, is no cut.
+    if (end_->value() < std::min(pick_.info.seconds, seconds()) - 0.005)
+        fit.end = frames(end_->value());
+    const std::int64_t kept = (fit.end ? *fit.end : frames(pick_.info.seconds)) - fit.start;
+    fit.fadeIn = std::min(frames(fadeIn_->value()), kept);
+    fit.fadeOut = std::min(frames(fadeOut_->value()), kept - fit.fadeIn);
+    fit.crossfade = std::min(std::int64_t(std::llround(double(crossfade_) * rate / pick_.slotRate)),
+                             std::min(fit.start, core::PickFit::longestCrossfade(int(rate))));
+    return fit;
+}
+
+std::size_t FitWindow::frameAt(double seconds) const
+{
+    return std::size_t(std::llround(std::max(seconds, 0.0) * pick_.slotRate));
+}
+
+void FitWindow::play()
+{
+    if (!decoded_)
+        return;
+    const QString part = preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
+                                        {{frameAt(start_->value()), frameAt(end_->value()),
+                                          frameAt(fadeIn_->value()), frameAt(fadeOut_->value())}});
+    if (!part.isEmpty())
+        listening_.play(pick_.slot, Listening::Source::Pick,
+                        core::platform::pathFromText(part.toStdString()), pick_.gain);
+}
+
+void FitWindow::playSeam()
+{
+    if (!decoded_)
+        return;
+    // As the game loops it: the end of the part, then its start again.
+    const std::size_t start = frameAt(start_->value());
+    const std::size_t end = frameAt(end_->value());
+    const std::size_t seam = frameAt(seamSeconds);
+    const std::size_t before = end - std::min(seam, end - start);
+    const QString part =
+        preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
+                       {{before, end, 0, 0}, {start, std::min(end, start + seam), 0, 0}});
+    if (!part.isEmpty())
+        listening_.play(pick_.slot, Listening::Source::Pick,
+                        core::platform::pathFromText(part.toStdString()), pick_.gain);
+}
+
+void FitWindow::stopPlaying()
+{
+    listening_.stop();
+}
+
+void FitWindow::reject()
+{
+    listening_.stop();
+    QDialog::reject();
+}
+
+void FitWindow::findLoop()
+{
+    if (!decoded_)
+        return;
+    // Pressed again, the next loop found is offered.
+    if (!loops_.empty()) {
+        loopShown_ = (loopShown_ + 1) % loops_.size();
+        showLoop();
+        return;
+    }
+    findLoop_->setEnabled(false);
+    loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopSearching));
+    const QPointer self(this);
+    const auto makeTransform = codecs_.makeRealTransform;
+    QThreadPool::globalInstance()->start(
+        [self, audio = audio_, rate = pick_.slotRate, makeTransform, stop = stop_.get_token()] {
+            std::vector<core::LoopCandidate> loops =
+                core::LoopFinder(makeTransform).find(audio->mono, rate, stop);
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, loops = std::move(loops)]() mutable {
+                    if (self)
+                        self->takeLoops(std::move(loops));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void FitWindow::takeLoops(std::vector<core::LoopCandidate> loops)
+{
+    findLoop_->setEnabled(true);
+    loops_ = std::move(loops);
+    loopShown_ = 0;
+    if (loops_.empty())
+        loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopNone));
+    else
+        showLoop();
+    emit loopSearchEnded();
+}
+
+void FitWindow::showLoop()
+{
+    const core::LoopCandidate &loop = loops_[loopShown_];
+    const double start = double(loop.start) / pick_.slotRate;
+    const double end = double(loop.end) / pick_.slotRate;
+    syncing_ = true;
+    start_->setValue(start);
+    end_->setValue(end);
+    fadeIn_->setValue(0);
+    fadeOut_->setValue(0);
+    syncing_ = false;
+    waveform_->setMarkers(start, end);
+    crossfade_ = loop.crossfade;
+    loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopFound)
+                           .arg(NumberText::minutesSeconds(start, language_),
+                                NumberText::minutesSeconds(end, language_))
+                           .arg(loopShown_ + 1)
+                           .arg(loops_.size()));
+}
+
+void FitWindow::fitToGameLength()
+{
+    if (!decoded_ || !pick_.role)
+        return;
+    const auto first = std::find_if(audio_->mono.begin(), audio_->mono.end(), [](float sample) {
+        return std::abs(sample) > firstSoundLevel;
+    });
+    const double start = double(first - audio_->mono.begin()) / pick_.slotRate;
+    const double end = std::min(seconds(), start + pick_.role->seconds);
+    syncing_ = true;
+    start_->setValue(start);
+    end_->setValue(end);
+    fadeIn_->setValue(0);
+    fadeOut_->setValue(std::min(jingleFadeOut, end - start));
+    syncing_ = false;
+    crossfade_ = 0;
+    waveform_->setMarkers(start_->value(), end_->value());
+}
+
+void FitWindow::reset()
+{
+    showFit({});
+}

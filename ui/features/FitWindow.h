@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "features/FitPreview.h"
+#include "features/WaveformView.h"
+#include "fit/LoopCandidate.h"
+#include "music/AudioCodecs.h"
+#include "music/PickFit.h"
+#include "music/SlotRole.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <vector>
+
+class Listening;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+
+// Fits a pick to its slot: its waveform with start and end markers, fades, a loop found in the
+// music or the game's own length, each heard before OK keeps it. The pick is decoded in the
+// slot's format off the GUI thread; its waveform stays for the session.
+class FitWindow : public QDialog
+{
+    Q_OBJECT
+
+  public:
+    struct Pick
+    {
+        int slot = 0;
+        QString slotName;
+        QString file;
+        core::AudioInfo info;
+        // The slot's format, in which the pick is decoded, and its role where known.
+        int slotRate = 44100;
+        int slotChannels = 2;
+        std::optional<core::SlotRole> role;
+        core::PickFit fit; // at the pick's own rate
+        double gain = 0;   // decibels, the preview's
+    };
+
+    FitWindow(const Pick &pick, std::uint8_t language, const core::AudioCodecs &codecs,
+              Listening &listening, QWidget *parent);
+    ~FitWindow() override;
+
+    // The fit as the window holds it, at the pick's own rate.
+    core::PickFit fit() const;
+    bool isDecoded() const { return decoded_; }
+    WaveformView &waveform() { return *waveform_; }
+    void reject() override;
+
+  signals:
+    void decodingEnded();
+    void loopSearchEnded();
+
+  private:
+    struct Decoded;
+
+    void build();
+    QDoubleSpinBox *addSpinBox(const char *name);
+    void startDecoding();
+    void takeDecoded(std::shared_ptr<Decoded> decoded);
+    void showFit(const core::PickFit &fit);
+    void markersMoved(double start, double end);
+    void spinBoxChanged();
+    void play();
+    void playSeam();
+    void stopPlaying();
+    void findLoop();
+    void takeLoops(std::vector<core::LoopCandidate> loops);
+    void showLoop();
+    void fitToGameLength();
+    void reset();
+    double seconds() const;
+    std::size_t frameAt(double seconds) const;
+
+    Pick pick_;
+    std::uint8_t language_;
+    const core::AudioCodecs &codecs_;
+    Listening &listening_;
+    FitPreview preview_;
+    WaveformView *waveform_ = nullptr;
+    QLabel *loopLine_ = nullptr;
+    QDoubleSpinBox *start_ = nullptr;
+    QDoubleSpinBox *end_ = nullptr;
+    QDoubleSpinBox *fadeIn_ = nullptr;
+    QDoubleSpinBox *fadeOut_ = nullptr;
+    QPushButton *findLoop_ = nullptr;
+    QPushButton *gameLength_ = nullptr;
+    std::vector<QPushButton *> needDecoding_;
+    bool decoded_ = false;
+    bool syncing_ = false;
+    std::shared_ptr<Decoded> audio_;
+    std::stop_source stop_;
+    std::vector<core::LoopCandidate> loops_;
+    std::size_t loopShown_ = 0;
+    std::size_t crossfade_ = 0; // frames at the slot's rate, from the loop taken
+};
