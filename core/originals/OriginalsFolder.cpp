@@ -24,8 +24,10 @@ namespace {
 
 #ifdef _WIN32
 constexpr SystemError unreadable = ERROR_READ_FAULT;
+constexpr SystemError notThrough = ERROR_ACCESS_DENIED;
 #else
 constexpr SystemError unreadable = EIO;
+constexpr SystemError notThrough = EPERM;
 #endif
 
 } // namespace
@@ -59,7 +61,12 @@ OriginalsFolder::OriginalsFolder(std::string_view musicFolder, FileSystem &fileS
     : fileSystem_(fileSystem), musicFolder_(musicFolder), dataFolder_(std::move(dataFolder)),
       folder_(gameFolder() / platform::pathFromText(folderName))
 {
-    if (!isFolder(folder_) && !dataFolder_.empty() && isFolder(dataFolderPlace()))
+    // The data folder's place, where the game folder took no new file, stays the place while
+    // it holds the record and the game folder's place holds none (an empty folder made since).
+    if (dataFolder_.empty() || !isFolder(dataFolderPlace()))
+        return;
+    if (!isFolder(folder_) || (!isThere(folder_ / OriginalsManifest::fileName) &&
+                               isThere(dataFolderPlace() / OriginalsManifest::fileName)))
         folder_ = dataFolderPlace();
 }
 
@@ -132,7 +139,8 @@ OriginalsManifest &OriginalsFolder::manifest()
     if (!manifest_) {
         manifest_.emplace(folder_ / OriginalsManifest::fileName, fileSystem_);
         // Nothing is written through a folder that is not ours.
-        if (!manifest_->existed() && isFolder(folder_) && !refusalOfFolder())
+        if (!manifest_->existed() && isFolder(folder_) && !refusalOfFolder() &&
+            !madeByThisVersion())
             adoptOlderFolder();
         else if (!manifest_->trustworthy() && manifest_->readError() == 0)
             markDoubtful();
@@ -154,13 +162,25 @@ void OriginalsFolder::adoptOlderFolder()
     manifest_->save();
 }
 
+bool OriginalsFolder::leadsIntoOriginals(const fs::path &resolvedGameFile) const
+{
+    return sameFile(resolvedGameFile.parent_path(), folder_);
+}
+
+bool OriginalsFolder::madeByThisVersion() const
+{
+    // Older versions kept their lock in the game folder: a lock file in this folder from
+    // before this lock was taken shows a folder of this version, whose record is missing.
+    return lockTakenHere_ ? lockFileWasThere_ : isThere(folder_ / RunLock::fileName);
+}
+
 void OriginalsFolder::markDoubtful()
 {
     const SlotTable slots;
     for (int i = 0; i < slotCount; ++i) {
         const std::string &target = slots.targetFileName(i);
         OriginalsManifest::Entry entry = manifest_->entry(target);
-        if (!entry.written.empty() || entry.doubtful || !isKept(target))
+        if (entry.doubtful || !isKept(target))
             continue;
         entry.doubtful = true;
         manifest_->setEntry(target, std::move(entry));
@@ -321,6 +341,9 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
         return failure;
     const fs::path &gameFile = replacement.target;
     const bool inPlace = replacement.inPlace;
+    // A game file that is a link into the originals folder would be written through.
+    if (leadsIntoOriginals(gameFile))
+        return FileError::destination(notThrough);
 
     OriginalsManifest::Entry entry;
     comparisonFailed_ = false;
@@ -416,19 +439,23 @@ void OriginalsFolder::dropSecondName(std::string_view targetName)
 {
     const fs::path kept = keptFile(targetName);
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
-    if (!sameFile(kept, game))
+    // A symbolic link to the kept file is no second name of it: the kept file is the data.
+    if (!sameFile(kept, game) || leadsIntoOriginals(game))
         return;
     const std::optional<OriginalsManifest::Entry::Identity> was =
         manifest().entry(std::string(targetName)).secondName;
-    const bool writtenOver = was && identityOf(game) != was;
+    // Never kept, then: the next Change keeps what the game file holds. Where the original
+    // was written over through the game file's name, the record says so, before the name
+    // goes, so that a kill in between still tells it. A record that cannot be written (a
+    // full disk) does not keep the name: a second name at rest is worse than a stale line.
+    OriginalsManifest::Entry entry;
+    entry.lost = (was && identityOf(game) != was) ||
+                 manifest().entry(std::string(targetName)).lost;
+    manifest().setEntry(std::string(targetName), std::move(entry));
+    manifest().save();
     if (fileSystem_.remove(kept) != 0)
         return;
     fileSystem_.syncFolder(folder_);
-    // Never kept, then: the next Change keeps what the game file holds. Where the original
-    // was written over through the game file's name, the record says so.
-    OriginalsManifest::Entry entry;
-    entry.lost = writtenOver;
-    manifest().setEntry(std::string(targetName), std::move(entry));
 }
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
@@ -451,7 +478,11 @@ std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
     }
     // A second name costs no copying; the new file then takes the game file's name by
     // rename, leaving the old data under the kept name. The record's save syncs it.
-    if (!inPlace && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0)
+    // A game file with other names (the game's files linked to each other) is copied: a
+    // kept second name of it would change with them.
+    FileStatus status;
+    const bool single = fileSystem_.status(gameFile, status) == 0 && status.links == 1;
+    if (!inPlace && single && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0)
         return std::nullopt;
     return keepCopy(gameFile, keptFile(targetName));
 }
@@ -572,6 +603,8 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     // The folder made may be the data folder's place, and that may be a link too.
     if ((refusal_ = refusalOfFolder()))
         return none();
+    lockFileWasThere_ = isThere(lockFile);
+    lockTakenHere_ = true;
     auto lock = std::make_unique<RunLock>(folder_, wait, true, fileSystem_);
     if (lock->outcome() == RunLock::Outcome::Unavailable)
         refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,
@@ -750,10 +783,11 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                                                       std::string_view targetName, bool &restored,
                                                       LeftAlone &leftAlone)
 {
-    if (manifest().entry(std::string(targetName)).lost)
-        leftAlone.why = LeftAlone::Why::Lost;
-    if (!isKept(targetName))
+    if (!isKept(targetName)) {
+        if (manifest().entry(std::string(targetName)).lost)
+            leftAlone.why = LeftAlone::Why::Lost;
         return std::nullopt;
+    }
     // A link stays: what it points to is the game file.
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
     if (isThere(game)) {

@@ -163,6 +163,10 @@ class OriginalsFolder
     std::optional<WrittenFile> contentOf(const std::filesystem::path &file) const;
     // A record found damaged: every kept original it says nothing of is marked doubtful.
     void markDoubtful();
+    // The folder was made by this version, not an older one without a record.
+    bool madeByThisVersion() const;
+    // A game file whose links, followed, end inside this folder.
+    bool leadsIntoOriginals(const std::filesystem::path &resolvedGameFile) const;
     // Copies the game file into "Superseded", dated, beside a kept original that stays.
     std::optional<FileError> keepBeside(const std::filesystem::path &gameFile,
                                         std::string_view targetName);
@@ -188,6 +192,8 @@ class OriginalsFolder
     bool recordUnderLock_ = false;
     bool recordPending_ = false;
     mutable bool comparisonFailed_ = false;
+    bool lockTakenHere_ = false;
+    bool lockFileWasThere_ = false;
 };
 
 } // namespace core
