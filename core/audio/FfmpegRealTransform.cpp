@@ -47,10 +47,15 @@ class FfmpegRealTransform : public RealTransform
     void forward(const float *in, std::complex<float> *out) override
     {
         std::memcpy(input_.get(), in, std::size_t(size_) * sizeof(float));
-        transform_(context_.get(), output_.get(), input_.get(), sizeof(float));
         const std::size_t bins = std::size_t(size_) / 2 + 1;
+        std::memset(output_.get(), 0, bins * sizeof(AVComplexFloat));
+        transform_(context_.get(), output_.get(), input_.get(), sizeof(float));
         for (std::size_t bin = 0; bin < bins; ++bin)
             out[bin] = {output_[bin].re, output_[bin].im};
+        // Of a real signal these two are real; the library leaves their imaginary parts
+        // unwritten.
+        out[0].imag(0);
+        out[bins - 1].imag(0);
     }
 
   private:

@@ -290,7 +290,8 @@ SystemError InMemoryFileSystem::write(Handle handle, const char *data, std::size
     }
     if (node.data.size() < open->position + fits)
         node.data.resize(open->position + fits);
-    std::memcpy(node.data.data() + open->position, data, fits);
+    if (fits > 0)
+        std::memcpy(node.data.data() + open->position, data, fits);
     open->position += fits;
     touch(node, true);
     return fits == size ? 0 : ENOSPC;
