@@ -170,8 +170,23 @@ bool OriginalsFolder::leadsIntoOriginals(const fs::path &resolvedGameFile) const
 bool OriginalsFolder::madeByThisVersion() const
 {
     // Older versions kept their lock in the game folder: a lock file in this folder from
-    // before this lock was taken shows a folder of this version, whose record is missing.
-    return lockTakenHere_ ? lockFileWasThere_ : isThere(folder_ / RunLock::fileName);
+    // before this lock was taken shows a folder of this version, whose record is missing;
+    // so does anything else only this version makes there. A missing record is never
+    // evidence that a game file is ours.
+    if (lockTakenHere_ ? lockFileWasThere_ : isThere(folder_ / RunLock::fileName))
+        return true;
+    for (const std::string_view name :
+         {supersededFolderName, standInFolderName, gameFolderNoteName})
+        if (isThere(folder_ / platform::pathFromText(std::string(name))))
+            return true;
+    std::vector<fs::path> names;
+    fileSystem_.listFolder(folder_, names);
+    for (const fs::path &name : names) {
+        const std::string text = platform::textFromPath(name.filename());
+        if (text.ends_with(absentSuffix) || text.ends_with(".under way"))
+            return true;
+    }
+    return false;
 }
 
 void OriginalsFolder::markDoubtful()

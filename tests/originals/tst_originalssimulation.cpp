@@ -293,6 +293,7 @@ class Simulation
         }
         const Snapshot after = snapshot();
         judge(before, after, involved, isRestore, result, killed);
+        intended_.clear();
         if ((otherCopy || oddLock) && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the lock could not be had");
     }
@@ -382,6 +383,11 @@ class Simulation
             // The same bytes written again are the program's write too.
             const bool rewritten = was != before.end() && is != after.end() &&
                                    was->second.first != is->second.first;
+            // A pick whose bytes the file already held, written in place, leaves no trace.
+            const auto intended = intended_.find(slot);
+            if (!isRestore && isContent && intended != intended_.end() &&
+                intended->second == *isContent)
+                oracle_.programWroteAt(slot, *isContent);
             if (!isRestore) {
                 if ((changed || (rewritten && involved.count(slot))) && isContent && !oracle_.byOthers(isContent))
                     oracle_.programWroteAt(slot, *isContent);
@@ -425,6 +431,7 @@ class Simulation
                 continue;
             const int pick = below(picks);
             texts[std::size_t(slot)] = pickFile(pick).string();
+            intended_[slot] = *fs_.peek(pickFile(pick));
             chosen.insert(slot);
             what += " " + std::to_string(slot) + "<-p" + std::to_string(pick);
         }
@@ -617,6 +624,8 @@ class Simulation
     const core::SlotTexts labels_ = runtexts::labels();
     Outcome outcome_;
     std::string current_;
+    // What the Change under way puts into each slot it was given.
+    std::map<int, std::string> intended_;
 };
 
 std::string report(std::uint64_t seed, const Outcome &outcome)
@@ -652,6 +661,9 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
     QTest::newRow("damaged record (26)") << quint64(26);
     QTest::newRow("unreadable game file at a restore (496)") << quint64(496);
     QTest::newRow("hand copy with the same size and time (9)") << quint64(9);
+    QTest::newRow("folder of this version adopted without its record (108996)")
+        << quint64(108996);
+    QTest::newRow("restore cut by a full disk (114346)") << quint64(114346);
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
