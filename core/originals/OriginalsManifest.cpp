@@ -137,8 +137,9 @@ std::string OriginalsManifest::format(const Contents &contents)
             line(name, *entry.overwrittenInPlace) << '\t' << overwrittenInPlaceMark << '\n';
         if (entry.doubtful)
             text << name << '\t' << doubtfulMark << '\n';
-        const auto identityLine = [&](std::string_view mark, const Entry::Identity &identity) {
-            text << name << '\t' << mark << '\t' << identity.device << '\t' << identity.inode
+        const auto identityLine = [&text, &targetName = name](std::string_view mark,
+                                                              const Entry::Identity &identity) {
+            text << targetName << '\t' << mark << '\t' << identity.device << '\t' << identity.inode
                  << '\t' << identity.changed << '\n';
         };
         if (entry.identity && !entry.written.empty())
