@@ -11,9 +11,12 @@ artifacts=${ARTIFACTS:-$work/artifacts}
 mkdir -p "$work/corpus" "$artifacts"
 cp "$corpus"/* "$work/corpus/"
 trap 'rm -rf "$work/corpus"' EXIT
+# The fuzzer's own status decides; the filter's may not hide it.
+set +e
 "$fuzzer" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len="$max_len" \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work/corpus" 2>&1 |
-    grep -E "^(INFO: (Running|Loaded|[a-z]+ corpus)|#[0-9]+ +(INITED|DONE)|stat::|==[0-9]+==ERROR|SUMMARY|Done)" || true
+    { grep -E "^(INFO: (Running|Loaded|[a-z]+ corpus)|#[0-9]+ +(INITED|DONE)|stat::|==[0-9]+==ERROR|SUMMARY|Done)" || true; }
 status=${PIPESTATUS[0]}
+set -e
 echo "corpus after the run: $(ls "$work/corpus" | wc -l) inputs"
 exit "$status"

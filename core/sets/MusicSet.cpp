@@ -149,8 +149,9 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
             text.append(loudnessTag).append(key).append(*on ? "1\n" : "0\n");
     for (const Pick &pick : picks) {
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%d",
-                      pick.seconds < 0 ? -1 : int(pick.seconds + 0.5));
+        // A length read from a hostile file may be anything: none where it is no sane length.
+        const bool known = pick.seconds >= 0 && pick.seconds < 1e9;
+        std::snprintf(seconds, sizeof seconds, "%d", known ? int(pick.seconds + 0.5) : -1);
         text.append("#EXTINF:")
             .append(seconds)
             .append(",")
