@@ -107,6 +107,18 @@ class TestOriginalsPromise : public QObject
         const auto keptFile = fs_->peekStatus(kept / "Water.mp3");
         return gameFile && keptFile && keptFile->sameFileAs(*gameFile);
     }
+    // A fresh disk whose Water was changed once; in place where the game folder takes no
+    // new file, with the originals in the data folder "/d".
+    void changedOnce(bool inPlace)
+    {
+        init();
+        if (inPlace) {
+            fs_->putFolder("/d");
+            fs_->setMode(game, 0555);
+        }
+        QCOMPARE(change("a", inPlace ? fs::path("/d") : fs::path()).outcome,
+                 RunResult::Outcome::Completed);
+    }
     // Runs until a kill leaves the kept name a second name of the game file, recorded.
     bool leaveSecondName()
     {
@@ -468,12 +480,7 @@ void TestOriginalsPromise::faultAnywhereInSecondChangeKeepsOriginal()
     QFETCH(bool, inPlace);
     const fs::path data = inPlace ? fs::path("/d") : fs::path();
     for (int after = 0; after < 400; after += faultStride()) {
-        init();
-        if (inPlace) {
-            fs_->putFolder("/d");
-            fs_->setMode(game, 0555);
-        }
-        QCOMPARE(change("a", data).outcome, RunResult::Outcome::Completed);
+        changedOnce(inPlace);
         fs_->arm(Fault(fault), after);
         change("b", data);
         fs_->revive();
@@ -500,12 +507,7 @@ void TestOriginalsPromise::faultAnywhereInDefaultKeepsOriginal()
     QFETCH(bool, inPlace);
     const fs::path data = inPlace ? fs::path("/d") : fs::path();
     for (int after = 0; after < 400; after += faultStride()) {
-        init();
-        if (inPlace) {
-            fs_->putFolder("/d");
-            fs_->setMode(game, 0555);
-        }
-        QCOMPARE(change("a", data).outcome, RunResult::Outcome::Completed);
+        changedOnce(inPlace);
         fs_->arm(Fault(fault), after);
         const RunResult first = restoreAll(data);
         const bool killed = fs_->killed();
