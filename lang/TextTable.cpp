@@ -201,6 +201,8 @@ constexpr TextTable hungarian{
     "Ismétlődés keresése…",
     "Ismétlődés: %1 – %2 (%3/%4)",
     "Nem található ismétlődés: a zenének nincs egyenletes üteme, vagy nincs jól ismétlődő része",
+    "%1 (megírva %2 dB-lel halkabb, mint amennyi kiegyenlítené: ennek a helynek a formátuma "
+    "nem őrzi meg minden hangját)",
 };
 
 constexpr TextTable english{
@@ -396,6 +398,8 @@ constexpr TextTable english{
     "Looking for a loop…",
     "Loop %1 to %2, %3 of %4",
     "No loop found: the music has no steady beat or no part that repeats well",
+    "%1 (written, it measures %2 dB short of a match: the slot's format does not carry all "
+    "of its sound)",
 };
 
 } // namespace

@@ -239,6 +239,8 @@ struct TextTable
     const char *fitLoopSearching;
     const char *fitLoopFound;
     const char *fitLoopNone;
+    // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
+    const char *gainShortOfFormat;
 
     // 1 is Hungarian, every other code English.
     static const TextTable &forLanguage(std::uint8_t code);

@@ -110,6 +110,15 @@ void WindowProtocol::connectLoudness()
     });
     // Measuring reads the game's music: it lets go while a run or restore writes it.
     connect(&change_, &ChangeCommand::aboutToWrite, &pickLoudness, &PickLoudness::stopAll);
+    connect(&change_, &ChangeCommand::runEnded, &pickLoudness,
+            [&pickLoudness](const core::RunResult &result) {
+                for (int i = 0; i < core::slotCount; ++i) {
+                    // Only a result that says more than the plan did: one the format cut short.
+                    const auto &plan = result.written[std::size_t(i)];
+                    if (plan && plan->reason == core::GainReason::FormatLimited)
+                        pickLoudness.takeWritten(i, *plan);
+                }
+            });
     connect(&change_, &ChangeCommand::finished, &pickLoudness, &PickLoudness::resume);
     connect(&restore_, &RestoreCommand::aboutToWrite, &pickLoudness, &PickLoudness::stopAll);
     connect(&restore_, &RestoreCommand::filesWritten, &pickLoudness, &PickLoudness::resume);

@@ -52,6 +52,19 @@ double LoudnessGain::keptLoudness(const Loudness &pick)
     return pick.keptBelowHz > 0 && !isBeyondFormat(pick) ? pick.keptLufs : pick.lufs;
 }
 
+GainPlan LoudnessGain::withResult(GainPlan plan)
+{
+    if (!plan.resultLufs || !plan.reference || plan.beyondFormat ||
+        (plan.reason != GainReason::Matched && plan.reason != GainReason::PeakLimited))
+        return plan;
+    const double shortBy = plan.reference->lufs - *plan.resultLufs;
+    if (shortBy - plan.heldBack > encodingTolerance) {
+        plan.reason = GainReason::FormatLimited;
+        plan.heldBack = shortBy;
+    }
+    return plan;
+}
+
 GainPlan LoudnessGain::forConversion(const std::optional<Loudness> &pick,
                                      const std::optional<Loudness> &reference)
 {

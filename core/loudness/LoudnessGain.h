@@ -21,6 +21,9 @@ enum class GainReason {
     OtherLayerMp3,   // MPEG audio layer I or II named .mp3: copied as it is
     // An MP3 moved fewer steps than would match: a granule's gain would leave its range.
     Mp3RangeLimited,
+    // The written result measures quieter than planned: the slot's format (its rate or the
+    // encoder) did not carry all of the pick's sound.
+    FormatLimited,
 };
 
 // What Change does to a pick's loudness, and why.
@@ -77,6 +80,9 @@ class LoudnessGain
     static constexpr double encodingOvershoot = 1.5;
 
     static double ceilingFor(const Loudness &reference);
+    // The plan as the measured result has it: a result short of its reference by more than
+    // the encoder's tolerance beyond what the plan held back is told as it is.
+    static GainPlan withResult(GainPlan plan);
     // The pick's loudness as the encoder will leave it: what lies below its low-pass, unless
     // that is less than half of it.
     static double keptLoudness(const Loudness &pick);

@@ -365,6 +365,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
         outcome.failure = notMusic(std::get<Reason>(decoded));
     else if (LoudnessGain::mayPassDecodedCeiling(result->samplePeak))
         outcome.failure = lowerDecodedPeak(output, settings, plan);
+    plan = LoudnessGain::withResult(plan);
     return outcome;
 }
 

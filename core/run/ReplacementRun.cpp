@@ -494,6 +494,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         return result;
     };
     std::optional<RunResult> ending;
+    std::array<std::optional<GainPlan>, slotCount> written;
     for (int i = 0; i < slotCount && !ending; ++i) {
         const Pick &pick = picks[i];
         if (pick.action == Pick::Action::Skip)
@@ -535,6 +536,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             ending = failureAt(i, *failure);
             break;
         }
+        if (converted.loudness.pick)
+            written[std::size_t(i)] = converted.loudness;
         if (batch.add(i, std::move(prepared))) {
             if (std::optional<std::pair<int, FileError>> failed = batch.commit())
                 return failureAt(failed->first, failed->second);
@@ -546,9 +549,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         return failureAt(failed->first, failed->second);
     if (ending && ending->outcome == RunResult::Outcome::Cancelled)
         countPicksPutIn(*ending, picks);
-    if (ending)
-        return *ending;
-    return {};
+    RunResult result = ending.value_or(RunResult{});
+    result.written = written;
+    return result;
 }
 
 } // namespace core

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "files/FileSystem.h"
+#include "loudness/LoudnessGain.h"
 #include "loudness/LoudnessOptions.h"
 #include "music/AudioCodecs.h"
 #include "music/MusicConverter.h"
@@ -41,6 +42,9 @@ struct RunResult
     // Cancelled: the picks that went over their game files, and those that did not.
     int picksPutIn = 0;
     int picksNotPutIn = 0;
+    // What matching did to each converted pick that went over its game file, as its result
+    // measured.
+    std::array<std::optional<GainPlan>, slotCount> written = {};
 };
 
 // What a run is doing, from whichever thread does it.

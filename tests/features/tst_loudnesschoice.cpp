@@ -138,27 +138,41 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
     QTest::addColumn<bool>("mp3"); // an MP3 pick, MP3 matching off
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<double>("result"); // the written result's figure; NaN: not measured
     QTest::newRow("quieter") << -8.1 << -1.0 << -17.6 << false << false << 2
                              << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change "
-                                "makes it 9.5 dB quieter";
+                                "makes it 9.5 dB quieter" << std::nan("");
     QTest::newRow("held back") << -20.1 << -3.0 << -15.0 << false << false << 2
                                << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change "
                                   "makes it 1.5 dB louder (3.6 dB less than would match: its "
-                                  "peaks would clip)";
+                                  "peaks would clip)" << std::nan("");
     QTest::newRow("MP3 as it is") << -8.1 << -1.0 << -17.6 << false << true << 2
                                   << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: copied "
-                                     "as it is, 9.5 dB louder than the game's music";
+                                     "as it is, 9.5 dB louder than the game's music" << std::nan("");
     QTest::newRow("median, Hungarian")
         << -8.1 << -1.0 << -17.6 << true << false << 1
         << QString::fromUtf8("-8,1 LUFS; a játék többi zenéje -17,6 LUFS (a mediánjuk): a Csere "
-                             "9,5 dB-lel halkítja");
+                             "9,5 dB-lel halkítja") << std::nan("");
     QTest::newRow("no reference") << -8.1 << -1.0 << std::nan("") << false << false << 2
                                   << "-8.1 LUFS; the game folder holds no file of this slot, so "
-                                     "its loudness is left as it is";
+                                     "its loudness is left as it is" << std::nan("");
     QTest::newRow("no game file, Hungarian")
         << -20.9 << -1.0 << std::nan("") << true << false << 1
         << QString::fromUtf8("-20,9 LUFS; a játék mappájában nincs fájl ehhez a helyhez, ezért a "
-                             "hangereje változatlan marad");
+                             "hangereje változatlan marad") << std::nan("");
+    QTest::newRow("written short of its format")
+        << -49.8 << -15.8 << -23.5 << false << false << 2
+        << "-49.8 LUFS; the game's music of this slot -23.5 LUFS: Change makes it 14.3 dB louder "
+           "(written, it measures 12.5 dB short of a match: the slot's format does not carry all "
+           "of its sound)"
+        << -36.0;
+    QTest::newRow("written short of its format, Hungarian")
+        << -49.8 << -15.8 << -23.5 << false << false << 1
+        << QString::fromUtf8("-49,8 LUFS; a játék zenéje ezen a helyen -23,5 LUFS: a Csere 14,3 "
+                             "dB-lel hangosítja (megírva 12,5 dB-lel halkabb, mint amennyi "
+                             "kiegyenlítené: ennek a helynek a formátuma nem őrzi meg minden "
+                             "hangját)")
+        << -36.0;
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
@@ -170,6 +184,7 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
     QFETCH(bool, mp3);
     QFETCH(int, language);
     QFETCH(QString, said);
+    QFETCH(double, result);
     const core::Loudness picked{pick, peak, peak, true};
     const auto game = std::isnan(reference)
                           ? std::nullopt
@@ -179,6 +194,10 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
                                          : core::LoudnessGain::forConversion(picked, game),
                                      mp3, {});
     plan.medianReference = median;
+    if (!std::isnan(result)) {
+        plan.resultLufs = result;
+        plan = core::LoudnessGain::withResult(plan);
+    }
     QCOMPARE(PickLoudness::describe(plan, mp3, std::uint8_t(language)), said);
 }
 

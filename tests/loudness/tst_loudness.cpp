@@ -51,6 +51,7 @@ class TestLoudness : public QObject
     void brightSignalsLandOnTheReference_data();
     void brightSignalsLandOnTheReference();
     void soundAboveTheFormatIsNotChased();
+    void resultTheFormatCutShortIsTold();
 
   private:
     // Runs the pick into slot 0 of a game folder whose music there is the signal given.
@@ -385,6 +386,22 @@ void TestLoudness::soundAboveTheFormatIsNotChased()
     const double got = loudnessfixtures::measure(file("out.mp3"), rate, 2).lufs;
     QVERIFY2(std::abs(*outcome.plan.resultLufs - got) < 0.05,
              qPrintable(QString("%1 for %2").arg(*outcome.plan.resultLufs).arg(got)));
+}
+
+void TestLoudness::resultTheFormatCutShortIsTold()
+{
+    // A tone at the 22.05 kHz slot's Nyquist frequency: the resampler, not the encoder's
+    // low-pass, drops it, so the plan cannot know; the result's measure tells.
+    const auto pick = write("pick.wav", 2, loudnessfixtures::highHiss(-20, 11025));
+    const auto reference = file("game.wav");
+    loudnessfixtures::writeWav(reference, 22050, 1, seconds, loudnessfixtures::tone(-20, 660));
+    const auto outcome = convert(pick, reference, file("out.mp3"), {22050, 1, 64});
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, GainReason::FormatLimited);
+    const double wanted = loudnessfixtures::measure(reference, 22050, 1).lufs;
+    const double got = loudnessfixtures::measure(file("out.mp3"), 22050, 1).lufs;
+    QVERIFY2(std::abs(outcome.plan.heldBack - (wanted - got)) < 0.05,
+             qPrintable(QString("%1 for %2").arg(outcome.plan.heldBack).arg(wanted - got)));
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)

@@ -84,6 +84,7 @@ void ChangeCommand::run()
         return;
     }
     emit filesWritten();
+    emit runEnded(result);
     report(result);
 }
 

@@ -51,6 +51,8 @@ class ChangeCommand : public QObject
     void aboutToWrite();
     // The game's files may have changed.
     void filesWritten();
+    // What the run wrote, each converted pick's loudness as its result measured among it.
+    void runEnded(const core::RunResult &result);
     // The run and its message are over.
     void finished();
     // The player is to mend this slot's pick: its page shows and its box takes the focus.

@@ -58,10 +58,10 @@ QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t
                   .arg(figures(plan, texts, language), number(std::abs(plan.gain), language));
     if (plan.heldBack < unheard)
         return said;
-    return QString::fromUtf8(plan.reason == core::GainReason::Mp3RangeLimited
-                                 ? texts.gainHeldBackByMp3Range
-                                 : texts.gainHeldBack)
-        .arg(said, number(plan.heldBack, language));
+    const char *heldBack = plan.reason == core::GainReason::Mp3RangeLimited ? texts.gainHeldBackByMp3Range
+                           : plan.reason == core::GainReason::FormatLimited ? texts.gainShortOfFormat
+                                                                            : texts.gainHeldBack;
+    return QString::fromUtf8(heldBack).arg(said, number(plan.heldBack, language));
 }
 
 } // namespace
@@ -104,7 +104,7 @@ void PickLoudness::forget(int slot)
     ++entry.generation;
     if (entry.stop)
         entry.stop->request_stop();
-    entry = Slot{{}, false, {}, entry.generation, std::nullopt, false, nullptr};
+    entry = Slot{{}, false, {}, entry.generation, std::nullopt, std::nullopt, false, nullptr};
 }
 
 void PickLoudness::start(int slot)
@@ -159,9 +159,21 @@ void PickLoudness::start(int slot)
     });
 }
 
+void PickLoudness::takeWritten(int slot, const core::GainPlan &plan)
+{
+    Slot &entry = slots_.at(std::size_t(slot));
+    if (entry.file.isEmpty())
+        return;
+    entry.written = plan;
+    emit planned(slot);
+}
+
 std::optional<core::GainPlan> PickLoudness::plan(int slot) const
 {
     const Slot &entry = slots_.at(std::size_t(slot));
+    // What the next Change would write again, while matching stays on.
+    if (entry.written && options_.matchLoudness)
+        return entry.written;
     if (!entry.plan)
         return std::nullopt;
     return core::LoudnessGain::asChosen(*entry.plan, entry.mp3, options_);
@@ -243,6 +255,7 @@ QString PickLoudness::describe(const core::GainPlan &plan, bool mp3, std::uint8_
     case core::GainReason::Matched:
     case core::GainReason::PeakLimited:
     case core::GainReason::Mp3RangeLimited:
+    case core::GainReason::FormatLimited:
         if (plan.beyondFormat)
             return QString::fromUtf8(texts.loudnessAboveLowpass)
                 .arg(matched(plan, texts, language), number(plan.keptBelowHz / 1000.0, language));

@@ -38,7 +38,11 @@ class PickLoudness : public QObject
     // of the pick Change writes, in frames at its own rate; a fitted MP3 is converted.
     void measure(int slot, const QString &file, bool mp3, const core::PickFit &fit = {});
     void forget(int slot);
-    // The slot's plan as the choice has it; nothing before it is worked out.
+    // What Change wrote for the slot's pick, as its result measured: the tooltip tells it
+    // until the pick changes.
+    void takeWritten(int slot, const core::GainPlan &plan);
+    // The slot's plan as the choice has it, or what Change wrote; nothing before it is
+    // worked out.
     std::optional<core::GainPlan> plan(int slot) const;
     bool isMeasuring(int slot) const;
     // The gain "Play the pick" plays at: the one Change would apply.
@@ -73,6 +77,7 @@ class PickLoudness : public QObject
         core::PickFit fit;
         unsigned generation = 0;
         std::optional<core::GainPlan> plan; // worked out with every kind of matching on
+        std::optional<core::GainPlan> written;
         bool gameFileIsOurs = false;
         std::shared_ptr<std::stop_source> stop;
     };
