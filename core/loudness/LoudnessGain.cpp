@@ -57,8 +57,10 @@ GainPlan LoudnessGain::withResult(GainPlan plan)
     if (!plan.resultLufs || !plan.reference || plan.beyondFormat ||
         (plan.reason != GainReason::Matched && plan.reason != GainReason::PeakLimited))
         return plan;
+    // What the peak limit took, before the encoder and after it, is told already.
     const double shortBy = plan.reference->lufs - *plan.resultLufs;
-    if (shortBy - plan.heldBack > encodingTolerance) {
+    const double told = plan.heldBack + std::abs(plan.loweredAfterEncoding);
+    if (shortBy - told > encodingTolerance) {
         plan.reason = GainReason::FormatLimited;
         plan.heldBack = shortBy;
     }

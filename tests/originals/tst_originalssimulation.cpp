@@ -396,11 +396,17 @@ class Simulation
             if (changed && oracle_.byOthersAt(slot, wasContent))
                 violation("(b) a restore wrote over " + slots_.targetFileName(slot) +
                           ", which this program did not write");
+            // A write cut short leaves no version of anyone's: nothing was put back, and the
+            // bytes it left are the program's to restore over later.
+            const bool cutShort = changed && isContent && !oracle_.whole(*isContent);
+            if (cutShort)
+                oracle_.programWroteAt(slot, *isContent);
             // A file put back is a version of the game's, or the absence the game left.
             // The kept original may hold bytes the program once wrote elsewhere, which the
             // player moved into this slot before it was kept.
-            if (changed && (oracle_.byOthersAt(slot, isContent) || !isContent ||
-                            isContent == keptContentOf(before, slots_.targetFileName(slot))))
+            if (changed && !cutShort &&
+                (oracle_.byOthersAt(slot, isContent) || !isContent ||
+                 isContent == keptContentOf(before, slots_.targetFileName(slot))))
                 ++putBack;
             // Only a file whose original the program keeps is the program's to restore.
             const bool ours = wasContent && !oracle_.byOthersAt(slot, wasContent) &&
