@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
+#include "Mp3Frames.h"
+#include "TestFiles.h"
 #include "loudness/MatchedConversion.h"
 #include "run/ConversionPool.h"
 
@@ -44,6 +46,8 @@ class TestPickRendering : public QObject
     void silenceAtTheEndsIsLeftOut();
     void fitIsWrittenAsMade_data();
     void fitIsWrittenAsMade();
+    void loopTurnsInWholeFrames_data();
+    void loopTurnsInWholeFrames();
 
   private:
     core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
@@ -126,6 +130,51 @@ void TestPickRendering::fitIsWrittenAsMade()
     QCOMPARE(outcome.plan.mp3Steps, 0);
     QVERIFY(std::abs(audiofixtures::listen(output_, rate, 2).seconds - (end - start)) <
             lengthTolerance);
+}
+
+void TestPickRendering::loopTurnsInWholeFrames_data()
+{
+    QTest::addColumn<int>("slotRate");
+    QTest::addColumn<double>("loop"); // seconds from 2.5 s into the pick
+    QTest::addColumn<bool>("matched");
+    QTest::newRow("44.1 kHz, matched") << 44100 << 2.0 << true;
+    QTest::newRow("44.1 kHz") << 44100 << 3.3 << false;
+    QTest::newRow("48 kHz") << 48000 << 2.71 << false;
+    QTest::newRow("22.05 kHz") << 22050 << 1.93 << false;
+    QTest::newRow("22.05 kHz, a short loop") << 22050 << 0.08 << false;
+}
+
+// The game decodes the written file whole, its delays and padding included, and loops that.
+void TestPickRendering::loopTurnsInWholeFrames()
+{
+    QFETCH(int, slotRate);
+    QFETCH(double, loop);
+    QFETCH(bool, matched);
+    const core::Mp3Settings loopSettings{slotRate, 2, slotRate >= 32000 ? 192 : 96};
+    const core::PickFit fit{std::llround(2.5 * rate), std::llround((2.5 + loop) * rate), 0, 0,
+                            core::PickFit::longestCrossfade(rate) / 5};
+    const std::filesystem::path pick = writePick(folder_, 2, 3);
+    std::filesystem::path written = output_;
+    if (matched) {
+        QVERIFY(!convert(pick, fit).failure);
+    } else {
+        core::ConversionPool pool(&core::AudioCodecs::builtIn(),
+                                  {{0, pick, loopSettings, nullptr, false, fit}},
+                                  folder_.path().toStdString());
+        const core::ConversionPool::Result result = pool.take(0);
+        QVERIFY(!result.failure);
+        written = result.staged;
+    }
+    const std::string mp3 = testfiles::readBytes(QString::fromStdString(written.string()));
+    const int frameSize = slotRate >= 32000 ? 1152 : 576;
+    // The first frame is the encoder's information, which decoders pass over.
+    const auto turn = std::int64_t(mp3frames::frames(mp3).size() - 1) * frameSize;
+    const std::int64_t music =
+        std::llround(audiofixtures::listen(written, slotRate, 2).seconds * slotRate);
+    // Besides the music, a turn holds the encoder's delay and its least padding, a granule.
+    QCOMPARE(turn - music, std::int64_t(576 + 576));
+    QVERIFY2(std::abs(turn - std::llround(loop * slotRate)) <= frameSize / 2,
+             qPrintable(QString::number(turn)));
 }
 
 QTEST_GUILESS_MAIN(TestPickRendering)
