@@ -208,6 +208,22 @@ std::size_t whereRecorded(const std::vector<float> &recording, const std::vector
     return best + at - sound;
 }
 
+// Whether the recording holds what was played, to the sound server's dither, from a second
+// before the join to a second after: a stream that ran dry would put silence in it.
+bool recordedAsPlayed(const std::vector<float> &recording, const std::vector<float> &played,
+                      std::size_t playedJoin, std::size_t recordedJoin)
+{
+    constexpr float dither = 4.0F / 32768;
+    if (recordedJoin < std::size_t(rate) || recordedJoin + rate > framesOf(recording))
+        return false;
+    for (std::size_t i = 0; i < std::size_t(2 * rate) * channels; ++i) {
+        if (std::abs(recording[(recordedJoin - rate) * channels + i] -
+                     played[(playedJoin - rate) * channels + i]) > dither)
+            return false;
+    }
+    return true;
+}
+
 // Each channel through a second-order Butterworth high-pass at 4 kHz.
 std::vector<float> highPassed(const std::vector<float> &samples)
 {
@@ -284,6 +300,10 @@ int measure(const std::filesystem::path &playedFile, const std::filesystem::path
         return 1;
     }
     const std::size_t recordedJoin = whereRecorded(recording, played, joinAt);
+    if (!recordedAsPlayed(recording, played, joinAt, recordedJoin)) {
+        std::printf("recorded otherwise than played\n");
+        return 3;
+    }
     printQuiet(recording, recordedJoin);
     std::printf("\t%+.1f\t", clickDecibels(recording, recordedJoin));
     printQuiet(played, joinAt);
