@@ -5,16 +5,16 @@
 //       Finds a loop in the pick as the Fit window does (decoded at 44.1 kHz, the best loop,
 //       its ends in the window's hundredths of a second) and writes it as the program's
 //       conversion does, at 44.1 kHz stereo 192 kbit/s. With VMC_SEAM_FRAMING=off, the fit is
-//       written as it is, its turn left to the encoder's padding. Prints the loop and the
-//       frames written.
+//       written as it is, its turn left to the encoder's padding. Prints the loop and its
+//       length in frames at 44.1 kHz.
 //   fit_render_bench join TURN.raw OUT.raw
 //       Of one turn decoded without gapless trimming (16-bit stereo at 44.1 kHz), writes the
 //       last two seconds and the first two after them: the join of two turns.
 //   fit_render_bench measure JOIN.raw RECORDING.raw
 //       Prints, of the recording, the silence at the join (under -60 dBFS) and the dropout
-//       (30 dB under the music of the second before), in ms, and the click there (its peak
-//       above 4 kHz within 20 ms of the join against the second before, in dB); then the
-//       silence and the dropout of the join as played.
+//       (30 dB under the music of the second before), in ms, and the click there (the peak
+//       above 4 kHz within 20 ms of the join, then within 20 ms of the dropout's ends, against
+//       the second before, in dB); then the silence and the dropout of the join as played.
 
 #include "fit/LoopFinder.h"
 #include "music/AudioCodecs.h"
@@ -123,8 +123,10 @@ int write(const std::filesystem::path &pick, const std::filesystem::path &output
         std::printf("not written\n");
         return 1;
     }
-    std::printf("%s-%s\n", clock(double(fit->start) / info.sampleRate).c_str(),
-                clock(double(*fit->end) / info.sampleRate).c_str());
+    const core::PickFit atSlotRate = fit->at(info.sampleRate, rate);
+    std::printf("%s-%s\t%lld\n", clock(double(fit->start) / info.sampleRate).c_str(),
+                clock(double(*fit->end) / info.sampleRate).c_str(),
+                static_cast<long long>(*atSlotRate.end - atSlotRate.start));
     return 0;
 }
 
@@ -173,16 +175,22 @@ bool quietAt(const std::vector<float> &samples, std::size_t frame, float level)
            std::abs(samples[frame * channels + 1]) < level;
 }
 
-// Milliseconds in a row under level on either side of the frame at, the first of a turn.
-double quietAround(const std::vector<float> &samples, std::size_t at, float level)
+// The frames in a row under level on either side of the frame at, the first of a turn.
+struct Quiet
 {
-    std::size_t from = at;
-    while (from > 0 && quietAt(samples, from - 1, level))
-        --from;
-    std::size_t to = at;
-    while (to < framesOf(samples) && quietAt(samples, to, level))
-        ++to;
-    return 1000.0 * double(to - from) / rate;
+    std::size_t from;
+    std::size_t to;
+    double milliseconds() const { return 1000.0 * double(to - from) / rate; }
+};
+
+Quiet quietAround(const std::vector<float> &samples, std::size_t at, float level)
+{
+    Quiet quiet{at, at};
+    while (quiet.from > 0 && quietAt(samples, quiet.from - 1, level))
+        --quiet.from;
+    while (quiet.to < framesOf(samples) && quietAt(samples, quiet.to, level))
+        ++quiet.to;
+    return quiet;
 }
 
 // Where the frame at of the played signal is in the recording: where a stretch of its first
@@ -257,37 +265,38 @@ double peak(const std::vector<float> &samples, std::size_t from, std::size_t to)
     return highest;
 }
 
-// How far, from a second before the join to 20 ms before it, and from there to 20 ms after.
-struct AroundJoin
-{
-    std::size_t secondBefore;
-    std::size_t nearBefore;
-    std::size_t nearAfter;
-};
+constexpr std::size_t near = rate / 50;
 
-AroundJoin aroundJoin(std::size_t at)
+// The peak above 4 kHz from from to to against that of the second before, in dB.
+double clickDecibels(const std::vector<float> &high, std::size_t from, std::size_t to)
 {
-    const std::size_t near = rate / 50;
-    return {at - near - rate, at - near, at + near};
-}
-
-double clickDecibels(const std::vector<float> &samples, std::size_t at)
-{
-    const std::vector<float> high = highPassed(samples);
-    const AroundJoin around = aroundJoin(at);
-    const double atJoin = peak(high, around.nearBefore, around.nearAfter);
-    const double before = peak(high, around.secondBefore, around.nearBefore);
+    const double atJoin = peak(high, from, to);
+    const double before = peak(high, from - rate, from);
     return 20 * std::log10(std::max(atJoin, 1e-9) / std::max(before, 1e-9));
 }
 
-// The silence at the join, and the dropout: how long the music stays 30 dB under its peak of
-// the second before, where what rings on from the encoder is no silence but no music either.
+// The silence at the join; the dropout: how long the music stays 30 dB under its peak of the
+// second before, where what rings on from the encoder is no silence but no music either.
+Quiet dropoutAround(const std::vector<float> &samples, std::size_t at)
+{
+    const auto level = float(peak(samples, at - near - rate, at - near) / 31.6);
+    return quietAround(samples, at, level);
+}
+
 void printQuiet(const std::vector<float> &samples, std::size_t at)
 {
-    const AroundJoin around = aroundJoin(at);
-    const auto dropoutLevel = float(peak(samples, around.secondBefore, around.nearBefore) / 31.6);
-    std::printf("%.1f\t%.1f", quietAround(samples, at, silenceLevel),
-                quietAround(samples, at, dropoutLevel));
+    std::printf("%.1f\t%.1f", quietAround(samples, at, silenceLevel).milliseconds(),
+                dropoutAround(samples, at).milliseconds());
+}
+
+// The click within 20 ms of the join, and within 20 ms of the dropout's ends: where the music
+// stops and starts again.
+void printClicks(const std::vector<float> &samples, std::size_t at)
+{
+    const std::vector<float> high = highPassed(samples);
+    const Quiet dropout = dropoutAround(samples, at);
+    std::printf("%+.1f\t%+.1f", clickDecibels(high, at - near, at + near),
+                clickDecibels(high, dropout.from - near, dropout.to + near));
 }
 
 int measure(const std::filesystem::path &playedFile, const std::filesystem::path &recordingFile)
@@ -305,7 +314,9 @@ int measure(const std::filesystem::path &playedFile, const std::filesystem::path
         return 3;
     }
     printQuiet(recording, recordedJoin);
-    std::printf("\t%+.1f\t", clickDecibels(recording, recordedJoin));
+    std::printf("\t");
+    printClicks(recording, recordedJoin);
+    std::printf("\t");
     printQuiet(played, joinAt);
     std::printf("\n");
     return 0;

@@ -34,11 +34,14 @@ pactl set-sink-volume vmcseam 100%
 work=$(mktemp -d)
 trap 'pactl unload-module "$module"; rm -rf "$work"' EXIT
 
-# Plays the join and records it; prints silence and dropout (ms), click (dB), and the silence
-# and dropout of the join as decoded (ms). A recording that lost samples on a busy machine is
-# made again.
+# Of the file and its loop's length in frames, prints how much longer a turn is than the loop
+# (ms); then plays the join and records it, and prints the silence and the dropout (ms) and the
+# clicks (dB) of the recording, and the silence and the dropout of the join as decoded (ms). A
+# recording that lost samples on a busy machine is made again.
 hear() {
     ffmpeg -v error -flags2 +skip_manual -i "$1" -f s16le -ac 2 -ar 44100 -y "$work/turn.raw"
+    turn=$(($(wc -c <"$work/turn.raw") / 4))
+    printf '%s\t' "$(awk "BEGIN { printf \"%+.1f\", ($turn - $2) * 1000 / 44100 }")"
     "$tool" join "$work/turn.raw" "$work/join.raw"
     for attempt in 1 2 3 4; do
         if heard=$(record); then
@@ -61,14 +64,15 @@ record() {
     "$tool" measure "$work/join.raw" "$work/recording.raw"
 }
 
-printf 'framing\tfile\tloop\tsilence (ms)\tdropout (ms)\tclick (dB)\tdecoded: silence (ms)\tdropout (ms)\n'
+printf 'framing\tfile\tloop\tturn - loop (ms)\tsilence (ms)\tdropout (ms)\tclick (dB)\tat dropout (dB)\t'
+printf 'decoded: silence (ms)\tdropout (ms)\n'
 for file in "$@"; do
     [ "$looped" -gt 0 ] || break
     looped=$((looped - 1))
     for framing in on off; do
         if loop=$(VMC_SEAM_FRAMING=$framing "$tool" write "$file" "$work/loop.mp3"); then
-            printf '%s\t%s\t%s\t%s\n' "$framing" "$(basename "$file")" "$loop" \
-                "$(hear "$work/loop.mp3")"
+            printf '%s\t%s\t%s\t%s\n' "$framing" "$(basename "$file")" "${loop%%	*}" \
+                "$(hear "$work/loop.mp3" "${loop##*	}")"
         else
             # Not written: the loop finder's answer is the same either way.
             printf '%s\t%s\t%s\n' "-" "$(basename "$file")" "$loop"
