@@ -86,6 +86,8 @@ class LameEncoder : public Mp3Encoder
         return lowpass > 0 ? lowpass : 0;
     }
 
+    int delayFrames() const override { return flags_ ? lame_get_encoder_delay(flags_.get()) : 0; }
+
   private:
     std::unique_ptr<lame_global_flags, LameClose> flags_;
     std::vector<unsigned char> buffer_;

@@ -174,13 +174,15 @@ PickFit MatchedConversion::withoutSilence(const std::optional<Loudness> &pick, i
     return fit;
 }
 
-PickFit MatchedConversion::decodedFit(const PickFit &fit, const AudioInfo &pick, int sampleRate)
+PickFit MatchedConversion::decodedFit(const PickFit &fit, const AudioInfo &pick,
+                                      const SeamFraming &framing)
 {
+    const int sampleRate = framing.sampleRate();
     PickFit decoded = fit.at(pick.sampleRate, sampleRate);
     // A fade-out or a seam at the pick's own end needs that end in frames.
     if (!decoded.end && (decoded.fadeOut > 0 || decoded.crossfade > 0))
         decoded.end = std::llround(pick.seconds * sampleRate);
-    return decoded;
+    return framing.framed(decoded);
 }
 
 bool MatchedConversion::isMeasured(const std::filesystem::path &source, const Mp3Settings &settings,
@@ -191,7 +193,7 @@ bool MatchedConversion::isMeasured(const std::filesystem::path &source, const Mp
         const std::optional<AudioInfo> info = probe(source);
         if (!info)
             return false;
-        decoded = decodedFit(fit, *info, settings.sampleRate);
+        decoded = decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
     }
     return cache_
         .find(source, settings.sampleRate, settings.channels, false, encoderLowpass(settings),
@@ -212,7 +214,9 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     // An MP3 is not decoded again for the game: it is measured as it plays. A fitted one is
     // converted like any other pick.
     const bool mp3 = info->isMp3 && fit.isWhole();
-    const PickFit decoded = fit.isWhole() ? PickFit{} : decodedFit(fit, *info, settings.sampleRate);
+    const PickFit decoded =
+        fit.isWhole() ? PickFit{}
+                      : decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
     const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
     // The true peak is measured only where its bound from the sample peak could hold the
@@ -312,7 +316,7 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
     PickFit written = withoutSilence(plan.pick, settings.sampleRate);
     if (!fit.isWhole()) {
         if (const std::optional<AudioInfo> info = probe(source))
-            written = decodedFit(fit, *info, settings.sampleRate);
+            written = decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
     }
     const auto encode = [&](double decibels, const MusicConverter::Progress &converted) {
         const auto gain = float(std::pow(10.0, decibels / 20));

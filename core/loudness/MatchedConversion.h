@@ -6,6 +6,7 @@
 #include "loudness/LoudnessOptions.h"
 #include "loudness/LoudnessReference.h"
 #include "music/MusicConverter.h"
+#include "music/SeamFraming.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -57,8 +58,10 @@ class MatchedConversion
     // What of a whole pick is written: all but the silence its figure found at its ends, in
     // frames at sampleRate.
     static PickFit withoutSilence(const std::optional<Loudness> &pick, int sampleRate);
-    // The pick's fit in frames at the rate it is converted at.
-    static PickFit decodedFit(const PickFit &fit, const AudioInfo &pick, int sampleRate);
+    // The pick's fit in frames at the rate it is converted at, a seam's end where the file
+    // turns in whole frames.
+    static PickFit decodedFit(const PickFit &fit, const AudioInfo &pick,
+                              const SeamFraming &framing);
     // Writes the MP3 pick into output with its global gain moved to match; as it is where
     // matching does not apply or the stream cannot be changed.
     Outcome adjustMp3(int slot, const std::filesystem::path &source,

@@ -63,6 +63,9 @@ class Mp3Encoder
     virtual std::optional<Reason> finish(std::string &out) = 0;
     // After start: the frequency in Hz above which the encoder keeps nothing; 0 for none.
     virtual int lowpassHz() const = 0;
+    // After start: the frames of silence the encoder puts before the first sample, which
+    // a decoder that ignores its information frame plays.
+    virtual int delayFrames() const = 0;
 };
 
 // Integrated loudness and true peak to ITU-R BS.1770-4 / EBU R128.

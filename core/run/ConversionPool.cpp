@@ -66,7 +66,9 @@ PickFit writtenPart(const AudioCodecs &codecs, FileSystem &fileSystem,
     if (!job.fit.isWhole()) {
         auto probed = decoder->probe(job.source);
         const auto *info = std::get_if<AudioInfo>(&probed);
-        return info ? MatchedConversion::decodedFit(job.fit, *info, sampleRate) : PickFit{};
+        return info ? MatchedConversion::decodedFit(job.fit, *info,
+                                                    SeamFraming::forEncoder(codecs, job.settings))
+                    : PickFit{};
     }
     SilenceGate gate(sampleRate, job.settings.channels);
     std::int64_t reported = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
+#include "Mp3Frames.h"
+#include "TestFiles.h"
 #include "loudness/MatchedConversion.h"
 #include "run/ConversionPool.h"
 
@@ -44,17 +46,20 @@ class TestPickRendering : public QObject
     void silenceAtTheEndsIsLeftOut();
     void fitIsWrittenAsMade_data();
     void fitIsWrittenAsMade();
+    void loopTurnsInWholeFrames_data();
+    void loopTurnsInWholeFrames();
 
   private:
     core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
-                                             const core::PickFit &fit = {})
+                                             const core::PickFit &fit = {},
+                                             const core::Mp3Settings &slot = settings)
     {
         core::LoudnessReference::Files files;
         files[0] = folder_.filePath("game.wav").toStdString();
         loudnessfixtures::writeWav(*files[0], rate, 2, 3, loudnessfixtures::tone(-18));
         core::LoudnessReference references(core::AudioCodecs::builtIn(), cache_, files);
         return core::MatchedConversion(core::AudioCodecs::builtIn(), cache_, references)
-            .convert(0, pick, settings, output_, {}, {}, fit);
+            .convert(0, pick, slot, output_, {}, {}, fit);
     }
 
     QTemporaryDir folder_;
@@ -126,6 +131,37 @@ void TestPickRendering::fitIsWrittenAsMade()
     QCOMPARE(outcome.plan.mp3Steps, 0);
     QVERIFY(std::abs(audiofixtures::listen(output_, rate, 2).seconds - (end - start)) <
             lengthTolerance);
+}
+
+void TestPickRendering::loopTurnsInWholeFrames_data()
+{
+    QTest::addColumn<int>("slotRate");
+    QTest::addColumn<double>("loop"); // seconds from 2.5 s into the pick
+    QTest::newRow("44.1 kHz") << 44100 << 2.0;
+    QTest::newRow("44.1 kHz, another length") << 44100 << 3.3;
+    QTest::newRow("48 kHz") << 48000 << 2.71;
+    QTest::newRow("22.05 kHz") << 22050 << 1.93;
+    QTest::newRow("22.05 kHz, a short loop") << 22050 << 0.08;
+}
+
+// The game decodes the written file whole, its delays and padding included, and loops that.
+void TestPickRendering::loopTurnsInWholeFrames()
+{
+    QFETCH(int, slotRate);
+    QFETCH(double, loop);
+    const core::PickFit fit{std::llround(2.5 * rate), std::llround((2.5 + loop) * rate), 0, 0,
+                            core::PickFit::longestCrossfade(rate) / 5};
+    const core::Mp3Settings slot{slotRate, 2, slotRate >= 32000 ? 192 : 96};
+    QVERIFY(!convert(writePick(folder_, 2, 3), fit, slot).failure);
+    const std::string mp3 = testfiles::readBytes(QString::fromStdString(output_.string()));
+    const int frameSize = slotRate >= 32000 ? 1152 : 576;
+    // The first frame is the encoder's information, which decoders pass over.
+    const auto turn = std::int64_t(mp3frames::frames(mp3).size() - 1) * frameSize;
+    const std::int64_t music =
+        std::llround(audiofixtures::listen(output_, slotRate, 2).seconds * slotRate);
+    // Besides the music, a turn holds the encoder's delay and its least padding, a granule.
+    QCOMPARE(turn - music, std::int64_t(576 + 576));
+    QVERIFY(std::abs(turn - std::llround(loop * slotRate)) <= frameSize / 2);
 }
 
 QTEST_GUILESS_MAIN(TestPickRendering)
