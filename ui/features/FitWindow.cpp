@@ -265,6 +265,7 @@ void FitWindow::showFit(const core::PickFit &fit)
     fadeOut_->setValue(double(fit.fadeOut) / rate);
     syncing_ = false;
     waveform_->setMarkers(start_->value(), end_->value());
+    exact_ = fit;
 }
 
 void FitWindow::markersMoved(double start, double end)
@@ -275,6 +276,7 @@ void FitWindow::markersMoved(double start, double end)
     syncing_ = false;
     // A loop's crossfade belongs to its own ends.
     crossfade_ = 0;
+    exact_.reset();
 }
 
 void FitWindow::spinBoxChanged()
@@ -291,6 +293,7 @@ void FitWindow::spinBoxChanged()
             end = std::min(seconds(), start + WaveformView::shortestPart);
     }
     crossfade_ = 0;
+    exact_.reset();
     syncing_ = true;
     start_->setValue(start);
     end_->setValue(end);
@@ -300,6 +303,8 @@ void FitWindow::spinBoxChanged()
 
 core::PickFit FitWindow::fit() const
 {
+    if (exact_)
+        return *exact_;
     const double rate = pick_.info.sampleRate;
     const auto frames = [rate](double seconds) {
         return std::int64_t(std::llround(seconds * rate));
@@ -415,6 +420,15 @@ void FitWindow::showLoop()
     syncing_ = false;
     waveform_->setMarkers(start, end);
     crossfade_ = loop.crossfade;
+    exact_.reset();
+    exact_ = fit();
+    const double rate = pick_.info.sampleRate;
+    const auto frames = [&](std::size_t slotFrames) {
+        return std::int64_t(std::llround(double(slotFrames) * rate / pick_.slotRate));
+    };
+    exact_->start = frames(loop.start);
+    exact_->end = frames(loop.end);
+    exact_->crossfade = std::min(exact_->crossfade, exact_->start);
     loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopFound)
                            .arg(NumberText::minutesSeconds(start, language_),
                                 NumberText::minutesSeconds(end, language_))
@@ -438,6 +452,7 @@ void FitWindow::fitToGameLength()
     fadeOut_->setValue(std::min(jingleFadeOut, end - start));
     syncing_ = false;
     crossfade_ = 0;
+    exact_.reset();
     waveform_->setMarkers(start_->value(), end_->value());
 }
 

@@ -99,4 +99,7 @@ class FitWindow : public QDialog
     std::vector<core::LoopCandidate> loops_;
     std::size_t loopShown_ = 0;
     std::size_t crossfade_ = 0; // frames at the slot's rate, from the loop taken
+    // The fit shown, to the frame, until the player moves anything: the boxes show
+    // hundredths of a second, which would move a loop off its zero crossings.
+    std::optional<core::PickFit> exact_;
 };
