@@ -175,7 +175,7 @@ QDoubleSpinBox *FitWindow::addSpinBox(const char *name)
     box->setAccessibleName(QString::fromUtf8(name));
     box->setDecimals(2);
     box->setSingleStep(0.01);
-    box->setRange(0, std::max(pick_.info.seconds, 0.0));
+    box->setRange(0, longestSeconds());
     // Decimal commas in Hungarian, as every number the player reads.
     box->setLocale(TextTable::forLanguage(language_).hungarianOptionSelected
                        ? QLocale(QLocale::Hungarian, QLocale::Hungary)
@@ -234,6 +234,10 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
         CachedWaveform &cached = waveformCache()[cacheKey(pick_.file, pick_.slotRate)];
         cached = {peaksOf(audio_->mono, audio_->mono.size()), length};
         waveform_->setPeaks(cached.peaks, length);
+        // Now that the length is known for sure, no marker goes past it; nor past what
+        // Change takes as within the pick, where that is shorter.
+        for (QDoubleSpinBox *box : {start_, end_, fadeIn_, fadeOut_})
+            box->setMaximum(std::min(longestSeconds(), length));
         for (QPushButton *button : needDecoding_)
             button->setEnabled(true);
         const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;
@@ -247,16 +251,17 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
     emit decodingEnded();
 }
 
-double FitWindow::seconds() const
+double FitWindow::longestSeconds() const
 {
-    return waveform_->seconds() > 0 ? waveform_->seconds() : pick_.info.seconds;
+    const std::optional<std::int64_t> frames = pick_.info.mostFrames();
+    return frames ? double(*frames) / pick_.info.sampleRate : 0;
 }
 
 void FitWindow::showFit(const core::PickFit &fit)
 {
     const double rate = pick_.info.sampleRate > 0 ? pick_.info.sampleRate : 44100;
     const double start = double(fit.start) / rate;
-    const double end = fit.end ? double(*fit.end) / rate : pick_.info.seconds;
+    const double end = fit.end ? double(*fit.end) / rate : end_->maximum();
     crossfade_ = std::size_t(double(fit.crossfade) / rate * pick_.slotRate);
     syncing_ = true;
     start_->setValue(start);
@@ -273,6 +278,8 @@ void FitWindow::markersMoved(double start, double end)
     start_->setValue(start);
     end_->setValue(end);
     syncing_ = false;
+    if (start_->value() != start || end_->value() != end)
+        waveform_->setMarkers(start_->value(), end_->value());
     // A loop's crossfade belongs to its own ends.
     crossfade_ = 0;
 }
@@ -288,7 +295,7 @@ void FitWindow::spinBoxChanged()
         if (sender() == start_)
             start = std::max(0.0, end - WaveformView::shortestPart);
         else
-            end = std::min(seconds(), start + WaveformView::shortestPart);
+            end = std::min(end_->maximum(), start + WaveformView::shortestPart);
     }
     crossfade_ = 0;
     syncing_ = true;
@@ -307,9 +314,9 @@ core::PickFit FitWindow::fit() const
     core::PickFit fit;
     fit.start = frames(start_->value());
     // The end at the pick's own end, as read or as decoded, is no cut.
-    if (end_->value() < std::min(pick_.info.seconds, seconds()) - 0.005)
+    if (end_->value() < end_->maximum() - 0.005)
         fit.end = frames(end_->value());
-    const std::int64_t kept = (fit.end ? *fit.end : frames(pick_.info.seconds)) - fit.start;
+    const std::int64_t kept = frames(end_->value()) - fit.start;
     fit.fadeIn = std::min(frames(fadeIn_->value()), kept);
     fit.fadeOut = std::min(frames(fadeOut_->value()), kept - fit.fadeIn);
     fit.crossfade = std::min(std::int64_t(std::llround(double(crossfade_) * rate / pick_.slotRate)),
@@ -430,7 +437,7 @@ void FitWindow::fitToGameLength()
         return std::abs(sample) > firstSoundLevel;
     });
     const double start = double(first - audio_->mono.begin()) / pick_.slotRate;
-    const double end = std::min(seconds(), start + pick_.role->seconds);
+    const double end = std::min(end_->maximum(), start + pick_.role->seconds);
     syncing_ = true;
     start_->setValue(start);
     end_->setValue(end);
