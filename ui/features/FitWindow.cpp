@@ -236,8 +236,9 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
         waveform_->setPeaks(cached.peaks, length);
         // Now that the length is known for sure, no marker goes past it; nor past what
         // Change takes as within the pick, where that is shorter.
+        const double longest = longestSeconds();
         for (QDoubleSpinBox *box : {start_, end_, fadeIn_, fadeOut_})
-            box->setMaximum(std::min(longestSeconds(), length));
+            box->setMaximum(longest > 0 ? std::min(longest, length) : length);
         for (QPushButton *button : needDecoding_)
             button->setEnabled(true);
         const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;

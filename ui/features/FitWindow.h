@@ -75,7 +75,8 @@ class FitWindow : public QDialog
     void showLoop();
     void fitToGameLength();
     void reset();
-    // The most the pick may last: its length, with room where that is an estimate.
+    // The most the pick may last: its length, with room where that is an estimate; 0 where
+    // unknown.
     double longestSeconds() const;
     std::size_t frameAt(double seconds) const;
 
