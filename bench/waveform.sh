@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 chord='0.25*sin(2*PI*220*t)*(0.6+0.4*sin(2*PI*0.5*t))+0.15*sin(2*PI*(330+3*sin(2*PI*0.1*t))*t)'
-chord2='0.25*sin(2*PI*277.2*t)*(0.6+0.4*sin(2*PI*0.7*t))+0.15*sin(2*PI*440*t)*(t-floor(t)<0.2)'
+chord2='0.25*sin(2*PI*277.2*t)*(0.6+0.4*sin(2*PI*0.7*t))+0.15*sin(2*PI*440*t)*(1+sgn(sin(2*PI*2*t)))/2'
 ffmpeg -v error -y -f lavfi -i "aevalsrc=${chord}|${chord2}:s=44100:d=240" \
     -f lavfi -i "anoisesrc=c=pink:r=44100:a=0.08:d=240" \
     -filter_complex "[1]aformat=channel_layouts=stereo[n];[0][n]amix=inputs=2:normalize=0" \
