@@ -25,9 +25,9 @@ struct AudioInfo
     int sampleRate = 0;
     int channels = 0;
     double seconds = 0;
+    int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
     // The length was guessed from the bit rate (an MP3 without a frame count), not counted.
     bool lengthEstimated = false;
-    int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
 
     // The most sample frames the file may hold: its length, with room for the error where
     // that is an estimate; nothing where the length is unknown.

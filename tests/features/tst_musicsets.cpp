@@ -226,15 +226,11 @@ void TestMusicSets::aFitPastItsPickIsDropped_data()
     QTest::addColumn<QString>("fixture");
     QTest::addColumn<QByteArray>("fitLine");
     QTest::addColumn<bool>("kept");
-    // 8 kHz, a second long.
     QTest::newRow("ending past a WAV") << "tone.wav" << QByteArray("0,8001,0,0,0") << false;
-    QTest::newRow("starting at its end") << "tone.wav" << QByteArray("8000,,0,0,0") << false;
-    QTest::newRow("to a WAV's end") << "tone.wav" << QByteArray("100,8000,0,0,0") << true;
-    // Its 0.55 s are guessed from the bit rate: a fit a little longer is given the benefit.
-    QTest::newRow("past an MP3's guessed length")
+    // Its 0.55 s (24,191 frames) are guessed from its bit rate: a tenth more, at least 1 s.
+    QTest::newRow("past a guessed length")
         << "mp3-mpeg1-no-info.mp3" << QByteArray("0,26000,0,0,0") << true;
-    QTest::newRow("far past an MP3's guessed length")
-        << "mp3-mpeg1-no-info.mp3" << QByteArray("0,70000,0,0,0") << false;
+    QTest::newRow("far past it") << "mp3-mpeg1-no-info.mp3" << QByteArray("0,70000,0,0,0") << false;
 }
 
 void TestMusicSets::aFitPastItsPickIsDropped()
@@ -245,17 +241,15 @@ void TestMusicSets::aFitPastItsPickIsDropped()
     if (!core::AudioCodecs::get())
         QSKIP("A pick's length is read through the audio module");
     QVERIFY(QFile::copy(QStringLiteral(VMC_AUDIO_FIXTURES "/") + fixture, path(fixture)));
-    QVERIFY(testfiles::writeBytes(path("fitted.m3u8"), "#EXTM3U\n#VALDRUNE-SLOT:StrongHold.mp3\n"
-                                                       "#VALDRUNE-FIT:" +
-                                                           fitLine.toStdString() + "\n" +
-                                                           fixture.toStdString() + "\n"));
+    QVERIFY(testfiles::writeBytes(
+        path("fitted.m3u8"), ("#EXTM3U\n#VALDRUNE-SLOT:StrongHold.mp3\n#VALDRUNE-FIT:" + fitLine +
+                              "\n" + fixture.toUtf8() + "\n")
+                                 .toStdString()));
     const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
     f->platform.yesNoAnswers << true;
     f->form1->protocol().musicSets().openFile(path("fitted.m3u8"));
-    const PickChecker &checker = f->form1->protocol().slotStatus().pickChecker();
-    QTRY_VERIFY(checker.verdict(3).has_value());
-    const core::PickFit fit = f->form1->sharedState().fits.fit(3);
-    QCOMPARE(fit, kept ? *core::MusicSet::parseFit(fitLine.toStdString()) : core::PickFit{});
+    QTRY_VERIFY(f->form1->protocol().slotStatus().pickChecker().verdict(3).has_value());
+    QCOMPARE(f->form1->sharedState().fits.fit(3).isWhole(), !kept);
     QCOMPARE(f->platform.messages,
              kept ? QStringList{}
                   : QStringList{"These lines of the set were passed over:\nline 3: the fit cannot "

@@ -198,35 +198,31 @@ void TestConversionRun::unreadablePicksStopTheRunBeforeAnyWrite()
 
 void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage_data()
 {
-    QTest::addColumn<QByteArray>("content"); // else a tone of this many seconds at 22.05 kHz
-    QTest::addColumn<double>("toneSeconds");
-    QTest::addColumn<QString>("fit"); // as a set's fit line gives it
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("fit"); // as a set's fit line gives it
     QTest::addColumn<int>("code");
     QTest::newRow("text named fake.flac")
-        << QByteArray("shopping list\n") << 0.0 << "" << int(core::Reason::Code::NotMusic);
-    QTest::newRow("no samples") << QByteArray() << 0.0 << "" << int(core::Reason::Code::NoSound);
-    QTest::newRow("fit ending past the pick")
-        << QByteArray() << 1.0 << "0,22051,0,0,0" << int(core::Reason::Code::FitPastEnd);
-    QTest::newRow("fit starting at the pick's end")
-        << QByteArray() << 1.0 << "22050,,0,0,0" << int(core::Reason::Code::FitPastEnd);
+        << QByteArray("shopping list\n") << QByteArray() << int(core::Reason::Code::NotMusic);
+    QTest::newRow("no samples") << QByteArray() << QByteArray() << int(core::Reason::Code::NoSound);
+    QTest::newRow("fit ending past the pick") // a second at 8 kHz
+        << QByteArray::fromStdString(readBytes(audiofixtures::path("tone.wav")))
+        << QByteArray("0,8001,0,0,0") << int(core::Reason::Code::FitPastEnd);
 }
 
 void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage()
 {
     QFETCH(QByteArray, content);
-    QFETCH(double, toneSeconds);
-    QFETCH(QString, fit);
+    QFETCH(QByteArray, fit);
     QFETCH(int, code);
     constexpr std::uint8_t hungarian = 1;
     const QString fake = music_->path() + "/fake.flac";
-    QVERIFY(content.isEmpty() ? audiofixtures::writeToneWav(fake, toneSeconds)
+    QVERIFY(content.isEmpty() ? audiofixtures::writeToneWav(fake, 0)
                               : testfiles::writeBytes(fake, content.toStdString()));
     core::SlotTexts texts = placeholders(hungarian);
     texts[9] = fake.toStdString();
     core::ReplacementRun run(slots_, core::FileSystem::native(), {}, &core::AudioCodecs::builtIn());
     std::array<core::PickFit, core::slotCount> fits{};
-    if (!fit.isEmpty())
-        fits[9] = *core::MusicSet::parseFit(fit.toStdString());
+    fits[9] = core::MusicSet::parseFit(fit.toStdString()).value_or(core::PickFit{});
     run.setFits(fits);
     const RunResult result = run.run(texts, labels(), game_->path().toStdString() + "/", hungarian);
     const QString message = QString::fromStdString(result.message);
