@@ -183,6 +183,8 @@ constexpr TextTable hungarian{
     "Kezdet %1, vég %2",
     "A zene beolvasása…",
     "A játék hossza",
+    "A játék saját zenéje %1 hosszú; a szaggatott vonal (%2) ezt a hosszt a kezdet jelzőjétől "
+    "méri, mert a kiírt zene ott kezdődik",
     "&Kezdet (s):",
     "&Vég (s):",
     "&Felúsztatás (s):",
@@ -380,6 +382,8 @@ constexpr TextTable english{
     "Start %1, end %2",
     "Reading the music…",
     "Game's length",
+    "The game's own music lasts %1; the dashed line (%2) measures that length from the start "
+    "marker, where the written music begins",
     "S&tart (s):",
     "E&nd (s):",
     "Fade &in (s):",

@@ -214,8 +214,10 @@ struct TextTable
     const char *fitWaveformValue;
     // While the pick is decoded; also why the menu entry waits.
     const char *fitReading;
-    // The mark of the game's own length.
+    // The mark of the game's own length, and for a screen reader what it marks: %1 that
+    // length, %2 where it ends.
     const char *fitGameLength;
+    const char *fitGameLengthDescription;
     // The boxes' labels, then their names for a screen reader.
     const char *fitStartLabel;
     const char *fitEndLabel;

@@ -237,6 +237,8 @@ class OpenedMusic
             info.seconds = double(stream.duration) * av_q2d(stream.time_base);
         else if (format_->duration > 0)
             info.seconds = double(format_->duration) / AV_TIME_BASE;
+        // Every other way counts the frames or reads them from the file's own header.
+        info.lengthEstimated = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
         info.bitRate =
             int(stream.codecpar->bit_rate > 0 ? stream.codecpar->bit_rate : format_->bit_rate);
         return info;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "music/AudioCodecs.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #ifndef _WIN32
@@ -9,6 +11,16 @@
 #endif
 
 namespace core {
+
+std::optional<std::int64_t> AudioInfo::mostFrames() const
+{
+    if (seconds <= 0 || sampleRate <= 0)
+        return std::nullopt;
+    // A constant bit rate's guess is off by the tags at most; a varying rate's by how far the
+    // first frames' rate is from the whole file's average, which music keeps within a tenth.
+    const double room = lengthEstimated ? std::max(1.0, seconds / 10) : 0;
+    return std::llround((seconds + room) * sampleRate);
+}
 
 #ifdef _WIN32
 

@@ -6,6 +6,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,6 +26,12 @@ struct AudioInfo
     int channels = 0;
     double seconds = 0;
     int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
+    // The length was guessed from the bit rate (an MP3 without a frame count), not counted.
+    bool lengthEstimated = false;
+
+    // The most sample frames the file may hold: its length, with room for the error where
+    // that is an estimate; nothing where the length is unknown.
+    std::optional<std::int64_t> mostFrames() const;
 };
 
 // Reads every music format the program knows, through the program's own file reading:

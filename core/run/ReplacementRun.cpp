@@ -428,7 +428,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         pick.info = std::get<AudioInfo>(probed);
-        if (std::optional<Reason> impossible = fits_[i].problem(pick.info.sampleRate)) {
+        if (std::optional<Reason> impossible =
+                fits_[i].problem(pick.info.sampleRate, pick.info.mostFrames())) {
             pick.action = Pick::Action::Refuse;
             pick.reason = impossible->text(language);
             continue;

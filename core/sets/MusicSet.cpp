@@ -176,6 +176,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
     double pendingSeconds = -1;
     bool pendingCopied = false;
     PickFit pendingFit;
+    int pendingFitLine = 0;
     int number = 0;
     const auto problem = [&](Problem::Kind kind, std::string detail = {}) {
         set.problems.push_back({kind, number, std::move(detail)});
@@ -194,6 +195,7 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
             pendingSlot = slotNamed(line.substr(slotTag.size())).value_or(-1);
             pendingCopied = false;
             pendingFit = {};
+            pendingFitLine = 0;
             if (pendingSlot < 0)
                 problem(Problem::Kind::UnknownSlot, std::string(line.substr(slotTag.size())));
         } else if (line.substr(0, folderTag.size()) == folderTag) {
@@ -219,15 +221,17 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line.substr(0, fitTag.size()) == fitTag) {
             const std::optional<PickFit> fit = parseFit(line.substr(fitTag.size()));
             std::optional<Reason> impossible = fit ? fit->problem() : std::nullopt;
-            if (pendingSlot < 0)
+            if (pendingSlot < 0) {
                 problem(Problem::Kind::FitWithoutSlot);
-            else if (!fit)
+            } else if (!fit) {
                 problem(Problem::Kind::NotAFit);
-            else if (impossible)
+            } else if (impossible) {
                 set.problems.push_back(
                     {Problem::Kind::ImpossibleFit, number, {}, std::move(*impossible)});
-            else
+            } else {
                 pendingFit = *fit;
+                pendingFitLine = number;
+            }
         } else if (line.substr(0, 8) == "#EXTINF:") {
             pendingSeconds = -1;
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
@@ -247,11 +251,13 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
                     c = c == '\\' ? '/' : c;
                 file = (setFolder / platform::pathFromText(path)).lexically_normal();
             }
-            set.picks.push_back({pendingSlot, file, pendingSeconds, pendingCopied, pendingFit});
+            set.picks.push_back(
+                {pendingSlot, file, pendingSeconds, pendingCopied, pendingFit, pendingFitLine});
             pendingSlot = -1;
             pendingSeconds = -1;
             pendingCopied = false;
             pendingFit = {};
+            pendingFitLine = 0;
         }
     }
     if (!playlist) {

@@ -41,6 +41,7 @@ struct MusicSet
         double seconds = -1; // -1 where unknown
         bool copied = false;
         PickFit fit;
+        int fitLine = 0; // the fit's line in the set read, 0 where none
     };
 
     std::vector<Pick> picks;

@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "MadeSong.h"
+#include "RecordingPlayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/FitPreview.h"
 #include "features/FitWindow.h"
+#include "features/Listening.h"
+#include "features/PickLoudness.h"
+#include "features/SlotStatus.h"
 #include "settings/Platform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -46,6 +51,8 @@ class TestFitWindow : public QObject
     void escapeLeavesTheFitAsItWas();
     void changeWritesTheFittedPart();
     void aFittedMp3IsToldAsConverted();
+    void playHandsThePartHeardToTheOutput_data();
+    void playHandsThePartHeardToTheOutput();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -221,6 +228,56 @@ void TestFitWindow::aFittedMp3IsToldAsConverted()
     const QString tip = f_->slot(3)->toolTip();
     QVERIFY2(tip.contains(QString::fromUtf8(texts.fittedMp3Converted)), qPrintable(tip));
     QVERIFY2(!tip.contains(QStringLiteral("copied")), qPrintable(tip));
+}
+
+void TestFitWindow::playHandsThePartHeardToTheOutput_data()
+{
+    // The pick's fit and the parts heard: from, to, fade-in and fade-out, in frames at 22.05 kHz.
+    QTest::addColumn<bool>("seam");
+    QTest::addColumn<QList<qint64>>("fit");
+    QTest::addColumn<QList<qint64>>("parts");
+    constexpr qint64 s = 22050;
+    QTest::newRow("Play: start to end, faded")
+        << false << QList<qint64>{s, 9 * s, s / 2, s / 5} << QList<qint64>{s, 9 * s, s / 2, s / 5};
+    QTest::newRow("the seam: 4 s before the end, then 4 s from the start")
+        << true << QList<qint64>{s, 9 * s, s / 2, s / 5}
+        << QList<qint64>{5 * s, 9 * s, 0, 0, s, 5 * s, 0, 0};
+    QTest::newRow("the seam of a short part: all of it twice")
+        << true << QList<qint64>{s, 3 * s, 0, 0} << QList<qint64>{s, 3 * s, 0, 0, s, 3 * s, 0, 0};
+}
+
+void TestFitWindow::playHandsThePartHeardToTheOutput()
+{
+    QFETCH(bool, seam);
+    QFETCH(QList<qint64>, fit);
+    QFETCH(QList<qint64>, parts);
+    const QString file = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(file, 10));
+    FitWindow *window = open(file);
+    QVERIFY(window);
+    auto output = std::make_unique<RecordingPlayer>();
+    const RecordingPlayer &heard = *output;
+    f_->form1->protocol().listening().playThrough(std::move(output));
+    const QList<QDoubleSpinBox *> boxes = window->findChildren<QDoubleSpinBox *>();
+    for (int i = 0; i < 4; ++i) // start, end, fade-in, fade-out
+        boxes[i]->setValue(double(fit[i]) / 22050);
+    const TextTable &texts = TextTable::forLanguage(2);
+    button(*window, seam ? texts.fitPlaySeam : texts.fitPlay)->click();
+
+    std::vector<float> tone;
+    core::AudioCodecs::get()->makeDecoder()->decode(
+        file.toStdString(), 22050, 1, [&](const float *samples, std::size_t count) {
+            tone.insert(tone.end(), samples, samples + count);
+            return true;
+        });
+    std::vector<FitPreview::Part> expected;
+    for (qsizetype i = 0; i < parts.size(); i += 4)
+        expected.push_back({std::size_t(parts[i]), std::size_t(parts[i + 1]),
+                            std::size_t(parts[i + 2]), std::size_t(parts[i + 3])});
+    FitPreview preview;
+    QCOMPARE(heard.played.size(), std::size_t(1));
+    QCOMPARE(heard.played[0], testfiles::readBytes(preview.write(tone, 22050, 1, expected)));
+    QCOMPARE(heard.gain, f_->form1->protocol().slotStatus().pickLoudness().previewGain(3));
 }
 
 QTEST_MAIN(TestFitWindow)

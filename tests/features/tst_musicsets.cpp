@@ -2,6 +2,8 @@
 #include "SharedState.h"
 #include "WindowFixture.h"
 #include "features/MusicSets.h"
+#include "features/PickChecker.h"
+#include "features/SlotStatus.h"
 #include "sets/MusicSet.h"
 
 #include <QTest>
@@ -33,6 +35,8 @@ class TestMusicSets : public QObject
     void openingASetAsksBeforeItReplacesPicks();
     void aSavedFitComesBackWithItsSet();
     void aNewPickGoesWithoutTheOldFit();
+    void aFitPastItsPickIsDropped_data();
+    void aFitPastItsPickIsDropped();
 
   private:
     QString path(const QString &name) const { return dir_->path() + '/' + name; }
@@ -184,9 +188,10 @@ void TestMusicSets::openingASetAsksBeforeItReplacesPicks()
 
 namespace {
 
+// Within the second of song.mp3.
 core::PickFit someFit()
 {
-    return {44100, 441000, 4410, 22050, 0};
+    return {4410, 44100, 441, 2205, 0};
 }
 
 } // namespace
@@ -214,6 +219,41 @@ void TestMusicSets::aNewPickGoesWithoutTheOldFit()
     fits.set(3, someFit());
     f->slot(3)->setText(path("other.mp3"));
     QVERIFY(fits.fit(3).isWhole());
+}
+
+void TestMusicSets::aFitPastItsPickIsDropped_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QByteArray>("fitLine");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("ending past a WAV") << "tone.wav" << QByteArray("0,8001,0,0,0") << false;
+    // Its 0.55 s (24,191 frames) are guessed from its bit rate: a tenth more, at least 1 s.
+    QTest::newRow("past a guessed length")
+        << "mp3-mpeg1-no-info.mp3" << QByteArray("0,26000,0,0,0") << true;
+    QTest::newRow("far past it") << "mp3-mpeg1-no-info.mp3" << QByteArray("0,70000,0,0,0") << false;
+}
+
+void TestMusicSets::aFitPastItsPickIsDropped()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QByteArray, fitLine);
+    QFETCH(bool, kept);
+    if (!core::AudioCodecs::get())
+        QSKIP("A pick's length is read through the audio module");
+    QVERIFY(QFile::copy(QStringLiteral(VMC_AUDIO_FIXTURES "/") + fixture, path(fixture)));
+    QVERIFY(testfiles::writeBytes(
+        path("fitted.m3u8"), ("#EXTM3U\n#VALDRUNE-SLOT:StrongHold.mp3\n#VALDRUNE-FIT:" + fitLine +
+                              "\n" + fixture.toUtf8() + "\n")
+                                 .toStdString()));
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    f->platform.yesNoAnswers << true;
+    f->form1->protocol().musicSets().openFile(path("fitted.m3u8"));
+    QTRY_VERIFY(f->form1->protocol().slotStatus().pickChecker().verdict(3).has_value());
+    QCOMPARE(f->form1->sharedState().fits.fit(3).isWhole(), !kept);
+    QCOMPARE(f->platform.messages,
+             kept ? QStringList{}
+                  : QStringList{"These lines of the set were passed over:\nline 3: the fit cannot "
+                                "be used: the fit reaches past the end of the music"});
 }
 
 QTEST_MAIN(TestMusicSets)

@@ -19,6 +19,7 @@ class TestWaveformView : public QObject
     void keysMoveTheChosenMarker_data();
     void keysMoveTheChosenMarker();
     void theMouseTakesTheNearerMarker();
+    void theGamesLengthIsCountedFromTheStartMarker();
     void timesAreWrittenInTheLanguage_data();
     void timesAreWrittenInTheLanguage();
     void previewPartsAreFadedAndJoined();
@@ -77,6 +78,17 @@ void TestWaveformView::theMouseTakesTheNearerMarker()
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 50)); // 15 s
     QCOMPARE(view->start(), 15.0);
     QCOMPARE(moved.size(), 2);
+}
+
+void TestWaveformView::theGamesLengthIsCountedFromTheStartMarker()
+{
+    const std::unique_ptr<WaveformView> view = minute();
+    view->setGameLength(30);
+    QTest::keyClick(view.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(view->accessibleDescription(),
+             QStringLiteral("The game's own music lasts 0:30.00; the dashed line (0:41.00) "
+                            "measures that length from the start marker, where the written "
+                            "music begins"));
 }
 
 void TestWaveformView::timesAreWrittenInTheLanguage_data()

@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "files/AtomicFileWriter.h"
 #include "run/ReplacementRun.h"
+#include "sets/MusicSet.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -198,15 +199,20 @@ void TestConversionRun::unreadablePicksStopTheRunBeforeAnyWrite()
 void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage_data()
 {
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("fit"); // as a set's fit line gives it
     QTest::addColumn<int>("code");
     QTest::newRow("text named fake.flac")
-        << QByteArray("shopping list\n") << int(core::Reason::Code::NotMusic);
-    QTest::newRow("no samples") << QByteArray() << int(core::Reason::Code::NoSound);
+        << QByteArray("shopping list\n") << QByteArray() << int(core::Reason::Code::NotMusic);
+    QTest::newRow("no samples") << QByteArray() << QByteArray() << int(core::Reason::Code::NoSound);
+    QTest::newRow("fit ending past the pick") // a second at 8 kHz
+        << QByteArray::fromStdString(readBytes(audiofixtures::path("tone.wav")))
+        << QByteArray("0,8001,0,0,0") << int(core::Reason::Code::FitPastEnd);
 }
 
 void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage()
 {
     QFETCH(QByteArray, content);
+    QFETCH(QByteArray, fit);
     QFETCH(int, code);
     constexpr std::uint8_t hungarian = 1;
     const QString fake = music_->path() + "/fake.flac";
@@ -214,9 +220,11 @@ void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage()
                               : testfiles::writeBytes(fake, content.toStdString()));
     core::SlotTexts texts = placeholders(hungarian);
     texts[9] = fake.toStdString();
-    const RunResult result =
-        core::ReplacementRun(slots_, core::FileSystem::native(), {}, &core::AudioCodecs::builtIn())
-            .run(texts, labels(), game_->path().toStdString() + "/", hungarian);
+    core::ReplacementRun run(slots_, core::FileSystem::native(), {}, &core::AudioCodecs::builtIn());
+    std::array<core::PickFit, core::slotCount> fits{};
+    fits[9] = core::MusicSet::parseFit(fit.toStdString()).value_or(core::PickFit{});
+    run.setFits(fits);
+    const RunResult result = run.run(texts, labels(), game_->path().toStdString() + "/", hungarian);
     const QString message = QString::fromStdString(result.message);
     const std::string_view refused = core::RunTexts::forLanguage(hungarian).picksRefused;
     QVERIFY2(message.startsWith(QString::fromUtf8(refused.data(), qsizetype(refused.size()))),

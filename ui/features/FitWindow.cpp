@@ -28,6 +28,7 @@ namespace {
 
 constexpr std::size_t peakCount = 4000;
 constexpr double seamSeconds = 4;
+constexpr std::size_t longestReserved = 15 * 60; // seconds
 constexpr double jingleFadeOut = 1.5;
 // The level under which the start of a jingle is taken as silence: -60 dBFS.
 constexpr float firstSoundLevel = 0.001f;
@@ -55,16 +56,23 @@ QString cacheKey(const QString &file, int rate)
         .arg(rate);
 }
 
-// Each peak over an equal stretch of a pick of totalFrames, of which mono holds the start.
-WaveformView::Peaks peaksOf(const std::vector<float> &mono, std::size_t totalFrames)
+// Each peak over an equal stretch of a pick of totalFrames: the frames of mono from the one
+// given on are added to the peaks so far. Frames past the total go to the last peak.
+void addPeaks(WaveformView::Peaks &peaks, const std::vector<float> &mono, std::size_t from,
+              std::size_t totalFrames)
 {
-    totalFrames = std::max({totalFrames, mono.size(), std::size_t(1)});
-    WaveformView::Peaks peaks(std::min(peakCount, totalFrames));
-    for (std::size_t i = 0; i < mono.size(); ++i) {
-        auto &[low, high] = peaks[i * peaks.size() / totalFrames];
+    totalFrames = std::max(totalFrames, std::size_t(1));
+    for (std::size_t i = from; i < mono.size(); ++i) {
+        auto &[low, high] = peaks[std::min(i * peaks.size() / totalFrames, peaks.size() - 1)];
         low = std::min(low, mono[i]);
         high = std::max(high, mono[i]);
     }
+}
+
+WaveformView::Peaks peaksOf(const std::vector<float> &mono)
+{
+    WaveformView::Peaks peaks(std::max(std::min(peakCount, mono.size()), std::size_t(1)));
+    addPeaks(peaks, mono, 0, mono.size());
     return peaks;
 }
 
@@ -86,6 +94,7 @@ struct FitWindow::Decoded
 {
     std::vector<float> samples; // interleaved
     std::vector<float> mono;
+    WaveformView::Peaks peaks; // of the whole
     int channels = 1;
     bool failed = false;
 };
@@ -175,7 +184,7 @@ QDoubleSpinBox *FitWindow::addSpinBox(const char *name)
     box->setAccessibleName(QString::fromUtf8(name));
     box->setDecimals(2);
     box->setSingleStep(0.01);
-    box->setRange(0, std::max(pick_.info.seconds, 0.0));
+    box->setRange(0, longestSeconds());
     // Decimal commas in Hungarian, as every number the player reads.
     box->setLocale(TextTable::forLanguage(language_).hungarianOptionSelected
                        ? QLocale(QLocale::Hungarian, QLocale::Hungary)
@@ -190,23 +199,32 @@ void FitWindow::startDecoding()
     const std::filesystem::path file = core::platform::pathFromText(pick_.file.toStdString());
     const int rate = pick_.slotRate;
     const int channels = std::clamp(pick_.slotChannels, 1, 2);
-    const auto expectedFrames = std::size_t(std::max(1.0, pick_.info.seconds * rate));
+    // Whatever length a damaged header gives, a number of frames.
+    const auto expectedFrames =
+        std::size_t(std::min(std::max(1.0, pick_.info.seconds * rate), 1e12));
     const auto makeDecoder = codecs_.makeDecoder;
     const QPointer self(this);
     QThreadPool::globalInstance()->start(
         [self, file, rate, channels, expectedFrames, makeDecoder, stop = stop_.get_token()] {
             auto decoded = std::make_shared<Decoded>();
             decoded->channels = channels;
+            // Room for a second more than the length read, lest the samples be moved; no
+            // more than a long piece's, whatever a damaged header claims.
+            decoded->mono.reserve(
+                std::min(expectedFrames + std::size_t(rate), std::size_t(rate) * longestReserved));
+            decoded->samples.reserve(decoded->mono.capacity() * std::size_t(channels));
+            WaveformView::Peaks sofar(std::min(peakCount, expectedFrames));
             std::size_t shownAt = 0;
             const auto sink = [&](const float *samples, std::size_t frames) {
+                const std::size_t from = decoded->mono.size();
                 appendFrames(decoded->samples, decoded->mono, samples, frames, channels);
+                addPeaks(sofar, decoded->mono, from, expectedFrames);
                 // What is decoded so far is drawn about every eighth of the pick.
                 if (decoded->mono.size() - shownAt >= expectedFrames / 8) {
                     shownAt = decoded->mono.size();
                     QMetaObject::invokeMethod(
                         self.data(),
-                        [self, peaks = peaksOf(decoded->mono, expectedFrames),
-                         seconds = double(expectedFrames) / rate]() mutable {
+                        [self, peaks = sofar, seconds = double(expectedFrames) / rate]() mutable {
                             if (self && !self->decoded_)
                                 self->waveform_->setPeaks(std::move(peaks), seconds);
                         },
@@ -215,6 +233,9 @@ void FitWindow::startDecoding()
                 return !stop.stop_requested();
             };
             decoded->failed = makeDecoder()->decode(file, rate, channels, sink, stop).has_value();
+            // The whole picture at the length decoded, which the one read may only estimate.
+            if (!decoded->failed && !stop.stop_requested())
+                decoded->peaks = peaksOf(decoded->mono);
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, decoded] {
@@ -232,8 +253,13 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
     if (decoded_) {
         const double length = double(audio_->mono.size()) / pick_.slotRate;
         CachedWaveform &cached = waveformCache()[cacheKey(pick_.file, pick_.slotRate)];
-        cached = {peaksOf(audio_->mono, audio_->mono.size()), length};
+        cached = {std::move(audio_->peaks), length};
         waveform_->setPeaks(cached.peaks, length);
+        // Now that the length is known for sure, no marker goes past it; nor past what
+        // Change takes as within the pick, where that is shorter.
+        const double longest = longestSeconds();
+        for (QDoubleSpinBox *box : {start_, end_, fadeIn_, fadeOut_})
+            box->setMaximum(longest > 0 ? std::min(longest, length) : length);
         for (QPushButton *button : needDecoding_)
             button->setEnabled(true);
         const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;
@@ -247,16 +273,17 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
     emit decodingEnded();
 }
 
-double FitWindow::seconds() const
+double FitWindow::longestSeconds() const
 {
-    return waveform_->seconds() > 0 ? waveform_->seconds() : pick_.info.seconds;
+    const std::optional<std::int64_t> frames = pick_.info.mostFrames();
+    return frames ? double(*frames) / pick_.info.sampleRate : 0;
 }
 
 void FitWindow::showFit(const core::PickFit &fit)
 {
     const double rate = pick_.info.sampleRate > 0 ? pick_.info.sampleRate : 44100;
     const double start = double(fit.start) / rate;
-    const double end = fit.end ? double(*fit.end) / rate : pick_.info.seconds;
+    const double end = fit.end ? double(*fit.end) / rate : end_->maximum();
     crossfade_ = std::size_t(double(fit.crossfade) / rate * pick_.slotRate);
     syncing_ = true;
     start_->setValue(start);
@@ -274,6 +301,8 @@ void FitWindow::markersMoved(double start, double end)
     start_->setValue(start);
     end_->setValue(end);
     syncing_ = false;
+    if (start_->value() != start || end_->value() != end)
+        waveform_->setMarkers(start_->value(), end_->value());
     // A loop's crossfade belongs to its own ends.
     crossfade_ = 0;
     exact_.reset();
@@ -290,7 +319,7 @@ void FitWindow::spinBoxChanged()
         if (sender() == start_)
             start = std::max(0.0, end - WaveformView::shortestPart);
         else
-            end = std::min(seconds(), start + WaveformView::shortestPart);
+            end = std::min(end_->maximum(), start + WaveformView::shortestPart);
     }
     crossfade_ = 0;
     exact_.reset();
@@ -312,9 +341,9 @@ core::PickFit FitWindow::fit() const
     core::PickFit fit;
     fit.start = frames(start_->value());
     // The end at the pick's own end, as read or as decoded, is no cut.
-    if (end_->value() < std::min(pick_.info.seconds, seconds()) - 0.005)
+    if (end_->value() < end_->maximum() - 0.005)
         fit.end = frames(end_->value());
-    const std::int64_t kept = (fit.end ? *fit.end : frames(pick_.info.seconds)) - fit.start;
+    const std::int64_t kept = frames(end_->value()) - fit.start;
     fit.fadeIn = std::min(frames(fadeIn_->value()), kept);
     fit.fadeOut = std::min(frames(fadeOut_->value()), kept - fit.fadeIn);
     fit.crossfade = std::min(std::int64_t(std::llround(double(crossfade_) * rate / pick_.slotRate)),
@@ -444,7 +473,7 @@ void FitWindow::fitToGameLength()
         return std::abs(sample) > firstSoundLevel;
     });
     const double start = double(first - audio_->mono.begin()) / pick_.slotRate;
-    const double end = std::min(seconds(), start + pick_.role->seconds);
+    const double end = std::min(end_->maximum(), start + pick_.role->seconds);
     syncing_ = true;
     start_->setValue(start);
     end_->setValue(end);

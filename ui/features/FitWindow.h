@@ -75,7 +75,9 @@ class FitWindow : public QDialog
     void showLoop();
     void fitToGameLength();
     void reset();
-    double seconds() const;
+    // The most the pick may last: its length, with room where that is an estimate; 0 where
+    // unknown.
+    double longestSeconds() const;
     std::size_t frameAt(double seconds) const;
 
     Pick pick_;

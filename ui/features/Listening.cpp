@@ -115,6 +115,14 @@ void Listening::stop()
     emit ended(slot, std::nullopt);
 }
 
+void Listening::playThrough(std::unique_ptr<core::AudioPlayer> output)
+{
+    stop();
+    player_ = std::move(output);
+    loaded_ = true;
+    loadFailure_ = {};
+}
+
 void Listening::releaseSlots(const std::function<bool(int)> &touched)
 {
     if (playing_ && playing_->source != Source::Pick && touched(playing_->slot))

@@ -35,6 +35,9 @@ class Listening : public QObject
     // The gain a pick's playback plays at, once it is known, where that pick plays.
     void setPickGain(int slot, double gainDecibels);
     void stop();
+    // Plays through this output from now on, in place of the audio module's: a test's, which
+    // hears what would be played without any sound device.
+    void playThrough(std::unique_ptr<core::AudioPlayer> output);
     // Stops before the game's file or original of a slot is replaced or moved: a file held
     // open by the playback would make that fail on Windows.
     void releaseSlots(const std::function<bool(int slot)> &touched);

@@ -19,6 +19,8 @@
 #include <QMenu>
 #include <QShortcut>
 
+#include <algorithm>
+
 namespace {
 
 // A line of a set the reader passed over, in the interface's language.
@@ -87,6 +89,8 @@ MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView
     connect(saveShortcut, &QShortcut::activated, this, [this] { save(false); });
     auto *openShortcut = new QShortcut(openKey(), &window_);
     connect(openShortcut, &QShortcut::activated, this, &MusicSets::open);
+    connect(&pickChecker_, &PickChecker::checked, this, &MusicSets::pickChecked);
+    connect(&fits_, &SlotFits::changed, this, &MusicSets::fitChanged);
 }
 
 QMenu *MusicSets::createMenu(QWidget *parent)
@@ -252,25 +256,81 @@ void MusicSets::openFile(const QString &file)
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;
+    // What an earlier set still waits for is told now; its picks are about to go.
+    fitsToCheck_.clear();
+    tellSetProblems();
     const QFileInfo info(file);
     const core::MusicSet set = core::MusicSet::parse(
         bytes, core::platform::pathFromText(info.absolutePath().toStdString()));
-    QStringList problems;
-    for (const core::MusicSet::Problem &problem : set.problems)
-        problems << problemText(problem, texts);
+    setProblems_ = set.problems;
     // A file that is no playlist changes nothing.
-    if (!set.picks.empty() || problems.isEmpty()) {
+    if (!set.picks.empty() || setProblems_.empty()) {
         clearAll();
         // A file no longer there still fills its slot, marked as its check finds it.
         for (const core::MusicSet::Pick &pick : set.picks) {
-            slots_.setText(pick.slot, QDir::toNativeSeparators(QString::fromStdString(
-                                          core::platform::textFromPath(pick.file))));
+            const QString pickText = QDir::toNativeSeparators(
+                QString::fromStdString(core::platform::textFromPath(pick.file)));
+            slots_.setText(pick.slot, pickText);
             fits_.set(pick.slot, pick.fit);
+            if (!pick.fit.isWhole())
+                fitsToCheck_.push_back({pick.slot, pickText, pick.fit, pick.fitLine});
         }
         if (loudnessChoice_)
             loudnessChoice_->takeFrom(set);
     }
-    if (!problems.isEmpty())
-        platform_.showMessage(
-            &window_, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
+    if (fitsToCheck_.empty())
+        tellSetProblems();
+}
+
+void MusicSets::pickChecked(int slot)
+{
+    const auto waiting = std::find_if(fitsToCheck_.begin(), fitsToCheck_.end(),
+                                      [slot](const FitToCheck &fit) { return fit.slot == slot; });
+    if (waiting == fitsToCheck_.end())
+        return;
+    const FitToCheck fit = *waiting;
+    fitsToCheck_.erase(waiting);
+    const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(slot);
+    // Only the fit the set gave its pick is judged; a pick that cannot be read keeps it, and
+    // Change says why.
+    if (verdict && verdict->pick && slots_.text(slot) == fit.file && fits_.fit(slot) == fit.fit) {
+        const core::AudioInfo &pick = *verdict->pick;
+        if (std::optional<core::Reason> reason =
+                fit.fit.problem(pick.sampleRate, pick.mostFrames())) {
+            fits_.clear(slot);
+            setProblems_.push_back(
+                {core::MusicSet::Problem::Kind::ImpossibleFit, fit.line, {}, std::move(*reason)});
+        }
+    }
+    if (fitsToCheck_.empty())
+        tellSetProblems();
+}
+
+void MusicSets::fitChanged(int slot)
+{
+    // A pick changed or cleared before its check came back takes its fit with it.
+    const auto gone = std::remove_if(fitsToCheck_.begin(), fitsToCheck_.end(),
+                                     [this, slot](const FitToCheck &fit) {
+                                         return fit.slot == slot && fits_.fit(slot) != fit.fit;
+                                     });
+    if (gone == fitsToCheck_.end())
+        return;
+    fitsToCheck_.erase(gone, fitsToCheck_.end());
+    if (fitsToCheck_.empty())
+        tellSetProblems();
+}
+
+void MusicSets::tellSetProblems()
+{
+    if (setProblems_.empty())
+        return;
+    std::stable_sort(setProblems_.begin(), setProblems_.end(),
+                     [](const auto &a, const auto &b) { return a.line < b.line; });
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    QStringList problems;
+    for (const core::MusicSet::Problem &problem : setProblems_)
+        problems << problemText(problem, texts);
+    setProblems_.clear();
+    platform_.showMessage(
+        &window_, QString::fromUtf8(texts.setProblems).arg(problems.join(QLatin1Char('\n'))));
 }

@@ -6,6 +6,9 @@
 #include "sets/MusicSet.h"
 
 #include <QObject>
+#include <QString>
+
+#include <vector>
 
 class LoudnessChoice;
 class PickChecker;
@@ -44,6 +47,18 @@ class MusicSets : public QObject
     // The menu's entry: asks first where more than one pick would go.
     void clearAllAsked();
     void clearAll();
+    // A set's fit is kept only where it lies within its pick, which the pick's check tells.
+    void pickChecked(int slot);
+    void fitChanged(int slot);
+    void tellSetProblems();
+
+    struct FitToCheck
+    {
+        int slot = 0;
+        QString file;
+        core::PickFit fit;
+        int line = 0;
+    };
 
     QWidget &window_;
     PlatformLayer &platform_;
@@ -52,4 +67,8 @@ class MusicSets : public QObject
     SlotFits &fits_;
     const PickChecker &pickChecker_;
     LoudnessChoice *loudnessChoice_ = nullptr;
+    // The set last opened: its fits awaiting their picks' checks, and the lines passed over,
+    // told once every check is in.
+    std::vector<FitToCheck> fitsToCheck_;
+    std::vector<core::MusicSet::Problem> setProblems_;
 };

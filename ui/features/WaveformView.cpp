@@ -36,12 +36,14 @@ void WaveformView::setPeaks(Peaks peaks, double seconds)
 {
     peaks_ = std::move(peaks);
     seconds_ = seconds;
+    describeGameLength();
     update();
 }
 
 void WaveformView::setGameLength(double seconds)
 {
     gameLength_ = seconds;
+    describeGameLength();
     update();
 }
 
@@ -78,7 +80,8 @@ void WaveformView::paintEvent(QPaintEvent *)
     painter.fillRect(QRect(QPoint(xAt(end_), area.top()), area.bottomRight()), outside);
     paintPeaks(painter, area);
     paintRuler(painter);
-    if (gameLength_ > 0 && gameLength_ < seconds_) {
+    // The game plays the written file from its first sample, which is the start marker's.
+    if (gameLength_ > 0 && start_ + gameLength_ < seconds_) {
         painter.setPen(QPen(Qt::darkGreen, 1, Qt::DashLine));
         const int x = xAt(start_ + gameLength_);
         painter.drawLine(x, area.top(), x, area.bottom());
@@ -194,8 +197,19 @@ QString WaveformView::markersText() const
              NumberText::minutesSeconds(end_, language_));
 }
 
+void WaveformView::describeGameLength()
+{
+    QString description;
+    if (gameLength_ > 0 && start_ + gameLength_ < seconds_)
+        description = QString::fromUtf8(TextTable::forLanguage(language_).fitGameLengthDescription)
+                          .arg(NumberText::minutesSeconds(gameLength_, language_),
+                               NumberText::minutesSeconds(start_ + gameLength_, language_));
+    setAccessibleDescription(description);
+}
+
 void WaveformView::markersChanged()
 {
+    describeGameLength();
     update();
     QAccessibleValueChangeEvent event(this, markersText());
     QAccessible::updateAccessibility(&event);

@@ -52,6 +52,8 @@ class WaveformView : public QWidget
     void paintRuler(QPainter &painter) const;
     void moveChosen(double to);
     void markersChanged();
+    // Where the game's length ends, as the screen reader's description.
+    void describeGameLength();
 
     std::uint8_t language_;
     Peaks peaks_;
