@@ -40,7 +40,7 @@ struct MusicSet
         std::filesystem::path file;
         double seconds = -1; // -1 where unknown
         bool copied = false;
-        PickFit fit;
+        PickFit fit = {};
         int fitLine = 0; // the fit's line in the set read, 0 where none
     };
 
@@ -66,7 +66,7 @@ struct MusicSet
         Kind kind = Kind::NotAPlaylist;
         int line = 0;
         std::string detail;
-        Reason reason;
+        Reason reason = {};
     };
     std::vector<Problem> problems;
 
