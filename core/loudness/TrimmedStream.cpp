@@ -55,9 +55,13 @@ bool TrimmedStream::finish()
 bool TrimmedStream::passOn(std::int64_t upTo)
 {
     const auto count = std::size_t(upTo - passedOnTo_);
-    const bool more = sink_(held_.data(), count);
-    held_.erase(held_.begin(), held_.begin() + std::ptrdiff_t(count * channels_));
+    const bool more = sink_(held_.data() + passedOnInHeld_, count);
+    passedOnInHeld_ += count * channels_;
     passedOnTo_ = upTo;
+    if (2 * passedOnInHeld_ >= held_.size()) {
+        held_.erase(held_.begin(), held_.begin() + std::ptrdiff_t(passedOnInHeld_));
+        passedOnInHeld_ = 0;
+    }
     return more;
 }
 

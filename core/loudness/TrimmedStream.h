@@ -45,7 +45,10 @@ class TrimmedStream : public DecodedStage
     AudioDecoder::Sink sink_;
     std::int64_t heard_ = 0;
     std::int64_t passedOnTo_;
-    std::vector<float> held_; // from passedOnTo_ to heard_
+    // From passedOnTo_ to heard_ after what was passed on before it, which is dropped only
+    // once it is the larger part: no more is moved than is passed on.
+    std::vector<float> held_;
+    std::size_t passedOnInHeld_ = 0;
     bool written_ = false;
 };
 
