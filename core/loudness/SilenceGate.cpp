@@ -36,6 +36,35 @@ void SilenceGate::closeBlock()
     levels_.push_back(sum_ / double(inBlock_ * std::int64_t(channels_)));
     sum_ = 0;
     inBlock_ = 0;
+    decideAtFloor();
+}
+
+void SilenceGate::decideAtFloor()
+{
+    // A block's window starts half a window before it: it is whole once the blocks up to
+    // half a window after it are heard.
+    if (levels_.size() < window)
+        return;
+    const double floor = std::pow(10.0, floorDbfs / 10);
+    for (; decidedAtFloor_ + window / 2 <= levels_.size(); ++decidedAtFloor_) {
+        const std::size_t block = decidedAtFloor_;
+        const std::size_t from = block >= window / 2 ? block - window / 2 : 0;
+        std::size_t loud = 0;
+        for (std::size_t i = from; i < from + window; ++i)
+            loud += levels_[i] > floor ? 1 : 0;
+        if (levels_[block] <= floor || 2 * loud < window)
+            continue;
+        if (!firstAtFloor_)
+            firstAtFloor_ = block;
+        floorSoundEnd_ = std::int64_t(block + 1) * blockFrames_;
+    }
+}
+
+std::optional<std::int64_t> SilenceGate::floorSoundStart() const
+{
+    if (!firstAtFloor_)
+        return std::nullopt;
+    return std::int64_t(*firstAtFloor_) * blockFrames_;
 }
 
 bool SilenceGate::sounds(std::size_t block, const std::vector<bool> &loud) const

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace core {
@@ -38,17 +39,28 @@ class SilenceGate
     // enough for a gate 40 dB under it.
     double integratedLevel() const;
 
+    // What is known, of the music heard so far, to sound at the floor alone: a block is
+    // known once the blocks of its window are heard. Whatever sounds at the floor sounds
+    // under any gate, which lies at the floor or below it: the music starts no later than
+    // floorSoundStart() and ends no earlier than floorSoundEnd() (frames; 0 where none).
+    std::optional<std::int64_t> floorSoundStart() const;
+    std::int64_t floorSoundEnd() const { return floorSoundEnd_; }
+
   private:
     std::vector<double> blockLevels() const;
     bool sounds(std::size_t block, const std::vector<bool> &loud) const;
     void closeBlock();
+    void decideAtFloor();
 
     std::size_t channels_;
     std::int64_t blockFrames_;
     std::int64_t frames_ = 0;
     std::int64_t inBlock_ = 0;
     double sum_ = 0;
-    std::vector<double> levels_; // mean square of each block
+    std::vector<double> levels_;     // mean square of each block
+    std::size_t decidedAtFloor_ = 0; // blocks whose sound at the floor is known
+    std::optional<std::size_t> firstAtFloor_;
+    std::int64_t floorSoundEnd_ = 0;
 };
 
 } // namespace core

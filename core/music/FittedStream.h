@@ -2,6 +2,7 @@
 #pragma once
 
 #include "music/AudioCodecs.h"
+#include "music/DecodedStage.h"
 #include "music/PickFit.h"
 
 #include <cstddef>
@@ -13,13 +14,13 @@ namespace core {
 // Passes on, of decoded blocks, what a fit keeps: its part from start to end, faded, with the
 // music before the start crossfaded into the end. The fit is in frames at the decoded rate;
 // fades and crossfade at the end take effect only where the fit gives its end.
-class FittedStream
+class FittedStream : public DecodedStage
 {
   public:
     FittedStream(const PickFit &fit, int channels, AudioDecoder::Sink sink);
 
     // Takes the decoder's next block; false once the fit's end is passed or the sink refused.
-    bool add(const float *samples, std::size_t frames);
+    bool add(const float *samples, std::size_t frames) override;
     // Frames passed on so far.
     std::int64_t passedOn() const { return passedOn_; }
 

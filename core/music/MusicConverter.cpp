@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -77,6 +78,18 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
                         const std::filesystem::path &output, const Progress &progress,
                         std::stop_token stop, const PickFit &fit) const
 {
+    std::optional<FittedStream> fitted;
+    return convert(source, settings, output, progress, stop,
+                   [&](AudioDecoder::Sink encode) -> DecodedStage & {
+                       return fitted.emplace(fit, settings.channels, std::move(encode));
+                   });
+}
+
+std::optional<ConversionFailure>
+MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &settings,
+                        const std::filesystem::path &output, const Progress &progress,
+                        std::stop_token stop, const StageMaker &makeStage) const
+{
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     decoder->readThrough(fileSystem_);
     const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
@@ -92,16 +105,18 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
     std::optional<Reason> encoderFailure;
     std::size_t framesDone = 0;
     std::size_t framesReported = 0;
+    std::int64_t framesEncoded = 0;
     const std::size_t reportEvery = std::size_t(settings.sampleRate) / 4;
     std::vector<float> gained;
     // Cut and faded before the gain: the gain was measured on what the fit keeps.
-    FittedStream fitted(fit, settings.channels, [&](const float *samples, std::size_t frames) {
+    DecodedStage &stage = makeStage([&](const float *samples, std::size_t frames) {
         if (gain_ != 1) {
             gained.assign(samples, samples + frames * std::size_t(settings.channels));
             for (float &sample : gained)
                 sample *= gain_;
             samples = gained.data();
         }
+        framesEncoded += std::int64_t(frames);
         encoderFailure = encoder->encode(samples, frames, mp3);
         return !encoderFailure;
     });
@@ -111,7 +126,7 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
             // Between blocks too: a decoder may hand over a long stretch at once.
             if (stop.stop_requested())
                 return false;
-            const bool more = fitted.add(samples, frames);
+            const bool more = stage.add(samples, frames);
             framesDone += frames;
             if (progress && framesDone - framesReported >= reportEvery) {
                 framesReported = framesDone;
@@ -127,7 +142,11 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
         return ConversionFailure{ConversionFailure::Kind::Read, *failure, decoder->readError()};
     if (!failure)
         failure = encoderFailure;
-    if (!failure && fitted.passedOn() == 0)
+    if (!failure && !stage.finish())
+        return std::nullopt;
+    if (!failure)
+        failure = encoderFailure;
+    if (!failure && framesEncoded == 0)
         failure = Reason{Reason::Code::NoSound, {}};
     if (!failure)
         failure = encoder->finish(mp3);

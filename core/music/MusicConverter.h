@@ -2,6 +2,7 @@
 #pragma once
 
 #include "music/AudioCodecs.h"
+#include "music/DecodedStage.h"
 #include "music/PickFit.h"
 
 #include <filesystem>
@@ -50,6 +51,9 @@ class MusicConverter
   public:
     // Seconds of the source converted so far.
     using Progress = std::function<void(double seconds)>;
+    // The caller's stage that passes on to the encoder, through the sink given, what is
+    // written; it outlives the conversion, to tell what became of it.
+    using StageMaker = std::function<DecodedStage &(AudioDecoder::Sink encode)>;
 
     // The source is read and the output written through fileSystem; gain: what the decoded
     // samples are multiplied by before the encoder.
@@ -66,6 +70,13 @@ class MusicConverter
     convert(const std::filesystem::path &source, const Mp3Settings &settings,
             const std::filesystem::path &output, const Progress &progress = {},
             std::stop_token stop = {}, const PickFit &fit = {}) const;
+    // The same with what is written decided by a stage of the caller's. Where the stage's
+    // finish() refuses, nothing is written and nothing failed: the stage tells why.
+    std::optional<ConversionFailure> convert(const std::filesystem::path &source,
+                                             const Mp3Settings &settings,
+                                             const std::filesystem::path &output,
+                                             const Progress &progress, std::stop_token stop,
+                                             const StageMaker &makeStage) const;
 
   private:
     std::optional<ConversionFailure> write(const std::filesystem::path &output,

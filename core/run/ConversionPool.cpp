@@ -2,7 +2,7 @@
 #include "run/ConversionPool.h"
 
 #include "files/AtomicFileWriter.h"
-#include "loudness/SilenceGate.h"
+#include "loudness/TrimmedConversion.h"
 
 #include <algorithm>
 
@@ -53,44 +53,18 @@ void ConversionPool::work(std::stop_token ownStop)
 
 namespace {
 
-// What of the pick an unmatched conversion writes: its fit, or the pick without the silence
-// at its ends, which a reading of its own finds where nothing measured the pick. That reading
-// decodes alone: the gate's own level stands in for the loudness no meter measures here.
-PickFit writtenPart(const AudioCodecs &codecs, FileSystem &fileSystem,
-                    const ConversionPool::Job &job,
-                    const std::function<void(double seconds)> &progress, std::stop_token stop)
+// A fit in the pick's own frames, at the rate it is converted at; whole where the pick's rate
+// cannot be read, which its conversion then fails on.
+PickFit decodedFit(const AudioCodecs &codecs, FileSystem &fileSystem,
+                   const ConversionPool::Job &job)
 {
-    const int sampleRate = job.settings.sampleRate;
     const std::unique_ptr<AudioDecoder> decoder = codecs.makeDecoder();
     decoder->readThrough(fileSystem);
-    if (!job.fit.isWhole()) {
-        auto probed = decoder->probe(job.source);
-        const auto *info = std::get_if<AudioInfo>(&probed);
-        return info ? MatchedConversion::decodedFit(job.fit, *info,
-                                                    SeamFraming::forEncoder(codecs, job.settings))
-                    : PickFit{};
-    }
-    SilenceGate gate(sampleRate, job.settings.channels);
-    std::int64_t reported = 0;
-    const std::optional<Reason> failure = decoder->decode(
-        job.source, sampleRate, job.settings.channels,
-        [&](const float *samples, std::size_t frames) {
-            gate.add(samples, frames);
-            if (progress && gate.frames() - reported >= sampleRate / 4) {
-                reported = gate.frames();
-                progress(double(reported) / sampleRate);
-            }
-            return true;
-        },
-        stop);
-    if (failure || stop.stop_requested())
-        return {};
-    const SilenceGate::Ends silent = gate.ends(gate.integratedLevel());
-    PickFit fit;
-    fit.start = silent.leading;
-    if (silent.trailing > 0)
-        fit.end = gate.frames() - silent.trailing;
-    return fit;
+    auto probed = decoder->probe(job.source);
+    const auto *info = std::get_if<AudioInfo>(&probed);
+    return info ? MatchedConversion::decodedFit(job.fit, *info,
+                                                  SeamFraming::forEncoder(codecs, job.settings))
+                : PickFit{};
 }
 
 } // namespace
@@ -128,20 +102,13 @@ void ConversionPool::runJob(const Job &job, std::stop_token stop)
                                         stop, job.fit);
         result.failure = outcome.failure;
         result.loudness = outcome.plan;
+    } else if (job.fit.isWhole()) {
+        result.failure = TrimmedConversion(*codecs_, fileSystem_)
+                             .convert(job.source, job.settings, staged, reportProgress, stop);
     } else {
-        double measured = 0;
-        const PickFit written = writtenPart(
-            *codecs_, fileSystem_, job,
-            [&](double seconds) {
-                measured = seconds;
-                reportProgress(seconds);
-            },
-            stop);
-        result.failure =
-            MusicConverter(*codecs_, fileSystem_)
-                .convert(
-                    job.source, job.settings, staged,
-                    [&](double seconds) { reportProgress(measured + seconds); }, stop, written);
+        result.failure = MusicConverter(*codecs_, fileSystem_)
+                             .convert(job.source, job.settings, staged, reportProgress, stop,
+                                      decodedFit(*codecs_, fileSystem_, job));
     }
     std::error_code error;
     if (result.failure)

@@ -468,10 +468,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
         const Mp3Settings settings = Mp3Settings::forGameMusic(*decoder, originals, targetName);
         conversions.push_back(
             {i, source, settings, matching ? &*matching : nullptr, pick.info.isMp3, fits_[i]});
-        // Measuring a pick takes a reading of it as long as its conversion's; unmatched, a
-        // whole pick is read once more for the silence at its ends.
-        const bool measuring =
-            matching ? !matching->isMeasured(source, settings, fits_[i]) : fits_[i].isWhole();
+        // Measuring a pick takes a reading of it as long as its conversion's; unmatched, the
+        // silence at a whole pick's ends is found in the reading that converts it.
+        const bool measuring = matching && !matching->isMeasured(source, settings, fits_[i]);
         secondsTotal += pick.info.seconds * (measuring ? 2 : 1);
     }
 

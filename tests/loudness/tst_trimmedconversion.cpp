@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoudnessFixtures.h"
+#include "TestFiles.h"
+#include "files/NativeFileSystem.h"
+#include "loudness/SilenceGate.h"
+#include "loudness/TrimmedConversion.h"
+#include "loudness/TrimmedStream.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int rate = 22050;
+const core::Mp3Settings settings{rate, 1, 64};
+
+// The real file system, counting the readings of files.
+class CountedReadings : public core::NativeFileSystem
+{
+  public:
+    core::SystemError openForReading(const std::filesystem::path &path, Handle &handle) override
+    {
+        ++readings;
+        return NativeFileSystem::openForReading(path, handle);
+    }
+    int readings = 0;
+};
+
+// What a reading that finds the ends, and a conversion of what lies between them, write.
+std::optional<core::ConversionFailure> convertInTwoReadings(const std::filesystem::path &pick,
+                                                            const std::filesystem::path &output)
+{
+    const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
+    core::SilenceGate gate(rate, 1);
+    codecs.makeDecoder()->decode(pick, rate, 1, [&](const float *samples, std::size_t frames) {
+        gate.add(samples, frames);
+        return true;
+    });
+    return core::MusicConverter(codecs).convert(pick, settings, output, {}, {},
+                                                core::TrimmedStream::withoutSilence(gate));
+}
+
+} // namespace
+
+// A pick converted without the silence at its ends, as two readings would write it.
+class TestTrimmedConversion : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void writesWhatTwoReadingsWrite_data();
+    void writesWhatTwoReadingsWrite();
+};
+
+void TestTrimmedConversion::writesWhatTwoReadingsWrite_data()
+{
+    // Silence, a faint stretch, a fade into a tone, the tone, silence; a full-scale click.
+    QTest::addColumn<double>("silence");
+    QTest::addColumn<double>("faint"); // 2 s at -65 dBFS, under the gate's floor
+    QTest::addColumn<double>("fadeIn");
+    QTest::addColumn<double>("toneDb");
+    QTest::addColumn<double>("trailing");
+    QTest::addColumn<double>("clickAt"); // negative: none
+    QTest::addColumn<int>("readings");
+    QTest::newRow("silence at both ends") << 2.0 << 0.0 << 0.0 << -20.0 << 3.0 << -1.0 << 2;
+    QTest::newRow("a click in the silence") << 2.0 << 0.0 << 0.0 << -20.0 << 3.0 << 0.8 << 2;
+    // Loud enough for its gate to lie at the floor: its start is known in the first reading.
+    QTest::newRow("a fade-in") << 1.0 << 0.0 << 3.0 << -10.0 << 1.0 << -1.0 << 2;
+    QTest::newRow("no silence") << 0.0 << 0.0 << 0.0 << -20.0 << 0.0 << -1.0 << 2;
+    // Its gate lies 40 dB under its level, under the floor: the faint start is music.
+    QTest::newRow("a quiet pick's faint start") << 1.0 << 2.0 << 0.0 << -30.0 << 1.0 << -1.0 << 3;
+    QTest::newRow("never as loud as the floor") << 1.0 << 0.0 << 0.0 << -66.0 << 1.0 << -1.0 << 2;
+    // Longer than is held back from the encoder.
+    QTest::newRow("a long silence at the end") << 0.0 << 0.0 << 0.0 << -20.0 << 32.0 << -1.0 << 3;
+}
+
+void TestTrimmedConversion::writesWhatTwoReadingsWrite()
+{
+    QFETCH(double, silence);
+    QFETCH(double, faint);
+    QFETCH(double, fadeIn);
+    QFETCH(double, toneDb);
+    QFETCH(double, trailing);
+    QFETCH(double, clickAt);
+    QFETCH(int, readings);
+    QTemporaryDir folder;
+    const std::filesystem::path pick = folder.filePath("pick.wav").toStdString();
+    const loudnessfixtures::Signal faintTone = loudnessfixtures::tone(-65);
+    const loudnessfixtures::Signal sound = loudnessfixtures::tone(toneDb);
+    const double toneStart = silence + faint;
+    const double toneEnd = toneStart + fadeIn + 4;
+    loudnessfixtures::writeWav(pick, rate, 1, toneEnd + trailing, [&](double t) {
+        if (std::abs(t - clickAt) < 0.5 / rate)
+            return std::array<float, 2>{1.0F, 1.0F};
+        if (t < silence || t >= toneEnd)
+            return std::array<float, 2>{};
+        if (t < toneStart)
+            return faintTone(t);
+        std::array<float, 2> frame = sound(t);
+        for (float &sample : frame)
+            sample *= float(std::min(1.0, fadeIn > 0 ? (t - toneStart) / fadeIn : 1.0));
+        return frame;
+    });
+    const std::filesystem::path expected = folder.filePath("expected.mp3").toStdString();
+    QVERIFY(!convertInTwoReadings(pick, expected));
+
+    CountedReadings fileSystem;
+    const std::filesystem::path output = folder.filePath("output.mp3").toStdString();
+    QVERIFY(!core::TrimmedConversion(core::AudioCodecs::builtIn(), fileSystem)
+                 .convert(pick, settings, output));
+    QCOMPARE(fileSystem.readings, readings);
+    QVERIFY(testfiles::readBytes(folder.filePath("output.mp3")) ==
+            testfiles::readBytes(folder.filePath("expected.mp3")));
+}
+
+QTEST_GUILESS_MAIN(TestTrimmedConversion)
+#include "tst_trimmedconversion.moc"
