@@ -162,6 +162,16 @@ void TestFitWindow::findALoopSetsTheMarkersToWholePatterns()
         (waveform.end() - waveform.start()) * song.sampleRate / double(song.patternSamples);
     QVERIFY2(std::round(patterns) >= 1 && std::abs(patterns - std::round(patterns)) < 0.01,
              qPrintable(QString::number(patterns)));
+    // The fit keeps the loop's rising zero crossings to the frame, not the boxes' hundredths.
+    const core::PickFit fit = window->fit();
+    QVERIFY(fit.end);
+    for (const std::int64_t at : {fit.start, *fit.end}) {
+        const auto rises = [&](std::int64_t i) {
+            return i > 0 && i < std::int64_t(song.samples.size()) && song.samples[i - 1] < 0 &&
+                   song.samples[i] >= 0;
+        };
+        QVERIFY2(rises(at - 1) || rises(at) || rises(at + 1), qPrintable(QString::number(at)));
+    }
 }
 
 void TestFitWindow::aJingleIsFittedToTheGamesLength()
