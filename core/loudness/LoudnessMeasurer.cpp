@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "loudness/LoudnessMeasurer.h"
 
+#include "loudness/GatedLoudness.h"
 #include "loudness/LowPass.h"
 #include "loudness/SilenceGate.h"
 #include "music/FittedStream.h"
+
+#include <cmath>
+#include <optional>
 
 namespace core {
 
@@ -15,16 +19,22 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
 {
     if (!codecs_.makeMeter)
         return Reason{Reason::Code::NoLoudnessMeter, {}};
-    const std::unique_ptr<LoudnessMeter> meter = codecs_.makeMeter();
-    if (std::optional<Reason> failure = meter->start(sampleRate, channels, truePeak))
-        return *failure;
+    if (sampleRate <= 0 || channels <= 0)
+        return Reason{Reason::Code::MeterFailed,
+                      std::to_string(channels) + " ch, " + std::to_string(sampleRate) + " Hz"};
+    // The library's meter for the true peak alone, which needs its oversampling.
+    const std::unique_ptr<LoudnessMeter> peakMeter = truePeak ? codecs_.makeMeter() : nullptr;
+    if (peakMeter) {
+        if (std::optional<Reason> failure = peakMeter->start(sampleRate, channels, true))
+            return *failure;
+    }
+    GatedLoudness whole(sampleRate, channels);
     // Below the Nyquist frequency only: above, nothing is dropped.
     const bool keeps = keptBelowHz_ > 0 && 2 * keptBelowHz_ < sampleRate;
-    const std::unique_ptr<LoudnessMeter> keptMeter = keeps ? codecs_.makeMeter() : nullptr;
+    std::optional<GatedLoudness> kept;
     std::optional<LowPass> lowPass;
     if (keeps) {
-        if (std::optional<Reason> failure = keptMeter->start(sampleRate, channels, false))
-            return *failure;
+        kept.emplace(sampleRate, channels);
         lowPass.emplace(sampleRate, channels, keptBelowHz_);
     }
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
@@ -34,9 +44,11 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     const std::size_t reportEvery = std::size_t(sampleRate) / 4;
     SilenceGate gate(sampleRate, channels);
     FittedStream fitted(fit, channels, [&](const float *samples, std::size_t frames) {
-        meterFailure = meter->add(samples, frames);
-        if (keeps && !meterFailure)
-            meterFailure = keptMeter->add(lowPass->filter(samples, frames), frames);
+        whole.add(samples, frames);
+        if (keeps)
+            kept->add(lowPass->filter(samples, frames), frames);
+        if (peakMeter)
+            meterFailure = peakMeter->add(samples, frames);
         gate.add(samples, frames);
         return !meterFailure;
     });
@@ -58,8 +70,13 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
         failure = meterFailure;
     if (failure)
         return *failure;
-    Loudness loudness = meter->result();
-    loudness.keptLufs = keeps ? keptMeter->result().lufs : loudness.lufs;
+    Loudness loudness;
+    loudness.lufs = whole.lufs();
+    loudness.samplePeak = 20 * std::log10(whole.samplePeak());
+    loudness.truePeakMeasured = truePeak;
+    loudness.truePeak = peakMeter ? peakMeter->result().truePeak
+                                  : loudness.samplePeak + Loudness::intersampleMargin;
+    loudness.keptLufs = keeps ? kept->lufs() : loudness.lufs;
     loudness.keptBelowHz = keeps ? keptBelowHz_ : 0;
     const SilenceGate::Ends silent = gate.ends(loudness.lufs);
     loudness.seconds = double(gate.frames()) / sampleRate;

@@ -5,6 +5,7 @@
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "audio/Mp3Gain.h"
+#include "loudness/GatedLoudness.h"
 #include "loudness/MatchedConversion.h"
 #include "run/ReplacementRun.h"
 
@@ -52,6 +53,8 @@ class TestLoudness : public QObject
     void brightSignalsLandOnTheReference();
     void soundAboveTheFormatIsNotChased();
     void resultTheFormatCutShortIsTold();
+    void ownMeterAgreesWithTheLibrary_data();
+    void ownMeterAgreesWithTheLibrary();
 
   private:
     // Runs the pick into slot 0 of a game folder whose music there is the signal given.
@@ -402,6 +405,42 @@ void TestLoudness::resultTheFormatCutShortIsTold()
     const double got = loudnessfixtures::measure(file("out.mp3"), 22050, 1).lufs;
     QVERIFY2(std::abs(outcome.plan.heldBack - (wanted - got)) < 0.05,
              qPrintable(QString("%1 for %2").arg(outcome.plan.heldBack).arg(wanted - got)));
+}
+
+void TestLoudness::ownMeterAgreesWithTheLibrary_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("sampleRate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("white noise, 44.1 kHz stereo") << 0 << 44100 << 2;
+    QTest::newRow("bright noise, 48 kHz stereo") << 1 << 48000 << 2;
+    QTest::newRow("a low tone, 22.05 kHz mono") << 2 << 22050 << 1;
+    QTest::newRow("quiet with bursts: gated") << 3 << 44100 << 2;
+}
+
+void TestLoudness::ownMeterAgreesWithTheLibrary()
+{
+    QFETCH(int, signal);
+    QFETCH(int, sampleRate);
+    QFETCH(int, channels);
+    const std::array<loudnessfixtures::Signal, 4> made{
+        loudnessfixtures::noise(-20), loudnessfixtures::brightNoise(-25),
+        loudnessfixtures::tone(-12, 60), loudnessfixtures::quietWithBursts(-40)};
+    std::vector<float> samples;
+    for (int i = 0; i < sampleRate * 5; ++i) {
+        const std::array<float, 2> frame = made[std::size_t(signal)](double(i) / sampleRate);
+        samples.insert(samples.end(), frame.begin(), frame.begin() + channels);
+    }
+    const std::size_t frames = samples.size() / std::size_t(channels);
+    core::GatedLoudness own(sampleRate, channels);
+    own.add(samples.data(), frames);
+    const auto library = core::AudioCodecs::builtIn().makeMeter();
+    QVERIFY(!library->start(sampleRate, channels, false));
+    QVERIFY(!library->add(samples.data(), frames));
+    const core::Loudness expected = library->result();
+    QVERIFY2(std::abs(own.lufs() - expected.lufs) < 0.001,
+             qPrintable(QString("%1 for %2").arg(own.lufs()).arg(expected.lufs)));
+    QCOMPARE(20 * std::log10(own.samplePeak()), expected.samplePeak);
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)
