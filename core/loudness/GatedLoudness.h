@@ -33,7 +33,6 @@ class GatedLoudness
     {
         double z1 = 0, z2 = 0;
     };
-    static double run(const Section &section, State &state, double value);
     void closeHop();
 
     std::array<Section, 2> sections_{}; // the head's shelf, then the high-pass
