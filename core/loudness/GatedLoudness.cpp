@@ -29,8 +29,8 @@ double meanSquareAt(double lufs)
 
 } // namespace
 
-GatedLoudness::GatedLoudness(int sampleRate, int channels)
-    : states_(std::size_t(std::max(channels, 1))),
+GatedLoudness::GatedLoudness(int sampleRate, int channels, double keptBelowHz)
+    : keeps_(keptBelowHz > 0), states_(std::size_t(std::max(channels, 1))),
       hopFrames_(std::size_t(std::max((sampleRate + 5) / 10, 1)))
 {
     const double rate = std::max(sampleRate, 1);
@@ -38,68 +38,100 @@ GatedLoudness::GatedLoudness(int sampleRate, int channels)
     const double high = std::pow(10.0, shelfGainDb / 20);
     const double band = std::pow(high, 0.4996667741545416);
     double a0 = 1 + k / shelfQuality + k * k;
-    sections_[0] = {(high + band * k / shelfQuality + k * k) / a0, 2 * (k * k - high) / a0,
-                    (high - band * k / shelfQuality + k * k) / a0, 2 * (k * k - 1) / a0,
-                    (1 - k / shelfQuality + k * k) / a0};
+    stages_[0] = {(high + band * k / shelfQuality + k * k) / a0, 2 * (k * k - high) / a0,
+                  (high - band * k / shelfQuality + k * k) / a0, 2 * (k * k - 1) / a0,
+                  (1 - k / shelfQuality + k * k) / a0};
     k = std::tan(std::numbers::pi * highPassHz / rate);
     a0 = 1 + k / highPassQuality + k * k;
-    sections_[1] = {1, -2, 1, 2 * (k * k - 1) / a0, (1 - k / highPassQuality + k * k) / a0};
+    stages_[1] = {1, -2, 1, 2 * (k * k - 1) / a0, (1 - k / highPassQuality + k * k) / a0};
+    if (keeps_) {
+        const auto lowPass = LowPass::design(std::max(sampleRate, 1), keptBelowHz);
+        std::copy(lowPass.begin(), lowPass.end(), stages_.begin() + 2);
+    }
+    for (States &states : states_)
+        states = {};
+}
+
+template <std::size_t Channels, bool Keeps>
+void GatedLoudness::filter(const float *samples, std::size_t frames, std::size_t stride,
+                           States *states, double &whole, double &kept)
+{
+    // Every channel's stages in locals, transposed direct form II, the channels side by side:
+    // the loop the compiler keeps in registers is most of a reading's filtering.
+    constexpr std::size_t stages = Keeps ? stageCount : 2;
+    std::array<States, Channels> z;
+    for (std::size_t c = 0; c < Channels; ++c)
+        z[c] = states[c];
+    double peak = peak_;
+    for (std::size_t i = 0; i < frames; ++i) {
+#pragma GCC unroll 2
+        for (std::size_t c = 0; c < Channels; ++c) {
+            double value = samples[i * stride + c];
+            peak = std::max(peak, std::abs(value));
+#pragma GCC unroll 6
+            for (std::size_t stage = 0; stage < stages; ++stage) {
+                const Section &s = stages_[stage];
+                std::array<double, 2> &state = z[c][stage];
+                const double out = s.b0 * value + state[0];
+                state[0] = s.b1 * value - s.a1 * out + state[1];
+                state[1] = s.b2 * value - s.a2 * out;
+                value = out;
+                if (stage == 1)
+                    whole += value * value;
+            }
+            if constexpr (Keeps)
+                kept += value * value;
+        }
+    }
+    for (std::size_t c = 0; c < Channels; ++c)
+        states[c] = z[c];
+    peak_ = peak;
 }
 
 void GatedLoudness::add(const float *samples, std::size_t frames)
 {
     const std::size_t channels = states_.size();
-    // Both stages in locals, transposed direct form II: the loop the compiler keeps in
-    // registers is most of a reading's filtering.
-    const Section shelf = sections_[0];
-    const Section highPass = sections_[1];
     while (frames > 0) {
         const std::size_t take = std::min(frames, hopFrames_ - inHop_);
-        double sum = 0;
-        for (std::size_t channel = 0; channel < channels; ++channel) {
-            std::array<State, 2> &state = states_[channel];
-            double s1 = state[0].z1, s2 = state[0].z2, h1 = state[1].z1, h2 = state[1].z2;
-            double peak = peak_;
-            for (std::size_t i = 0; i < take; ++i) {
-                const double value = samples[i * channels + channel];
-                peak = std::max(peak, std::abs(value));
-                const double shelved = shelf.b0 * value + s1;
-                s1 = shelf.b1 * value - shelf.a1 * shelved + s2;
-                s2 = shelf.b2 * value - shelf.a2 * shelved;
-                const double weighted = highPass.b0 * shelved + h1;
-                h1 = highPass.b1 * shelved - highPass.a1 * weighted + h2;
-                h2 = highPass.b2 * shelved - highPass.a2 * weighted;
-                sum += weighted * weighted;
-            }
-            state[0] = {s1, s2};
-            state[1] = {h1, h2};
-            peak_ = peak;
+        if (channels == 2) {
+            const auto run = keeps_ ? &GatedLoudness::filter<2, true>
+                                    : &GatedLoudness::filter<2, false>;
+            (this->*run)(samples, take, 2, states_.data(), wholeSum_, keptSum_);
+        } else {
+            const auto run = keeps_ ? &GatedLoudness::filter<1, true>
+                                    : &GatedLoudness::filter<1, false>;
+            for (std::size_t channel = 0; channel < channels; ++channel)
+                (this->*run)(samples + channel, take, channels, &states_[channel], wholeSum_,
+                             keptSum_);
         }
-        hopSum_ += sum;
         inHop_ += take;
         samples += take * channels;
         frames -= take;
-        if (inHop_ == hopFrames_)
-            closeHop();
+        if (inHop_ == hopFrames_) {
+            whole_.closeHop(wholeSum_, hopFrames_);
+            kept_.closeHop(keptSum_, hopFrames_);
+            wholeSum_ = keptSum_ = 0;
+            inHop_ = 0;
+        }
     }
 }
 
-void GatedLoudness::closeHop()
+void GatedLoudness::Gating::closeHop(double sum, std::size_t hopFrames)
 {
-    hops_.push_back(hopSum_);
-    hopSum_ = 0;
-    inHop_ = 0;
+    hops_.push_back(sum);
     if (hops_.size() < hopsInBlock)
         return;
-    double sum = 0;
+    double blockSum = 0;
     for (std::size_t i = hops_.size() - hopsInBlock; i < hops_.size(); ++i)
-        sum += hops_[i];
-    const double meanSquare = sum / double(hopsInBlock * hopFrames_);
+        blockSum += hops_[i];
+    // Only the last block's hops are needed again.
+    hops_.erase(hops_.begin());
+    const double meanSquare = blockSum / double(hopsInBlock * hopFrames);
     if (meanSquare >= meanSquareAt(absoluteGateLufs))
         blocks_.push_back(meanSquare);
 }
 
-double GatedLoudness::lufs() const
+double GatedLoudness::Gating::lufs() const
 {
     if (blocks_.empty())
         return -std::numeric_limits<double>::infinity();

@@ -2,7 +2,6 @@
 #include "loudness/LoudnessMeasurer.h"
 
 #include "loudness/GatedLoudness.h"
-#include "loudness/LowPass.h"
 #include "loudness/SilenceGate.h"
 #include "music/FittedStream.h"
 
@@ -28,15 +27,9 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
         if (std::optional<Reason> failure = peakMeter->start(sampleRate, channels, true))
             return *failure;
     }
-    GatedLoudness whole(sampleRate, channels);
     // Below the Nyquist frequency only: above, nothing is dropped.
     const bool keeps = keptBelowHz_ > 0 && 2 * keptBelowHz_ < sampleRate;
-    std::optional<GatedLoudness> kept;
-    std::optional<LowPass> lowPass;
-    if (keeps) {
-        kept.emplace(sampleRate, channels);
-        lowPass.emplace(sampleRate, channels, keptBelowHz_);
-    }
+    GatedLoudness meter(sampleRate, channels, keeps ? keptBelowHz_ : 0);
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     std::optional<Reason> meterFailure;
     std::size_t framesDone = 0;
@@ -44,9 +37,7 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     const std::size_t reportEvery = std::size_t(sampleRate) / 4;
     SilenceGate gate(sampleRate, channels);
     FittedStream fitted(fit, channels, [&](const float *samples, std::size_t frames) {
-        whole.add(samples, frames);
-        if (keeps)
-            kept->add(lowPass->filter(samples, frames), frames);
+        meter.add(samples, frames);
         if (peakMeter)
             meterFailure = peakMeter->add(samples, frames);
         gate.add(samples, frames);
@@ -71,12 +62,12 @@ std::variant<Loudness, Reason> LoudnessMeasurer::measure(const std::filesystem::
     if (failure)
         return *failure;
     Loudness loudness;
-    loudness.lufs = whole.lufs();
-    loudness.samplePeak = 20 * std::log10(whole.samplePeak());
+    loudness.lufs = meter.lufs();
+    loudness.samplePeak = 20 * std::log10(meter.samplePeak());
     loudness.truePeakMeasured = truePeak;
     loudness.truePeak = peakMeter ? peakMeter->result().truePeak
                                   : loudness.samplePeak + Loudness::intersampleMargin;
-    loudness.keptLufs = keeps ? kept->lufs() : loudness.lufs;
+    loudness.keptLufs = keeps ? meter.keptLufs() : loudness.lufs;
     loudness.keptBelowHz = keeps ? keptBelowHz_ : 0;
     const SilenceGate::Ends silent = gate.ends(loudness.lufs);
     loudness.seconds = double(gate.frames()) / sampleRate;

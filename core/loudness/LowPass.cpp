@@ -7,10 +7,15 @@
 namespace core {
 
 LowPass::LowPass(int sampleRate, int channels, double frequency)
-    : states_(std::size_t(channels > 0 ? channels : 1))
+    : sections_(design(sampleRate, frequency)), states_(std::size_t(channels > 0 ? channels : 1))
 {
-    // Four second-order sections, each with its pole pair's quality, by the bilinear
-    // transform.
+}
+
+std::array<LowPass::Section, LowPass::sectionCount> LowPass::design(int sampleRate,
+                                                                   double frequency)
+{
+    // Four second-order sections, each with its pole pair's quality.
+    std::array<Section, sectionCount> sections{};
     const double omega = 2 * std::numbers::pi * frequency / sampleRate;
     const double cosine = std::cos(omega);
     for (std::size_t k = 0; k < sectionCount; ++k) {
@@ -18,9 +23,10 @@ LowPass::LowPass(int sampleRate, int channels, double frequency)
             1 / (2 * std::cos(double(2 * k + 1) * std::numbers::pi / (4 * sectionCount)));
         const double alpha = std::sin(omega) / (2 * quality);
         const double a0 = 1 + alpha;
-        sections_[k] = {(1 - cosine) / 2 / a0, (1 - cosine) / a0, (1 - cosine) / 2 / a0,
-                        -2 * cosine / a0, (1 - alpha) / a0};
+        sections[k] = {(1 - cosine) / 2 / a0, (1 - cosine) / a0, (1 - cosine) / 2 / a0,
+                       -2 * cosine / a0, (1 - alpha) / a0};
     }
+    return sections;
 }
 
 const float *LowPass::filter(const float *samples, std::size_t frames)

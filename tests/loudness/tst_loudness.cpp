@@ -412,10 +412,12 @@ void TestLoudness::ownMeterAgreesWithTheLibrary_data()
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("sampleRate");
     QTest::addColumn<int>("channels");
-    QTest::newRow("white noise, 44.1 kHz stereo") << 0 << 44100 << 2;
-    QTest::newRow("bright noise, 48 kHz stereo") << 1 << 48000 << 2;
-    QTest::newRow("a low tone, 22.05 kHz mono") << 2 << 22050 << 1;
-    QTest::newRow("quiet with bursts: gated") << 3 << 44100 << 2;
+    QTest::addColumn<int>("keptBelowHz"); // the encoder's low-pass; 0 where none
+    QTest::newRow("white noise, 44.1 kHz stereo") << 0 << 44100 << 2 << 16000;
+    QTest::newRow("bright noise, 48 kHz stereo") << 1 << 48000 << 2 << 19000;
+    QTest::newRow("a low tone, 22.05 kHz mono") << 2 << 22050 << 1 << 0;
+    QTest::newRow("quiet with bursts: gated") << 3 << 44100 << 2 << 0;
+    QTest::newRow("white noise, 44.1 kHz mono") << 0 << 44100 << 1 << 11000;
 }
 
 void TestLoudness::ownMeterAgreesWithTheLibrary()
@@ -423,6 +425,7 @@ void TestLoudness::ownMeterAgreesWithTheLibrary()
     QFETCH(int, signal);
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
+    QFETCH(int, keptBelowHz);
     const std::array<loudnessfixtures::Signal, 4> made{
         loudnessfixtures::noise(-20), loudnessfixtures::brightNoise(-25),
         loudnessfixtures::tone(-12, 60), loudnessfixtures::quietWithBursts(-40)};
@@ -432,15 +435,26 @@ void TestLoudness::ownMeterAgreesWithTheLibrary()
         samples.insert(samples.end(), frame.begin(), frame.begin() + channels);
     }
     const std::size_t frames = samples.size() / std::size_t(channels);
-    core::GatedLoudness own(sampleRate, channels);
+    core::GatedLoudness own(sampleRate, channels, keptBelowHz);
     own.add(samples.data(), frames);
-    const auto library = core::AudioCodecs::builtIn().makeMeter();
-    QVERIFY(!library->start(sampleRate, channels, false));
-    QVERIFY(!library->add(samples.data(), frames));
-    const core::Loudness expected = library->result();
+    // The library's figures, of the samples and of them through the encoder's low-pass.
+    const auto libraryOf = [&](const float *measured) {
+        const auto library = core::AudioCodecs::builtIn().makeMeter();
+        library->start(sampleRate, channels, false);
+        library->add(measured, frames);
+        return library->result();
+    };
+    const core::Loudness expected = libraryOf(samples.data());
     QVERIFY2(std::abs(own.lufs() - expected.lufs) < 0.001,
              qPrintable(QString("%1 for %2").arg(own.lufs()).arg(expected.lufs)));
     QCOMPARE(20 * std::log10(own.samplePeak()), expected.samplePeak);
+    if (keptBelowHz > 0) {
+        core::LowPass lowPass(sampleRate, channels, keptBelowHz);
+        const double kept = libraryOf(lowPass.filter(samples.data(), frames)).lufs;
+        QVERIFY2(std::abs(own.keptLufs() - kept) < 0.005,
+                 qPrintable(QString("%1 for %2").arg(own.keptLufs()).arg(kept)));
+        QVERIFY(own.lufs() - own.keptLufs() > 0.1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)
