@@ -5,6 +5,8 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -13,6 +15,9 @@ namespace core {
 namespace {
 
 constexpr int algorithmQuality = 3;
+// 12 dB over full scale: no music goes past it, and LAME's assertions, which end the program,
+// take what does not (a float file's infinities, or numbers far past full scale).
+constexpr float largestSample = 4;
 
 struct LameClose
 {
@@ -47,6 +52,7 @@ class LameEncoder : public Mp3Encoder
     std::optional<Reason> encode(const float *samples, std::size_t frames,
                                  std::string &out) override
     {
+        samples = bounded(samples, frames * std::size_t(channels_));
         // LAME reads interleaved samples in pairs; mono goes through its one-channel entry.
         buffer_.resize(frames + frames / 4 + 7200);
         int written = 0;
@@ -89,7 +95,21 @@ class LameEncoder : public Mp3Encoder
     int delayFrames() const override { return flags_ ? lame_get_encoder_delay(flags_.get()) : 0; }
 
   private:
+    // The samples as LAME takes them: a copy held to the largest sample, with what is not a
+    // number as silence, where any lies past it.
+    const float *bounded(const float *samples, std::size_t count)
+    {
+        const auto past = [](float sample) { return !(std::abs(sample) <= largestSample); };
+        if (std::none_of(samples, samples + count, past))
+            return samples;
+        bounded_.assign(samples, samples + count);
+        for (float &sample : bounded_)
+            sample = std::isnan(sample) ? 0 : std::clamp(sample, -largestSample, largestSample);
+        return bounded_.data();
+    }
+
     std::unique_ptr<lame_global_flags, LameClose> flags_;
+    std::vector<float> bounded_;
     std::vector<unsigned char> buffer_;
     int channels_ = 2;
     std::ptrdiff_t firstFrameAt_ = -1;

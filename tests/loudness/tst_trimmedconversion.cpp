@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 constexpr int rate = 22050;
@@ -30,9 +32,11 @@ class CountedReadings : public core::NativeFileSystem
 };
 
 // Silence, a faint stretch at -65 dBFS, a fade into a tone, the tone for 4 s, silence, and a
-// full-scale click; only the first seconds given where a program has written no more yet.
+// click of a full-scale sample, or the one given; only the first seconds given where a program
+// has written no more yet.
 void writePick(const std::filesystem::path &pick, double silence, double faint, double fadeIn,
-               double toneDb, double trailing, double clickAt, double writtenSoFar = 1e9)
+               double toneDb, double trailing, double clickAt, double writtenSoFar = 1e9,
+               float click = 1)
 {
     const loudnessfixtures::Signal faintTone = loudnessfixtures::tone(-65);
     const loudnessfixtures::Signal sound = loudnessfixtures::tone(toneDb);
@@ -41,7 +45,7 @@ void writePick(const std::filesystem::path &pick, double silence, double faint, 
     loudnessfixtures::writeWav(
         pick, rate, 1, std::min(toneEnd + trailing, writtenSoFar), [&](double t) {
             if (std::abs(t - clickAt) < 0.5 / rate)
-                return std::array<float, 2>{1.0F, 1.0F};
+                return std::array<float, 2>{click, click};
             if (t < silence || t >= toneEnd)
                 return std::array<float, 2>{};
             if (t < toneStart)
@@ -79,6 +83,8 @@ class TestTrimmedConversion : public QObject
     void writesWhatTwoReadingsWrite();
     void writesThePickAsItIsWhenWrittenWhileRead_data();
     void writesThePickAsItIsWhenWrittenWhileRead();
+    void writesSamplesNoMusicHolds_data();
+    void writesSamplesNoMusicHolds();
 };
 
 void TestTrimmedConversion::writesWhatTwoReadingsWrite_data()
@@ -153,6 +159,29 @@ void TestTrimmedConversion::writesThePickAsItIsWhenWrittenWhileRead()
     const std::filesystem::path output = folder.filePath("output.mp3").toStdString();
     QVERIFY(!core::TrimmedConversion(core::AudioCodecs::builtIn(), fileSystem)
                  .convert(pick, settings, output));
+    QVERIFY(testfiles::readBytes(folder.filePath("output.mp3")) ==
+            testfiles::readBytes(folder.filePath("expected.mp3")));
+}
+
+void TestTrimmedConversion::writesSamplesNoMusicHolds_data()
+{
+    // A float file's sample in the middle of its tone.
+    QTest::addColumn<float>("sample");
+    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("infinite") << -std::numeric_limits<float>::infinity();
+    QTest::newRow("far past full scale") << 1e20F;
+}
+
+void TestTrimmedConversion::writesSamplesNoMusicHolds()
+{
+    QFETCH(float, sample);
+    QTemporaryDir folder;
+    const std::filesystem::path pick = folder.filePath("pick.wav").toStdString();
+    writePick(pick, 1, 0, 0, -20, 1, 3, 1e9, sample);
+    const std::filesystem::path expected = folder.filePath("expected.mp3").toStdString();
+    QVERIFY(!convertInTwoReadings(pick, expected));
+    const std::filesystem::path output = folder.filePath("output.mp3").toStdString();
+    QVERIFY(!core::TrimmedConversion(core::AudioCodecs::builtIn()).convert(pick, settings, output));
     QVERIFY(testfiles::readBytes(folder.filePath("output.mp3")) ==
             testfiles::readBytes(folder.filePath("expected.mp3")));
 }
