@@ -15,9 +15,6 @@ namespace core {
 namespace {
 
 constexpr int algorithmQuality = 3;
-// 12 dB over full scale: no music goes past it, and LAME's assertions, which end the program,
-// take what does not (a float file's infinities, or numbers far past full scale).
-constexpr float largestSample = 4;
 
 struct LameClose
 {
@@ -95,16 +92,17 @@ class LameEncoder : public Mp3Encoder
     int delayFrames() const override { return flags_ ? lame_get_encoder_delay(flags_.get()) : 0; }
 
   private:
-    // The samples as LAME takes them: a copy held to the largest sample, with what is not a
-    // number as silence, where any lies past it.
+    // The samples as LAME takes them, held as a decoder holds them: its assertions end the
+    // program. A copy only where any is past the largest sample.
     const float *bounded(const float *samples, std::size_t count)
     {
-        const auto past = [](float sample) { return !(std::abs(sample) <= largestSample); };
+        const auto past = [](float sample) {
+            return !(std::abs(sample) <= AudioDecoder::largestSample);
+        };
         if (std::none_of(samples, samples + count, past))
             return samples;
         bounded_.assign(samples, samples + count);
-        for (float &sample : bounded_)
-            sample = std::isnan(sample) ? 0 : std::clamp(sample, -largestSample, largestSample);
+        AudioDecoder::bound(bounded_.data(), count);
         return bounded_.data();
     }
 

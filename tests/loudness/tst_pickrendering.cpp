@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -18,16 +19,17 @@ constexpr int rate = 44100;
 constexpr double lengthTolerance = 0.06;
 const core::Mp3Settings settings{rate, 2, 192};
 
-// Silence, a 4 s tone, silence; a lone full-scale sample at clickAt where that is not negative.
+// Silence, a 4 s tone, silence; a lone full-scale sample, or the one given, at clickAt where
+// that is not negative.
 std::filesystem::path writePick(const QTemporaryDir &folder, double leading, double trailing,
-                                double clickAt = -1)
+                                double clickAt = -1, float click = 1)
 {
     const loudnessfixtures::Signal sound = loudnessfixtures::tone(-20);
     const std::filesystem::path pick =
         folder.filePath(QString::fromUtf8(QTest::currentDataTag()) + ".wav").toStdString();
     loudnessfixtures::writeWav(pick, rate, 2, leading + 4 + trailing, [=](double t) {
         if (std::abs(t - clickAt) < 0.5 / rate)
-            return std::array<float, 2>{1.0F, 1.0F};
+            return std::array<float, 2>{click, click};
         return t < leading || t >= leading + 4 ? std::array<float, 2>{} : sound(t);
     });
     return pick;
@@ -44,6 +46,8 @@ class TestPickRendering : public QObject
   private slots:
     void silenceAtTheEndsIsLeftOut_data();
     void silenceAtTheEndsIsLeftOut();
+    void samplesNoMusicHoldsAreNoSound_data();
+    void samplesNoMusicHoldsAreNoSound();
     void fitIsWrittenAsMade_data();
     void fitIsWrittenAsMade();
     void loopTurnsInWholeFrames_data();
@@ -100,6 +104,34 @@ void TestPickRendering::silenceAtTheEndsIsLeftOut()
         written = result.staged;
     }
     QVERIFY(std::abs(audiofixtures::listen(written, rate, 2).seconds - 4) < lengthTolerance);
+}
+
+void TestPickRendering::samplesNoMusicHoldsAreNoSound_data()
+{
+    // A float file's sample, at a time in seconds, in the pick of 2 s silence, 4 s tone, 3 s
+    // silence: the game's music is 2 dB louder than the tone.
+    QTest::addColumn<double>("at");
+    QTest::addColumn<float>("sample");
+    QTest::addColumn<int>("reason");
+    const int matched = int(core::GainReason::Matched);
+    QTest::newRow("none") << -1.0 << 0.0F << matched;
+    QTest::newRow("not a number in the silence") << 1.0 << std::nanf("") << matched;
+    QTest::newRow("infinite in the tone") << 4.0 << -std::numeric_limits<float>::infinity()
+                                          << matched;
+    QTest::newRow("far past full scale in the tone")
+        << 4.0 << 1e20F << int(core::GainReason::PeakLimited);
+}
+
+void TestPickRendering::samplesNoMusicHoldsAreNoSound()
+{
+    QFETCH(double, at);
+    QFETCH(float, sample);
+    QFETCH(int, reason);
+    const core::MatchedConversion::Outcome outcome = convert(writePick(folder_, 2, 3, at, sample));
+    QVERIFY(!outcome.failure);
+    QCOMPARE(int(outcome.plan.reason), reason);
+    // Held to 12 dB over full scale, not made silent by the match.
+    QVERIFY(outcome.plan.gain > -15 && outcome.plan.gain < 2.5);
 }
 
 void TestPickRendering::fitIsWrittenAsMade_data()
