@@ -389,6 +389,7 @@ class FfmpegDecoder : public AudioDecoder
             if (frames < 0)
                 return false;
             secondsLeft -= double(frames) / sampleRate;
+            bound(samples.data(), std::size_t(frames) * std::size_t(channels));
             return sink(samples.data(), std::size_t(frames)) && secondsLeft > 0;
         };
         std::optional<Reason> failure = music.eachFrame([&](const AVFrame &frame) {

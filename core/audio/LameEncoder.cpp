@@ -5,6 +5,8 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -47,6 +49,7 @@ class LameEncoder : public Mp3Encoder
     std::optional<Reason> encode(const float *samples, std::size_t frames,
                                  std::string &out) override
     {
+        samples = bounded(samples, frames * std::size_t(channels_));
         // LAME reads interleaved samples in pairs; mono goes through its one-channel entry.
         buffer_.resize(frames + frames / 4 + 7200);
         int written = 0;
@@ -89,7 +92,22 @@ class LameEncoder : public Mp3Encoder
     int delayFrames() const override { return flags_ ? lame_get_encoder_delay(flags_.get()) : 0; }
 
   private:
+    // The samples as LAME takes them, held as a decoder holds them: its assertions end the
+    // program. A copy only where any is past the largest sample.
+    const float *bounded(const float *samples, std::size_t count)
+    {
+        const auto past = [](float sample) {
+            return !(std::abs(sample) <= AudioDecoder::largestSample);
+        };
+        if (std::none_of(samples, samples + count, past))
+            return samples;
+        bounded_.assign(samples, samples + count);
+        AudioDecoder::bound(bounded_.data(), count);
+        return bounded_.data();
+    }
+
     std::unique_ptr<lame_global_flags, LameClose> flags_;
+    std::vector<float> bounded_;
     std::vector<unsigned char> buffer_;
     int channels_ = 2;
     std::ptrdiff_t firstFrameAt_ = -1;

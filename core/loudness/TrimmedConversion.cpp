@@ -49,21 +49,20 @@ TrimmedConversion::convert(const std::filesystem::path &source, const Mp3Setting
     if (stop.stop_requested())
         return ConversionFailure{
             ConversionFailure::Kind::Cancelled, {Reason::Code::Cancelled, {}}, 0};
-    // A pick that fails fails again, as it fails for every conversion.
-    if (!headRead)
-        return converter.convert(source, settings, output, onward, stop, PickFit{});
-    const std::optional<std::int64_t> start = head.floorSoundStart();
-    if (!start) {
-        // Read whole without sounding at the floor: its ends are known already.
+    // The main reading checks the start it is given against the pick as it reads it then: a
+    // program may still be writing it. Read whole without sounding at the floor, the pick's
+    // start is known already; where the first reading failed, its start is taken to be the
+    // pick's own, and a pick that fails fails again.
+    std::int64_t start = 0;
+    if (headRead)
+        start = head.floorSoundStart().value_or(TrimmedStream::withoutSilence(head).start);
+    if (headRead && !head.floorSoundStart())
         readBefore = read;
-        return converter.convert(source, settings, output, onward, stop,
-                                 TrimmedStream::withoutSilence(head));
-    }
     const auto mostHeld = std::int64_t(std::llround(mostHeldSeconds * settings.sampleRate));
     std::optional<TrimmedStream> trimmed;
     const std::optional<ConversionFailure> failure = converter.convert(
         source, settings, output, onward, stop, [&](AudioDecoder::Sink encode) -> DecodedStage & {
-            return trimmed.emplace(settings.sampleRate, settings.channels, *start, mostHeld,
+            return trimmed.emplace(settings.sampleRate, settings.channels, start, mostHeld,
                                    std::move(encode));
         });
     if (failure || trimmed->isWritten())

@@ -16,9 +16,10 @@ namespace core {
 // is given where the music starts to sound at the gate's floor; the gate it keeps hears the
 // whole music, and what follows the last stretch known to sound at the floor is held back
 // until more sound follows or the music ends, when the gate's exact ends are known. It
-// refuses at the end where what it passed on is not the exact part: where the exact start
-// lies before the start given (a quiet pick, whose gate lies under the floor), or the exact
-// end in what it had to pass on because holding it back grew too long.
+// refuses at the end where what it passed on is not the exact part: where the exact start is
+// not the start given (a quiet pick, whose gate lies under the floor, or a pick changed since
+// its start was found), or the exact end in what it had to pass on because holding it back
+// grew too long.
 class TrimmedStream : public DecodedStage
 {
   public:

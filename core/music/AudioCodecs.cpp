@@ -12,6 +12,14 @@
 
 namespace core {
 
+void AudioDecoder::bound(float *samples, std::size_t count)
+{
+    const auto past = [](float sample) { return !(std::abs(sample) <= largestSample); };
+    float *const end = samples + count;
+    for (float *at = std::find_if(samples, end, past); at != end; at = std::find_if(at, end, past))
+        *at = std::isfinite(*at) ? std::clamp(*at, -largestSample, largestSample) : 0;
+}
+
 std::optional<std::int64_t> AudioInfo::mostFrames() const
 {
     if (seconds <= 0 || sampleRate <= 0)

@@ -56,6 +56,14 @@ class AudioDecoder
     // The system's error where the last probe or decode failed because the file could not
     // be opened or read (a failing disk), not for what it holds; else 0.
     virtual SystemError readError() const = 0;
+
+    // 12 dB over full scale: no music goes past it. A float file's sample that is not a
+    // number or infinite is no sound, and one far past full scale none that was meant: they
+    // would take a meter's filter, or a loudness match's gain, and LAME's assertions, which
+    // end the program, with them.
+    static constexpr float largestSample = 4;
+    // Holds the samples to the largest, what is not a finite number as silence.
+    static void bound(float *samples, std::size_t count);
 };
 
 // Writes constant bit rate MP3 without tags.
