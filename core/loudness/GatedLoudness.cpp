@@ -52,40 +52,78 @@ GatedLoudness::GatedLoudness(int sampleRate, int channels, double keptBelowHz)
         states = {};
 }
 
+namespace {
+
+// A frame's channels in one register where the machine has room for them, so that filtering
+// is arithmetic on both channels of a stereo stream at once.
+template <std::size_t Channels>
+struct Lanes
+{
+    using Type = double;
+    static Type load(const float *samples) { return samples[0]; }
+    static double get(Type value, std::size_t) { return value; }
+    static void set(Type &value, std::size_t, double lane) { value = lane; }
+    static Type magnitude(Type value) { return std::abs(value); }
+    static Type larger(Type a, Type b) { return std::max(a, b); }
+};
+
+template <>
+struct Lanes<2>
+{
+    using Type = double __attribute__((vector_size(2 * sizeof(double))));
+    static Type load(const float *samples) { return Type{samples[0], samples[1]}; }
+    static double get(Type value, std::size_t channel) { return value[channel]; }
+    static void set(Type &value, std::size_t channel, double lane) { value[channel] = lane; }
+    static Type magnitude(Type value) { return value < 0 ? -value : value; }
+    static Type larger(Type a, Type b) { return a > b ? a : b; }
+};
+
+} // namespace
+
 template <std::size_t Channels, bool Keeps>
 void GatedLoudness::filter(const float *samples, std::size_t frames, std::size_t stride,
                            States *states, double &whole, double &kept)
 {
-    // Every channel's stages in locals, transposed direct form II, the channels side by side:
-    // the loop the compiler keeps in registers is most of a reading's filtering.
+    // Transposed direct form II in locals: the loop the compiler keeps in registers is most
+    // of a reading's filtering.
+    using L = Lanes<Channels>;
+    using Value = typename L::Type;
     constexpr std::size_t stages = Keeps ? stageCount : 2;
-    std::array<States, Channels> z;
-    for (std::size_t c = 0; c < Channels; ++c)
-        z[c] = states[c];
-    double peak = peak_;
-    for (std::size_t i = 0; i < frames; ++i) {
-#pragma GCC unroll 2
-        for (std::size_t c = 0; c < Channels; ++c) {
-            double value = samples[i * stride + c];
-            peak = std::max(peak, std::abs(value));
-#pragma GCC unroll 6
-            for (std::size_t stage = 0; stage < stages; ++stage) {
-                const Section &s = stages_[stage];
-                std::array<double, 2> &state = z[c][stage];
-                const double out = s.b0 * value + state[0];
-                state[0] = s.b1 * value - s.a1 * out + state[1];
-                state[1] = s.b2 * value - s.a2 * out;
-                value = out;
-                if (stage == 1)
-                    whole += value * value;
-            }
-            if constexpr (Keeps)
-                kept += value * value;
-        }
+    std::array<std::array<Value, 2>, stages> z{};
+    Value peak{};
+    for (std::size_t c = 0; c < Channels; ++c) {
+        L::set(peak, c, peak_);
+        for (std::size_t stage = 0; stage < stages; ++stage)
+            for (std::size_t k = 0; k < 2; ++k)
+                L::set(z[stage][k], c, states[c][stage][k]);
     }
-    for (std::size_t c = 0; c < Channels; ++c)
-        states[c] = z[c];
-    peak_ = peak;
+    Value wholeSum{};
+    Value keptSum{};
+    for (std::size_t i = 0; i < frames; ++i) {
+        Value value = L::load(samples + i * stride);
+        peak = L::larger(peak, L::magnitude(value));
+#pragma GCC unroll 6
+        for (std::size_t stage = 0; stage < stages; ++stage) {
+            const Section &s = stages_[stage];
+            std::array<Value, 2> &state = z[stage];
+            const Value out = s.b0 * value + state[0];
+            state[0] = s.b1 * value - s.a1 * out + state[1];
+            state[1] = s.b2 * value - s.a2 * out;
+            value = out;
+            if (stage == 1)
+                wholeSum += value * value;
+        }
+        if constexpr (Keeps)
+            keptSum += value * value;
+    }
+    for (std::size_t c = 0; c < Channels; ++c) {
+        peak_ = std::max(peak_, L::get(peak, c));
+        whole += L::get(wholeSum, c);
+        kept += L::get(keptSum, c);
+        for (std::size_t stage = 0; stage < stages; ++stage)
+            for (std::size_t k = 0; k < 2; ++k)
+                states[c][stage][k] = L::get(z[stage][k], c);
+    }
 }
 
 void GatedLoudness::add(const float *samples, std::size_t frames)
