@@ -5,11 +5,9 @@
 # with the ffmpeg command-line tool and libmp3lame at the same settings, one process per core.
 #   cmake --build --preset default --target conversion_bench
 #   bench/compare_conversion.sh [count=40] [seconds=60] [folder=/tmp]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 count=${1:-40}; length=${2:-60}
-work=$(mktemp -d "${3:-/tmp}/vmc-conversion-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+make_work "${3:-/tmp}"
 mkdir -p "$work/flac" "$work/ours" "$work/ffmpeg"
 for i in $(seq "$count"); do
     ffmpeg -v error -f lavfi -i "sine=frequency=$((200 + 7 * i)):sample_rate=44100:duration=$length" \

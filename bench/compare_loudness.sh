@@ -14,11 +14,9 @@
 # measuring pass and an applying pass, one process per core.
 #   cmake --build --preset default --target loudness_bench
 #   bench/compare_loudness.sh [count=40] [seconds=60] [spread seconds=20] [folder=/tmp] [spread|cost]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 count=${1:-40}; length=${2:-60}; spread_length=${3:-20}
-work=$(mktemp -d "${4:-/tmp}/vmc-loudness-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+make_work "${4:-/tmp}"
 bench=build/default/bench/loudness_bench
 
 # Integrated loudness and true peak, as "LUFS dBTP", to a hundredth: the filter's summary

@@ -6,13 +6,10 @@
 # with a home of 300 Steam prefixes and a 3,000-folder Steam library.
 #
 #   bench/start_times.sh [runs=9]     (after: cmake --build --preset default --target start_bench)
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 runs=${1:-9}
 bench=build/default/bench/start_bench
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+make_work
 
 mkdir -p "$work/stored" "$work/first" "$work/empty-home"
 printf '"/games/Mp3/",2\r\n' >"$work/stored/config.ini"

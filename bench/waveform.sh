@@ -6,13 +6,10 @@
 # average, as the figures depend on what else the machine does.
 #
 #   bench/waveform.sh [runs=3]     (after: cmake --build --preset default --target waveform_bench)
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 runs=${1:-3}
 bench=build/default/bench/waveform_bench
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+make_work
 
 chord='0.25*sin(2*PI*220*t)*(0.6+0.4*sin(2*PI*0.5*t))+0.15*sin(2*PI*(330+3*sin(2*PI*0.1*t))*t)'
 chord2='0.25*sin(2*PI*277.2*t)*(0.6+0.4*sin(2*PI*0.7*t))+0.15*sin(2*PI*440*t)*(1+sgn(sin(2*PI*2*t)))/2'

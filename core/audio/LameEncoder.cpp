@@ -96,10 +96,7 @@ class LameEncoder : public Mp3Encoder
     // program. A copy only where any is past the largest sample.
     const float *bounded(const float *samples, std::size_t count)
     {
-        const auto past = [](float sample) {
-            return !(std::abs(sample) <= AudioDecoder::largestSample);
-        };
-        if (std::none_of(samples, samples + count, past))
+        if (AudioDecoder::isBounded(samples, count))
             return samples;
         bounded_.assign(samples, samples + count);
         AudioDecoder::bound(bounded_.data(), count);

@@ -64,6 +64,8 @@ class AudioDecoder
     static constexpr float largestSample = 4;
     // Holds the samples to the largest, what is not a finite number as silence.
     static void bound(float *samples, std::size_t count);
+    // Whether every sample is within the largest.
+    static bool isBounded(const float *samples, std::size_t count);
 };
 
 // Writes constant bit rate MP3 without tags.

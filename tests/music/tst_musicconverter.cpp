@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+#include <limits>
+
 using core::AudioInfo;
 using core::Mp3Settings;
 
@@ -21,6 +24,8 @@ class TestMusicConverter : public QObject
     void settingsFollowTheReference();
     void convertedFileIsTheGamesMp3_data();
     void convertedFileIsTheGamesMp3();
+    void samplesNoMusicHoldsAreBounded_data();
+    void samplesNoMusicHoldsAreBounded();
 
   private:
     const std::unique_ptr<core::AudioDecoder> decoder_ = core::AudioCodecs::builtIn().makeDecoder();
@@ -151,6 +156,35 @@ void TestMusicConverter::convertedFileIsTheGamesMp3()
     // No ID3 tag at either end.
     const std::string bytes = testfiles::readBytes(QString::fromStdString(output.string()));
     QVERIFY(bytes.substr(0, 3) != "ID3" && bytes.substr(bytes.size() - 128, 3) != "TAG");
+}
+
+void TestMusicConverter::samplesNoMusicHoldsAreBounded_data()
+{
+    // One sample of 200 (three whole blocks of those checked at once, and a part).
+    QTest::addColumn<int>("at");
+    QTest::addColumn<float>("sample");
+    QTest::addColumn<float>("bounded");
+    QTest::newRow("first, not a number") << 0 << std::numeric_limits<float>::quiet_NaN() << 0.F;
+    QTest::newRow("a block's last, infinite") << 63 << std::numeric_limits<float>::infinity() << 0.F;
+    QTest::newRow("a block's first, far past") << 64 << 1e20F << 4.F;
+    QTest::newRow("within the part, under") << 195 << -5.F << -4.F;
+    QTest::newRow("at the largest") << 130 << -4.F << -4.F;
+}
+
+void TestMusicConverter::samplesNoMusicHoldsAreBounded()
+{
+    QFETCH(int, at);
+    QFETCH(float, sample);
+    QFETCH(float, bounded);
+    std::vector<float> samples(200);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = float(std::sin(double(i))) * 3.99F;
+    std::vector<float> expected = samples;
+    samples[std::size_t(at)] = sample;
+    expected[std::size_t(at)] = bounded;
+    QCOMPARE(core::AudioDecoder::isBounded(samples.data(), samples.size()), sample == bounded);
+    core::AudioDecoder::bound(samples.data(), samples.size());
+    QVERIFY(samples == expected);
 }
 
 QTEST_APPLESS_MAIN(TestMusicConverter)
