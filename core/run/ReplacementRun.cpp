@@ -294,6 +294,7 @@ class Batch
                 originals_.recordFailed(slots_.targetFileName(ready.slot), target, inPlace);
             } else {
                 originals_.recordMade(slots_.targetFileName(ready.slot), written);
+                made_[std::size_t(ready.slot)] = true;
             }
         }
         // A replacement that failed stays recorded as under way only where it began.
@@ -311,6 +312,9 @@ class Batch
         return failed;
     }
 
+    // True where the slot's new file was made seen by a commit so far.
+    bool made(int slot) const { return made_[std::size_t(slot)]; }
+
   private:
     struct Ready
     {
@@ -323,6 +327,7 @@ class Batch
     const SlotTable &slots_;
     std::vector<Ready> ready_;
     std::uint64_t bytes_ = 0;
+    std::array<bool, slotCount> made_{};
 };
 
 // A cancelled run: every pick before the slot it stopped at went in, the others did not.
@@ -495,6 +500,15 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     };
     std::optional<RunResult> ending;
     std::array<std::optional<GainPlan>, slotCount> written;
+    // A failed commit still tells the plans of the files it and earlier commits put in place.
+    const auto commitFailed = [&](const std::pair<int, FileError> &failed) {
+        RunResult result = failureAt(failed.first, failed.second);
+        for (int i = 0; i < slotCount; ++i) {
+            if (batch.made(i))
+                result.written[std::size_t(i)] = written[std::size_t(i)];
+        }
+        return result;
+    };
     for (int i = 0; i < slotCount && !ending; ++i) {
         const Pick &pick = picks[i];
         if (pick.action == Pick::Action::Skip)
@@ -540,13 +554,13 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             written[std::size_t(i)] = converted.loudness;
         if (batch.add(i, std::move(prepared))) {
             if (std::optional<std::pair<int, FileError>> failed = batch.commit())
-                return failureAt(failed->first, failed->second);
+                return commitFailed(*failed);
         }
     }
     // The slots before the one that ended the run are changed, as they would have been one
     // at a time; a failure among them comes first.
     if (std::optional<std::pair<int, FileError>> failed = batch.commit())
-        return failureAt(failed->first, failed->second);
+        return commitFailed(*failed);
     if (ending && ending->outcome == RunResult::Outcome::Cancelled)
         countPicksPutIn(*ending, picks);
     RunResult result = ending.value_or(RunResult{});

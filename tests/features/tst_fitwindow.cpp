@@ -23,6 +23,9 @@
 
 #include <cmath>
 
+using Parts = std::vector<FitPreview::Part>;
+Q_DECLARE_METATYPE(FitPreview::Part)
+
 namespace {
 
 // The window's button of this text.
@@ -242,25 +245,24 @@ void TestFitWindow::aFittedMp3IsToldAsConverted()
 
 void TestFitWindow::playHandsThePartHeardToTheOutput_data()
 {
-    // The pick's fit and the parts heard: from, to, fade-in and fade-out, in frames at 22.05 kHz.
+    // The pick's fit and the parts heard, in frames at 22.05 kHz.
     QTest::addColumn<bool>("seam");
-    QTest::addColumn<QList<qint64>>("fit");
-    QTest::addColumn<QList<qint64>>("parts");
-    constexpr qint64 s = 22050;
-    QTest::newRow("Play: start to end, faded")
-        << false << QList<qint64>{s, 9 * s, s / 2, s / 5} << QList<qint64>{s, 9 * s, s / 2, s / 5};
+    QTest::addColumn<FitPreview::Part>("fit");
+    QTest::addColumn<Parts>("parts");
+    constexpr std::size_t s = 22050;
+    const FitPreview::Part faded{s, 9 * s, s / 2, s / 5};
+    QTest::newRow("Play: start to end, faded") << false << faded << Parts{faded};
     QTest::newRow("the seam: 4 s before the end, then 4 s from the start")
-        << true << QList<qint64>{s, 9 * s, s / 2, s / 5}
-        << QList<qint64>{5 * s, 9 * s, 0, 0, s, 5 * s, 0, 0};
+        << true << faded << Parts{{5 * s, 9 * s}, {s, 5 * s}};
     QTest::newRow("the seam of a short part: all of it twice")
-        << true << QList<qint64>{s, 3 * s, 0, 0} << QList<qint64>{s, 3 * s, 0, 0, s, 3 * s, 0, 0};
+        << true << FitPreview::Part{s, 3 * s} << Parts{{s, 3 * s}, {s, 3 * s}};
 }
 
 void TestFitWindow::playHandsThePartHeardToTheOutput()
 {
     QFETCH(bool, seam);
-    QFETCH(QList<qint64>, fit);
-    QFETCH(QList<qint64>, parts);
+    QFETCH(FitPreview::Part, fit);
+    QFETCH(Parts, parts);
     const QString file = dir_->filePath("tone.wav");
     QVERIFY(audiofixtures::writeToneWav(file, 10));
     FitWindow *window = open(file);
@@ -269,8 +271,9 @@ void TestFitWindow::playHandsThePartHeardToTheOutput()
     const RecordingPlayer &heard = *output;
     f_->form1->protocol().listening().playThrough(std::move(output));
     const QList<QDoubleSpinBox *> boxes = window->findChildren<QDoubleSpinBox *>();
-    for (int i = 0; i < 4; ++i) // start, end, fade-in, fade-out
-        boxes[i]->setValue(double(fit[i]) / 22050);
+    const std::array<std::size_t, 4> fitFrames{fit.from, fit.to, fit.fadeIn, fit.fadeOut};
+    for (std::size_t i = 0; i < 4; ++i) // the boxes' order
+        boxes[qsizetype(i)]->setValue(double(fitFrames[i]) / 22050);
     const TextTable &texts = TextTable::forLanguage(2);
     button(*window, seam ? texts.fitPlaySeam : texts.fitPlay)->click();
 
@@ -280,13 +283,9 @@ void TestFitWindow::playHandsThePartHeardToTheOutput()
             tone.insert(tone.end(), samples, samples + count);
             return true;
         });
-    std::vector<FitPreview::Part> expected;
-    for (qsizetype i = 0; i < parts.size(); i += 4)
-        expected.push_back({std::size_t(parts[i]), std::size_t(parts[i + 1]),
-                            std::size_t(parts[i + 2]), std::size_t(parts[i + 3])});
     FitPreview preview;
     QCOMPARE(heard.played.size(), std::size_t(1));
-    QCOMPARE(heard.played[0], testfiles::readBytes(preview.write(tone, 22050, 1, expected)));
+    QCOMPARE(heard.played[0], testfiles::readBytes(preview.write(tone, 22050, 1, parts)));
     QCOMPARE(heard.gain, f_->form1->protocol().slotStatus().pickLoudness().previewGain(3));
 }
 

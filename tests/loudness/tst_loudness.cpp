@@ -20,6 +20,7 @@ using core::Loudness;
 using loudnessfixtures::Signal;
 
 Q_DECLARE_METATYPE(GainReason)
+Q_DECLARE_METATYPE(Signal)
 
 namespace {
 
@@ -409,29 +410,27 @@ void TestLoudness::resultTheFormatCutShortIsTold()
 
 void TestLoudness::ownMeterAgreesWithTheLibrary_data()
 {
-    QTest::addColumn<int>("signal");
+    using namespace loudnessfixtures;
+    QTest::addColumn<Signal>("signal");
     QTest::addColumn<int>("sampleRate");
     QTest::addColumn<int>("channels");
     QTest::addColumn<int>("keptBelowHz"); // the encoder's low-pass; 0 where none
-    QTest::newRow("white noise, 44.1 kHz stereo") << 0 << 44100 << 2 << 16000;
-    QTest::newRow("bright noise, 48 kHz stereo") << 1 << 48000 << 2 << 19000;
-    QTest::newRow("a low tone, 22.05 kHz mono") << 2 << 22050 << 1 << 0;
-    QTest::newRow("quiet with bursts: gated") << 3 << 44100 << 2 << 0;
-    QTest::newRow("white noise, 44.1 kHz mono") << 0 << 44100 << 1 << 11000;
+    QTest::newRow("white noise, 44.1 kHz stereo") << noise(-20) << 44100 << 2 << 16000;
+    QTest::newRow("bright noise, 48 kHz stereo") << brightNoise(-25) << 48000 << 2 << 19000;
+    QTest::newRow("a low tone, 22.05 kHz mono") << tone(-12, 60) << 22050 << 1 << 0;
+    QTest::newRow("quiet with bursts: gated") << quietWithBursts(-40) << 44100 << 2 << 0;
+    QTest::newRow("white noise, 44.1 kHz mono") << noise(-20) << 44100 << 1 << 11000;
 }
 
 void TestLoudness::ownMeterAgreesWithTheLibrary()
 {
-    QFETCH(int, signal);
+    QFETCH(Signal, signal);
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
     QFETCH(int, keptBelowHz);
-    const std::array<loudnessfixtures::Signal, 4> made{
-        loudnessfixtures::noise(-20), loudnessfixtures::brightNoise(-25),
-        loudnessfixtures::tone(-12, 60), loudnessfixtures::quietWithBursts(-40)};
     std::vector<float> samples;
     for (int i = 0; i < sampleRate * 5; ++i) {
-        const std::array<float, 2> frame = made[std::size_t(signal)](double(i) / sampleRate);
+        const std::array<float, 2> frame = signal(double(i) / sampleRate);
         samples.insert(samples.end(), frame.begin(), frame.begin() + channels);
     }
     const std::size_t frames = samples.size() / std::size_t(channels);

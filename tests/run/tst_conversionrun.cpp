@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -46,6 +48,7 @@ class TestConversionRun : public QObject
     void fullDiskWhileConvertingIsNoMusicFault();
     void fullDiskWhileMatchingAnMp3StopsAsACopyDoes();
     void cancelEndsTheConversionUnderWay();
+    void failedCommitTellsThePlansPutInPlace();
 
   private:
     QString game(const QString &name) const { return game_->path() + "/" + name; }
@@ -313,6 +316,22 @@ void TestConversionRun::cancelEndsTheConversionUnderWay()
     QVERIFY2(converted < 10, qPrintable(QString::number(converted.load())));
     QVERIFY(isGamesOwn("CstleTown.mp3"));
     QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
+}
+
+void TestConversionRun::failedCommitTellsThePlansPutInPlace()
+{
+    core::SlotTexts texts = placeholders(english);
+    for (const int slot : {0, 9, 10})
+        texts[slot] = pick("tone.flac", QStringLiteral("p%1.flac").arg(slot)).toStdString();
+    // Renamed before: the new originals folder's manifest, the record, the first slot's file.
+    FaultyFileSystem faulty;
+    faulty.failOn(FaultyFileSystem::Call::Replace, EACCES, 3);
+    const RunResult result = run(texts, {}, {}, faulty);
+    QCOMPARE(result.slot, 9);
+    for (const int slot : {0, 9, 10}) {
+        QCOMPARE(result.written[std::size_t(slot)].has_value(), slot == 0);
+        QCOMPARE(isConvertedMp3(QString::fromStdString(slots_.targetFileName(slot))), slot == 0);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestConversionRun)
