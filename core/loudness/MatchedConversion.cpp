@@ -185,15 +185,45 @@ PickFit MatchedConversion::decodedFit(const PickFit &fit, const AudioInfo &pick,
     return framing.framed(decoded);
 }
 
+std::optional<PickFit> MatchedConversion::decodedFit(AudioDecoder &decoder,
+                                                     const std::filesystem::path &source,
+                                                     const PickFit &fit, const SeamFraming &framing)
+{
+    auto probed = decoder.probe(source);
+    auto *info = std::get_if<AudioInfo>(&probed);
+    if (!info)
+        return std::nullopt;
+    // A length guessed from the bit rate misses the end by the tags and the rate's changes.
+    if (info->lengthEstimated && !fit.end && (fit.fadeOut > 0 || fit.crossfade > 0)) {
+        std::int64_t frames = 0;
+        const auto failure =
+            decoder.decode(source, info->sampleRate, 1, [&](const float *, std::size_t count) {
+                frames += std::int64_t(count);
+                return true;
+            });
+        if (!failure && frames > 0)
+            info->seconds = double(frames) / info->sampleRate;
+    }
+    return decodedFit(fit, *info, framing);
+}
+
+std::optional<PickFit> MatchedConversion::decodedFit(const std::filesystem::path &source,
+                                                     const Mp3Settings &settings,
+                                                     const PickFit &fit) const
+{
+    return decodedFit(*codecs_.makeDecoder(), source, fit,
+                      SeamFraming::forEncoder(codecs_, settings));
+}
+
 bool MatchedConversion::isMeasured(const std::filesystem::path &source, const Mp3Settings &settings,
                                    const PickFit &fit) const
 {
     PickFit decoded;
     if (!fit.isWhole()) {
-        const std::optional<AudioInfo> info = probe(source);
-        if (!info)
+        const std::optional<PickFit> fitted = decodedFit(source, settings, fit);
+        if (!fitted)
             return false;
-        decoded = decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
+        decoded = *fitted;
     }
     return cache_
         .find(source, settings.sampleRate, settings.channels, false, encoderLowpass(settings),
@@ -215,8 +245,7 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     // converted like any other pick.
     const bool mp3 = info->isMp3 && fit.isWhole();
     const PickFit decoded =
-        fit.isWhole() ? PickFit{}
-                      : decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
+        fit.isWhole() ? PickFit{} : decodedFit(source, settings, fit).value_or(PickFit{});
     const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
     // The true peak is measured only where its bound from the sample peak could hold the
@@ -315,8 +344,8 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
     GainPlan &plan = outcome.plan;
     PickFit written = withoutSilence(plan.pick, settings.sampleRate);
     if (!fit.isWhole()) {
-        if (const std::optional<AudioInfo> info = probe(source))
-            written = decodedFit(fit, *info, SeamFraming::forEncoder(codecs_, settings));
+        if (const std::optional<PickFit> fitted = decodedFit(source, settings, fit))
+            written = *fitted;
     }
     const auto encode = [&](double decibels, const MusicConverter::Progress &converted) {
         const auto gain = float(std::pow(10.0, decibels / 20));

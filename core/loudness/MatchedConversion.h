@@ -62,6 +62,12 @@ class MatchedConversion
     // turns in whole frames.
     static PickFit decodedFit(const PickFit &fit, const AudioInfo &pick,
                               const SeamFraming &framing);
+    // The same for the pick the decoder probes, whose length is counted by decoding it where
+    // the probe could only estimate it and the fit runs to its end; nothing where the pick
+    // cannot be read.
+    static std::optional<PickFit> decodedFit(AudioDecoder &decoder,
+                                             const std::filesystem::path &source,
+                                             const PickFit &fit, const SeamFraming &framing);
     // Writes the MP3 pick into output with its global gain moved to match; as it is where
     // matching does not apply or the stream cannot be changed.
     Outcome adjustMp3(int slot, const std::filesystem::path &source,
@@ -70,6 +76,8 @@ class MatchedConversion
 
   private:
     std::optional<AudioInfo> probe(const std::filesystem::path &source) const;
+    std::optional<PickFit> decodedFit(const std::filesystem::path &source,
+                                      const Mp3Settings &settings, const PickFit &fit) const;
     // The frequency above which the encoder keeps nothing in this format; 0 where it keeps
     // all it can.
     int encoderLowpass(const Mp3Settings &settings) const;

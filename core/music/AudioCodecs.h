@@ -24,6 +24,8 @@ struct AudioInfo
     bool isMp3 = false; // MPEG audio layer III in an MP3 file: copied as it is
     int sampleRate = 0;
     int channels = 0;
+    // As its decoding delivers it: an MP3's encoder delay and padding, which its information
+    // frame tells and the decoder drops, are no part of it.
     double seconds = 0;
     int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
     // The length was guessed from the bit rate (an MP3 without a frame count), not counted.

@@ -60,11 +60,9 @@ PickFit decodedFit(const AudioCodecs &codecs, FileSystem &fileSystem,
 {
     const std::unique_ptr<AudioDecoder> decoder = codecs.makeDecoder();
     decoder->readThrough(fileSystem);
-    auto probed = decoder->probe(job.source);
-    const auto *info = std::get_if<AudioInfo>(&probed);
-    return info ? MatchedConversion::decodedFit(job.fit, *info,
-                                                  SeamFraming::forEncoder(codecs, job.settings))
-                : PickFit{};
+    return MatchedConversion::decodedFit(*decoder, job.source, job.fit,
+                                         SeamFraming::forEncoder(codecs, job.settings))
+        .value_or(PickFit{});
 }
 
 } // namespace
