@@ -59,8 +59,7 @@ GainPlan LoudnessGain::withResult(GainPlan plan)
         return plan;
     // What the peak limit took, before the encoder and after it, is told already.
     const double shortBy = plan.reference->lufs - *plan.resultLufs;
-    const double told = plan.heldBack + std::abs(plan.loweredAfterEncoding);
-    if (shortBy - told > encodingTolerance) {
+    if (shortBy - plan.heldBack > encodingTolerance) {
         plan.reason = GainReason::FormatLimited;
         plan.heldBack = shortBy;
     }

@@ -40,6 +40,8 @@ class TestLoudness : public QObject
     void encodersLossIsMadeUp();
     void peakLimitHolds_data();
     void peakLimitHolds();
+    void resultLoweredAfterEncodingIsTold_data();
+    void resultLoweredAfterEncodingIsTold();
     void slotWithoutGameFileTakesTheMedian();
     void noUsableFigureMeansNoGain_data();
     void noUsableFigureMeansNoGain();
@@ -191,6 +193,36 @@ void TestLoudness::peakLimitHolds()
     QVERIFY(encoderPeak <= core::LoudnessGain::ceilingFor(*outcome.plan.reference) + 1e-9);
     QVERIFY(encoderPeak >= ceiling - 0.05);
     QVERIFY(loudnessfixtures::measure(file("out.mp3"), rate, 2).truePeak <= -0.5);
+}
+
+void TestLoudness::resultLoweredAfterEncodingIsTold_data()
+{
+    QTest::addColumn<int>("sampleRate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("kbps");
+    QTest::newRow("44.1 kHz stereo 320 kbit/s") << 44100 << 2 << 320;
+    QTest::newRow("48 kHz stereo 192 kbit/s") << 48000 << 2 << 192;
+    QTest::newRow("22.05 kHz mono 64 kbit/s") << 22050 << 1 << 64;
+}
+
+void TestLoudness::resultLoweredAfterEncodingIsTold()
+{
+    QFETCH(int, sampleRate);
+    QFETCH(int, channels);
+    QFETCH(int, kbps);
+    // Game music peaking at -0.2 dBTP lets the pick's gain take it there; its decoded result
+    // passes -0.5 dBTP and is lowered a whole step after encoding.
+    const auto pick = write("pick.wav", 2, loudnessfixtures::tone(-20, 660));
+    const auto reference = file("game.wav");
+    loudnessfixtures::writeWav(reference, sampleRate, channels, seconds,
+                               loudnessfixtures::tone(-0.2, 660));
+    const auto outcome = convert(pick, reference, file("out.mp3"), {sampleRate, channels, kbps});
+    QVERIFY(!outcome.failure);
+    const double shortBy = loudnessfixtures::measure(reference, sampleRate, channels).lufs -
+                           loudnessfixtures::measure(file("out.mp3"), sampleRate, channels).lufs;
+    const double told = outcome.plan.reason == GainReason::Matched ? 0 : outcome.plan.heldBack;
+    QVERIFY2(std::abs(shortBy - told) <= core::LoudnessGain::encodingTolerance,
+             qPrintable(QString("short by %1, told %2").arg(shortBy).arg(told)));
 }
 
 void TestLoudness::slotWithoutGameFileTakesTheMedian()
