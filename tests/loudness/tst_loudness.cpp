@@ -49,6 +49,7 @@ class TestLoudness : public QObject
     void matchingOffIsByteIdentical();
     void mp3PickMovesInWholeSteps_data();
     void mp3PickMovesInWholeSteps();
+    void mp3HeldBackIsWhatTheResultMisses();
     void hugeMp3PickIsNotHeldInMemory();
     void mp3PlanTakesTheStepsTheStreamTakes();
     void brightSignalsLandOnTheReference_data();
@@ -327,6 +328,28 @@ void TestLoudness::mp3PickMovesInWholeSteps()
     QVERIFY2(std::abs(steps - std::round(steps)) < 0.05, qPrintable(QString::number(steps)));
     QVERIFY2(std::abs(after - wanted) <= 0.75,
              qPrintable(QString("%1 for %2").arg(after).arg(wanted)));
+}
+
+void TestLoudness::mp3HeldBackIsWhatTheResultMisses()
+{
+    // A quiet MP3 peaking near full scale, for loud game music: the peak limit holds it
+    // whole steps short, and the result misses by what the plan says.
+    QVERIFY(!core::MusicConverter(core::AudioCodecs::builtIn())
+                 .convert(write("pick.wav", 2, loudnessfixtures::quietWithBursts(-30)),
+                          {rate, 2, 192}, file("pick.mp3")));
+    const auto reference = write("game.wav", 2, loudnessfixtures::tone(-10));
+    core::LoudnessReference::Files files;
+    files[0] = reference;
+    core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, files);
+    core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references,
+                                     {true, true});
+    const auto outcome = matching.adjustMp3(0, file("pick.mp3"), file("out.mp3"));
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.plan.reason, GainReason::PeakLimited);
+    const double shortBy = loudnessfixtures::measure(reference, rate, 2).lufs -
+                           loudnessfixtures::measure(file("out.mp3"), rate, 2).lufs;
+    QVERIFY2(std::abs(shortBy - outcome.plan.heldBack) <= core::LoudnessGain::encodingTolerance,
+             qPrintable(QString("short by %1, told %2").arg(shortBy).arg(outcome.plan.heldBack)));
 }
 
 void TestLoudness::hugeMp3PickIsNotHeldInMemory()
