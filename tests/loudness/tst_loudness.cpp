@@ -42,6 +42,7 @@ class TestLoudness : public QObject
     void peakLimitHolds();
     void resultLoweredAfterEncodingIsTold_data();
     void resultLoweredAfterEncodingIsTold();
+    void peakLimitIsNotBlamedOnTheFormat();
     void slotWithoutGameFileTakesTheMedian();
     void noUsableFigureMeansNoGain_data();
     void noUsableFigureMeansNoGain();
@@ -224,6 +225,28 @@ void TestLoudness::resultLoweredAfterEncodingIsTold()
     const double told = outcome.plan.reason == GainReason::Matched ? 0 : outcome.plan.heldBack;
     QVERIFY2(std::abs(shortBy - told) <= core::LoudnessGain::encodingTolerance,
              qPrintable(QString("short by %1, told %2").arg(shortBy).arg(told)));
+}
+
+void TestLoudness::peakLimitIsNotBlamedOnTheFormat()
+{
+    // Noise, which the 22.05 kHz mono format loses loudness of, with a full-scale burst each
+    // second: the peak limit takes most of the gain, the encoder a little more.
+    const Signal hiss = loudnessfixtures::noise(-30);
+    const Signal burst = loudnessfixtures::tone(-0.05);
+    const auto pick = write(
+        "pick.wav", 2, [=](double t) { return (t - std::floor(t) < 0.005 ? burst : hiss)(t); });
+    const std::filesystem::path reference = audiofixtures::path("game-22k-mono.mp3").toStdString();
+    const auto outcome = convert(pick, reference, file("out.mp3"));
+    QVERIFY(!outcome.failure);
+    const double shortBy = loudnessfixtures::measure(reference, 22050, 1).lufs -
+                           loudnessfixtures::measure(file("out.mp3"), 22050, 1).lufs;
+    QEXPECT_FAIL("",
+                 "a result short by more than its hold-back is named FormatLimited, as "
+                 "resultTheFormatCutShortIsTold wants, whatever took the most",
+                 Continue);
+    QCOMPARE(outcome.plan.reason, GainReason::PeakLimited);
+    QVERIFY2(std::abs(shortBy - outcome.plan.heldBack) <= core::LoudnessGain::encodingTolerance,
+             qPrintable(QString("short by %1, told %2").arg(shortBy).arg(outcome.plan.heldBack)));
 }
 
 void TestLoudness::slotWithoutGameFileTakesTheMedian()
