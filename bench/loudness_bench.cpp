@@ -97,14 +97,22 @@ int main(int argc, char **argv)
                 return 1;
             }
             fs::rename(result.staged, output / (std::to_string(job.slot) + ".mp3"));
-            if (result.loudness.pick && matching)
-                std::fprintf(stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s%s\n", job.slot,
-                             result.loudness.pick->lufs, result.loudness.gain,
-                             result.loudness.madeAgain ? ", converted twice" : "",
-                             result.loudness.reason == core::GainReason::PeakLimited
-                                 ? ", held back by the peak limit"
-                                 : "",
-                             result.loudness.beyondFormat ? ", beyond its format" : "");
+            if (result.loudness.pick && matching) {
+                const core::GainPlan &plan = result.loudness;
+                std::fprintf(
+                    stderr, "%d: %.2f LUFS, gain %+.2f dB%s%s%s%s", job.slot, plan.pick->lufs,
+                    plan.gain, plan.madeAgain ? ", converted twice" : "",
+                    plan.reason == core::GainReason::PeakLimited ? ", held back by the peak limit"
+                                                                 : "",
+                    plan.reason == core::GainReason::FormatLimited ? ", short of the format" : "",
+                    plan.beyondFormat ? ", beyond its format" : "");
+                // The plan's own account: what it says was held back and what it measured.
+                std::fprintf(stderr, " (held back %.2f dB, lowered %.2f dB", plan.heldBack,
+                             plan.loweredAfterEncoding);
+                if (plan.resultLufs)
+                    std::fprintf(stderr, ", result %.2f LUFS", *plan.resultLufs);
+                std::fprintf(stderr, ")\n");
+            }
         }
     }
     const double seconds =

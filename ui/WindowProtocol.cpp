@@ -113,9 +113,11 @@ void WindowProtocol::connectLoudness()
     connect(&change_, &ChangeCommand::runEnded, &pickLoudness,
             [&pickLoudness](const core::RunResult &result) {
                 for (int i = 0; i < core::slotCount; ++i) {
-                    // Only a result that says more than the plan did: one the format cut short.
+                    // Only a result that says more than the plan did: one the format cut
+                    // short, or one lowered after encoding to keep its decoded peak.
                     const auto &plan = result.written[std::size_t(i)];
-                    if (plan && plan->reason == core::GainReason::FormatLimited)
+                    if (plan && (plan->reason == core::GainReason::FormatLimited ||
+                                 plan->loweredAfterEncoding != 0))
                         pickLoudness.takeWritten(i, *plan);
                 }
             });

@@ -59,8 +59,7 @@ GainPlan LoudnessGain::withResult(GainPlan plan)
         return plan;
     // What the peak limit took, before the encoder and after it, is told already.
     const double shortBy = plan.reference->lufs - *plan.resultLufs;
-    const double told = plan.heldBack + std::abs(plan.loweredAfterEncoding);
-    if (shortBy - told > encodingTolerance) {
+    if (shortBy - plan.heldBack > encodingTolerance) {
         plan.reason = GainReason::FormatLimited;
         plan.heldBack = shortBy;
     }
@@ -91,13 +90,15 @@ GainPlan LoudnessGain::forMp3(const std::optional<Loudness> &pick,
         return plan;
     const double wanted = reference->lufs - pick->lufs;
     const double ceiling = ceilingFor(*reference);
-    int steps = int(std::lround(wanted / Mp3Gain::stepDecibels));
+    const int matching = int(std::lround(wanted / Mp3Gain::stepDecibels));
+    int steps = matching;
     if (pick->truePeak + steps * Mp3Gain::stepDecibels > ceiling)
         steps = int(std::floor((ceiling - pick->truePeak) / Mp3Gain::stepDecibels));
     plan.mp3Steps = steps;
     plan.gain = steps * Mp3Gain::stepDecibels;
-    // Within half a step is as matched as whole steps allow.
-    plan.heldBack = std::max(0.0, wanted - plan.gain - Mp3Gain::stepDecibels / 2);
+    // Within half a step is as matched as whole steps allow; held back, the result misses by
+    // all that the limit took.
+    plan.heldBack = steps < matching ? wanted - plan.gain : 0;
     plan.reason = plan.heldBack > 0 ? GainReason::PeakLimited : GainReason::Matched;
     return plan;
 }
@@ -109,7 +110,7 @@ GainPlan LoudnessGain::withMp3Steps(GainPlan plan, int steps)
     const double wanted = plan.reference->lufs - plan.pick->lufs;
     plan.mp3Steps = steps;
     plan.gain = steps * Mp3Gain::stepDecibels;
-    plan.heldBack = std::max(0.0, std::abs(wanted - plan.gain) - Mp3Gain::stepDecibels / 2);
+    plan.heldBack = std::abs(wanted - plan.gain);
     plan.reason = GainReason::Mp3RangeLimited;
     return plan;
 }

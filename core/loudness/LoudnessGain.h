@@ -44,7 +44,8 @@ struct GainPlan
     // carry its sound, so its gain matches the pick as it is, not what the encoder keeps.
     bool beyondFormat = false;
     // dB the encoded result was lowered by, in whole steps, where its decoded peak passed the
-    // decoded ceiling: as many steps as its granules took.
+    // decoded ceiling: as many steps as its granules took; heldBack counts it, gain
+    // (the encoder's) does not.
     double loweredAfterEncoding = 0;
     // What the converted result measures, where it was measured after encoding.
     std::optional<double> resultLufs;

@@ -309,6 +309,11 @@ MatchedConversion::lowerDecodedPeak(const std::filesystem::path &output,
         const auto applied = Mp3Gain::apply(mp3, steps);
         if (const int *lowered = std::get_if<int>(&applied)) {
             plan.loweredAfterEncoding = *lowered * Mp3Gain::stepDecibels;
+            // The decoded ceiling is the true-peak limit too: what it took is held back.
+            if (*lowered != 0) {
+                plan.reason = GainReason::PeakLimited;
+                plan.heldBack -= plan.loweredAfterEncoding;
+            }
             if (plan.resultLufs)
                 *plan.resultLufs += *lowered * Mp3Gain::stepDecibels;
         }

@@ -51,16 +51,19 @@ QString asItIs(const core::GainPlan &plan, bool mp3, const TextTable &texts, std
 
 QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
 {
+    // The gain as written, with what was taken after encoding.
+    const double gain = plan.gain + plan.loweredAfterEncoding;
     const QString said =
-        std::abs(plan.gain) < unheard
+        std::abs(gain) < unheard
             ? QString::fromUtf8(texts.gainNone).arg(figures(plan, texts, language))
-            : QString::fromUtf8(plan.gain < 0 ? texts.gainQuieter : texts.gainLouder)
-                  .arg(figures(plan, texts, language), number(std::abs(plan.gain), language));
+            : QString::fromUtf8(gain < 0 ? texts.gainQuieter : texts.gainLouder)
+                  .arg(figures(plan, texts, language), number(std::abs(gain), language));
     if (plan.heldBack < unheard)
         return said;
-    const char *heldBack = plan.reason == core::GainReason::Mp3RangeLimited ? texts.gainHeldBackByMp3Range
-                           : plan.reason == core::GainReason::FormatLimited ? texts.gainShortOfFormat
-                                                                            : texts.gainHeldBack;
+    const char *heldBack =
+        plan.reason == core::GainReason::Mp3RangeLimited ? texts.gainHeldBackByMp3Range
+        : plan.reason == core::GainReason::FormatLimited ? texts.gainShortOfFormat
+                                                         : texts.gainHeldBack;
     return QString::fromUtf8(heldBack).arg(said, number(plan.heldBack, language));
 }
 
@@ -187,7 +190,8 @@ bool PickLoudness::isMeasuring(int slot) const
 double PickLoudness::previewGain(int slot) const
 {
     const std::optional<core::GainPlan> chosen = plan(slot);
-    return chosen && chosen->applies() ? chosen->gain : 0;
+    // As written: a result lowered after encoding is heard lowered.
+    return chosen && chosen->applies() ? chosen->gain + chosen->loweredAfterEncoding : 0;
 }
 
 QString PickLoudness::describe(int slot, std::uint8_t language) const
