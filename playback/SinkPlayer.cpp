@@ -46,8 +46,9 @@ SinkPlayer::SinkPlayer()
 SinkPlayer::~SinkPlayer()
 {
     stop();
-    QMetaObject::invokeMethod(
-        output_, [output = output_] { delete output; }, Qt::BlockingQueuedConnection);
+    // Deleted on its own thread as that thread ends: a call still queued to it is dropped
+    // with it, never delivered to it deleted.
+    output_->deleteLater();
     thread_.quit();
     thread_.wait();
 }
