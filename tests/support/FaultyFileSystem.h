@@ -4,10 +4,12 @@
 #include "files/NativeFileSystem.h"
 
 #include <map>
+#include <mutex>
 #include <set>
 
 // The real file system, except that one chosen call fails with a chosen error: the way to
-// run every failure path where this machine cannot make the fault happen for real.
+// run every failure path where this machine cannot make the fault happen for real. A run's
+// conversions call it from several threads at once.
 class FaultyFileSystem : public core::NativeFileSystem
 {
   public:
@@ -30,6 +32,7 @@ class FaultyFileSystem : public core::NativeFileSystem
     void failOn(Call call, core::SystemError error, int successesBefore = 0,
                 std::filesystem::path onlyIn = {}, bool everyTime = false)
     {
+        const std::lock_guard lock(mutex_);
         faults_[call] = {error, successesBefore, std::move(onlyIn), everyTime};
     }
 
@@ -50,13 +53,18 @@ class FaultyFileSystem : public core::NativeFileSystem
         if (const auto error = fault(Call::OpenForOverwrite, path))
             return error;
         const core::SystemError error = NativeFileSystem::openForOverwrite(path, handle);
-        if (error == 0)
+        if (error == 0) {
+            const std::lock_guard lock(mutex_);
             overwritten_.insert(handle);
+        }
         return error;
     }
     void close(Handle handle) override
     {
-        overwritten_.erase(handle);
+        {
+            const std::lock_guard lock(mutex_);
+            overwritten_.erase(handle);
+        }
         NativeFileSystem::close(handle);
     }
     core::SystemError read(Handle handle, char *buffer, std::size_t capacity,
@@ -70,7 +78,7 @@ class FaultyFileSystem : public core::NativeFileSystem
     {
         if (const auto error = fault(Call::Write))
             return error;
-        if (overwritten_.count(handle) != 0) {
+        if (isOverwritten(handle)) {
             if (const auto error = fault(Call::WriteInPlace))
                 return error;
         }
@@ -124,6 +132,7 @@ class FaultyFileSystem : public core::NativeFileSystem
     // How many times the call was made so far.
     int count(Call call) const
     {
+        const std::lock_guard lock(mutex_);
         const auto it = counts_.find(call);
         return it == counts_.end() ? 0 : it->second;
     }
@@ -137,8 +146,15 @@ class FaultyFileSystem : public core::NativeFileSystem
         bool everyTime;
     };
 
+    bool isOverwritten(Handle handle) const
+    {
+        const std::lock_guard lock(mutex_);
+        return overwritten_.count(handle) != 0;
+    }
+
     core::SystemError fault(Call call, const std::filesystem::path &path = {})
     {
+        const std::lock_guard lock(mutex_);
         const auto it = faults_.find(call);
         if (it != faults_.end() && !it->second.onlyIn.empty()) {
             const auto relative = path.lexically_relative(it->second.onlyIn);
@@ -152,6 +168,7 @@ class FaultyFileSystem : public core::NativeFileSystem
         return it->second.error;
     }
 
+    mutable std::mutex mutex_;
     std::map<Call, Fault> faults_;
     std::map<Call, int> counts_;
     std::set<Handle> overwritten_;
