@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that speaks to FFmpeg: music of every format the program reads, opened only
 // through the program's own read callback.
+#include "audio/Mp3Gain.h"
 #include "music/AudioCodecs.h"
 
 extern "C" {
@@ -14,7 +15,6 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -189,80 +189,6 @@ std::string formatName(const AVFormatContext &format, const AVCodecParameters &c
     return avcodec_get_name(codec.codec_id);
 }
 
-std::uint32_t bigEndian(const std::string &bytes, std::size_t at, int count)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
-    return value;
-}
-
-// What an MP3's information frame tells of its length: its frames, and where the encoder
-// wrote them, its delay and padding, which the demuxer has the decoder drop.
-struct InfoTag
-{
-    std::int64_t frames = 0;
-    int frameSize = 0;
-    std::optional<int> delay;
-    int padding = 0;
-
-    // The frames decoded: the demuxer drops the delay and the decoder's own 529 frames at
-    // the start, and at the end the padding less those 529, within what the frames hold.
-    std::int64_t decodedFrames() const
-    {
-        constexpr int decoderDelay = 529;
-        const std::int64_t all = frames * frameSize;
-        if (!delay)
-            return all;
-        const std::int64_t end = std::min(all, all - padding + decoderDelay);
-        return std::max<std::int64_t>(0, end - std::min<std::int64_t>(all, *delay + decoderDelay));
-    }
-};
-
-// The information frame the demuxer reads: in the first frame after the ID3v2 tags, read
-// as it reads it.
-std::optional<InfoTag> readInfoTag(Input &input)
-{
-    std::int64_t at = 0;
-    std::string bytes = input.bytesAt(at, 10);
-    for (int tags = 0; bytes.size() == 10 && bytes.compare(0, 3, "ID3") == 0 && tags < 16; ++tags) {
-        at += 10 + (std::int64_t(bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 |
-                    (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
-        if (bytes[5] & 0x10)
-            at += 10; // a footer
-        bytes = input.bytesAt(at, 10);
-    }
-    bytes = input.bytesAt(at, 256);
-    if (bytes.size() < 256)
-        return std::nullopt;
-    const std::uint32_t header = bigEndian(bytes, 0, 4);
-    const int version = header >> 19 & 3; // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-    if ((header >> 21) != 0x7FF || version == 1 || (header >> 17 & 3) != 1 ||
-        (header >> 10 & 3) == 3)
-        return std::nullopt;
-    const bool mpeg1 = version == 3;
-    const bool mono = (header >> 6 & 3) == 3;
-    const std::size_t tag = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
-    if (bytes.compare(tag, 4, "Xing") != 0 && bytes.compare(tag, 4, "Info") != 0)
-        return std::nullopt;
-    const std::uint32_t flags = bigEndian(bytes, tag + 4, 4);
-    if (!(flags & 1))
-        return std::nullopt;
-    InfoTag info{bigEndian(bytes, tag + 8, 4), mpeg1 ? 1152 : 576, std::nullopt, 0};
-    // The frame count, the byte count, the table of contents and the quality.
-    const std::size_t encoder =
-        tag + 12 + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
-    // The delays follow the encoder's name and 12 bytes of other figures.
-    const std::size_t delays = encoder + 21;
-    const std::string name = bytes.substr(encoder, 4);
-    if (name == "LAME" || name == "Lavf" || name == "Lavc") {
-        const std::uint32_t both = bigEndian(bytes, delays, 3);
-        info.delay = int(both >> 12);
-        info.padding = int(both & 0xFFF);
-    }
-    return info;
-}
-
 // One opened file: its reading, its container and its audio stream.
 class OpenedMusic
 {
@@ -334,9 +260,12 @@ class OpenedMusic
             info.sampleRate > 0) {
             // Its stated length holds the encoder's delay and padding, its decoding does not:
             // the tag is taken where its frames are the demuxer's.
-            const std::optional<InfoTag> tag = readInfoTag(input_);
-            if (tag && tag->frames * tag->frameSize == std::llround(info.seconds * info.sampleRate))
-                info.seconds = double(tag->decodedFrames()) / info.sampleRate;
+            const std::optional<Mp3Gain::Length> length =
+                Mp3Gain::length([this](std::int64_t offset, std::size_t size) {
+                    return input_.bytesAt(offset, size);
+                });
+            if (length && length->coded == std::llround(info.seconds * info.sampleRate))
+                info.seconds = double(length->decoded) / info.sampleRate;
         }
         info.bitRate =
             int(stream.codecpar->bit_rate > 0 ? stream.codecpar->bit_rate : format_->bit_rate);

@@ -117,17 +117,27 @@ std::optional<std::size_t> syncsafe(const Byte *at)
     return size;
 }
 
+// The whole length of an ID3v2 tag whose header starts at at, its footer too; nullopt where
+// none starts there.
+std::optional<std::size_t> id3v2Length(const std::string &data, std::size_t at, std::size_t end)
+{
+    const auto *bytes = reinterpret_cast<const Byte *>(data.data());
+    if (at + 10 > end || data.compare(at, 3, "ID3") != 0 || bytes[at + 3] == 0xFF)
+        return std::nullopt;
+    const std::optional<std::size_t> size = syncsafe(bytes + at + 6);
+    if (!size)
+        return std::nullopt;
+    const bool footer = (bytes[at + 5] & 0x10) != 0;
+    return *size + 10 + (footer ? 10 : 0);
+}
+
 // The length of an ID3v2 tag or an APEv2 tag with its header starting at at, 0 where none
 // starts there.
 std::size_t tagLengthAt(const std::string &data, std::size_t at, std::size_t end)
 {
     const auto *bytes = reinterpret_cast<const Byte *>(data.data());
-    if (at + 10 <= end && data.compare(at, 3, "ID3") == 0 && bytes[at + 3] != 0xFF) {
-        if (const std::optional<std::size_t> size = syncsafe(bytes + at + 6)) {
-            const bool footer = (bytes[at + 5] & 0x10) != 0;
-            return std::min(end - at, *size + 10 + (footer ? 10 : 0));
-        }
-    }
+    if (const std::optional<std::size_t> length = id3v2Length(data, at, end))
+        return std::min(end - at, *length);
     if (at + 32 <= end && data.compare(at, 8, "APETAGEX") == 0)
         return std::min(end - at, std::size_t(littleEndian32(bytes + at + 12)) + 32);
     return 0;
@@ -260,6 +270,21 @@ struct InfoFrame
     std::size_t length = 0;
     std::size_t tagAt = 0; // of the encoder tag inside the data; 0 where it has none
     TagCrc tagCrc = TagCrc::UpToField;
+    std::optional<std::uint32_t> frames; // the count of frames, where it gives one
+    bool afterCrc = false;               // written after the frame's checksum
+
+    // The encoder's delay and padding at the stream's ends, in sample frames, where the tag
+    // is of an encoder whose figures a demuxer takes.
+    std::optional<std::pair<int, int>> delays(const std::string &data) const
+    {
+        const bool taken = tagAt != 0 && (data.compare(tagAt, 4, "LAME") == 0 ||
+                                          data.compare(tagAt, 4, "Lavf") == 0 ||
+                                          data.compare(tagAt, 4, "Lavc") == 0);
+        if (!taken)
+            return std::nullopt;
+        const auto *bytes = reinterpret_cast<const Byte *>(data.data()) + tagAt + 21;
+        return std::pair{bytes[0] << 4 | bytes[1] >> 4, (bytes[1] & 0x0F) << 8 | bytes[2]};
+    }
 };
 
 constexpr std::size_t encoderTagSize = 36;
@@ -292,7 +317,9 @@ bool isKnownEncoder(const std::string &data, std::size_t tagAt)
 std::optional<InfoFrame> infoFrame(const std::string &data, const Frame &frame)
 {
     const std::size_t end = frame.at + frame.header.length;
-    InfoFrame info{frame.at, frame.header.length, 0};
+    InfoFrame info;
+    info.at = frame.at;
+    info.length = frame.header.length;
     if (end > data.size())
         return std::nullopt;
     if (frame.at + 40 <= end && data.compare(frame.at + 36, 4, "VBRI") == 0)
@@ -308,9 +335,13 @@ std::optional<InfoFrame> infoFrame(const std::string &data, const Frame &frame)
         xingAt += 2;
         if (!frame.header.hasCrc || !isXing(xingAt))
             return std::nullopt;
+        info.afterCrc = true;
     }
     const auto *bytes = reinterpret_cast<const Byte *>(data.data());
     const int flags = bytes[xingAt + 7];
+    if ((flags & 1) && xingAt + 12 <= end)
+        info.frames = std::uint32_t(bytes[xingAt + 8]) << 24 | bytes[xingAt + 9] << 16 |
+                      bytes[xingAt + 10] << 8 | bytes[xingAt + 11];
     std::size_t tagAt = xingAt + 8;
     tagAt +=
         (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
@@ -522,6 +553,39 @@ std::variant<int, Mp3Gain::Refusal> Mp3Gain::apply(std::string &mp3, int steps)
         updateEncoderTag(mp3, stream);
     }
     return steps;
+}
+
+std::optional<Mp3Gain::Length> Mp3Gain::length(const ReadBytes &read)
+{
+    // Past this many tags the stated length stands.
+    constexpr int mostLeadingTags = 16;
+    std::int64_t at = 0;
+    for (int tags = 0; tags < mostLeadingTags; ++tags) {
+        const std::string header = read(at, 10);
+        const std::optional<std::size_t> tag = id3v2Length(header, 0, header.size());
+        if (!tag)
+            break;
+        at += std::int64_t(*tag);
+    }
+    const std::string start = read(at, 4);
+    const std::optional<Header> header =
+        readHeader(reinterpret_cast<const Byte *>(start.data()), start.size());
+    if (!header || header->layer != 3)
+        return std::nullopt;
+    const std::string frame = read(at, header->length);
+    const std::optional<InfoFrame> info = infoFrame(frame, {0, *header});
+    if (!info || !info->frames || info->afterCrc)
+        return std::nullopt;
+    const std::int64_t coded = std::int64_t(*info->frames) * (header->mpeg1() ? 1152 : 576);
+    const auto delays = info->delays(frame);
+    if (!delays)
+        return Length{coded, coded};
+    // The demuxer drops the delay and the decoder's own 529 frames at the start, and at the
+    // end the padding less those 529, within what the frames hold.
+    constexpr int decoderDelay = 529;
+    const std::int64_t end = std::min(coded, coded - delays->second + decoderDelay);
+    const std::int64_t begin = std::min<std::int64_t>(coded, delays->first + decoderDelay);
+    return Length{coded, std::max<std::int64_t>(0, end - begin)};
 }
 
 } // namespace core

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -32,6 +34,19 @@ class Mp3Gain
     static std::variant<int, Refusal> applicable(const std::string &mp3, int steps);
     // Why apply would leave the stream as it is, if it would.
     static std::optional<Refusal> refusal(const std::string &mp3);
+
+    // The length the information frame it keeps up to date tells, in sample frames: all its
+    // frames hold, and what a decoder gives once the encoder's delay and padding are dropped.
+    struct Length
+    {
+        std::int64_t coded = 0;
+        std::int64_t decoded = 0;
+    };
+    // Up to size bytes of the file from offset; fewer at its end or where it cannot be read.
+    using ReadBytes = std::function<std::string(std::int64_t offset, std::size_t size)>;
+    // Read where a demuxer reads it: the first frame after the ID3v2 tags, a layer III
+    // frame whose "Xing" or "Info" tag counts its frames right after its side information.
+    static std::optional<Length> length(const ReadBytes &read);
 };
 
 } // namespace core
