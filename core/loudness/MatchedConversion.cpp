@@ -235,6 +235,16 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
                                  const Mp3Settings &settings, const Progress &progress,
                                  std::stop_token stop, const PickFit &fit)
 {
+    const PickFit decoded =
+        fit.isWhole() ? PickFit{} : decodedFit(source, settings, fit).value_or(PickFit{});
+    return planFitted(slot, source, settings, progress, stop, fit, decoded);
+}
+
+GainPlan MatchedConversion::planFitted(int slot, const std::filesystem::path &source,
+                                       const Mp3Settings &settings, const Progress &progress,
+                                       std::stop_token stop, const PickFit &fit,
+                                       const PickFit &decoded)
+{
     GainPlan plan;
     const std::optional<AudioInfo> info = probe(source);
     if (!info) {
@@ -244,8 +254,6 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
     // An MP3 is not decoded again for the game: it is measured as it plays. A fitted one is
     // converted like any other pick.
     const bool mp3 = info->isMp3 && fit.isWhole();
-    const PickFit decoded =
-        fit.isWhole() ? PickFit{} : decodedFit(source, settings, fit).value_or(PickFit{});
     const int sampleRate = mp3 ? info->sampleRate : settings.sampleRate;
     const int channels = mp3 ? std::clamp(info->channels, 1, 2) : settings.channels;
     // The true peak is measured only where its bound from the sample peak could hold the
@@ -334,24 +342,23 @@ MatchedConversion::Outcome MatchedConversion::convert(int slot, const std::files
 {
     double measuredSeconds = 0;
     Outcome outcome;
-    outcome.plan = plan(
+    // Found once for the measuring and the writing: it may take a decoding of the whole pick.
+    const std::optional<PickFit> fitted =
+        fit.isWhole() ? std::nullopt : decodedFit(source, settings, fit);
+    outcome.plan = planFitted(
         slot, source, settings,
         [&](double seconds) {
             measuredSeconds = seconds;
             if (progress)
                 progress(seconds);
         },
-        stop, fit);
+        stop, fit, fitted.value_or(PickFit{}));
     if (stop.stop_requested()) {
         outcome.failure = cancelled();
         return outcome;
     }
     GainPlan &plan = outcome.plan;
-    PickFit written = withoutSilence(plan.pick, settings.sampleRate);
-    if (!fit.isWhole()) {
-        if (const std::optional<PickFit> fitted = decodedFit(source, settings, fit))
-            written = *fitted;
-    }
+    const PickFit written = fitted ? *fitted : withoutSilence(plan.pick, settings.sampleRate);
     const auto encode = [&](double decibels, const MusicConverter::Progress &converted) {
         const auto gain = float(std::pow(10.0, decibels / 20));
         return MusicConverter(codecs_, fileSystem_, gain)

@@ -75,6 +75,10 @@ class MatchedConversion
                       std::stop_token stop = {});
 
   private:
+    // plan with the fit in frames as converted, found already.
+    GainPlan planFitted(int slot, const std::filesystem::path &source, const Mp3Settings &settings,
+                        const Progress &progress, std::stop_token stop, const PickFit &fit,
+                        const PickFit &decoded);
     std::optional<AudioInfo> probe(const std::filesystem::path &source) const;
     std::optional<PickFit> decodedFit(const std::filesystem::path &source,
                                       const Mp3Settings &settings, const PickFit &fit) const;
