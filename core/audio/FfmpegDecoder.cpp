@@ -189,6 +189,22 @@ std::string formatName(const AVFormatContext &format, const AVCodecParameters &c
     return avcodec_get_name(codec.codec_id);
 }
 
+// Whether the container's length counts the frames the decoder delivers.
+bool statesDecodedFrames(const AVFormatContext &format, const AVCodecParameters &codec)
+{
+    const std::string_view demuxer = format.iformat->name;
+    const bool pcm =
+        codec.codec_id >= AV_CODEC_ID_PCM_S16LE && codec.codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+    switch (codec.codec_id) {
+    case AV_CODEC_ID_FLAC:
+        return demuxer == "flac";
+    case AV_CODEC_ID_VORBIS:
+        return demuxer == "ogg";
+    default:
+        return pcm && (demuxer == "wav" || demuxer == "aiff");
+    }
+}
+
 // One opened file: its reading, its container and its audio stream.
 class OpenedMusic
 {
@@ -256,6 +272,7 @@ class OpenedMusic
             info.seconds = double(format_->duration) / AV_TIME_BASE;
         // Every other way counts the frames or reads them from the file's own header.
         info.lengthEstimated = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+        info.lengthExact = !info.lengthEstimated && statesDecodedFrames(*format_, *stream.codecpar);
         if (stream.codecpar->codec_id == AV_CODEC_ID_MP3 && !info.lengthEstimated &&
             info.sampleRate > 0) {
             // Its stated length holds the encoder's delay and padding, its decoding does not:
@@ -264,7 +281,9 @@ class OpenedMusic
                 Mp3Gain::length([this](std::int64_t offset, std::size_t size) {
                     return input_.bytesAt(offset, size);
                 });
-            if (length && length->coded == std::llround(info.seconds * info.sampleRate))
+            info.lengthExact =
+                length && length->coded == std::llround(info.seconds * info.sampleRate);
+            if (info.lengthExact)
                 info.seconds = double(length->decoded) / info.sampleRate;
         }
         info.bitRate =

@@ -193,16 +193,20 @@ std::optional<PickFit> MatchedConversion::decodedFit(AudioDecoder &decoder,
     auto *info = std::get_if<AudioInfo>(&probed);
     if (!info)
         return std::nullopt;
-    // A length guessed from the bit rate misses the end by the tags and the rate's changes.
-    if (info->lengthEstimated && !fit.end && (fit.fadeOut > 0 || fit.crossfade > 0)) {
+    // A length guessed from the bit rate misses the end by the tags and the rate's changes,
+    // a stated one by an encoder's delay or padding, some milliseconds that a seam hears.
+    if (!info->lengthExact && !fit.end && (fit.fadeOut > 0 || fit.crossfade > 0)) {
         std::int64_t frames = 0;
         const auto failure =
             decoder.decode(source, info->sampleRate, 1, [&](const float *, std::size_t count) {
                 frames += std::int64_t(count);
                 return true;
             });
+        // A decoder may deliver an encoder's padding past the end a container states, as of
+        // AAC in MP4: the music ends at whichever comes first.
+        const double counted = double(frames) / info->sampleRate;
         if (!failure && frames > 0)
-            info->seconds = double(frames) / info->sampleRate;
+            info->seconds = info->lengthEstimated ? counted : std::min(info->seconds, counted);
     }
     return decodedFit(fit, *info, framing);
 }

@@ -30,6 +30,9 @@ struct AudioInfo
     int bitRate = 0; // bits a second, the average where it varies; 0 where unknown
     // The length was guessed from the bit rate (an MP3 without a frame count), not counted.
     bool lengthEstimated = false;
+    // The length is the frames its decoding delivers, to the frame. Elsewhere an encoder's
+    // delay and padding, or a container's rounding, move it by some milliseconds.
+    bool lengthExact = false;
 
     // The most sample frames the file may hold: its length, with room for the error where
     // that is an estimate; nothing where the length is unknown.

@@ -51,6 +51,8 @@ class TestPickRendering : public QObject
     void fitIsWrittenAsMade();
     void loopTurnsInWholeFrames_data();
     void loopTurnsInWholeFrames();
+    void fitToAPicksEndEndsWhereItsMusicDoes_data();
+    void fitToAPicksEndEndsWhereItsMusicDoes();
 
   private:
     core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
@@ -166,7 +168,7 @@ void TestPickRendering::fitIsWrittenAsMade()
 void TestPickRendering::loopTurnsInWholeFrames_data()
 {
     QTest::addColumn<int>("slotRate");
-    QTest::addColumn<double>("loop"); // seconds from 2.5 s into the pick; negative: to its end
+    QTest::addColumn<double>("loop");  // seconds from 2.5 s into the pick; negative: to its end
     QTest::addColumn<QString>("pick"); // empty: the made one, 2 s silence, 4 s tone, 3 s silence
     QTest::addColumn<int>("junk");     // bytes put after the pick's music
     QTest::newRow("44.1 kHz") << 44100 << 2.0 << QString() << 0;
@@ -196,8 +198,8 @@ void TestPickRendering::loopTurnsInWholeFrames()
         pick = padded;
     }
     const double start = pick.isEmpty() ? 2.5 : 0.5;
-    core::PickFit fit{std::llround(start * rate), {}, 0, 0,
-                      core::PickFit::longestCrossfade(rate) / 5};
+    core::PickFit fit{
+        std::llround(start * rate), {}, 0, 0, core::PickFit::longestCrossfade(rate) / 5};
     if (loop >= 0)
         fit.end = std::llround((start + loop) * rate);
     const core::Mp3Settings slot{slotRate, 2, slotRate >= 32000 ? 192 : 96};
@@ -215,6 +217,34 @@ void TestPickRendering::loopTurnsInWholeFrames()
     QCOMPARE(turn - music, std::int64_t(576 + 576));
     if (loop >= 0)
         QVERIFY(std::abs(turn - std::llround(loop * slotRate)) <= frameSize / 2);
+}
+
+void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes_data()
+{
+    QTest::addColumn<QString>("pick");
+    for (const char *pick : {"tone.opus", "tone.webm", "tone.wma", "tone.m4a", "tone.ogg",
+                             "tone.flac", "tone.wav", "tone.mp3"})
+        QTest::newRow(pick) << QString::fromLatin1(pick);
+}
+
+// A seam to the pick's end is made where its music ends, whatever encoder's delay or
+// padding, or container's rounding, the length it states or its decoding holds.
+void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes()
+{
+    QFETCH(QString, pick);
+    const std::filesystem::path source = audiofixtures::path(pick).toStdString();
+    const auto decoder = core::AudioCodecs::builtIn().makeDecoder();
+    const auto info = std::get<core::AudioInfo>(decoder->probe(source));
+    core::PickFit toTheEnd{
+        info.sampleRate / 4, {}, 0, 0, core::PickFit::longestCrossfade(info.sampleRate)};
+    // Each is a second of a tone, which some decoders cut short.
+    core::PickFit toTheMusicsEnd = toTheEnd;
+    toTheMusicsEnd.end = std::min<std::int64_t>(
+        info.sampleRate,
+        std::llround(audiofixtures::listen(source, info.sampleRate, 1).seconds * info.sampleRate));
+    const auto framing = core::SeamFraming::forEncoder(core::AudioCodecs::builtIn(), settings);
+    QCOMPARE(core::MatchedConversion::decodedFit(*decoder, source, toTheEnd, framing)->end,
+             core::MatchedConversion::decodedFit(toTheMusicsEnd, info, framing).end);
 }
 
 QTEST_GUILESS_MAIN(TestPickRendering)
