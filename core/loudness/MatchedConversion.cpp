@@ -194,8 +194,14 @@ std::optional<PickFit> MatchedConversion::decodedFit(AudioDecoder &decoder,
     if (!info)
         return std::nullopt;
     // A length guessed from the bit rate misses the end by the tags and the rate's changes,
-    // a stated one by an encoder's delay or padding, some milliseconds that a seam hears.
-    if (!info->lengthExact && !fit.end && (fit.fadeOut > 0 || fit.crossfade > 0)) {
+    // a stated one by an encoder's delay or padding, some milliseconds that a seam hears:
+    // where a fit ends at or near it, the pick is counted.
+    const std::int64_t stated = std::llround(info->seconds * info->sampleRate);
+    const bool toTheEnd = !fit.end && (fit.fadeOut > 0 || fit.crossfade > 0);
+    const bool nearTheEnd =
+        fit.end && *fit.end > std::min(stated * 9 / 10, stated - info->sampleRate);
+    PickFit withinMusic = fit;
+    if (!info->lengthExact && (toTheEnd || nearTheEnd)) {
         std::int64_t frames = 0;
         const auto failure =
             decoder.decode(source, info->sampleRate, 1, [&](const float *, std::size_t count) {
@@ -204,11 +210,14 @@ std::optional<PickFit> MatchedConversion::decodedFit(AudioDecoder &decoder,
             });
         // A decoder may deliver an encoder's padding past the end a container states, as of
         // AAC in MP4: the music ends at whichever comes first.
-        const double counted = double(frames) / info->sampleRate;
-        if (!failure && frames > 0)
-            info->seconds = info->lengthEstimated ? counted : std::min(info->seconds, counted);
+        if (!failure && frames > 0) {
+            const std::int64_t end = info->lengthEstimated ? frames : std::min(stated, frames);
+            info->seconds = double(end) / info->sampleRate;
+            if (fit.end)
+                withinMusic.end = std::max(fit.start + 1, std::min(*fit.end, end));
+        }
     }
-    return decodedFit(fit, *info, framing);
+    return decodedFit(withinMusic, *info, framing);
 }
 
 std::optional<PickFit> MatchedConversion::decodedFit(const std::filesystem::path &source,

@@ -63,8 +63,8 @@ class MatchedConversion
     static PickFit decodedFit(const PickFit &fit, const AudioInfo &pick,
                               const SeamFraming &framing);
     // The same for the pick the decoder probes, whose length is counted by decoding it where
-    // the fit runs to its end and the probe could not tell that end to the frame; nothing
-    // where the pick cannot be read.
+    // the fit runs to or near its end and the probe could not tell that end to the frame: a
+    // fit's end past its music is brought back to it. Nothing where the pick cannot be read.
     static std::optional<PickFit> decodedFit(AudioDecoder &decoder,
                                              const std::filesystem::path &source,
                                              const PickFit &fit, const SeamFraming &framing);

@@ -222,21 +222,29 @@ void TestPickRendering::loopTurnsInWholeFrames()
 void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes_data()
 {
     QTest::addColumn<QString>("pick");
+    QTest::addColumn<bool>("atStatedEnd"); // else to the end, given none
     for (const char *pick : {"tone.opus", "tone.webm", "tone.wma", "tone.m4a", "tone.ogg",
-                             "tone.flac", "tone.wav", "tone.mp3"})
-        QTest::newRow(pick) << QString::fromLatin1(pick);
+                             "tone.flac", "tone.wav", "tone.mp3", "mp3-mpeg1-no-info.mp3"}) {
+        for (const bool atStatedEnd : {false, true})
+            QTest::addRow("%s%s", pick, atStatedEnd ? ", at its stated end" : "")
+                << QString::fromLatin1(pick) << atStatedEnd;
+    }
 }
 
-// A seam to the pick's end is made where its music ends, whatever encoder's delay or
-// padding, or container's rounding, the length it states or its decoding holds.
+// A seam to the pick's end, or to the end its length states, is made where its music ends,
+// whatever encoder's delay or padding, or container's rounding, that length or its decoding
+// holds.
 void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes()
 {
     QFETCH(QString, pick);
+    QFETCH(bool, atStatedEnd);
     const std::filesystem::path source = audiofixtures::path(pick).toStdString();
     const auto decoder = core::AudioCodecs::builtIn().makeDecoder();
     const auto info = std::get<core::AudioInfo>(decoder->probe(source));
     core::PickFit toTheEnd{
         info.sampleRate / 4, {}, 0, 0, core::PickFit::longestCrossfade(info.sampleRate)};
+    if (atStatedEnd)
+        toTheEnd.end = std::llround(info.seconds * info.sampleRate);
     // Each is a second of a tone, which some decoders cut short.
     core::PickFit toTheMusicsEnd = toTheEnd;
     toTheMusicsEnd.end = std::min<std::int64_t>(
