@@ -270,7 +270,8 @@ class OpenedMusic
             info.seconds = double(stream.duration) * av_q2d(stream.time_base);
         else if (format_->duration > 0)
             info.seconds = double(format_->duration) / AV_TIME_BASE;
-        // Every other way counts the frames or reads them from the file's own header.
+        // Every other way counts the frames or reads them from the file's own header, where
+        // the encoder's delay and padding and the container's rounding may still be counted.
         info.lengthEstimated = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
         info.lengthExact = !info.lengthEstimated && statesDecodedFrames(*format_, *stream.codecpar);
         if (stream.codecpar->codec_id == AV_CODEC_ID_MP3 && !info.lengthEstimated &&
