@@ -228,8 +228,11 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
         if (holds(file))
             return file;
     }
-    if (entry.overwrittenInPlace && !holds(*entry.overwrittenInPlace) &&
-        !matchesKept(gameFile, targetName) &&
+    // A damaged record no longer tells of an overwrite in place under way, which may have
+    // been cut short as it was damaged.
+    const bool mayBeUnderWay =
+        entry.overwrittenInPlace ? !holds(*entry.overwrittenInPlace) : entry.doubtful;
+    if (mayBeUnderWay && !matchesKept(gameFile, targetName) &&
         (beginsWith(underWayFile(targetName), gameFile) ||
          beginsWith(keptFile(targetName), gameFile))) {
         // Neither what the file held, nor what was written over it, nor the original put

@@ -670,6 +670,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
     QTest::newRow("folder of this version adopted without its record (108996)")
         << quint64(108996);
     QTest::newRow("restore cut by a full disk (114346)") << quint64(114346);
+    QTest::newRow("in-place restore cut short, then the record cut short (707890)")
+        << quint64(707890);
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
