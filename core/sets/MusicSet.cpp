@@ -39,8 +39,12 @@ std::string shownPath(const std::filesystem::path &file, const std::filesystem::
 {
     const std::filesystem::path relative = file.lexically_relative(setFolder);
     if (!relative.empty() && *relative.begin() != ".." && !file.lexically_normal().empty() &&
-        file.is_absolute() == setFolder.is_absolute())
-        return platform::textFromPath(relative.generic_string());
+        file.is_absolute() == setFolder.is_absolute()) {
+        const std::string text = platform::textFromPath(relative.generic_string());
+        // A name that starts with '#' or a blank would be read back as a comment or trimmed.
+        const bool misread = text.front() == '#' || text.front() == ' ' || text.front() == '\t';
+        return misread ? "./" + text : text;
+    }
     return platform::textFromPath(file);
 }
 

@@ -36,7 +36,9 @@ void TestMusicSet::savedSetOpensAsSaved()
     const fs::path setFolder = fs::absolute("sets");
     MusicSet set;
     set.picks = {{0, setFolder / "Castle files/castle.flac", 222},
-                 {9, fs::absolute("elsewhere/dirt.mp3"), -1}};
+                 {9, fs::absolute("elsewhere/dirt.mp3"), -1},
+                 {10, setFolder / "#1 hit.ogg", -1},
+                 {11, setFolder / " intro.ogg", -1}};
     set.gameFolder = "/games/Valdrune3/Mp3/";
     set.language = 1;
     const std::string text = set.format(setFolder);
@@ -46,11 +48,13 @@ void TestMusicSet::savedSetOpensAsSaved()
         std::string::npos);
 
     const MusicSet opened = MusicSet::parse(text, setFolder);
-    QCOMPARE(opened.picks.size(), std::size_t(2));
+    QCOMPARE(opened.picks.size(), std::size_t(4));
     QCOMPARE(opened.picks[0].slot, 0);
     QCOMPARE(opened.picks[0].file, setFolder / "Castle files/castle.flac");
     QCOMPARE(opened.picks[1].slot, 9);
     QCOMPARE(opened.picks[1].file, fs::absolute("elsewhere/dirt.mp3"));
+    QCOMPARE(opened.picks[2].file, setFolder / "#1 hit.ogg");
+    QCOMPARE(opened.picks[3].file, setFolder / " intro.ogg");
     QCOMPARE(opened.gameFolder.value_or(""), std::string("/games/Valdrune3/Mp3/"));
     QCOMPARE(int(opened.language.value_or(0)), 1);
     QVERIFY(opened.problems.empty());
