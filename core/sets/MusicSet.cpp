@@ -4,6 +4,7 @@
 #include "files/FileSystem.h"
 #include "settings/Platform.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -40,7 +41,9 @@ std::string shownPath(const std::filesystem::path &file, const std::filesystem::
     const std::filesystem::path relative = file.lexically_relative(setFolder);
     if (!relative.empty() && *relative.begin() != ".." && !file.lexically_normal().empty() &&
         file.is_absolute() == setFolder.is_absolute()) {
-        const std::string text = platform::textFromPath(relative.generic_string());
+        // The native text: on Windows a path made again from a narrow string misreads UTF-8.
+        std::string text = platform::textFromPath(relative);
+        std::replace(text.begin(), text.end(), platform::nativeSeparator(), '/');
         // A name that starts with '#' or a blank would be read back as a comment or trimmed.
         const bool misread = text.front() == '#' || text.front() == ' ' || text.front() == '\t';
         return misread ? "./" + text : text;
