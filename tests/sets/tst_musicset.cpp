@@ -67,6 +67,10 @@ void TestMusicSet::pickNameSurvivesSaving_data()
 {
     QTest::addColumn<QByteArray>("name"); // UTF-8, below the set's folder
     QTest::newRow("not ASCII") << QByteArray("Caf\xC3\xA9 \xE6\x9B\xB2.ogg");
+    QTest::newRow("backslash") << QByteArray("back\\slash.ogg");
+#ifndef _WIN32
+    QTest::newRow("folder named like a drive") << QByteArray("c:/drive.ogg");
+#endif
 }
 
 void TestMusicSet::pickNameSurvivesSaving()
