@@ -229,9 +229,12 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
             return file;
     }
     // A damaged record no longer tells of an overwrite in place under way, which may have
-    // been cut short as it was damaged.
-    const bool mayBeUnderWay =
-        entry.overwrittenInPlace ? !holds(*entry.overwrittenInPlace) : entry.doubtful;
+    // been cut short as it was damaged: the content left under way beside the originals
+    // still does. Without it, a beginning of the original may be the player's own (a tag
+    // cut off), never ours to write over.
+    const bool mayBeUnderWay = entry.overwrittenInPlace ? !holds(*entry.overwrittenInPlace)
+                                                        : entry.doubtful &&
+                                                              isThere(underWayFile(targetName));
     if (mayBeUnderWay && !matchesKept(gameFile, targetName) &&
         (beginsWith(underWayFile(targetName), gameFile) ||
          beginsWith(keptFile(targetName), gameFile))) {
@@ -839,6 +842,7 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                 return FileError::destination(error);
             restored = true;
         } else {
+            bool underWayMade = false;
             const auto recordInPlace =
                 [&](const AtomicFileWriter::Prepared &replacement) -> std::optional<FileError> {
                 if (!replacement.inPlace)
@@ -851,11 +855,22 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                         return FileError::destination(unreadable);
                     manifest().setEntry(std::string(targetName), std::move(entry));
                 }
+                // What is put back stays under way beside the originals until it is whole,
+                // which tells a write cut short even where the record is damaged since.
+                const fs::path underWay = underWayFile(targetName);
+                fileSystem_.remove(underWay);
+                if (fileSystem_.hardLink(keptFile(targetName), underWay) != 0) {
+                    if (std::optional<FileError> failure = keepCopy(keptFile(targetName), underWay))
+                        return failure;
+                }
+                underWayMade = true;
                 return manifest().save();
             };
             if (std::optional<FileError> failure =
                     writer.copyFile(keptFile(targetName), game, recordInPlace))
                 return failure;
+            if (underWayMade)
+                fileSystem_.remove(underWayFile(targetName));
             restored = true;
         }
         manifest().setWritten(std::string(targetName), {});

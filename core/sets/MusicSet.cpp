@@ -4,6 +4,7 @@
 #include "files/FileSystem.h"
 #include "settings/Platform.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -34,25 +35,32 @@ std::optional<int> slotNamed(std::string_view targetName)
     return std::nullopt;
 }
 
+bool isAbsoluteOnEitherSystem(std::string_view text)
+{
+    const bool driveLetter =
+        text.size() >= 3 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+    return driveLetter || (!text.empty() && (text[0] == '/' || text[0] == '\\'));
+}
+
 // Below the set's folder: relative, with forward slashes, which both systems read.
 std::string shownPath(const std::filesystem::path &file, const std::filesystem::path &setFolder)
 {
     const std::filesystem::path relative = file.lexically_relative(setFolder);
     if (!relative.empty() && *relative.begin() != ".." && !file.lexically_normal().empty() &&
         file.is_absolute() == setFolder.is_absolute()) {
-        const std::string text = platform::textFromPath(relative.generic_string());
+        // The native text: on Windows a path made again from a narrow string misreads UTF-8.
+        std::string text = platform::textFromPath(relative);
+        std::replace(text.begin(), text.end(), platform::nativeSeparator(), '/');
+        // A backslash in a Linux name, or a first folder named like a drive ("c:"), would be
+        // read back as Windows' separator or as an absolute path: the whole path is saved.
+        if (file.is_absolute() &&
+            (text.find('\\') != std::string::npos || isAbsoluteOnEitherSystem(text)))
+            return platform::textFromPath(file);
         // A name that starts with '#' or a blank would be read back as a comment or trimmed.
         const bool misread = text.front() == '#' || text.front() == ' ' || text.front() == '\t';
         return misread ? "./" + text : text;
     }
     return platform::textFromPath(file);
-}
-
-bool isAbsoluteOnEitherSystem(std::string_view text)
-{
-    const bool driveLetter =
-        text.size() >= 3 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
-    return driveLetter || (!text.empty() && (text[0] == '/' || text[0] == '\\'));
 }
 
 std::string_view trimmed(std::string_view line)

@@ -43,6 +43,7 @@ class TestOriginalsPromise : public QObject
     void damagedRecordIsReadOrDistrusted_data();
     void damagedRecordIsReadOrDistrusted();
     void pickIsNeverKeptAsOriginalAfterRecordIsCut();
+    void beginningOfOriginalIsLeftAloneAfterRecordIsCut();
     void unreadableGameFileIsLeftAloneAndNamed_data();
     void unreadableGameFileIsLeftAloneAndNamed();
     void failedInPlaceOpenLeavesUpdateAlone();
@@ -316,6 +317,17 @@ void TestOriginalsPromise::originalWrittenOverUnderSecondNameIsToldLost()
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("patch's Water"));
     QVERIFY2(result.message.find(".mp3: its original was lost") != std::string::npos,
              result.message.c_str());
+}
+
+void TestOriginalsPromise::beginningOfOriginalIsLeftAloneAfterRecordIsCut()
+{
+    // The player cut the end off the game's file (a tag stripped); the record is damaged.
+    QCOMPARE(change("a").outcome, RunResult::Outcome::Completed);
+    QCOMPARE(restoreAll().count, 1);
+    fs_->put(game / "Water.mp3", "game's own Wat");
+    fs_->put(kept / "manifest.txt", record().substr(0, 20));
+    QCOMPARE(restoreAll().count, 0);
+    QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("game's own Wat"));
 }
 
 void TestOriginalsPromise::recordCutInsideAnEntryNeverKeepsPickAsOriginal()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sets/MusicSet.h"
+#include "settings/Platform.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,8 @@ class TestMusicSet : public QObject
 
   private slots:
     void savedSetOpensAsSaved();
+    void pickNameSurvivesSaving_data();
+    void pickNameSurvivesSaving();
     void loudnessChoiceRoundTrips_data();
     void loudnessChoiceRoundTrips();
     void readsSetsLeniently_data();
@@ -58,6 +61,28 @@ void TestMusicSet::savedSetOpensAsSaved()
     QCOMPARE(opened.gameFolder.value_or(""), std::string("/games/Valdrune3/Mp3/"));
     QCOMPARE(int(opened.language.value_or(0)), 1);
     QVERIFY(opened.problems.empty());
+}
+
+void TestMusicSet::pickNameSurvivesSaving_data()
+{
+    QTest::addColumn<QByteArray>("name"); // UTF-8, below the set's folder
+    QTest::newRow("not ASCII") << QByteArray("Caf\xC3\xA9 \xE6\x9B\xB2.ogg");
+    QTest::newRow("backslash") << QByteArray("back\\slash.ogg");
+#ifndef _WIN32
+    QTest::newRow("folder named like a drive") << QByteArray("c:/drive.ogg");
+#endif
+}
+
+void TestMusicSet::pickNameSurvivesSaving()
+{
+    QFETCH(QByteArray, name);
+    const fs::path setFolder = fs::absolute("sets");
+    MusicSet set;
+    set.picks = {{0, setFolder / core::platform::pathFromText(name.toStdString()), -1}};
+    const MusicSet opened = MusicSet::parse(set.format(setFolder), setFolder);
+    QCOMPARE(opened.picks.size(), std::size_t(1));
+    QCOMPARE(core::platform::textFromPath(opened.picks[0].file),
+             core::platform::textFromPath(set.picks[0].file));
 }
 
 void TestMusicSet::loudnessChoiceRoundTrips_data()
