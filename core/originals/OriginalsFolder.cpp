@@ -252,6 +252,16 @@ fs::path OriginalsFolder::underWayFile(std::string_view targetName) const
     return folder_ / platform::pathFromText(std::string(targetName) + ".under way");
 }
 
+std::optional<FileError> OriginalsFolder::keepUnderWay(const fs::path &content,
+                                                      std::string_view targetName)
+{
+    const fs::path underWay = underWayFile(targetName);
+    fileSystem_.remove(underWay);
+    if (fileSystem_.hardLink(content, underWay) == 0)
+        return std::nullopt;
+    return keepCopy(content, underWay);
+}
+
 bool OriginalsFolder::beginsWith(const fs::path &whole, const fs::path &part) const
 {
     std::string wholeBytes;
@@ -410,12 +420,8 @@ std::optional<FileError> OriginalsFolder::keep(const AtomicFileWriter::Prepared 
         if (!entry.overwrittenInPlace)
             return FileError::destination(unreadable);
         // What is about to be written stays beside the originals until it is whole.
-        const fs::path underWay = underWayFile(targetName);
-        fileSystem_.remove(underWay);
-        if (fileSystem_.hardLink(replacement.content, underWay) != 0) {
-            if (std::optional<FileError> failure = keepCopy(replacement.content, underWay))
-                return failure;
-        }
+        if (std::optional<FileError> failure = keepUnderWay(replacement.content, targetName))
+            return failure;
     }
     // Kept under a second name of the game file: what it is now tells, after a kill, whether
     // another program wrote over both names before the new file took the game file's name.
@@ -857,12 +863,9 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                 }
                 // What is put back stays under way beside the originals until it is whole,
                 // which tells a write cut short even where the record is damaged since.
-                const fs::path underWay = underWayFile(targetName);
-                fileSystem_.remove(underWay);
-                if (fileSystem_.hardLink(keptFile(targetName), underWay) != 0) {
-                    if (std::optional<FileError> failure = keepCopy(keptFile(targetName), underWay))
-                        return failure;
-                }
+                if (std::optional<FileError> failure =
+                        keepUnderWay(keptFile(targetName), targetName))
+                    return failure;
                 underWayMade = true;
                 return manifest().save();
             };

@@ -157,6 +157,10 @@ class OriginalsFolder
     // The new content of an overwrite in place while it is under way, beside the originals:
     // a game file is this program's unfinished write only where it is a beginning of it.
     std::filesystem::path underWayFile(std::string_view targetName) const;
+    // Puts the content about to be written in place beside the originals: a second name of
+    // it, or a copy where the file system has none.
+    std::optional<FileError> keepUnderWay(const std::filesystem::path &content,
+                                          std::string_view targetName);
     bool beginsWith(const std::filesystem::path &whole, const std::filesystem::path &part) const;
     // The content of a file compared with what is known of it; a file that is there but
     // cannot be read sets comparisonFailed_, since "unread" must never count as "different".
