@@ -232,9 +232,9 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
     // been cut short as it was damaged: the content left under way beside the originals
     // still does. Without it, a beginning of the original may be the player's own (a tag
     // cut off), never ours to write over.
-    const bool mayBeUnderWay = entry.overwrittenInPlace ? !holds(*entry.overwrittenInPlace)
-                                                        : entry.doubtful &&
-                                                              isThere(underWayFile(targetName));
+    const bool mayBeUnderWay = entry.overwrittenInPlace
+                                   ? !holds(*entry.overwrittenInPlace)
+                                   : entry.doubtful && isThere(underWayFile(targetName));
     if (mayBeUnderWay && !matchesKept(gameFile, targetName) &&
         (beginsWith(underWayFile(targetName), gameFile) ||
          beginsWith(keptFile(targetName), gameFile))) {
@@ -253,7 +253,7 @@ fs::path OriginalsFolder::underWayFile(std::string_view targetName) const
 }
 
 std::optional<FileError> OriginalsFolder::keepUnderWay(const fs::path &content,
-                                                      std::string_view targetName)
+                                                       std::string_view targetName)
 {
     const fs::path underWay = underWayFile(targetName);
     fileSystem_.remove(underWay);
