@@ -4,6 +4,7 @@
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
 #include "run/ReplacementRun.h"
+#include "run/RunTexts.h"
 
 #include <QTest>
 
@@ -70,6 +71,17 @@ class Oracle
     // What a Change put into a slot's file is the program's there; moved elsewhere by the
     // player, it is the player's.
     void programWroteAt(int slot, const std::string &bytes) { programAt_.insert({slot, bytes}); }
+    // The file the program last wrote into a slot, by identity and content: a file the player
+    // moved there holds the program's bytes, but not its write to that slot.
+    void lastWriteAt(int slot, const std::pair<std::uint64_t, std::string> &file)
+    {
+        lastWrite_[slot] = file;
+    }
+    bool holdsLastWrite(int slot, const std::pair<std::uint64_t, std::string> &file) const
+    {
+        const auto found = lastWrite_.find(slot);
+        return found != lastWrite_.end() && found->second == file;
+    }
     bool byOthersAt(int slot, const std::optional<std::string> &bytes) const
     {
         return bytes && (others_.count(*bytes) || !programAt_.count({slot, *bytes}));
@@ -86,6 +98,7 @@ class Oracle
                     return true;
         return false;
     }
+    const std::set<std::string> &everyOthers() const { return others_; }
     void mustKeep(const std::string &bytes) { mustKeep_.insert(bytes); }
     const std::set<std::string> &mustKeep() const { return mustKeep_; }
 
@@ -94,6 +107,7 @@ class Oracle
     std::set<std::string> program_;
     std::set<std::string> mustKeep_;
     std::set<std::pair<int, std::string>> programAt_;
+    std::map<int, std::pair<std::uint64_t, std::string>> lastWrite_;
 };
 
 struct Outcome
@@ -107,6 +121,15 @@ class Simulation
   public:
     explicit Simulation(std::uint64_t seed) : random_(seed)
     {
+        fs_.setWindowsRules(windowsRules());
+    }
+
+    // VMC_SIM_RULES=windows plays every sequence under Windows' rules for files in use and
+    // read-only files.
+    static bool windowsRules()
+    {
+        const char *rules = std::getenv("VMC_SIM_RULES");
+        return rules && std::string(rules) == "windows";
     }
 
     Outcome run(int steps)
@@ -389,8 +412,10 @@ class Simulation
                 intended->second == *isContent)
                 oracle_.programWroteAt(slot, *isContent);
             if (!isRestore) {
-                if ((changed || (rewritten && involved.count(slot))) && isContent && !oracle_.byOthers(isContent))
+                if ((changed || (rewritten && involved.count(slot))) && isContent && !oracle_.byOthers(isContent)) {
                     oracle_.programWroteAt(slot, *isContent);
+                    oracle_.lastWriteAt(slot, is->second);
+                }
                 continue;
             }
             if (changed && oracle_.byOthersAt(slot, wasContent))
@@ -425,6 +450,87 @@ class Simulation
             violation("(e) the restore counted " + std::to_string(result.count) +
                       " files put back, but put back " + std::to_string(putBack) +
                       " versions of the game's");
+        judgeSettingAside(before, after);
+        if (isRestore && !killed && !refusedWhole)
+            judgeRestoreReasons(before, after, involved, result);
+    }
+
+    // The reason a restore gives for a slot it left alone, as the player reads it.
+    static bool named(const core::RunResult &result, const std::string &label,
+                      std::string_view reason)
+    {
+        return result.message.find(label + ".mp3: " + std::string(reason)) != std::string::npos;
+    }
+
+    // (e) "Changed since" is said only of a file this program did not write, "lost" only where
+    // a version of the game's is nowhere; after a restore every involved game file holds the
+    // game's own version, or is named.
+    void judgeRestoreReasons(const Snapshot &before, const Snapshot &after,
+                             const std::set<int> &involved, const core::RunResult &result)
+    {
+        const core::RunTexts &texts = core::RunTexts::forLanguage(english);
+        for (const int slot : involved) {
+            const auto was = before.find(gameFile(slot));
+            const auto is = after.find(gameFile(slot));
+            const std::string &label = labels_[std::size_t(slot)];
+            if (named(result, label, texts.leftAloneChangedSince) && was != before.end() &&
+                oracle_.holdsLastWrite(slot, was->second))
+                violation("(e) the restore said " + slots_.targetFileName(slot) +
+                          " changed since this program wrote it, but it holds its write");
+            if (named(result, label, texts.leftAloneLost) && !versionGone())
+                violation("(e) the restore said the original of " + slots_.targetFileName(slot) +
+                          " was lost, but every version of the game's is there");
+            // A file that holds its kept original byte for byte is as good as put back; one
+            // whose original was rightly set aside before has nothing to be put back.
+            if (is != after.end() && oracle_.holdsLastWrite(slot, is->second) &&
+                keptOriginalOf(before, slots_.targetFileName(slot)) &&
+                keptContentOf(after, slots_.targetFileName(slot)) != is->second.second &&
+                result.message.find(label) == std::string::npos)
+                violation("(e) after the restore " + slots_.targetFileName(slot) +
+                          " holds this program's write, and the restore did not name it");
+        }
+    }
+
+    // (a) A kept original goes to Superseded/ only when its game file holds a version that
+    // this program never wrote: set aside for the program's own write, it is restorable no
+    // more.
+    void judgeSettingAside(const Snapshot &before, const Snapshot &after)
+    {
+        for (const auto &[path, file] : after) {
+            if (path.parent_path().filename() != "Superseded" || before.count(path))
+                continue;
+            for (int slot = 0; slot < simulatedSlots; ++slot) {
+                if (keptContentOf(before, slots_.targetFileName(slot)) != file.second)
+                    continue;
+                const auto was = before.find(gameFile(slot));
+                if (was != before.end() && oracle_.holdsLastWrite(slot, was->second) &&
+                    !keptOriginalOf(after, slots_.targetFileName(slot)))
+                    violation("(a) the original of " + slots_.targetFileName(slot) +
+                              " was set aside while its game file held this program's write");
+            }
+        }
+    }
+
+    bool versionGone()
+    {
+        const std::set<std::string> present = presentVersions();
+        for (const std::string &version : oracle_.everyOthers())
+            if (!present.count(version))
+                return true;
+        return false;
+    }
+
+    std::set<std::string> presentVersions()
+    {
+        fs_.setQuiet(true);
+        std::set<std::string> present;
+        for (const fs::path &file : originalsFiles())
+            present.insert(*fs_.peek(file));
+        for (int slot = 0; slot < simulatedSlots; ++slot)
+            if (auto content = fs_.peek(gameFile(slot)))
+                present.insert(*content);
+        fs_.setQuiet(false);
+        return present;
     }
 
     void change()
@@ -583,15 +689,10 @@ class Simulation
 
     void check()
     {
+        // (a)
+        const std::set<std::string> present = presentVersions();
         fs_.setQuiet(true);
         const std::vector<fs::path> kept = originalsFiles();
-        // (a)
-        std::set<std::string> present;
-        for (const fs::path &file : kept)
-            present.insert(*fs_.peek(file));
-        for (int slot = 0; slot < simulatedSlots; ++slot)
-            if (auto content = fs_.peek(gameFile(slot)))
-                present.insert(*content);
         for (const std::string &version : oracle_.mustKeep())
             if (!present.count(version))
                 violation("(a) a version of the game's that the program acted on is nowhere");

@@ -152,6 +152,15 @@ void InMemoryFileSystem::touch(Node &node, bool content)
         node.modified = clock_ * tick;
 }
 
+SystemError InMemoryFileSystem::heldInPlace(const Node &node) const
+{
+    if (!windowsRules_ || node.type == FileStatus::Type::Folder)
+        return 0;
+    if (node.busy)
+        return EBUSY;
+    return (node.mode & 0222) == 0 ? EACCES : 0;
+}
+
 void InMemoryFileSystem::unlinkNode(std::uint64_t inode)
 {
     Node &node = nodes_.at(inode);
@@ -367,10 +376,10 @@ SystemError InMemoryFileSystem::remove(const fs::path &path)
     const Node &node = nodes_.at(found->second);
     if (node.type == FileStatus::Type::Folder)
         return EISDIR;
-    // A name of a file in use goes as on POSIX; on Windows it would stay until the game lets
-    // go, and the next lock drops it then.
     if (!(nodes_.at(folder).mode & 0200))
         return EACCES;
+    if (const SystemError error = heldInPlace(node))
+        return error;
     const std::uint64_t inode = found->second;
     nodes_.at(folder).children.erase(found);
     unlinkNode(inode);
@@ -499,6 +508,8 @@ SystemError InMemoryFileSystem::rename(const fs::path &from, const fs::path &to)
     if (moving == fromChildren.end())
         return ENOENT;
     const std::uint64_t inode = moving->second;
+    if (windowsRules_ && nodes_.at(inode).busy)
+        return EBUSY;
     auto &toChildren = nodes_.at(toFolder).children;
     const auto there = toChildren.find(toName);
     if (there != toChildren.end()) {
@@ -507,6 +518,8 @@ SystemError InMemoryFileSystem::rename(const fs::path &from, const fs::path &to)
         const Node &old = nodes_.at(there->second);
         if (old.busy)
             return EBUSY;
+        if (const SystemError error = heldInPlace(old))
+            return error;
         if (old.type == FileStatus::Type::Folder &&
             (nodes_.at(inode).type != FileStatus::Type::Folder || !old.children.empty()))
             return old.children.empty() ? EISDIR : ENOTEMPTY;

@@ -72,6 +72,9 @@ class InMemoryFileSystem : public core::FileSystem
     void setMode(const std::filesystem::path &path, std::uint32_t mode);
     void setTimeOf(const std::filesystem::path &path, std::int64_t modified);
     void setBusy(const std::filesystem::path &path, bool busy);
+    // Windows' rules: a file in use cannot be removed or renamed under any of its names, nor
+    // renamed over; a read-only file cannot be removed or renamed over.
+    void setWindowsRules(bool on) { windowsRules_ = on; }
     std::optional<std::string> peek(const std::filesystem::path &path) const;
     std::optional<core::FileStatus> peekStatus(const std::filesystem::path &path,
                                                bool followLinks = false) const;
@@ -134,6 +137,8 @@ class InMemoryFileSystem : public core::FileSystem
     void touch(Node &node, bool content);
     std::uint64_t usedBytes() const;
     Open *openOf(Handle handle);
+    // Why Windows would keep this name where it is: in use, or read-only; 0 elsewhere.
+    core::SystemError heldInPlace(const Node &node) const;
 
     std::unordered_map<std::uint64_t, Node> nodes_;
     std::map<Handle, Open> open_;
@@ -146,6 +151,7 @@ class InMemoryFileSystem : public core::FileSystem
     std::optional<Armed> armed_;
     bool killed_ = false;
     bool quiet_ = false;
+    bool windowsRules_ = false;
     std::uint64_t calls_ = 0;
     std::array<std::uint64_t, faultKinds> struck_{};
 };
