@@ -114,6 +114,9 @@ class FileSystem
                                  Handle &handle) = 0;
     // Takes the lock of an opened lock file without waiting: lockHeld where another holds it.
     virtual SystemError tryLock(Handle handle) = 0;
+    // Another program holds the file open so that none of its names can be removed or renamed
+    // (Windows' sharing rule, as the game holds its music); never where no such rule exists.
+    virtual bool inUse(const std::filesystem::path &) { return false; }
 
     // The clock a lock's wait is measured by, and the wait between tries.
     virtual std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }

@@ -45,6 +45,9 @@ class NativeFileSystem : public FileSystem
     SystemError setModified(const std::filesystem::path &path, std::int64_t modified) override;
     SystemError openLock(const std::filesystem::path &path, bool create, Handle &handle) override;
     SystemError tryLock(Handle handle) override;
+#ifdef _WIN32
+    bool inUse(const std::filesystem::path &path) override;
+#endif
 };
 
 } // namespace core

@@ -247,6 +247,11 @@ std::optional<WrittenFile> OriginalsFolder::ourEntryFor(const fs::path &gameFile
     return std::nullopt;
 }
 
+fs::path OriginalsFolder::keptCopyFile(std::string_view targetName) const
+{
+    return folder_ / platform::pathFromText(std::string(targetName) + ".kept copy");
+}
+
 fs::path OriginalsFolder::underWayFile(std::string_view targetName) const
 {
     return folder_ / platform::pathFromText(std::string(targetName) + ".under way");
@@ -467,22 +472,54 @@ void OriginalsFolder::dropSecondName(std::string_view targetName)
     const fs::path kept = keptFile(targetName);
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
     // A symbolic link to the kept file is no second name of it: the kept file is the data.
-    if (!sameFile(kept, game) || leadsIntoOriginals(game))
+    if (!sameFile(kept, game) || leadsIntoOriginals(game)) {
+        takeInKeptCopy(targetName);
         return;
-    const std::optional<OriginalsManifest::Entry::Identity> was =
-        manifest().entry(std::string(targetName)).secondName;
+    }
+    const OriginalsManifest::Entry was = manifest().entry(std::string(targetName));
     // Never kept, then: the next Change keeps what the game file holds. Where the original
-    // was written over through the game file's name, the record says so, before the name
-    // goes, so that a kill in between still tells it. A record that cannot be written (a
-    // full disk) does not keep the name: a second name at rest is worse than a stale line.
+    // was written over through the game file's name, the record says so, and it keeps the
+    // name's identity until the name is gone, so that a name that cannot go yet, or a kill
+    // in between, still tells it later. A record that cannot be written (a full disk) does
+    // not keep the name: a second name at rest is worse than a stale line.
     OriginalsManifest::Entry entry;
-    entry.lost = (was && identityOf(game) != was) ||
-                 manifest().entry(std::string(targetName)).lost;
-    manifest().setEntry(std::string(targetName), std::move(entry));
+    entry.lost = (was.secondName && identityOf(game) != was.secondName) || was.lost;
+    entry.secondName = was.secondName;
+    manifest().setEntry(std::string(targetName), entry);
     manifest().save();
-    if (fileSystem_.remove(kept) != 0)
+    if (fileSystem_.remove(kept) != 0) {
+        // Held by the game, as Windows does: the data is copied while it is the original,
+        // and the copy takes the kept name once the name is free.
+        if (!entry.lost && !isThere(keptCopyFile(targetName)))
+            keepCopy(game, keptCopyFile(targetName));
+        return;
+    }
+    fileSystem_.syncFolder(folder_);
+    entry.secondName.reset();
+    manifest().setEntry(std::string(targetName), std::move(entry));
+    takeInKeptCopy(targetName);
+}
+
+void OriginalsFolder::takeInKeptCopy(std::string_view targetName)
+{
+    const fs::path copy = keptCopyFile(targetName);
+    if (!isThere(copy))
+        return;
+    const fs::path kept = keptFile(targetName);
+    if (isThere(kept) || isThere(absentMarker(targetName))) {
+        // The kept file is whole without it: set aside, never deleted.
+        const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
+        if (fileSystem_.createFolder(aside) == 0)
+            fileSystem_.replace(copy, supersededName(kept));
+        return;
+    }
+    if (fileSystem_.replace(copy, kept) != 0)
         return;
     fileSystem_.syncFolder(folder_);
+    // The copy was taken before anything could write over the original.
+    OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
+    entry.lost = false;
+    manifest().setEntry(std::string(targetName), std::move(entry));
 }
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
@@ -506,10 +543,13 @@ std::optional<FileError> OriginalsFolder::keepNow(const fs::path &gameFile,
     // A second name costs no copying; the new file then takes the game file's name by
     // rename, leaving the old data under the kept name. The record's save syncs it.
     // A game file with other names (the game's files linked to each other) is copied: a
-    // kept second name of it would change with them.
+    // kept second name of it would change with them. So is one that the rename cannot
+    // replace, read-only or held by the game: Windows would not let its kept second name go
+    // either, and a patcher writing into the game file would write over the original.
     FileStatus status;
-    const bool single = fileSystem_.status(gameFile, status) == 0 && status.links == 1;
-    if (!inPlace && single && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0)
+    const bool linkable = fileSystem_.status(gameFile, status) == 0 && status.links == 1 &&
+                          (status.mode & 0222) != 0 && !fileSystem_.inUse(gameFile);
+    if (!inPlace && linkable && fileSystem_.hardLink(gameFile, keptFile(targetName)) == 0)
         return std::nullopt;
     return keepCopy(gameFile, keptFile(targetName));
 }

@@ -157,6 +157,10 @@ class OriginalsFolder
     // The new content of an overwrite in place while it is under way, beside the originals:
     // a game file is this program's unfinished write only where it is a beginning of it.
     std::filesystem::path underWayFile(std::string_view targetName) const;
+    // A copy of the original made where its kept second name could not be removed: it takes
+    // the kept name once that name is gone.
+    std::filesystem::path keptCopyFile(std::string_view targetName) const;
+    void takeInKeptCopy(std::string_view targetName);
     // Puts the content about to be written in place beside the originals: a second name of
     // it, or a copy where the file system has none.
     std::optional<FileError> keepUnderWay(const std::filesystem::path &content,

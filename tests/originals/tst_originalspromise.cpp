@@ -56,6 +56,8 @@ class TestOriginalsPromise : public QObject
     void forgedLostLineDoesNotBelieARestore();
     void deletedRecordNeverLetsDefaultWriteOverAnUpdate();
     void hardLinkedGameFilesNeverShareAKeptOriginal();
+    void gameHoldingItsFileKeepsTheOriginalUnderWindowsRules_data();
+    void gameHoldingItsFileKeepsTheOriginalUnderWindowsRules();
     void gameFileLinkedToKeptOriginalIsNeverWrittenThrough();
     void faultAnywhereInChangeOverCutRecord();
     void killWhileDroppingSecondNameStillTellsLost();
@@ -441,7 +443,8 @@ void TestOriginalsPromise::faultAnywhereInChangeOverCutRecord()
 void TestOriginalsPromise::hardLinkedGameFilesNeverShareAKeptOriginal()
 {
     // The game ships one track under two names (a packager's deduplication).
-    fs_->hardLink(game / "Water.mp3", game / "Dirt.mp3");
+    fs_->erase(game / "Dirt.mp3");
+    QCOMPARE(fs_->hardLink(game / "Water.mp3", game / "Dirt.mp3"), 0);
     QCOMPARE(change("a").outcome, RunResult::Outcome::Completed);
     const auto dirt = fs_->peekStatus(game / "Dirt.mp3");
     const auto keptWater = fs_->peekStatus(kept / "Water.mp3");
@@ -453,6 +456,38 @@ void TestOriginalsPromise::hardLinkedGameFilesNeverShareAKeptOriginal()
              qPrintable(QString::fromStdString(
                  std::string(shared ? "kept Water is the same file as game Dirt; " : "") +
                  "kept Water now holds: " + *fs_->peek(kept / "Water.mp3"))));
+}
+
+void TestOriginalsPromise::gameHoldingItsFileKeepsTheOriginalUnderWindowsRules_data()
+{
+    QTest::addColumn<bool>("heldAfterKill");
+    // Held as Change begins: no second name may be made. Held once a kill has left one: it
+    // cannot go until the game lets go.
+    QTest::newRow("held at Change") << false;
+    QTest::newRow("held after a kill") << true;
+}
+
+void TestOriginalsPromise::gameHoldingItsFileKeepsTheOriginalUnderWindowsRules()
+{
+    QFETCH(bool, heldAfterKill);
+    if (heldAfterKill) {
+        QVERIFY(leaveSecondName());
+        fs_->setWindowsRules(true);
+        fs_->setBusy(game / "Water.mp3", true);
+        OriginalsFolder("/g/", *fs_).lockForWriting();
+    } else {
+        fs_->setWindowsRules(true);
+        fs_->setBusy(game / "Water.mp3", true);
+        QCOMPARE(change("a").outcome, RunResult::Outcome::Failed);
+        QVERIFY(!keptIsSecondNameOfGameFile());
+    }
+    // The game lets go, and a patcher writes into its file before the program starts again.
+    fs_->setBusy(game / "Water.mp3", false);
+    fs_->put(game / "Water.mp3", "patch's Water");
+    OriginalsFolder("/g/", *fs_).lockForWriting();
+    QVERIFY(!keptIsSecondNameOfGameFile());
+    QCOMPARE(fs_->peek(kept / "Water.mp3"), std::optional<std::string>("game's own Water"));
+    QVERIFY(restoreAll().message.find("lost") == std::string::npos);
 }
 
 void TestOriginalsPromise::originalsInDataFolderOutliveAnEmptyGameFolderPlace()

@@ -57,6 +57,7 @@ class InMemoryFileSystem : public core::FileSystem
     core::SystemError openLock(const std::filesystem::path &path, bool create,
                                Handle &handle) override;
     core::SystemError tryLock(Handle handle) override;
+    bool inUse(const std::filesystem::path &path) override;
     std::chrono::steady_clock::time_point now() override { return steady_; }
     void pause(std::chrono::milliseconds duration) override { steady_ += duration; }
 
