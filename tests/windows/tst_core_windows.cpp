@@ -291,6 +291,35 @@ MINI_TEST(originalsAreKeptAndRestoredOnWindows)
     CHECK(!fs::exists(game / "Grass.mp3"));
 }
 
+// Windows' rules that the in-memory file system plays: a file held open without shared
+// deletion keeps every name, and Change keeps the original of such a file by copy.
+MINI_TEST(gameHoldingItsFileKeepsEveryNameAndTheOriginalByCopy)
+{
+    ScratchFolder game;
+    ScratchFolder music;
+    writeBytes(game / "Dirt.mp3", "the game's own");
+    writeBytes(music / "a.mp3", "mine");
+    core::FileSystem &files = core::FileSystem::native();
+    CHECK(!files.inUse(game / "Dirt.mp3"));
+    HANDLE held = CreateFileW((game / "Dirt.mp3").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(held != INVALID_HANDLE_VALUE);
+    CHECK(files.inUse(game / "Dirt.mp3"));
+    CHECK(files.hardLink(game / "Dirt.mp3", game / "second.mp3") == 0);
+    CHECK(files.remove(game / "second.mp3") != 0);
+    CHECK(files.rename(game / "second.mp3", game / "third.mp3") != 0);
+
+    core::SlotTexts texts = placeholders();
+    texts[9] = textFromPath(music / "a.mp3");
+    CHECK(core::ReplacementRun(core::SlotTable()).run(texts, labels(), game.text() + "\\", 2)
+              .outcome == core::RunResult::Outcome::Failed);
+    CloseHandle(held);
+    files.remove(game / "second.mp3");
+    const fs::path kept = game / "Originals (Music Changer)/Dirt.mp3";
+    CHECK_EQ(readBytes(kept), std::string("the game's own"));
+    CHECK(!files.sameFile(kept, game / "Dirt.mp3"));
+}
+
 MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
 {
     ScratchFolder game;
