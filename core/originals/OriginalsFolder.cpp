@@ -855,8 +855,10 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
             leftAlone.why = LeftAlone::Why::Lost;
         return std::nullopt;
     }
-    // A link stays: what it points to is the game file.
+    // A link stays: what it points to is the game file, unless that is a file of ours.
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    if (leadsIntoOriginals(game))
+        return FileError::destination(notThrough);
     if (isThere(game)) {
         // A file that cannot be read cannot be compared: it, its record and its kept
         // original stay as they are.

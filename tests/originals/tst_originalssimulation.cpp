@@ -119,7 +119,12 @@ struct Outcome
 class Simulation
 {
   public:
-    explicit Simulation(std::uint64_t seed) : random_(seed)
+    // Version 1 is the generator the regression seeds were found with; version 2 adds
+    // power loss, game files that share a file or are links, and an unreadable record.
+    static constexpr int newestVersion = 2;
+
+    explicit Simulation(std::uint64_t seed, int version = newestVersion)
+        : random_(seed), version_(version)
     {
         fs_.setWindowsRules(windowsRules());
     }
@@ -208,6 +213,10 @@ class Simulation
 
     void othersWrite(const fs::path &file, bool byRename)
     {
+        // What the player linked into the originals folder: an updater replaces the link.
+        for (int slot = 0; slot < simulatedSlots; ++slot)
+            if (file == gameFile(slot) && linkedInto(slot))
+                byRename = true;
         const std::string content = bytes(500 + below(3000), 'G');
         oracle_.wrote(content, Oracle::Writer::Others);
         byRename ? fs_.putByRename(file, content) : fs_.put(file, content);
@@ -244,7 +253,7 @@ class Simulation
     void step()
     {
         ++stepsRun;
-        const int choice = below(100);
+        const int choice = below(version_ >= 2 ? 117 : 100);
         if (choice < 22)
             change();
         else if (choice < 30)
@@ -267,8 +276,14 @@ class Simulation
             lockFileOddity();
         else if (choice < 90)
             gameHoldsFile();
-        else
+        else if (choice < 100)
             gameUpdate();
+        else if (choice < 105)
+            gameSharesAFile();
+        else if (choice < 112)
+            gameFileBecomesLink();
+        else
+            recordBecomesUnreadable();
     }
 
     // The program's actions, each in a fresh program over the disk as it was left.
@@ -287,6 +302,9 @@ class Simulation
             note(otherCopy ? "another copy holds the lock" : "another copy could not lock");
         }
         const bool oddLock = lockIsOdd();
+        const bool unreadableRecord = recordIsUnreadable();
+        if (version_ >= 2)
+            fs_.settle();
         std::optional<Fault> fault;
         if (chance(40)) {
             fault = Fault(below(InMemoryFileSystem::faultKinds));
@@ -309,6 +327,10 @@ class Simulation
         note(name + " -> outcome " + std::to_string(int(result.outcome)) + " count " +
              std::to_string(result.count) + (killed ? " KILLED" : "") + " msg[" + result.message +
              "]");
+        if (killed && version_ >= 2 && chance(35)) {
+            fs_.losePower();
+            note("the power is lost");
+        }
         if (killed) {
             // The next start of the program, over the disk as the kill left it.
             core::OriginalsFolder(musicFolder, fs_, data).lockForWriting();
@@ -319,6 +341,16 @@ class Simulation
         intended_.clear();
         if ((otherCopy || oddLock) && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the lock could not be had");
+        if (unreadableRecord && gameFilesChanged(before, after))
+            violation("(lock) a game file changed while the record could not be read");
+    }
+
+    bool recordIsUnreadable() const
+    {
+        for (const fs::path &record : manifests())
+            if ((fs_.peekStatus(record)->mode & 0444) == 0)
+                return true;
+        return false;
     }
 
     // The lock lives with the originals, wherever the program puts them.
@@ -392,6 +424,9 @@ class Simulation
                                   (result.outcome == core::RunResult::Outcome::Failed &&
                                    result.slot < 0 && !gameFilesChanged(before, after));
         for (int slot = 0; slot < simulatedSlots; ++slot) {
+            // What the player's link into the originals shows is the originals' business.
+            if (linkedInto(slot))
+                continue;
             const auto was = before.find(gameFile(slot));
             const auto is = after.find(gameFile(slot));
             const std::optional<std::string> wasContent =
@@ -470,6 +505,8 @@ class Simulation
     {
         const core::RunTexts &texts = core::RunTexts::forLanguage(english);
         for (const int slot : involved) {
+            if (linkedInto(slot))
+                continue;
             const auto was = before.find(gameFile(slot));
             const auto is = after.find(gameFile(slot));
             const std::string &label = labels_[std::size_t(slot)];
@@ -605,6 +642,8 @@ class Simulation
         const auto status = fs_.peekStatus(gameFile(slot), true);
         if (!status || !status->isFile() || (status->mode & 0222) == 0)
             return;
+        if (linkedInto(slot))
+            return;
         // Same size, and often the exact time of what is there: what cp -p of a twin does.
         const std::string content = bytes(status->size, 'H');
         oracle_.wrote(content, Oracle::Writer::Others);
@@ -687,6 +726,68 @@ class Simulation
         note("the game " + std::string(busy ? "holds " : "lets go of ") + std::to_string(slot));
     }
 
+    // A packager's deduplication: one game file becomes a second name of another.
+    void gameSharesAFile()
+    {
+        const int a = below(simulatedSlots);
+        const int b = below(simulatedSlots);
+        const auto status = fs_.peekStatus(gameFile(a));
+        if (a == b || !status || !status->isFile())
+            return;
+        fs_.setQuiet(true);
+        fs_.erase(gameFile(b));
+        fs_.hardLink(gameFile(a), gameFile(b));
+        fs_.setQuiet(false);
+        note("the game makes " + std::to_string(b) + " a second name of " + std::to_string(a));
+    }
+
+    // The player moves a game file elsewhere and leaves a link to it, or links it to its kept
+    // original as a restore by hand.
+    void gameFileBecomesLink()
+    {
+        const int slot = below(simulatedSlots);
+        const std::string name = slots_.targetFileName(slot);
+        if (chance(50)) {
+            const auto content = fs_.peek(gameFile(slot));
+            if (!content)
+                return;
+            const fs::path moved = root / "elsewhere" / (name + "." + std::to_string(stepsRun));
+            fs_.putFolder(root / "elsewhere");
+            fs_.putByRename(moved, *content);
+            fs_.putLink(gameFile(slot), moved.string());
+            note("player moves " + std::to_string(slot) + " elsewhere behind a link");
+            return;
+        }
+        for (const fs::path &file : originalsFiles())
+            if (file.filename() == name && isKeptPlace(file)) {
+                fs_.putLink(gameFile(slot), file.string());
+                note("player links " + std::to_string(slot) + " to its kept original");
+                return;
+            }
+    }
+
+    // The game file is the player's link into the originals folder.
+    bool linkedInto(int slot)
+    {
+        fs::path target;
+        fs_.setQuiet(true);
+        const bool link = fs_.readLink(gameFile(slot), target) == 0;
+        fs_.setQuiet(false);
+        const std::string originals = (game / core::OriginalsFolder::folderName).string();
+        return link && (target.string().rfind(originals, 0) == 0 ||
+                        target.string().rfind(data.string(), 0) == 0);
+    }
+
+    void recordBecomesUnreadable()
+    {
+        const std::vector<fs::path> records = manifests();
+        if (records.empty())
+            return;
+        const bool unreadable = chance(60);
+        fs_.setMode(records.front(), unreadable ? 0 : 0644);
+        note(unreadable ? "the record becomes unreadable" : "the record is readable again");
+    }
+
     void check()
     {
         // (a)
@@ -700,8 +801,14 @@ class Simulation
         for (const fs::path &file : kept) {
             const auto keptStatus = fs_.peekStatus(file);
             for (int slot = 0; slot < simulatedSlots; ++slot) {
+                // A symbolic link the player made to the kept file is no second name: it is
+                // never written through.
                 const auto gameStatus = fs_.peekStatus(gameFile(slot), true);
-                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus))
+                const auto linked = fs_.peekStatus(gameFile(slot), false);
+                const bool playersLink =
+                    linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
+                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
+                    !playersLink)
                     violation("(c) kept " + file.string() + " is the same file as game file " +
                               slots_.targetFileName(slot));
             }
@@ -725,6 +832,7 @@ class Simulation
 
     using FileSystem = core::FileSystem;
     std::mt19937_64 random_;
+    int version_;
     InMemoryFileSystem fs_;
     Oracle oracle_;
     const core::SlotTable slots_;
@@ -735,10 +843,17 @@ class Simulation
     std::map<int, std::string> intended_;
 };
 
+int generatorVersion()
+{
+    return environmentNumber("VMC_SIM_VERSION", Simulation::newestVersion);
+}
+
 std::string report(std::uint64_t seed, const Outcome &outcome)
 {
     std::ostringstream text;
-    text << "seed " << seed << " (replay: VMC_SIM_SEED=" << seed << ")\n" << outcome.steps;
+    text << "seed " << seed << " (replay: VMC_SIM_SEED=" << seed
+         << " VMC_SIM_VERSION=" << generatorVersion() << ")\n"
+         << outcome.steps;
     for (const std::string &violation : outcome.violations)
         text << "VIOLATION " << violation << "\n";
     return text.str();
@@ -778,7 +893,7 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
 {
     QFETCH(quint64, seed);
-    const Outcome outcome = Simulation(seed).run(30);
+    const Outcome outcome = Simulation(seed, 1).run(30);
     QVERIFY2(outcome.violations.empty(), report(seed, outcome).c_str());
 }
 
@@ -786,7 +901,7 @@ void TestOriginalsSimulation::randomSequencesKeepThePromise()
 {
     const int steps = environmentNumber("VMC_SIM_STEPS", 30);
     if (const char *seed = std::getenv("VMC_SIM_SEED"); seed && *seed) {
-        const Outcome outcome = Simulation(std::stoull(seed)).run(steps);
+        const Outcome outcome = Simulation(std::stoull(seed), generatorVersion()).run(steps);
         qInfo().noquote() << QString::fromStdString(report(std::stoull(seed), outcome));
         QVERIFY(outcome.violations.empty());
         return;
@@ -803,7 +918,7 @@ void TestOriginalsSimulation::randomSequencesKeepThePromise()
     for (;; ++seed, ++run) {
         if (soakSeconds > 0 ? std::chrono::steady_clock::now() >= deadline : int(run) >= sequences)
             break;
-        const Outcome outcome = Simulation(seed).run(steps);
+        const Outcome outcome = Simulation(seed, generatorVersion()).run(steps);
         if (outcome.violations.empty())
             continue;
         ++failing;

@@ -79,6 +79,46 @@ void InMemoryFileSystem::revive()
         it = it->second.links == 0 ? nodes_.erase(it) : std::next(it);
 }
 
+void InMemoryFileSystem::settle()
+{
+    durable_ = nodes_;
+}
+
+InMemoryFileSystem::Node &InMemoryFileSystem::durableNode(std::uint64_t inode)
+{
+    const auto found = durable_.find(inode);
+    if (found != durable_.end())
+        return found->second;
+    Node node = nodes_.at(inode);
+    node.data.clear();
+    node.children.clear();
+    return durable_[inode] = node;
+}
+
+void InMemoryFileSystem::losePower()
+{
+    if (durable_.empty())
+        return revive();
+    // What is reachable from the root through durable names, with its names counted anew.
+    std::unordered_map<std::uint64_t, Node> kept;
+    std::vector<std::uint64_t> pending{root};
+    while (!pending.empty()) {
+        const std::uint64_t inode = pending.back();
+        pending.pop_back();
+        Node &node = kept[inode] = durable_.at(inode);
+        node.links = 0;
+        for (const auto &[name, child] : node.children)
+            if (!kept.count(child))
+                pending.push_back(child);
+    }
+    for (const auto &[inode, node] : kept)
+        for (const auto &[name, child] : node.children)
+            ++kept.at(child).links;
+    nodes_ = std::move(kept);
+    nodes_.at(root).links = 1;
+    revive();
+}
+
 SystemError InMemoryFileSystem::lookup(const fs::path &path, bool followLinks, std::uint64_t &inode,
                                        int depth) const
 {
@@ -319,7 +359,15 @@ SystemError InMemoryFileSystem::flushToDisk(Handle handle)
 {
     if (const SystemError error = enter(Op::Write))
         return error;
-    return openOf(handle) ? 0 : EBADF;
+    const Open *open = openOf(handle);
+    if (!open)
+        return EBADF;
+    if (!durable_.empty()) {
+        Node &durable = durableNode(open->inode);
+        durable.data = nodes_.at(open->inode).data;
+        durable.modified = nodes_.at(open->inode).modified;
+    }
+    return 0;
 }
 
 void InMemoryFileSystem::close(Handle handle)
@@ -366,9 +414,15 @@ SystemError InMemoryFileSystem::replace(const fs::path &from, const fs::path &to
     return rename(from, to);
 }
 
-void InMemoryFileSystem::syncFolder(const fs::path &)
+void InMemoryFileSystem::syncFolder(const fs::path &folder)
 {
-    enter(Op::Write);
+    std::uint64_t inode = 0;
+    if (enter(Op::Write) || durable_.empty() || lookup(folder, true, inode) != 0 ||
+        nodes_.at(inode).type != FileStatus::Type::Folder)
+        return;
+    durableNode(inode).children = nodes_.at(inode).children;
+    for (const auto &[name, child] : nodes_.at(inode).children)
+        durableNode(child);
 }
 
 SystemError InMemoryFileSystem::remove(const fs::path &path)

@@ -92,6 +92,11 @@ class InMemoryFileSystem : public core::FileSystem
     bool killed() const { return killed_; }
     // A fresh program over the disk as it was left: the dead one's handles and locks go.
     void revive();
+    // Power loss. settle() makes all there is now durable, as time passing does; losePower()
+    // then keeps of what changed since only what a flush (a file's data) or a folder's sync
+    // (its names) made durable, and revives.
+    void settle();
+    void losePower();
     // The test's own checks go through the seam uncounted and unfaulted.
     void setQuiet(bool quiet) { quiet_ = quiet; }
     std::uint64_t calls() const { return calls_; }
@@ -138,10 +143,13 @@ class InMemoryFileSystem : public core::FileSystem
     void touch(Node &node, bool content);
     std::uint64_t usedBytes() const;
     Open *openOf(Handle handle);
+    // The durable state of a node, made from what it is now without its data or names.
+    Node &durableNode(std::uint64_t inode);
     // Why Windows would keep this name where it is: in use, or read-only; 0 elsewhere.
     core::SystemError heldInPlace(const Node &node) const;
 
     std::unordered_map<std::uint64_t, Node> nodes_;
+    std::unordered_map<std::uint64_t, Node> durable_;
     std::map<Handle, Open> open_;
     std::map<std::uint64_t, Handle> lockHolder_;
     std::uint64_t nextInode_ = 2;
