@@ -524,7 +524,15 @@ void OriginalsFolder::takeInKeptCopy(std::string_view targetName)
 
 void OriginalsFolder::recordNotBegun(std::string_view targetName)
 {
-    fileSystem_.remove(underWayFile(targetName));
+    // A game file still cut short by an earlier write stays known as ours by what is under way
+    // beside the originals, should the record be damaged before it is whole again.
+    const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
+    const std::optional<WrittenFile> now = WrittenFile::statOf(game, fileSystem_);
+    const std::optional<WrittenFile> underWay =
+        WrittenFile::statOf(underWayFile(targetName), fileSystem_);
+    if (!now || !underWay || now->size >= underWay->size ||
+        !beginsWith(underWayFile(targetName), game))
+        fileSystem_.remove(underWayFile(targetName));
     dropSecondName(targetName);
     OriginalsManifest::Entry entry = manifest().entry(std::string(targetName));
     if (!entry.written.empty())
@@ -911,8 +919,11 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
                 underWayMade = true;
                 return manifest().save();
             };
+            // A write that failed once the original was whole in place (a later call of
+            // the copy) still put it back, and is told so.
             if (std::optional<FileError> failure =
-                    writer.copyFile(keptFile(targetName), game, recordInPlace))
+                    writer.copyFile(keptFile(targetName), game, recordInPlace);
+                failure && !(underWayMade && matchesKept(game, targetName)))
                 return failure;
             if (underWayMade)
                 fileSystem_.remove(underWayFile(targetName));

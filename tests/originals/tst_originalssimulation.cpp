@@ -77,6 +77,8 @@ class Oracle
     {
         lastWrite_[slot] = file;
     }
+    // Put back by a restore: what the program wrote there is no longer its claim.
+    void forgetLastWrite(int slot) { lastWrite_.erase(slot); }
     bool holdsLastWrite(int slot, const std::pair<std::uint64_t, std::string> &file) const
     {
         const auto found = lastWrite_.find(slot);
@@ -308,7 +310,8 @@ class Simulation
         std::optional<Fault> fault;
         if (chance(40)) {
             fault = Fault(below(InMemoryFileSystem::faultKinds));
-            const int after = below(120);
+            // Version 2 also reaches the late calls of a long run: its in-place writes.
+            const int after = version_ >= 2 && chance(50) ? below(600) : below(120);
             fs_.arm(*fault, after);
             note("fault " + std::to_string(int(*fault)) + " after " + std::to_string(after));
         }
@@ -456,6 +459,8 @@ class Simulation
             if (changed && oracle_.byOthersAt(slot, wasContent))
                 violation("(b) a restore wrote over " + slots_.targetFileName(slot) +
                           ", which this program did not write");
+            if (changed)
+                oracle_.forgetLastWrite(slot);
             // A write cut short leaves no version of anyone's: nothing was put back, and the
             // bytes it left are the program's to restore over later.
             const bool cutShort = changed && isContent && !oracle_.whole(*isContent);
@@ -659,10 +664,17 @@ class Simulation
     {
         const int a = below(simulatedSlots);
         const int b = below(simulatedSlots);
-        if (a == b)
+        if (a == b || (version_ >= 2 && !(isWholeOrAbsent(a) && isWholeOrAbsent(b))))
             return;
         fs_.swapNames(gameFile(a), gameFile(b));
         note("player swaps " + std::to_string(a) + " and " + std::to_string(b));
+    }
+
+    // A file the program left cut short is not one the player moves to another slot.
+    bool isWholeOrAbsent(int slot) const
+    {
+        const auto content = fs_.peek(gameFile(slot));
+        return !content || oracle_.whole(*content);
     }
 
     void playerChangesMode()
@@ -749,7 +761,7 @@ class Simulation
         const std::string name = slots_.targetFileName(slot);
         if (chance(50)) {
             const auto content = fs_.peek(gameFile(slot));
-            if (!content)
+            if (!content || !oracle_.whole(*content))
                 return;
             const fs::path moved = root / "elsewhere" / (name + "." + std::to_string(stepsRun));
             fs_.putFolder(root / "elsewhere");
@@ -813,8 +825,9 @@ class Simulation
                               slots_.targetFileName(slot));
             }
         }
-        // (d)
-        for (int slot = 0; slot < simulatedSlots; ++slot) {
+        // (d), where the record can be read: the player's unreadable record stops the program.
+        const bool recordReadable = !recordIsUnreadable();
+        for (int slot = 0; slot < simulatedSlots && recordReadable; ++slot) {
             const auto content = fs_.peek(gameFile(slot));
             if (!content || oracle_.whole(*content))
                 continue;
