@@ -326,7 +326,7 @@ std::optional<FileError> OriginalsFolder::makeFolder()
 {
     if (isFolder(folder_))
         return std::nullopt;
-    const SystemError error = fileSystem_.createFolder(folder_);
+    const SystemError error = createDurableFolder(folder_);
     if (error == 0)
         return recordNewFolder(folder_);
     // A game folder the player may not write: the originals go to the player's own folder,
@@ -473,6 +473,7 @@ void OriginalsFolder::dropSecondName(std::string_view targetName)
     const fs::path game = AtomicFileWriter::resolveLinks(gameFile(targetName), fileSystem_);
     // A symbolic link to the kept file is no second name of it: the kept file is the data.
     if (!sameFile(kept, game) || leadsIntoOriginals(game)) {
+        separateKeptFile(targetName);
         takeInKeptCopy(targetName);
         return;
     }
@@ -500,16 +501,31 @@ void OriginalsFolder::dropSecondName(std::string_view targetName)
     takeInKeptCopy(targetName);
 }
 
+bool OriginalsFolder::hasOtherNames(const fs::path &file) const
+{
+    FileStatus status;
+    return fileSystem_.status(file, status, false) == 0 && status.isFile() && status.links > 1;
+}
+
+void OriginalsFolder::separateKeptFile(std::string_view targetName)
+{
+    // A kept file that another game file's name has come to share (the player moved it) is
+    // made a file of its own, or copied beside while that file is held.
+    const fs::path kept = keptFile(targetName);
+    if (hasOtherNames(kept) && keepCopy(kept, kept) && !isThere(keptCopyFile(targetName)))
+        keepCopy(kept, keptCopyFile(targetName));
+}
+
 void OriginalsFolder::takeInKeptCopy(std::string_view targetName)
 {
     const fs::path copy = keptCopyFile(targetName);
-    if (!isThere(copy))
-        return;
     const fs::path kept = keptFile(targetName);
+    if (!isThere(copy) || hasOtherNames(kept))
+        return;
     if (isThere(kept) || isThere(absentMarker(targetName))) {
         // The kept file is whole without it: set aside, never deleted.
         const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
-        if (fileSystem_.createFolder(aside) == 0)
+        if (createDurableFolder(aside) == 0)
             fileSystem_.replace(copy, supersededName(kept));
         return;
     }
@@ -590,7 +606,7 @@ std::optional<FileError> OriginalsFolder::keepBeside(const fs::path &gameFile,
     if (!isThere(gameFile))
         return std::nullopt;
     const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
-    if (const SystemError error = fileSystem_.createFolder(aside))
+    if (const SystemError error = createDurableFolder(aside))
         return FileError::destination(error);
     return keepCopy(gameFile, supersededName(keptFile(targetName)));
 }
@@ -598,7 +614,7 @@ std::optional<FileError> OriginalsFolder::keepBeside(const fs::path &gameFile,
 std::optional<FileError> OriginalsFolder::setKeptAside(std::string_view targetName)
 {
     const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
-    if (const SystemError error = fileSystem_.createFolder(aside))
+    if (const SystemError error = createDurableFolder(aside))
         return FileError::destination(error);
     for (const fs::path &kept : {keptFile(targetName), absentMarker(targetName)}) {
         if (!isThere(kept))
@@ -625,6 +641,17 @@ std::optional<FileError> OriginalsFolder::keepCopy(const fs::path &gameFile, con
     return std::nullopt;
 }
 
+SystemError OriginalsFolder::createDurableFolder(const fs::path &folder)
+{
+    if (isFolder(folder))
+        return 0;
+    if (const SystemError error = fileSystem_.createFolder(folder))
+        return error;
+    // Its name outlives a power loss before anything is kept in it.
+    fileSystem_.syncFolder(folder.parent_path());
+    return 0;
+}
+
 SystemError OriginalsFolder::createFolders(const fs::path &folder)
 {
     if (folder.empty() || isFolder(folder))
@@ -633,7 +660,7 @@ SystemError OriginalsFolder::createFolders(const fs::path &folder)
         if (const SystemError error = createFolders(folder.parent_path()))
             return error;
     }
-    return fileSystem_.createFolder(folder);
+    return createDurableFolder(folder);
 }
 
 void OriginalsFolder::removeLeftovers(std::optional<fs::file_time_type> olderThan)
@@ -770,7 +797,7 @@ RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8
             if (std::optional<FileError> failure = keepNow(game, copy.targetName, true))
                 return fail(*failure);
         }
-        if (const SystemError error = fileSystem_.createFolder(aside))
+        if (const SystemError error = createDurableFolder(aside))
             return fail(FileError::destination(error));
         fs::path destination = aside / platform::pathFromText(copy.targetName);
         for (int n = 2; isThere(destination); ++n)
@@ -896,6 +923,8 @@ std::optional<FileError> OriginalsFolder::restoreSlot(AtomicFileWriter &writer,
         if (isThere(absentMarker(targetName))) {
             if (const SystemError error = fileSystem_.remove(game))
                 return FileError::destination(error);
+            // Gone for good before the record forgets that this program wrote it.
+            fileSystem_.syncFolder(game.parent_path());
             restored = true;
         } else {
             bool underWayMade = false;

@@ -161,6 +161,8 @@ class OriginalsFolder
     // the kept name once that name is gone.
     std::filesystem::path keptCopyFile(std::string_view targetName) const;
     void takeInKeptCopy(std::string_view targetName);
+    void separateKeptFile(std::string_view targetName);
+    bool hasOtherNames(const std::filesystem::path &file) const;
     // Puts the content about to be written in place beside the originals: a second name of
     // it, or a copy where the file system has none.
     std::optional<FileError> keepUnderWay(const std::filesystem::path &content,
@@ -190,6 +192,8 @@ class OriginalsFolder
     identityOf(const std::filesystem::path &file) const;
     // Makes the folder and any missing folder above it.
     SystemError createFolders(const std::filesystem::path &folder);
+    // Makes one folder whose name the folder above keeps through a power loss.
+    SystemError createDurableFolder(const std::filesystem::path &folder);
 
     FileSystem &fileSystem_;
     std::string musicFolder_;

@@ -315,6 +315,11 @@ class Simulation
             fs_.arm(*fault, after);
             note("fault " + std::to_string(int(*fault)) + " after " + std::to_string(after));
         }
+        if (version_ >= 2 && windowsRules() && chance(15)) {
+            const int after = below(200);
+            fs_.armHold(after);
+            note("the game opens a file it is about to lose, after " + std::to_string(after));
+        }
         const auto struckBefore = fs_.faultsStruck();
         const core::RunResult result = action();
         const bool killed = fs_.killed();
@@ -330,11 +335,14 @@ class Simulation
         note(name + " -> outcome " + std::to_string(int(result.outcome)) + " count " +
              std::to_string(result.count) + (killed ? " KILLED" : "") + " msg[" + result.message +
              "]");
-        if (killed && version_ >= 2 && chance(35)) {
+        // The power fails as the program dies, or a moment after it finished, before the
+        // system wrote out what nobody flushed.
+        const bool powerLost = version_ >= 2 && chance(killed ? 35 : 4);
+        if (powerLost) {
             fs_.losePower();
             note("the power is lost");
         }
-        if (killed) {
+        if (killed || powerLost) {
             // The next start of the program, over the disk as the kill left it.
             core::OriginalsFolder(musicFolder, fs_, data).lockForWriting();
             fs_.revive();
@@ -645,7 +653,8 @@ class Simulation
     {
         const int slot = below(simulatedSlots);
         const auto status = fs_.peekStatus(gameFile(slot), true);
-        if (!status || !status->isFile() || (status->mode & 0222) == 0)
+        if (!status || !status->isFile() || (status->mode & 0222) == 0 ||
+            (version_ >= 2 && status->size == 0))
             return;
         if (linkedInto(slot))
             return;
@@ -770,12 +779,23 @@ class Simulation
             note("player moves " + std::to_string(slot) + " elsewhere behind a link");
             return;
         }
+        // Its own kept original, or now and then another slot's.
+        const std::string linked =
+            chance(70) ? name : slots_.targetFileName(below(simulatedSlots));
         for (const fs::path &file : originalsFiles())
-            if (file.filename() == name && isKeptPlace(file)) {
+            if (file.filename() == linked && isKeptPlace(file)) {
                 fs_.putLink(gameFile(slot), file.string());
-                note("player links " + std::to_string(slot) + " to its kept original");
+                note("player links " + std::to_string(slot) + " to the kept " + linked);
                 return;
             }
+    }
+
+    // A kept second name that could not be removed (Windows keeps every name of a file the
+    // game holds; a removal may fail) stays until a later lock, its data copied beside it.
+    bool copiedBeside(const fs::path &kept) const
+    {
+        const fs::path copy = kept.parent_path() / (kept.filename().string() + ".kept copy");
+        return fs_.peek(copy) && fs_.peek(copy) == fs_.peek(kept);
     }
 
     // The game file is the player's link into the originals folder.
@@ -820,7 +840,7 @@ class Simulation
                 const bool playersLink =
                     linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
                 if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
-                    !playersLink)
+                    !playersLink && !copiedBeside(file))
                     violation("(c) kept " + file.string() + " is the same file as game file " +
                               slots_.targetFileName(slot));
             }

@@ -72,6 +72,7 @@ void InMemoryFileSystem::revive()
 {
     killed_ = false;
     armed_.reset();
+    holdAfter_.reset();
     open_.clear();
     lockHolder_.clear();
     free_.reset();
@@ -416,8 +417,10 @@ SystemError InMemoryFileSystem::replace(const fs::path &from, const fs::path &to
 
 void InMemoryFileSystem::syncFolder(const fs::path &folder)
 {
+    // The seam's sync reports nothing: only a kill keeps it from happening.
     std::uint64_t inode = 0;
-    if (enter(Op::Write) || durable_.empty() || lookup(folder, true, inode) != 0 ||
+    enter(Op::Write);
+    if (killed_ || durable_.empty() || lookup(folder, true, inode) != 0 ||
         nodes_.at(inode).type != FileStatus::Type::Folder)
         return;
     durableNode(inode).children = nodes_.at(inode).children;
@@ -575,6 +578,10 @@ SystemError InMemoryFileSystem::rename(const fs::path &from, const fs::path &to)
         return EBUSY;
     auto &toChildren = nodes_.at(toFolder).children;
     const auto there = toChildren.find(toName);
+    if (there != toChildren.end() && holdAfter_ && calls_ >= *holdAfter_ && !quiet_) {
+        holdAfter_.reset();
+        nodes_.at(there->second).busy = true;
+    }
     if (there != toChildren.end()) {
         if (there->second == inode)
             return 0;

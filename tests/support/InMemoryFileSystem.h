@@ -88,6 +88,9 @@ class InMemoryFileSystem : public core::FileSystem
     // first call of their kind from then). A kill makes that call and every later one fail
     // with no effect until revive().
     void arm(Fault fault, int afterCalls);
+    // The game opens the file that a rename, `afterCalls` calls from now or later, would
+    // replace, and holds it until setBusy() lets go: the moment between a check and a write.
+    void armHold(int afterCalls) { holdAfter_ = calls_ + std::uint64_t(afterCalls); }
     void disarm() { armed_.reset(); }
     bool killed() const { return killed_; }
     // A fresh program over the disk as it was left: the dead one's handles and locks go.
@@ -161,6 +164,7 @@ class InMemoryFileSystem : public core::FileSystem
     bool killed_ = false;
     bool quiet_ = false;
     bool windowsRules_ = false;
+    std::optional<std::uint64_t> holdAfter_;
     std::uint64_t calls_ = 0;
     std::array<std::uint64_t, faultKinds> struck_{};
 };
