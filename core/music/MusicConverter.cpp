@@ -3,9 +3,9 @@
 
 #include "music/FittedStream.h"
 
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
-#include "settings/Platform.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "music/SlotRole.h"
 
+#include "files/Platform.h"
 #include "originals/OriginalsFolder.h"
-#include "settings/Platform.h"
 
 namespace core {
 

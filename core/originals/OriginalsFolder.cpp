@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "originals/OriginalsFolder.h"
 
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "files/RunLock.h"
-#include "run/FailureCodes.h"
 #include "run/RunTexts.h"
-#include "settings/Platform.h"
 
 #include <ctime>
 #include <system_error>

@@ -2,15 +2,15 @@
 #include "run/ReplacementRun.h"
 
 #include "files/AtomicFileWriter.h"
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "files/RunLock.h"
 #include "loudness/LoudnessCache.h"
 #include "loudness/MatchedConversion.h"
 #include "music/MusicFormats.h"
 #include "originals/OriginalsFolder.h"
 #include "run/ConversionPool.h"
-#include "run/FailureCodes.h"
 #include "run/RunTexts.h"
-#include "settings/Platform.h"
 
 #include <array>
 #include <optional>

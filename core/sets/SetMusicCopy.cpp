@@ -2,9 +2,9 @@
 #include "sets/SetMusicCopy.h"
 
 #include "files/AtomicFileWriter.h"
+#include "files/Platform.h"
 #include "files/WrittenFile.h"
 #include "sets/SetCopiesRecord.h"
-#include "settings/Platform.h"
 
 #include <algorithm>
 #include <cerrno>

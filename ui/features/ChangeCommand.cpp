@@ -10,10 +10,10 @@
 #include "features/PickChecker.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
-#include "settings/Platform.h"
 #include "wine/WinePrefixFinder.h"
 
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
+#include "files/Platform.h"
 #include "loudness/LoudnessReference.h"
 #include "loudness/MatchedConversion.h"
-#include "settings/Platform.h"
 
 #include <QPointer>
 #include <QThread>

@@ -8,7 +8,7 @@
 #include "features/Listening.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
 
 #include <QPushButton>
 
