@@ -8,6 +8,7 @@
 #include "loudness/LoudnessCache.h"
 #include "loudness/MatchedConversion.h"
 #include "music/MusicFormats.h"
+#include "originals/GameMusic.h"
 #include "originals/OriginalsFolder.h"
 #include "run/ConversionPool.h"
 #include "run/RunTexts.h"
@@ -399,7 +400,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     std::optional<MatchedConversion> matching;
     if (codecs_ && loudness_.matchLoudness) {
         references.emplace(*codecs_, cache_ ? *cache_ : runCache,
-                           LoudnessReference::filesFor(originals, slots_));
+                           GameMusic::filesFor(originals, slots_));
         matching.emplace(*codecs_, cache_ ? *cache_ : runCache, *references, loudness_,
                          fileSystem_);
     }
@@ -470,7 +471,8 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
             continue;
         }
         const std::string &targetName = slots_.targetFileName(i);
-        const Mp3Settings settings = Mp3Settings::forGameMusic(*decoder, originals, targetName);
+        const Mp3Settings settings =
+            Mp3Settings::forGameMusic(*decoder, GameMusic::formatSources(originals, targetName));
         conversions.push_back(
             {i, source, settings, matching ? &*matching : nullptr, pick.info.isMp3, fits_[i]});
         // Measuring a pick takes a reading of it as long as its conversion's; unmatched, the
