@@ -4,7 +4,8 @@
 #include "files/FailureCodes.h"
 #include "files/Platform.h"
 #include "files/RunLock.h"
-#include "run/RunTexts.h"
+#include "report/RunMessages.h"
+#include "report/RunTexts.h"
 
 #include <ctime>
 #include <system_error>
@@ -778,8 +779,8 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
             } else {
                 result.message += '\n';
             }
-            result.message += ReplacementRun::failureMessage(language, labels[i], code) + "\n" +
-                              ReplacementRun::writeFailureReason(language, error->systemError);
+            result.message += RunMessages::failure(language, labels[i], code) + "\n" +
+                              RunMessages::writeFailureReason(language, error->systemError);
         }
         result.count += restored ? 1 : 0;
         if (leftAlone.why == LeftAlone::Why::None)
@@ -793,7 +794,7 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
             leftAloneLines.append(texts.leftAloneLost);
         else
             leftAloneLines.append(texts.leftAloneUnreadable)
-                .append(ReplacementRun::writeFailureReason(language, leftAlone.error));
+                .append(RunMessages::writeFailureReason(language, leftAlone.error));
     }
     if (!leftAloneLines.empty()) {
         if (!result.message.empty())

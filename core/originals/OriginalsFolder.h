@@ -6,7 +6,7 @@
 #include "files/RunLock.h"
 #include "originals/OriginalsManifest.h"
 #include "originals/OriginalsRefusal.h"
-#include "run/ReplacementRun.h"
+#include "report/RunResult.h"
 #include "settings/SlotTable.h"
 
 #include <chrono>

@@ -10,8 +10,9 @@
 #include "music/MusicFormats.h"
 #include "originals/GameMusic.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunMessages.h"
+#include "report/RunTexts.h"
 #include "run/ConversionPool.h"
-#include "run/RunTexts.h"
 
 #include <array>
 #include <optional>
@@ -44,50 +45,6 @@ ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
     : slots_(slots), fileSystem_(fileSystem), dataFolder_(std::move(dataFolder)), codecs_(codecs),
       missingAudioModule_(std::move(missingAudioModule)), loudness_(loudness), cache_(cache)
 {
-}
-
-std::string ReplacementRun::failureMessage(std::uint8_t language, std::string_view label, int code)
-{
-    const RunTexts &texts = RunTexts::forLanguage(language);
-    std::string message;
-    if (code == failure::fileNotFound) {
-        message.append(texts.notFoundPrefix).append(label).append(texts.notFoundSuffix);
-    } else {
-        message.append(texts.failurePrefix).append(label).append(texts.failureSuffix);
-        message.append(std::to_string(code)).append(".");
-    }
-    return message;
-}
-
-std::string ReplacementRun::notMusicMessage(std::uint8_t language, std::string_view label,
-                                            std::string_view reason)
-{
-    const RunTexts &texts = RunTexts::forLanguage(language);
-    return std::string(texts.notMusicPrefix)
-               .append(label)
-               .append(texts.notMusicSuffix)
-               .append(reason) +
-           ".";
-}
-
-std::string ReplacementRun::writeFailureReason(std::uint8_t language, SystemError error)
-{
-    const RunTexts &texts = RunTexts::forLanguage(language);
-    switch (commonFailureOf(error)) {
-    case CommonFailure::AccessDenied:
-        return std::string(texts.reasonAccessDenied);
-    case CommonFailure::ReadOnly:
-        return std::string(texts.reasonReadOnly);
-    case CommonFailure::DiskFull:
-        return std::string(texts.reasonDiskFull);
-    case CommonFailure::NotFound:
-        return std::string(texts.reasonNotFound);
-    case CommonFailure::InUse:
-        return std::string(texts.reasonInUse);
-    case CommonFailure::Other:
-        break;
-    }
-    return Reason{Reason::Code::SystemFault, describeSystemError(error)}.text(language);
 }
 
 namespace {
@@ -354,18 +311,19 @@ RunResult ReplacementRun::conversionFailed(int slot, std::string_view label, std
         return {RunResult::Outcome::Cancelled, slot, 0, {}};
     case ConversionFailure::Kind::NotMusic:
         return {RunResult::Outcome::Failed, slot, 0,
-                notMusicMessage(language, label, failure.reason.text(language))};
+                RunMessages::notMusic(language, label, failure.reason.text(language))};
     case ConversionFailure::Kind::Read: {
         const int code = failureCodeFor({FileError::Kind::SourceCall, failure.systemError});
-        return {RunResult::Outcome::Failed, slot, code, failureMessage(language, label, code)};
+        return {RunResult::Outcome::Failed, slot, code,
+                RunMessages::failure(language, label, code)};
     }
     case ConversionFailure::Kind::Write:
         break;
     }
     const int code = failureCodeFor(FileError::destination(failure.systemError));
     return {RunResult::Outcome::Failed, slot, code,
-            failureMessage(language, label, code) + "\n" +
-                writeFailureReason(language, failure.systemError)};
+            RunMessages::failure(language, label, code) + "\n" +
+                RunMessages::writeFailureReason(language, failure.systemError)};
 }
 
 RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &labels,
@@ -496,7 +454,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     const auto failureAt = [&](int slot, const FileError &failure) {
         const int code = failureCodeFor(failure);
         RunResult result{RunResult::Outcome::Failed, slot, code,
-                         failureMessage(language, labels[slot], code)};
+                         RunMessages::failure(language, labels[slot], code)};
         result.systemError = failure.systemError;
         return result;
     };

@@ -5,8 +5,8 @@
 #include "TestFiles.h"
 #include "files/RunLock.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 
 #include <QDate>
 #include <QDir>

@@ -6,8 +6,8 @@
 #include "files/FailureCodes.h"
 #include "files/Platform.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>

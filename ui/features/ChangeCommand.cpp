@@ -14,6 +14,7 @@
 #include "files/Platform.h"
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunMessages.h"
 #include "wine/WinePrefixFinder.h"
 
 #include <QApplication>
@@ -116,7 +117,7 @@ bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
     const int code = core::failure::pathFileAccess;
     core::RunResult refused{
         core::RunResult::Outcome::Failed, slot, code,
-        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
+        core::RunMessages::failure(state_.nyelv, labels[std::size_t(slot)], code)};
     refused.refusedBeforeWriting = true;
     report(refused);
     return true;

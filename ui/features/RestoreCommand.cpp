@@ -9,6 +9,7 @@
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
 #include "files/FailureCodes.h"
+#include "report/RunMessages.h"
 
 #include <QPushButton>
 
@@ -69,9 +70,9 @@ bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;
-    showResult({core::RunResult::Outcome::Failed, slot, code,
-                core::ReplacementRun::failureMessage(state_.nyelv,
-                                                     slots_.labels()[std::size_t(slot)], code)});
+    showResult(
+        {core::RunResult::Outcome::Failed, slot, code,
+         core::RunMessages::failure(state_.nyelv, slots_.labels()[std::size_t(slot)], code)});
     return true;
 }
 
