@@ -644,69 +644,82 @@ std::unique_ptr<RunLock> OriginalsFolder::takeLock(std::chrono::milliseconds wai
     return lock;
 }
 
-std::unique_ptr<RunLock>
-OriginalsFolder::lockForWriting(std::optional<fs::file_time_type> olderThan,
-                                std::chrono::milliseconds wait)
+std::unique_ptr<RunLock> OriginalsFolder::lockForWriting(std::chrono::milliseconds wait)
 {
     refusal_.reset();
-    // A call that waits is one that writes; one that does not (the clean-up at a start)
-    // makes nothing where nothing was, since no copy holds a lock file that is not there and
-    // a run that starts meanwhile writes nothing older than olderThan.
-    const bool writes = wait.count() > 0;
-    std::unique_ptr<RunLock> lock;
-    if (writes) {
-        lock = takeLock(wait);
-    } else {
-        std::vector<fs::path> folders;
-        if (isFolder(folder_) && !refusalOfFolder())
-            folders.push_back(folder_);
-        lock = std::make_unique<RunLock>(folders, wait, false, fileSystem_);
-    }
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere || refusal_)
-        return lock;
+    std::unique_ptr<RunLock> lock = takeLock(wait);
+    if (lock->outcome() != RunLock::Outcome::HeldElsewhere && !refusal_)
+        readRecordAgain(*lock);
+    return lock;
+}
+
+bool OriginalsFolder::readRecordAgain(const RunLock &lock)
+{
     // Another copy may have changed the record since it was read.
     manifest_.reset();
-    if (lock->outcome() == RunLock::Outcome::Held && isFolder(folder_)) {
+    if (lock.outcome() == RunLock::Outcome::Held && isFolder(folder_)) {
         // A record that cannot be read is no evidence of anything: nothing goes ahead on it.
         if (const SystemError error = manifest().readError()) {
             refusal_ = {OriginalsRefusal::Kind::RecordUnreadable,
                         folder_ / OriginalsManifest::fileName, error};
-            return lock;
+            return false;
         }
     }
-    removeLeftovers(olderThan);
-    if (lock->outcome() == RunLock::Outcome::Held) {
-        // Where earlier versions kept the lock: the game folder holds nothing of ours now
-        // but the originals folder.
-        const fs::path older = gameFolder() / RunLock::fileName;
-        FileStatus status;
-        if (fileSystem_.status(older, status, false) == 0 && status.isFile())
-            fileSystem_.remove(older);
-        if (isFolder(folder_)) {
-            const SlotTable slots;
-            for (int i = 0; i < slotCount; ++i)
-                dropSecondName(slots.targetFileName(i));
-            manifest().save();
-        }
-    }
-    return lock;
+    return true;
 }
 
-std::optional<RunResult> OriginalsFolder::refusedRun(std::uint8_t language) const
+void OriginalsFolder::clearWhatAKilledRunLeft(const RunLock &lock,
+                                              std::optional<fs::file_time_type> olderThan)
 {
-    if (!refusal_)
-        return std::nullopt;
-    return refusal_->result(language);
+    removeLeftovers(olderThan);
+    if (lock.outcome() != RunLock::Outcome::Held)
+        return;
+    // Where earlier versions kept the lock: the game folder holds nothing of ours now but
+    // the originals folder.
+    const fs::path older = gameFolder() / RunLock::fileName;
+    FileStatus status;
+    if (fileSystem_.status(older, status, false) == 0 && status.isFile())
+        fileSystem_.remove(older);
+    if (isFolder(folder_)) {
+        const SlotTable slots;
+        for (int i = 0; i < slotCount; ++i)
+            dropSecondName(slots.targetFileName(i));
+        manifest().save();
+    }
+}
+
+OriginalsFolder::Writing OriginalsFolder::beginWriting(std::uint8_t language,
+                                                       std::chrono::milliseconds wait)
+{
+    Writing writing{lockForWriting(wait), std::nullopt};
+    if (writing.lock->outcome() == RunLock::Outcome::HeldElsewhere)
+        writing.refused = {RunResult::Outcome::Busy, -1, 0,
+                           std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
+    else if (refusal_)
+        writing.refused = refusal_->result(language);
+    else
+        clearWhatAKilledRunLeft(*writing.lock, {});
+    return writing;
+}
+
+void OriginalsFolder::cleanUpAfterKilledRun(std::optional<fs::file_time_type> olderThan)
+{
+    refusal_.reset();
+    // Nothing is made where nothing was: no copy holds a lock file that is not there, and a
+    // run that starts meanwhile writes nothing older than olderThan.
+    std::vector<fs::path> folders;
+    if (isFolder(folder_) && !refusalOfFolder())
+        folders.push_back(folder_);
+    const RunLock lock(folders, std::chrono::milliseconds(0), false, fileSystem_);
+    if (lock.outcome() != RunLock::Outcome::HeldElsewhere && readRecordAgain(lock))
+        clearWhatAKilledRunLeft(lock, olderThan);
 }
 
 RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8_t language)
 {
-    const std::unique_ptr<RunLock> lock = lockForWriting({}, RunLock::patience);
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
-        return {RunResult::Outcome::Busy, -1, 0,
-                std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
-    if (std::optional<RunResult> refused = refusedRun(language))
-        return *refused;
+    const Writing writing = beginWriting(language);
+    if (writing.refused)
+        return *writing.refused;
     RunResult result;
     const auto fail = [&](const FileError &error) {
         return RunResult{RunResult::Outcome::Failed, -1, failureCodeFor(error), {}, result.count};
@@ -754,12 +767,9 @@ RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labe
     RunResult result;
     if (!isFolder(folder_))
         return result;
-    const std::unique_ptr<RunLock> lock = lockForWriting({}, RunLock::patience);
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
-        return {RunResult::Outcome::Busy, -1, 0,
-                std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};
-    if (std::optional<RunResult> refused = refusedRun(language))
-        return *refused;
+    const Writing writing = beginWriting(language);
+    if (writing.refused)
+        return *writing.refused;
     AtomicFileWriter writer(fileSystem_);
     // A copy staged for an overwrite in place is ours to clean up after a kill.
     writer.setStagingFolder(folder_);

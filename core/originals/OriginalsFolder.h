@@ -85,21 +85,22 @@ class OriginalsFolder
     void recordFailed(std::string_view targetName, const std::filesystem::path &gameFile,
                       bool inPlace);
 
-    // Takes the run lock for as long as the lock lives, waiting up to `wait` for another
-    // copy, and, unless another running copy holds it, removes the temporary files a killed
-    // run left in the game folder and in this folder (those written before olderThan where
-    // given). The lock lives with the originals: this folder is made first where it is not
-    // there yet (in the player's data folder where the game folder takes no new file), and
-    // the lock file is taken inside it. Where it cannot be taken there, or this folder is no
-    // folder of ours, refusedRun() says why and the lock holds nothing; nothing is written.
-    // A game folder that is not there has nothing to lock. Without a wait (the clean-up at a
-    // start) no folder and no lock file is made. The record is read again under the lock.
-    std::unique_ptr<RunLock>
-    lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {},
-                   std::chrono::milliseconds wait = std::chrono::milliseconds(0));
-    // Why the last lockForWriting() took no lock, as the run's failure; nothing where it did,
-    // or where there was nothing to lock.
-    std::optional<RunResult> refusedRun(std::uint8_t language) const;
+    // What a write of the game folder holds to its end: the lock, or why the write is refused.
+    struct Writing
+    {
+        std::unique_ptr<RunLock> lock;
+        std::optional<RunResult> refused;
+    };
+    // The start of every write of the game folder: takes the lock (see lockForWriting) and
+    // clears under it what a killed run left; or refuses the write, nothing written: Busy
+    // where another running copy holds the folder, a failure of no slot where the lock cannot
+    // be had here. A game folder that is not there has nothing to lock, and is not refused.
+    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait = RunLock::patience);
+    // The clean-up at a start, unless another running copy holds the lock: removes the
+    // temporary files a killed run left in the game folder and in this folder (those written
+    // before olderThan where given), and, where the lock file is there to take, a second name
+    // left kept as an original and an older version's lock. Makes no folder and no lock file.
+    void cleanUpAfterKilledRun(std::optional<std::filesystem::file_time_type> olderThan = {});
 
     // A copy of a game file that stood for it elsewhere (Windows' VirtualStore).
     struct StandIn
@@ -121,8 +122,22 @@ class OriginalsFolder
                       std::optional<int> onlySlot = std::nullopt);
 
   private:
+    // Takes the run lock for as long as the lock lives, waiting up to `wait` for another
+    // copy. The lock lives with the originals: this folder is made first where it is not
+    // there yet (in the player's data folder where the game folder takes no new file), and
+    // the lock file is taken inside it. Where it cannot be taken there, or this folder is no
+    // folder of ours, refusal_ says why and the lock holds nothing. The record is read again
+    // under the lock.
+    std::unique_ptr<RunLock> lockForWriting(std::chrono::milliseconds wait);
     // Takes the lock in this folder, made where it is not there yet, or records why not.
     std::unique_ptr<RunLock> takeLock(std::chrono::milliseconds wait);
+    // Forgets the record read before the lock, and refuses to go on where it cannot be read
+    // again under the lock held; false then.
+    bool readRecordAgain(const RunLock &lock);
+    // What a killed run left: its temporary files, and under the lock held, a second name
+    // kept as an original and an older version's lock file.
+    void clearWhatAKilledRunLeft(const RunLock &lock,
+                                 std::optional<std::filesystem::file_time_type> olderThan);
     // A link, or the game folder itself under another name: never written through.
     std::optional<OriginalsRefusal> refusalOfFolder() const;
     void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan);

@@ -338,11 +338,9 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
     // Held to the end: another copy of the program neither writes here meanwhile nor
     // rewrites the record from what it read before.
-    const std::unique_ptr<RunLock> lock = originals.lockForWriting({}, RunLock::patience);
-    if (lock->outcome() == RunLock::Outcome::HeldElsewhere)
-        return {RunResult::Outcome::Busy, -1, 0, std::string(texts.anotherCopyIsChanging)};
-    if (std::optional<RunResult> refused = originals.refusedRun(language))
-        return *refused;
+    const OriginalsFolder::Writing writing = originals.beginWriting(language);
+    if (writing.refused)
+        return *writing.refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
     if (fileSystem_.isFolder(originals.path()))
         writer.setStagingFolder(originals.path());

@@ -311,7 +311,7 @@ void TestOriginalsPromise::originalWrittenOverUnderSecondNameIsToldLost()
     QVERIFY(leaveSecondName());
     // A patcher writes the game file in place before the program starts again.
     fs_->put(game / "Water.mp3", "patch's Water");
-    OriginalsFolder("/g/", *fs_).lockForWriting();
+    OriginalsFolder("/g/", *fs_).cleanUpAfterKilledRun();
     QVERIFY(!fs_->peekStatus(kept / "Water.mp3"));
     const RunResult result = restoreAll();
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("patch's Water"));
@@ -389,7 +389,7 @@ void TestOriginalsPromise::killWhileDroppingSecondNameStillTellsLost()
     for (int after = 0; after < 300; ++after) {
         *fs_ = written;
         fs_->arm(Fault::Kill, after);
-        OriginalsFolder("/g/", *fs_).lockForWriting({}, std::chrono::milliseconds(1));
+        OriginalsFolder("/g/", *fs_).beginWriting(english, std::chrono::milliseconds(1));
         fs_->revive();
         fs_->disarm();
         const RunResult result = restoreAll();

@@ -79,7 +79,7 @@ bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
 void RestoreCommand::activated()
 {
     if (!state_.utvonal.empty())
-        keptoriginals::of(state_.utvonal).lockForWriting(startTime_);
+        keptoriginals::of(state_.utvonal).cleanUpAfterKilledRun(startTime_);
     updateDefaultButton();
 }
 
