@@ -64,8 +64,7 @@ class ReplacementRun
     void setFits(const std::array<PickFit, slotCount> &fits) { fits_ = fits; }
 
   private:
-    static RunResult conversionFailed(int slot, std::string_view label, std::uint8_t language,
-                                      const ConversionFailure &failure);
+    class Pass;
 
     const SlotTable &slots_;
     FileSystem &fileSystem_;
