@@ -15,7 +15,7 @@
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
 #include "report/RunMessages.h"
-#include "wine/WinePrefixFinder.h"
+#include "settings/GameMusicFolder.h"
 
 #include <QApplication>
 
@@ -130,7 +130,7 @@ bool ChangeCommand::confirmFolderWithoutGameMusic()
     const std::filesystem::path folder = core::OriginalsFolder(state_.utvonal).gameFolder();
     std::error_code error;
     if (state_.utvonal.empty() || !std::filesystem::is_directory(folder, error) ||
-        core::WinePrefixFinder::holdsGameMusic(folder))
+        core::GameMusicFolder::holdsGameMusic(folder))
         return true;
     const QString question =
         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).emptyFolderQuestion)
