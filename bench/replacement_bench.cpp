@@ -7,8 +7,8 @@
 //
 // It leaves the source files in <work>/vmc-bench/src for timing `cp` beside it; see README.
 
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 #include "settings/SlotTable.h"
 
 #include <chrono>

@@ -9,7 +9,7 @@
 
 #include "features/FitWindow.h"
 #include "features/Listening.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 #include "SlotView.h"
 
 #include "forms/PathBox.h"
-#include "run/RunTexts.h"
+#include "report/RunTexts.h"
 
 #include <QLabel>
 #include <QLineEdit>

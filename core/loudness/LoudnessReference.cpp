@@ -10,30 +10,6 @@
 
 namespace core {
 
-std::optional<std::filesystem::path> LoudnessReference::fileFor(const OriginalsFolder &originals,
-                                                                std::string_view targetName)
-{
-    if (std::optional<std::filesystem::path> kept = originals.keptOriginal(targetName))
-        return kept;
-    // Kept without an original: the game had no file there, and what is there is ours.
-    if (originals.isKept(targetName))
-        return std::nullopt;
-    const std::filesystem::path gameFile = originals.gameFile(targetName);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(gameFile, error))
-        return std::nullopt;
-    return gameFile;
-}
-
-LoudnessReference::Files LoudnessReference::filesFor(const OriginalsFolder &originals,
-                                                     const SlotTable &slots)
-{
-    Files files;
-    for (int slot = 0; slot < slotCount; ++slot)
-        files[std::size_t(slot)] = fileFor(originals, slots.targetFileName(slot));
-    return files;
-}
-
 LoudnessReference::LoudnessReference(const AudioCodecs &codecs, LoudnessCache &cache, Files files)
     : codecs_(codecs), cache_(cache), files_(std::move(files))
 {

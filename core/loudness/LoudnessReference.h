@@ -3,7 +3,6 @@
 
 #include "loudness/LoudnessCache.h"
 #include "loudness/LoudnessGain.h"
-#include "originals/OriginalsFolder.h"
 #include "settings/SlotTable.h"
 
 #include <array>
@@ -27,12 +26,6 @@ class LoudnessReference
     using Files = std::array<std::optional<std::filesystem::path>, slotCount>;
     // Seconds of music measured so far, of this call.
     using Progress = std::function<void(double seconds)>;
-
-    // The kept original where one is kept, else the game file unless the game had none.
-    // Reads no music file.
-    static std::optional<std::filesystem::path> fileFor(const OriginalsFolder &originals,
-                                                        std::string_view targetName);
-    static Files filesFor(const OriginalsFolder &originals, const SlotTable &slots);
 
     LoudnessReference(const AudioCodecs &codecs, LoudnessCache &cache, Files files);
 

@@ -2,7 +2,7 @@
 #include "loudness/MatchedConversion.h"
 
 #include "audio/Mp3Gain.h"
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -30,7 +30,6 @@ bool FittedStream::add(const float *samples, std::size_t frames)
                 shape(shaped_.data() + frame * channels_, from + std::int64_t(frame));
             kept = shaped_.data();
         }
-        passedOn_ += std::int64_t(count);
         if (!sink_(kept, count))
             return false;
     }

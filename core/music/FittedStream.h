@@ -21,8 +21,6 @@ class FittedStream : public DecodedStage
 
     // Takes the decoder's next block; false once the fit's end is passed or the sink refused.
     bool add(const float *samples, std::size_t frames) override;
-    // Frames passed on so far.
-    std::int64_t passedOn() const { return passedOn_; }
 
   private:
     // The samples of position's frame, shaped by the fades and the crossfade.
@@ -34,7 +32,6 @@ class FittedStream : public DecodedStage
     std::size_t channels_;
     AudioDecoder::Sink sink_;
     std::int64_t position_ = 0;
-    std::int64_t passedOn_ = 0;
     std::vector<float> beforeStart_; // the crossfade's frames just before the start
     std::vector<float> shaped_;
 };

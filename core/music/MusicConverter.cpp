@@ -3,9 +3,7 @@
 
 #include "music/FittedStream.h"
 
-#include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
-#include "settings/Platform.h"
+#include "files/FailureCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -59,11 +57,10 @@ Mp3Settings Mp3Settings::forReference(const std::optional<AudioInfo> &reference)
     return settings;
 }
 
-Mp3Settings Mp3Settings::forGameMusic(AudioDecoder &decoder, const OriginalsFolder &originals,
-                                      const std::string &targetName)
+Mp3Settings Mp3Settings::forGameMusic(AudioDecoder &decoder,
+                                      const std::vector<std::filesystem::path> &files)
 {
-    for (const std::filesystem::path &candidate :
-         {originals.path() / platform::pathFromText(targetName), originals.gameFile(targetName)}) {
+    for (const std::filesystem::path &candidate : files) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(candidate, error))
             continue;

@@ -10,10 +10,9 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace core {
-
-class OriginalsFolder;
 
 // The MP3 a converted file is written as: the sample rate and channels of the game's own
 // file of the slot (its reference), at its bit rate, as MPEG allows it.
@@ -25,10 +24,10 @@ struct Mp3Settings
 
     // No reference (the game has no file for the slot): 44.1 kHz stereo at 192 kbit/s.
     static Mp3Settings forReference(const std::optional<AudioInfo> &reference);
-    // For the slot whose game file is targetName: made like the kept original, else like the
-    // game file.
-    static Mp3Settings forGameMusic(AudioDecoder &decoder, const OriginalsFolder &originals,
-                                    const std::string &targetName);
+    // For a slot's game music: made like the first of files that reads as music (the place
+    // of its kept original, then its game file).
+    static Mp3Settings forGameMusic(AudioDecoder &decoder,
+                                    const std::vector<std::filesystem::path> &files);
 };
 
 // Why a conversion did not end in a whole MP3.

@@ -4,15 +4,14 @@
 #include "files/AtomicFileWriter.h"
 #include "files/FileSystem.h"
 #include "files/RunLock.h"
-#include "originals/OriginalsManifest.h"
-#include "originals/OriginalsRefusal.h"
-#include "run/ReplacementRun.h"
+#include "originals/OriginalsLock.h"
+#include "originals/OriginalsRecord.h"
+#include "report/RunResult.h"
 #include "settings/SlotTable.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,24 +19,19 @@
 
 namespace core {
 
-// The game's own music, kept the first time this program changes a game file, in a folder of
-// ours inside the game music folder (the game reads only its named files), or, where that
-// folder cannot be made, in the player's own data folder under a name drawn from the game
-// folder. A kept file has the slot's target name; a game file that did not exist is kept as
-// an empty marker named after it. A manifest records what this program wrote over each game
-// file, so that a restore puts back only what it changed itself.
+// The game's own music, kept the first time this program changes a game file, and what each
+// caller asks of it: where it is kept (OriginalsPlace), the record of what this program wrote
+// over each game file (OriginalsRecord), the steps of a replacement under way (UnderWayWrite),
+// the lock (OriginalsLock) and the restore (OriginalsRestore). A restore puts back only what
+// this program changed itself.
 class OriginalsFolder
 {
   public:
-    static constexpr std::string_view folderName = "Originals (Music Changer)";
-    static constexpr std::string_view absentSuffix = ".absent";
-    static constexpr std::string_view gameFolderNoteName = "game folder.txt";
-    static constexpr std::string_view supersededFolderName = "Superseded";
-    static constexpr std::string_view standInFolderName = "VirtualStore copies";
+    // The folder of ours inside the game music folder.
+    static constexpr std::string_view folderName = OriginalsPlace::folderName;
 
-    // How closely a game file is compared with what this program wrote: the recorded size
-    // and time alone (reads no music file), or the content where they disagree.
-    enum class Check { SizeAndTime, Content };
+    using Check = OriginalsRecord::Check;
+    using Writing = OriginalsLock::Writing;
 
     // musicFolder is the stored folder text that target names are glued to; dataFolder the
     // player's own data folder, where originals go when the game folder takes no folder
@@ -46,7 +40,7 @@ class OriginalsFolder
                              FileSystem &fileSystem = FileSystem::native(),
                              std::filesystem::path dataFolder = {});
 
-    const std::filesystem::path &path() const { return folder_; }
+    const std::filesystem::path &path() const { return record_.place().path(); }
     // The folder the target names land in.
     std::filesystem::path gameFolder() const;
     // The game's file of a target name: on Linux, where the exact name is absent, the one
@@ -85,21 +79,17 @@ class OriginalsFolder
     void recordFailed(std::string_view targetName, const std::filesystem::path &gameFile,
                       bool inPlace);
 
-    // Takes the run lock for as long as the lock lives, waiting up to `wait` for another
-    // copy, and, unless another running copy holds it, removes the temporary files a killed
-    // run left in the game folder and in this folder (those written before olderThan where
-    // given). The lock lives with the originals: this folder is made first where it is not
-    // there yet (in the player's data folder where the game folder takes no new file), and
-    // the lock file is taken inside it. Where it cannot be taken there, or this folder is no
-    // folder of ours, refusedRun() says why and the lock holds nothing; nothing is written.
-    // A game folder that is not there has nothing to lock. Without a wait (the clean-up at a
-    // start) no folder and no lock file is made. The record is read again under the lock.
-    std::unique_ptr<RunLock>
-    lockForWriting(std::optional<std::filesystem::file_time_type> olderThan = {},
-                   std::chrono::milliseconds wait = std::chrono::milliseconds(0));
-    // Why the last lockForWriting() took no lock, as the run's failure; nothing where it did,
-    // or where there was nothing to lock.
-    std::optional<RunResult> refusedRun(std::uint8_t language) const;
+    // The start of every write of the game folder: takes the lock, waiting up to `wait` for
+    // another copy, reads the record again under it and clears what a killed run left; or
+    // refuses the write, nothing written: Busy where another running copy holds the folder,
+    // a failure of no slot where the lock cannot be had here or the folder is no folder of
+    // ours. A game folder that is not there has nothing to lock, and is not refused.
+    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait = RunLock::patience);
+    // The clean-up at a start, unless another running copy holds the lock: removes the
+    // temporary files a killed run left in the game folder and in this folder (those written
+    // before olderThan where given), and, where the lock file is there to take, a second name
+    // left kept as an original and an older version's lock. Makes no folder and no lock file.
+    void cleanUpAfterKilledRun(std::optional<std::filesystem::file_time_type> olderThan = {});
 
     // A copy of a game file that stood for it elsewhere (Windows' VirtualStore).
     struct StandIn
@@ -121,91 +111,10 @@ class OriginalsFolder
                       std::optional<int> onlySlot = std::nullopt);
 
   private:
-    // Takes the lock in this folder, made where it is not there yet, or records why not.
-    std::unique_ptr<RunLock> takeLock(std::chrono::milliseconds wait);
-    // A link, or the game folder itself under another name: never written through.
-    std::optional<OriginalsRefusal> refusalOfFolder() const;
-    void removeLeftovers(std::optional<std::filesystem::file_time_type> olderThan);
-    std::filesystem::path keptFile(std::string_view targetName) const;
-    std::filesystem::path absentMarker(std::string_view targetName) const;
-    std::filesystem::path dataFolderPlace() const;
-    OriginalsManifest &manifest();
-    // Makes the folder, in the game folder or else in the data folder.
-    std::optional<FileError> makeFolder();
-    // The manifest's line for what the game file holds, where this program wrote it.
-    std::optional<WrittenFile> ourEntryFor(const std::filesystem::path &gameFile,
-                                           std::string_view targetName, Check check);
-    bool matchesKept(const std::filesystem::path &gameFile, std::string_view targetName) const;
-    std::optional<FileError> keepNow(const std::filesystem::path &gameFile,
-                                     std::string_view targetName, bool inPlace);
-    // Moves the kept file (or marker) aside into "Superseded", the date in its name.
-    std::optional<FileError> setKeptAside(std::string_view targetName);
-    std::optional<FileError> makeDataFolderPlace();
-    // Writes the empty record of a folder just made, or leaves it for the lock's holder.
-    std::optional<FileError> recordNewFolder(const std::filesystem::path &folder);
-    std::optional<FileError> keepCopy(const std::filesystem::path &gameFile,
-                                      const std::filesystem::path &kept);
-    // Why a slot's file was left as it is, for the restore's message; empty where it was not.
-    struct LeftAlone
-    {
-        enum class Why { None, ChangedSince, NoRecord, Unreadable, Lost };
-        Why why = Why::None;
-        SystemError error = 0;
-    };
-    std::optional<FileError> restoreSlot(AtomicFileWriter &writer, std::string_view targetName,
-                                         bool &restored, LeftAlone &leftAlone);
-    // The new content of an overwrite in place while it is under way, beside the originals:
-    // a game file is this program's unfinished write only where it is a beginning of it.
-    std::filesystem::path underWayFile(std::string_view targetName) const;
-    // A copy of the original made where its kept second name could not be removed: it takes
-    // the kept name once that name is gone.
-    std::filesystem::path keptCopyFile(std::string_view targetName) const;
-    void takeInKeptCopy(std::string_view targetName);
-    void separateKeptFile(std::string_view targetName);
-    bool hasOtherNames(const std::filesystem::path &file) const;
-    // Puts the content about to be written in place beside the originals: a second name of
-    // it, or a copy where the file system has none.
-    std::optional<FileError> keepUnderWay(const std::filesystem::path &content,
-                                          std::string_view targetName);
-    bool beginsWith(const std::filesystem::path &whole, const std::filesystem::path &part) const;
-    // The content of a file compared with what is known of it; a file that is there but
-    // cannot be read sets comparisonFailed_, since "unread" must never count as "different".
-    std::optional<WrittenFile> contentOf(const std::filesystem::path &file) const;
-    // A record found damaged: every kept original it says nothing of is marked doubtful.
-    void markDoubtful();
-    // The folder was made by this version, not an older one without a record.
-    bool madeByThisVersion() const;
-    // A game file whose links, followed, end inside this folder.
-    bool leadsIntoOriginals(const std::filesystem::path &resolvedGameFile) const;
-    // Copies the game file into "Superseded", dated, beside a kept original that stays.
-    std::optional<FileError> keepBeside(const std::filesystem::path &gameFile,
-                                        std::string_view targetName);
-    // A free dated name in "Superseded" for a file of that name.
-    std::filesystem::path supersededName(const std::filesystem::path &kept) const;
-    // Kept originals from before the manifest: their game files are taken as ours once.
-    void adoptOlderFolder();
-    bool isThere(const std::filesystem::path &path) const;
-    bool isFolder(const std::filesystem::path &path) const;
-    bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) const;
-    // What no program can set of a file: nothing where it is no file.
-    std::optional<OriginalsManifest::Entry::Identity>
-    identityOf(const std::filesystem::path &file) const;
-    // Makes the folder and any missing folder above it.
-    SystemError createFolders(const std::filesystem::path &folder);
-    // Makes one folder whose name the folder above keeps through a power loss.
-    SystemError createDurableFolder(const std::filesystem::path &folder);
+    // Moves one copy beside the originals, its game file's original kept first.
+    std::optional<FileError> takeInCopy(const StandIn &copy, const std::filesystem::path &aside);
 
-    FileSystem &fileSystem_;
-    std::string musicFolder_;
-    std::filesystem::path dataFolder_;
-    std::filesystem::path folder_;
-    std::optional<OriginalsManifest> manifest_;
-    std::optional<OriginalsRefusal> refusal_;
-    bool recordUnderLock_ = false;
-    bool recordPending_ = false;
-    mutable bool comparisonFailed_ = false;
-    bool lockTakenHere_ = false;
-    bool lockFileWasThere_ = false;
+    OriginalsRecord record_;
 };
 
 } // namespace core

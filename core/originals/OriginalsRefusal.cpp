@@ -2,9 +2,9 @@
 #include "originals/OriginalsRefusal.h"
 
 #include "TextTable.h"
+#include "files/FailureCodes.h"
 #include "files/FileError.h"
-#include "run/FailureCodes.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <string_view>
 #include <system_error>

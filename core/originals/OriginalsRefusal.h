@@ -2,7 +2,7 @@
 #pragma once
 
 #include "files/FileSystem.h"
-#include "run/ReplacementRun.h"
+#include "report/RunResult.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "files/FileSystem.h"
-#include "loudness/LoudnessGain.h"
 #include "loudness/LoudnessOptions.h"
 #include "music/AudioCodecs.h"
 #include "music/MusicConverter.h"
+#include "report/RunResult.h"
 #include "settings/SlotTable.h"
 
 #include <array>
@@ -19,33 +19,6 @@
 namespace core {
 
 class LoudnessCache;
-
-using SlotTexts = std::array<std::string, slotCount>;
-
-struct RunResult
-{
-    enum class Outcome {
-        Completed, // every chosen file was copied
-        Refused,   // no game music folder is set; nothing was copied
-        Failed,    // the copy of `slot` failed with `code`; later slots were not attempted
-        Cancelled, // stopped by the player; the slots before `slot` were changed
-        Busy,      // another running copy is changing the folder; nothing was written
-    };
-
-    Outcome outcome = Outcome::Completed;
-    int slot = -1;
-    int code = 0;
-    std::string message;               // what the user is shown; empty when completed
-    int count = 0;                     // the files a restore put back
-    SystemError systemError = 0;       // the failed call's own error, where one failed
-    bool refusedBeforeWriting = false; // failed at `slot` before any game file was written
-    // Cancelled: the picks that went over their game files, and those that did not.
-    int picksPutIn = 0;
-    int picksNotPutIn = 0;
-    // What matching did to each converted pick that went over its game file, as its result
-    // measured.
-    std::array<std::optional<GainPlan>, slotCount> written = {};
-};
 
 // What a run is doing, from whichever thread does it.
 struct RunProgress
@@ -90,16 +63,8 @@ class ReplacementRun
     // converted. Without one, a converted pick is written without the silence at its ends.
     void setFits(const std::array<PickFit, slotCount> &fits) { fits_ = fits; }
 
-    static std::string failureMessage(std::uint8_t language, std::string_view label, int code);
-    static std::string notMusicMessage(std::uint8_t language, std::string_view label,
-                                       std::string_view reason);
-    // Why a file could not be written, in the language's words; a failure players seldom meet
-    // in the system's own words after ours.
-    static std::string writeFailureReason(std::uint8_t language, SystemError error);
-
   private:
-    static RunResult conversionFailed(int slot, std::string_view label, std::uint8_t language,
-                                      const ConversionFailure &failure);
+    class Pass;
 
     const SlotTable &slots_;
     FileSystem &fileSystem_;

@@ -2,7 +2,7 @@
 #include "sets/MusicSet.h"
 
 #include "files/FileSystem.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <algorithm>
 #include <array>

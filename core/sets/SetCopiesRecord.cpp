@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sets/SetCopiesRecord.h"
 
+#include "files/Platform.h"
 #include "files/WrittenFile.h"
-#include "settings/Platform.h"
 
 #include <fstream>
 #include <sstream>

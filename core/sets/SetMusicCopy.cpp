@@ -2,15 +2,16 @@
 #include "sets/SetMusicCopy.h"
 
 #include "files/AtomicFileWriter.h"
+#include "files/Platform.h"
 #include "files/WrittenFile.h"
 #include "sets/SetCopiesRecord.h"
-#include "settings/Platform.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -112,198 +113,308 @@ struct PlannedCopy
 
 } // namespace
 
-SetMusicCopy::SetMusicCopy(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
-
-std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile,
-                                          const fs::path &newFolderName, std::stop_token stop,
-                                          const Progress &progress)
+// One save, phase by phase: the set file read as it was, the folder chosen and surveyed, the
+// copies planned, a new folder filled with them, the set pointed at it, the folders swapped
+// and the old one cleared.
+class SetMusicCopy::Saving
 {
-    const fs::path setFolder = setFile.parent_path();
-    const auto sameFile = [&](const fs::path &a, const fs::path &b) {
-        return fileSystem_.sameFile(a, b);
-    };
+  public:
+    Saving(SetMusicCopy &copier, MusicSet &set, const fs::path &setFile,
+           const fs::path &newFolderName, std::stop_token stop, const Progress &progress);
 
+    std::optional<Failure> run();
+
+  private:
     // What the set file holds now, to put back if this save fails.
-    std::string oldBytes;
-    const bool hadSetFile = fileSystem_.exists(setFile, true);
-    MusicSet oldSet;
-    if (hadSetFile) {
-        if (const auto failure = MusicSet::readFile(setFile, oldBytes))
-            return Failure{Failure::Kind::Destination, setFile, failure->systemError};
-        oldSet = MusicSet::parse(oldBytes, setFolder);
-    }
+    std::optional<Failure> readOldSet();
     // A set saved again keeps the folder it names, whatever a new one would be called: the
     // one holding its copies, or for a set saved before copies were marked, a folder named
     // after the set.
-    fs::path folderName = newFolderName;
-    const std::string setName = platform::textFromPath(setFile.stem());
+    std::optional<Failure> chooseFolder();
+    // The copies earlier saves made, as the set marks them and the folder's own record lists
+    // them; everything else in the folder is the player's.
+    void surveyFolder();
+    // One copy of each source, however many slots use it, by whatever path. Files already
+    // in the folder keep their names; the others take free ones.
+    void planCopies();
+    std::optional<Failure> fillNewFolder();
+    std::optional<Failure> copyPicks(SetCopiesRecord &record);
+    // The player's own files of the folder come along under their names.
+    void bringPlayersFiles();
+    std::optional<Failure> writeSetFile();
+    std::optional<Failure> swapFolders();
+    // The old folder: earlier copies that still hold what was copied go, and so does its
+    // record; what the player put there or changed joins the new folder.
+    void clearOldFolder();
+    // The new folder goes; the failure is returned.
+    Failure abandon(Failure failure);
+    bool sameFile(const fs::path &a, const fs::path &b) const;
+
+    SetMusicCopy &copier_;
+    FileSystem &fileSystem_;
+    MusicSet &set_;
+    const fs::path &setFile_;
+    const fs::path setFolder_;
+    const fs::path &newFolderName_;
+    std::stop_token stop_;
+    const Progress &progress_;
+
+    std::string oldBytes_;
+    bool hadSetFile_ = false;
+    MusicSet oldSet_;
+    fs::path folderName_;
+    fs::path folder_;
+    bool hadFolder_ = false;
+    SetCopiesRecord earlierRecord_;
+    std::set<std::string> earlierCopies_;
+    std::set<std::string> taken_;
+    std::vector<fs::path> folderNames_;
+    std::vector<PlannedCopy> plan_;
+    std::vector<std::size_t> planOfPick_;
+    fs::path newFolder_;
+    fs::path aside_;
+};
+
+SetMusicCopy::Saving::Saving(SetMusicCopy &copier, MusicSet &set, const fs::path &setFile,
+                             const fs::path &newFolderName, std::stop_token stop,
+                             const Progress &progress)
+    : copier_(copier), fileSystem_(copier.fileSystem_), set_(set), setFile_(setFile),
+      setFolder_(setFile.parent_path()), newFolderName_(newFolderName), stop_(std::move(stop)),
+      progress_(progress)
+{
+}
+
+std::optional<Failure> SetMusicCopy::Saving::run()
+{
+    if (std::optional<Failure> failure = readOldSet())
+        return failure;
+    if (std::optional<Failure> failure = chooseFolder())
+        return failure;
+    surveyFolder();
+    // Nothing is written for a set with a pick that cannot be copied.
+    for (const MusicSet::Pick &pick : set_.picks)
+        if (auto failure = regularFileFailure(pick.file, fileSystem_))
+            return failure;
+    planCopies();
+    if (std::optional<Failure> failure = fillNewFolder())
+        return failure;
+    if (std::optional<Failure> failure = writeSetFile())
+        return failure;
+    if (std::optional<Failure> failure = swapFolders())
+        return failure;
+    if (hadFolder_)
+        clearOldFolder();
+    return std::nullopt;
+}
+
+std::optional<Failure> SetMusicCopy::Saving::readOldSet()
+{
+    hadSetFile_ = fileSystem_.exists(setFile_, true);
+    if (hadSetFile_) {
+        if (const auto failure = MusicSet::readFile(setFile_, oldBytes_))
+            return Failure{Failure::Kind::Destination, setFile_, failure->systemError};
+        oldSet_ = MusicSet::parse(oldBytes_, setFolder_);
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> SetMusicCopy::Saving::chooseFolder()
+{
+    folderName_ = newFolderName_;
+    const std::string setName = platform::textFromPath(setFile_.stem());
     int best = 0;
-    for (const MusicSet::Pick &pick : oldSet.picks) {
+    for (const MusicSet::Pick &pick : oldSet_.picks) {
         const fs::path parent = pick.file.parent_path();
         // A copy only where that folder's own record says an earlier save made it.
         const int fit =
             pick.copied && SetCopiesRecord::read(parent).lists(textOf(pick.file.filename())) ? 2
             : textOf(parent.filename()).starts_with(setName)                                 ? 1
                                                                                              : 0;
-        if (fit > best && parent.parent_path() == setFolder.lexically_normal() &&
+        if (fit > best && parent.parent_path() == setFolder_.lexically_normal() &&
             isFolderItself(parent, fileSystem_)) {
-            folderName = parent.filename();
+            folderName_ = parent.filename();
             best = fit;
         }
     }
-    const fs::path folder = setFolder / folderName;
-    const bool hadFolder = isFolderItself(folder, fileSystem_);
-    if (!hadFolder && fileSystem_.exists(folder))
-        return Failure{Failure::Kind::Destination, folder, EEXIST};
+    folder_ = setFolder_ / folderName_;
+    hadFolder_ = isFolderItself(folder_, fileSystem_);
+    if (!hadFolder_ && fileSystem_.exists(folder_))
+        return Failure{Failure::Kind::Destination, folder_, EEXIST};
+    return std::nullopt;
+}
 
-    // The copies earlier saves made, as the set marks them and the folder's own record lists
-    // them; everything else in the folder is the player's.
-    const SetCopiesRecord earlierRecord =
-        hadFolder ? SetCopiesRecord::read(folder) : SetCopiesRecord{};
-    std::set<std::string> earlierCopies;
-    for (const MusicSet::Pick &pick : oldSet.picks)
-        if (pick.copied && pick.file.parent_path() == folder &&
-            earlierRecord.lists(textOf(pick.file.filename())))
-            earlierCopies.insert(comparable(pick.file.filename()));
-    std::set<std::string> taken{comparable(recordName())};
-    std::vector<fs::path> folderNames;
-    if (hadFolder)
-        fileSystem_.listFolder(folder, folderNames);
-    for (const fs::path &name : folderNames)
-        if (!earlierCopies.contains(comparable(name)))
-            taken.insert(comparable(name));
+void SetMusicCopy::Saving::surveyFolder()
+{
+    earlierRecord_ = hadFolder_ ? SetCopiesRecord::read(folder_) : SetCopiesRecord{};
+    for (const MusicSet::Pick &pick : oldSet_.picks)
+        if (pick.copied && pick.file.parent_path() == folder_ &&
+            earlierRecord_.lists(textOf(pick.file.filename())))
+            earlierCopies_.insert(comparable(pick.file.filename()));
+    taken_.insert(comparable(recordName()));
+    if (hadFolder_)
+        fileSystem_.listFolder(folder_, folderNames_);
+    for (const fs::path &name : folderNames_)
+        if (!earlierCopies_.contains(comparable(name)))
+            taken_.insert(comparable(name));
+}
 
-    // Nothing is written for a set with a pick that cannot be copied.
-    for (const MusicSet::Pick &pick : set.picks)
-        if (auto failure = regularFileFailure(pick.file, fileSystem_))
-            return failure;
-
-    // One copy of each source, however many slots use it, by whatever path. Files already
-    // in the folder keep their names; the others take free ones.
-    std::vector<PlannedCopy> plan;
-    std::vector<std::size_t> planOfPick;
-    for (const MusicSet::Pick &pick : set.picks) {
-        const auto same = std::find_if(plan.begin(), plan.end(), [&](const PlannedCopy &copy) {
+void SetMusicCopy::Saving::planCopies()
+{
+    for (const MusicSet::Pick &pick : set_.picks) {
+        const auto same = std::find_if(plan_.begin(), plan_.end(), [&](const PlannedCopy &copy) {
             return sameFile(copy.source, pick.file);
         });
-        if (same != plan.end()) {
-            planOfPick.push_back(std::size_t(same - plan.begin()));
+        if (same != plan_.end()) {
+            planOfPick_.push_back(std::size_t(same - plan_.begin()));
             continue;
         }
         PlannedCopy copy{pick.file, pick.file.filename(),
-                         hadFolder && sameFile(pick.file.parent_path(), folder)};
+                         hadFolder_ && sameFile(pick.file.parent_path(), folder_)};
         if (copy.inFolder)
-            taken.insert(comparable(copy.name));
-        planOfPick.push_back(plan.size());
-        plan.push_back(copy);
+            taken_.insert(comparable(copy.name));
+        planOfPick_.push_back(plan_.size());
+        plan_.push_back(copy);
     }
-    for (PlannedCopy &copy : plan) {
+    for (PlannedCopy &copy : plan_) {
         if (copy.inFolder)
             continue;
         const fs::path source = copy.source.filename();
-        for (int n = 2; taken.contains(comparable(copy.name)); ++n)
+        for (int n = 2; taken_.contains(comparable(copy.name)); ++n)
             copy.name = platform::pathFromText(platform::textFromPath(source.stem()) + " (" +
                                                std::to_string(n) + ")" +
                                                platform::textFromPath(source.extension()));
-        taken.insert(comparable(copy.name));
+        taken_.insert(comparable(copy.name));
     }
+}
 
-    const fs::path newFolder =
-        setFolder / platform::pathFromText(platform::textFromPath(folderName) +
-                                           AtomicFileWriter::newTemporaryName());
-    if (const SystemError made = fileSystem_.createFolder(newFolder))
-        return Failure{Failure::Kind::Destination, newFolder, made};
-    const auto abandon = [&](Failure failure) {
-        removeTree(newFolder, fileSystem_);
-        return failure;
-    };
-
+std::optional<Failure> SetMusicCopy::Saving::fillNewFolder()
+{
+    newFolder_ = setFolder_ / platform::pathFromText(platform::textFromPath(folderName_) +
+                                                     AtomicFileWriter::newTemporaryName());
+    if (const SystemError made = fileSystem_.createFolder(newFolder_))
+        return Failure{Failure::Kind::Destination, newFolder_, made};
     SetCopiesRecord record;
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-        if (stop.stop_requested())
-            return abandon({Failure::Kind::Stopped, {}, 0});
-        if (progress)
-            progress(i, plan.size(), plan[i].source);
-        const fs::path target = newFolder / plan[i].name;
-        const std::string name = textOf(plan[i].name);
-        // A file already there gets a second name rather than a second copy.
-        if (plan[i].inFolder && fileSystem_.hardLink(plan[i].source, target) == 0) {
-            if (earlierCopies.contains(comparable(plan[i].name)))
-                record.carryOver(earlierRecord, name);
-            continue;
-        }
-        if (auto failure = copy(plan[i].source, target, stop))
-            return abandon(*failure);
-        const std::optional<WrittenFile> made = WrittenFile::of(target);
-        if (!plan[i].inFolder && made && name.find('\n') == std::string::npos)
-            record.add(name, made->size, made->hash);
-    }
+    if (std::optional<Failure> failure = copyPicks(record))
+        return abandon(*failure);
     if (!record.empty()) {
         AtomicFileWriter writer(fileSystem_);
-        if (const auto failure = writer.writeBytes(newFolder / recordName(), record.format()))
+        if (const auto failure = writer.writeBytes(newFolder_ / recordName(), record.format()))
             return abandon(
-                {Failure::Kind::Destination, newFolder / recordName(), failure->systemError});
+                {Failure::Kind::Destination, newFolder_ / recordName(), failure->systemError});
     }
-    // The player's own files of the folder come along under their names.
-    for (const fs::path &name : folderNames) {
-        FileStatus status;
-        if (taken.contains(comparable(name)) && name != recordName() &&
-            !fileSystem_.exists(newFolder / name, true) &&
-            fileSystem_.status(folder / name, status) == 0 && status.isFile())
-            fileSystem_.hardLink(folder / name, newFolder / name);
-    }
-    fileSystem_.syncFolder(newFolder);
-    if (stop.stop_requested())
+    bringPlayersFiles();
+    fileSystem_.syncFolder(newFolder_);
+    if (stop_.stop_requested())
         return abandon({Failure::Kind::Stopped, {}, 0});
+    return std::nullopt;
+}
 
-    for (std::size_t i = 0; i < set.picks.size(); ++i) {
-        const PlannedCopy &copy = plan[planOfPick[i]];
-        set.picks[i].file = folder / copy.name;
-        set.picks[i].copied = !copy.inFolder || earlierCopies.contains(comparable(copy.name));
+std::optional<Failure> SetMusicCopy::Saving::copyPicks(SetCopiesRecord &record)
+{
+    for (std::size_t i = 0; i < plan_.size(); ++i) {
+        if (stop_.stop_requested())
+            return Failure{Failure::Kind::Stopped, {}, 0};
+        if (progress_)
+            progress_(i, plan_.size(), plan_[i].source);
+        const fs::path target = newFolder_ / plan_[i].name;
+        const std::string name = textOf(plan_[i].name);
+        // A file already there gets a second name rather than a second copy.
+        if (plan_[i].inFolder && fileSystem_.hardLink(plan_[i].source, target) == 0) {
+            if (earlierCopies_.contains(comparable(plan_[i].name)))
+                record.carryOver(earlierRecord_, name);
+            continue;
+        }
+        if (auto failure = copier_.copy(plan_[i].source, target, stop_))
+            return failure;
+        const std::optional<WrittenFile> made = WrittenFile::of(target);
+        if (!plan_[i].inFolder && made && name.find('\n') == std::string::npos)
+            record.add(name, made->size, made->hash);
     }
-    {
-        AtomicFileWriter writer(fileSystem_);
-        if (const auto failure = writer.writeBytes(setFile, set.format(setFolder)))
-            return abandon({Failure::Kind::Destination, setFile, failure->systemError});
-    }
+    return std::nullopt;
+}
 
-    fs::path aside = setFolder / platform::pathFromText(platform::textFromPath(folderName) +
-                                                        AtomicFileWriter::newTemporaryName());
+void SetMusicCopy::Saving::bringPlayersFiles()
+{
+    for (const fs::path &name : folderNames_) {
+        FileStatus status;
+        if (taken_.contains(comparable(name)) && name != recordName() &&
+            !fileSystem_.exists(newFolder_ / name, true) &&
+            fileSystem_.status(folder_ / name, status) == 0 && status.isFile())
+            fileSystem_.hardLink(folder_ / name, newFolder_ / name);
+    }
+}
+
+std::optional<Failure> SetMusicCopy::Saving::writeSetFile()
+{
+    for (std::size_t i = 0; i < set_.picks.size(); ++i) {
+        const PlannedCopy &copy = plan_[planOfPick_[i]];
+        set_.picks[i].file = folder_ / copy.name;
+        set_.picks[i].copied = !copy.inFolder || earlierCopies_.contains(comparable(copy.name));
+    }
+    AtomicFileWriter writer(fileSystem_);
+    if (const auto failure = writer.writeBytes(setFile_, set_.format(setFolder_)))
+        return abandon({Failure::Kind::Destination, setFile_, failure->systemError});
+    return std::nullopt;
+}
+
+std::optional<Failure> SetMusicCopy::Saving::swapFolders()
+{
+    aside_ = setFolder_ / platform::pathFromText(platform::textFromPath(folderName_) +
+                                                 AtomicFileWriter::newTemporaryName());
     SystemError swapped = 0;
-    if (hadFolder)
-        swapped = exchange(newFolder, folder, aside, fileSystem_);
+    if (hadFolder_)
+        swapped = exchange(newFolder_, folder_, aside_, fileSystem_);
     else
-        swapped = fileSystem_.rename(newFolder, folder);
+        swapped = fileSystem_.rename(newFolder_, folder_);
     if (swapped) {
         AtomicFileWriter writer(fileSystem_);
-        if (hadSetFile)
-            writer.writeBytes(setFile, oldBytes);
+        if (hadSetFile_)
+            writer.writeBytes(setFile_, oldBytes_);
         else
-            fileSystem_.remove(setFile);
-        return abandon({Failure::Kind::Destination, folder, swapped});
+            fileSystem_.remove(setFile_);
+        return abandon({Failure::Kind::Destination, folder_, swapped});
     }
-    fileSystem_.syncFolder(setFolder);
-    if (!hadFolder)
-        return std::nullopt;
+    fileSystem_.syncFolder(setFolder_);
+    return std::nullopt;
+}
 
-    // The old folder: earlier copies that still hold what was copied go, and so does its
-    // record; what the player put there or changed joins the new folder.
+void SetMusicCopy::Saving::clearOldFolder()
+{
     std::vector<fs::path> leftBehind;
-    fileSystem_.listFolder(aside, leftBehind);
+    fileSystem_.listFolder(aside_, leftBehind);
     for (const fs::path &name : leftBehind) {
-        const fs::path entry = aside / name;
+        const fs::path entry = aside_ / name;
         const bool earlierCopy =
-            earlierCopies.contains(comparable(name)) && earlierRecord.holdsCopy(entry);
+            earlierCopies_.contains(comparable(name)) && earlierRecord_.holdsCopy(entry);
         FileStatus status;
         const bool oldRecord = name == recordName() &&
                                fileSystem_.status(entry, status, false) == 0 && status.isFile();
-        if (earlierCopy || oldRecord || sameFile(entry, folder / name))
+        if (earlierCopy || oldRecord || sameFile(entry, folder_ / name))
             fileSystem_.remove(entry);
-        else if (!fileSystem_.exists(folder / name))
-            fileSystem_.rename(entry, folder / name);
+        else if (!fileSystem_.exists(folder_ / name))
+            fileSystem_.rename(entry, folder_ / name);
     }
-    fileSystem_.removeFolder(aside);
-    return std::nullopt;
+    fileSystem_.removeFolder(aside_);
+}
+
+Failure SetMusicCopy::Saving::abandon(Failure failure)
+{
+    removeTree(newFolder_, fileSystem_);
+    return failure;
+}
+
+bool SetMusicCopy::Saving::sameFile(const fs::path &a, const fs::path &b) const
+{
+    return fileSystem_.sameFile(a, b);
+}
+
+SetMusicCopy::SetMusicCopy(FileSystem &fileSystem) : fileSystem_(fileSystem) {}
+
+std::optional<Failure> SetMusicCopy::save(MusicSet &set, const fs::path &setFile,
+                                          const fs::path &newFolderName, std::stop_token stop,
+                                          const Progress &progress)
+{
+    return Saving(*this, set, setFile, newFolderName, std::move(stop), progress).run();
 }
 
 std::optional<Failure> SetMusicCopy::copy(const fs::path &source, const fs::path &target,

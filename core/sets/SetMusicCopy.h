@@ -47,6 +47,8 @@ class SetMusicCopy
                                 const Progress &progress = {});
 
   private:
+    class Saving;
+
     std::optional<Failure> copy(const std::filesystem::path &source,
                                 const std::filesystem::path &target, const std::stop_token &stop);
 

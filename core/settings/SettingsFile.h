@@ -2,7 +2,7 @@
 #pragma once
 
 #include "files/FileSystem.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <cstdint>
 #include <optional>

@@ -9,6 +9,9 @@ namespace core {
 
 inline constexpr int slotCount = 40;
 
+// A text for every slot, in slot order: the slot boxes' texts, or the slots' captions.
+using SlotTexts = std::array<std::string, slotCount>;
+
 // One piece of game music the program can replace.
 struct MusicSlot
 {

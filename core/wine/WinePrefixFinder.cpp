@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wine/WinePrefixFinder.h"
 
-#include "settings/Platform.h"
+#include "files/Platform.h"
+#include "settings/GameMusicFolder.h"
 #include "wine/SteamLibraryFile.h"
 
 #include <algorithm>
@@ -28,18 +29,6 @@ fs::path canonicalOrSame(const fs::path &path)
     return error ? path : canonical;
 }
 
-const std::set<std::string> &targetNames()
-{
-    static const std::set<std::string> names = [] {
-        std::set<std::string> all;
-        const SlotTable slots;
-        for (int i = 0; i < slotCount; ++i)
-            all.insert(platform::asciiLowerCase(slots.targetFileName(i)));
-        return all;
-    }();
-    return names;
-}
-
 } // namespace
 
 WinePrefixFinder::WinePrefixFinder(fs::path home, fs::path winePrefix, std::size_t entryBudget)
@@ -63,16 +52,6 @@ std::vector<WinePrefix> WinePrefixFinder::find(std::stop_token stop)
     addPrefixesIn("Heroic", home_ / "Games/Heroic/Prefixes");
     addSteamPrefixes();
     return found_;
-}
-
-bool WinePrefixFinder::holdsGameMusic(const fs::path &folder)
-{
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (targetNames().count(platform::asciiLowerCase(it->path().filename().string())) != 0)
-            return true;
-    }
-    return false;
 }
 
 std::vector<fs::path> WinePrefixFinder::steamLibraries(const fs::path &vdf)
@@ -128,7 +107,7 @@ fs::path WinePrefixFinder::findMusicFolder(const fs::path &driveC, const fs::pat
     constexpr int searchDepth = 4;
     for (const char *programFiles : {"Program Files", "Program Files (x86)"}) {
         const fs::path standard = driveC / programFiles / "Korvex/Valdrune3/Mp3";
-        if (isFolder(standard) && holdsGameMusic(standard))
+        if (isFolder(standard) && GameMusicFolder::holdsGameMusic(standard))
             return standard;
     }
     for (const char *installs : {"Program Files", "Program Files (x86)", "GOG Games"}) {
@@ -153,7 +132,8 @@ fs::path WinePrefixFinder::findMusicFolder(const fs::path &driveC, const fs::pat
 fs::path WinePrefixFinder::searchMp3(const fs::path &folder, int levelsLeft)
 {
     for (const fs::path &sub : subfolders(folder)) {
-        if (platform::asciiLowerCase(sub.filename().string()) == "mp3" && holdsGameMusic(sub))
+        if (platform::asciiLowerCase(sub.filename().string()) == "mp3" &&
+            GameMusicFolder::holdsGameMusic(sub))
             return sub;
         if (levelsLeft > 1) {
             if (fs::path found = searchMp3(sub, levelsLeft - 1); !found.empty())

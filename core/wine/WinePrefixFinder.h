@@ -39,8 +39,6 @@ class WinePrefixFinder
     // A stop request ends the search early with what was found so far.
     std::vector<WinePrefix> find(std::stop_token stop = {});
 
-    // A game music folder holds at least one of the slots' target files, in any letter case.
-    static bool holdsGameMusic(const std::filesystem::path &folder);
     // The Steam libraries listed in a libraryfolders.vdf.
     static std::vector<std::filesystem::path> steamLibraries(const std::filesystem::path &vdf);
 

@@ -10,7 +10,7 @@
 #include "features/Listening.h"
 #include "features/PickLoudness.h"
 #include "features/SlotStatus.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

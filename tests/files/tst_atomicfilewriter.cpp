@@ -3,7 +3,7 @@
 #include "ScratchMount.h"
 #include "TestFiles.h"
 #include "files/AtomicFileWriter.h"
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 #include "TestFiles.h"
 #include "files/RunLock.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 
 #include <QDate>
 #include <QDir>
@@ -324,10 +324,10 @@ void TestOriginalsFolder::leftoversOfKilledRunsGoAtStart()
         // Another copy of the program is writing there.
         const core::RunLock otherCopy(kept("").toStdString());
         QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
-        OriginalsFolder(folder()).lockForWriting(start);
+        OriginalsFolder(folder()).cleanUpAfterKilledRun(start);
         QVERIFY(QFile::exists(killed));
     }
-    OriginalsFolder(folder()).lockForWriting(start);
+    OriginalsFolder(folder()).cleanUpAfterKilledRun(start);
     QCOMPARE(entries(game()),
              (QStringList{".vmc3-fedcba9876543210.tmp", ".vmc3-notours.tmp", "CstleTown.mp3",
                           "Dirt.mp3", "Originals (Music Changer)", "Water.mp3"}));

@@ -313,7 +313,7 @@ void TestOriginalsPromise::originalWrittenOverUnderSecondNameIsToldLost()
     QVERIFY(leaveSecondName());
     // A patcher writes the game file in place before the program starts again.
     fs_->put(game / "Water.mp3", "patch's Water");
-    OriginalsFolder("/g/", *fs_).lockForWriting();
+    OriginalsFolder("/g/", *fs_).cleanUpAfterKilledRun();
     QVERIFY(!fs_->peekStatus(kept / "Water.mp3"));
     const RunResult result = restoreAll();
     QCOMPARE(*fs_->peek(game / "Water.mp3"), std::string("patch's Water"));
@@ -391,7 +391,7 @@ void TestOriginalsPromise::killWhileDroppingSecondNameStillTellsLost()
     for (int after = 0; after < 300; ++after) {
         *fs_ = written;
         fs_->arm(Fault::Kill, after);
-        OriginalsFolder("/g/", *fs_).lockForWriting({}, std::chrono::milliseconds(1));
+        OriginalsFolder("/g/", *fs_).beginWriting(english, std::chrono::milliseconds(1));
         fs_->revive();
         fs_->disarm();
         const RunResult result = restoreAll();
@@ -474,7 +474,7 @@ void TestOriginalsPromise::gameHoldingItsFileKeepsTheOriginalUnderWindowsRules()
         QVERIFY(leaveSecondName());
         fs_->setWindowsRules(true);
         fs_->setBusy(game / "Water.mp3", true);
-        OriginalsFolder("/g/", *fs_).lockForWriting();
+        OriginalsFolder("/g/", *fs_).cleanUpAfterKilledRun();
     } else {
         fs_->setWindowsRules(true);
         fs_->setBusy(game / "Water.mp3", true);
@@ -484,7 +484,7 @@ void TestOriginalsPromise::gameHoldingItsFileKeepsTheOriginalUnderWindowsRules()
     // The game lets go, and a patcher writes into its file before the program starts again.
     fs_->setBusy(game / "Water.mp3", false);
     fs_->put(game / "Water.mp3", "patch's Water");
-    OriginalsFolder("/g/", *fs_).lockForWriting();
+    OriginalsFolder("/g/", *fs_).cleanUpAfterKilledRun();
     QVERIFY(!keptIsSecondNameOfGameFile());
     QCOMPARE(fs_->peek(kept / "Water.mp3"), std::optional<std::string>("game's own Water"));
     QVERIFY(restoreAll().message.find("lost") == std::string::npos);

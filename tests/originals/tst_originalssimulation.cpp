@@ -4,7 +4,7 @@
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
+#include "report/RunTexts.h"
 
 #include <QTest>
 
@@ -297,7 +297,8 @@ class Simulation
         if (chance(5)) {
             fs_.setQuiet(true);
             otherCopy = core::OriginalsFolder(musicFolder, fs_, data)
-                            .lockForWriting({}, std::chrono::milliseconds(1));
+                            .beginWriting(english, std::chrono::milliseconds(1))
+                            .lock;
             if (otherCopy->outcome() != core::RunLock::Outcome::Held)
                 otherCopy.reset();
             fs_.setQuiet(false);
@@ -344,7 +345,7 @@ class Simulation
         }
         if (killed || powerLost) {
             // The next start of the program, over the disk as the kill left it.
-            core::OriginalsFolder(musicFolder, fs_, data).lockForWriting();
+            core::OriginalsFolder(musicFolder, fs_, data).cleanUpAfterKilledRun();
             fs_.revive();
         }
         const Snapshot after = snapshot();

@@ -6,6 +6,7 @@
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "files/AtomicFileWriter.h"
+#include "report/RunMessages.h"
 #include "run/ReplacementRun.h"
 #include "sets/MusicSet.h"
 
@@ -254,7 +255,7 @@ void TestConversionRun::readErrorStopsAsACopyDoes()
     const RunResult result = run(texts, {}, {}, faulty);
     QCOMPARE(result.slot, 0);
     QCOMPARE(result.code, 57);
-    QCOMPARE(result.message, core::ReplacementRun::failureMessage(english, "Castle", 57));
+    QCOMPARE(result.message, core::RunMessages::failure(english, "Castle", 57));
     QVERIFY(isGamesOwn("CstleTown.mp3"));
 }
 
@@ -273,7 +274,7 @@ void TestConversionRun::fullDiskWhileConvertingIsNoMusicFault()
     QCOMPARE(result.slot, 0);
     QCOMPARE(result.code, 61);
     QCOMPARE(result.message,
-             core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");
+             core::RunMessages::failure(english, "Castle", 61) + "\nThe disk is full");
     QVERIFY(isGamesOwn("CstleTown.mp3"));
     QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
 }
@@ -290,7 +291,7 @@ void TestConversionRun::fullDiskWhileMatchingAnMp3StopsAsACopyDoes()
     const RunResult result = run(texts, {}, {}, core::FileSystem::native(), {true, true});
     QCOMPARE(result.code, 61);
     QCOMPARE(result.message,
-             core::ReplacementRun::failureMessage(english, "Castle", 61) + "\nThe disk is full");
+             core::RunMessages::failure(english, "Castle", 61) + "\nThe disk is full");
     QVERIFY(isGamesOwn("CstleTown.mp3"));
     QCOMPARE(ourTemporaryFiles(game_->path()), QStringList{});
 }

@@ -4,8 +4,8 @@
 #include "TestFiles.h"
 #include "files/AtomicFileWriter.h"
 #include "originals/OriginalsFolder.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,8 +2,9 @@
 #include "FaultyFileSystem.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
+#include "report/RunMessages.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,7 +110,7 @@ void TestReplacementRun::messagesAreExact()
     QFETCH(int, code);
     QFETCH(QString, message);
     QCOMPARE(QString::fromStdString(
-                 ReplacementRun::failureMessage(std::uint8_t(language), label.toStdString(), code)),
+                 core::RunMessages::failure(std::uint8_t(language), label.toStdString(), code)),
              message);
 }
 
@@ -339,7 +340,7 @@ void TestReplacementRun::pickThatIsNoFileFailsAsAFolderDoes()
     QCOMPARE(result.outcome, RunResult::Outcome::Failed);
     QCOMPARE(result.slot, 5);
     QCOMPARE(result.code, 75);
-    QCOMPARE(result.message, ReplacementRun::failureMessage(hungarian, labels()[5], 75));
+    QCOMPARE(result.message, core::RunMessages::failure(hungarian, labels()[5], 75));
     for (const auto &[slot, now] : {std::pair{3, "pick 3"}, {5, "game 5"}, {7, "game 7"}})
         QCOMPARE(readBytes(game(QString::fromStdString(slots_.targetFileName(slot)))), now);
     QCOMPARE(entries(game()).size(), core::slotCount + 1);

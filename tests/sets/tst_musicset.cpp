@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/Platform.h"
 #include "sets/MusicSet.h"
-#include "settings/Platform.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
 #include "settings/SlotTable.h"
 
 // The slot texts a run takes: the labels as the windows show them, and all slots empty.

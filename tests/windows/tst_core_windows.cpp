@@ -3,11 +3,11 @@
 
 #include "MiniTest.h"
 #include "files/AtomicFileWriter.h"
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
+#include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
-#include "run/RunTexts.h"
-#include "settings/Platform.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>

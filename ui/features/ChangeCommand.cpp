@@ -10,11 +10,12 @@
 #include "features/PickChecker.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
-#include "settings/Platform.h"
-#include "wine/WinePrefixFinder.h"
+#include "report/RunMessages.h"
+#include "settings/GameMusicFolder.h"
 
 #include <QApplication>
 
@@ -116,7 +117,7 @@ bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
     const int code = core::failure::pathFileAccess;
     core::RunResult refused{
         core::RunResult::Outcome::Failed, slot, code,
-        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
+        core::RunMessages::failure(state_.nyelv, labels[std::size_t(slot)], code)};
     refused.refusedBeforeWriting = true;
     report(refused);
     return true;
@@ -129,7 +130,7 @@ bool ChangeCommand::confirmFolderWithoutGameMusic()
     const std::filesystem::path folder = core::OriginalsFolder(state_.utvonal).gameFolder();
     std::error_code error;
     if (state_.utvonal.empty() || !std::filesystem::is_directory(folder, error) ||
-        core::WinePrefixFinder::holdsGameMusic(folder))
+        core::GameMusicFolder::holdsGameMusic(folder))
         return true;
     const QString question =
         QString::fromUtf8(TextTable::forLanguage(state_.nyelv).emptyFolderQuestion)

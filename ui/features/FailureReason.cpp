@@ -2,8 +2,8 @@
 #include "features/FailureReason.h"
 
 #include "TextTable.h"
+#include "files/FailureCodes.h"
 #include "music/Reason.h"
-#include "run/FailureCodes.h"
 
 QString failureReason(core::SystemError error, std::uint8_t language)
 {

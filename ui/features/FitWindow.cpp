@@ -4,8 +4,8 @@
 #include "NumberText.h"
 #include "TextTable.h"
 #include "features/Listening.h"
+#include "files/Platform.h"
 #include "fit/LoopFinder.h"
-#include "settings/Platform.h"
 
 #include <QDateTime>
 #include <QDialogButtonBox>

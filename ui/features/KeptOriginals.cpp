@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/KeptOriginals.h"
 
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

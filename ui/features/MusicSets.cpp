@@ -8,9 +8,9 @@
 #include "features/PickChecker.h"
 #include "features/ProgressWorker.h"
 #include "files/AtomicFileWriter.h"
+#include "files/Platform.h"
 #include "forms/SlotRow.h"
 #include "sets/SetMusicCopy.h"
-#include "settings/Platform.h"
 
 #include <QAction>
 #include <QDir>

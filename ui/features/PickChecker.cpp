@@ -3,8 +3,8 @@
 
 #include "NumberText.h"
 #include "TextTable.h"
+#include "files/Platform.h"
 #include "music/MusicFormats.h"
-#include "settings/Platform.h"
 
 #include <QPointer>
 #include <QThreadPool>

@@ -5,9 +5,10 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
+#include "files/Platform.h"
 #include "loudness/LoudnessReference.h"
 #include "loudness/MatchedConversion.h"
-#include "settings/Platform.h"
+#include "originals/GameMusic.h"
 
 #include <QPointer>
 #include <QThread>
@@ -128,14 +129,16 @@ void PickLoudness::start(int slot)
                  slotTable = slotTable_] {
         if (stop.stop_requested())
             return;
-        core::LoudnessReference references(
-            *codecs, cache,
-            originals ? core::LoudnessReference::filesFor(*originals, slotTable)
-                      : core::LoudnessReference::Files{});
+        core::LoudnessReference references(*codecs, cache,
+                                           originals
+                                               ? core::GameMusic::filesFor(*originals, slotTable)
+                                               : core::LoudnessReference::Files{});
         const core::Mp3Settings settings =
-            originals ? core::Mp3Settings::forGameMusic(*codecs->makeDecoder(), *originals,
-                                                        slotTable.targetFileName(slot))
-                      : core::Mp3Settings::forReference(std::nullopt);
+            originals
+                ? core::Mp3Settings::forGameMusic(
+                      *codecs->makeDecoder(),
+                      core::GameMusic::formatSources(*originals, slotTable.targetFileName(slot)))
+                : core::Mp3Settings::forReference(std::nullopt);
         // Every kind of matching on: the choice only decides what the figures lead to.
         core::MatchedConversion matching(*codecs, cache, references, {true, true});
         core::GainPlan plan = matching.plan(slot, pick, settings, {}, stop, fit);

@@ -8,7 +8,8 @@
 #include "features/Listening.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
+#include "report/RunMessages.h"
 
 #include <QPushButton>
 
@@ -69,16 +70,16 @@ bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;
-    showResult({core::RunResult::Outcome::Failed, slot, code,
-                core::ReplacementRun::failureMessage(state_.nyelv,
-                                                     slots_.labels()[std::size_t(slot)], code)});
+    showResult(
+        {core::RunResult::Outcome::Failed, slot, code,
+         core::RunMessages::failure(state_.nyelv, slots_.labels()[std::size_t(slot)], code)});
     return true;
 }
 
 void RestoreCommand::activated()
 {
     if (!state_.utvonal.empty())
-        keptoriginals::of(state_.utvonal).lockForWriting(startTime_);
+        keptoriginals::of(state_.utvonal).cleanUpAfterKilledRun(startTime_);
     updateDefaultButton();
 }
 

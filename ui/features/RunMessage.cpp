@@ -8,10 +8,10 @@
 #include "features/FailureReason.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
+#include "files/Platform.h"
 #include "run/ReplacementRun.h"
 #include "sets/MusicSet.h"
-#include "settings/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>

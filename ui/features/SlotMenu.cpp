@@ -8,7 +8,7 @@
 #include "features/FitWindow.h"
 #include "features/KeptOriginals.h"
 #include "features/SlotStatus.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 #include "settings/SlotTable.h"
 
 #include <QDir>

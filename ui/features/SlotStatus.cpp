@@ -5,8 +5,8 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
+#include "files/Platform.h"
 #include "music/SlotRole.h"
-#include "settings/Platform.h"
 #include "settings/SlotTable.h"
 
 #include <QAction>

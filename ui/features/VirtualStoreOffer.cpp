@@ -6,7 +6,7 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
-#include "settings/Platform.h"
+#include "files/Platform.h"
 #include "settings/SlotTable.h"
 
 #include <QDir>

@@ -10,7 +10,7 @@
 #include "forms/Form2.h"
 #include "forms/FrmAbout.h"
 #include "forms/LayoutScale.h"
-#include "run/RunTexts.h"
+#include "report/RunTexts.h"
 
 #include <QLabel>
 #include <QLineEdit>

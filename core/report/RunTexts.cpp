@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "run/RunTexts.h"
+#include "report/RunTexts.h"
 
 namespace core {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/Platform.h"
+#include "files/Platform.h"
 
 #include <system_error>
 

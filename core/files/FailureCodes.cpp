@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "run/FailureCodes.h"
+#include "files/FailureCodes.h"
 
 #include <system_error>
 
