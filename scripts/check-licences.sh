@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Every source file, script and CMake file of ours carries its SPDX line; the Windows zip,
-# when given, holds the program's licence and the third-party notices and licences, naming
-# every library linked into it.
+# Every source file, script, CMake file and document of ours carries its SPDX line; the
+# Windows zip, when given, holds the program's licence and the third-party notices and
+# licences, naming every library linked into it.
 #   scripts/check-licences.sh [build/valdrune-music-changer-<version>-windows-x64.zip]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-missing=$(git ls-files -- '*.cpp' '*.h' '*.in' '*.sh' '*.py' '*.cmake' '*CMakeLists.txt' .ci/run |
+missing=$(git ls-files -- '*.cpp' '*.h' '*.in' '*.sh' '*.py' '*.cmake' '*CMakeLists.txt' '*.md' \
+    .ci/run |
     while read -r file; do
         head -n 3 "$file" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' || echo "$file"
     done)

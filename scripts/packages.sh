@@ -41,6 +41,9 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev
     fonts-dejavu-core libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     libmp3lame-dev libebur128-dev qt6-translations-l10n)
 
+# Checking that every C++ file is formatted as .clang-format says.
+STYLE_PACKAGES=(clang-format)
+
 # Reading and writing music in the tests, the benchmark and the Windows build; a sound
 # server of the tests' own, with a recorder of what it plays.
 AUDIO_PACKAGES=(ffmpeg pulseaudio pulseaudio-utils)

@@ -3,8 +3,8 @@
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
 # of the settings reader, the program cross-built for Windows and tested under Wine, its zip
-# made and its licence files checked, and the Debian package checked, installed, started as
-# a player would and removed again.
+# made and its licence files checked, every C++ file checked against .clang-format, and the
+# Debian package checked, installed, started as a player would and removed again.
 # The Windows build needs static Qt, FFmpeg, LAME and libebur128 for MinGW, built once into a
 # cache folder (about an hour on two cores); VMC_SKIP_WINDOWS=1 leaves that suite out, except
 # under CI.
@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${AUDIO_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${AUDIO_PACKAGES[@]}" "${STYLE_PACKAGES[@]}"
 ensure_fuzzer_runtime
 ensure_packages "${WINDOWS_PACKAGES[@]}"
 
@@ -44,6 +44,8 @@ else
     echo "=== licences ==="
     scripts/check-licences.sh || failed+=("licences")
 fi
+echo "=== format ==="
+scripts/check-format.sh || failed+=("format")
 run_suite asan
 run_suite fuzz
 run_suite default
