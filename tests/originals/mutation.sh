@@ -26,29 +26,30 @@ targets=(tst_originalssimulation tst_originalspromise)
 mutants() {
     cat <<'EOF'
 doubt-mark-dropped@R1 the doubt mark stays until a replacement is made@            entry.doubtful = true;\n        } else {@        } else {
-unread-is-different@R2 a failed comparison read counts as unread@    if (comparisonFailed_)\n        return FileError::destination(unreadable);@
+unread-is-different@R2 a failed comparison read counts as unread@    if (record_.comparisonFailed())\n        return FileError::destination(OriginalsRecord::unreadable);@
 under-way-not-kept-at-change@R3 the content under way is kept during an in-place Change@keepUnderWay(replacement.content, targetName)@std::optional<FileError>()
-under-way-not-kept-at-restore@R4 the content under way is kept during an in-place restore@keepUnderWay(keptFile(targetName), targetName)@std::optional<FileError>()
-second-names-not-dropped@R5 second names are dropped at every lock@                dropSecondName(slots.targetFileName(i));@
-identity-not-compared@R6 identity and change time are compared besides size and time@if (check == Check::SizeAndTime && sameIdentity && recorded.sameSizeAndTime(*now))@if (check == Check::SizeAndTime && recorded.sameSizeAndTime(*now))
-unreadable-record-ignored@R7 an unreadable record stops Change and Default@if (const SystemError error = manifest().readError()) {@if (const SystemError error = 0) {
-lock-refusal-ignored@R8 the run is refused when the lock cannot be taken@        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, folder_ / RunLock::fileName,\n                    lock->error()};@
+under-way-not-kept-at-restore@R4 the content under way is kept during an in-place restore@UnderWayWrite(record_).keepUnderWay(place_.keptFile(targetName), targetName)@std::optional<FileError>()
+second-names-not-dropped@R5 second names are dropped at every lock@            secondNames.drop(slots.targetFileName(i));@
+identity-not-compared@R6 identity and change time are compared besides size and time@check == Check::SizeAndTime && sameIdentity &&@check == Check::SizeAndTime &&
+unreadable-record-ignored@R7 an unreadable record stops Change and Default@if (const SystemError error = record_.manifest().readError()) {@if (const SystemError error = 0) {
+lock-refusal-ignored@R8 the run is refused when the lock cannot be taken@        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, place_.path() / RunLock::fileName,\n                    lock->error()};@
 linked-game-file-linked@R9 a game file with more than one name is kept by copy@status.links == 1 &&@true &&
-superseded-deleted@R10 a superseded original is moved, never deleted@fileSystem_.replace(kept, supersededName(kept))@fileSystem_.remove(kept)
-lost-line-after-removal@R11 the record and its lost line are written before a second name goes@    manifest().setEntry(std::string(targetName), entry);\n    manifest().save();@    manifest().setEntry(std::string(targetName), entry);
+superseded-deleted@R10 a superseded original is moved, never deleted@fileSystem.replace(kept, place_.supersededName(kept))@fileSystem.remove(kept)
+lost-line-after-removal@R11 the record and its lost line are written before a second name goes@    manifest.setEntry(std::string(targetName), entry);\n    manifest.save();@    manifest.setEntry(std::string(targetName), entry);
 restore-counts-all@R12 a restore counts only what it put back@result.count += restored ? 1 : 0;@result.count += 1;
 failed-write-forgotten@R13 a failed in-place write stays under way unless the file holds what it held@        if (!now || now->hash != entry.overwrittenInPlace->hash)\n            return;@
-stand-in-linked@R14 the VirtualStore take-in keeps the game file by copy@keepNow(game, copy.targetName, true)@keepNow(game, copy.targetName, false)
+stand-in-linked@R14 the VirtualStore take-in keeps the game file by copy@KeptFiles(place).keep(game, copy.targetName, true)@KeptFiles(place).keep(game, copy.targetName, false)
 kept-without-content-match@R15 a file is the kept original only if its content matches@    return keptContent && gameContent && keptContent->hash == gameContent->hash;@    return true;
-written-through-link@R16 a game file that links into the originals is never written through@    if (leadsIntoOriginals(gameFile))\n        return FileError::destination(notThrough);@
-no-flush-after-second-name@R17 names are durable before the record lets go of the old files@    fileSystem_.syncFolder(folder_);\n    entry.secondName.reset();@    entry.secondName.reset();
-no-flush-after-restore@R17 names are durable before the record lets go of the old files@    writer.syncFolders();\n    manifest().save();@    manifest().save();
-unopenable-file-restored@R18 a game file that cannot be opened at Default is left alone@            leftAlone = {LeftAlone::Why::Unreadable, error};\n            return std::nullopt;@            fileSystem_.close(handle);
-held-file-linked@the original of a file the game holds is kept by copy@ && !fileSystem_.inUse(gameFile)@
-kept-copy-not-made@a second name that cannot go is copied first@            keepCopy(game, keptCopyFile(targetName));@
-restore-through-link@Default never writes through a link into the originals@    if (leadsIntoOriginals(game))\n        return FileError::destination(notThrough);@
-kept-copy-deleted@never delete: a kept copy the kept file no longer needs is set aside@fileSystem_.replace(copy, supersededName(kept))@fileSystem_.remove(copy)
-superseded-game-file-deleted@never delete: a doubtful game file is kept beside the original@    return keepCopy(gameFile, supersededName(keptFile(targetName)));@    return std::nullopt;
+written-through-link@R16 a game file that links into the originals is never written through@    if (place_.leadsIntoOriginals(gameFile))\n        return FileError::destination(OriginalsRecord::notThrough);@
+restore-through-link@R16 Default never writes through a link into the originals@    if (place_.leadsIntoOriginals(game))\n        return FileError::destination(OriginalsRecord::notThrough);@
+no-flush-after-second-name@R17 names are durable before the record lets go of the old files@    fileSystem.syncFolder(place.path());\n    entry.secondName.reset();@    entry.secondName.reset();
+no-flush-after-restore@R17 names are durable before the record lets go of the old files@    writer.syncFolders();\n    record_.manifest().save();@    record_.manifest().save();
+no-flush-new-folder@R17 a new folder of originals is durable before anything is kept in it@    fileSystem_.syncFolder(folder.parent_path());\n    return 0;@    return 0;
+no-flush-after-removal@R17 a removal in Default is durable before the record forgets it@        fileSystem.syncFolder(game.parent_path());\n        return std::nullopt;@        return std::nullopt;
+unopenable-file-restored@R18 a game file that cannot be opened at Default is left alone@            leftAlone = {LeftAlone::Why::Unreadable, error};\n            return std::nullopt;@            fileSystem.close(handle);
+held-file-linked@R9 the original of a file the game holds is kept by copy@ && !fileSystem.inUse(gameFile)@
+kept-copy-not-made@R11 a second name that cannot go is copied first@            KeptFiles(place).copy(game, place.keptCopyFile(targetName));@
+superseded-game-file-deleted@R10 a doubtful game file is kept beside the original@    return copy(gameFile, place_.supersededName(place_.keptFile(targetName)));@    return std::nullopt;
 EOF
 }
 
