@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextTable.h"
 
+#include "Language.h"
+
 namespace {
 
 // The author's name: nickname, then the full name between slashes, family name first in
@@ -410,5 +412,5 @@ constexpr TextTable english{
 
 const TextTable &TextTable::forLanguage(std::uint8_t code)
 {
-    return code == 1 ? hungarian : english;
+    return languageFromCode(code) == Language::Hungarian ? hungarian : english;
 }

@@ -244,7 +244,7 @@ struct TextTable
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
 
-    // 1 is Hungarian, every other code English.
+    // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SlotView.h"
 
+#include "Language.h"
 #include "forms/PathBox.h"
 #include "run/RunTexts.h"
 
@@ -55,8 +56,9 @@ void SlotView::clear(int index, std::uint8_t language) const
 
 bool SlotView::isPlaceholder(const QString &text)
 {
-    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
-        const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
+    for (const Language language : allLanguages) {
+        const std::string_view placeholder =
+            core::RunTexts::forLanguage(codeOf(language)).placeholder;
         if (text == QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())))
             return true;
     }
