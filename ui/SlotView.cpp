@@ -21,10 +21,10 @@ QString SlotView::text(int index) const
     return box(index)->text();
 }
 
-bool SlotView::hasAnyPick() const
+bool SlotView::showsAnyFile() const
 {
     return std::any_of(texts_.begin(), texts_.end(),
-                       [](const QLineEdit *text) { return !isPlaceholder(text->text()); });
+                       [](const QLineEdit *text) { return !showsNoFile(text->text()); });
 }
 
 core::SlotTexts SlotView::texts() const
@@ -54,7 +54,7 @@ void SlotView::clear(int index, std::uint8_t language) const
     setText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
 }
 
-bool SlotView::isPlaceholder(const QString &text)
+bool SlotView::showsNoFile(const QString &text)
 {
     for (const Language language : allLanguages) {
         const std::string_view placeholder =

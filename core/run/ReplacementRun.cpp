@@ -45,6 +45,11 @@ ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
 {
 }
 
+bool ReplacementRun::holdsPick(std::string_view slotText, std::uint8_t language)
+{
+    return slotText != RunTexts::forLanguage(language).placeholder;
+}
+
 std::string ReplacementRun::failureMessage(std::uint8_t language, std::string_view label, int code)
 {
     const RunTexts &texts = RunTexts::forLanguage(language);
@@ -405,7 +410,7 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     }
     for (int i = 0; i < slotCount; ++i) {
         Pick &pick = picks[i];
-        if (slotTexts[i] == texts.placeholder)
+        if (!holdsPick(slotTexts[i], language))
             continue;
         pick.action = Pick::Action::Copy;
         pick.source = platform::pathFromText(slotTexts[i]);

@@ -38,7 +38,7 @@ void ChangeCommand::run()
     const std::uint8_t language = state_.nyelv;
     if (state_.handedOver && refuseLinkedTarget(labels))
         return;
-    listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
+    listening_.releaseSlots([this](int slot) { return slots_.showsFile(slot); });
     emit aboutToWrite();
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
@@ -60,10 +60,7 @@ void ChangeCommand::run()
     worker.run([&] {
         // A pick's check still reading a game file would keep Windows from replacing it.
         if (!pickChecker_.waitForChecks(worker.stopToken())) {
-            result.outcome = core::RunResult::Outcome::Cancelled;
-            for (const std::string &text : texts)
-                result.picksNotPutIn +=
-                    SlotView::isPlaceholder(QString::fromStdString(text)) ? 0 : 1;
+            result = cancelledWhileChecking(texts, language);
             return;
         }
         result = run.run(
@@ -88,6 +85,16 @@ void ChangeCommand::run()
     report(result);
 }
 
+core::RunResult ChangeCommand::cancelledWhileChecking(const core::SlotTexts &texts,
+                                                      std::uint8_t /*language*/)
+{
+    core::RunResult cancelled;
+    cancelled.outcome = core::RunResult::Outcome::Cancelled;
+    for (const std::string &text : texts)
+        cancelled.picksNotPutIn += SlotView::showsNoFile(QString::fromStdString(text)) ? 0 : 1;
+    return cancelled;
+}
+
 void ChangeCommand::report(const core::RunResult &result)
 {
     message_.show(result);
@@ -109,8 +116,8 @@ void ChangeCommand::stopThenEndProgram()
 bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
 {
     // As administrator, a link planted in the folder would lead the write anywhere.
-    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_,
-                                                      [this](int i) { return slots_.hasPick(i); });
+    const int slot = keptoriginals::firstLinkedTarget(
+        state_.utvonal, slotTable_, [this](int i) { return slots_.showsFile(i); });
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;
