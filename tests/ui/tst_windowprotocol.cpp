@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "LanguageCodes.h"
 #include "ScratchMount.h"
+#include "SlotTextsForTests.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/FailureReason.h"
@@ -74,6 +76,8 @@ class TestWindowProtocol : public QObject
     void changeWithoutFolderIsRefused();
     void cancelledChangeSaysWhatWentIn_data();
     void cancelledChangeSaysWhatWentIn();
+    void changeCancelledWhileCheckingCountsWhatTheRunTries_data();
+    void changeCancelledWhileCheckingCountsWhatTheRunTries();
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
@@ -602,6 +606,36 @@ void TestWindowProtocol::cancelledChangeSaysWhatWentIn()
     result.picksNotPutIn = 10 - putIn;
     f.form1->protocol().changeCommand().report(result);
     QCOMPARE(f.platform.messages, QStringList{message});
+}
+
+void TestWindowProtocol::changeCancelledWhileCheckingCountsWhatTheRunTries_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("slotText");
+    QTest::addColumn<QString>("message"); // none: no pick
+    const QString english = "Change was cancelled before any pick went in: the game's music is "
+                            "as it was.";
+    const QString hungarian = QString::fromUtf8(
+        "A Csere megszakadt, mielőtt egy választás is a helyére került volna: a játék zenéje nem "
+        "változott.");
+    QTest::newRow("a file") << int(languagecodes::english) << "/music/castle.mp3" << english;
+    QTest::newRow("the other language's placeholder")
+        << int(languagecodes::english) << hungarianPlaceholder << english;
+    QTest::newRow("a blank text") << int(languagecodes::hungarian) << "  " << hungarian;
+    QTest::newRow("its own placeholder")
+        << int(languagecodes::english) << englishPlaceholder << QString();
+}
+
+void TestWindowProtocol::changeCancelledWhileCheckingCountsWhatTheRunTries()
+{
+    QFETCH(int, language);
+    QFETCH(QString, slotText);
+    QFETCH(QString, message);
+    core::SlotTexts texts = runtexts::placeholders(std::uint8_t(language));
+    texts[5] = slotText.toStdString();
+    const core::RunResult cancelled =
+        ChangeCommand::cancelledWhileChecking(texts, std::uint8_t(language));
+    QCOMPARE(RunMessage::cancelledChange(cancelled, std::uint8_t(language)), message);
 }
 
 void TestWindowProtocol::refusedRunLeadsToItsSlot_data()

@@ -86,12 +86,13 @@ void ChangeCommand::run()
 }
 
 core::RunResult ChangeCommand::cancelledWhileChecking(const core::SlotTexts &texts,
-                                                      std::uint8_t /*language*/)
+                                                      std::uint8_t language)
 {
+    // Counted as the run would have tried them.
     core::RunResult cancelled;
     cancelled.outcome = core::RunResult::Outcome::Cancelled;
     for (const std::string &text : texts)
-        cancelled.picksNotPutIn += SlotView::showsNoFile(QString::fromStdString(text)) ? 0 : 1;
+        cancelled.picksNotPutIn += core::ReplacementRun::holdsPick(text, language) ? 1 : 0;
     return cancelled;
 }
 
