@@ -4,6 +4,7 @@
 #include <cstdint>
 
 // The texts of one interface language. Every text is UTF-8; "&" marks an access key.
+// TextTable.cpp gives each member's Hungarian and English words side by side.
 // The slot placeholder belongs to the replacement run's texts, which skip it.
 struct TextTable
 {
