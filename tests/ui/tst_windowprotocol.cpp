@@ -181,7 +181,7 @@ void TestWindowProtocol::okAtFirstStartWritesFileAndShowsMainWindow()
     QVERIFY(f.form1->isEnabled());
     QVERIFY(!f.settingsWindow()->isVisible());
     QCOMPARE(activations.count(), 2);
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.form1->utvonal(), QStringLiteral("/home/player/Valdrune3/Mp3") + QDir::separator());
     QCOMPARE(f.slot(39)->text(), englishPlaceholder);
     QCOMPARE(f.main().Command2->text(), QStringLiteral("&Options"));
@@ -256,7 +256,7 @@ void TestWindowProtocol::okFromOptionsSwitchesLanguageAndFolderAtOnce()
     f.settings().Option2->click();
     f.settings().Command1->click();
 
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.form1->utvonal(), game.path() + QDir::separator());
     QCOMPARE(f.slot(0)->text(), englishPlaceholder);
     QVERIFY(f.form1->isEnabled());
@@ -283,7 +283,7 @@ void TestWindowProtocol::okWhenFileCannotBeWrittenKeepsWindowOpen()
              "Cannot write " + QDir::toNativeSeparators(f.configPath()) + ": " + reason);
     QVERIFY(f.settingsWindow()->isVisible());
     QVERIFY(!f.form1->isEnabled());
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.slot(3)->text(), QStringLiteral("/music/stronghold.mp3"));
     QVERIFY(f.settings().Option1->isChecked());
 
@@ -986,7 +986,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     core::MusicSet set;
     set.gameFolder = storedFolder(game.path());
-    set.language = 2;
+    set.language = languagecodes::english;
     // A folder is no pick an administrator reads.
     set.picks = {{9, (game.path() + "/song.mp3").toStdString()}, {10, game.path().toStdString()}};
     set.picks.front().fit = {0, 44100, 0, 4410, 0};
@@ -1015,7 +1015,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     f.main().Command2->click();
     f.settings().Option1->click();
     f.settings().Command1->click();
-    QCOMPARE(f.form1->nyelv(), 1);
+    QCOMPARE(f.form1->nyelv(), languagecodes::hungarian);
     QVERIFY(!QFile::exists(f.configPath()));
 }
 
@@ -1118,7 +1118,7 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     QCOMPARE(set.picks.front().slot, 9);
     QCOMPARE(QString::fromStdString(set.gameFolder.value_or("")),
              QString::fromStdString(storedFolder(game)));
-    QCOMPARE(int(set.language.value_or(0)), 2);
+    QCOMPARE(set.language.value_or(0), languagecodes::english);
     QFile::remove(handOver);
     QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
     QDir(game).removeRecursively();
