@@ -7,6 +7,7 @@
 //
 // It leaves the source files in <work>/vmc-bench/src for timing `cp` beside it; see README.
 
+#include "Language.h"
 #include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
 #include "settings/SlotTable.h"
@@ -49,7 +50,7 @@ int main(int argc, char **argv)
     fs::create_directories(work / "game");
     core::SlotTexts texts;
     core::SlotTexts labels;
-    const std::uint8_t english = 2;
+    const std::uint8_t english = codeOf(Language::English);
     for (int i = 0; i < core::slotCount; ++i) {
         labels[i] = std::string(core::SlotTable::slot(i).label);
         texts[i] = std::string(core::RunTexts::forLanguage(english).placeholder);

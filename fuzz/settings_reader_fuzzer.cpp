@@ -2,6 +2,7 @@
 // Feeds arbitrary bytes to the settings reader. Beyond not crashing, whatever it reads
 // must store and read back to the same folder and language.
 
+#include "Language.h"
 #include "settings/SettingsFile.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const char separator : {'\\', '/'}) {
         const std::optional<core::Settings> again = core::SettingsFile::parse(
             core::SettingsFile::lineFor(settings->folder, settings->language, separator));
-        const int language = settings->language == 1 ? 1 : 2;
+        const int language = codeOf(languageFromCode(settings->language));
         if (!again || again->folder != settings->folder + separator || again->language != language)
             std::abort();
     }

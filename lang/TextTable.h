@@ -4,6 +4,7 @@
 #include <cstdint>
 
 // The texts of one interface language. Every text is UTF-8; "&" marks an access key.
+// TextTable.cpp gives each member's Hungarian and English words side by side.
 // The slot placeholder belongs to the replacement run's texts, which skip it.
 struct TextTable
 {
@@ -244,7 +245,7 @@ struct TextTable
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
 
-    // 1 is Hungarian, every other code English.
+    // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
 };
 

@@ -14,9 +14,16 @@ class SharedState
     // The folder without the separator the settings file stores behind it.
     std::string folderWithoutSeparator() const;
 
+    // Language code: the interface's language as the settings file stores it (languageFromCode
+    // reads it); 0 until the settings are read.
     std::uint8_t nyelv = 0;
-    // As the settings file holds it: on Linux any bytes, which a QString would not keep.
+    // Game music folder: with the separator the settings file stores behind it, which Change
+    // puts the slots' file names after; empty until the settings are read. As the file holds
+    // it: on Linux any bytes, which a QString would not keep.
     std::string utvonal;
+    // Options used: true once the settings window was opened from the main window; never
+    // reset. Until then each activation reads the settings, and leaving the settings window
+    // without OK ends the program.
     bool kapcs = false;
     // The stored settings were read: this is not a first start.
     bool settingsFound = false;

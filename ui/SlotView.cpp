@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SlotView.h"
 
+#include "Language.h"
 #include "forms/PathBox.h"
 #include "report/RunTexts.h"
 
@@ -20,10 +21,10 @@ QString SlotView::text(int index) const
     return box(index)->text();
 }
 
-bool SlotView::hasAnyPick() const
+bool SlotView::showsAnyFile() const
 {
     return std::any_of(texts_.begin(), texts_.end(),
-                       [](const QLineEdit *text) { return !isPlaceholder(text->text()); });
+                       [](const QLineEdit *text) { return !showsNoFile(text->text()); });
 }
 
 core::SlotTexts SlotView::texts() const
@@ -53,10 +54,11 @@ void SlotView::clear(int index, std::uint8_t language) const
     setText(index, QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())));
 }
 
-bool SlotView::isPlaceholder(const QString &text)
+bool SlotView::showsNoFile(const QString &text)
 {
-    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
-        const std::string_view placeholder = core::RunTexts::forLanguage(language).placeholder;
+    for (const Language language : allLanguages) {
+        const std::string_view placeholder =
+            core::RunTexts::forLanguage(codeOf(language)).placeholder;
         if (text == QString::fromUtf8(placeholder.data(), qsizetype(placeholder.size())))
             return true;
     }

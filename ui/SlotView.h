@@ -22,9 +22,10 @@ class SlotView
 
     QLineEdit *box(int index) const { return texts_.at(std::size_t(index)); }
     QString text(int index) const;
-    // The slot's text is a file, not the placeholder of either language.
-    bool hasPick(int index) const { return !isPlaceholder(text(index)); }
-    bool hasAnyPick() const;
+    // The slot shows a file to play, check, save in a set or hand over: looser than what
+    // Change tries (ReplacementRun::holdsPick), see showsNoFile.
+    bool showsFile(int index) const { return !showsNoFile(text(index)); }
+    bool showsAnyFile() const;
     // What a run takes: every slot's text, and the labels as the window shows them.
     core::SlotTexts texts() const;
     core::SlotTexts labels() const;
@@ -33,7 +34,8 @@ class SlotView
     // Puts the language's placeholder back.
     void clear(int index, std::uint8_t language) const;
 
-    static bool isPlaceholder(const QString &text);
+    // The placeholder of either language, a blank text, or the boxes' defined "Text1".
+    static bool showsNoFile(const QString &text);
 
   private:
     const std::array<QLabel *, core::slotCount> &labels_;

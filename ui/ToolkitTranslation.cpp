@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ToolkitTranslation.h"
 
+#include "Language.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
-
-namespace {
-
-constexpr std::uint8_t hungarian = 1;
-
-} // namespace
 
 ToolkitTranslation &ToolkitTranslation::instance()
 {
@@ -28,7 +24,7 @@ QString ToolkitTranslation::folder()
 
 void ToolkitTranslation::apply(std::uint8_t code)
 {
-    const bool wanted = code == hungarian;
+    const bool wanted = languageFromCode(code) == Language::Hungarian;
     if (wanted == installed_)
         return;
     if (!wanted) {

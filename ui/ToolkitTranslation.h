@@ -15,7 +15,7 @@ class ToolkitTranslation
   public:
     static ToolkitTranslation &instance();
 
-    // Code 1 loads the Hungarian translation, any other code unloads it.
+    // The code's language: Hungarian loads the toolkit's translation, English unloads it.
     void apply(std::uint8_t code);
     bool isHungarianLoaded() const { return installed_; }
 

@@ -44,8 +44,8 @@ struct Reason
     Code code = Code::NotMusic;
     std::string detail;
 
-    // "<words>" or "<words> (<detail>)" in the language given: 1 is Hungarian, every other
-    // code English.
+    // "<words>" or "<words> (<detail>)" in the language of the code given (see
+    // languageFromCode).
     std::string text(std::uint8_t language) const;
 };
 

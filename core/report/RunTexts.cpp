@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/RunTexts.h"
 
+#include "Language.h"
+
 namespace core {
 
 namespace {
@@ -63,7 +65,7 @@ constexpr RunTexts englishTexts{
 
 const RunTexts &RunTexts::forLanguage(std::uint8_t language)
 {
-    return language == 1 ? hungarianTexts : englishTexts;
+    return languageFromCode(language) == Language::Hungarian ? hungarianTexts : englishTexts;
 }
 
 } // namespace core

@@ -40,7 +40,7 @@ struct RunTexts
     std::string_view leftAloneUnreadable;
     std::string_view leftAloneLost;
 
-    // 1 is Hungarian, every other code English.
+    // The texts of a stored language code (see languageFromCode).
     static const RunTexts &forLanguage(std::uint8_t language);
 };
 

@@ -48,6 +48,11 @@ ReplacementRun::ReplacementRun(const SlotTable &slots, FileSystem &fileSystem,
 {
 }
 
+bool ReplacementRun::holdsPick(std::string_view slotText, std::uint8_t language)
+{
+    return slotText != RunTexts::forLanguage(language).placeholder;
+}
+
 namespace {
 
 // What a run does with one slot's pick.
@@ -303,7 +308,7 @@ ReplacementRun::Pass::Picks ReplacementRun::Pass::classifyPicks() const
 Pick ReplacementRun::Pass::classifyPick(int slot) const
 {
     Pick pick;
-    if (slotTexts_[slot] == texts_.placeholder)
+    if (!holdsPick(slotTexts_[slot], language_))
         return pick;
     pick.action = Pick::Action::Copy;
     pick.source = platform::pathFromText(slotTexts_[slot]);

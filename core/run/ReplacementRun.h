@@ -63,6 +63,11 @@ class ReplacementRun
     // converted. Without one, a converted pick is written without the silence at its ends.
     void setFits(const std::array<PickFit, slotCount> &fits) { fits_ = fits; }
 
+    // Whether a slot with this text holds a pick, which the run tries: every text but the
+    // language's placeholder, exactly. A blank text or the other language's placeholder is
+    // tried, and fails.
+    static bool holdsPick(std::string_view slotText, std::uint8_t language);
+
   private:
     class Pass;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsFile.h"
 
+#include "Language.h"
 #include "files/AtomicFileWriter.h"
 
 #include <charconv>
@@ -52,7 +53,7 @@ std::optional<std::uint8_t> parseLanguage(std::string_view field)
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     const bool wholeNumber = error == std::errc() && end == number.data() + number.size();
     if (!wholeNumber || value < 0 || value > 255)
-        return SettingsFile::english;
+        return codeOf(Language::English);
     return std::uint8_t(value);
 }
 
@@ -88,7 +89,7 @@ std::string SettingsFile::lineFor(std::string_view folderBytes, std::uint8_t lan
     line += folderBytes;
     line += separator;
     line += "\",";
-    line += language == hungarian ? '1' : '2';
+    line += char('0' + codeOf(languageFromCode(language)));
     line += "\r\n";
     return line;
 }
@@ -150,7 +151,8 @@ std::optional<Settings> SettingsFile::readAt(const std::string &location) const
 
 SaveResult SettingsFile::save(std::string_view folderText, bool hungarianSelected) const
 {
-    const std::uint8_t language = hungarianSelected ? hungarian : english;
+    const std::uint8_t language =
+        codeOf(hungarianSelected ? Language::Hungarian : Language::English);
     // The field is not escaped: these would make it read back as another folder.
     if (folderText.find_first_of(std::string_view("\"\r\n\0", 4)) != std::string_view::npos)
         return {std::nullopt, {SaveFailure::Kind::Unstorable, 0, {}}};

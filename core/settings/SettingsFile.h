@@ -12,7 +12,7 @@
 namespace core {
 
 // The two stored settings: the game music folder (with the separator the save appended)
-// and the language code (1 Hungarian, anything else English).
+// and the language code, which languageFromCode reads.
 struct Settings
 {
     std::string folder;
@@ -48,9 +48,6 @@ struct SaveResult
 class SettingsFile
 {
   public:
-    static constexpr std::uint8_t hungarian = 1;
-    static constexpr std::uint8_t english = 2;
-
     // The separator is the one appended to the stored folder; it is the platform's own
     // except where a test writes the other platform's bytes. Without a user folder the
     // file is beside the program only.

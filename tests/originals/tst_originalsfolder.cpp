@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
+#include "LanguageCodes.h"
 #include "ScratchMount.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
@@ -24,18 +25,13 @@ using core::OriginalsFolder;
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
+using languagecodes::english;
 using runtexts::labels;
 using runtexts::placeholders;
 using testfiles::entries;
 using testfiles::readBytes;
 using testfiles::writeBytes;
 using Call = FaultyFileSystem::Call;
-
-namespace {
-
-constexpr std::uint8_t english = 2;
-
-} // namespace
 
 class TestOriginalsFolder : public QObject
 {

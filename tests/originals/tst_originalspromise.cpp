@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InMemoryFileSystem.h"
+#include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
@@ -14,11 +15,10 @@ using core::OriginalsFolder;
 using core::OriginalsManifest;
 using core::RunResult;
 using Fault = InMemoryFileSystem::Fault;
+using languagecodes::english;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::uint8_t english = 2;
 
 // Every call is a fault point; the sanitizers' build tries every few.
 int faultStride()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InMemoryFileSystem.h"
+#include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
@@ -21,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using Fault = InMemoryFileSystem::Fault;
+using languagecodes::english;
 
 // The promise, as this simulation checks it after every step:
 // (a) Every version of a game file that anyone but this program wrote (the game, a patcher,
@@ -43,7 +45,6 @@ namespace {
 
 constexpr int simulatedSlots = 4;
 constexpr int picks = 6;
-constexpr std::uint8_t english = 2;
 const fs::path root = "/sim";
 const fs::path game = "/sim/game";
 const fs::path data = "/sim/data";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "FaultyFileSystem.h"
+#include "LanguageCodes.h"
 #include "ReasonTexts.h"
 #include "ScratchMount.h"
 #include "SlotTextsForTests.h"
@@ -21,15 +22,11 @@
 #endif
 
 using core::RunResult;
+using languagecodes::english;
+using languagecodes::hungarian;
 using runtexts::labels;
 using runtexts::placeholders;
 using testfiles::readBytes;
-
-namespace {
-
-constexpr std::uint8_t english = 2;
-
-} // namespace
 
 // Runs whose picks are music of other formats: converted like the game's own files, in
 // parallel, committed in slot order.
@@ -218,7 +215,6 @@ void TestConversionRun::refusalGivesTheReasonInTheRunsLanguage()
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, fit);
     QFETCH(int, code);
-    constexpr std::uint8_t hungarian = 1;
     const QString fake = music_->path() + "/fake.flac";
     QVERIFY(content.isEmpty() ? audiofixtures::writeToneWav(fake, 0)
                               : testfiles::writeBytes(fake, content.toStdString()));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioFixtures.h"
 #include "FaultyFileSystem.h"
+#include "LanguageCodes.h"
 #include "TestFiles.h"
 #include "files/AtomicFileWriter.h"
 #include "originals/OriginalsFolder.h"
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using languagecodes::english;
 using testfiles::entries;
 using testfiles::readBytes;
 using testfiles::writeBytes;
@@ -29,7 +31,6 @@ constexpr int chosenSlots = 8;
 constexpr std::size_t fileSize = 3 * 1024 * 1024 + 11;
 constexpr int kills = 150;
 constexpr int restoreKills = 50;
-constexpr std::uint8_t english = 2;
 
 // The content of a slot's file in a given generation: one byte throughout, and the slot
 // and generation in front, so that a mixture of two generations cannot pass.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
+#include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
 #include "TestFiles.h"
 #include "report/RunMessages.h"
@@ -16,18 +17,13 @@
 using core::ReplacementRun;
 using core::RunResult;
 using core::SlotTexts;
+using languagecodes::english;
+using languagecodes::hungarian;
 using runtexts::labels;
 using runtexts::placeholders;
 using testfiles::entries;
 using testfiles::readBytes;
 using testfiles::writeBytes;
-
-namespace {
-
-constexpr std::uint8_t hungarian = 1;
-constexpr std::uint8_t english = 2;
-
-} // namespace
 
 class TestReplacementRun : public QObject
 {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultyFileSystem.h"
+#include "Language.h"
 #include "ScratchMount.h"
 #include "TestFiles.h"
 #include "settings/SettingsFile.h"
@@ -20,6 +21,8 @@ class TestSettingsFile : public QObject
     Q_OBJECT
 
   private slots:
+    void onlyCodeOneIsHungarian_data();
+    void onlyCodeOneIsHungarian();
     void lineHasExactBytes_data();
     void lineHasExactBytes();
     void saveWritesLineAndReadsLanguageBack();
@@ -42,6 +45,27 @@ class TestSettingsFile : public QObject
   private:
     QString configIn(const QTemporaryDir &dir) const { return dir.path() + "/config.ini"; }
 };
+
+void TestSettingsFile::onlyCodeOneIsHungarian_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("hungarian");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("2") << 2 << false;
+    QTest::newRow("3") << 3 << false;
+    QTest::newRow("255") << 255 << false;
+}
+
+void TestSettingsFile::onlyCodeOneIsHungarian()
+{
+    QFETCH(int, code);
+    QFETCH(bool, hungarian);
+    const Language language = languageFromCode(std::uint8_t(code));
+    QCOMPARE(language == Language::Hungarian, hungarian);
+    // What is stored for it reads back as the same language.
+    QCOMPARE(languageFromCode(codeOf(language)), language);
+}
 
 void TestSettingsFile::lineHasExactBytes_data()
 {
@@ -76,7 +100,7 @@ void TestSettingsFile::lineHasExactBytes()
     const auto parsed = SettingsFile::parse(line);
     QVERIFY(parsed);
     QCOMPARE(QString::fromStdString(parsed->folder), folder + QChar(separator));
-    QCOMPARE(int(parsed->language), language == 1 ? 1 : 2);
+    QCOMPARE(parsed->language, codeOf(languageFromCode(std::uint8_t(language))));
 }
 
 void TestSettingsFile::saveWritesLineAndReadsLanguageBack()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LanguageCodes.h"
 #include "music/Reason.h"
 
 #include <QString>
@@ -26,8 +27,8 @@ inline QString words(core::Reason::Code code, std::uint8_t language)
 inline QString englishReasonIn(const QString &text)
 {
     for (const core::Reason::Code code : allCodes()) {
-        if (text.contains(words(code, 2)))
-            return words(code, 2);
+        if (text.contains(words(code, languagecodes::english)))
+            return words(code, languagecodes::english);
     }
     return {};
 }

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "LanguageCodes.h"
 #include "ScratchMount.h"
+#include "SlotTextsForTests.h"
 #include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/FailureReason.h"
@@ -74,6 +76,8 @@ class TestWindowProtocol : public QObject
     void changeWithoutFolderIsRefused();
     void cancelledChangeSaysWhatWentIn_data();
     void cancelledChangeSaysWhatWentIn();
+    void changeCancelledWhileCheckingCountsWhatTheRunTries_data();
+    void changeCancelledWhileCheckingCountsWhatTheRunTries();
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void folderListsFillPathBox();
@@ -177,7 +181,7 @@ void TestWindowProtocol::okAtFirstStartWritesFileAndShowsMainWindow()
     QVERIFY(f.form1->isEnabled());
     QVERIFY(!f.settingsWindow()->isVisible());
     QCOMPARE(activations.count(), 2);
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.form1->utvonal(), QStringLiteral("/home/player/Valdrune3/Mp3") + QDir::separator());
     QCOMPARE(f.slot(39)->text(), englishPlaceholder);
     QCOMPARE(f.main().Command2->text(), QStringLiteral("&Options"));
@@ -252,7 +256,7 @@ void TestWindowProtocol::okFromOptionsSwitchesLanguageAndFolderAtOnce()
     f.settings().Option2->click();
     f.settings().Command1->click();
 
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.form1->utvonal(), game.path() + QDir::separator());
     QCOMPARE(f.slot(0)->text(), englishPlaceholder);
     QVERIFY(f.form1->isEnabled());
@@ -279,7 +283,7 @@ void TestWindowProtocol::okWhenFileCannotBeWrittenKeepsWindowOpen()
              "Cannot write " + QDir::toNativeSeparators(f.configPath()) + ": " + reason);
     QVERIFY(f.settingsWindow()->isVisible());
     QVERIFY(!f.form1->isEnabled());
-    QCOMPARE(f.form1->nyelv(), 2);
+    QCOMPARE(f.form1->nyelv(), languagecodes::english);
     QCOMPARE(f.slot(3)->text(), QStringLiteral("/music/stronghold.mp3"));
     QVERIFY(f.settings().Option1->isChecked());
 
@@ -602,6 +606,36 @@ void TestWindowProtocol::cancelledChangeSaysWhatWentIn()
     result.picksNotPutIn = 10 - putIn;
     f.form1->protocol().changeCommand().report(result);
     QCOMPARE(f.platform.messages, QStringList{message});
+}
+
+void TestWindowProtocol::changeCancelledWhileCheckingCountsWhatTheRunTries_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("slotText");
+    QTest::addColumn<QString>("message"); // none: no pick
+    const QString english = "Change was cancelled before any pick went in: the game's music is "
+                            "as it was.";
+    const QString hungarian = QString::fromUtf8(
+        "A Csere megszakadt, mielőtt egy választás is a helyére került volna: a játék zenéje nem "
+        "változott.");
+    QTest::newRow("a file") << int(languagecodes::english) << "/music/castle.mp3" << english;
+    QTest::newRow("the other language's placeholder")
+        << int(languagecodes::english) << hungarianPlaceholder << english;
+    QTest::newRow("a blank text") << int(languagecodes::hungarian) << "  " << hungarian;
+    QTest::newRow("its own placeholder")
+        << int(languagecodes::english) << englishPlaceholder << QString();
+}
+
+void TestWindowProtocol::changeCancelledWhileCheckingCountsWhatTheRunTries()
+{
+    QFETCH(int, language);
+    QFETCH(QString, slotText);
+    QFETCH(QString, message);
+    core::SlotTexts texts = runtexts::placeholders(std::uint8_t(language));
+    texts[5] = slotText.toStdString();
+    const core::RunResult cancelled =
+        ChangeCommand::cancelledWhileChecking(texts, std::uint8_t(language));
+    QCOMPARE(RunMessage::cancelledChange(cancelled, std::uint8_t(language)), message);
 }
 
 void TestWindowProtocol::refusedRunLeadsToItsSlot_data()
@@ -952,7 +986,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     QVERIFY(writeBytes(game.path() + "/song.mp3", testfiles::song()));
     core::MusicSet set;
     set.gameFolder = storedFolder(game.path());
-    set.language = 2;
+    set.language = languagecodes::english;
     // A folder is no pick an administrator reads.
     set.picks = {{9, (game.path() + "/song.mp3").toStdString()}, {10, game.path().toStdString()}};
     set.picks.front().fit = {0, 44100, 0, 4410, 0};
@@ -981,7 +1015,7 @@ void TestWindowProtocol::handOverOpensWithPicksAndWritesNoSettings()
     f.main().Command2->click();
     f.settings().Option1->click();
     f.settings().Command1->click();
-    QCOMPARE(f.form1->nyelv(), 1);
+    QCOMPARE(f.form1->nyelv(), languagecodes::hungarian);
     QVERIFY(!QFile::exists(f.configPath()));
 }
 
@@ -1084,7 +1118,7 @@ void TestWindowProtocol::protectedFolderOffersStartAsAdministrator()
     QCOMPARE(set.picks.front().slot, 9);
     QCOMPARE(QString::fromStdString(set.gameFolder.value_or("")),
              QString::fromStdString(storedFolder(game)));
-    QCOMPARE(int(set.language.value_or(0)), 2);
+    QCOMPARE(set.language.value_or(0), languagecodes::english);
     QFile::remove(handOver);
     QFile::setPermissions(game + "/Dirt.mp3", QFile::ReadOwner | QFile::WriteOwner);
     QDir(game).removeRecursively();

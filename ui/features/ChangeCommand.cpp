@@ -39,7 +39,7 @@ void ChangeCommand::run()
     const std::uint8_t language = state_.nyelv;
     if (state_.handedOver && refuseLinkedTarget(labels))
         return;
-    listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
+    listening_.releaseSlots([this](int slot) { return slots_.showsFile(slot); });
     emit aboutToWrite();
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
@@ -61,10 +61,7 @@ void ChangeCommand::run()
     worker.run([&] {
         // A pick's check still reading a game file would keep Windows from replacing it.
         if (!pickChecker_.waitForChecks(worker.stopToken())) {
-            result.outcome = core::RunResult::Outcome::Cancelled;
-            for (const std::string &text : texts)
-                result.picksNotPutIn +=
-                    SlotView::isPlaceholder(QString::fromStdString(text)) ? 0 : 1;
+            result = cancelledWhileChecking(texts, language);
             return;
         }
         result = run.run(
@@ -89,6 +86,17 @@ void ChangeCommand::run()
     report(result);
 }
 
+core::RunResult ChangeCommand::cancelledWhileChecking(const core::SlotTexts &texts,
+                                                      std::uint8_t language)
+{
+    // Counted as the run would have tried them.
+    core::RunResult cancelled;
+    cancelled.outcome = core::RunResult::Outcome::Cancelled;
+    for (const std::string &text : texts)
+        cancelled.picksNotPutIn += core::ReplacementRun::holdsPick(text, language) ? 1 : 0;
+    return cancelled;
+}
+
 void ChangeCommand::report(const core::RunResult &result)
 {
     message_.show(result);
@@ -110,8 +118,8 @@ void ChangeCommand::stopThenEndProgram()
 bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
 {
     // As administrator, a link planted in the folder would lead the write anywhere.
-    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_,
-                                                      [this](int i) { return slots_.hasPick(i); });
+    const int slot = keptoriginals::firstLinkedTarget(
+        state_.utvonal, slotTable_, [this](int i) { return slots_.showsFile(i); });
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;

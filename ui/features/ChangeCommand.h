@@ -36,6 +36,10 @@ class ChangeCommand : public QObject
     void stopThenEndProgram();
     // Shows what the run says; a run refused before it wrote leads to the slot it names.
     void report(const core::RunResult &result);
+    // Cancelled while the picks' checks still read them: no pick went in, of those the run
+    // would have tried.
+    static core::RunResult cancelledWhileChecking(const core::SlotTexts &texts,
+                                                  std::uint8_t language);
     // How long a run goes on before its progress window shows.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
     // Change matches the picks' loudness as the choice says, with the figures the session

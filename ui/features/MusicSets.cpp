@@ -97,7 +97,7 @@ QMenu *MusicSets::createMenu(QWidget *parent)
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     auto *menu = new QMenu(parent);
-    const bool anyPick = slots_.hasAnyPick();
+    const bool anyPick = slots_.showsAnyFile();
     QAction *saveEntry =
         menu->addAction(QString::fromUtf8(texts.saveSet), this, [this] { save(false); });
     saveEntry->setEnabled(anyPick);
@@ -125,7 +125,7 @@ void MusicSets::clearAllAsked()
 {
     int picks = 0;
     for (int i = 0; i < core::slotCount; ++i)
-        picks += slots_.hasPick(i) ? 1 : 0;
+        picks += slots_.showsFile(i) ? 1 : 0;
     if (picks > 1 &&
         !platform_.askYesNo(
             &window_,
@@ -163,7 +163,7 @@ void MusicSets::save(bool withMusic)
     core::MusicSet set;
     for (int i = 0; i < core::slotCount; ++i) {
         const QString pick = slots_.text(i);
-        if (SlotView::isPlaceholder(pick))
+        if (SlotView::showsNoFile(pick))
             continue;
         const auto &verdict = pickChecker_.verdict(i);
         set.picks.push_back(
@@ -252,7 +252,7 @@ void MusicSets::openFile(const QString &file)
             QString::fromUtf8(texts.cannotOpenSet).arg(QDir::toNativeSeparators(file), reason));
         return;
     }
-    if (slots_.hasAnyPick() &&
+    if (slots_.showsAnyFile() &&
         !platform_.askYesNo(&window_, QString::fromUtf8(texts.replacePicksQuestion),
                             PlatformLayer::DefaultAnswer::Yes))
         return;

@@ -148,7 +148,7 @@ void RunMessage::handOverElevated()
         loudnessChoice_->recordIn(set);
     for (int i = 0; i < core::slotCount; ++i) {
         const QString text = slots_.text(i);
-        if (!SlotView::isPlaceholder(text))
+        if (!SlotView::showsNoFile(text))
             set.picks.push_back({i, core::platform::pathFromText(text.toStdString()), -1, false,
                                  state_.fits.fit(i)});
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/SettingsStore.h"
 
+#include "Language.h"
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
@@ -36,8 +37,7 @@ std::optional<std::uint8_t> SettingsStore::accept(const QString &folderText, boo
         unchanged ? state_.folderWithoutSeparator() : folderText.toStdString();
     if (!writesSettings_) {
         // Handed over: the settings hold for this run only.
-        state_.nyelv =
-            hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
+        state_.nyelv = codeOf(hungarianSelected ? Language::Hungarian : Language::English);
         state_.utvonal = folder + core::platform::nativeSeparator();
         return state_.nyelv;
     }
@@ -46,7 +46,7 @@ std::optional<std::uint8_t> SettingsStore::accept(const QString &folderText, boo
         platform_.showMessage(dialogParent, settingsFailureText(result.failure));
         return std::nullopt;
     }
-    state_.nyelv = hungarianSelected ? core::SettingsFile::hungarian : core::SettingsFile::english;
+    state_.nyelv = codeOf(hungarianSelected ? Language::Hungarian : Language::English);
     // The folder just chosen is the one the next Change copies into.
     state_.utvonal = result.stored->folder;
     return result.stored->language;
@@ -58,7 +58,7 @@ void SettingsStore::takeOver(const core::MusicSet &set)
     state_.handedOver = true;
     writesSettings_ = false;
     state_.utvonal = set.gameFolder.value_or(std::string());
-    state_.nyelv = set.language.value_or(core::SettingsFile::hungarian);
+    state_.nyelv = set.language.value_or(codeOf(Language::Hungarian));
 }
 
 core::SettingsFile SettingsStore::settingsFile() const

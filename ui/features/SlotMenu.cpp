@@ -42,7 +42,7 @@ SlotRow::MenuState SlotMenu::state(int index)
 {
     const QString pick = slots_.text(index);
     SlotRow::MenuState state;
-    state.hasPick = !SlotView::isPlaceholder(pick);
+    state.hasPick = !SlotView::showsNoFile(pick);
     state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
     const std::string_view target = slotTable_.targetFileName(index);
     if (!state_.utvonal.empty()) {

@@ -41,7 +41,7 @@ void SlotStatus::pickChanged(int index, const QString &path)
     text->setAccessibleDescription(QString());
     // Either drops the old pick's verdict before the tooltip is written.
     pickLoudness_.forget(index);
-    if (SlotView::isPlaceholder(path)) {
+    if (SlotView::showsNoFile(path)) {
         pickChecker_.forget(index);
     } else {
         // The slot's own music: the kept original where there is one, the game file else.
@@ -142,7 +142,7 @@ void SlotStatus::updateToolTip(int index)
 {
     QLineEdit *text = slots_.box(index);
     QStringList lines;
-    if (!SlotView::isPlaceholder(text->text())) {
+    if (!SlotView::showsNoFile(text->text())) {
         lines << pickToolTip(text->text());
         const std::optional<PickChecker::Verdict> &verdict = pickChecker_.verdict(index);
         if (verdict) {

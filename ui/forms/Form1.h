@@ -1,4 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Form1, the main window. Each control is the member of Form1Controls of its name and has
+// that objectName; a slot's controls are arrays, named with their index: "Text1(26)".
+// "gomb" is Hungarian for button.
+//
+//   Control          What it is
+//   Frame1           page 1: the rows of slots 0 to 23
+//   Frame2           page 2: the rows of slots 24 to 39; hidden at first
+//   Label1(i)        slot i's label, whose tooltip says what the slot's music is; never changes
+//   Text1(i)         slot i's text box: the path of the file picked, or the placeholder
+//   gomb_browse(i)   slot i's Browse: opens the file chooser for the slot
+//   gomb_firstpage   1st Page: shows page 1; disabled while it shows
+//   gomb_secondpage  2nd Page: shows page 2; disabled while it shows
+//   gomb_change      Change: puts every pick over the game's file of its slot
+//   gomb_default     Default: puts the game's own music back; shown while any can go back
+//   Command2         Options: sets kapcs and opens the settings window, Form2
+//   Command1         About: opens the about window, frmAbout
+//   gomb_exit        Exit: ends the program
+//   CommonDialog1    the file chooser the Browse buttons open; nothing on the window
 #pragma once
 
 #include "SharedState.h"
@@ -36,9 +54,13 @@ class Form1 : public QWidget
     const core::SlotTable &slotTable() const { return slotTable_; }
     WindowProtocol &protocol() { return *protocol_; }
 
+    // Language code, as the settings file stores it (languageFromCode reads it).
     std::uint8_t nyelv() const { return state_.nyelv; }
+    // Options used: true once the settings window was opened from this window; never reset.
     bool kapcs() const { return state_.kapcs; }
+    // The Options button's part: kapcs becomes true, for good.
     void setKapcs() { state_.kapcs = true; }
+    // Game music folder, with the separator the settings file stores behind it.
     QString utvonal() const { return QString::fromStdString(state_.utvonal); }
     bool settingsFound() const { return state_.settingsFound; }
     // Given to the features beside the window.

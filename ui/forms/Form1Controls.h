@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+// The main window's controls; the table at the top of Form1.h says what each is.
 struct Form1Controls
 {
     std::array<QLabel *, core::slotCount> Label1{};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/Form2.h"
 
+#include "Language.h"
 #include "PlatformLayer.h"
 #include "TextTable.h"
 #include "forms/ApplyLanguage.h"
@@ -71,7 +72,7 @@ void Form2::createControls(const QString &folderText, const QList<FolderDrive> &
     c.Label2->setTextFormat(Qt::PlainText);
     c.Option1->setChecked(true);
     c.Option3->setEnabled(false);
-    applyAccessibleNames(c, TextTable::forLanguage(1));
+    applyAccessibleNames(c, TextTable::forLanguage(codeOf(Language::Hungarian)));
 
     setTabOrder(c.Dir1, c.Drive1);
     setTabOrder(c.Drive1, c.Text1);

@@ -1,4 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Form2, the settings window. Each control is the member of Form2Controls of its name and has
+// that objectName; the names recur on the main window for other controls.
+//
+//   Control    What it is
+//   Label1     the prompt above the folder box
+//   Text1      the folder box: the game music folder that OK stores
+//   Dir1       the folder list: the folder opened in it goes into Text1
+//   Drive1     the drive list: moves Dir1 to the drive chosen
+//   Command1   OK: stores the settings, applies the language, returns to the main window
+//   Command2   Cancel: returns without storing; at a first start, ends the program
+//   Label2     "Language:", above the options
+//   Option1    Magyar: Hungarian
+//   Option2    English
+//   Option3    Deutsch: never enabled
 #pragma once
 
 #include <QWidget>

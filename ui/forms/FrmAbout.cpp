@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/FrmAbout.h"
 
+#include "Language.h"
 #include "TextTable.h"
 #include "forms/LayoutScale.h"
 #include "forms/LineShape.h"
@@ -70,8 +71,9 @@ void FrmAbout::createControls()
                              QStringLiteral("Valdrune Music Changer"), true);
     c.lblVersion = createLabel("lblVersion", twips::rect(1770, 720, 3885, 225),
                                QString::fromUtf8("Verziószám"), false);
-    c.Label1 = createLabel("Label1", twips::rect(1800, 240, 3615, 255),
-                           QString::fromUtf8(TextTable::forLanguage(1).credits), true);
+    c.Label1 = createLabel(
+        "Label1", twips::rect(1800, 240, 3615, 255),
+        QString::fromUtf8(TextTable::forLanguage(codeOf(Language::Hungarian)).credits), true);
     c.Label2 = createLabel("Label2", twips::rect(1800, 480, 3855, 255),
                            QString::fromUtf8(fixedtext::email), false);
 

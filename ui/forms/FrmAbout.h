@@ -1,4 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// FrmAbout, the about window, whose objectName is "frmAbout". Each control is the member of
+// FrmAboutControls of its name and has that objectName.
+//
+//   Control          What it is
+//   picIcon          the picture
+//   lblTitle         the program's name
+//   Label1           the credits: who made the program
+//   Label2           the author's e-mail address
+//   lblVersion       the version number
+//   lblDescription   what the program does
+//   lblDisclaimer    the disclaimer, empty
+//   Line1(0), (1)    the etched line above OK: a white line under a grey one
+//   cmdOK            OK: closes the window, as Enter, Esc and the close box do
 #pragma once
 
 #include <QDialog>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/LayoutScale.h"
 
+#include "Language.h"
 #include "TextTable.h"
 #include "Version.h"
 #include "forms/MainWindowLayout.h"
@@ -198,8 +199,8 @@ double largestFitting(QSize screenArea)
 double forDefaultFont(std::optional<QSize> screenArea)
 {
     double factor = 1.0;
-    for (const std::uint8_t language : {std::uint8_t(1), std::uint8_t(2)}) {
-        for (const CaptionBox &box : captionBoxes(language))
+    for (const Language language : allLanguages) {
+        for (const CaptionBox &box : captionBoxes(codeOf(language)))
             factor = std::max(factor, smallestFactor(box));
     }
     return screenArea ? std::min(factor, largestFitting(*screenArea)) : factor;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Language.h"
 #include "features/Listening.h"
 
 #include <QList>
@@ -88,6 +89,6 @@ class SlotRow : public QObject
     QList<Watched> watched_;
     bool highlighted_ = false;
     QPointer<QMenu> openMenu_;
-    std::uint8_t language_ = 1;
+    std::uint8_t language_ = codeOf(Language::Hungarian);
     std::function<MenuState()> menuState_;
 };
