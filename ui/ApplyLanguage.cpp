@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ApplyLanguage itself: it reaches the three windows through the window protocol, which owns
 // the settings and about windows; forms/ApplyLanguage.cpp writes the texts into them.
-#include "WindowProtocol.h"
 #include "forms/ApplyLanguage.h"
+#include "WindowProtocol.h"
 #include "forms/Form1.h"
 
 void ApplyLanguage(Form1 &form1, std::uint8_t code)

@@ -56,8 +56,7 @@ namespace {
 
 // A frame's channels in one register where the machine has room for them, so that filtering
 // is arithmetic on both channels of a stereo stream at once.
-template <std::size_t Channels>
-struct Lanes
+template <std::size_t Channels> struct Lanes
 {
     using Type = double;
     static Type load(const float *samples) { return samples[0]; }
@@ -67,8 +66,7 @@ struct Lanes
     static Type larger(Type a, Type b) { return std::max(a, b); }
 };
 
-template <>
-struct Lanes<2>
+template <> struct Lanes<2>
 {
     using Type = double __attribute__((vector_size(2 * sizeof(double))));
     static Type load(const float *samples) { return Type{samples[0], samples[1]}; }
@@ -132,12 +130,12 @@ void GatedLoudness::add(const float *samples, std::size_t frames)
     while (frames > 0) {
         const std::size_t take = std::min(frames, hopFrames_ - inHop_);
         if (channels == 2) {
-            const auto run = keeps_ ? &GatedLoudness::filter<2, true>
-                                    : &GatedLoudness::filter<2, false>;
+            const auto run =
+                keeps_ ? &GatedLoudness::filter<2, true> : &GatedLoudness::filter<2, false>;
             (this->*run)(samples, take, 2, states_.data(), wholeSum_, keptSum_);
         } else {
-            const auto run = keeps_ ? &GatedLoudness::filter<1, true>
-                                    : &GatedLoudness::filter<1, false>;
+            const auto run =
+                keeps_ ? &GatedLoudness::filter<1, true> : &GatedLoudness::filter<1, false>;
             for (std::size_t channel = 0; channel < channels; ++channel)
                 (this->*run)(samples + channel, take, channels, &states_[channel], wholeSum_,
                              keptSum_);

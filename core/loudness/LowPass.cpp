@@ -12,7 +12,7 @@ LowPass::LowPass(int sampleRate, int channels, double frequency)
 }
 
 std::array<LowPass::Section, LowPass::sectionCount> LowPass::design(int sampleRate,
-                                                                   double frequency)
+                                                                    double frequency)
 {
     // Four second-order sections, each with its pole pair's quality.
     std::array<Section, sectionCount> sections{};

@@ -51,9 +51,8 @@ void AudioDecoder::bound(float *samples, std::size_t count)
             continue;
         for (float *sample = samples + at; sample != samples + at + size; ++sample) {
             if (isPast(*sample))
-                *sample = std::isfinite(*sample)
-                              ? std::clamp(*sample, -largestSample, largestSample)
-                              : 0;
+                *sample =
+                    std::isfinite(*sample) ? std::clamp(*sample, -largestSample, largestSample) : 0;
         }
     }
 }

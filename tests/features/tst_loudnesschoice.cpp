@@ -141,25 +141,31 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
     QTest::addColumn<double>("result"); // the written result's figure; NaN: not measured
     QTest::newRow("quieter") << -8.1 << -1.0 << -17.6 << false << false << 2
                              << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change "
-                                "makes it 9.5 dB quieter" << std::nan("");
+                                "makes it 9.5 dB quieter"
+                             << std::nan("");
     QTest::newRow("held back") << -20.1 << -3.0 << -15.0 << false << false << 2
                                << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change "
                                   "makes it 1.5 dB louder (3.6 dB less than would match: its "
-                                  "peaks would clip)" << std::nan("");
+                                  "peaks would clip)"
+                               << std::nan("");
     QTest::newRow("MP3 as it is") << -8.1 << -1.0 << -17.6 << false << true << 2
                                   << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: copied "
-                                     "as it is, 9.5 dB louder than the game's music" << std::nan("");
+                                     "as it is, 9.5 dB louder than the game's music"
+                                  << std::nan("");
     QTest::newRow("median, Hungarian")
         << -8.1 << -1.0 << -17.6 << true << false << 1
         << QString::fromUtf8("-8,1 LUFS; a játék többi zenéje -17,6 LUFS (a mediánjuk): a Csere "
-                             "9,5 dB-lel halkítja") << std::nan("");
+                             "9,5 dB-lel halkítja")
+        << std::nan("");
     QTest::newRow("no reference") << -8.1 << -1.0 << std::nan("") << false << false << 2
                                   << "-8.1 LUFS; the game folder holds no file of this slot, so "
-                                     "its loudness is left as it is" << std::nan("");
+                                     "its loudness is left as it is"
+                                  << std::nan("");
     QTest::newRow("no game file, Hungarian")
         << -20.9 << -1.0 << std::nan("") << true << false << 1
         << QString::fromUtf8("-20,9 LUFS; a játék mappájában nincs fájl ehhez a helyhez, ezért a "
-                             "hangereje változatlan marad") << std::nan("");
+                             "hangereje változatlan marad")
+        << std::nan("");
     QTest::newRow("written short of its format")
         << -49.8 << -15.8 << -23.5 << false << false << 2
         << "-49.8 LUFS; the game's music of this slot -23.5 LUFS: Change makes it 14.3 dB louder "

@@ -176,7 +176,8 @@ void TestMusicConverter::samplesNoMusicHoldsAreBounded_data()
     QTest::addColumn<float>("sample");
     QTest::addColumn<float>("bounded");
     QTest::newRow("first, not a number") << 0 << std::numeric_limits<float>::quiet_NaN() << 0.F;
-    QTest::newRow("a block's last, infinite") << 63 << std::numeric_limits<float>::infinity() << 0.F;
+    QTest::newRow("a block's last, infinite")
+        << 63 << std::numeric_limits<float>::infinity() << 0.F;
     QTest::newRow("a block's first, far past") << 64 << 1e20F << 4.F;
     QTest::newRow("within the part, under") << 195 << -5.F << -4.F;
     QTest::newRow("at the largest") << 130 << -4.F << -4.F;

@@ -67,7 +67,6 @@ class TestOriginalsPromise : public QObject
     void faultAnywhereInDefaultKeepsOriginal_data();
     void faultAnywhereInDefaultKeepsOriginal();
 
-
   private:
     int slotOf(const std::string &name) const
     {
@@ -339,7 +338,8 @@ void TestOriginalsPromise::recordCutInsideAnEntryNeverKeepsPickAsOriginal()
     QCOMPARE(change("a").outcome, RunResult::Outcome::Completed);
     const std::string afterA = record();
     const std::size_t lineStart = afterA.find("\nWater.mp3\t") + 1;
-    const std::string lineA = afterA.substr(lineStart, afterA.find('\n', lineStart) + 1 - lineStart);
+    const std::string lineA =
+        afterA.substr(lineStart, afterA.find('\n', lineStart) + 1 - lineStart);
     QCOMPARE(change("b").outcome, RunResult::Outcome::Completed);
     fs_->put(kept / "manifest.txt",
              std::string(core::OriginalsManifest::firstLine) + "\n" + lineA + "Water.mp3\t1");
@@ -347,10 +347,9 @@ void TestOriginalsPromise::recordCutInsideAnEntryNeverKeepsPickAsOriginal()
     const std::string keptNow = *fs_->peek(kept / "Water.mp3");
     const RunResult result = restoreAll();
     QVERIFY2(keptNow == original && *fs_->peek(game / "Water.mp3") == original,
-             qPrintable(QString::fromStdString("kept after Change: " + keptNow +
-                                                "; after Default the game file holds: " +
-                                                *fs_->peek(game / "Water.mp3") + "; said: '" +
-                                                result.message + "'")));
+             qPrintable(QString::fromStdString(
+                 "kept after Change: " + keptNow + "; after Default the game file holds: " +
+                 *fs_->peek(game / "Water.mp3") + "; said: '" + result.message + "'")));
 }
 
 void TestOriginalsPromise::forgedLostLineDoesNotBelieARestore()
@@ -373,14 +372,17 @@ void TestOriginalsPromise::deletedRecordNeverLetsDefaultWriteOverAnUpdate()
     const RunResult result = restoreAll();
     QVERIFY2(*fs_->peek(game / "Water.mp3") == "update's Water" && result.count == 0,
              qPrintable(QString::fromStdString(
-                 "game file: " + *fs_->peek(game / "Water.mp3") + "; put back: " +
-                 std::to_string(result.count) + "; update still anywhere: " +
-                 (fs_->filesUnder(kept).size() && [&] {
-                     for (const fs::path &file : fs_->filesUnder(game))
-                         if (fs_->peek(file) == "update's Water")
-                             return true;
-                     return false;
-                 }() ? "yes" : "no"))));
+                 "game file: " + *fs_->peek(game / "Water.mp3") +
+                 "; put back: " + std::to_string(result.count) + "; update still anywhere: " +
+                 (fs_->filesUnder(kept).size() &&
+                          [&] {
+                              for (const fs::path &file : fs_->filesUnder(game))
+                                  if (fs_->peek(file) == "update's Water")
+                                      return true;
+                              return false;
+                          }()
+                      ? "yes"
+                      : "no"))));
 }
 
 void TestOriginalsPromise::killWhileDroppingSecondNameStillTellsLost()
@@ -411,9 +413,9 @@ void TestOriginalsPromise::gameFileLinkedToKeptOriginalIsNeverWrittenThrough()
     const RunResult result = change("b");
     QVERIFY2(fs_->peek(kept / "Water.mp3") == original && originalSurvives(),
              qPrintable(QString::fromStdString(
-                 "Change said '" + result.message + "'; kept Water holds: " +
-                 fs_->peek(kept / "Water.mp3").value_or("-") + "; original anywhere: " +
-                 (originalSurvives() ? "yes" : "no"))));
+                 "Change said '" + result.message +
+                 "'; kept Water holds: " + fs_->peek(kept / "Water.mp3").value_or("-") +
+                 "; original anywhere: " + (originalSurvives() ? "yes" : "no"))));
 }
 
 void TestOriginalsPromise::faultAnywhereInChangeOverCutRecord()
@@ -506,8 +508,8 @@ void TestOriginalsPromise::originalsInDataFolderOutliveAnEmptyGameFolderPlace()
     QVERIFY2(*fs_->peek(game / "Water.mp3") == original,
              qPrintable(QString::fromStdString(
                  "game file after Default: " + *fs_->peek(game / "Water.mp3") + "; kept in " +
-                 "the game folder: " + fs_->peek(kept / "Water.mp3").value_or("-") +
-                 "; said: '" + result.message + "'")));
+                 "the game folder: " + fs_->peek(kept / "Water.mp3").value_or("-") + "; said: '" +
+                 result.message + "'")));
 }
 
 void TestOriginalsPromise::faultAnywhereInSecondChangeKeepsOriginal_data()

@@ -4,8 +4,8 @@
 #include "SlotTextsForTests.h"
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
-#include "run/ReplacementRun.h"
 #include "report/RunTexts.h"
+#include "run/ReplacementRun.h"
 
 #include <QTest>
 
@@ -182,8 +182,10 @@ class Simulation
     void dump()
     {
         for (const auto &[path, file] : snapshot())
-                std::fprintf(stderr, "  %s inode %llu: %s\n", path.c_str(),
-                             (unsigned long long)file.first, (path.filename() == "manifest.txt" ? file.second : file.second.substr(0, 60)).c_str());
+            std::fprintf(
+                stderr, "  %s inode %llu: %s\n", path.c_str(), (unsigned long long)file.first,
+                (path.filename() == "manifest.txt" ? file.second : file.second.substr(0, 60))
+                    .c_str());
     }
 
     void violation(const std::string &what)
@@ -452,15 +454,16 @@ class Simulation
             if ((changed || kept) && oracle_.byOthersAt(slot, wasContent))
                 oracle_.mustKeep(*wasContent);
             // The same bytes written again are the program's write too.
-            const bool rewritten = was != before.end() && is != after.end() &&
-                                   was->second.first != is->second.first;
+            const bool rewritten =
+                was != before.end() && is != after.end() && was->second.first != is->second.first;
             // A pick whose bytes the file already held, written in place, leaves no trace.
             const auto intended = intended_.find(slot);
             if (!isRestore && isContent && intended != intended_.end() &&
                 intended->second == *isContent)
                 oracle_.programWroteAt(slot, *isContent);
             if (!isRestore) {
-                if ((changed || (rewritten && involved.count(slot))) && isContent && !oracle_.byOthers(isContent)) {
+                if ((changed || (rewritten && involved.count(slot))) && isContent &&
+                    !oracle_.byOthers(isContent)) {
                     oracle_.programWroteAt(slot, *isContent);
                     oracle_.lastWriteAt(slot, is->second);
                 }
@@ -490,8 +493,7 @@ class Simulation
             const bool asKept =
                 isContent && keptContentOf(after, slots_.targetFileName(slot)) == isContent;
             if (involved.count(slot) && ours && isContent && !asKept &&
-                !oracle_.byOthersAt(slot, isContent) &&
-                !killed && !refusedWhole &&
+                !oracle_.byOthersAt(slot, isContent) && !killed && !refusedWhole &&
                 result.message.find(labels_[slot]) == std::string::npos)
                 violation("(e) the restore left " + slots_.targetFileName(slot) +
                           " (this program's write) without naming it");
@@ -782,8 +784,7 @@ class Simulation
             return;
         }
         // Its own kept original, or now and then another slot's.
-        const std::string linked =
-            chance(70) ? name : slots_.targetFileName(below(simulatedSlots));
+        const std::string linked = chance(70) ? name : slots_.targetFileName(below(simulatedSlots));
         for (const fs::path &file : originalsFiles())
             if (file.filename() == linked && isKeptPlace(file)) {
                 fs_.putLink(gameFile(slot), file.string());
@@ -918,8 +919,7 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
     QTest::newRow("damaged record (26)") << quint64(26);
     QTest::newRow("unreadable game file at a restore (496)") << quint64(496);
     QTest::newRow("hand copy with the same size and time (9)") << quint64(9);
-    QTest::newRow("folder of this version adopted without its record (108996)")
-        << quint64(108996);
+    QTest::newRow("folder of this version adopted without its record (108996)") << quint64(108996);
     QTest::newRow("restore cut by a full disk (114346)") << quint64(114346);
     QTest::newRow("in-place restore cut short, then the record cut short (707890)")
         << quint64(707890);

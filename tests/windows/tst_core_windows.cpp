@@ -311,7 +311,8 @@ MINI_TEST(gameHoldingItsFileKeepsEveryNameAndTheOriginalByCopy)
 
     core::SlotTexts texts = placeholders();
     texts[9] = textFromPath(music / "a.mp3");
-    CHECK(core::ReplacementRun(core::SlotTable()).run(texts, labels(), game.text() + "\\", 2)
+    CHECK(core::ReplacementRun(core::SlotTable())
+              .run(texts, labels(), game.text() + "\\", 2)
               .outcome == core::RunResult::Outcome::Failed);
     CloseHandle(held);
     files.remove(game / "second.mp3");
