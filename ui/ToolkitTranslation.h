@@ -17,7 +17,6 @@ class ToolkitTranslation
 
     // Code 1 loads the Hungarian translation, any other code unloads it.
     void apply(std::uint8_t code);
-    bool isHungarianLoaded() const { return installed_; }
 
     // Where the Hungarian file is looked for.
     static QString folder();
