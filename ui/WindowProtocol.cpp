@@ -320,12 +320,3 @@ void WindowProtocol::endProgram()
     }
     platform_.endProgram();
 }
-
-void ApplyLanguage(Form1 &form1, std::uint8_t code)
-{
-    // Touching the other windows makes them, hidden, as the program always has.
-    form1.noteAppliedLanguage(code);
-    WindowProtocol &protocol = form1.protocol();
-    applyLanguageToWindows(form1.controls(), protocol.form2(), protocol.existingFrmAbout(), code);
-    form1.assignSlotTabPositions();
-}

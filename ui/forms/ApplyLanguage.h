@@ -9,7 +9,7 @@ class FrmAbout;
 
 // Writes one language's texts into all three windows, empties all 40 slots and orders the
 // slot controls for the Tab key. Code 1 is Hungarian, every other code English. The window
-// protocol, which knows the windows, defines it.
+// protocol owns the other two windows; this reaches them through the main window's.
 void ApplyLanguage(Form1 &form1, std::uint8_t code);
 
 struct Form1Controls;
