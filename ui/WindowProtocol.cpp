@@ -29,18 +29,18 @@ WindowProtocol::WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &pl
     : QObject(&mainWindow), mainWindow_(mainWindow), state_(mainWindow.sharedState()),
       platform_(platform), form2_([this] { return createForm2(); }),
       frmAbout_([this] { return createFrmAbout(); }),
-      slots_(mainWindow.controls().Label1, mainWindow.controls().Text1),
-      settingsStore_(platform, state_, programFolder, userSettingsFolder),
-      slotStatus_(slots_, mainWindow.slotTable(), state_),
-      slotMenu_(slots_, mainWindow.slotTable(), state_, platform, listening_, slotStatus_,
-                state_.fits),
-      runMessage_(mainWindow, platform, slots_, state_, listening_),
-      change_(mainWindow, *mainWindow.controls().gomb_exit, platform, slots_,
-              mainWindow.slotTable(), state_, slotStatus_.pickChecker(), listening_, runMessage_),
-      restore_(mainWindow, *mainWindow.controls().gomb_default, platform, slots_,
-               mainWindow.slotTable(), state_, listening_, runMessage_),
-      virtualStore_(mainWindow, platform, mainWindow.slotTable(), state_),
-      musicSets_(mainWindow, platform, slots_, state_, state_.fits, slotStatus_.pickChecker())
+      featureContext_{mainWindow,
+                      platform,
+                      SlotView(mainWindow.controls().Label1, mainWindow.controls().Text1),
+                      mainWindow.slotTable(),
+                      state_,
+                      listening_},
+      settingsStore_(featureContext_, programFolder, userSettingsFolder),
+      slotStatus_(featureContext_), slotMenu_(featureContext_, slotStatus_),
+      runMessage_(featureContext_), change_(featureContext_, *mainWindow.controls().gomb_exit,
+                                            slotStatus_.pickChecker(), runMessage_),
+      restore_(featureContext_, *mainWindow.controls().gomb_default, runMessage_),
+      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker())
 {
     connect(&mainWindow_, &WindowProtocolHost::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&mainWindow_, &WindowProtocolHost::optionsClicked, this,
@@ -234,7 +234,7 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
             QString::fromStdString(core::platform::textFromPath(pick.file)));
         const QFileInfo info(file);
         if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut()) {
-            slots_.setText(pick.slot, file);
+            featureContext_.slotView.setText(pick.slot, file);
             state_.fits.set(pick.slot, pick.fit);
         }
     }

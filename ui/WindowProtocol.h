@@ -4,6 +4,7 @@
 #include "SingleWindow.h"
 #include "SlotView.h"
 #include "features/ChangeCommand.h"
+#include "features/FeatureContext.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
 #include "features/MusicSets.h"
@@ -82,8 +83,8 @@ class WindowProtocol : public QObject
     SingleWindow<Form2> form2_;
     SingleWindow<FrmAbout> frmAbout_;
     // The features beside the main window, each given what it needs of it.
-    SlotView slots_;
     Listening listening_;
+    FeatureContext featureContext_;
     SettingsStore settingsStore_;
     SlotStatus slotStatus_;
     SlotMenu slotMenu_;

@@ -18,13 +18,12 @@
 
 #include <QApplication>
 
-ChangeCommand::ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
-                             SlotView slotView, const core::SlotTable &slotTable,
-                             const SharedState &state, const PickChecker &pickChecker,
-                             Listening &listening, RunMessage &message, QObject *parent)
-    : QObject(parent), window_(window), exitButton_(exitButton), platform_(platform),
-      slots_(slotView), slotTable_(slotTable), state_(state), pickChecker_(pickChecker),
-      listening_(listening), message_(message)
+ChangeCommand::ChangeCommand(const FeatureContext &context, const QWidget &exitButton,
+                             const PickChecker &pickChecker, RunMessage &message, QObject *parent)
+    : QObject(parent), window_(context.window), exitButton_(exitButton),
+      platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), pickChecker_(pickChecker), listening_(context.listening),
+      message_(message)
 {
 }
 

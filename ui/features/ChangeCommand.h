@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 #include "run/ReplacementRun.h"
 
 #include <QObject>
@@ -25,10 +26,8 @@ class ChangeCommand : public QObject
     Q_OBJECT
 
   public:
-    ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
-                  SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                  const PickChecker &pickChecker, Listening &listening, RunMessage &message,
-                  QObject *parent = nullptr);
+    ChangeCommand(const FeatureContext &context, const QWidget &exitButton,
+                  const PickChecker &pickChecker, RunMessage &message, QObject *parent = nullptr);
 
     void run();
     bool isRunning() const { return worker_ != nullptr; }

@@ -12,13 +12,11 @@
 
 #include <QPushButton>
 
-RestoreCommand::RestoreCommand(QWidget &window, QPushButton &defaultButton, PlatformLayer &platform,
-                               SlotView slotView, const core::SlotTable &slotTable,
-                               const SharedState &state, Listening &listening, RunMessage &message,
-                               QObject *parent)
-    : QObject(parent), window_(window), defaultButton_(defaultButton), platform_(platform),
-      slots_(slotView), slotTable_(slotTable), state_(state), listening_(listening),
-      message_(message)
+RestoreCommand::RestoreCommand(const FeatureContext &context, QPushButton &defaultButton,
+                               RunMessage &message, QObject *parent)
+    : QObject(parent), window_(context.window), defaultButton_(defaultButton),
+      platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), listening_(context.listening), message_(message)
 {
 }
 

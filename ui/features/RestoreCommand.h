@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 
 #include <QObject>
 
@@ -26,9 +27,8 @@ class RestoreCommand : public QObject
     Q_OBJECT
 
   public:
-    RestoreCommand(QWidget &window, QPushButton &defaultButton, PlatformLayer &platform,
-                   SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                   Listening &listening, RunMessage &message, QObject *parent = nullptr);
+    RestoreCommand(const FeatureContext &context, QPushButton &defaultButton, RunMessage &message,
+                   QObject *parent = nullptr);
 
     void restoreAll();
     void restoreSlot(int index);

@@ -16,11 +16,10 @@
 #include <QLineEdit>
 #include <QPointer>
 
-SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                   PlatformLayer &platform, Listening &listening, SlotStatus &status,
-                   SlotFits &fits, QObject *parent)
-    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state), platform_(platform),
-      listening_(listening), status_(status), fits_(fits)
+SlotMenu::SlotMenu(const FeatureContext &context, SlotStatus &status, QObject *parent)
+    : QObject(parent), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), platform_(context.platform), listening_(context.listening),
+      status_(status), fits_(context.state.fits)
 {
     connect(&listening_, &Listening::ended, this, &SlotMenu::listeningEnded);
 }

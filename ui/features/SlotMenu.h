@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 #include "features/Listening.h"
 #include "forms/SlotRow.h"
 
@@ -25,9 +26,7 @@ class SlotMenu : public QObject
     Q_OBJECT
 
   public:
-    SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-             PlatformLayer &platform, Listening &listening, SlotStatus &status, SlotFits &fits,
-             QObject *parent = nullptr);
+    SlotMenu(const FeatureContext &context, SlotStatus &status, QObject *parent = nullptr);
 
     // Connects the row's requests to what they do.
     void serve(SlotRow &row);

@@ -23,10 +23,9 @@ QString pickToolTip(const QString &path)
 
 } // namespace
 
-SlotStatus::SlotStatus(SlotView slotView, const core::SlotTable &slotTable,
-                       const SharedState &state, QObject *parent)
-    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state),
-      pickLoudness_(slotTable, state)
+SlotStatus::SlotStatus(const FeatureContext &context, QObject *parent)
+    : QObject(parent), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), pickLoudness_(context.slotTable, context.state)
 {
     connect(&pickChecker_, &PickChecker::checked, this, &SlotStatus::pickChecked);
     connect(&pickLoudness_, &PickLoudness::planned, this, &SlotStatus::updateToolTip);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 #include "features/PickChecker.h"
 #include "features/PickLoudness.h"
 
@@ -24,8 +25,7 @@ class SlotStatus : public QObject
     Q_OBJECT
 
   public:
-    SlotStatus(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-               QObject *parent = nullptr);
+    explicit SlotStatus(const FeatureContext &context, QObject *parent = nullptr);
 
     const PickChecker &pickChecker() const { return pickChecker_; }
     PickLoudness &pickLoudness() { return pickLoudness_; }

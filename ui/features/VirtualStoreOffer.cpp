@@ -12,10 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-VirtualStoreOffer::VirtualStoreOffer(QWidget &window, PlatformLayer &platform,
-                                     const core::SlotTable &slotTable, const SharedState &state,
-                                     QObject *parent)
-    : QObject(parent), window_(window), platform_(platform), slotTable_(slotTable), state_(state)
+VirtualStoreOffer::VirtualStoreOffer(const FeatureContext &context, QObject *parent)
+    : QObject(parent), window_(context.window), platform_(context.platform),
+      slotTable_(context.slotTable), state_(context.state)
 {
 }
 

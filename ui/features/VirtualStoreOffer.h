@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "features/FeatureContext.h"
+
 #include <QObject>
 #include <QString>
 
@@ -20,8 +22,7 @@ class VirtualStoreOffer : public QObject
     Q_OBJECT
 
   public:
-    VirtualStoreOffer(QWidget &window, PlatformLayer &platform, const core::SlotTable &slotTable,
-                      const SharedState &state, QObject *parent = nullptr);
+    explicit VirtualStoreOffer(const FeatureContext &context, QObject *parent = nullptr);
 
     void offer();
 
