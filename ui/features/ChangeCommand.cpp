@@ -4,7 +4,6 @@
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
 #include "features/PickChecker.h"
@@ -23,7 +22,7 @@ ChangeCommand::ChangeCommand(const FeatureContext &context, const QWidget &exitB
     : QObject(parent), window_(context.window), exitButton_(exitButton),
       platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
       state_(context.state), pickChecker_(pickChecker), listening_(context.listening),
-      message_(message)
+      message_(message), kept_(context.state, context.slotTable)
 {
 }
 
@@ -42,7 +41,7 @@ void ChangeCommand::run()
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
         loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
-    core::ReplacementRun run(slotTable_, core::FileSystem::native(), keptoriginals::dataFolder(),
+    core::ReplacementRun run(slotTable_, core::FileSystem::native(), KeptOriginals::dataFolder(),
                              codecs, loudness, loudnessCache_,
                              codecs ? "" : core::AudioCodecs::modulePath());
     run.setFits(state_.fits.all());
@@ -108,8 +107,7 @@ void ChangeCommand::stopThenEndProgram()
 bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
 {
     // As administrator, a link planted in the folder would lead the write anywhere.
-    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_,
-                                                      [this](int i) { return slots_.hasPick(i); });
+    const int slot = kept_.firstLinkedTarget([this](int i) { return slots_.hasPick(i); });
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;

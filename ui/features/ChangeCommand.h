@@ -3,6 +3,7 @@
 
 #include "SlotView.h"
 #include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "run/ReplacementRun.h"
 
 #include <QObject>
@@ -72,6 +73,7 @@ class ChangeCommand : public QObject
     const PickChecker &pickChecker_;
     Listening &listening_;
     RunMessage &message_;
+    const KeptOriginals kept_;
     ProgressWorker *worker_ = nullptr;
     bool endAfterRun_ = false;
     int progressDelay_ = 800;

@@ -1,38 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "features/KeptOriginals.h"
 
+#include "SharedState.h"
 #include "settings/Platform.h"
+#include "settings/SlotTable.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace keptoriginals {
+KeptOriginals::KeptOriginals(const SharedState &state, const core::SlotTable &slotTable)
+    : state_(state), slotTable_(slotTable)
+{
+}
 
-std::filesystem::path dataFolder()
+std::filesystem::path KeptOriginals::dataFolder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return folder.isEmpty() ? std::filesystem::path()
                             : core::platform::pathFromText(folder.toStdString());
 }
 
-core::OriginalsFolder of(const std::string &gameFolder)
+core::OriginalsFolder KeptOriginals::folder() const
 {
-    return core::OriginalsFolder(gameFolder, core::FileSystem::native(), dataFolder());
+    return core::OriginalsFolder(state_.utvonal, core::FileSystem::native(), dataFolder());
 }
 
-int firstLinkedTarget(const std::string &gameFolder, const core::SlotTable &slotTable,
-                      const std::function<bool(int)> &asked)
+int KeptOriginals::firstLinkedTarget(const std::function<bool(int)> &asked) const
 {
-    const core::OriginalsFolder originals = of(gameFolder);
+    const core::OriginalsFolder originals = folder();
     for (int i = 0; i < core::slotCount; ++i) {
         if (!asked(i))
             continue;
         const QFileInfo target(QString::fromStdString(
-            core::platform::textFromPath(originals.gameFile(slotTable.targetFileName(i)))));
+            core::platform::textFromPath(originals.gameFile(slotTable_.targetFileName(i)))));
         if (target.isSymbolicLink() || target.isJunction())
             return i;
     }
     return -1;
 }
-
-} // namespace keptoriginals

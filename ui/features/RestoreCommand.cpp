@@ -4,7 +4,6 @@
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
@@ -16,14 +15,15 @@ RestoreCommand::RestoreCommand(const FeatureContext &context, QPushButton &defau
                                RunMessage &message, QObject *parent)
     : QObject(parent), window_(context.window), defaultButton_(defaultButton),
       platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
-      state_(context.state), listening_(context.listening), message_(message)
+      state_(context.state), listening_(context.listening), message_(message),
+      kept_(context.state, context.slotTable)
 {
 }
 
 void RestoreCommand::restoreAll()
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    const int restorable = keptoriginals::of(state_.utvonal).restorableCount(slotTable_);
+    const int restorable = kept_.folder().restorableCount(slotTable_);
     const QString question = restorable == 1
                                  ? QString::fromUtf8(texts.restoreQuestionOne)
                                  : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
@@ -33,10 +33,8 @@ void RestoreCommand::restoreAll()
     listening_.releaseSlots([](int) { return true; });
     emit aboutToWrite();
     core::RunResult result;
-    ProgressWorker::runWithWaitCursor([&] {
-        result =
-            keptoriginals::of(state_.utvonal).restore(slotTable_, slots_.labels(), state_.nyelv);
-    });
+    ProgressWorker::runWithWaitCursor(
+        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv); });
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
@@ -49,10 +47,8 @@ void RestoreCommand::restoreSlot(int index)
     listening_.releaseSlots([index](int slot) { return slot == index; });
     emit aboutToWrite();
     core::RunResult result;
-    ProgressWorker::runWithWaitCursor([&] {
-        result = keptoriginals::of(state_.utvonal)
-                     .restore(slotTable_, slots_.labels(), state_.nyelv, index);
-    });
+    ProgressWorker::runWithWaitCursor(
+        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv, index); });
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
@@ -63,7 +59,7 @@ bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
     // As administrator, a link planted in the folder would lead the write anywhere.
     if (!state_.handedOver)
         return false;
-    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_, asked);
+    const int slot = kept_.firstLinkedTarget(asked);
     if (slot < 0)
         return false;
     const int code = core::failure::pathFileAccess;
@@ -76,14 +72,14 @@ bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
 void RestoreCommand::activated()
 {
     if (!state_.utvonal.empty())
-        keptoriginals::of(state_.utvonal).lockForWriting(startTime_);
+        kept_.folder().lockForWriting(startTime_);
     updateDefaultButton();
 }
 
 void RestoreCommand::updateDefaultButton()
 {
-    const bool restorable = !state_.utvonal.empty() &&
-                            keptoriginals::of(state_.utvonal).restorableCount(slotTable_) > 0;
+    const bool restorable =
+        !state_.utvonal.empty() && kept_.folder().restorableCount(slotTable_) > 0;
     defaultButton_.setVisible(restorable);
 }
 

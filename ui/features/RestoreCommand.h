@@ -3,6 +3,7 @@
 
 #include "SlotView.h"
 #include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 
 #include <QObject>
 
@@ -57,6 +58,7 @@ class RestoreCommand : public QObject
     const SharedState &state_;
     Listening &listening_;
     RunMessage &message_;
+    const KeptOriginals kept_;
     const std::filesystem::file_time_type startTime_ =
         std::filesystem::file_time_type::clock::now();
 };

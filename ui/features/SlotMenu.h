@@ -3,6 +3,7 @@
 
 #include "SlotView.h"
 #include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "forms/SlotRow.h"
 
@@ -49,6 +50,7 @@ class SlotMenu : public QObject
     Listening &listening_;
     SlotStatus &status_;
     SlotFits &fits_;
+    const KeptOriginals kept_;
     // The file last asked to play; the files whose failure to play was said in a box.
     QString playedFile_;
     QSet<QString> toldUnplayable_;

@@ -4,7 +4,6 @@
 #include "NumberText.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "music/SlotRole.h"
 #include "settings/Platform.h"
 #include "settings/SlotTable.h"
@@ -25,7 +24,8 @@ QString pickToolTip(const QString &path)
 
 SlotStatus::SlotStatus(const FeatureContext &context, QObject *parent)
     : QObject(parent), slots_(context.slotView), slotTable_(context.slotTable),
-      state_(context.state), pickLoudness_(context.slotTable, context.state)
+      state_(context.state), kept_(context.state, context.slotTable),
+      pickLoudness_(context.slotTable, context.state)
 {
     connect(&pickChecker_, &PickChecker::checked, this, &SlotStatus::pickChecked);
     connect(&pickLoudness_, &PickLoudness::planned, this, &SlotStatus::updateToolTip);
@@ -46,7 +46,7 @@ void SlotStatus::pickChanged(int index, const QString &path)
         // The slot's own music: the kept original where there is one, the game file else.
         std::string game;
         if (!state_.utvonal.empty()) {
-            const core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+            const core::OriginalsFolder kept = kept_.folder();
             const std::string_view target = slotTable_.targetFileName(index);
             game = core::platform::textFromPath(
                 kept.keptOriginal(target).value_or(kept.gameFile(target)));

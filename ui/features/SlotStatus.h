@@ -3,6 +3,7 @@
 
 #include "SlotView.h"
 #include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "features/PickChecker.h"
 #include "features/PickLoudness.h"
 
@@ -49,6 +50,7 @@ class SlotStatus : public QObject
     SlotView slots_;
     const core::SlotTable &slotTable_;
     const SharedState &state_;
+    const KeptOriginals kept_;
     PickChecker pickChecker_;
     PickLoudness pickLoudness_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};

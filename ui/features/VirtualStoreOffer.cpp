@@ -5,7 +5,6 @@
 #include "ProtectedFolder.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "settings/Platform.h"
 #include "settings/SlotTable.h"
 
@@ -14,7 +13,7 @@
 
 VirtualStoreOffer::VirtualStoreOffer(const FeatureContext &context, QObject *parent)
     : QObject(parent), window_(context.window), platform_(context.platform),
-      slotTable_(context.slotTable), state_(context.state)
+      slotTable_(context.slotTable), state_(context.state), kept_(context.state, context.slotTable)
 {
 }
 
@@ -52,7 +51,7 @@ void VirtualStoreOffer::offer()
         copies.push_back(
             {core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name});
     }
-    const core::RunResult result = keptoriginals::of(state_.utvonal).takeIn(copies, state_.nyelv);
+    const core::RunResult result = kept_.folder().takeIn(copies, state_.nyelv);
     if (!result.message.empty())
         platform_.showMessage(&window_, QString::fromStdString(result.message));
     emit originalsTakenIn();

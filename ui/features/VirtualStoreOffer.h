@@ -2,6 +2,7 @@
 #pragma once
 
 #include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 
 #include <QObject>
 #include <QString>
@@ -35,5 +36,6 @@ class VirtualStoreOffer : public QObject
     PlatformLayer &platform_;
     const core::SlotTable &slotTable_;
     const SharedState &state_;
+    const KeptOriginals kept_;
     QString toldFor_;
 };
