@@ -11,7 +11,6 @@
 #include "features/RunMessage.h"
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
-#include "run/FailureCodes.h"
 #include "settings/Platform.h"
 #include "wine/WinePrefixFinder.h"
 
@@ -34,8 +33,12 @@ void ChangeCommand::run()
     const core::SlotTexts labels = slots_.labels();
     const std::string folder = state_.utvonal;
     const std::uint8_t language = state_.nyelv;
-    if (state_.handedOver && refuseLinkedTarget(labels))
+    // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
+    if (const auto refused =
+            kept_.linkedTargetRefusal(labels, [this](int i) { return slots_.hasPick(i); })) {
+        report(*refused);
         return;
+    }
     listening_.releaseSlots([this](int slot) { return slots_.hasPick(slot); });
     emit aboutToWrite();
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
@@ -102,21 +105,6 @@ void ChangeCommand::stopThenEndProgram()
     endAfterRun_ = true;
     if (worker_)
         worker_->requestStop();
-}
-
-bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
-{
-    // As administrator, a link planted in the folder would lead the write anywhere.
-    const int slot = kept_.firstLinkedTarget([this](int i) { return slots_.hasPick(i); });
-    if (slot < 0)
-        return false;
-    const int code = core::failure::pathFileAccess;
-    core::RunResult refused{
-        core::RunResult::Outcome::Failed, slot, code,
-        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
-    refused.refusedBeforeWriting = true;
-    report(refused);
-    return true;
 }
 
 bool ChangeCommand::confirmFolderWithoutGameMusic()

@@ -61,8 +61,6 @@ class ChangeCommand : public QObject
   private:
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
-    // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
-    bool refuseLinkedTarget(const core::SlotTexts &labels);
 
     QWidget &window_;
     const QWidget &exitButton_;

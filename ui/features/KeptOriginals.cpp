@@ -2,6 +2,7 @@
 #include "features/KeptOriginals.h"
 
 #include "SharedState.h"
+#include "run/FailureCodes.h"
 #include "settings/Platform.h"
 #include "settings/SlotTable.h"
 
@@ -23,6 +24,23 @@ std::filesystem::path KeptOriginals::dataFolder()
 core::OriginalsFolder KeptOriginals::folder() const
 {
     return core::OriginalsFolder(state_.utvonal, core::FileSystem::native(), dataFolder());
+}
+
+std::optional<core::RunResult>
+KeptOriginals::linkedTargetRefusal(const core::SlotTexts &labels,
+                                   const std::function<bool(int)> &asked) const
+{
+    if (!state_.handedOver)
+        return std::nullopt;
+    const int slot = firstLinkedTarget(asked);
+    if (slot < 0)
+        return std::nullopt;
+    const int code = core::failure::pathFileAccess;
+    core::RunResult refused{
+        core::RunResult::Outcome::Failed, slot, code,
+        core::ReplacementRun::failureMessage(state_.nyelv, labels[std::size_t(slot)], code)};
+    refused.refusedBeforeWriting = true;
+    return refused;
 }
 
 int KeptOriginals::firstLinkedTarget(const std::function<bool(int)> &asked) const

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "originals/OriginalsFolder.h"
+#include "run/ReplacementRun.h"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class SharedState;
 namespace core {
@@ -22,11 +24,18 @@ class KeptOriginals
     static std::filesystem::path dataFolder();
     // The kept originals of the game folder named now.
     core::OriginalsFolder folder() const;
+    // Handed over as administrator, a link planted in the game folder would lead a write
+    // anywhere: what Change and a restore are refused with, before anything is written, at
+    // the first slot among those asked about whose game file is a link; nothing where none
+    // is, or where this copy was not handed over. labels: as the window shows them.
+    std::optional<core::RunResult> linkedTargetRefusal(const core::SlotTexts &labels,
+                                                       const std::function<bool(int)> &asked) const;
+
+  private:
     // The first slot, among those asked about, whose game file is a link (or a junction); -1
     // when none is.
     int firstLinkedTarget(const std::function<bool(int)> &asked) const;
 
-  private:
     const SharedState &state_;
     const core::SlotTable &slotTable_;
 };

@@ -7,7 +7,6 @@
 #include "features/Listening.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
-#include "run/FailureCodes.h"
 
 #include <QPushButton>
 
@@ -56,17 +55,11 @@ void RestoreCommand::restoreSlot(int index)
 
 bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
 {
-    // As administrator, a link planted in the folder would lead the write anywhere.
-    if (!state_.handedOver)
-        return false;
-    const int slot = kept_.firstLinkedTarget(asked);
-    if (slot < 0)
-        return false;
-    const int code = core::failure::pathFileAccess;
-    showResult({core::RunResult::Outcome::Failed, slot, code,
-                core::ReplacementRun::failureMessage(state_.nyelv,
-                                                     slots_.labels()[std::size_t(slot)], code)});
-    return true;
+    const std::optional<core::RunResult> refused =
+        kept_.linkedTargetRefusal(slots_.labels(), asked);
+    if (refused)
+        showResult(*refused);
+    return refused.has_value();
 }
 
 void RestoreCommand::activated()
