@@ -30,6 +30,6 @@ class SharedState
     // Started as administrator by another copy: it writes no settings, and in the game
     // folder only the slots' target names, never through a link, and the originals.
     bool handedOver = false;
-    // What of each pick Change writes; the features that set a fit are handed this alone.
+    // What of each pick Change writes; the features that set a fit write this alone.
     SlotFits fits;
 };

@@ -17,7 +17,6 @@ class ToolkitTranslation
 
     // The code's language: Hungarian loads the toolkit's translation, English unloads it.
     void apply(std::uint8_t code);
-    bool isHungarianLoaded() const { return installed_; }
 
     // Where the Hungarian file is looked for.
     static QString folder();

@@ -2,9 +2,11 @@
 #include "WindowProtocol.h"
 
 #include "PlatformLayer.h"
+#include "SharedState.h"
 #include "WindowProtocolFactory.h"
+#include "WindowProtocolHost.h"
 #include "forms/ApplyLanguage.h"
-#include "forms/Form1.h"
+#include "forms/Form1Controls.h"
 #include "forms/Form2.h"
 #include "forms/FrmAbout.h"
 #include "forms/SlotRow.h"
@@ -16,34 +18,35 @@
 #include <QRadioButton>
 #include <QShortcut>
 
-WindowProtocol *makeWindowProtocol(Form1 &form1, PlatformLayer &platform,
+WindowProtocol *makeWindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &platform,
                                    const QString &programFolder, const QString &userSettingsFolder)
 {
-    return new WindowProtocol(form1, platform, programFolder, userSettingsFolder);
+    return new WindowProtocol(mainWindow, platform, programFolder, userSettingsFolder);
 }
 
-WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QString &programFolder,
-                               const QString &userSettingsFolder)
-    : QObject(&form1), form1_(form1), platform_(platform), form2_([this] { return createForm2(); }),
+WindowProtocol::WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &platform,
+                               const QString &programFolder, const QString &userSettingsFolder)
+    : QObject(&mainWindow), mainWindow_(mainWindow), state_(mainWindow.sharedState()),
+      platform_(platform), form2_([this] { return createForm2(); }),
       frmAbout_([this] { return createFrmAbout(); }),
-      slots_(form1.controls().Label1, form1.controls().Text1),
-      settingsStore_(platform, form1.sharedState(), programFolder, userSettingsFolder),
-      slotStatus_(slots_, form1.slotTable(), form1.sharedState()),
-      slotMenu_(slots_, form1.slotTable(), form1.sharedState(), platform, listening_, slotStatus_,
-                form1.sharedState().fits),
-      runMessage_(form1, platform, slots_, form1.sharedState(), listening_),
-      change_(form1, *form1.controls().gomb_exit, platform, slots_, form1.slotTable(),
-              form1.sharedState(), slotStatus_.pickChecker(), listening_, runMessage_),
-      restore_(form1, *form1.controls().gomb_default, platform, slots_, form1.slotTable(),
-               form1.sharedState(), listening_, runMessage_),
-      virtualStore_(form1, platform, form1.slotTable(), form1.sharedState()),
-      musicSets_(form1, platform, slots_, form1.sharedState(), form1.sharedState().fits,
-                 slotStatus_.pickChecker())
+      featureContext_{mainWindow,
+                      platform,
+                      SlotView(mainWindow.controls().Label1, mainWindow.controls().Text1),
+                      mainWindow.slotTable(),
+                      state_,
+                      listening_},
+      settingsStore_(featureContext_, programFolder, userSettingsFolder),
+      slotStatus_(featureContext_), slotMenu_(featureContext_, slotStatus_),
+      runMessage_(featureContext_), change_(featureContext_, *mainWindow.controls().gomb_exit,
+                                            slotStatus_.pickChecker(), runMessage_),
+      restore_(featureContext_, *mainWindow.controls().gomb_default, runMessage_),
+      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker())
 {
-    connect(&form1_, &Form1::aboutClicked, this, &WindowProtocol::aboutClicked);
-    connect(&form1_, &Form1::optionsClicked, this, &WindowProtocol::optionsClicked);
-    connect(&form1_, &Form1::exitRequested, this, &WindowProtocol::endProgram);
-    connect(&form1_, &Form1::settingsReadDue, this, &WindowProtocol::startupRead);
+    connect(&mainWindow_, &WindowProtocolHost::aboutClicked, this, &WindowProtocol::aboutClicked);
+    connect(&mainWindow_, &WindowProtocolHost::optionsClicked, this,
+            &WindowProtocol::optionsClicked);
+    connect(&mainWindow_, &WindowProtocolHost::exitRequested, this, &WindowProtocol::endProgram);
+    connect(&mainWindow_, &WindowProtocolHost::settingsReadDue, this, &WindowProtocol::startupRead);
     connect(&settingsStore_.prefixSearch(), &WinePrefixSearch::finished, this,
             &WindowProtocol::winePrefixesFound);
     connectFeatures();
@@ -51,16 +54,16 @@ WindowProtocol::WindowProtocol(Form1 &form1, PlatformLayer &platform, const QStr
 
 void WindowProtocol::connectFeatures()
 {
-    const Form1Controls &c = form1_.controls();
+    const Form1Controls &c = mainWindow_.controls();
     // Playback stops at Exit, after the program was told to end.
-    connect(&form1_, &Form1::exitRequested, &listening_, &Listening::stop);
+    connect(&mainWindow_, &WindowProtocolHost::exitRequested, &listening_, &Listening::stop);
     // The row that plays is marked, and Esc stops it; while nothing plays Esc is the
     // controls' own.
     connect(&listening_, &Listening::started, &slotStatus_,
             [this](int slot) { slotStatus_.setPlaying(slot, true); });
     connect(&listening_, &Listening::ended, &slotStatus_,
             [this](int slot) { slotStatus_.setPlaying(slot, false); });
-    auto *stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), &form1_);
+    auto *stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), &mainWindow_);
     stopKey->setEnabled(false);
     connect(stopKey, &QShortcut::activated, &listening_, &Listening::stop);
     connect(&listening_, &Listening::started, stopKey, [stopKey] { stopKey->setEnabled(true); });
@@ -71,9 +74,9 @@ void WindowProtocol::connectFeatures()
         // A fit belongs to the pick it was made for.
         connect(c.Text1[i], &QLineEdit::textChanged, &slotStatus_, [this, i](const QString &path) {
             slotStatus_.pickChanged(i, path);
-            form1_.sharedState().fits.clear(i);
+            state_.fits.clear(i);
         });
-        SlotRow &row = *form1_.slotRows()[std::size_t(i)];
+        SlotRow &row = *mainWindow_.slotRows()[std::size_t(i)];
         slotMenu_.serve(row);
         connect(&row, &SlotRow::restoreRequested, &restore_,
                 [this, i] { restore_.restoreSlot(i); });
@@ -82,17 +85,20 @@ void WindowProtocol::connectFeatures()
     connect(&change_, &ChangeCommand::filesWritten, &restore_,
             &RestoreCommand::updateDefaultButton);
     connect(&change_, &ChangeCommand::finished, &virtualStore_, &VirtualStoreOffer::offer);
-    connect(&change_, &ChangeCommand::slotNeedsAttention, &form1_, &Form1::showSlot);
+    connect(&change_, &ChangeCommand::slotNeedsAttention, &mainWindow_,
+            &WindowProtocolHost::showSlot);
     connect(c.gomb_default, &QPushButton::clicked, &restore_, &RestoreCommand::restoreAll);
     connect(&virtualStore_, &VirtualStoreOffer::originalsTakenIn, &restore_,
             &RestoreCommand::updateDefaultButton);
     // In this order: the kept originals are cleaned and Default follows, then the offer.
-    connect(&form1_, &Form1::activationFinishing, &restore_, &RestoreCommand::activated);
-    connect(&form1_, &Form1::activationFinishing, &virtualStore_, &VirtualStoreOffer::offer);
-    connect(&form1_, &Form1::setMenuRequested, &musicSets_, &MusicSets::showMenu);
-    connect(&form1_, &Form1::setDropped, &musicSets_,
+    connect(&mainWindow_, &WindowProtocolHost::activationFinishing, &restore_,
+            &RestoreCommand::activated);
+    connect(&mainWindow_, &WindowProtocolHost::activationFinishing, &virtualStore_,
+            &VirtualStoreOffer::offer);
+    connect(&mainWindow_, &WindowProtocolHost::setMenuRequested, &musicSets_, &MusicSets::showMenu);
+    connect(&mainWindow_, &WindowProtocolHost::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
-    connect(&form1_.sharedState().fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
+    connect(&state_.fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
     connectLoudness();
 }
 
@@ -152,9 +158,9 @@ Form2 *WindowProtocol::createForm2()
 {
     auto *window = new Form2(platform_, settingsStore_.folderForSettingsWindow(),
                              settingsStore_.winePrefixDrives());
-    window->setWindowIcon(form1_.windowIcon());
+    window->setWindowIcon(mainWindow_.windowIcon());
     // A window made again after being closed shows the language in use, not its defaults.
-    if (const auto language = form1_.appliedLanguage())
+    if (const auto language = mainWindow_.appliedLanguage())
         applyLanguageToSettingsWindow(*window, *language);
     connect(window, &Form2::okClicked, this, &WindowProtocol::settingsAccepted);
     connect(window, &Form2::cancelClicked, this, &WindowProtocol::settingsCancelled);
@@ -165,7 +171,7 @@ Form2 *WindowProtocol::createForm2()
 FrmAbout *WindowProtocol::createFrmAbout()
 {
     auto *window = new FrmAbout;
-    if (const auto language = form1_.appliedLanguage())
+    if (const auto language = mainWindow_.appliedLanguage())
         applyLanguageToAboutWindow(*window, *language);
     connect(window, &FrmAbout::closing, this, &WindowProtocol::aboutClosed);
     return window;
@@ -184,7 +190,7 @@ void WindowProtocol::winePrefixesFound()
     if (!window)
         return;
     window->addFolderDrives(settingsStore_.winePrefixDrives());
-    if (!form1_.settingsFound() && !form1_.kapcs())
+    if (!state_.settingsFound && !state_.kapcs)
         window->moveToFolderUnlessChanged(settingsStore_.folderForSettingsWindow());
 }
 
@@ -205,7 +211,7 @@ void WindowProtocol::startupRead()
         showSettingsInPlaceOfMainWindow();
         return;
     }
-    form1_.applyLanguage(form1_.nyelv());
+    mainWindow_.applyLanguage(state_.nyelv);
 }
 
 bool WindowProtocol::takeOver(const core::MusicSet &set)
@@ -217,9 +223,9 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
     loudnessChoice_.useFolder({});
     loudnessChoice_.takeFrom(set);
     // The question speaks the language handed over, its buttons too.
-    form1_.applyLanguage(form1_.nyelv());
-    const QString folder = QString::fromStdString(form1_.sharedState().folderWithoutSeparator());
-    if (!platform_.askYesNo(nullptr, RunMessage::handOverQuestion(folder, form1_.nyelv()),
+    mainWindow_.applyLanguage(state_.nyelv);
+    const QString folder = QString::fromStdString(state_.folderWithoutSeparator());
+    if (!platform_.askYesNo(nullptr, RunMessage::handOverQuestion(folder, state_.nyelv),
                             PlatformLayer::DefaultAnswer::No))
         return false;
     // Only what a player picks is read as administrator: a regular file, not a device or link.
@@ -228,8 +234,8 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
             QString::fromStdString(core::platform::textFromPath(pick.file)));
         const QFileInfo info(file);
         if (info.isFile() && !info.isSymbolicLink() && !info.isJunction() && !info.isShortcut()) {
-            slots_.setText(pick.slot, file);
-            form1_.sharedState().fits.set(pick.slot, pick.fit);
+            featureContext_.slotView.setText(pick.slot, file);
+            state_.fits.set(pick.slot, pick.fit);
         }
     }
     return true;
@@ -238,26 +244,26 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
 void WindowProtocol::showSettingsInPlaceOfMainWindow()
 {
     presentSettings();
-    form1_.hide();
+    mainWindow_.hide();
 }
 
 void WindowProtocol::optionsClicked()
 {
-    form1_.setKapcs();
+    state_.kapcs = true;
     presentSettings();
-    form1_.setEnabled(false);
+    mainWindow_.setEnabled(false);
 }
 
 void WindowProtocol::settingsAccepted()
 {
     Form2 &window = form2();
     const Form2Controls &c = window.controls();
-    form1_.assignButtonTabPositions();
+    mainWindow_.assignButtonTabPositions();
     const std::optional<std::uint8_t> language =
         settingsStore_.accept(c.Text1->text(), c.Option1->isChecked(), &window);
     if (!language)
         return;
-    form1_.applyLanguage(*language);
+    mainWindow_.applyLanguage(*language);
     restore_.updateDefaultButton();
     window.hide();
     returnToMainWindow();
@@ -265,7 +271,7 @@ void WindowProtocol::settingsAccepted()
 
 void WindowProtocol::settingsCancelled()
 {
-    if (!form1_.kapcs()) {
+    if (!state_.kapcs) {
         endProgram();
         return;
     }
@@ -276,7 +282,7 @@ void WindowProtocol::settingsCancelled()
 void WindowProtocol::settingsClosed()
 {
     form2_.release();
-    if (!form1_.kapcs()) {
+    if (!state_.kapcs) {
         endProgram();
         return;
     }
@@ -286,29 +292,29 @@ void WindowProtocol::settingsClosed()
 void WindowProtocol::aboutClicked()
 {
     present(frmAbout());
-    form1_.setEnabled(false);
+    mainWindow_.setEnabled(false);
     form2().setEnabled(false);
 }
 
 void WindowProtocol::aboutClosed()
 {
     frmAbout_.release();
-    form1_.setEnabled(true);
+    mainWindow_.setEnabled(true);
     Form2 &settings = form2();
     settings.setEnabled(true);
-    if (form1_.isVisible() && !settings.isVisible())
-        form1_.activate();
+    if (mainWindow_.isVisible() && !settings.isVisible())
+        mainWindow_.activate();
 }
 
 void WindowProtocol::returnToMainWindow()
 {
-    form1_.setEnabled(true);
-    if (form1_.isVisible()) {
-        form1_.activate();
-        form1_.activateWindow();
+    mainWindow_.setEnabled(true);
+    if (mainWindow_.isVisible()) {
+        mainWindow_.activate();
+        mainWindow_.activateWindow();
     } else {
         // Showing the hidden main window is itself its activation.
-        present(form1_);
+        present(mainWindow_);
     }
 }
 

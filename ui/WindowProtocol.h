@@ -4,6 +4,7 @@
 #include "SingleWindow.h"
 #include "SlotView.h"
 #include "features/ChangeCommand.h"
+#include "features/FeatureContext.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
 #include "features/MusicSets.h"
@@ -16,23 +17,25 @@
 
 #include <QObject>
 
-class Form1;
 class Form2;
 class FrmAbout;
 class PlatformLayer;
+class SharedState;
+class WindowProtocolHost;
 
 // How the three windows show, hide, enable and disable one another, and how the features
 // beside the main window are wired to it. Every such change happens here, one function per
 // trigger, and every way back to the main window goes through returnToMainWindow(), where
 // the main window's activation is raised. A feature is added by making it here and
-// connecting it to the window's signals and controls.
+// connecting it to the window's signals and controls. Of the main window it knows only
+// what WindowProtocolHost offers.
 class WindowProtocol : public QObject
 {
     Q_OBJECT
 
   public:
-    WindowProtocol(Form1 &form1, PlatformLayer &platform, const QString &programFolder,
-                   const QString &userSettingsFolder);
+    WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &platform,
+                   const QString &programFolder, const QString &userSettingsFolder);
     ~WindowProtocol() override;
 
     // Touching a window that does not exist creates it, hidden.
@@ -74,13 +77,14 @@ class WindowProtocol : public QObject
     Form2 *createForm2();
     FrmAbout *createFrmAbout();
 
-    Form1 &form1_;
+    WindowProtocolHost &mainWindow_;
+    SharedState &state_;
     PlatformLayer &platform_;
     SingleWindow<Form2> form2_;
     SingleWindow<FrmAbout> frmAbout_;
     // The features beside the main window, each given what it needs of it.
-    SlotView slots_;
     Listening listening_;
+    FeatureContext featureContext_;
     SettingsStore settingsStore_;
     SlotStatus slotStatus_;
     SlotMenu slotMenu_;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
 #include "TextTable.h"
+#include "WindowFixture.h"
 #include "features/LoudnessChoice.h"
+#include "features/MusicSets.h"
 #include "features/PickLoudness.h"
+#include "sets/MusicSet.h"
 
 #include <QAction>
 #include <QFile>
@@ -18,6 +21,9 @@
 #include <sys/stat.h>
 #endif
 
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
 class TestLoudnessChoice : public QObject
 {
     Q_OBJECT
@@ -32,6 +38,7 @@ class TestLoudnessChoice : public QObject
     void pickLoudnessIsToldInTheLanguage_data();
     void pickLoudnessIsToldInTheLanguage();
     void silenceLeftOutIsToldInTheLanguage();
+    void setsAndHandOverCarryTheLoudnessChoice();
 };
 
 namespace {
@@ -217,6 +224,39 @@ void TestLoudnessChoice::silenceLeftOutIsToldInTheLanguage()
              QString("2.0 s of silence at the start and 3.1 s at the end are left out"));
     QCOMPARE(PickLoudness::describeSilence(plan, 1),
              QString::fromUtf8("Az elején 2,0 s és a végén 3,1 s csend kimarad"));
+}
+
+void TestLoudnessChoice::setsAndHandOverCarryTheLoudnessChoice()
+{
+    QTemporaryDir music;
+    QVERIFY(writeBytes(music.path() + "/song.mp3", testfiles::song()));
+    const QString set = music.path() + "/mine.m3u8";
+    {
+        WindowFixture f("\"/games/Mp3/\",2\r\n");
+        f.start();
+        LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+        f.slot(0)->setText(QDir::toNativeSeparators(music.path() + "/song.mp3"));
+        choice.setOptions({false, true});
+        f.platform.saveAnswers << set;
+        f.form1->protocol().musicSets().save(false);
+        QVERIFY(readBytes(set).find("#VALDRUNE-LOUDNESS:match=0\n#VALDRUNE-LOUDNESS:mp3=1\n") !=
+                std::string::npos);
+        choice.setOptions({true, false});
+        f.platform.yesNoAnswers << true;
+        f.form1->protocol().musicSets().openFile(set);
+        QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    }
+    // The copy handed over takes the choice and stores nothing of it.
+    WindowFixture f;
+    core::MusicSet handedOver = core::MusicSet::parse(readBytes(set), music.path().toStdString());
+    handedOver.gameFolder = "/games/Mp3/";
+    f.platform.yesNoAnswers << true;
+    QVERIFY(f.form1->protocol().takeOver(handedOver));
+    f.start();
+    LoudnessChoice &choice = f.form1->protocol().loudnessChoice();
+    QVERIFY(!choice.options().matchLoudness && choice.options().matchMp3);
+    choice.setOptions({true, true});
+    QVERIFY(!QFile::exists(QFileInfo(f.configPath()).path() + "/loudness.ini"));
 }
 
 QTEST_MAIN(TestLoudnessChoice)

@@ -1,28 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SharedState.h"
+#include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/MusicSets.h"
 #include "features/PickChecker.h"
 #include "features/SlotStatus.h"
 #include "sets/MusicSet.h"
 
+#include <QApplication>
+#include <QMenu>
 #include <QTest>
 
 #include <cerrno>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using testfiles::entries;
+using testfiles::readBytes;
+using testfiles::writeBytes;
 
 // The main window's music sets with a scripted desktop: what the player is told and what is
-// left on disk. In English unless a row's name says Hungarian.
+// left on disk. In English unless a row's name says Hungarian. The tests that make pipes and
+// links in their folder run on Linux alone.
 class TestMusicSets : public QObject
 {
     Q_OBJECT
 
   private slots:
+    void setsSaveAndOpenThePicks();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo_data();
+    void clearAllPicksAsksWhenMoreThanOneWouldGo();
+#ifdef Q_OS_UNIX
     void init();
     void saveSaysWhyItFailed_data();
     void saveSaysWhyItFailed();
@@ -37,14 +49,97 @@ class TestMusicSets : public QObject
     void aNewPickGoesWithoutTheOldFit();
     void aFitPastItsPickIsDropped_data();
     void aFitPastItsPickIsDropped();
+#endif
 
   private:
-    QString path(const QString &name) const { return dir_->path() + '/' + name; }
+    QString path(const QString &name) const
+    {
+        return dir_->path() + '/' + name;
+    }
     // The main window in the row's language, slot 3 holding pick.
     std::unique_ptr<WindowFixture> window(const QString &pick) const;
 
     std::unique_ptr<QTemporaryDir> dir_;
 };
+
+void TestMusicSets::setsSaveAndOpenThePicks()
+{
+    QTemporaryDir music;
+    QVERIFY(QDir(music.path()).mkpath("sets"));
+    QVERIFY(writeBytes(music.path() + "/sets/song.mp3", testfiles::song()));
+    QVERIFY(writeBytes(music.path() + "/other.mp3", testfiles::song()));
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    f.start();
+    f.slot(0)->setText(QDir::toNativeSeparators(music.path() + "/sets/song.mp3"));
+    f.slot(39)->setText(QDir::toNativeSeparators(music.path() + "/other.mp3"));
+    const QString set = music.path() + "/sets/mine.m3u8";
+    f.platform.saveAnswers << set << (music.path() + "/shared/theirs");
+    QApplication::setActiveWindow(f.form1.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form1.get()));
+    QTest::keyClick(f.form1.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(readBytes(set).find("\nsong.mp3\n") != std::string::npos);
+
+    // With its music: copies beside the set, under names of their own, found relatively.
+    QVERIFY(QDir(music.path()).mkpath("shared"));
+    MusicSets &sets = f.form1->protocol().musicSets();
+    std::unique_ptr<QMenu>(sets.createMenu(f.form1.get()))->actions().at(1)->trigger();
+    // Beside them, the record of the copies this save made.
+    QCOMPARE(testfiles::entries(music.path() + "/shared/theirs files"),
+             (QStringList{".valdrune-copies", "other.mp3", "song.mp3"}));
+    QVERIFY(readBytes(music.path() + "/shared/theirs.m3u8").find("\ntheirs files/song.mp3\n") !=
+            std::string::npos);
+
+    f.slot(5)->setText("/somewhere/else.mp3");
+    f.platform.yesNoAnswers << true;
+    sets.openFile(set);
+    QCOMPARE(f.platform.questions.size(), 1);
+    QCOMPARE(f.slot(0)->text(), QDir::toNativeSeparators(music.path() + "/sets/song.mp3"));
+    QCOMPARE(f.slot(5)->text(), englishPlaceholder);
+    QCOMPARE(f.slot(39)->text(), QDir::toNativeSeparators(music.path() + "/other.mp3"));
+    QVERIFY(f.platform.messages.isEmpty());
+}
+
+void TestMusicSets::clearAllPicksAsksWhenMoreThanOneWouldGo_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<int>("picks");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("question"); // empty: none is asked
+    QTest::newRow("one pick") << '2' << 1 << false << QString();
+    QTest::newRow("two, yes") << '2' << 2 << true << "Clear all picks? (2 files)";
+    QTest::newRow("two, no") << '2' << 2 << false << "Clear all picks? (2 files)";
+    QTest::newRow("Hungarian") << '1' << 3 << true
+                               << QString::fromUtf8("Törlöd az összes választást? (3 fájl)");
+}
+
+void TestMusicSets::clearAllPicksAsksWhenMoreThanOneWouldGo()
+{
+    QFETCH(char, language);
+    QFETCH(int, picks);
+    QFETCH(bool, answer);
+    QFETCH(QString, question);
+    WindowFixture f(std::string("\"/games/Mp3/\",") + language + "\r\n");
+    f.start();
+    const QString placeholder = language == '1' ? hungarianPlaceholder : englishPlaceholder;
+    for (int i = 0; i < picks; ++i)
+        f.slot(i * 13)->setText(QStringLiteral("/music/%1.mp3").arg(i));
+    f.platform.yesNoAnswers << answer;
+    const QString clearAll =
+        QString::fromUtf8(TextTable::forLanguage(language - '0').clearAllPicks);
+    std::unique_ptr<QMenu> menu(f.form1->protocol().musicSets().createMenu(f.form1.get()));
+    for (QAction *action : menu->actions())
+        if (action->text() == clearAll)
+            action->trigger();
+    QCOMPARE(f.platform.questions, question.isEmpty() ? QStringList() : QStringList{question});
+    if (!question.isEmpty())
+        QCOMPARE(f.platform.defaultAnswers, QList{PlatformLayer::DefaultAnswer::Yes});
+    const bool cleared = question.isEmpty() || answer;
+    for (int i = 0; i < picks; ++i)
+        QCOMPARE(f.slot(i * 13)->text(),
+                 cleared ? placeholder : QStringLiteral("/music/%1.mp3").arg(i));
+}
+
+#ifdef Q_OS_UNIX
 
 void TestMusicSets::init()
 {
@@ -252,6 +347,8 @@ void TestMusicSets::aFitPastItsPickIsDropped()
                   : QStringList{"These lines of the set were passed over:\nline 3: the fit cannot "
                                 "be used: the fit reaches past the end of the music"});
 }
+
+#endif
 
 QTEST_MAIN(TestMusicSets)
 #include "tst_musicsets.moc"

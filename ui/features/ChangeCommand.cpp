@@ -4,7 +4,6 @@
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
 #include "features/PickChecker.h"
@@ -19,13 +18,12 @@
 
 #include <QApplication>
 
-ChangeCommand::ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
-                             SlotView slotView, const core::SlotTable &slotTable,
-                             const SharedState &state, const PickChecker &pickChecker,
-                             Listening &listening, RunMessage &message, QObject *parent)
-    : QObject(parent), window_(window), exitButton_(exitButton), platform_(platform),
-      slots_(slotView), slotTable_(slotTable), state_(state), pickChecker_(pickChecker),
-      listening_(listening), message_(message)
+ChangeCommand::ChangeCommand(const FeatureContext &context, const QWidget &exitButton,
+                             const PickChecker &pickChecker, RunMessage &message, QObject *parent)
+    : QObject(parent), window_(context.window), exitButton_(exitButton),
+      platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), pickChecker_(pickChecker), listening_(context.listening),
+      message_(message), kept_(context.state, context.slotTable)
 {
 }
 
@@ -37,14 +35,18 @@ void ChangeCommand::run()
     const core::SlotTexts labels = slots_.labels();
     const std::string folder = state_.utvonal;
     const std::uint8_t language = state_.nyelv;
-    if (state_.handedOver && refuseLinkedTarget(labels))
+    // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
+    if (const auto refused =
+            kept_.linkedTargetRefusal(labels, [this](int i) { return slots_.showsFile(i); })) {
+        report(*refused);
         return;
+    }
     listening_.releaseSlots([this](int slot) { return slots_.showsFile(slot); });
     emit aboutToWrite();
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
         loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
-    core::ReplacementRun run(slotTable_, core::FileSystem::native(), keptoriginals::dataFolder(),
+    core::ReplacementRun run(slotTable_, core::FileSystem::native(), KeptOriginals::dataFolder(),
                              codecs, loudness, loudnessCache_,
                              codecs ? "" : core::AudioCodecs::modulePath());
     run.setFits(state_.fits.all());
@@ -113,22 +115,6 @@ void ChangeCommand::stopThenEndProgram()
     endAfterRun_ = true;
     if (worker_)
         worker_->requestStop();
-}
-
-bool ChangeCommand::refuseLinkedTarget(const core::SlotTexts &labels)
-{
-    // As administrator, a link planted in the folder would lead the write anywhere.
-    const int slot = keptoriginals::firstLinkedTarget(
-        state_.utvonal, slotTable_, [this](int i) { return slots_.showsFile(i); });
-    if (slot < 0)
-        return false;
-    const int code = core::failure::pathFileAccess;
-    core::RunResult refused{
-        core::RunResult::Outcome::Failed, slot, code,
-        core::RunMessages::failure(state_.nyelv, labels[std::size_t(slot)], code)};
-    refused.refusedBeforeWriting = true;
-    report(refused);
-    return true;
 }
 
 bool ChangeCommand::confirmFolderWithoutGameMusic()

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "run/ReplacementRun.h"
 
 #include <QObject>
@@ -25,10 +27,8 @@ class ChangeCommand : public QObject
     Q_OBJECT
 
   public:
-    ChangeCommand(QWidget &window, const QWidget &exitButton, PlatformLayer &platform,
-                  SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                  const PickChecker &pickChecker, Listening &listening, RunMessage &message,
-                  QObject *parent = nullptr);
+    ChangeCommand(const FeatureContext &context, const QWidget &exitButton,
+                  const PickChecker &pickChecker, RunMessage &message, QObject *parent = nullptr);
 
     void run();
     bool isRunning() const { return worker_ != nullptr; }
@@ -65,8 +65,6 @@ class ChangeCommand : public QObject
   private:
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
-    // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
-    bool refuseLinkedTarget(const core::SlotTexts &labels);
 
     QWidget &window_;
     const QWidget &exitButton_;
@@ -77,6 +75,7 @@ class ChangeCommand : public QObject
     const PickChecker &pickChecker_;
     Listening &listening_;
     RunMessage &message_;
+    const KeptOriginals kept_;
     ProgressWorker *worker_ = nullptr;
     bool endAfterRun_ = false;
     int progressDelay_ = 800;

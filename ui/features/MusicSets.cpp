@@ -78,11 +78,10 @@ void showKey(QAction &entry, const QKeySequence &key)
 
 } // namespace
 
-MusicSets::MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                     const SharedState &state, SlotFits &fits, const PickChecker &pickChecker,
-                     QObject *parent)
-    : QObject(parent), window_(window), platform_(platform), slots_(slotView), state_(state),
-      fits_(fits), pickChecker_(pickChecker)
+MusicSets::MusicSets(const FeatureContext &context, const PickChecker &pickChecker, QObject *parent)
+    : QObject(parent), window_(context.window), platform_(context.platform),
+      slots_(context.slotView), state_(context.state), fits_(context.state.fits),
+      pickChecker_(pickChecker)
 {
     // Keys that no control of the window uses.
     auto *saveShortcut = new QShortcut(saveKey(), &window_);

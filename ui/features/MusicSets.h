@@ -3,6 +3,7 @@
 
 #include "PlatformLayer.h"
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 #include "sets/MusicSet.h"
 
 #include <QObject>
@@ -27,9 +28,9 @@ class MusicSets : public QObject
     Q_OBJECT
 
   public:
-    // fits: what a set opened fits its picks to.
-    MusicSets(QWidget &window, PlatformLayer &platform, SlotView slotView, const SharedState &state,
-              SlotFits &fits, const PickChecker &pickChecker, QObject *parent = nullptr);
+    // A set opened fits its picks through the shared state's fits.
+    MusicSets(const FeatureContext &context, const PickChecker &pickChecker,
+              QObject *parent = nullptr);
 
     // The main window's menu of music sets.
     QMenu *createMenu(QWidget *parent);

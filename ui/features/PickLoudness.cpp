@@ -72,7 +72,7 @@ QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t
 
 PickLoudness::PickLoudness(const core::SlotTable &slotTable, const SharedState &state,
                            QObject *parent)
-    : QObject(parent), slotTable_(slotTable), state_(state)
+    : QObject(parent), slotTable_(slotTable), state_(state), kept_(state, slotTable)
 {
     pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
 }
@@ -120,7 +120,7 @@ void PickLoudness::start(int slot)
     entry.stop = std::make_shared<std::stop_source>();
     // Without a game folder there is no game music: names alone would be looked for here.
     const std::optional<core::OriginalsFolder> originals =
-        state_.utvonal.empty() ? std::nullopt : std::optional(keptoriginals::of(state_.utvonal));
+        state_.utvonal.empty() ? std::nullopt : std::optional(kept_.folder());
     const std::filesystem::path pick = core::platform::pathFromText(entry.file.toStdString());
     QPointer<PickLoudness> self(this);
     // The table is the window's, which may go before this: the measuring takes its own.

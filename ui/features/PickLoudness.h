@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "features/KeptOriginals.h"
 #include "loudness/LoudnessCache.h"
 #include "loudness/LoudnessGain.h"
 #include "loudness/LoudnessOptions.h"
@@ -86,6 +87,7 @@ class PickLoudness : public QObject
 
     const core::SlotTable &slotTable_;
     const SharedState &state_;
+    const KeptOriginals kept_;
     core::LoudnessOptions options_;
     std::array<Slot, core::slotCount> slots_;
     // A check that ends while a run writes would start a measuring of the files it writes.

@@ -4,7 +4,6 @@
 #include "PlatformLayer.h"
 #include "SharedState.h"
 #include "TextTable.h"
-#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "features/ProgressWorker.h"
 #include "features/RunMessage.h"
@@ -13,20 +12,19 @@
 
 #include <QPushButton>
 
-RestoreCommand::RestoreCommand(QWidget &window, QPushButton &defaultButton, PlatformLayer &platform,
-                               SlotView slotView, const core::SlotTable &slotTable,
-                               const SharedState &state, Listening &listening, RunMessage &message,
-                               QObject *parent)
-    : QObject(parent), window_(window), defaultButton_(defaultButton), platform_(platform),
-      slots_(slotView), slotTable_(slotTable), state_(state), listening_(listening),
-      message_(message)
+RestoreCommand::RestoreCommand(const FeatureContext &context, QPushButton &defaultButton,
+                               RunMessage &message, QObject *parent)
+    : QObject(parent), window_(context.window), defaultButton_(defaultButton),
+      platform_(context.platform), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), listening_(context.listening), message_(message),
+      kept_(context.state, context.slotTable)
 {
 }
 
 void RestoreCommand::restoreAll()
 {
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
-    const int restorable = keptoriginals::of(state_.utvonal).restorableCount(slotTable_);
+    const int restorable = kept_.folder().restorableCount(slotTable_);
     const QString question = restorable == 1
                                  ? QString::fromUtf8(texts.restoreQuestionOne)
                                  : QString::fromUtf8(texts.restoreQuestion).arg(restorable);
@@ -36,10 +34,8 @@ void RestoreCommand::restoreAll()
     listening_.releaseSlots([](int) { return true; });
     emit aboutToWrite();
     core::RunResult result;
-    ProgressWorker::runWithWaitCursor([&] {
-        result =
-            keptoriginals::of(state_.utvonal).restore(slotTable_, slots_.labels(), state_.nyelv);
-    });
+    ProgressWorker::runWithWaitCursor(
+        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv); });
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
@@ -52,10 +48,8 @@ void RestoreCommand::restoreSlot(int index)
     listening_.releaseSlots([index](int slot) { return slot == index; });
     emit aboutToWrite();
     core::RunResult result;
-    ProgressWorker::runWithWaitCursor([&] {
-        result = keptoriginals::of(state_.utvonal)
-                     .restore(slotTable_, slots_.labels(), state_.nyelv, index);
-    });
+    ProgressWorker::runWithWaitCursor(
+        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv, index); });
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
@@ -63,30 +57,24 @@ void RestoreCommand::restoreSlot(int index)
 
 bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)
 {
-    // As administrator, a link planted in the folder would lead the write anywhere.
-    if (!state_.handedOver)
-        return false;
-    const int slot = keptoriginals::firstLinkedTarget(state_.utvonal, slotTable_, asked);
-    if (slot < 0)
-        return false;
-    const int code = core::failure::pathFileAccess;
-    showResult(
-        {core::RunResult::Outcome::Failed, slot, code,
-         core::RunMessages::failure(state_.nyelv, slots_.labels()[std::size_t(slot)], code)});
-    return true;
+    const std::optional<core::RunResult> refused =
+        kept_.linkedTargetRefusal(slots_.labels(), asked);
+    if (refused)
+        showResult(*refused);
+    return refused.has_value();
 }
 
 void RestoreCommand::activated()
 {
     if (!state_.utvonal.empty())
-        keptoriginals::of(state_.utvonal).cleanUpAfterKilledRun(startTime_);
+        kept_.folder().cleanUpAfterKilledRun(startTime_);
     updateDefaultButton();
 }
 
 void RestoreCommand::updateDefaultButton()
 {
-    const bool restorable = !state_.utvonal.empty() &&
-                            keptoriginals::of(state_.utvonal).restorableCount(slotTable_) > 0;
+    const bool restorable =
+        !state_.utvonal.empty() && kept_.folder().restorableCount(slotTable_) > 0;
     defaultButton_.setVisible(restorable);
 }
 

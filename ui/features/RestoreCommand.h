@@ -2,6 +2,8 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 
 #include <QObject>
 
@@ -26,9 +28,8 @@ class RestoreCommand : public QObject
     Q_OBJECT
 
   public:
-    RestoreCommand(QWidget &window, QPushButton &defaultButton, PlatformLayer &platform,
-                   SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                   Listening &listening, RunMessage &message, QObject *parent = nullptr);
+    RestoreCommand(const FeatureContext &context, QPushButton &defaultButton, RunMessage &message,
+                   QObject *parent = nullptr);
 
     void restoreAll();
     void restoreSlot(int index);
@@ -57,6 +58,7 @@ class RestoreCommand : public QObject
     const SharedState &state_;
     Listening &listening_;
     RunMessage &message_;
+    const KeptOriginals kept_;
     const std::filesystem::file_time_type startTime_ =
         std::filesystem::file_time_type::clock::now();
 };

@@ -17,9 +17,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-RunMessage::RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotView,
-                       const SharedState &state, Listening &listening)
-    : window_(window), platform_(platform), slots_(slotView), state_(state), listening_(listening)
+RunMessage::RunMessage(const FeatureContext &context)
+    : window_(context.window), platform_(context.platform), slots_(context.slotView),
+      state_(context.state), listening_(context.listening)
 {
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
 #include "sets/MusicSet.h"
 
 #include <QString>
@@ -25,8 +26,7 @@ class SharedState;
 class RunMessage
 {
   public:
-    RunMessage(QWidget &window, PlatformLayer &platform, SlotView slotView,
-               const SharedState &state, Listening &listening);
+    explicit RunMessage(const FeatureContext &context);
 
     void show(const core::RunResult &result);
     // What a cancelled Change says: how many picks went in, how many did not, and which

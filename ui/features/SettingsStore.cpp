@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-SettingsStore::SettingsStore(PlatformLayer &platform, SharedState &state,
-                             const QString &programFolder, const QString &userSettingsFolder)
-    : platform_(platform), state_(state), programFolder_(programFolder),
+SettingsStore::SettingsStore(const FeatureContext &context, const QString &programFolder,
+                             const QString &userSettingsFolder)
+    : platform_(context.platform), state_(context.state), programFolder_(programFolder),
       userSettingsFolder_(userSettingsFolder)
 {
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "features/FeatureContext.h"
 #include "features/WinePrefixSearch.h"
 #include "forms/Form2.h"
 #include "sets/MusicSet.h"
@@ -22,9 +23,9 @@ class SharedState;
 class SettingsStore
 {
   public:
-    // userSettingsFolder: where config.ini goes when the program's folder cannot be
-    // written; empty keeps it beside the program only.
-    SettingsStore(PlatformLayer &platform, SharedState &state, const QString &programFolder,
+    // The shared state is the one the store writes. userSettingsFolder: where config.ini goes
+    // when the program's folder cannot be written; empty keeps it beside the program only.
+    SettingsStore(const FeatureContext &context, const QString &programFolder,
                   const QString &userSettingsFolder);
 
     // The startup read: loads the folder and the language; false when none are stored.

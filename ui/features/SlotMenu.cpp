@@ -6,7 +6,6 @@
 #include "SlotFits.h"
 #include "TextTable.h"
 #include "features/FitWindow.h"
-#include "features/KeptOriginals.h"
 #include "features/SlotStatus.h"
 #include "files/Platform.h"
 #include "settings/SlotTable.h"
@@ -16,11 +15,10 @@
 #include <QLineEdit>
 #include <QPointer>
 
-SlotMenu::SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-                   PlatformLayer &platform, Listening &listening, SlotStatus &status,
-                   SlotFits &fits, QObject *parent)
-    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state), platform_(platform),
-      listening_(listening), status_(status), fits_(fits)
+SlotMenu::SlotMenu(const FeatureContext &context, SlotStatus &status, QObject *parent)
+    : QObject(parent), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), platform_(context.platform), listening_(context.listening),
+      status_(status), fits_(context.state.fits), kept_(context.state, context.slotTable)
 {
     connect(&listening_, &Listening::ended, this, &SlotMenu::listeningEnded);
 }
@@ -46,7 +44,7 @@ SlotRow::MenuState SlotMenu::state(int index)
     state.pickIsThere = state.hasPick && QFileInfo(pick).isFile();
     const std::string_view target = slotTable_.targetFileName(index);
     if (!state_.utvonal.empty()) {
-        core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+        core::OriginalsFolder kept = kept_.folder();
         state.restorable = kept.isRestorable(target);
         std::error_code error;
         state.gameMusicThere = std::filesystem::is_regular_file(kept.gameFile(target), error);
@@ -68,12 +66,10 @@ void SlotMenu::play(int index, Listening::Source source)
         file = core::platform::pathFromText(slots_.text(index).toStdString());
         break;
     case Listening::Source::GameMusic:
-        file = keptoriginals::of(state_.utvonal).gameFile(target);
+        file = kept_.folder().gameFile(target);
         break;
     case Listening::Source::Original:
-        file = keptoriginals::of(state_.utvonal)
-                   .keptOriginal(target)
-                   .value_or(std::filesystem::path());
+        file = kept_.folder().keptOriginal(target).value_or(std::filesystem::path());
         break;
     }
     status_.setPlaybackFailure(index, QString());

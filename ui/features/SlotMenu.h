@@ -2,6 +2,8 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "features/Listening.h"
 #include "forms/SlotRow.h"
 
@@ -25,9 +27,7 @@ class SlotMenu : public QObject
     Q_OBJECT
 
   public:
-    SlotMenu(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-             PlatformLayer &platform, Listening &listening, SlotStatus &status, SlotFits &fits,
-             QObject *parent = nullptr);
+    SlotMenu(const FeatureContext &context, SlotStatus &status, QObject *parent = nullptr);
 
     // Connects the row's requests to what they do.
     void serve(SlotRow &row);
@@ -50,6 +50,7 @@ class SlotMenu : public QObject
     Listening &listening_;
     SlotStatus &status_;
     SlotFits &fits_;
+    const KeptOriginals kept_;
     // The file last asked to play; the files whose failure to play was said in a box.
     QString playedFile_;
     QSet<QString> toldUnplayable_;

@@ -23,10 +23,10 @@ QString pickToolTip(const QString &path)
 
 } // namespace
 
-SlotStatus::SlotStatus(SlotView slotView, const core::SlotTable &slotTable,
-                       const SharedState &state, QObject *parent)
-    : QObject(parent), slots_(slotView), slotTable_(slotTable), state_(state),
-      pickLoudness_(slotTable, state)
+SlotStatus::SlotStatus(const FeatureContext &context, QObject *parent)
+    : QObject(parent), slots_(context.slotView), slotTable_(context.slotTable),
+      state_(context.state), kept_(context.state, context.slotTable),
+      pickLoudness_(context.slotTable, context.state)
 {
     connect(&pickChecker_, &PickChecker::checked, this, &SlotStatus::pickChecked);
     connect(&pickLoudness_, &PickLoudness::planned, this, &SlotStatus::updateToolTip);
@@ -47,7 +47,7 @@ void SlotStatus::pickChanged(int index, const QString &path)
         // The slot's own music: the kept original where there is one, the game file else.
         std::string game;
         if (!state_.utvonal.empty()) {
-            const core::OriginalsFolder kept = keptoriginals::of(state_.utvonal);
+            const core::OriginalsFolder kept = kept_.folder();
             const std::string_view target = slotTable_.targetFileName(index);
             game = core::platform::textFromPath(
                 kept.keptOriginal(target).value_or(kept.gameFile(target)));

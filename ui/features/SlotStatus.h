@@ -2,6 +2,8 @@
 #pragma once
 
 #include "SlotView.h"
+#include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
 #include "features/PickChecker.h"
 #include "features/PickLoudness.h"
 
@@ -24,8 +26,7 @@ class SlotStatus : public QObject
     Q_OBJECT
 
   public:
-    SlotStatus(SlotView slotView, const core::SlotTable &slotTable, const SharedState &state,
-               QObject *parent = nullptr);
+    explicit SlotStatus(const FeatureContext &context, QObject *parent = nullptr);
 
     const PickChecker &pickChecker() const { return pickChecker_; }
     PickLoudness &pickLoudness() { return pickLoudness_; }
@@ -49,6 +50,7 @@ class SlotStatus : public QObject
     SlotView slots_;
     const core::SlotTable &slotTable_;
     const SharedState &state_;
+    const KeptOriginals kept_;
     PickChecker pickChecker_;
     PickLoudness pickLoudness_;
     std::array<QAction *, core::slotCount> unreadableMarks_{};

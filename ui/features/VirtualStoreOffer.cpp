@@ -12,10 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-VirtualStoreOffer::VirtualStoreOffer(QWidget &window, PlatformLayer &platform,
-                                     const core::SlotTable &slotTable, const SharedState &state,
-                                     QObject *parent)
-    : QObject(parent), window_(window), platform_(platform), slotTable_(slotTable), state_(state)
+VirtualStoreOffer::VirtualStoreOffer(const FeatureContext &context, QObject *parent)
+    : QObject(parent), window_(context.window), platform_(context.platform),
+      slotTable_(context.slotTable), state_(context.state), kept_(context.state, context.slotTable)
 {
 }
 
@@ -53,7 +52,7 @@ void VirtualStoreOffer::offer()
         copies.push_back(
             {core::platform::pathFromText((store + QLatin1Char('\\')).toStdString() + name), name});
     }
-    const core::RunResult result = keptoriginals::of(state_.utvonal).takeIn(copies, state_.nyelv);
+    const core::RunResult result = kept_.folder().takeIn(copies, state_.nyelv);
     if (!result.message.empty())
         platform_.showMessage(&window_, QString::fromStdString(result.message));
     emit originalsTakenIn();

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "features/FeatureContext.h"
+#include "features/KeptOriginals.h"
+
 #include <QObject>
 #include <QString>
 
@@ -20,8 +23,7 @@ class VirtualStoreOffer : public QObject
     Q_OBJECT
 
   public:
-    VirtualStoreOffer(QWidget &window, PlatformLayer &platform, const core::SlotTable &slotTable,
-                      const SharedState &state, QObject *parent = nullptr);
+    explicit VirtualStoreOffer(const FeatureContext &context, QObject *parent = nullptr);
 
     void offer();
 
@@ -34,5 +36,6 @@ class VirtualStoreOffer : public QObject
     PlatformLayer &platform_;
     const core::SlotTable &slotTable_;
     const SharedState &state_;
+    const KeptOriginals kept_;
     QString toldFor_;
 };

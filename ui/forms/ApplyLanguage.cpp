@@ -4,8 +4,10 @@
 #include "TextTable.h"
 #include "ToolkitTranslation.h"
 #include "Version.h"
+#include "WindowProtocol.h"
 #include "forms/DirectoryList.h"
 #include "forms/DriveList.h"
+#include "forms/Form1.h"
 #include "forms/Form1Controls.h"
 #include "forms/Form2.h"
 #include "forms/FrmAbout.h"
@@ -104,4 +106,13 @@ void applyLanguageToWindows(const Form1Controls &main, Form2 &settings, FrmAbout
     if (QWidget *window = main.gomb_change->window())
         layoutscale::elideCaptionsThatDoNotFit(*window);
     layoutscale::elideCaptionsThatDoNotFit(settings);
+}
+
+void ApplyLanguage(Form1 &form1, std::uint8_t code)
+{
+    // Touching the other windows makes them, hidden, as the program always has.
+    form1.noteAppliedLanguage(code);
+    WindowProtocol &protocol = form1.protocol();
+    applyLanguageToWindows(form1.controls(), protocol.form2(), protocol.existingFrmAbout(), code);
+    form1.assignSlotTabPositions();
 }

@@ -8,8 +8,8 @@ class Form2;
 class FrmAbout;
 
 // Writes one language's texts into all three windows, empties all 40 slots and orders the
-// slot controls for the Tab key. The code is read as languageFromCode() reads it. Defined in
-// ui/ApplyLanguage.cpp, beside the window protocol that knows the windows.
+// slot controls for the Tab key. The code is read as languageFromCode() reads it. The window
+// protocol owns the other two windows; this reaches them through the main window's.
 void ApplyLanguage(Form1 &form1, std::uint8_t code);
 
 struct Form1Controls;

@@ -20,7 +20,6 @@ class CommonDialog : public QObject
 
     QString dialogTitle() const { return dialogTitle_; }
     QString filter() const { return filter_; }
-    QString initDir() const { return initDir_; }
     QString fileName() const { return fileName_; }
     // The second entry of the chooser, after the MP3 one: every music format the program
     // reads, under this name; none while it is empty.

@@ -42,7 +42,7 @@ QFrame *createPage(const char *name, QWidget *parent)
 
 Form1::Form1(PlatformLayer &platform, const QString &programFolder,
              const QString &userSettingsFolder, QWidget *parent)
-    : QWidget(parent), platform_(platform)
+    : WindowProtocolHost(parent), platform_(platform)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(fixedtext::applicationTitle));

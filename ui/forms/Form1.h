@@ -20,10 +20,9 @@
 #pragma once
 
 #include "SharedState.h"
+#include "WindowProtocolHost.h"
 #include "forms/Form1Controls.h"
 #include "settings/SlotTable.h"
-
-#include <QWidget>
 
 #include <array>
 #include <cstdint>
@@ -37,8 +36,8 @@ class WindowProtocol;
 // The main window: the 40 slots on two pages and the command buttons. It lives for the whole
 // run and holds the state the windows share. What the player asks of it beyond its pages
 // reaches the features beside it (ui/WindowProtocol wires them) through its signals and
-// controls.
-class Form1 : public QWidget
+// controls; the protocol knows it only as its host.
+class Form1 : public WindowProtocolHost
 {
     Q_OBJECT
 
@@ -48,54 +47,39 @@ class Form1 : public QWidget
           const QString &userSettingsFolder = {}, QWidget *parent = nullptr);
     ~Form1() override;
 
-    const Form1Controls &controls() const { return controls_; }
+    const Form1Controls &controls() const override { return controls_; }
     // Each slot's row: its menu's requests go to the features.
-    const std::array<SlotRow *, core::slotCount> &slotRows() const { return rows_; }
-    const core::SlotTable &slotTable() const { return slotTable_; }
+    const std::array<SlotRow *, core::slotCount> &slotRows() const override { return rows_; }
+    const core::SlotTable &slotTable() const override { return slotTable_; }
     WindowProtocol &protocol() { return *protocol_; }
 
     // Language code, as the settings file stores it (languageFromCode reads it).
     std::uint8_t nyelv() const { return state_.nyelv; }
     // Options used: true once the settings window was opened from this window; never reset.
     bool kapcs() const { return state_.kapcs; }
-    // The Options button's part: kapcs becomes true, for good.
-    void setKapcs() { state_.kapcs = true; }
     // Game music folder, with the separator the settings file stores behind it.
     QString utvonal() const { return QString::fromStdString(state_.utvonal); }
-    bool settingsFound() const { return state_.settingsFound; }
     // Given to the features beside the window.
-    SharedState &sharedState() { return state_; }
+    SharedState &sharedState() override { return state_; }
     // The language ApplyLanguage last wrote, if it ever ran.
-    std::optional<std::uint8_t> appliedLanguage() const { return appliedLanguage_; }
+    std::optional<std::uint8_t> appliedLanguage() const override { return appliedLanguage_; }
     void noteAppliedLanguage(std::uint8_t code) { appliedLanguage_ = code; }
 
     void setVisible(bool visible) override;
 
     // Runs each time the window becomes the program's active window.
-    void activate();
-    void assignButtonTabPositions();
+    void activate() override;
+    void assignButtonTabPositions() override;
     void assignSlotTabPositions();
-    void applyLanguage(std::uint8_t code);
+    void applyLanguage(std::uint8_t code) override;
     // Shows the beginning of the text, as a freshly filled box does.
     void setSlotText(int index, const QString &text);
     // Shows the slot's page, as its page button would, and puts the focus into its box.
-    void showSlot(int index);
+    void showSlot(int index) override;
 
   signals:
-    // Raised by every activation, before its work.
+    // Raised by every activation, before its work; its later signals are WindowProtocolHost's.
     void activated();
-    // The activation's startup read is due: the settings are read until they are found once.
-    void settingsReadDue();
-    // Raised at the end of every activation, after the startup read: the features' part.
-    void activationFinishing();
-    // What the player asked of the other windows; the window protocol answers.
-    void aboutClicked();
-    void optionsClicked();
-    void exitRequested();
-    // The menu of music sets, asked for over the window's free area or a page.
-    void setMenuRequested(const QPoint &globalPosition);
-    // A music set dropped onto the window or a slot's row.
-    void setDropped(const QString &file);
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -119,6 +103,6 @@ class Form1 : public QWidget
     std::array<SlotRow *, core::slotCount> rows_{};
     Form1Controls controls_;
     // A child of this window, made last; what the player does reaches it through the signals
-    // above.
+    // of WindowProtocolHost.
     WindowProtocol *protocol_ = nullptr;
 };
