@@ -102,11 +102,11 @@ std::size_t LoopTurnEncoder::heldFrames() const
     return std::size_t(framing_.sampleRate() / 5 + framing_.sampleRate() / 200);
 }
 
-void LoopTurnEncoder::fadeEnd()
+std::size_t LoopTurnEncoder::fadeEnd()
 {
     const std::size_t frames = held_.size() / channels_;
     if (frames < 2)
-        return;
+        return 0;
     float largestStep = 0;
     for (std::size_t i = channels_; i < held_.size(); ++i)
         largestStep = std::max(largestStep, std::abs(held_[i] - held_[i - channels_]));
@@ -122,13 +122,20 @@ void LoopTurnEncoder::fadeEnd()
         for (std::size_t channel = 0; channel < channels_; ++channel)
             largest = std::max(largest, std::abs(held_[(frames - fade) * channels_ + channel]));
     }
-    for (std::size_t i = 0; i < fade; ++i) {
-        const std::size_t frame = frames - fade + i;
-        const auto gain =
-            float(0.5 + 0.5 * std::cos(std::numbers::pi * (double(i) + 1) / double(fade + 1)));
-        for (std::size_t channel = 0; channel < channels_; ++channel)
-            held_[frame * channels_ + channel] *= gain;
-    }
+    for (std::size_t i = 0; i < fade; ++i)
+        scale(held_, frames - fade + i, fadeGain(i, fade));
+    return fade;
+}
+
+float LoopTurnEncoder::fadeGain(std::size_t at, std::size_t fade)
+{
+    return float(0.5 + 0.5 * std::cos(std::numbers::pi * (double(at) + 1) / double(fade + 1)));
+}
+
+void LoopTurnEncoder::scale(std::vector<float> &samples, std::size_t frame, float gain) const
+{
+    for (std::size_t channel = 0; channel < channels_; ++channel)
+        samples[frame * channels_ + channel] *= gain;
 }
 
 std::size_t LoopTurnEncoder::tailFrames() const
@@ -208,15 +215,19 @@ std::size_t LoopTurnEncoder::startFrames(const std::vector<std::size_t> &turnSta
 
 std::optional<Reason> LoopTurnEncoder::finish(std::string &out)
 {
-    fadeEnd();
+    const std::size_t fade = fadeEnd();
     if (std::optional<Reason> failure = take(held_.data(), held_.size() / channels_))
         return failure;
-    // After the turn, its start again: the stretch runs on across the seam.
+    // After the turn, its start again: the stretch runs on across the seam. Faded in as the
+    // end is faded out: after an end faded to nothing, the start's full sound would be an
+    // attack whose noise the encoder spreads back over that end.
     if (turnFrames_ > 0) {
         turn_.wanted = turn_.taken + tailFrames();
-        const std::vector<float> tail =
+        std::vector<float> tail =
             repeated(turnStart_,
                      std::max(tailFrames(), start_.wanted - std::min(start_.wanted, start_.taken)));
+        for (std::size_t i = 0; i < fade; ++i)
+            scale(tail, i, fadeGain(fade - 1 - i, fade));
         if (std::optional<Reason> failure = take(tail.data(), tail.size() / channels_))
             return failure;
     }

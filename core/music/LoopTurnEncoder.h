@@ -59,8 +59,11 @@ class LoopTurnEncoder : public Mp3Encoder
     // The turn's last frames, held back from the encoders to be faded.
     std::size_t heldFrames() const;
     // Fades the end of what is held down to silence over as many frames as keep each step
-    // within the largest step of the music before it, the longest fade 5 ms.
-    void fadeEnd();
+    // within the largest step of the music before it, the longest fade 5 ms; returns them.
+    std::size_t fadeEnd();
+    // The gain of the fade's frame at, counted from its start.
+    static float fadeGain(std::size_t at, std::size_t fade);
+    void scale(std::vector<float> &samples, std::size_t frame, float gain) const;
     // The turn's part repeated as the loop repeats it, count frames of it.
     std::vector<float> repeated(const std::vector<float> &turnPart, std::size_t count) const;
     std::vector<float> leadIn() const;
