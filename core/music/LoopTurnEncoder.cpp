@@ -112,12 +112,14 @@ std::size_t LoopTurnEncoder::fadeEnd()
         largestStep = std::max(largestStep, std::abs(held_[i] - held_[i - channels_]));
     // A raised cosine over n frames moves the samples it fades by up to pi / 2n of them a
     // frame, on top of half their own step at its middle: n is made pi times the largest of
-    // them over the largest step, and a quarter more for the encoder's error.
+    // them over the largest step, and a quarter more for the encoder's error. A millisecond
+    // at the least: a shorter one the encoder's band would not keep.
     const auto longest = std::min(frames, std::size_t(framing_.sampleRate() / 200));
+    const auto shortest = std::min(longest, std::size_t(framing_.sampleRate() / 1000));
     std::size_t fade = 0;
     float largest = 0;
     while (fade < longest &&
-           (fade == 0 || 1.25 * std::numbers::pi * largest > fade * double(largestStep))) {
+           (fade < shortest || 1.25 * std::numbers::pi * largest > fade * double(largestStep))) {
         ++fade;
         for (std::size_t channel = 0; channel < channels_; ++channel)
             largest = std::max(largest, std::abs(held_[(frames - fade) * channels_ + channel]));

@@ -59,7 +59,7 @@ class LoopTurnEncoder : public Mp3Encoder
     // The turn's last frames, held back from the encoders to be faded.
     std::size_t heldFrames() const;
     // Fades the end of what is held down to silence over as many frames as keep each step
-    // within the largest step of the music before it, the longest fade 5 ms; returns them.
+    // within the largest step of the music before it, from 1 ms to 5 ms; returns them.
     std::size_t fadeEnd();
     // The gain of the fade's frame at, counted from its start.
     static float fadeGain(std::size_t at, std::size_t fade);
