@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The seam of a found loop as the game hears it; bench/seam_recording.sh drives it.
+// The seam of a found loop as the game hears it.
 //
+//   fit_render_bench seam [--slot RATE/CHANNELS/KBPS] PICK[@START-END]...
+//       For each pick, the first loop Find a loop offers, as the Fit window keeps it (its
+//       exact samples and crossfade), or where START-END (seconds) is given, that loop with a
+//       10 ms crossfade; written as Change writes it for a slot of that format (44.1 kHz
+//       stereo 192 kbit/s where not given), decoded every sample as the game does (no
+//       gapless trimming), one turn joined end to start. One row per written loop: how much
+//       longer a turn is than the loop, and the silence, the dropout and the click at the
+//       turn, as SeamMeasures.h defines them, beside the music's own there.
 //   fit_render_bench write PICK OUT.mp3
-//       Finds a loop in the pick as the Fit window does (decoded at 44.1 kHz, the best loop,
-//       its ends in the window's hundredths of a second) and writes it as the program's
-//       conversion does, at 44.1 kHz stereo 192 kbit/s. With VMC_SEAM_FRAMING=off, the fit is
-//       written as it is, its turn left to the encoder's padding. Prints the loop and its
-//       length in frames at 44.1 kHz.
+//       Writes the first loop found, as the window keeps it, as the program's conversion does,
+//       at 44.1 kHz stereo 192 kbit/s; prints the loop and its length in frames at 44.1 kHz.
 //   fit_render_bench join TURN.raw OUT.raw
 //       Of one turn decoded without gapless trimming (16-bit stereo at 44.1 kHz), writes the
 //       last two seconds and the first two after them: the join of two turns.
@@ -15,9 +20,14 @@
 //       (30 dB under the music of the second before), in ms, and the click there (the peak
 //       above 4 kHz within 20 ms of the join, then within 20 ms of the dropout's ends, against
 //       the second before, in dB); then the silence and the dropout of the join as played.
+// bench/seam_recording.sh drives the last three.
 
+#include "Mp3Frames.h"
+#include "SeamMeasures.h"
 #include "fit/LoopFinder.h"
+#include "loudness/MatchedConversion.h"
 #include "music/AudioCodecs.h"
+#include "music/FittedStream.h"
 #include "music/MusicConverter.h"
 #include "run/ConversionPool.h"
 
@@ -52,80 +62,76 @@ std::string clock(double seconds)
     return text;
 }
 
-// What a spin box of two decimals keeps of a time.
-double hundredths(double seconds)
+std::vector<float> decoded(const std::filesystem::path &file, int sampleRate, int channelCount)
 {
-    return std::round(seconds * 100) / 100;
+    std::vector<float> samples;
+    core::AudioCodecs::builtIn().makeDecoder()->decode(
+        file, sampleRate, channelCount, [&](const float *block, std::size_t frames) {
+            samples.insert(samples.end(), block, block + frames * std::size_t(channelCount));
+            return true;
+        });
+    return samples;
 }
 
-std::vector<float> decodedMono(const std::filesystem::path &file, core::AudioInfo &info)
+std::optional<core::AudioInfo> probed(const std::filesystem::path &file)
 {
-    const auto decoder = core::AudioCodecs::builtIn().makeDecoder();
-    const auto probed = decoder->probe(file);
-    if (const auto *known = std::get_if<core::AudioInfo>(&probed))
-        info = *known;
-    else
-        return {};
-    std::vector<float> mono;
-    decoder->decode(file, rate, 1, [&](const float *samples, std::size_t frames) {
-        mono.insert(mono.end(), samples, samples + frames);
-        return true;
-    });
-    return mono;
+    const auto probe = core::AudioCodecs::builtIn().makeDecoder()->probe(file);
+    if (const auto *info = std::get_if<core::AudioInfo>(&probe))
+        return *info;
+    return std::nullopt;
 }
 
-// The best loop as the Fit window makes it a fit, in frames at the pick's own rate.
-std::optional<core::PickFit> foundFit(const std::vector<float> &mono, const core::AudioInfo &info)
+// The loop as the Fit window keeps it once offered: its exact ends at the pick's own rate, and
+// its crossfade, found at the slot's rate.
+core::PickFit windowFit(const core::LoopCandidate &loop, int pickRate, int slotRate)
 {
+    const auto atPickRate = [&](std::size_t slotFrames) {
+        return std::int64_t(std::llround(double(slotFrames) * pickRate / slotRate));
+    };
+    core::PickFit fit;
+    fit.start = atPickRate(loop.start);
+    fit.end = atPickRate(loop.end);
+    fit.crossfade = std::min(
+        {atPickRate(loop.crossfade), fit.start, core::PickFit::longestCrossfade(pickRate)});
+    return fit;
+}
+
+// The first loop Find a loop offers, searched as the window searches: mono at the slot's rate.
+std::optional<core::PickFit> foundFit(const std::filesystem::path &pick,
+                                      const core::AudioInfo &info, int slotRate)
+{
+    const std::vector<float> mono = decoded(pick, slotRate, 1);
     const std::vector<core::LoopCandidate> loops =
-        core::LoopFinder(core::AudioCodecs::builtIn().makeRealTransform).find(mono, rate);
+        core::LoopFinder(core::AudioCodecs::builtIn().makeRealTransform).find(mono, slotRate);
     if (loops.empty())
         return std::nullopt;
-    const core::LoopCandidate &best = loops.front();
-    const double pickRate = info.sampleRate;
-    core::PickFit fit;
-    fit.start = std::llround(hundredths(double(best.start) / rate) * pickRate);
-    fit.end = std::llround(hundredths(double(best.end) / rate) * pickRate);
-    fit.crossfade = std::min(std::int64_t(std::llround(double(best.crossfade) * pickRate / rate)),
-                             std::min(fit.start, core::PickFit::longestCrossfade(info.sampleRate)));
-    return fit;
+    return windowFit(loops.front(), info.sampleRate, slotRate);
 }
 
 int write(const std::filesystem::path &pick, const std::filesystem::path &output)
 {
-    core::AudioInfo info;
-    const std::vector<float> mono = decodedMono(pick, info);
-    if (mono.empty()) {
+    const std::optional<core::AudioInfo> info = probed(pick);
+    if (!info) {
         std::printf("cannot be read\n");
         return 1;
     }
-    const std::optional<core::PickFit> fit = foundFit(mono, info);
+    const std::optional<core::PickFit> fit = foundFit(pick, *info, rate);
     if (!fit) {
         std::printf("no loop\n");
         return 1;
     }
-    const char *framing = std::getenv("VMC_SEAM_FRAMING");
-    const bool raw = framing && std::strcmp(framing, "off") == 0;
     const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
-    std::optional<core::ConversionFailure> failure;
-    if (raw) {
-        failure = core::MusicConverter(codecs).convert(pick, settings, output, {}, {},
-                                                       fit->at(info.sampleRate, rate));
-    } else {
-        core::ConversionPool pool(&codecs, {{0, pick, settings, nullptr, info.isMp3, *fit}},
-                                  output.parent_path());
-        core::ConversionPool::Result result = pool.take(0);
-        failure = result.failure;
-        if (!failure)
-            std::filesystem::rename(result.staged, output);
-    }
-    if (failure) {
+    core::ConversionPool pool(&codecs, {{0, pick, settings, nullptr, info->isMp3, *fit}},
+                              output.parent_path());
+    core::ConversionPool::Result result = pool.take(0);
+    if (result.failure) {
         std::printf("not written\n");
         return 1;
     }
-    const core::PickFit atSlotRate = fit->at(info.sampleRate, rate);
-    std::printf("%s-%s\t%lld\n", clock(double(fit->start) / info.sampleRate).c_str(),
-                clock(double(*fit->end) / info.sampleRate).c_str(),
+    std::filesystem::rename(result.staged, output);
+    const core::PickFit atSlotRate = fit->at(info->sampleRate, rate);
+    std::printf("%s-%s\t%lld\n", clock(double(fit->start) / info->sampleRate).c_str(),
+                clock(double(*fit->end) / info->sampleRate).c_str(),
                 static_cast<long long>(*atSlotRate.end - atSlotRate.start));
     return 0;
 }
@@ -322,17 +328,181 @@ int measure(const std::filesystem::path &playedFile, const std::filesystem::path
     return 0;
 }
 
+// The seam of every written loop, decoded every sample.
+
+// The written file's samples as the game decodes them: every frame's, the encoder's delay and
+// padding too. A decoder passes over the encoder's information frame, and trims by what it
+// tells: without it, nothing is trimmed.
+std::vector<float> everySample(const std::filesystem::path &mp3, const core::Mp3Settings &slot)
+{
+    std::ifstream in(mp3, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<mp3frames::Frame> frames = mp3frames::frames(bytes);
+    if (!frames.empty() && mp3frames::encoderTagAt(bytes, frames.front()) != 0)
+        bytes.erase(0, frames.front().length);
+    const std::filesystem::path untagged = mp3.string() + ".frames.mp3";
+    std::ofstream(untagged, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    std::vector<float> samples = decoded(untagged, slot.sampleRate, slot.channels);
+    std::filesystem::remove(untagged);
+    return samples;
+}
+
+// One turn of the fit as it is written, before the encoder: cut, faded and crossfaded at the
+// slot's rate, the seam where the written file turns.
+std::vector<float> unencodedTurn(const std::filesystem::path &pick, const core::PickFit &fit,
+                                 const core::Mp3Settings &slot)
+{
+    const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
+    const auto decoder = codecs.makeDecoder();
+    const core::PickFit written =
+        core::MatchedConversion::decodedFit(*decoder, pick, fit,
+                                            core::SeamFraming::forEncoder(codecs, slot))
+            .value_or(fit);
+    std::vector<float> turn;
+    core::FittedStream stream(
+        written, slot.channels, [&](const float *samples, std::size_t frames) {
+            turn.insert(turn.end(), samples, samples + frames * std::size_t(slot.channels));
+            return true;
+        });
+    decoder->decode(
+        pick, slot.sampleRate, slot.channels,
+        [&](const float *samples, std::size_t frames) { return stream.add(samples, frames); });
+    stream.finish();
+    return turn;
+}
+
+std::optional<core::Mp3Settings> slotFormat(const char *text)
+{
+    core::Mp3Settings slot;
+    if (std::sscanf(text, "%d/%d/%d", &slot.sampleRate, &slot.channels, &slot.kbps) != 3)
+        return std::nullopt;
+    return slot;
+}
+
+// A pick named with @START-END gets that loop, hand-set, with a 10 ms crossfade.
+std::optional<core::PickFit> loopOf(const std::string &argument, std::filesystem::path &pick,
+                                    const core::Mp3Settings &slot)
+{
+    const std::size_t at = argument.rfind('@');
+    double start = 0;
+    double end = 0;
+    const bool handSet = at != std::string::npos &&
+                         std::sscanf(argument.c_str() + at + 1, "%lf-%lf", &start, &end) == 2;
+    pick = handSet ? argument.substr(0, at) : argument;
+    const std::optional<core::AudioInfo> info = probed(pick);
+    if (!info)
+        return std::nullopt;
+    if (!handSet)
+        return foundFit(pick, *info, slot.sampleRate);
+    core::PickFit fit;
+    fit.start = std::llround(start * info->sampleRate);
+    fit.end = std::llround(end * info->sampleRate);
+    fit.crossfade = std::min(fit.start, core::PickFit::longestCrossfade(info->sampleRate) / 5);
+    return fit;
+}
+
+// Where the heard turn's music lies against the fit's, in frames: the shift within two frames
+// either way at which a second from the turn's middle differs least.
+long shiftOf(const std::vector<float> &heard, const std::vector<float> &music, int channelCount)
+{
+    const auto channels = std::size_t(channelCount);
+    const std::size_t frames = std::min(heard.size(), music.size()) / channels;
+    const std::size_t from = frames / 2;
+    const std::size_t length = std::min<std::size_t>(44100, frames / 4);
+    long best = 0;
+    double bestDifference = HUGE_VAL;
+    // Outwards from none: a tone's periods match as well as none does.
+    for (long step = 0; step <= 2 * 2304; ++step) {
+        const long shift = step % 2 == 0 ? step / 2 : -(step + 1) / 2;
+        if (long(from) + shift < 0 || from + length + std::size_t(std::abs(shift)) > frames)
+            continue;
+        double difference = 0;
+        for (std::size_t i = 0; i < length * channels && difference < bestDifference; ++i) {
+            const double d =
+                heard[std::size_t(long(from * channels) + shift * long(channels)) + i] -
+                music[from * channels + i];
+            difference += d * d;
+        }
+        if (difference < 0.9 * bestDifference) {
+            bestDifference = difference;
+            best = shift;
+        }
+    }
+    return best;
+}
+
+// Writes the loop as Change does and prints its row.
+void printSeam(const std::filesystem::path &pick, const core::PickFit &fit,
+               const core::Mp3Settings &slot, const std::filesystem::path &folder)
+{
+    const core::AudioCodecs &codecs = core::AudioCodecs::builtIn();
+    const std::optional<core::AudioInfo> info = probed(pick);
+    core::ConversionPool pool(&codecs, {{0, pick, slot, nullptr, info->isMp3, fit}}, folder);
+    const core::ConversionPool::Result result = pool.take(0);
+    if (result.failure) {
+        std::printf("%s\tnot written\n", pick.filename().c_str());
+        return;
+    }
+    const std::vector<float> heard = everySample(result.staged, slot);
+    std::filesystem::remove(result.staged);
+    const std::vector<float> music = unencodedTurn(pick, fit, slot);
+    const core::PickFit atSlotRate = fit.at(info->sampleRate, slot.sampleRate);
+    const double loop = double(*atSlotRate.end - atSlotRate.start);
+    const double turn = double(heard.size() / std::size_t(slot.channels));
+    using namespace seammeasures;
+    const Join heardJoin = joined(heard, slot.channels, slot.sampleRate, 1.25);
+    const Join musicJoin = joined(music, slot.channels, slot.sampleRate, 1.25);
+    const Seam own = measure(musicJoin, Join{{}, 1, slot.sampleRate, 0});
+    const Seam seam = measure(heardJoin, musicJoin);
+    std::printf("%s\t%s-%s\t%+.1f\t%+ld\t%.1f\t%.1f\t%.1f\t%.1f\t%+.1f\n", pick.filename().c_str(),
+                clock(double(fit.start) / info->sampleRate).c_str(),
+                clock(double(*fit.end) / info->sampleRate).c_str(),
+                1000 * (turn - loop) / slot.sampleRate, shiftOf(heard, music, slot.channels),
+                seam.silenceMs, own.silenceMs, seam.dropoutMs, own.dropoutMs, seam.clickDecibels);
+}
+
+int seams(int argc, char **argv)
+{
+    core::Mp3Settings slot = settings;
+    int first = 2;
+    if (argc > 3 && std::strcmp(argv[2], "--slot") == 0) {
+        const std::optional<core::Mp3Settings> given = slotFormat(argv[3]);
+        if (!given)
+            return 2;
+        slot = *given;
+        first = 4;
+    }
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    std::printf("# slot %d Hz, %d channel(s), %d kbit/s\n", slot.sampleRate, slot.channels,
+                slot.kbps);
+    std::printf("pick\tloop\tturn - loop (ms)\tshift (frames)\tsilence (ms)\tmusic's own\t"
+                "dropout (ms)\tmusic's own\tclick (dB)\n");
+    for (int i = first; i < argc; ++i) {
+        std::filesystem::path pick;
+        const std::optional<core::PickFit> fit = loopOf(argv[i], pick, slot);
+        if (!fit)
+            std::printf("%s\tno loop\n", pick.filename().c_str());
+        else
+            printSeam(pick, *fit, slot, folder);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc >= 3 && std::strcmp(argv[1], "seam") == 0)
+        return seams(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "write") == 0)
         return write(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "join") == 0)
         return join(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "measure") == 0)
         return measure(argv[2], argv[3]);
-    std::fprintf(stderr, "fit_render_bench write PICK OUT.mp3 | join TURN.raw OUT.raw | "
-                         "measure JOIN.raw RECORDING.raw\n");
+    std::fprintf(stderr, "fit_render_bench seam [--slot RATE/CHANNELS/KBPS] PICK[@START-END]... | "
+                         "write PICK OUT.mp3 | join TURN.raw OUT.raw | measure JOIN.raw "
+                         "RECORDING.raw\n");
     return 2;
 }

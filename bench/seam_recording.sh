@@ -4,7 +4,7 @@
 # for each file, Find a loop, the fitted loop written at 44.1 kHz stereo 192 kbit/s, decoded
 # without gapless trimming as the game's decoder does, and the join of two turns (the last two
 # seconds of one, the first two of the next) played through a null sound output and recorded.
-# One row per file with the framing of the seam in whole MP3 frames, and one without.
+# One row per file. fit_render_bench seam gives the same join's figures without sound output.
 #
 #   bench/seam_recording.sh [BUILD_DIR] [FILE...]
 #
@@ -16,15 +16,13 @@ build=${1:-build/default}
 tool=$build/bench/fit_render_bench
 [ -x "$tool" ] || { echo "build the fit_render_bench target first" >&2; exit 1; }
 
-# Without files named: every music file of the first two packages, and of the third the
-# first six in which a loop is found (each one passed over is listed).
-looped=6
+# Without files named: the first twenty music files of hedgewars-data and extremetuxracer-data
+# in which a loop is found (each one passed over is listed).
+looped=20
 if [ $# -eq 0 ]; then
-    files=$( (dpkg -L fb-music-high asc-music 2>/dev/null || true) |
-        grep -E '\.(ogg|mp3|xm)$' | sort)
-    wesnoth=$( (dpkg -L wesnoth-1.16-music 2>/dev/null || true) | grep -E '\.ogg$' | sort)
-    set -- $files $wesnoth
-    looped=$(($(echo $files | wc -w) + 6))
+    files=$( (dpkg -L hedgewars-data extremetuxracer-data 2>/dev/null || true) |
+        grep -E '/[Mm]usic/.*\.ogg$' | sort)
+    set -- $files
 fi
 
 pactl info >/dev/null 2>&1 || pulseaudio -D --exit-idle-time=-1
@@ -64,20 +62,15 @@ record() {
     "$tool" measure "$work/join.raw" "$work/recording.raw"
 }
 
-printf 'framing\tfile\tloop\tturn - loop (ms)\tsilence (ms)\tdropout (ms)\tclick (dB)\tat dropout (dB)\t'
+printf 'file\tloop\tturn - loop (ms)\tsilence (ms)\tdropout (ms)\tclick (dB)\tat dropout (dB)\t'
 printf 'decoded: silence (ms)\tdropout (ms)\n'
 for file in "$@"; do
     [ "$looped" -gt 0 ] || break
-    looped=$((looped - 1))
-    for framing in on off; do
-        if loop=$(VMC_SEAM_FRAMING=$framing "$tool" write "$file" "$work/loop.mp3"); then
-            printf '%s\t%s\t%s\t%s\n' "$framing" "$(basename "$file")" "${loop%%	*}" \
-                "$(hear "$work/loop.mp3" "${loop##*	}")"
-        else
-            # Not written: the loop finder's answer is the same either way.
-            printf '%s\t%s\t%s\n' "-" "$(basename "$file")" "$loop"
-            case $file in *wesnoth*) looped=$((looped + 1)) ;; esac
-            break
-        fi
-    done
+    if loop=$("$tool" write "$file" "$work/loop.mp3"); then
+        looped=$((looped - 1))
+        printf '%s\t%s\t%s\n' "$(basename "$file")" "${loop%%	*}" \
+            "$(hear "$work/loop.mp3" "${loop##*	}")"
+    else
+        printf '%s\t%s\n' "$(basename "$file")" "$loop"
+    fi
 done

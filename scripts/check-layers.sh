@@ -22,7 +22,7 @@
 #   originals  files settings report
 #                               the game's own music kept before it is first written over,
 #                               the record of what was written, the restore, the lock's place
-#   run        files settings music loudness report originals
+#   run        files settings music audio loudness report originals
 #                               Change: every pick over its game file, in slot order
 #   sets       files settings music
 #                               music sets and the copies of their music
@@ -39,7 +39,7 @@ declare -A allowed=(
     [loudness]="files settings music audio"
     [report]="files settings music loudness"
     [originals]="files settings report"
-    [run]="files settings music loudness report originals"
+    [run]="files settings music audio loudness report originals"
     [sets]="files settings music"
     [wine]="files settings"
 )

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that speaks to LAME: constant bit rate MP3, algorithm quality 3, no tags
-// but the encoder's own information frame, which players use to drop its delay.
+// but the encoder's own information frame, which players use to drop its delay; or for a
+// loop's turn, frames alone that each decode on their own.
 #include "music/AudioCodecs.h"
 
 #include <lame/lame.h>
@@ -24,7 +25,8 @@ struct LameClose
 class LameEncoder : public Mp3Encoder
 {
   public:
-    std::optional<Reason> start(int sampleRate, int channels, int kbps) override
+    std::optional<Reason> start(int sampleRate, int channels, int kbps,
+                                Framing framing = Framing::Gapless) override
     {
         flags_.reset(lame_init());
         if (!flags_)
@@ -38,7 +40,9 @@ class LameEncoder : public Mp3Encoder
         lame_set_brate(f, kbps);
         lame_set_quality(f, algorithmQuality);
         lame_set_write_id3tag_automatic(f, 0);
-        lame_set_bWriteVbrTag(f, 1);
+        lame_set_bWriteVbrTag(f, framing == Framing::Gapless ? 1 : 0);
+        lame_set_disable_reservoir(f, framing == Framing::Gapless ? 0 : 1);
+        lame_set_no_short_blocks(f, framing == Framing::SelfContainedLongBlocks ? 1 : 0);
         if (lame_init_params(f) < 0)
             return Reason{Reason::Code::EncoderFailed,
                           std::to_string(sampleRate) + " Hz, " + std::to_string(kbps) + " kbit/s"};

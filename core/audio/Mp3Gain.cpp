@@ -531,6 +531,18 @@ std::optional<Mp3Gain::Refusal> Mp3Gain::refusal(const std::string &mp3)
     return std::nullopt;
 }
 
+void Mp3Gain::removeInformationFrames(std::string &mp3)
+{
+    const auto found = findFrames(mp3);
+    const auto *streams = std::get_if<std::vector<Stream>>(&found);
+    if (!streams)
+        return;
+    for (auto stream = streams->rbegin(); stream != streams->rend(); ++stream) {
+        if (stream->info)
+            mp3.erase(stream->info->at, stream->info->length);
+    }
+}
+
 std::variant<int, Mp3Gain::Refusal> Mp3Gain::applicable(const std::string &mp3, int steps)
 {
     const auto found = findFrames(mp3);

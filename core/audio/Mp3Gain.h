@@ -34,6 +34,10 @@ class Mp3Gain
     static std::variant<int, Refusal> applicable(const std::string &mp3, int steps);
     // Why apply would leave the stream as it is, if it would.
     static std::optional<Refusal> refusal(const std::string &mp3);
+    // Takes out the encoders' information frames: what is left decodes to every sample, the
+    // encoder's delay and padding too, as a decoder that passes over such a frame but trims
+    // nothing by it plays the file. Unchanged where it cannot be read as a stream.
+    static void removeInformationFrames(std::string &mp3);
 
     // The length the information frame it keeps up to date tells, in sample frames: all its
     // frames hold, and what a decoder gives once the encoder's delay and padding are dropped.

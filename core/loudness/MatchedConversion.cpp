@@ -182,7 +182,7 @@ PickFit MatchedConversion::decodedFit(const PickFit &fit, const AudioInfo &pick,
     // A fade-out or a seam at the pick's own end needs that end in frames.
     if (!decoded.end && (decoded.fadeOut > 0 || decoded.crossfade > 0))
         decoded.end = std::llround(pick.seconds * sampleRate);
-    return framing.framed(decoded);
+    return framing.framed(decoded, std::llround(pick.seconds * sampleRate));
 }
 
 std::optional<PickFit> MatchedConversion::decodedFit(AudioDecoder &decoder,

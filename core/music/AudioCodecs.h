@@ -78,8 +78,20 @@ class AudioDecoder
 class Mp3Encoder
 {
   public:
+    enum class Framing {
+        // Led by the encoder's information frame, which tells a player its delay and padding
+        // to drop, and with a bit reservoir: a frame's data may begin in the frames before.
+        Gapless,
+        // Only frames, each one's data within itself: any run of them decodes on its own.
+        SelfContained,
+        // The same in long blocks only, whose windows rise over a whole granule: the first
+        // frame a decoder starts afresh with sounds from as early as the format allows.
+        SelfContainedLongBlocks,
+    };
+
     virtual ~Mp3Encoder() = default;
-    virtual std::optional<Reason> start(int sampleRate, int channels, int kbps) = 0;
+    virtual std::optional<Reason> start(int sampleRate, int channels, int kbps,
+                                        Framing framing = Framing::Gapless) = 0;
     // Appends the encoded bytes to out.
     virtual std::optional<Reason> encode(const float *samples, std::size_t frames,
                                          std::string &out) = 0;

@@ -2,6 +2,8 @@
 #include "music/MusicConverter.h"
 
 #include "music/FittedStream.h"
+#include "music/LoopTurnEncoder.h"
+#include "music/SeamFraming.h"
 
 #include "files/FailureCodes.h"
 
@@ -76,10 +78,43 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
                         std::stop_token stop, const PickFit &fit) const
 {
     std::optional<FittedStream> fitted;
-    return convert(source, settings, output, progress, stop,
-                   [&](AudioDecoder::Sink encode) -> DecodedStage & {
-                       return fitted.emplace(fit, settings.channels, std::move(encode));
-                   });
+    const StageMaker makeStage = [&](AudioDecoder::Sink encode) -> DecodedStage & {
+        return fitted.emplace(fit, settings.channels, std::move(encode));
+    };
+    const SeamFraming framing = SeamFraming::forEncoder(codecs_, settings);
+    if (!framing.turns(fit))
+        return convert(source, settings, output, progress, stop, makeStage);
+    return convert(std::make_unique<LoopTurnEncoder>(
+                       codecs_.makeEncoder(), codecs_.makeEncoder(), framing,
+                       turnEnd(source, settings, fit, std::size_t(framing.leadIn()), stop)),
+                   source, settings, output, progress, stop, makeStage);
+}
+
+std::vector<float> MusicConverter::turnEnd(const std::filesystem::path &source,
+                                           const Mp3Settings &settings, const PickFit &fit,
+                                           std::size_t frames, std::stop_token stop) const
+{
+    const auto channels = std::size_t(settings.channels);
+    std::vector<float> end;
+    FittedStream fitted(fit, settings.channels, [&](const float *samples, std::size_t count) {
+        end.insert(end.end(), samples, samples + count * channels);
+        // Only the last frames are kept: a turn may last many minutes.
+        if (end.size() > 2 * frames * channels)
+            end.erase(end.begin(), end.end() - std::ptrdiff_t(frames * channels));
+        return true;
+    });
+    const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
+    decoder->readThrough(fileSystem_);
+    // Where it fails, the conversion that follows fails the same way and says why.
+    decoder->decode(
+        source, settings.sampleRate, settings.channels,
+        [&](const float *samples, std::size_t count) { return fitted.add(samples, count); }, stop);
+    fitted.finish();
+    if (end.size() > frames * channels)
+        end.erase(end.begin(), end.end() - std::ptrdiff_t(frames * channels));
+    for (float &sample : end)
+        sample *= gain_;
+    return end;
 }
 
 std::optional<ConversionFailure>
@@ -87,9 +122,17 @@ MusicConverter::convert(const std::filesystem::path &source, const Mp3Settings &
                         const std::filesystem::path &output, const Progress &progress,
                         std::stop_token stop, const StageMaker &makeStage) const
 {
+    return convert(codecs_.makeEncoder(), source, settings, output, progress, stop, makeStage);
+}
+
+std::optional<ConversionFailure>
+MusicConverter::convert(std::unique_ptr<Mp3Encoder> encoder, const std::filesystem::path &source,
+                        const Mp3Settings &settings, const std::filesystem::path &output,
+                        const Progress &progress, std::stop_token stop,
+                        const StageMaker &makeStage) const
+{
     const std::unique_ptr<AudioDecoder> decoder = codecs_.makeDecoder();
     decoder->readThrough(fileSystem_);
-    const std::unique_ptr<Mp3Encoder> encoder = codecs_.makeEncoder();
     const auto notMusic = [](Reason reason) {
         return ConversionFailure{ConversionFailure::Kind::NotMusic, std::move(reason), 0};
     };

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -64,7 +65,8 @@ class MusicConverter
 
     // Writes the MP3 to output, whole; why it did not where it fails. A stop request ends
     // it, within a block of samples, as Cancelled with no output. fit: what of the source is
-    // written, in frames at the settings' sample rate.
+    // written, in frames at the settings' sample rate; one that turns in whole frames
+    // (SeamFraming) is written as a loop's turn that runs on into its own start.
     std::optional<ConversionFailure>
     convert(const std::filesystem::path &source, const Mp3Settings &settings,
             const std::filesystem::path &output, const Progress &progress = {},
@@ -78,6 +80,14 @@ class MusicConverter
                                              const StageMaker &makeStage) const;
 
   private:
+    std::optional<ConversionFailure>
+    convert(std::unique_ptr<Mp3Encoder> encoder, const std::filesystem::path &source,
+            const Mp3Settings &settings, const std::filesystem::path &output,
+            const Progress &progress, std::stop_token stop, const StageMaker &makeStage) const;
+    // The last frames of the fit's turn as the encoder takes them, gained; fewer where the
+    // turn is shorter.
+    std::vector<float> turnEnd(const std::filesystem::path &source, const Mp3Settings &settings,
+                               const PickFit &fit, std::size_t frames, std::stop_token stop) const;
     std::optional<ConversionFailure> write(const std::filesystem::path &output,
                                            const std::string &mp3) const;
 

@@ -5,21 +5,20 @@
 #include "music/PickFit.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace core {
 
-// Where the written file of a loop turns as the game plays it. Its decoder keeps what the
-// encoder's information frame says to drop: each turn opens with the encoder's delay and its
-// own as silence and closes with the encoder's padding, which runs to a whole MP3 frame and is
-// a granule at the least. A seam's part is made as long as leaves the least padding, so that a
-// turn lasts whole frames, as near the loop's length as frames allow, with the least silence.
+// How the written file of a loop turns as the game plays it: decoded every sample, every
+// frame's, from the first to the last, and again. A turn is whole MP3 frames of the loop's
+// music alone, as near the loop's length as frames allow: encoded as one stretch of the loop
+// running on across its seam, from which one turn of frames is kept (LoopTurnEncoder).
 class SeamFraming
 {
   public:
-    // The encoder pads at least a granule after the last sample, for the decoder's overlap
-    // to finish. The decoder's own delay, 529 frames, moves that much of it to the turn's
-    // start: no length is lost or gained by it.
-    static constexpr int leastPadding = 576;
+    // What the decoder's synthesis adds to the encoder's delay: a frame's samples come out
+    // this much after the encoder took them.
+    static constexpr int decoderDelay = 529;
 
     // encoderDelay: negative where unknown; fits are then left as they are.
     SeamFraming(int sampleRate, int encoderDelay);
@@ -29,13 +28,21 @@ class SeamFraming
     int sampleRate() const { return sampleRate_; }
     // Samples in an MP3 frame: 1152 at 32 kHz and above, 576 below.
     int frameSize() const { return sampleRate_ >= 32000 ? 1152 : 576; }
-    // What a turn holds besides the written frames where the padding is the least.
-    int deadAir() const { return encoderDelay_ + leastPadding; }
-    // The fit, at this rate, with the end of its seam brought in to the length that turns in
-    // whole frames; a fit without a seam as it is.
-    PickFit framed(const PickFit &fit) const;
+    // The fit, at this rate, with the end of its seam moved to the nearest length of whole
+    // frames, never past the pick's end where known; a fit without a seam as it is.
+    PickFit framed(const PickFit &fit, std::optional<std::int64_t> pickFrames = {}) const;
+    // Whether the fit, framed, is written as a loop's turn.
+    bool turns(const PickFit &fit) const;
+
+    // The first frame of the encoded stretch that is kept: the first whose samples the
+    // decoder gives all from the turn's own music, with a frame of it before to encode from.
+    int firstKeptFrame() const;
+    // The frames of the turn's end that lead the stretch into the turn's start.
+    int leadIn() const { return firstKeptFrame() * frameSize() - startDelay(); }
 
   private:
+    int startDelay() const { return encoderDelay_ + decoderDelay; }
+
     int sampleRate_;
     int encoderDelay_;
 };

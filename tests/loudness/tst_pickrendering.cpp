@@ -2,14 +2,18 @@
 #include "AudioFixtures.h"
 #include "LoudnessFixtures.h"
 #include "Mp3Frames.h"
+#include "SeamMeasures.h"
 #include "TestFiles.h"
 #include "loudness/MatchedConversion.h"
+#include "music/FittedStream.h"
 #include "run/ConversionPool.h"
+#include "run/WrittenJoin.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -34,6 +38,49 @@ std::filesystem::path writePick(const QTemporaryDir &folder, double leading, dou
     return pick;
 }
 
+std::vector<float> decoded(const std::filesystem::path &file, const core::Mp3Settings &slot)
+{
+    std::vector<float> samples;
+    core::AudioCodecs::builtIn().makeDecoder()->decode(
+        file, slot.sampleRate, slot.channels, [&](const float *block, std::size_t frames) {
+            samples.insert(samples.end(), block, block + frames * std::size_t(slot.channels));
+            return true;
+        });
+    return samples;
+}
+
+// How far what is heard differs from the music from sample from on, against the music.
+double differenceDecibels(const std::vector<float> &heard, const std::vector<float> &music,
+                          std::size_t from)
+{
+    double difference = 0;
+    double sound = 0;
+    for (std::size_t i = from; i < music.size(); ++i) {
+        difference += double(heard[i] - music[i]) * (heard[i] - music[i]);
+        sound += double(music[i]) * music[i];
+    }
+    return 10 * std::log10(difference / sound);
+}
+
+// The loop's turn as the encoder takes it, framed as the file turns.
+std::vector<float> unencodedTurn(const std::filesystem::path &pick, const core::PickFit &fit,
+                                 const core::Mp3Settings &slot, float gain)
+{
+    const auto decoder = core::AudioCodecs::builtIn().makeDecoder();
+    const core::PickFit framed = *core::MatchedConversion::decodedFit(
+        *decoder, pick, fit, core::SeamFraming::forEncoder(core::AudioCodecs::builtIn(), slot));
+    std::vector<float> turn;
+    core::FittedStream stream(framed, slot.channels, [&](const float *samples, std::size_t frames) {
+        for (std::size_t i = 0; i < frames * std::size_t(slot.channels); ++i)
+            turn.push_back(samples[i] * gain);
+        return true;
+    });
+    decoder->decode(
+        pick, slot.sampleRate, slot.channels,
+        [&](const float *samples, std::size_t frames) { return stream.add(samples, frames); });
+    return turn;
+}
+
 } // namespace
 
 // What of a pick Change writes: without the silence at its ends, or as its fit says, with the
@@ -55,21 +102,30 @@ class TestPickRendering : public QObject
     void fitToAPicksEndEndsWhereItsMusicDoes();
 
   private:
+    // The game's music of slot 0: a tone 2 dB louder than the made pick's.
+    core::LoudnessReference &references()
+    {
+        if (!references_) {
+            core::LoudnessReference::Files files;
+            files[0] = folder_.filePath("game.wav").toStdString();
+            loudnessfixtures::writeWav(*files[0], rate, 2, 3, loudnessfixtures::tone(-18));
+            references_.emplace(core::AudioCodecs::builtIn(), cache_, files);
+        }
+        return *references_;
+    }
+
     core::MatchedConversion::Outcome convert(const std::filesystem::path &pick,
                                              const core::PickFit &fit = {},
                                              const core::Mp3Settings &slot = settings)
     {
-        core::LoudnessReference::Files files;
-        files[0] = folder_.filePath("game.wav").toStdString();
-        loudnessfixtures::writeWav(*files[0], rate, 2, 3, loudnessfixtures::tone(-18));
-        core::LoudnessReference references(core::AudioCodecs::builtIn(), cache_, files);
-        return core::MatchedConversion(core::AudioCodecs::builtIn(), cache_, references)
+        return core::MatchedConversion(core::AudioCodecs::builtIn(), cache_, references())
             .convert(0, pick, slot, output_, {}, {}, fit);
     }
 
     QTemporaryDir folder_;
     const std::filesystem::path output_ = folder_.filePath("out.mp3").toStdString();
     core::LoudnessCache cache_;
+    std::optional<core::LoudnessReference> references_;
 };
 
 void TestPickRendering::silenceAtTheEndsIsLeftOut_data()
@@ -168,26 +224,38 @@ void TestPickRendering::fitIsWrittenAsMade()
 void TestPickRendering::loopTurnsInWholeFrames_data()
 {
     QTest::addColumn<int>("slotRate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("kbps");
     QTest::addColumn<double>("loop");  // seconds from 2.5 s into the pick; negative: to its end
     QTest::addColumn<QString>("pick"); // empty: the made one, 2 s silence, 4 s tone, 3 s silence
     QTest::addColumn<int>("junk");     // bytes put after the pick's music
-    QTest::newRow("44.1 kHz") << 44100 << 2.0 << QString() << 0;
-    QTest::newRow("44.1 kHz, another length") << 44100 << 3.3 << QString() << 0;
-    QTest::newRow("48 kHz") << 48000 << 2.71 << QString() << 0;
-    QTest::newRow("22.05 kHz") << 22050 << 1.93 << QString() << 0;
-    QTest::newRow("22.05 kHz, a short loop") << 22050 << 0.08 << QString() << 0;
-    QTest::newRow("to the pick's end") << 44100 << -1.0 << QString() << 0;
+    QTest::newRow("44.1 kHz") << 44100 << 2 << 192 << 2.0 << QString() << 0;
+    QTest::newRow("44.1 kHz, another length") << 44100 << 2 << 128 << 3.3 << QString() << 0;
+    QTest::newRow("44.1 kHz mono") << 44100 << 1 << 64 << 2.2 << QString() << 0;
+    QTest::newRow("48 kHz") << 48000 << 2 << 256 << 2.71 << QString() << 0;
+    QTest::newRow("48 kHz mono") << 48000 << 1 << 96 << 1.5 << QString() << 0;
+    QTest::newRow("22.05 kHz") << 22050 << 2 << 96 << 1.93 << QString() << 0;
+    QTest::newRow("22.05 kHz mono") << 22050 << 1 << 48 << 2.4 << QString() << 0;
+    QTest::newRow("22.05 kHz, a short loop") << 22050 << 2 << 96 << 0.08 << QString() << 0;
+    QTest::newRow("to the pick's end") << 44100 << 2 << 192 << -1.0 << QString() << 0;
     // Its stated length holds the encoder's delay and padding, which its decoding leaves out.
-    QTest::newRow("to an MP3's end") << 44100 << -1.0 << audiofixtures::path("tone.mp3") << 0;
+    QTest::newRow("to an MP3's end")
+        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("tone.mp3") << 0;
     // Without an information frame its length is guessed from the file's size.
     QTest::newRow("to the end of an MP3 without its length")
-        << 44100 << -1.0 << audiofixtures::path("mp3-mpeg1-no-info.mp3") << 48000;
+        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("mp3-mpeg1-no-info.mp3") << 48000;
 }
 
-// The game decodes the written file whole, its delays and padding included, and loops that.
+// The game decodes the written file whole, every frame's samples, and loops that: a turn is
+// the loop's music alone, in whole frames, running on from its end into its start. What
+// the decoder, starting afresh at each turn, cannot sound is all the seam may lack: its
+// synthesis reaches 256 samples back, into frames that are not there, and the first
+// granule's window rises from nothing.
 void TestPickRendering::loopTurnsInWholeFrames()
 {
     QFETCH(int, slotRate);
+    QFETCH(int, channels);
+    QFETCH(int, kbps);
     QFETCH(double, loop);
     QFETCH(QString, pick);
     QFETCH(int, junk);
@@ -197,26 +265,45 @@ void TestPickRendering::loopTurnsInWholeFrames()
                                                   std::string(std::size_t(junk), '\0')));
         pick = padded;
     }
-    const double start = pick.isEmpty() ? 2.5 : 0.5;
+    const double start = pick.isEmpty() ? 2.5 : 0.25;
     core::PickFit fit{
         std::llround(start * rate), {}, 0, 0, core::PickFit::longestCrossfade(rate) / 5};
     if (loop >= 0)
         fit.end = std::llround((start + loop) * rate);
-    const core::Mp3Settings slot{slotRate, 2, slotRate >= 32000 ? 192 : 96};
-    QVERIFY(!convert(pick.isEmpty() ? writePick(folder_, 2, 3)
-                                    : std::filesystem::path(pick.toStdString()),
-                     fit, slot)
-                 .failure);
+    const core::Mp3Settings slot{slotRate, channels, kbps};
+    const std::filesystem::path source =
+        pick.isEmpty() ? writePick(folder_, 2, 3) : std::filesystem::path(pick.toStdString());
+    const core::MatchedConversion::Outcome outcome = convert(source, fit, slot);
+    QVERIFY(!outcome.failure);
     const std::string mp3 = testfiles::readBytes(QString::fromStdString(output_.string()));
+    const std::vector<mp3frames::Frame> frames = mp3frames::frames(mp3);
+    QCOMPARE(mp3frames::encoderTagAt(mp3, frames.front()), std::size_t(0));
     const int frameSize = slotRate >= 32000 ? 1152 : 576;
-    // The first frame is the encoder's information, which decoders pass over.
-    const auto turn = std::int64_t(mp3frames::frames(mp3).size() - 1) * frameSize;
-    const std::int64_t music =
-        std::llround(audiofixtures::listen(output_, slotRate, 2).seconds * slotRate);
-    // Besides the music, a turn holds the encoder's delay and its least padding, a granule.
-    QCOMPARE(turn - music, std::int64_t(576 + 576));
+    const auto turn = std::int64_t(frames.size()) * frameSize;
+    QCOMPARE(std::int64_t(decoded(output_, slot).size()) / channels, turn);
     if (loop >= 0)
         QVERIFY(std::abs(turn - std::llround(loop * slotRate)) <= frameSize / 2);
+
+    // The join as Play the seam hears it: the music where the fit has it, and no more lost.
+    core::MatchedConversion matching(core::AudioCodecs::builtIn(), cache_, references());
+    const auto rendered = core::WrittenJoin::render(core::AudioCodecs::builtIn(),
+                                                    {0, source, slot, &matching, false, fit}, 1,
+                                                    folder_.path().toStdString());
+    QVERIFY(std::holds_alternative<core::WrittenJoin::Audio>(rendered));
+    const core::WrittenJoin::Audio &heard = std::get<core::WrittenJoin::Audio>(rendered);
+    const float gain = outcome.plan.applies() ? std::pow(10.0F, float(outcome.plan.gain) / 20) : 1;
+    const seammeasures::Join music =
+        seammeasures::joined(unencodedTurn(source, fit, slot, gain), channels, slotRate,
+                             double(heard.turnAt) / slotRate);
+    QCOMPARE(heard.samples.size(), music.samples.size());
+    QVERIFY(differenceDecibels(heard.samples, music.samples,
+                               (music.turnAt + slotRate / 20) * channels) < -15);
+    const seammeasures::Seam seam =
+        seammeasures::measure({heard.samples, channels, slotRate, heard.turnAt}, music);
+    const double decoderStart = 1000.0 * 300 / slotRate;
+    QVERIFY2(seam.silenceMs <= decoderStart, QByteArray::number(seam.silenceMs));
+    QVERIFY2(seam.dropoutMs <= decoderStart, QByteArray::number(seam.dropoutMs));
+    QVERIFY2(seam.clickDecibels <= 0, QByteArray::number(seam.clickDecibels));
 }
 
 void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes_data()
@@ -250,9 +337,11 @@ void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes()
     toTheMusicsEnd.end = std::min<std::int64_t>(
         info.sampleRate,
         std::llround(audiofixtures::listen(source, info.sampleRate, 1).seconds * info.sampleRate));
+    core::AudioInfo music = info;
+    music.seconds = double(*toTheMusicsEnd.end) / info.sampleRate;
     const auto framing = core::SeamFraming::forEncoder(core::AudioCodecs::builtIn(), settings);
     QCOMPARE(core::MatchedConversion::decodedFit(*decoder, source, toTheEnd, framing)->end,
-             core::MatchedConversion::decodedFit(toTheMusicsEnd, info, framing).end);
+             core::MatchedConversion::decodedFit(toTheMusicsEnd, music, framing).end);
 }
 
 QTEST_GUILESS_MAIN(TestPickRendering)
