@@ -6,9 +6,11 @@
 #include "features/Listening.h"
 #include "files/Platform.h"
 #include "fit/LoopFinder.h"
+#include "run/WrittenJoin.h"
 
 #include <QDateTime>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -152,7 +154,8 @@ void FitWindow::build()
     };
     auto *listen = new QHBoxLayout;
     needDecoding_.push_back(addButton(listen, texts.fitPlay, &FitWindow::play));
-    needDecoding_.push_back(addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam));
+    playSeam_ = addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam);
+    needDecoding_.push_back(playSeam_);
     addButton(listen, texts.fitStop, &FitWindow::stopPlaying);
     listen->addStretch();
     layout->addLayout(listen);
@@ -264,6 +267,8 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
             button->setEnabled(true);
         const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;
         findLoop_->setEnabled(!jingle);
+        // A jingle is played once: it has no seam.
+        playSeam_->setEnabled(!jingle);
         gameLength_->setEnabled(jingle);
     }
     if (decoded_)
@@ -372,14 +377,39 @@ void FitWindow::playSeam()
 {
     if (!decoded_)
         return;
-    // As the game loops it: the end of the part, then its start again.
-    const std::size_t start = frameAt(start_->value());
-    const std::size_t end = frameAt(end_->value());
-    const std::size_t seam = frameAt(seamSeconds);
-    const std::size_t before = end - std::min(seam, end - start);
+    // As the game loops the file Change writes: its end, then its start again, encoded in the
+    // slot's format and decoded every sample.
+    const core::ConversionPool::Job job{
+        pick_.slot,       core::platform::pathFromText(pick_.file.toStdString()),
+        pick_.slotFormat, nullptr,
+        pick_.info.isMp3, fit()};
+    playSeam_->setEnabled(false);
+    const QPointer self(this);
+    const core::AudioCodecs *codecs = &codecs_;
+    const std::filesystem::path scratch =
+        core::platform::pathFromText(QDir::tempPath().toStdString());
+    QThreadPool::globalInstance()->start([self, codecs, job, scratch, stop = stop_.get_token()] {
+        auto rendered = core::WrittenJoin::render(*codecs, job, seamSeconds, scratch, {}, stop);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, rendered = std::move(rendered)] {
+                if (self)
+                    self->playWrittenJoin(rendered);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FitWindow::playWrittenJoin(
+    const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered)
+{
+    playSeam_->setEnabled(true);
+    const auto *join = std::get_if<core::WrittenJoin::Audio>(&rendered);
+    if (!join || join->channels <= 0)
+        return;
+    const std::size_t frames = join->samples.size() / std::size_t(join->channels);
     const QString part =
-        preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
-                       {{before, end, 0, 0}, {start, std::min(end, start + seam), 0, 0}});
+        preview_.write(join->samples, join->sampleRate, join->channels, {{0, frames, 0, 0}});
     if (!part.isEmpty())
         listening_.play(pick_.slot, Listening::Source::Pick,
                         core::platform::pathFromText(part.toStdString()), pick_.gain);

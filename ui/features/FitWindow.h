@@ -7,6 +7,7 @@
 #include "music/AudioCodecs.h"
 #include "music/PickFit.h"
 #include "music/SlotRole.h"
+#include "run/WrittenJoin.h"
 
 #include <QDialog>
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <variant>
 #include <vector>
 
 class Listening;
@@ -38,6 +40,7 @@ class FitWindow : public QDialog
         // The slot's format, in which the pick is decoded, and its role where known.
         int slotRate = 44100;
         int slotChannels = 2;
+        core::Mp3Settings slotFormat; // what Change writes for the slot
         std::optional<core::SlotRole> role;
         core::PickFit fit; // at the pick's own rate
         double gain = 0;   // decibels, the preview's
@@ -69,6 +72,8 @@ class FitWindow : public QDialog
     void spinBoxChanged();
     void play();
     void playSeam();
+    void playWrittenJoin(
+        const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered);
     void stopPlaying();
     void findLoop();
     void takeLoops(std::vector<core::LoopCandidate> loops);
@@ -91,6 +96,7 @@ class FitWindow : public QDialog
     QDoubleSpinBox *end_ = nullptr;
     QDoubleSpinBox *fadeIn_ = nullptr;
     QDoubleSpinBox *fadeOut_ = nullptr;
+    QPushButton *playSeam_ = nullptr;
     QPushButton *findLoop_ = nullptr;
     QPushButton *gameLength_ = nullptr;
     std::vector<QPushButton *> needDecoding_;

@@ -115,6 +115,7 @@ void SlotMenu::fit(int index)
         pick.slotRate = verdict->pick->sampleRate;
         pick.slotChannels = verdict->pick->channels;
     }
+    pick.slotFormat = core::Mp3Settings::forReference(verdict->gameFile);
     pick.fit = fits_.fit(index);
     pick.gain = status_.pickLoudness().previewGain(index);
     auto *window =
