@@ -12,7 +12,7 @@
 // is labelled by the judge's own search and written back. A track that the program offers a
 // good loop for has a clear loop whatever its label says; the label file keeps that too, so
 // that figures before and after a change count the same tracks. Tracks under 20 s (stings,
-// jingles) are left out.
+// jingles) are left out. Decoded tracks are kept in the temporary folder's loopset/decoded.
 
 #include "fit/LoopFinder.h"
 #include "loopset/LoopJudge.h"
@@ -38,6 +38,7 @@ constexpr std::size_t outsideCandidates = 24;
 
 struct Label
 {
+    double seconds = 0;
     bool clear = false;
     std::size_t start = 0; // of a good loop, at the judge's rate
     std::size_t end = 0;
@@ -78,6 +79,28 @@ std::vector<float> decodedMono(const std::filesystem::path &file, int rate)
     return mono;
 }
 
+// Decoded once and kept in the scratch folder, as a run decodes every track twice.
+std::vector<float> cachedMono(const loopset::Track &track, int rate,
+                              const std::filesystem::path &scratch)
+{
+    std::string name = track.name() + "." + std::to_string(rate) + ".f32";
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::filesystem::path kept = scratch / "decoded" / name;
+    std::vector<float> mono;
+    if (std::ifstream in{kept, std::ios::binary}) {
+        mono.resize(std::filesystem::file_size(kept) / sizeof(float));
+        in.read(reinterpret_cast<char *>(mono.data()),
+                std::streamsize(mono.size() * sizeof(float)));
+        return mono;
+    }
+    mono = decodedMono(track.file, rate);
+    std::filesystem::create_directories(kept.parent_path());
+    std::ofstream out(kept, std::ios::binary);
+    out.write(reinterpret_cast<const char *>(mono.data()),
+              std::streamsize(mono.size() * sizeof(float)));
+    return mono;
+}
+
 std::map<std::string, Label> readLabels(const std::filesystem::path &file)
 {
     std::map<std::string, Label> labels;
@@ -87,18 +110,16 @@ std::map<std::string, Label> readLabels(const std::filesystem::path &file)
             continue;
         std::istringstream fields(line);
         std::string name;
-        double seconds = 0;
         int clear = 0;
         Label label;
-        fields >> name >> seconds >> clear >> label.start >> label.end >> label.how;
+        fields >> name >> label.seconds >> clear >> label.start >> label.end >> label.how;
         label.clear = clear != 0;
         labels[name] = label;
     }
     return labels;
 }
 
-void writeLabels(const std::filesystem::path &file, const std::map<std::string, Label> &labels,
-                 const std::map<std::string, double> &lengths)
+void writeLabels(const std::filesystem::path &file, const std::map<std::string, Label> &labels)
 {
     std::ofstream out(file);
     out << "# SPDX-License-Identifier: GPL-3.0-or-later\n"
@@ -106,10 +127,8 @@ void writeLabels(const std::filesystem::path &file, const std::map<std::string, 
            "and end\n# at 22.05 kHz, and who found it: the judge's search (outside), the whole "
            "track\n# end to start (whole), or the program (offer).\n";
     for (const auto &[name, label] : labels) {
-        const auto length = lengths.find(name);
-        out << name << '\t' << (length == lengths.end() ? 0.0 : length->second) << '\t'
-            << int(label.clear) << '\t' << label.start << '\t' << label.end << '\t' << label.how
-            << '\n';
+        out << name << '\t' << label.seconds << '\t' << int(label.clear) << '\t' << label.start
+            << '\t' << label.end << '\t' << label.how << '\n';
     }
 }
 
@@ -138,7 +157,8 @@ Label outsideLabel(const loopset::LoopJudge &judge, const std::vector<float> &mo
             continue;
         const double wave = verdict.whole ? 0 : std::min(verdict.waveBefore, verdict.waveAfter);
         if (!label.clear || wave > bestWave) {
-            label = {true, span.start, span.end, verdict.whole ? "whole" : "outside"};
+            label = {double(mono.size()) / loopset::LoopJudge::rate, true, span.start, span.end,
+                     verdict.whole ? "whole" : "outside"};
             bestWave = wave;
         }
     }
@@ -206,9 +226,8 @@ int main(int argc, char **argv)
 {
     const Options options = parsed(argc, argv);
     std::map<std::string, Label> labels = readLabels(options.labels);
-    std::map<std::string, double> lengths;
-    const std::vector<loopset::Track> tracks =
-        loopset::MusicSet::tracks(std::filesystem::temp_directory_path() / "loopset", stdout);
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "loopset";
+    const std::vector<loopset::Track> tracks = loopset::MusicSet::tracks(scratch, stdout);
     const core::LoopFinder finder(core::AudioCodecs::builtIn().makeRealTransform);
     Tally tuning;
     Tally keptAside;
@@ -216,9 +235,8 @@ int main(int argc, char **argv)
     for (const loopset::Track &track : tracks) {
         if (!chosen(options, track))
             continue;
-        std::vector<float> judged = decodedMono(track.file, loopset::LoopJudge::rate);
+        std::vector<float> judged = cachedMono(track, loopset::LoopJudge::rate, scratch);
         const double seconds = double(judged.size()) / loopset::LoopJudge::rate;
-        lengths[track.name()] = seconds;
         if (seconds < shortestTrackSeconds)
             continue;
         const std::vector<float> original = judged;
@@ -229,8 +247,9 @@ int main(int argc, char **argv)
             labelled = true;
         }
         Label &label = labels[track.name()];
+        label.seconds = seconds;
 
-        const std::vector<float> mono = decodedMono(track.file, finderRate);
+        const std::vector<float> mono = cachedMono(track, finderRate, scratch);
         const std::clock_t started = std::clock();
         const std::vector<core::LoopCandidate> offers = finder.find(mono, finderRate);
         const double searchSeconds = double(std::clock() - started) / CLOCKS_PER_SEC;
@@ -251,7 +270,7 @@ int main(int argc, char **argv)
                         finderRate, offer.score, verdict.good ? "GOOD" : "weak",
                         describe(verdict).c_str());
             if (verdict.good && !label.clear) {
-                label = {true, toJudge(offer.start), toJudge(offer.end), "offer"};
+                label = {seconds, true, toJudge(offer.start), toJudge(offer.end), "offer"};
                 labelled = true;
             }
         }
@@ -283,7 +302,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     if (labelled)
-        writeLabels(options.labels, labels, lengths);
+        writeLabels(options.labels, labels);
     if (options.tuning)
         printTally("tuning set", tuning);
     if (options.keptAside)
