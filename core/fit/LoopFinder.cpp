@@ -100,60 +100,85 @@ std::vector<LoopCandidate> LoopFinder::find(std::span<const float> mono, int sam
         return {};
     const FrameDistances distances(piece->features.bandLevels);
     const RepeatMeasure measure(*piece, distances, mono, sampleRate);
-    const auto rate = double(sampleRate);
-    const auto startReach = std::size_t(zeroCrossingReachSeconds * rate);
-    const auto endReach = std::size_t(alignedCrossingReachSeconds * rate);
-    const std::size_t shortestLoop = mono.size() / 3;
-    std::vector<Found> found;
-    const auto consider = [&](std::size_t start, std::size_t roughEnd, std::size_t reach,
-                              std::size_t crossfade, bool onBeat) {
-        const Repeat repeat = measure.measure(start, roughEnd, reach);
-        if (repeat.end < repeat.start + shortestLoop || !repeatsWell(repeat))
-            return;
-        LoopCandidate loop;
-        loop.start = repeat.start;
-        loop.end = std::min(mono.size(), nearestZeroCrossing(mono, repeat.end, endReach));
-        loop.score = std::min(1.0, score(repeat) + (onBeat ? onBeatPreference : 0));
-        loop.crossfade = std::min(crossfade, loop.start);
-        found.push_back({loop});
-    };
-
-    const auto longest = std::size_t(longestCrossfadeSeconds * rate);
-    if (const std::optional<BeatAnalysis> beats = BeatAnalyser::beats(*piece, mono)) {
-        const std::vector<std::size_t> &at = beats->beats;
-        const std::size_t crossfade = std::min(longest, std::size_t(beats->beatSamples / 8));
-        for (const BeatPair &pair :
-             distinctBest(BeatPairSearch(*beats, mono.size()).goodPairs(stop), beatProposals)) {
-            const std::size_t start = nearestZeroCrossing(mono, at[pair.start], startReach);
-            consider(start, at[pair.end] + start - at[pair.start],
-                     std::size_t(beatReachSeconds * rate), crossfade, true);
-        }
-    }
-    if (stop.stop_requested())
-        return {};
-    const std::size_t frameSamples = piece->frameSamples();
-    const RepeatSearch search(distances, piece->features.chroma, measure.contextFrames(),
-                              measure.shortestSideFrames(), (distances.size() + 2) / 3);
-    for (const FramePair &pair : search.closest(frameProposals, stop)) {
-        // A frame is heard about its middle, two hops in.
-        const std::size_t start =
-            nearestZeroCrossing(mono, (pair.start + 2) * frameSamples, startReach);
-        consider(start, start + pair.lag * frameSamples, frameSamples * 3 / 2, longest, false);
-    }
-    if (const std::optional<Found> whole = wholePick(mono, sampleRate, *piece, distances))
+    std::vector<Proposal> proposals = byBeats(*piece, mono, sampleRate, stop);
+    const std::vector<Proposal> framed =
+        byFrames(*piece, distances, measure, mono, sampleRate, stop);
+    proposals.insert(proposals.end(), framed.begin(), framed.end());
+    std::vector<LoopCandidate> found;
+    for (const Proposal &proposal : proposals)
+        if (const std::optional<LoopCandidate> loop = offered(proposal, measure, mono, sampleRate))
+            found.push_back(*loop);
+    if (const std::optional<LoopCandidate> whole = wholePick(mono, sampleRate, *piece, distances))
         found.push_back(*whole);
     if (stop.stop_requested())
         return {};
-
-    std::vector<LoopCandidate> candidates;
-    for (const Found &best : distinctBest(std::move(found), std::size_t(sameLoopSeconds * rate)))
-        candidates.push_back(best.loop);
-    return candidates;
+    return distinctBest(std::move(found), std::size_t(sameLoopSeconds * sampleRate));
 }
 
-std::optional<LoopFinder::Found> LoopFinder::wholePick(std::span<const float> mono, int sampleRate,
-                                                       const PieceFrames &piece,
-                                                       const FrameDistances &distances)
+std::vector<LoopFinder::Proposal> LoopFinder::byBeats(const PieceFrames &piece,
+                                                      std::span<const float> mono, int sampleRate,
+                                                      std::stop_token stop)
+{
+    const std::optional<BeatAnalysis> beats = BeatAnalyser::beats(piece, mono);
+    if (!beats)
+        return {};
+    const auto rate = double(sampleRate);
+    const std::vector<std::size_t> &at = beats->beats;
+    const std::size_t crossfade =
+        std::min(std::size_t(longestCrossfadeSeconds * rate), std::size_t(beats->beatSamples / 8));
+    std::vector<Proposal> proposals;
+    for (const BeatPair &pair :
+         distinctBest(BeatPairSearch(*beats, mono.size()).goodPairs(stop), beatProposals)) {
+        const std::size_t start =
+            nearestZeroCrossing(mono, at[pair.start], std::size_t(zeroCrossingReachSeconds * rate));
+        proposals.push_back({start, at[pair.end] + start - at[pair.start],
+                             std::size_t(beatReachSeconds * rate), crossfade, true});
+    }
+    return proposals;
+}
+
+std::vector<LoopFinder::Proposal> LoopFinder::byFrames(const PieceFrames &piece,
+                                                       const FrameDistances &distances,
+                                                       const RepeatMeasure &measure,
+                                                       std::span<const float> mono, int sampleRate,
+                                                       std::stop_token stop)
+{
+    const std::size_t frameSamples = piece.frameSamples();
+    const RepeatSearch search(distances, piece.features.chroma, measure.contextFrames(),
+                              measure.shortestSideFrames(), (distances.size() + 2) / 3);
+    const auto reach = std::size_t(zeroCrossingReachSeconds * sampleRate);
+    const auto crossfade = std::size_t(longestCrossfadeSeconds * sampleRate);
+    std::vector<Proposal> proposals;
+    for (const FramePair &pair : search.closest(frameProposals, stop)) {
+        // A frame is heard about its middle, two hops in.
+        const std::size_t start = nearestZeroCrossing(mono, (pair.start + 2) * frameSamples, reach);
+        proposals.push_back(
+            {start, start + pair.lag * frameSamples, frameSamples * 3 / 2, crossfade, false});
+    }
+    return proposals;
+}
+
+// The proposal's loop, lined up, where it is long enough and repeats well.
+std::optional<LoopCandidate> LoopFinder::offered(const Proposal &proposal,
+                                                 const RepeatMeasure &measure,
+                                                 std::span<const float> mono, int sampleRate)
+{
+    const Repeat repeat = measure.measure(proposal.start, proposal.roughEnd, proposal.reach);
+    if (repeat.end < repeat.start + mono.size() / 3 || !repeatsWell(repeat))
+        return std::nullopt;
+    LoopCandidate loop;
+    loop.start = repeat.start;
+    loop.end = std::min(mono.size(),
+                        nearestZeroCrossing(mono, repeat.end,
+                                            std::size_t(alignedCrossingReachSeconds * sampleRate)));
+    loop.score = std::min(1.0, score(repeat) + (proposal.onBeat ? onBeatPreference : 0));
+    loop.crossfade = std::min(proposal.crossfade, loop.start);
+    return loop;
+}
+
+std::optional<LoopCandidate> LoopFinder::wholePick(std::span<const float> mono, int sampleRate,
+                                                   const PieceFrames &piece,
+                                                   const FrameDistances &distances)
 {
     const std::optional<WholeJoin> join =
         WholePickJoin(mono, sampleRate, piece, distances).measure();
@@ -164,7 +189,7 @@ std::optional<LoopFinder::Found> LoopFinder::wholePick(std::span<const float> mo
     loop.start = nearestZeroCrossing(mono, join->start, reach);
     loop.end = nearestZeroCrossing(mono, join->end, reach);
     loop.score = std::clamp(0.5 + 0.4 * (1 - join->change), 0.0, 1.0);
-    return Found{loop};
+    return loop;
 }
 
 // The best pairs, each far enough from the better ones to be a loop of its own rather than
@@ -189,20 +214,21 @@ std::vector<BeatPair> LoopFinder::distinctBest(std::vector<BeatPair> pairs, std:
     return chosen;
 }
 
-std::vector<LoopFinder::Found> LoopFinder::distinctBest(std::vector<Found> found, std::size_t apart)
+std::vector<LoopCandidate> LoopFinder::distinctBest(std::vector<LoopCandidate> found,
+                                                    std::size_t apart)
 {
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found &a, const Found &b) { return a.loop.score > b.loop.score; });
+    std::stable_sort(
+        found.begin(), found.end(),
+        [](const LoopCandidate &a, const LoopCandidate &b) { return a.score > b.score; });
     const auto near = [apart](std::size_t a, std::size_t b) {
         return (a > b ? a - b : b - a) < apart;
     };
-    std::vector<Found> chosen;
-    for (const Found &candidate : found) {
+    std::vector<LoopCandidate> chosen;
+    for (const LoopCandidate &candidate : found) {
         if (chosen.size() == mostCandidates)
             break;
-        const bool same = std::any_of(chosen.begin(), chosen.end(), [&](const Found &kept) {
-            return near(kept.loop.start, candidate.loop.start) &&
-                   near(kept.loop.end, candidate.loop.end);
+        const bool same = std::any_of(chosen.begin(), chosen.end(), [&](const LoopCandidate &kept) {
+            return near(kept.start, candidate.start) && near(kept.end, candidate.end);
         });
         if (!same)
             chosen.push_back(candidate);

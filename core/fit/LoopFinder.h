@@ -33,18 +33,32 @@ class LoopFinder
                                     std::stop_token stop = {}) const;
 
   private:
-    struct Found
+    // A place to look for a loop: from start to about roughEnd, within reach.
+    struct Proposal
     {
-        LoopCandidate loop;
+        std::size_t start = 0;
+        std::size_t roughEnd = 0;
+        std::size_t reach = 0;
+        std::size_t crossfade = 0;
+        bool onBeat = false;
     };
 
+    static std::vector<Proposal> byBeats(const PieceFrames &piece, std::span<const float> mono,
+                                         int sampleRate, std::stop_token stop);
+    static std::vector<Proposal> byFrames(const PieceFrames &piece, const FrameDistances &distances,
+                                          const RepeatMeasure &measure, std::span<const float> mono,
+                                          int sampleRate, std::stop_token stop);
+    static std::optional<LoopCandidate> offered(const Proposal &proposal,
+                                                const RepeatMeasure &measure,
+                                                std::span<const float> mono, int sampleRate);
+    static std::optional<LoopCandidate> wholePick(std::span<const float> mono, int sampleRate,
+                                                  const PieceFrames &piece,
+                                                  const FrameDistances &distances);
     static bool repeatsWell(const Repeat &repeat);
     static double score(const Repeat &repeat);
     static std::vector<BeatPair> distinctBest(std::vector<BeatPair> pairs, std::size_t count);
-    static std::vector<Found> distinctBest(std::vector<Found> found, std::size_t apart);
-    static std::optional<Found> wholePick(std::span<const float> mono, int sampleRate,
-                                          const PieceFrames &piece,
-                                          const FrameDistances &distances);
+    static std::vector<LoopCandidate> distinctBest(std::vector<LoopCandidate> found,
+                                                   std::size_t apart);
 
     BeatAnalyser analyser_;
 };
