@@ -14,9 +14,11 @@
 #                               game's MP3 format, fits of picks, why music cannot be used
 #   audio      files music      the audio code behind that interface (FFmpeg, LAME,
 #                               libebur128), and MP3 gain without decoding
-#   fit        files music      finding the loops and seams of a pick
 #   loudness   files settings music audio
 #                               measuring loudness, matching a pick's to the game's music
+#   fit        files music loudness
+#                               finding the loops and seams of a pick (the silence at its
+#                               ends by the one rule loudness/SilenceGate keeps)
 #   report     files settings music loudness
 #                               what a Change or a restore tells: its result, texts, messages
 #   originals  files settings report
@@ -35,8 +37,8 @@ declare -A allowed=(
     [settings]="files"
     [music]="files settings"
     [audio]="files music"
-    [fit]="files music"
     [loudness]="files settings music audio"
+    [fit]="files music loudness"
     [report]="files settings music loudness"
     [originals]="files settings report"
     [run]="files settings music audio loudness report originals"

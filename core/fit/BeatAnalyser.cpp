@@ -85,22 +85,36 @@ std::vector<double> BeatAnalyser::beatLoudness(std::span<const float> mono,
 
 std::optional<BeatAnalysis> BeatAnalyser::analyse(std::span<const float> mono, int sampleRate) const
 {
+    const std::optional<PieceFrames> piece = frames(mono, sampleRate);
+    return piece ? beats(*piece, mono) : std::nullopt;
+}
+
+std::optional<PieceFrames> BeatAnalyser::frames(std::span<const float> mono, int sampleRate) const
+{
     if (sampleRate <= 0)
         return std::nullopt;
-    const auto factor = std::size_t(std::max(1, sampleRate / analysisRate));
-    const std::vector<float> reduced = factor > 1 ? decimated(mono, factor) : std::vector<float>();
-    const std::span<const float> analysed = factor > 1 ? std::span<const float>(reduced) : mono;
-    const int reducedRate = sampleRate / int(factor);
+    PieceFrames piece;
+    piece.factor = std::size_t(std::max(1, sampleRate / analysisRate));
+    piece.reduced = piece.factor > 1 ? decimated(mono, piece.factor)
+                                     : std::vector<float>(mono.begin(), mono.end());
+    piece.rate = sampleRate / int(piece.factor);
 
-    const std::size_t hop = SpectralFrames::onsetHopFor(reducedRate);
+    const std::size_t hop = SpectralFrames::onsetHopFor(piece.rate);
     const std::unique_ptr<RealTransform> onsetTransform = makeTransform_(int(4 * hop));
     const std::unique_ptr<RealTransform> chromaTransform = makeTransform_(int(16 * hop));
     if (!onsetTransform || !chromaTransform)
         return std::nullopt;
-    const FrameFeatures features =
-        SpectralFrames(reducedRate, *onsetTransform, *chromaTransform).analyse(analysed);
+    piece.features =
+        SpectralFrames(piece.rate, *onsetTransform, *chromaTransform).analyse(piece.reduced);
+    return piece;
+}
 
-    const double framesPerSecond = double(reducedRate) / double(hop);
+std::optional<BeatAnalysis> BeatAnalyser::beats(const PieceFrames &piece,
+                                                std::span<const float> mono)
+{
+    const FrameFeatures &features = piece.features;
+    const std::size_t hop = features.onsetHop;
+    const double framesPerSecond = double(piece.rate) / double(hop);
     const std::optional<double> period =
         TempoEstimator(framesPerSecond).beatPeriod(features.onsetStrength);
     if (!period)
@@ -114,11 +128,11 @@ std::optional<BeatAnalysis> BeatAnalyser::analyse(std::span<const float> mono, i
     for (std::size_t frame : beatFrames) {
         // A frame's onset is heard about its middle.
         reducedBeats.push_back(frame * hop + 2 * hop);
-        analysis.beats.push_back(reducedBeats.back() * factor);
+        analysis.beats.push_back(reducedBeats.back() * piece.factor);
     }
     analysis.chroma = beatChroma(features.chroma, features.chromaHop, reducedBeats);
     analysis.loudness = beatLoudness(mono, analysis.beats);
-    analysis.beatSamples = *period * double(hop * factor);
+    analysis.beatSamples = *period * double(hop * piece.factor);
     return analysis;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fit/BeatAnalysis.h"
+#include "fit/PieceFrames.h"
 
 #include <memory>
 #include <optional>
@@ -23,6 +24,10 @@ class BeatAnalyser
     // Nothing where the music has no steady beat (a drone, ambient music) or the transform
     // cannot be made.
     std::optional<BeatAnalysis> analyse(std::span<const float> mono, int sampleRate) const;
+    // The two halves of that: the piece's frames, nothing where the transform cannot be
+    // made; then its beats, from the frames and the piece itself.
+    std::optional<PieceFrames> frames(std::span<const float> mono, int sampleRate) const;
+    static std::optional<BeatAnalysis> beats(const PieceFrames &piece, std::span<const float> mono);
 
   private:
     static std::vector<float> decimated(std::span<const float> mono, std::size_t factor);

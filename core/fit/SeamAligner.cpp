@@ -9,7 +9,6 @@ namespace core {
 
 namespace {
 
-constexpr double reachSeconds = 0.06;
 constexpr double windowSeconds = 0.25;
 // The coarse search compares averages at about this rate: enough for the shape of a beat.
 constexpr int coarseRate = 8000;
@@ -40,7 +39,7 @@ double likeness(const float *a, const float *b, std::size_t count)
 
 } // namespace
 
-SeamAligner::SeamAligner(std::span<const float> mono, int sampleRate)
+SeamAligner::SeamAligner(std::span<const float> mono, int sampleRate, double reachSeconds)
     : mono_(mono), reach_(std::size_t(reachSeconds * sampleRate)),
       window_(std::size_t(windowSeconds * sampleRate)),
       coarseStep_(std::size_t(std::max(1, sampleRate / coarseRate)))

@@ -11,9 +11,12 @@ namespace core {
 class SeamAligner
 {
   public:
-    SeamAligner(std::span<const float> mono, int sampleRate);
+    static constexpr double defaultReachSeconds = 0.06;
 
-    // The end moved, within a few tens of milliseconds, to where the music after it is most
+    SeamAligner(std::span<const float> mono, int sampleRate,
+                double reachSeconds = defaultReachSeconds);
+
+    // The end moved, within the reach, to where the music after it is most
     // like the music after the start: where a repeat of the start truly begins.
     std::size_t alignedEnd(std::size_t start, std::size_t end) const;
 

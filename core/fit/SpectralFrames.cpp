@@ -18,6 +18,10 @@ namespace {
 // above it, harmonics and cymbals say little about the harmony.
 constexpr double lowestPitchHz = 80;
 constexpr double highestPitchHz = 5000;
+constexpr double lowestBandHz = 40;
+constexpr double highestBandHz = 10000;
+// A band's level never falls under this, so that digital silence compares as quiet music.
+constexpr double floorEnergy = 1e-10;
 // Compresses magnitudes so that a quiet instrument's onsets count beside a loud one's.
 constexpr float onsetCompression = 1000;
 
@@ -74,6 +78,37 @@ SpectralFrames::SpectralFrames(int sampleRate, RealTransform &onsetTransform,
       chromaWindow_(hannWindow(std::size_t(chromaTransform.size())))
 {
     buildPitchClassOfBins(sampleRate);
+    buildBands(sampleRate);
+}
+
+// Triangles overlapping by half, their corners evenly spaced in log frequency.
+void SpectralFrames::buildBands(int sampleRate)
+{
+    const std::size_t size = chromaWindow_.size();
+    const double top = std::min(highestBandHz, sampleRate / 2.0);
+    const std::size_t count = BandLevels{}.size();
+    const auto corner = [&](std::size_t index) {
+        return lowestBandHz * std::pow(top / lowestBandHz, double(index) / double(count + 1));
+    };
+    bandBins_.assign(count, {});
+    for (std::size_t band = 0; band < count; ++band) {
+        const double low = corner(band);
+        const double middle = corner(band + 1);
+        const double high = corner(band + 2);
+        for (std::size_t bin = 1; bin <= size / 2; ++bin) {
+            const double hertz = double(bin) * sampleRate / double(size);
+            const double weight =
+                hertz <= middle ? (hertz - low) / (middle - low) : (high - hertz) / (high - middle);
+            if (weight > 0)
+                bandBins_[band].emplace_back(bin, float(weight));
+        }
+        // A low band narrower than a bin takes the nearest bin.
+        if (bandBins_[band].empty())
+            bandBins_[band].emplace_back(
+                std::max<std::size_t>(1,
+                                      std::size_t(std::lround(middle * double(size) / sampleRate))),
+                1.0F);
+    }
 }
 
 void SpectralFrames::buildPitchClassOfBins(int sampleRate)
@@ -96,7 +131,7 @@ FrameFeatures SpectralFrames::analyse(std::span<const float> mono) const
     features.onsetHop = onsetWindow_.size() / 4;
     features.onsetStrength = onsetStrength(mono);
     features.chromaHop = chromaWindow_.size() / 4;
-    features.chroma = chroma(mono);
+    addLongFrames(mono, features);
     return features;
 }
 
@@ -128,22 +163,32 @@ std::vector<float> SpectralFrames::onsetStrength(std::span<const float> mono) co
     return strength;
 }
 
-std::vector<Chroma> SpectralFrames::chroma(std::span<const float> mono) const
+void SpectralFrames::addLongFrames(std::span<const float> mono, FrameFeatures &features) const
 {
     const std::size_t size = chromaWindow_.size();
     const std::size_t hop = size / 4;
     const std::size_t frames = frameCount(mono.size(), size, hop);
     std::vector<float> windowed(size);
     std::vector<std::complex<float>> spectrum(size / 2 + 1);
-    std::vector<Chroma> chroma(frames, Chroma{});
+    std::vector<float> power(spectrum.size());
+    features.chroma.assign(frames, Chroma{});
+    features.bandLevels.assign(frames, BandLevels{});
     for (std::size_t frame = 0; frame < frames; ++frame) {
         transformFrame(mono.data() + frame * hop, chromaWindow_, chromaTransform_, windowed,
                        spectrum);
         for (std::size_t bin = 0; bin < spectrum.size(); ++bin)
+            power[bin] = std::norm(spectrum[bin]);
+        Chroma &chroma = features.chroma[frame];
+        for (std::size_t bin = 0; bin < spectrum.size(); ++bin)
             if (pitchClassOfBin_[bin] >= 0)
-                chroma[frame][std::size_t(pitchClassOfBin_[bin])] += std::norm(spectrum[bin]);
+                chroma[std::size_t(pitchClassOfBin_[bin])] += power[bin];
+        for (std::size_t band = 0; band < bandBins_.size(); ++band) {
+            double energy = floorEnergy;
+            for (const auto &[bin, weight] : bandBins_[band])
+                energy += double(weight) * power[bin];
+            features.bandLevels[frame][band] = float(10 * std::log10(energy));
+        }
     }
-    return chroma;
 }
 
 } // namespace core

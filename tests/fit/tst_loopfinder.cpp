@@ -86,8 +86,7 @@ class TestLoopFinder : public QObject
         const std::optional<BeatAnalysis> analysis =
             BeatAnalyser(transforms()).analyse(song.samples, rate);
         QVERIFY(analysis);
-        const std::vector<LoopCandidate> loops =
-            LoopFinder(transforms()).find(song.samples, rate, *analysis);
+        const std::vector<LoopCandidate> loops = LoopFinder(transforms()).find(song.samples, rate);
         QVERIFY(!loops.empty());
 
         std::vector<double> consecutive;
@@ -119,19 +118,57 @@ class TestLoopFinder : public QObject
         }
     }
 
-    void musicWithoutABeatHasNoLoop_data()
+    void musicThatNeverRepeatsHasNoLoop_data()
     {
         constexpr int rate = 22050;
         QTest::addColumn<std::vector<float>>("samples");
-        QTest::newRow("drone") << madesong::drone(rate, 60);
         QTest::newRow("silence") << std::vector<float>(60 * rate, 0.0f);
-        QTest::newRow("noise") << madesong::noise(rate, 60);
+        std::vector<float> swellingNoise = madesong::noise(rate, 60);
+        for (std::size_t i = 0; i < swellingNoise.size(); ++i)
+            swellingNoise[i] *= float(i) / float(swellingNoise.size());
+        QTest::newRow("noise swelling") << swellingNoise;
+        QTest::newRow("chords climbing") << madesong::climbingSong(rate, 60);
     }
 
-    void musicWithoutABeatHasNoLoop()
+    void musicThatNeverRepeatsHasNoLoop()
     {
         QFETCH(std::vector<float>, samples);
         QVERIFY(LoopFinder(transforms()).find(samples, 22050).empty());
+    }
+
+    // No beat to go by: the loop is found by the sound and the waveform alone.
+    void aSteadyPadLoopsWhereItRepeats_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::newRow("22.05 kHz") << 22050;
+        QTest::newRow("44.1 kHz") << 44100;
+    }
+
+    void aSteadyPadLoopsWhereItRepeats()
+    {
+        QFETCH(int, rate);
+        const std::vector<float> pad = madesong::drone(rate, 60);
+        const std::vector<LoopCandidate> loops = LoopFinder(transforms()).find(pad, rate);
+        QVERIFY(!loops.empty());
+        const LoopCandidate &loop = loops.front();
+        const auto second = std::size_t(rate);
+        const auto alike = [&](std::size_t a, std::size_t b) {
+            double product = 0;
+            double energyA = 0;
+            double energyB = 0;
+            for (std::size_t i = 0; i < second && b + i < pad.size(); ++i) {
+                product += double(pad[a + i]) * pad[b + i];
+                energyA += double(pad[a + i]) * pad[a + i];
+                energyB += double(pad[b + i]) * pad[b + i];
+            }
+            return product / std::sqrt(energyA * energyB);
+        };
+        const double swells = double(loop.end - loop.start) / (10.0 * rate);
+        QVERIFY2(std::abs(swells - std::round(swells)) < 0.05, qPrintable(QString::number(swells)));
+        if (loop.start >= second)
+            QVERIFY(alike(loop.start - second, loop.end - second) > 0.9);
+        if (loop.end + second <= pad.size())
+            QVERIFY(alike(loop.start, loop.end) > 0.9);
     }
 
     void aStoppedSearchFindsNothing()

@@ -74,7 +74,22 @@ inline Song song(int rate, double seconds = 40)
     return made;
 }
 
-// A chord held throughout, swelling and ebbing slowly: no beat anywhere.
+// Bars of a beat whose chord climbs a semitone each bar: a steady beat, and no two bars
+// alike.
+inline std::vector<float> climbingSong(int rate, double seconds)
+{
+    const std::size_t beatSamples = std::size_t(rate) / 2;
+    const auto bars = std::size_t(seconds / 2);
+    std::vector<float> samples(bars * 4 * beatSamples);
+    for (std::size_t bar = 0; bar < bars; ++bar) {
+        const int root = 45 + int(bar);
+        addBar(samples, rate, bar * 4 * beatSamples, beatSamples, {root, root + 4, root + 7}, 1.0);
+    }
+    return samples;
+}
+
+// A chord held throughout, swelling and ebbing slowly: no beat anywhere, and every ten
+// seconds the same.
 inline std::vector<float> drone(int rate, double seconds)
 {
     std::vector<float> samples(std::size_t(seconds * rate));
