@@ -213,8 +213,14 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 800 ] ||
     fail "the main window (${WIDTH}x$HEIGHT at $X,$Y) does not fit a 1280x800 screen"
 echo "bare system: the second start shows the main window, ${WIDTH}x$HEIGHT, within 1280x800"
-# Slot 0's browse button has the focus; its file chooser takes a typed name.
-xdotool windowfocus --sync "$window" key --clearmodifiers space
+# The pointer alone, as Steam's desktop controls give it: a click on a control's middle,
+# given in the twips of the main window's 616-pixel-wide layout, scaled as the window is.
+click() {
+    read -r x y < <(awk -v w="$WIDTH" -v x="$1" -v y="$2" 'BEGIN { s = w / 616; printf "%d %d\n", x / 15 * s, y / 15 * s }')
+    xdotool mousemove --window "$window" "$x" "$y" click 1
+}
+# Slot 0's browse button, on page 1 (120 twips in); its file chooser takes a typed name.
+click $((120 + 1200 + 1095 / 2)) $((120 + 255 / 2))
 chooser=$(timeout 30 xdotool search --sync --onlyvisible --name '^Open$' 2>/dev/null | head -n 1) || true
 [ -n "$chooser" ] || fail "slot 0's browse button opened no file chooser"
 xdotool windowfocus --sync "$chooser" type --delay 20 /home/player/Music/pick.flac
@@ -223,7 +229,8 @@ for _ in $(seq 60); do
     xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break
     sleep 0.5
 done
-xdotool windowfocus --sync "$window" key --clearmodifiers alt+c
+# Change.
+click $((7920 + 1215 / 2)) $((3000 + 375 / 2))
 kept="$root$game/Originals (Music Changer)/CstleTown.mp3"
 for _ in $(seq 120); do
     [ -f "$kept" ] && ! cmp -s "$work/CstleTown.mp3" "$root$game/CstleTown.mp3" && break
@@ -237,7 +244,7 @@ awk -v l="$length" 'BEGIN { exit !(l > 2.5 && l < 3.5) }' ||
 codec=$(ffprobe -v error -select_streams a -show_entries stream=codec_name -of default=nw=1:nk=1 "$root$game/CstleTown.mp3")
 [ "$codec" = "mp3" ] || fail "the game's file of slot 0 holds $codec, not MP3"
 stop
-echo "bare system: the FLAC pick was converted into the game folder's slot"
+echo "bare system: a FLAC pick, chosen and changed with pointer clicks, was converted into the game folder's slot"
 
 # A folder whose name holds a blank and non-ASCII letters.
 new_home "/home/player/Új otthon"
