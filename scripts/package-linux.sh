@@ -80,6 +80,7 @@ strip --strip-unneeded -o "$stage/libvmc-audio.so" build/default/app/libvmc-audi
 plugins=(platforms/libqxcb.so xcbglintegrations/libqxcb-glx-integration.so
     xcbglintegrations/libqxcb-egl-integration.so platforms/libqwayland-generic.so
     platforms/libqwayland-egl.so wayland-shell-integration/libxdg-shell.so
+    wayland-graphics-integration-client/libqt-plugin-wayland-egl.so
     wayland-decoration-client/libbradient.so
     platforminputcontexts/libcomposeplatforminputcontextplugin.so
     platforminputcontexts/libibusplatforminputcontextplugin.so imageformats/libqico.so)
