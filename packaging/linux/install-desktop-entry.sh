@@ -47,9 +47,10 @@ make_folders() {
     done
 }
 
-# In the entry: the program's path quoted for Exec, then escaped as any of its strings.
-escaped_string() { printf '%s' "$1" | sed -e 's/\\/\\\\/g' -e 's/%/%%/g'; }
-quoted_argument() { escaped_string "\"$(printf '%s' "$1" | sed 's/[\\"`$]/\\&/g')\""; }
+# In the entry: the program's path escaped as any string for TryExec; for Exec quoted as an
+# argument first, and its % doubled, which Exec would read as a field code.
+escaped_string() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
+quoted_argument() { escaped_string "\"$(printf '%s' "$1" | sed 's/[\\"`$]/\\&/g')\"" | sed 's/%/%%/g'; }
 program=$folder/valdrune-music-changer
 
 # Our own file names, without blanks.
