@@ -8,8 +8,9 @@
 # the scripts that add and remove a menu entry, and the players' README, licence and notices.
 # Each library is found through a path relative to its own file ($ORIGIN). FFmpeg is the
 # slim build of scripts/build-audio-linux.sh; everything else is Debian's own binary.
-# Prints the tarball's path as its last line; beside it, <name>.floor.txt tells the newest
-# version of each system library that the folder needs.
+# Prints the tarball's path as its last line; beside it, <name>.floor.txt tells what the
+# folder needs of the system: the libraries, the newest glibc and libstdc++ symbol versions
+# and which binary needs them, and the least version of each library.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -87,16 +88,17 @@ plugins=(platforms/libqxcb.so xcbglintegrations/libqxcb-glx-integration.so
 for plugin in "${plugins[@]}"; do
     install -D -m 644 "$qt_plugins/$plugin" "$stage/plugins/$plugin"
 done
-while read -r file; do
+mapfile -t roots < <(find "$stage" -type f \( -name '*.so' -o -name valdrune-music-changer \))
+for file in "${roots[@]}"; do
     bundle_needs "$file"
-done < <(find "$stage" -name '*.so*' -o -name valdrune-music-changer -type f)
-while read -r file; do
-    patchelf --set-rpath "$(relative_origin "$file")" "$file"
-done < <(find "$stage" -type f \( -name '*.so*' -o -name valdrune-music-changer \))
-# Debian's libraries keep their own RPATH-free names; the folder's lib/ is searched first.
-for file in "$stage"/lib/*; do
-    patchelf --set-rpath '$ORIGIN' "$file"
 done
+# Each file finds lib/ from where it lies: the libraries beside themselves.
+while read -r file; do
+    case $file in
+    "$stage"/lib/*) patchelf --set-rpath '$ORIGIN' "$file" ;;
+    *) patchelf --set-rpath "$(relative_origin "$file")" "$file" ;;
+    esac
+done < <(find "$stage" -type f \( -name '*.so*' -o -name valdrune-music-changer \))
 
 install -m 644 "$qt_translations/qtbase_hu.qm" "$stage/translations/"
 printf '[Paths]\nPrefix=.\nLibraries=lib\nPlugins=plugins\nTranslations=translations\n' >"$stage/qt.conf"
