@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Linux tarball in a bare system: a minimal Debian 12 with only the libraries the
-# tarball takes from the system (scripts/linux-system.sh), fonts and a virtual display, made
-# with mmdebstrap from the Debian mirror that apt's configuration names, and kept in the
-# user's cache. There, as a player with a fresh home:
-#   - ldd finds every library of every binary in the folder, and every library the folder
-#     does not carry comes from one of those packages;
+# tarball takes from the system (scripts/linux-system.sh), fonts and a virtual display, and
+# nothing of what the folder carries, made with mmdebstrap from the Debian mirror that apt's
+# configuration names, and kept in the user's cache. There, as a player with a fresh home:
+#   - ldd finds every library of every binary in the folder, the folder's own where it
+#     carries one, and every library the folder does not carry comes from those packages;
 #   - the first start shows the settings window, and OK writes config.ini beside the program;
 #   - the second start shows the main window, which fits the Steam Deck's 1280x800 screen;
 #   - a FLAC pick is converted into the game folder's slot (the audio module loads);
@@ -27,6 +27,11 @@ suite=bookworm
 player=1000
 # Beside the system's libraries: a virtual display, and fonts, which every desktop has.
 ROOT_EXTRA_PACKAGES=(xvfb fonts-dejavu-core)
+# Debian 12's PulseAudio client pulls LAME in through its sound-file library; the folder's
+# own must be the one loaded, so the root goes without it.
+ROOT_REMOVED_PACKAGES=(libmp3lame0)
+# What the folder carries, which the root must not hold.
+CARRIED_PACKAGES='^(libqt6|qt6-|libav|libsw|libpostproc|libmp3lame|libebur128)'
 
 skip() {
     if [ "${CI:-}" = "true" ]; then
@@ -62,14 +67,15 @@ if [ "${1:-}" != "--inside" ]; then
     [ -n "$mirrors" ] || skip "apt's configuration names no Debian $suite mirror (or apt-get update has not run)"
     cache=${XDG_CACHE_HOME:-$HOME/.cache}/valdrune-music-changer/bare-root-$suite
     packages=$(printf '%s\n' "${LINUX_SYSTEM_PACKAGES[@]}" "${ROOT_EXTRA_PACKAGES[@]}" | sort -u | paste -sd, -)
-    stamp="$suite minbase $packages"
+    stamp="$suite minbase $packages without ${ROOT_REMOVED_PACKAGES[*]}"
     if [ ! -f "$cache/stamp" ] || [ "$(cat "$cache/stamp")" != "$stamp" ]; then
         echo "bare system: making a minimal Debian $suite with $packages"
         rm -rf "$cache"
         mkdir -p "$cache"
         mapfile -t mirror_lines <<<"$mirrors"
-        if ! mmdebstrap --quiet --variant=minbase --include="$packages" "$suite" "$cache/root" \
-            "${mirror_lines[@]}" >"$cache/mmdebstrap.log" 2>&1; then
+        if ! mmdebstrap --quiet --variant=minbase --include="$packages" \
+            --customize-hook="chroot \"\$1\" dpkg --purge --force-depends ${ROOT_REMOVED_PACKAGES[*]}" \
+            "$suite" "$cache/root" "${mirror_lines[@]}" >"$cache/mmdebstrap.log" 2>&1; then
             tail -n 5 "$cache/mmdebstrap.log" >&2
             rm -rf "$cache/root"
             skip "mmdebstrap could not make the root from $(echo "$mirrors" | awk '{print $2}' | sort -u | paste -sd' ')"
@@ -77,6 +83,10 @@ if [ "${1:-}" != "--inside" ]; then
         chroot "$cache/root" dpkg-query -W -f='${Package} ${Version}\n' >"$cache/packages.txt"
         echo "$stamp" >"$cache/stamp"
         echo "bare system: made in $((SECONDS - started)) s, $(wc -l <"$cache/packages.txt") packages, $(du -sm "$cache/root" | cut -f1) MB"
+    fi
+    if carried=$(grep -E "$CARRIED_PACKAGES" "$cache/packages.txt"); then
+        echo "bare system: the root holds what the folder carries: $carried" >&2
+        exit 1
     fi
     work=$(mktemp -d)
     chmod 755 "$work"
@@ -181,17 +191,27 @@ binaries=0
 while read -r file; do
     binaries=$((binaries + 1))
     inside=${file#"$root"}
-    missing=$(chroot "$root" ldd "$inside" | grep "not found" || true)
-    [ -z "$missing" ] || fail "ldd finds no$missing for $inside"
-    for soname in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+    needs=" $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | paste -sd' ' -) "
+    for soname in $needs; do
         [ -e "$root$folder/lib/$soname" ] || [ -n "${from_system[$soname]:-}" ] ||
             fail "$inside needs $soname, neither in the folder nor one of the system's libraries"
     done
+    while read -r soname _ path _; do
+        if [ "$path" = not ]; then
+            # A system library's own need that the folder carries (LAME, for the PulseAudio
+            # client) is met by the folder's copy, which the program loads first.
+            [[ $needs != *" $soname "* ]] && [ -e "$root$folder/lib/$soname" ] ||
+                fail "ldd finds no $soname for $inside"
+        elif [[ $needs == *" $soname "* ]] && [ -e "$root$folder/lib/$soname" ] &&
+            [[ $(realpath -m "$root$path") != "$root$folder/lib/"* ]]; then
+            fail "$inside loads $soname from $path, not the folder's own"
+        fi
+    done < <(chroot "$root" ldd "$inside" | grep "=>")
 done < <(find "$root$folder" -type f \( -name '*.so*' -o -name valdrune-music-changer \))
 # The slim FFmpeg gives every symbol, of its version, that the audio module was linked to.
 undefined=$(chroot "$root" ldd -r "$folder/libvmc-audio.so" 2>&1 | grep "undefined symbol" || true)
 [ -z "$undefined" ] || fail "the audio module lacks symbols: $undefined"
-echo "bare system: ldd finds every library of the folder's $binaries binaries"
+echo "bare system: ldd finds every library of the folder's $binaries binaries, the folder's own where it carries one"
 
 first_start /home/player "$folder" "$folder/config.ini"
 echo "bare system: the first start shows the settings window; OK stores $folder/config.ini"
