@@ -35,7 +35,7 @@ time_once() {
     stdbuf -oL xev -root -event substructure >"$events" 2>/dev/null &
     local xev_pid
     xev_pid=$!
-    sleep 0.2
+    sleep 0.5
     start=$(nanos)
     HOME=$work/home "$1" >/dev/null 2>&1 &
     program_pid=$!
