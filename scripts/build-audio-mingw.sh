@@ -9,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 source scripts/debian-source.sh
+source scripts/ffmpeg-options.sh
 exec 3>&1 1>&2
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${AUDIO_PACKAGES[@]}" nasm
@@ -25,13 +26,7 @@ host=x86_64-w64-mingw32
 lame_options=(--host=$host --enable-static --disable-shared --disable-frontend --disable-decoder
     --disable-gtktest --disable-dependency-tracking)
 ffmpeg_options=(--enable-cross-compile --cross-prefix=$host- --arch=x86_64 --target-os=mingw32
-    --pkg-config=false --enable-static --disable-shared --disable-autodetect --disable-everything
-    --disable-programs --disable-doc --disable-network --disable-avdevice --disable-avfilter
-    --disable-swscale --disable-postproc --disable-hwaccels --disable-encoders --disable-muxers
-    --disable-protocols --disable-debug --enable-swresample
-    --enable-demuxer=mp3,flac,ogg,mov,wav,aiff,asf,matroska
-    --enable-parser=mpegaudio,flac,vorbis,opus,aac
-    --enable-decoder=mp3,mp3float,flac,vorbis,opus,aac,alac,wmav1,wmav2,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_u8,pcm_s8)
+    --pkg-config=false --enable-static --disable-shared "${FFMPEG_SLIM_OPTIONS[@]}")
 # Static, with the compilers the program is built with; MinGW has no sys/queue.h of its own.
 ebur128_options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
     -DENABLE_INTERNAL_QUEUE_H=ON -DCMAKE_INSTALL_LIBDIR=lib)

@@ -56,3 +56,11 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev xvfb xauth xdo
 
 # Checking the Debian package and running the installed program.
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream xvfb xauth xdotool)
+
+# Making the Linux tarball: Qt's Wayland plugins, the tools that give its libraries paths of
+# their own and list what they need of the system.
+LINUX_TARBALL_PACKAGES=(patchelf qt6-wayland qt6-translations-l10n xz-utils dpkg-dev binutils)
+
+# Checking the Linux tarball in a bare system: the tools that make it and drive the program
+# there from outside, and make its music.
+LINUX_CHECK_PACKAGES=(mmdebstrap xdotool desktop-file-utils ffmpeg)

@@ -3,11 +3,14 @@
 # Installs what is missing, builds, and runs the whole test suite headless: the tests, the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, a one-minute fuzzing run
 # of the settings reader, the program cross-built for Windows and tested under Wine, its zip
-# made and its licence files checked, every C++ file checked against .clang-format, and the
-# Debian package checked, installed, started as a player would and removed again.
+# made and its licence files checked, every C++ file checked against .clang-format, the
+# Debian package checked, installed, started as a player would and removed again, and the
+# self-contained Linux tarball made and checked in a bare Debian system
+# (scripts/check-linux-tarball.sh).
 # The Windows build needs static Qt, FFmpeg, LAME and libebur128 for MinGW, built once into a
 # cache folder (about an hour on two cores); VMC_SKIP_WINDOWS=1 leaves that suite out, except
-# under CI.
+# under CI. The Linux tarball's slim FFmpeg and the bare system go to the same cache (a few
+# minutes).
 # Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,6 +54,10 @@ run_suite fuzz
 run_suite default
 echo "=== package ==="
 scripts/check-package.sh || failed+=("package")
+echo "=== linux tarball ==="
+if ! { tarball=$(scripts/package-linux.sh | tail -n 1) && scripts/check-linux-tarball.sh "$tarball"; }; then
+    failed+=("linux tarball")
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED: ${failed[*]}" >&2

@@ -18,6 +18,7 @@ class TestWinePrefixFinder : public QObject
 
   private slots:
     void findsPrefixesInOrderWithTheirGame();
+    void findsAGameOnASteamDeckMemoryCard();
     void stopsAfterItsBudget();
     void readsSteamLibraryFileSafely_data();
     void readsSteamLibraryFileSafely();
@@ -79,6 +80,28 @@ void TestWinePrefixFinder::findsPrefixesInOrderWithTheirGame()
                           "Lutris: valdrune3 Games/valdrune3/drive_c/GOG Games/Valdrune 3/MP3",
                           "Bottles: Gaming -", "Heroic: vr3 -", "Steam: 2001 -",
                           "Steam: 12345 SteamLibrary/steamapps/common/Valdrune 3/Data/Mp3"}));
+}
+
+void TestWinePrefixFinder::findsAGameOnASteamDeckMemoryCard()
+{
+    // Flatpak Steam's library file names the card where SteamOS mounts it, outside the home.
+    const QTemporaryDir home;
+    const QTemporaryDir media;
+    const QString card = media.path() + "/run/media/mmcblk0p1";
+    QVERIFY(QDir().mkpath(card + "/steamapps/compatdata/3004190/pfx/drive_c"));
+    QVERIFY(QDir().mkpath(card + "/steamapps/common/Valdrune 3/Mp3"));
+    QVERIFY(testfiles::writeBytes(card + "/steamapps/common/Valdrune 3/Mp3/MainMenu.mp3", "mp3"));
+    const QString steam = home.path() + "/.var/app/com.valvesoftware.Steam/.local/share/Steam";
+    QVERIFY(QDir().mkpath(steam + "/steamapps"));
+    QVERIFY(testfiles::writeBytes(steam + "/steamapps/libraryfolders.vdf",
+                                  "\"libraryfolders\" { \"1\" { \"path\" \"" + card.toStdString() +
+                                      "\" } }"));
+
+    const std::vector<WinePrefix> found = WinePrefixFinder(home.path().toStdString(), {}).find();
+    QCOMPARE(found.size(), std::size_t(1));
+    QCOMPARE(found.at(0).name, std::string("3004190"));
+    QCOMPARE(QString::fromStdString(found.at(0).musicFolder.string()),
+             card + "/steamapps/common/Valdrune 3/Mp3");
 }
 
 void TestWinePrefixFinder::stopsAfterItsBudget()
