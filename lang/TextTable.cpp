@@ -409,6 +409,11 @@ constexpr Entry entries[] = {
             "formátuma nem őrzi meg minden hangját)",
       .en = "%1 (written, it measures %2 dB short of a match: the slot's format does not carry all "
             "of its sound)"}},
+    {&TextTable::jinglePlaysOnlyPart,
+     {.hu = "A játék ebből csak %1 s-ot játszik le, az elejét. Hogy melyik részét halld, azt a "
+            "hely menüjében az „%2” ablak „%3” gombjával választhatod ki",
+      .en = "The game plays only %1 s of it, from its start. To choose which part it plays, use "
+            "\"%3\" in the slot menu's \"%2\""}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -244,6 +244,9 @@ struct TextTable
     const char *fitLoopNone;
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
+    // A whole pick longer than its slot's jingle: %1 the seconds the game plays, %2 the slot
+    // menu's entry and %3 the Fit window's button, as they read.
+    const char *jinglePlaysOnlyPart;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

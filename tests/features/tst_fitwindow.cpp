@@ -188,6 +188,10 @@ void TestFitWindow::aJingleIsFittedToTheGamesLength()
     QVERIFY(window);
     QVERIFY(f_->slot(3)->toolTip().contains(
         QStringLiteral("The game's music of this slot is a jingle of 5.0 s, played once")));
+    const QString onlyPart = QStringLiteral(
+        "The game plays only 5.0 s of it, from its start. To choose which part it plays, use "
+        "\"Fit to the game's length\" in the slot menu's \"Fit to the game…\"");
+    QVERIFY2(f_->slot(3)->toolTip().contains(onlyPart), qPrintable(f_->slot(3)->toolTip()));
     const TextTable &texts = TextTable::forLanguage(2);
     QVERIFY(!button(*window, texts.fitFindLoop)->isEnabled());
     button(*window, texts.fitToGameLength)->click();
@@ -196,6 +200,7 @@ void TestFitWindow::aJingleIsFittedToTheGamesLength()
     QCOMPARE(fit.start, 0);
     QCOMPARE(fit.end, std::optional(std::int64_t(5 * 22050)));
     QCOMPARE(fit.fadeOut, std::int64_t(1.5 * 22050));
+    QVERIFY(!f_->slot(3)->toolTip().contains(onlyPart));
 }
 
 void TestFitWindow::escapeLeavesTheFitAsItWas()

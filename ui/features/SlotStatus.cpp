@@ -124,6 +124,8 @@ QStringList SlotStatus::fitLines(int index,
                      .arg(NumberText::decimal(role.seconds, 1, state_.nyelv));
     }
     const core::PickFit &fit = state_.fits.fit(index);
+    if (fit.isWhole() && verdict && verdict->pick && verdict->gameFile)
+        lines << jinglePlaysOnlyPart(*verdict->pick, *verdict->gameFile);
     if (fit.isWhole() || !verdict || !verdict->pick || verdict->pick->sampleRate <= 0)
         return lines;
     const double rate = verdict->pick->sampleRate;
@@ -136,6 +138,23 @@ QStringList SlotStatus::fitLines(int index,
     if (verdict->pick->isMp3)
         lines << QString::fromUtf8(texts.fittedMp3Converted);
     return lines;
+}
+
+QStringList SlotStatus::jinglePlaysOnlyPart(const core::AudioInfo &pick,
+                                            const core::AudioInfo &gameMusic) const
+{
+    const core::SlotRole role = core::SlotRole::forSeconds(gameMusic.seconds);
+    // Half a second over is still the jingle, with its own silence at the end.
+    if (role.kind != core::SlotRole::Kind::Jingle || role.seconds <= 0 ||
+        pick.seconds <= role.seconds + 0.5)
+        return {};
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    const auto named = [](const char *caption) {
+        return QString::fromUtf8(caption).remove(QLatin1Char('&'));
+    };
+    return {QString::fromUtf8(texts.jinglePlaysOnlyPart)
+                .arg(NumberText::decimal(role.seconds, 1, state_.nyelv), named(texts.fitMenuEntry),
+                     named(texts.fitToGameLength))};
 }
 
 void SlotStatus::updateToolTip(int index)

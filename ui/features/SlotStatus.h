@@ -46,6 +46,9 @@ class SlotStatus : public QObject
     void updateToolTip(int index);
     // The slot's role, and the pick's fit where it has one.
     QStringList fitLines(int index, const std::optional<PickChecker::Verdict> &verdict) const;
+    // For a whole pick longer than its slot's jingle: the game plays only the jingle's length.
+    QStringList jinglePlaysOnlyPart(const core::AudioInfo &pick,
+                                    const core::AudioInfo &gameMusic) const;
 
     SlotView slots_;
     const core::SlotTable &slotTable_;
