@@ -16,6 +16,7 @@ constexpr double zeroCrossingReachSeconds = 0.01;
 // Once lined up, the end moves no further than this to a zero crossing.
 constexpr double alignedCrossingReachSeconds = 0.001;
 constexpr double longestCrossfadeSeconds = 0.05;
+constexpr double wholePickCrossfadeSeconds = 0.01;
 // A beat pair's end is only placed to an onset frame: the repeat is looked for around it.
 constexpr double beatReachSeconds = 0.06;
 // Places proposed by each search, of which the best that repeat well are offered.
@@ -185,10 +186,15 @@ std::optional<LoopCandidate> LoopFinder::wholePick(std::span<const float> mono, 
     if (!join || !WholePickJoin::joinsWell(*join))
         return std::nullopt;
     const auto reach = std::size_t(zeroCrossingReachSeconds * sampleRate);
+    // The start goes in by a short crossfade, which brings the music's first sound back in
+    // over the end: a join crossfaded like any other loop's, whose written turn runs on into
+    // its start.
+    const auto crossfade = std::size_t(wholePickCrossfadeSeconds * sampleRate);
     LoopCandidate loop;
-    loop.start = nearestZeroCrossing(mono, join->start, reach);
+    loop.start = nearestZeroCrossing(mono, join->start + crossfade, reach);
     loop.end = nearestZeroCrossing(mono, join->end, reach);
     loop.score = std::clamp(0.5 + 0.4 * (1 - join->change), 0.0, 1.0);
+    loop.crossfade = std::min(crossfade, loop.start);
     return loop;
 }
 

@@ -171,6 +171,20 @@ class TestLoopFinder : public QObject
             QVERIFY(alike(loop.start, loop.end) > 0.9);
     }
 
+    // A pad of one swell, too short for a loop inside it, loops end to start; its join is
+    // crossfaded like any other, so that the written turn runs on into its start.
+    void aShortPieceLoopsEndToStart()
+    {
+        constexpr int rate = 22050;
+        // One swell of ten seconds, from its height to its height.
+        const std::vector<float> drone = madesong::drone(rate, 12.5);
+        const std::vector<float> pad(drone.begin() + std::ptrdiff_t(2.5 * rate), drone.end());
+        const std::vector<LoopCandidate> loops = LoopFinder(transforms()).find(pad, rate);
+        QVERIFY(!loops.empty());
+        QVERIFY(loops.front().end - loops.front().start > pad.size() * 95 / 100);
+        QVERIFY(loops.front().crossfade > 0 && loops.front().crossfade <= loops.front().start);
+    }
+
     void aStoppedSearchFindsNothing()
     {
         constexpr int rate = 22050;
