@@ -409,6 +409,13 @@ constexpr Entry entries[] = {
             "formátuma nem őrzi meg minden hangját)",
       .en = "%1 (written, it measures %2 dB short of a match: the slot's format does not carry all "
             "of its sound)"}},
+    {&TextTable::reopenLastPicks,
+     {.hu = "Legutóbbi választások &visszahozása", .en = "&Reopen last picks"}},
+    {&TextTable::lastPicksNote,
+     {.hu = "A választások törlődtek. A helyeken kívül jobb gombbal megnyíló menü „%1” pontja "
+            "visszahozhatja őket.",
+      .en = "The picks were cleared. “%1”, in the menu a right-click outside the slots opens, can "
+            "bring them back."}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -244,6 +244,10 @@ struct TextTable
     const char *fitLoopNone;
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
+    // The set menu's entry that brings back the picks an emptying took, and the line every
+    // empty slot's tooltip holds until then: %1 the entry's name without its access key.
+    const char *reopenLastPicks;
+    const char *lastPicksNote;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
