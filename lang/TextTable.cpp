@@ -413,7 +413,14 @@ constexpr Entry entries[] = {
      {.hu = "A játék ebből csak %1 s-ot játszik le, az elejét. Hogy melyik részét halld, azt a "
             "hely menüjében az „%2” ablak „%3” gombjával választhatod ki",
       .en = "The game plays only %1 s of it, from its start. To choose which part it plays, use "
-            "\"%3\" in the slot menu's \"%2\""}},
+            "“%3” in the slot menu's “%2”"}},
+    {&TextTable::reopenLastPicks,
+     {.hu = "Legutóbbi választások &visszahozása", .en = "&Reopen last picks"}},
+    {&TextTable::lastPicksNote,
+     {.hu = "A választások törlődtek. A helyeken kívül jobb gombbal megnyíló menü „%1” pontja "
+            "visszahozhatja őket.",
+      .en = "The picks were cleared. “%1”, in the menu a right-click outside the slots opens, can "
+            "bring them back."}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

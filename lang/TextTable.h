@@ -247,6 +247,10 @@ struct TextTable
     // A whole pick longer than its slot's jingle: %1 the seconds the game plays, %2 the slot
     // menu's entry and %3 the Fit window's button, as they read.
     const char *jinglePlaysOnlyPart;
+    // The set menu's entry that brings back the picks an emptying took, and the line every
+    // empty slot's tooltip holds until then: %1 the entry's name without its access key.
+    const char *reopenLastPicks;
+    const char *lastPicksNote;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

@@ -40,7 +40,8 @@ WindowProtocol::WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &pl
       runMessage_(featureContext_), change_(featureContext_, *mainWindow.controls().gomb_exit,
                                             slotStatus_.pickChecker(), runMessage_),
       restore_(featureContext_, *mainWindow.controls().gomb_default, runMessage_),
-      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker())
+      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker()),
+      lastPicks_(featureContext_)
 {
     connect(&mainWindow_, &WindowProtocolHost::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&mainWindow_, &WindowProtocolHost::optionsClicked, this,
@@ -75,12 +76,15 @@ void WindowProtocol::connectFeatures()
         connect(c.Text1[i], &QLineEdit::textChanged, &slotStatus_, [this, i](const QString &path) {
             slotStatus_.pickChanged(i, path);
             state_.fits.clear(i);
+            lastPicks_.slotChanged(i);
         });
         SlotRow &row = *mainWindow_.slotRows()[std::size_t(i)];
         slotMenu_.serve(row);
         connect(&row, &SlotRow::restoreRequested, &restore_,
                 [this, i] { restore_.restoreSlot(i); });
     }
+    // What Change writes is kept before it starts.
+    connect(c.gomb_change, &QPushButton::clicked, &lastPicks_, &LastPicks::keepNow);
     connect(c.gomb_change, &QPushButton::clicked, &change_, &ChangeCommand::run);
     connect(&change_, &ChangeCommand::filesWritten, &restore_,
             &RestoreCommand::updateDefaultButton);
@@ -99,6 +103,9 @@ void WindowProtocol::connectFeatures()
     connect(&mainWindow_, &WindowProtocolHost::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
     connect(&state_.fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
+    connect(&state_.fits, &SlotFits::changed, &lastPicks_, &LastPicks::slotChanged);
+    musicSets_.setLastPicks(lastPicks_);
+    connect(&lastPicks_, &LastPicks::noteChanged, &slotStatus_, &SlotStatus::setEmptySlotNote);
     connectLoudness();
 }
 
@@ -207,11 +214,17 @@ void WindowProtocol::startupRead()
     // window's place.
     const bool found = settingsStore_.read();
     loudnessChoice_.useFolder(settingsStore_.settingsFolder());
+    lastPicks_.useFolder(settingsStore_.settingsFolder());
     if (!found) {
         showSettingsInPlaceOfMainWindow();
         return;
     }
-    mainWindow_.applyLanguage(state_.nyelv);
+    applyLanguage(state_.nyelv);
+}
+
+void WindowProtocol::applyLanguage(std::uint8_t code)
+{
+    lastPicks_.empty([this, code] { mainWindow_.applyLanguage(code); });
 }
 
 bool WindowProtocol::takeOver(const core::MusicSet &set)
@@ -222,8 +235,9 @@ bool WindowProtocol::takeOver(const core::MusicSet &set)
     // The choice holds for this copy's run only, as its settings do.
     loudnessChoice_.useFolder({});
     loudnessChoice_.takeFrom(set);
+    lastPicks_.useFolder({});
     // The question speaks the language handed over, its buttons too.
-    mainWindow_.applyLanguage(state_.nyelv);
+    applyLanguage(state_.nyelv);
     const QString folder = QString::fromStdString(state_.folderWithoutSeparator());
     if (!platform_.askYesNo(nullptr, RunMessage::handOverQuestion(folder, state_.nyelv),
                             PlatformLayer::DefaultAnswer::No))
@@ -263,7 +277,7 @@ void WindowProtocol::settingsAccepted()
         settingsStore_.accept(c.Text1->text(), c.Option1->isChecked(), &window);
     if (!language)
         return;
-    mainWindow_.applyLanguage(*language);
+    applyLanguage(*language);
     restore_.updateDefaultButton();
     window.hide();
     returnToMainWindow();

@@ -5,6 +5,7 @@
 #include "SlotView.h"
 #include "features/ChangeCommand.h"
 #include "features/FeatureContext.h"
+#include "features/LastPicks.h"
 #include "features/Listening.h"
 #include "features/LoudnessChoice.h"
 #include "features/MusicSets.h"
@@ -59,6 +60,7 @@ class WindowProtocol : public QObject
     SlotStatus &slotStatus() { return slotStatus_; }
     SlotMenu &slotMenu() { return slotMenu_; }
     Listening &listening() { return listening_; }
+    LastPicks &lastPicks() { return lastPicks_; }
 
   private:
     // The features' connections to the main window's signals, controls and slot rows.
@@ -66,6 +68,8 @@ class WindowProtocol : public QObject
     // Matching the picks' loudness: the choice, the figures, Change and the preview.
     void connectLoudness();
     void startupRead();
+    // The main window's ApplyLanguage, which empties the slots: the last picks stay kept.
+    void applyLanguage(std::uint8_t code);
     void settingsAccepted();
     void settingsCancelled();
     void settingsClosed();
@@ -94,4 +98,5 @@ class WindowProtocol : public QObject
     VirtualStoreOffer virtualStore_;
     MusicSets musicSets_;
     LoudnessChoice loudnessChoice_;
+    LastPicks lastPicks_;
 };

@@ -190,7 +190,7 @@ void TestFitWindow::aJingleIsFittedToTheGamesLength()
         QStringLiteral("The game's music of this slot is a jingle of 5.0 s, played once")));
     const QString onlyPart = QStringLiteral(
         "The game plays only 5.0 s of it, from its start. To choose which part it plays, use "
-        "\"Fit to the game's length\" in the slot menu's \"Fit to the game…\"");
+        "“Fit to the game's length” in the slot menu's “Fit to the game…”");
     QVERIFY2(f_->slot(3)->toolTip().contains(onlyPart), qPrintable(f_->slot(3)->toolTip()));
     const TextTable &texts = TextTable::forLanguage(2);
     QVERIFY(!button(*window, texts.fitFindLoop)->isEnabled());

@@ -4,6 +4,7 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/FailureReason.h"
+#include "features/LastPicks.h"
 #include "features/LoudnessChoice.h"
 #include "features/PickChecker.h"
 #include "features/ProgressWorker.h"
@@ -106,6 +107,8 @@ QMenu *MusicSets::createMenu(QWidget *parent)
     showKey(*menu->addAction(QString::fromUtf8(texts.openSet), this, &MusicSets::open), openKey());
     menu->addAction(QString::fromUtf8(texts.clearAllPicks), this, &MusicSets::clearAllAsked)
         ->setEnabled(anyPick);
+    if (lastPicks_)
+        lastPicks_->addEntry(*menu, texts);
     if (loudnessChoice_) {
         menu->addSeparator();
         loudnessChoice_->addEntries(*menu, texts);
@@ -131,7 +134,10 @@ void MusicSets::clearAllAsked()
             QString::fromUtf8(TextTable::forLanguage(state_.nyelv).clearAllQuestion).arg(picks),
             PlatformLayer::DefaultAnswer::Yes))
         return;
-    clearAll();
+    if (lastPicks_)
+        lastPicks_->empty([this] { clearAll(); });
+    else
+        clearAll();
 }
 
 void MusicSets::clearAll()

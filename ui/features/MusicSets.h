@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class LastPicks;
 class LoudnessChoice;
 class PickChecker;
 class QFileInfo;
@@ -41,6 +42,8 @@ class MusicSets : public QObject
     void openFile(const QString &file);
     // The menu ends with the loudness entries of this choice.
     void setLoudnessChoice(LoudnessChoice &choice) { loudnessChoice_ = &choice; }
+    // The menu offers to reopen the picks these keep, and clearing all keeps them first.
+    void setLastPicks(LastPicks &lastPicks) { lastPicks_ = &lastPicks; }
 
   private:
     PlatformLayer::OpenFileRequest fileRequest() const;
@@ -68,6 +71,7 @@ class MusicSets : public QObject
     SlotFits &fits_;
     const PickChecker &pickChecker_;
     LoudnessChoice *loudnessChoice_ = nullptr;
+    LastPicks *lastPicks_ = nullptr;
     // The set last opened: its fits awaiting their picks' checks, and the lines passed over,
     // told once every check is in.
     std::vector<FitToCheck> fitsToCheck_;

@@ -112,6 +112,13 @@ void SlotStatus::setPlaying(int index, bool playing)
     mark->setVisible(playing);
 }
 
+void SlotStatus::setEmptySlotNote(const QString &note)
+{
+    emptySlotNote_ = note;
+    for (int i = 0; i < core::slotCount; ++i)
+        updateToolTip(i);
+}
+
 QStringList SlotStatus::fitLines(int index,
                                  const std::optional<PickChecker::Verdict> &verdict) const
 {
@@ -177,6 +184,8 @@ void SlotStatus::updateToolTip(int index)
         if (const QString silence = pickLoudness_.describeSilence(index, state_.nyelv);
             !silence.isEmpty())
             lines << silence;
+    } else if (!emptySlotNote_.isEmpty()) {
+        lines << emptySlotNote_;
     }
     if (!playbackFailures_[std::size_t(index)].isEmpty())
         lines << playbackFailures_[std::size_t(index)];

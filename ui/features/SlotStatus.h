@@ -38,6 +38,8 @@ class SlotStatus : public QObject
     void setPlaybackFailure(int index, const QString &failure);
     // Marks the slot whose music plays, beside its box's other marks.
     void setPlaying(int index, bool playing);
+    // What the tooltip of every empty slot adds; empty adds nothing.
+    void setEmptySlotNote(const QString &note);
 
   private:
     void pickChecked(int index);
@@ -59,4 +61,5 @@ class SlotStatus : public QObject
     std::array<QAction *, core::slotCount> unreadableMarks_{};
     std::array<QAction *, core::slotCount> playingMarks_{};
     std::array<QString, core::slotCount> playbackFailures_;
+    QString emptySlotNote_;
 };
