@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -130,6 +131,32 @@ class Simulation
         : random_(seed), version_(version)
     {
         fs_.setWindowsRules(windowsRules());
+        fs_.setCaseFolding(fileSystemIs("casefold"));
+        if (fileSystemIs("coarse"))
+            fs_.setTimeGranularity(2'000'000'000);
+        if (fileSystemIs("fine"))
+            fs_.setTimeGranularity(100);
+        if (fileSystemIs("crossdevice")) {
+            // The originals on another disk than the game, wherever the program puts them;
+            // the VirtualStore on the data folder's disk.
+            fs_.putDevice(game / std::string(core::OriginalsFolder::folderName), 2);
+            fs_.putDevice(data, 3);
+            fs_.putDevice(root / "vstore", 3);
+        }
+    }
+
+    // VMC_SIM_FS is a comma-separated list of the file system's properties: crossdevice (the
+    // originals on another file system than the game folder), casefold (names of any letter
+    // case are one, the game's files named in capitals), coarse (times kept to 2 s) or fine
+    // (to 100 ns).
+    static bool fileSystemIs(const std::string &property)
+    {
+        const char *properties = std::getenv("VMC_SIM_FS");
+        std::stringstream list(properties ? properties : "");
+        for (std::string item; std::getline(list, item, ',');)
+            if (item == property)
+                return true;
+        return false;
     }
 
     // VMC_SIM_RULES=windows plays every sequence under Windows' rules for files in use and
@@ -181,6 +208,15 @@ class Simulation
     void note(const std::string &text) { current_ += text + "; "; }
     void dump()
     {
+        // The game folder's names as they are on disk, in the letter case they were made with.
+        std::vector<fs::path> names;
+        fs_.setQuiet(true);
+        fs_.listFolder(game, names);
+        fs_.setQuiet(false);
+        std::string listed;
+        for (const fs::path &name : names)
+            listed += " [" + name.string() + "]";
+        std::fprintf(stderr, "  game folder:%s\n", listed.c_str());
         for (const auto &[path, file] : snapshot())
             std::fprintf(
                 stderr, "  %s inode %llu: %s\n", path.c_str(), (unsigned long long)file.first,
@@ -224,7 +260,16 @@ class Simulation
                 byRename = true;
         const std::string content = bytes(500 + below(3000), 'G');
         oracle_.wrote(content, Oracle::Writer::Others);
-        byRename ? fs_.putByRename(file, content) : fs_.put(file, content);
+        // A game installed from Windows media names its files in capitals; on a file system
+        // that folds case, the slot table's names find them.
+        fs::path named = file;
+        if (fileSystemIs("casefold") && file.parent_path() == game) {
+            std::string capitals = file.filename().string();
+            for (char &c : capitals)
+                c = char(std::toupper(static_cast<unsigned char>(c)));
+            named = game / capitals;
+        }
+        byRename ? fs_.putByRename(named, content) : fs_.put(named, content);
     }
 
     std::vector<fs::path> originalsFiles() const
