@@ -418,6 +418,7 @@ SystemError InMemoryFileSystem::flushToDisk(Handle handle)
         Node &durable = durableNode(open->inode);
         durable.data = nodes_.at(open->inode).data;
         durable.modified = nodes_.at(open->inode).modified;
+        durable.changed = nodes_.at(open->inode).changed;
     }
     return 0;
 }
@@ -475,8 +476,13 @@ void InMemoryFileSystem::syncFolder(const fs::path &folder)
         nodes_.at(inode).type != FileStatus::Type::Folder)
         return;
     durableNode(inode).children = nodes_.at(inode).children;
-    for (const auto &[name, child] : nodes_.at(inode).children)
-        durableNode(child);
+    // A name is durable only with its file's own record (links, change time, mode), as a
+    // journal commits them together: a name never outlives the change time of its making.
+    for (const auto &[name, child] : nodes_.at(inode).children) {
+        Node &durable = durableNode(child);
+        durable.changed = nodes_.at(child).changed;
+        durable.mode = nodes_.at(child).mode;
+    }
 }
 
 SystemError InMemoryFileSystem::remove(const fs::path &path)
