@@ -980,6 +980,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(707890) << 1 << QString();
     QTest::newRow("lost said of a second name a power loss took (8732)")
         << quint64(8732) << 2 << QString("posix");
+    QTest::newRow("restore held by the game over a write cut short (9162)")
+        << quint64(9162) << 2 << QString("windows");
     QTest::newRow("game writes through a kept name it holds, copy beside (6006)")
         << quint64(6006) << 2 << QString("windows");
 }
