@@ -168,9 +168,14 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
             manifest.setEntry(std::string(targetName), std::move(entry));
         }
         // What is put back stays under way beside the originals until it is whole, which
-        // tells a write cut short even where the record is damaged since.
+        // tells a write cut short even where the record is damaged since. An earlier write
+        // cut short keeps its own content there: the file may still be a beginning of it,
+        // should this write never begin, and a beginning of the kept original tells anyway.
+        const bool earlierUnderWay = place_.isThere(place_.underWayFile(targetName));
         if (std::optional<FileError> failure =
-                UnderWayWrite(record_).keepUnderWay(place_.keptFile(targetName), targetName))
+                earlierUnderWay
+                    ? std::nullopt
+                    : UnderWayWrite(record_).keepUnderWay(place_.keptFile(targetName), targetName))
             return failure;
         underWayMade = true;
         return record_.manifest().save();

@@ -136,7 +136,7 @@ SystemError InMemoryFileSystem::lookup(const fs::path &path, bool followLinks, s
         const Node &node = nodes_.at(current);
         if (node.type != FileStatus::Type::Folder)
             return ENOTDIR;
-        const auto found = node.children.find(parts[i]);
+        const auto found = node.children.find(storedName(node, parts[i]));
         if (found == node.children.end())
             return ENOENT;
         const Node &child = nodes_.at(found->second);
@@ -164,7 +164,55 @@ SystemError InMemoryFileSystem::parentOf(const fs::path &path, std::uint64_t &fo
     name = normal.filename().string();
     if (const SystemError error = lookup(normal.parent_path(), true, folder))
         return error;
-    return nodes_.at(folder).type == FileStatus::Type::Folder ? 0 : ENOTDIR;
+    if (nodes_.at(folder).type != FileStatus::Type::Folder)
+        return ENOTDIR;
+    name = storedName(nodes_.at(folder), name);
+    return 0;
+}
+
+std::string InMemoryFileSystem::storedName(const Node &folder, const std::string &name) const
+{
+    if (!caseFolding_ || folder.children.count(name))
+        return name;
+    const auto lower = [](std::string text) {
+        for (char &c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        return text;
+    };
+    const std::string wanted = lower(name);
+    for (const auto &[stored, inode] : folder.children)
+        if (lower(stored) == wanted)
+            return stored;
+    return name;
+}
+
+void InMemoryFileSystem::setTimeGranularity(std::int64_t ticks)
+{
+    granularity_ = ticks;
+    step_ = ticks < tick ? tick + 37 : tick;
+}
+
+std::int64_t InMemoryFileSystem::keptTime(std::int64_t ticks) const
+{
+    return ticks - ticks % granularity_;
+}
+
+void InMemoryFileSystem::putDevice(const fs::path &folder, std::uint64_t device)
+{
+    devices_[folder.lexically_normal()] = device;
+    std::uint64_t inode = 0;
+    if (lookup(folder, true, inode) == 0)
+        nodes_.at(inode).device = device;
+}
+
+std::uint64_t InMemoryFileSystem::makeFolder(const fs::path &path, std::uint64_t folder)
+{
+    const std::uint64_t inode = make(FileStatus::Type::Folder, folder);
+    const auto device = devices_.find(path.lexically_normal());
+    if (device != devices_.end())
+        nodes_.at(inode).device = device->second;
+    return inode;
 }
 
 SystemError InMemoryFileSystem::writableParent(const fs::path &path, std::uint64_t &folder,
@@ -175,10 +223,12 @@ SystemError InMemoryFileSystem::writableParent(const fs::path &path, std::uint64
     return (nodes_.at(folder).mode & 0200) ? 0 : EACCES;
 }
 
-std::uint64_t InMemoryFileSystem::make(FileStatus::Type type)
+std::uint64_t InMemoryFileSystem::make(FileStatus::Type type, std::uint64_t folder)
 {
     const std::uint64_t inode = nextInode_++;
+    const std::uint64_t device = nodes_.at(folder).device;
     Node &node = nodes_[inode];
+    node.device = device;
     node.type = type;
     node.mode = type == FileStatus::Type::Folder ? 0755 : 0644;
     touch(node, true);
@@ -188,9 +238,10 @@ std::uint64_t InMemoryFileSystem::make(FileStatus::Type type)
 void InMemoryFileSystem::touch(Node &node, bool content)
 {
     ++clock_;
-    node.changed = clock_;
+    // A file system that keeps times to 2 s keeps its change time no finer.
+    node.changed = granularity_ > tick ? keptTime(clock_ * tick) / tick : clock_;
     if (content)
-        node.modified = clock_ * tick;
+        node.modified = keptTime(clock_ * step_);
 }
 
 bool InMemoryFileSystem::inUse(const fs::path &path)
@@ -268,7 +319,7 @@ SystemError InMemoryFileSystem::createNew(const fs::path &path, Handle &handle)
         return error;
     if (nodes_.at(folder).children.count(name))
         return EEXIST;
-    const std::uint64_t inode = make(FileStatus::Type::File);
+    const std::uint64_t inode = make(FileStatus::Type::File, folder);
     nodes_.at(folder).children[name] = inode;
     handle = nextHandle_++;
     open_[handle] = {inode, 0, true, false};
@@ -367,6 +418,7 @@ SystemError InMemoryFileSystem::flushToDisk(Handle handle)
         Node &durable = durableNode(open->inode);
         durable.data = nodes_.at(open->inode).data;
         durable.modified = nodes_.at(open->inode).modified;
+        durable.changed = nodes_.at(open->inode).changed;
     }
     return 0;
 }
@@ -424,8 +476,13 @@ void InMemoryFileSystem::syncFolder(const fs::path &folder)
         nodes_.at(inode).type != FileStatus::Type::Folder)
         return;
     durableNode(inode).children = nodes_.at(inode).children;
-    for (const auto &[name, child] : nodes_.at(inode).children)
-        durableNode(child);
+    // A name is durable only with its file's own record (links, change time, mode), as a
+    // journal commits them together: a name never outlives the change time of its making.
+    for (const auto &[name, child] : nodes_.at(inode).children) {
+        Node &durable = durableNode(child);
+        durable.changed = nodes_.at(child).changed;
+        durable.mode = nodes_.at(child).mode;
+    }
 }
 
 SystemError InMemoryFileSystem::remove(const fs::path &path)
@@ -465,6 +522,8 @@ SystemError InMemoryFileSystem::hardLink(const fs::path &existing, const fs::pat
     std::string name;
     if (const SystemError error = writableParent(link, folder, name))
         return error;
+    if (nodes_.at(folder).device != nodes_.at(inode).device)
+        return EXDEV;
     if (nodes_.at(folder).children.count(name))
         return EEXIST;
     nodes_.at(folder).children[name] = inode;
@@ -485,7 +544,7 @@ SystemError InMemoryFileSystem::createFolder(const fs::path &path)
         return 0;
     if (!(nodes_.at(folder).mode & 0200))
         return EACCES;
-    nodes_.at(folder).children[name] = make(FileStatus::Type::Folder);
+    nodes_.at(folder).children[name] = makeFolder(path, folder);
     return 0;
 }
 
@@ -531,7 +590,7 @@ SystemError InMemoryFileSystem::status(const fs::path &path, FileStatus &status,
         return error;
     const Node &node = nodes_.at(inode);
     status.type = node.type;
-    status.device = 1;
+    status.device = node.device;
     status.inode = inode;
     status.size = node.data.size();
     status.modified = node.modified;
@@ -574,6 +633,8 @@ SystemError InMemoryFileSystem::rename(const fs::path &from, const fs::path &to)
     if (moving == fromChildren.end())
         return ENOENT;
     const std::uint64_t inode = moving->second;
+    if (nodes_.at(toFolder).device != nodes_.at(inode).device)
+        return EXDEV;
     if (windowsRules_ && nodes_.at(inode).busy)
         return EBUSY;
     auto &toChildren = nodes_.at(toFolder).children;
@@ -631,7 +692,7 @@ SystemError InMemoryFileSystem::setModified(const fs::path &path, std::int64_t m
         return error;
     Node &node = nodes_.at(inode);
     touch(node, false);
-    node.modified = modified;
+    node.modified = keptTime(modified);
     return 0;
 }
 
@@ -646,7 +707,7 @@ SystemError InMemoryFileSystem::openLock(const fs::path &path, bool create, Hand
         std::string name;
         if ((error = writableParent(path, folder, name)))
             return error;
-        inode = make(FileStatus::Type::File);
+        inode = make(FileStatus::Type::File, folder);
         nodes_.at(folder).children[name] = inode;
     } else if (error) {
         return error;
@@ -688,7 +749,7 @@ void InMemoryFileSystem::put(const fs::path &path, const std::string &bytes)
     if (parentOf(path, folder, name) != 0)
         return;
     erase(path);
-    const std::uint64_t made = make(FileStatus::Type::File);
+    const std::uint64_t made = make(FileStatus::Type::File, folder);
     nodes_.at(made).data = bytes;
     nodes_.at(folder).children[name] = made;
 }
@@ -700,7 +761,7 @@ void InMemoryFileSystem::putByRename(const fs::path &path, const std::string &by
     if (parentOf(path, folder, name) != 0)
         return;
     erase(path);
-    const std::uint64_t made = make(FileStatus::Type::File);
+    const std::uint64_t made = make(FileStatus::Type::File, folder);
     nodes_.at(made).data = bytes;
     nodes_.at(folder).children[name] = made;
 }
@@ -717,7 +778,7 @@ void InMemoryFileSystem::putFolder(const fs::path &path)
         std::string name;
         if (parentOf(sofar, folder, name) != 0)
             return;
-        nodes_.at(folder).children[name] = make(FileStatus::Type::Folder);
+        nodes_.at(folder).children[name] = makeFolder(sofar, folder);
     }
 }
 
@@ -728,7 +789,7 @@ void InMemoryFileSystem::putLink(const fs::path &path, const std::string &target
     if (parentOf(path, folder, name) != 0)
         return;
     erase(path);
-    const std::uint64_t made = make(FileStatus::Type::Link);
+    const std::uint64_t made = make(FileStatus::Type::Link, folder);
     nodes_.at(made).link = target;
     nodes_.at(folder).children[name] = made;
 }
@@ -789,7 +850,7 @@ void InMemoryFileSystem::setTimeOf(const fs::path &path, std::int64_t modified)
     std::uint64_t inode = 0;
     if (lookup(path, true, inode) == 0) {
         touch(nodes_.at(inode), false);
-        nodes_.at(inode).modified = modified;
+        nodes_.at(inode).modified = keptTime(modified);
     }
 }
 
@@ -817,7 +878,7 @@ std::optional<FileStatus> InMemoryFileSystem::peekStatus(const fs::path &path,
     const Node &node = nodes_.at(inode);
     FileStatus status;
     status.type = node.type;
-    status.device = 1;
+    status.device = node.device;
     status.inode = inode;
     status.size = node.data.size();
     status.modified = node.modified;

@@ -76,6 +76,15 @@ class InMemoryFileSystem : public core::FileSystem
     // Windows' rules: a file in use cannot be removed or renamed under any of its names, nor
     // renamed over; a read-only file cannot be removed or renamed over.
     void setWindowsRules(bool on) { windowsRules_ = on; }
+    // Names that differ only in letter case are one name, as on Windows and Wine: a name
+    // keeps the case it was made with, and any case finds it.
+    void setCaseFolding(bool on) { caseFolding_ = on; }
+    // Times kept to this many of the file clock's ticks: 2 s on FAT, 100 ns on NTFS. The
+    // clock then moves by steps that are no multiple of it, so that the rounding shows.
+    void setTimeGranularity(std::int64_t ticks);
+    // The folder at this path, there now or made later, is another file system: a rename or a
+    // second name from one into the other fails with EXDEV, as between two disks.
+    void putDevice(const std::filesystem::path &folder, std::uint64_t device);
     std::optional<std::string> peek(const std::filesystem::path &path) const;
     std::optional<core::FileStatus> peekStatus(const std::filesystem::path &path,
                                                bool followLinks = false) const;
@@ -117,6 +126,7 @@ class InMemoryFileSystem : public core::FileSystem
         std::int64_t changed = 0;
         std::uint32_t links = 1;
         bool busy = false;
+        std::uint64_t device = 1;
     };
     struct Open
     {
@@ -141,7 +151,15 @@ class InMemoryFileSystem : public core::FileSystem
                                std::string &name) const;
     core::SystemError writableParent(const std::filesystem::path &path, std::uint64_t &folder,
                                      std::string &name) const;
-    std::uint64_t make(core::FileStatus::Type type);
+    // A node made in a folder, on the folder's file system.
+    std::uint64_t make(core::FileStatus::Type type, std::uint64_t folder);
+    // A new folder at path: on another file system where one was put there.
+    std::uint64_t makeFolder(const std::filesystem::path &path, std::uint64_t folder);
+    // The name a folder holds for name: itself, or with case folding the one that differs
+    // from it only in letter case.
+    std::string storedName(const Node &folder, const std::string &name) const;
+    // A time in the file clock's ticks as the file system keeps it.
+    std::int64_t keptTime(std::int64_t ticks) const;
     void unlinkNode(std::uint64_t inode);
     void touch(Node &node, bool content);
     std::uint64_t usedBytes() const;
@@ -164,6 +182,10 @@ class InMemoryFileSystem : public core::FileSystem
     bool killed_ = false;
     bool quiet_ = false;
     bool windowsRules_ = false;
+    bool caseFolding_ = false;
+    std::int64_t granularity_ = 1;
+    std::int64_t step_ = 1'000'000'000;
+    std::map<std::filesystem::path, std::uint64_t> devices_;
     std::optional<std::uint64_t> holdAfter_;
     std::uint64_t calls_ = 0;
     std::array<std::uint64_t, faultKinds> struck_{};

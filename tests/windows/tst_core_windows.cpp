@@ -332,6 +332,42 @@ MINI_TEST(leftoversAreRemovedWhateverElseTheFolderHolds)
     CHECK(fs::exists(game / "\xe9\x9f\xb3\xe6\xa5\xbd.mp3"));
 }
 
+// Windows' rules that the simulation plays with VMC_SIM_FS=casefold: the game's own capitals
+// name the slot's file, and Change keeps and Default restores that one file. Times are seen
+// to whole seconds, however finely the disk keeps them.
+MINI_TEST(namesOfAnyLetterCaseAreOneFileAndTimesAreSeenToTheSecond)
+{
+    ScratchFolder game;
+    ScratchFolder music;
+    writeBytes(game / "DIRT.MP3", "the game's own");
+    writeBytes(music / "a.mp3", "mine");
+    core::FileSystem &files = core::FileSystem::native();
+    CHECK(files.sameFile(game / "DIRT.MP3", game / "Dirt.mp3"));
+    core::FileStatus status;
+    CHECK(files.status(game / "dirt.mp3", status) == 0);
+    const std::int64_t odd = status.modified - 7'000'000'000 + 123'456'789;
+    CHECK(files.setModified(game / "DIRT.MP3", odd) == 0);
+    CHECK(files.status(game / "dirt.mp3", status) == 0);
+    // The disk keeps 100 ns, but std::filesystem under MinGW reads and sets whole seconds.
+    constexpr std::int64_t second = 1'000'000'000;
+    CHECK_EQ(status.modified, odd - ((odd % second) + second) % second);
+
+    core::SlotTexts texts = placeholders();
+    texts[9] = textFromPath(music / "a.mp3");
+    const std::string folder = game.text() + "\\";
+    CHECK(core::ReplacementRun(core::SlotTable()).run(texts, labels(), folder, 2).outcome ==
+          core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "DIRT.MP3"), std::string("mine"));
+    CHECK_EQ(readBytes(game / "Originals (Music Changer)/Dirt.mp3"), std::string("the game's own"));
+    CHECK(core::OriginalsFolder(folder).restore(core::SlotTable(), labels(), 2, 9).outcome ==
+          core::RunResult::Outcome::Completed);
+    CHECK_EQ(readBytes(game / "Dirt.mp3"), std::string("the game's own"));
+    int names = 0;
+    for (const auto &entry : fs::directory_iterator(game.path()))
+        names += entry.is_regular_file() ? 1 : 0;
+    CHECK_EQ(names, 1);
+}
+
 int main()
 {
     return minitest::runAll();
