@@ -122,9 +122,10 @@ void TestRunMessage::protectedFolderOffersStartAsAdministrator()
     QCOMPARE(f.platform.questions.size(), 1);
     QCOMPARE(
         f.platform.questions.first(),
-        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70.\n\n"
-                       "Windows protects this folder. Start the program as administrator to change "
-                       "the game's music?"));
+        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70."));
+    QCOMPARE(f.platform.questionInformativeTexts.first(),
+             QStringLiteral("Windows protects this folder. Start the program as administrator to "
+                            "change the game's music?"));
     QVERIFY(f.platform.messages.isEmpty());
     QCOMPARE(f.platform.relaunches.size(), 1);
     QCOMPARE(f.platform.relaunches.first().first(), QStringLiteral("--hand-over"));

@@ -74,18 +74,19 @@ bool RunMessage::showWithAddition([[maybe_unused]] const core::RunResult &result
     const QString folder = QString::fromStdString(state_.utvonal);
     const Addition addition =
         additionFor(result, isUnderProtectedFolder(folder), platform_.isElevated());
-    // One box: the run's own message first, then what Windows adds.
-    const QString message = QString::fromStdString(result.message) + QStringLiteral("\n\n");
+    // One box: the run's own message as it is, what Windows adds as its informative text.
+    const QString message = QString::fromStdString(result.message);
     switch (addition) {
     case Addition::None:
         return false;
     case Addition::InUseReason:
-        platform_.showMessage(&window_, message + failureReason(result.systemError, state_.nyelv));
+        platform_.showMessageWithInformativeText(&window_, message,
+                                                 failureReason(result.systemError, state_.nyelv));
         return true;
     case Addition::ElevationOffer:
-        if (platform_.askYesNo(
-                &window_,
-                message + QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion),
+        if (platform_.askYesNoWithInformativeText(
+                &window_, message,
+                QString::fromUtf8(TextTable::forLanguage(state_.nyelv).elevateQuestion),
                 PlatformLayer::DefaultAnswer::Yes))
             handOverElevated();
         return true;
