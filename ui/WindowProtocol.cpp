@@ -99,6 +99,7 @@ void WindowProtocol::connectFeatures()
     connect(&mainWindow_, &WindowProtocolHost::setDropped, &musicSets_,
             [this](const QString &file) { musicSets_.openFile(file); });
     connect(&state_.fits, &SlotFits::changed, &slotStatus_, &SlotStatus::fitChanged);
+    connect(&change_, &ChangeCommand::slotNoted, &slotStatus_, &SlotStatus::setRunNote);
     connectLoudness();
 }
 

@@ -207,6 +207,17 @@ void countPicksPutIn(RunResult &cancelled, const std::array<Pick, slotCount> &pi
     }
 }
 
+RunResult failedCopy(int slot, std::string_view label, std::uint8_t language,
+                     const FileError &failure)
+{
+    const int code = failureCodeFor(failure);
+    RunResult result{RunResult::Outcome::Failed, slot, code,
+                     RunMessages::failure(language, label, code)};
+    result.systemError = failure.systemError;
+    result.failure = failure;
+    return result;
+}
+
 RunResult conversionFailed(int slot, std::string_view label, std::uint8_t language,
                            const ConversionFailure &failure)
 {
@@ -216,18 +227,14 @@ RunResult conversionFailed(int slot, std::string_view label, std::uint8_t langua
     case ConversionFailure::Kind::NotMusic:
         return {RunResult::Outcome::Failed, slot, 0,
                 RunMessages::notMusic(language, label, failure.reason.text(language))};
-    case ConversionFailure::Kind::Read: {
-        const int code = failureCodeFor({FileError::Kind::SourceCall, failure.systemError});
-        return {RunResult::Outcome::Failed, slot, code,
-                RunMessages::failure(language, label, code)};
-    }
+    case ConversionFailure::Kind::Read:
+        return failedCopy(slot, label, language,
+                          {FileError::Kind::SourceCall, failure.systemError});
     case ConversionFailure::Kind::Write:
         break;
     }
-    const int code = failureCodeFor(FileError::destination(failure.systemError));
-    return {RunResult::Outcome::Failed, slot, code,
-            RunMessages::failure(language, label, code) + "\n" +
-                RunMessages::writeFailureReason(language, failure.systemError)};
+    // The reason is the window's to add beside the failure's own text.
+    return failedCopy(slot, label, language, FileError::destination(failure.systemError));
 }
 
 } // namespace
@@ -454,11 +461,7 @@ std::optional<RunResult> ReplacementRun::Pass::prepare(int slot, const Pick &pic
 
 RunResult ReplacementRun::Pass::failureAt(int slot, const FileError &failure) const
 {
-    const int code = failureCodeFor(failure);
-    RunResult result{RunResult::Outcome::Failed, slot, code,
-                     RunMessages::failure(language_, labels_[slot], code)};
-    result.systemError = failure.systemError;
-    return result;
+    return failedCopy(slot, labels_[slot], language_, failure);
 }
 
 RunResult ReplacementRun::Pass::commitFailed(

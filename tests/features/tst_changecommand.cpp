@@ -30,6 +30,8 @@ class TestChangeCommand : public QObject
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void pickChecksLetGoBeforeRunWrites();
+    void stoppedChangeSaysWhatWentInAndWhatWasNotTried_data();
+    void stoppedChangeSaysWhatWentInAndWhatWasNotTried();
 };
 
 void TestChangeCommand::changeCopiesAndReportsFirstFailure()
@@ -175,6 +177,84 @@ void TestChangeCommand::pickChecksLetGoBeforeRunWrites()
     QVERIFY(!checker.waitForChecks(cancelled.get_token()));
     release.release();
     QVERIFY(checker.waitForChecks({}));
+}
+
+void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried_data()
+{
+    // Slot 9 (Dirt) fails; the others named hold songs.
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QList<int>>("picks");
+    QTest::addColumn<QString>("failing"); // "gone", "missing" or "folder": the game file
+    QTest::addColumn<QString>("informative");
+    QTest::newRow("gone since its check, one before, two after")
+        << int(languagecodes::english) << QList<int>{3, 17, 26} << "gone"
+        << "The file picked for this slot, Letöltés.mp3, could not be copied: it is no longer "
+           "there.\n1 pick went in before Change stopped.\nThe picks of these slots were not "
+           "tried: Water, Looplepr.";
+    QTest::newRow("never there, none before, one after")
+        << int(languagecodes::english) << QList<int>{26} << "missing"
+        << "The file picked for this slot, Letöltés.mp3, could not be copied: it is not "
+           "there.\nNo pick went in before Change stopped.\nThe pick of this slot was not tried: "
+           "Looplepr.";
+    QTest::newRow("Hungarian, gone, two before, one after")
+        << int(languagecodes::hungarian) << QList<int>{0, 3, 17} << "gone"
+        << QString::fromUtf8("A helyre választott Letöltés.mp3 fájlt nem sikerült átmásolni: már "
+                             "nem található.\nMielőtt a Csere megállt, 2 választás került a "
+                             "helyére.\nEnnek a helynek a választása nem került sorra: Water.");
+    QTest::newRow("Hungarian, never there, two after")
+        << int(languagecodes::hungarian) << QList<int>{17, 26} << "missing"
+        << QString::fromUtf8("A helyre választott Letöltés.mp3 fájlt nem sikerült átmásolni: nem "
+                             "található.\nMielőtt a Csere megállt, egy választás sem került a "
+                             "helyére.\nEzeknek a helyeknek a választásai nem kerültek sorra: "
+                             "Water, Looplepr.");
+    QTest::newRow("a folder in the game file's place")
+        << int(languagecodes::hungarian) << QList<int>{3} << "folder"
+        << QString::fromUtf8("A játék Dirt.mp3 nevű fájlját nem sikerült lecserélni: a helyén egy "
+                             "mappa van.\nMielőtt a Csere megállt, 1 választás került a helyére.");
+}
+
+void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
+{
+    QFETCH(int, language);
+    QFETCH(QList<int>, picks);
+    QFETCH(QString, failing);
+    QFETCH(QString, informative);
+    QTemporaryDir game;
+    QTemporaryDir music;
+    for (const char *name : {"CstleTown.mp3", "StrongHold.mp3", "Water.mp3", "Looplepr.mp3"})
+        QVERIFY(writeBytes(game.path() + "/" + name, "game"));
+    if (failing == "folder")
+        QVERIFY(QDir(game.path()).mkdir("Dirt.mp3"));
+    else
+        QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "game"));
+    const QString song = music.path() + "/song.mp3";
+    const QString picked = music.path() + QString::fromUtf8("/Letöltés.mp3");
+    QVERIFY(writeBytes(song, testfiles::song()));
+    QVERIFY(failing == "missing" || writeBytes(picked, testfiles::song()));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + std::to_string(language) + "\r\n");
+    f.start();
+    for (int slot : picks)
+        f.slot(slot)->setText(song);
+    f.slot(9)->setText(picked);
+    const PickChecker &checker = f.form1->protocol().slotStatus().pickChecker();
+    QTRY_VERIFY(checker.verdict(9).has_value());
+    if (failing == "gone")
+        QVERIFY(QFile::remove(picked));
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.messages.size(), 1);
+    // The run's own text stays the box's text; the rest is its informative text.
+    QVERIFY(f.platform.messages.first().startsWith(QString::fromUtf8(
+                language == languagecodes::hungarian ? "Rossz fájlnevet" : "Bad filename")) !=
+            (failing == "folder"));
+    QCOMPARE(f.platform.informativeTexts.first(), informative);
+    QVERIFY(f.slot(9)->toolTip().endsWith(informative.section('\n', 0, 0)));
+    for (int slot : picks) {
+        const QString notTried =
+            QString::fromUtf8(language == languagecodes::hungarian
+                                  ? "A Csere e hely előtt megállt: ez a választás nem került sorra."
+                                  : "Change stopped before this slot: its pick was not tried.");
+        QCOMPARE(f.slot(slot)->toolTip().endsWith(notTried), slot > 9);
+    }
 }
 
 QTEST_MAIN(TestChangeCommand)
