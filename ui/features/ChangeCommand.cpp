@@ -34,7 +34,7 @@ void ChangeCommand::run()
 {
     if (worker_ || !confirmFolderWithoutGameMusic())
         return;
-    stop_ = {slots_.texts(), false, {}};
+    stop_ = {slots_.texts(), false, {}, state_.utvonal};
     for (int i = 0; i < core::slotCount; ++i)
         emit slotNoted(i, {});
     const core::SlotTexts labels = slots_.labels();

@@ -28,9 +28,21 @@ QString fileNameOf(const std::string &slotText)
 // The table's reasons begin a sentence; after a colon they go on one.
 QString afterColon(QString reason)
 {
-    if (reason.size() > 1 && reason.at(0).isUpper() && reason.at(1).isLower())
+    if (reason.size() > 1 && reason.at(0).isUpper() && !reason.at(1).isUpper())
         reason[0] = reason.at(0).toLower();
     return reason;
+}
+
+// Windows refuses a read-only file, and a system a read-only folder, as it refuses any
+// file it denies: the attribute tells them apart.
+bool deniedAsReadOnly(core::SystemError error, const std::string &gameFolder,
+                      const std::string &target)
+{
+    if (core::commonFailureOf(error) != core::CommonFailure::AccessDenied || gameFolder.empty())
+        return false;
+    const QFileInfo file(QString::fromStdString(
+        core::platform::textFromPath(core::platform::pathFromText(gameFolder + target))));
+    return (file.exists() && !file.isWritable()) || !QFileInfo(file.absolutePath()).isWritable();
 }
 
 bool failedOnPick(const core::FileError &failure)
@@ -80,11 +92,16 @@ QString whyCopyFailed(const core::RunResult &result, const RunMessage::ChangeSto
         return QString::fromUtf8(texts.changeStoppedAtPick)
             .arg(fileNameOf(change.texts[std::size_t(result.slot)]), why);
     }
-    const QString why = failure.kind == core::FileError::Kind::DestinationIsFolder
-                            ? QString::fromUtf8(texts.reasonFolderInPlace)
-                            : afterColon(failureReason(failure.systemError, language));
+    const std::string &target = slotTable.targetFileName(result.slot);
+    QString why;
+    if (failure.kind == core::FileError::Kind::DestinationIsFolder)
+        why = QString::fromUtf8(texts.reasonFolderInPlace);
+    else if (deniedAsReadOnly(failure.systemError, change.gameFolder, target))
+        why = QString::fromUtf8(texts.reasonReadOnly);
+    else
+        why = failureReason(failure.systemError, language);
     return QString::fromUtf8(texts.changeStoppedAtGameFile)
-        .arg(QString::fromStdString(slotTable.targetFileName(result.slot)), why);
+        .arg(QString::fromStdString(target), afterColon(why));
 }
 
 std::vector<int> notTried(const core::RunResult &result, const RunMessage::ChangeStop &change,

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace core {
@@ -36,6 +37,7 @@ class RunMessage
         core::SlotTexts texts;           // the slot texts the run was given
         bool pickWasFound = false;       // the failing pick's check had found its file
         std::vector<int> leftAsTheyWere; // unusable picks the player chose to leave out
+        std::string gameFolder;          // as stored, the target name glued to it
     };
 
     // A Change's result with its stop, in one box: the failure's own text, and as its
