@@ -32,6 +32,7 @@ constexpr RunTexts hungarianTexts{
     "nem olvasható: ",
     "az eredetije elveszett: egy másik program felülírta a játék fájlját, amíg a program az "
     "eredetit ugyanennek a fájlnak egy második nevén őrizte",
+    "Semmi sem változott, mert ez a választott fájl nem használható:",
 };
 
 constexpr RunTexts englishTexts{
@@ -59,6 +60,7 @@ constexpr RunTexts englishTexts{
     "it could not be read: ",
     "its original was lost: another program wrote over the game file while this program kept "
     "the original under a second name of that file",
+    "Nothing was changed, because this pick cannot be used:",
 };
 
 } // namespace

@@ -117,22 +117,33 @@ class StagedFiles
     FileSystem &fileSystem_;
 };
 
-// Nothing is written where any pick is no music: one message names every such slot.
+// Nothing is written where any pick is no music: one message names every such pick by its
+// file name and its slot by the slot's caption.
 std::optional<RunResult> refuseUnreadable(const std::array<Pick, slotCount> &picks,
                                           const SlotTexts &labels, std::uint8_t language)
 {
-    const RunTexts &texts = RunTexts::forLanguage(language);
-    RunResult refused{RunResult::Outcome::Failed, -1, 0, std::string(texts.picksRefused)};
+    RunResult refused{RunResult::Outcome::Failed, -1, 0, {}};
     refused.refusedBeforeWriting = true;
+    std::string lines;
     for (int i = 0; i < slotCount; ++i) {
         if (picks[i].action != Pick::Action::Refuse)
             continue;
         if (refused.slot < 0)
             refused.slot = i;
-        refused.message.append("\n").append(labels[i]).append(".mp3: ").append(picks[i].reason);
+        refused.refusedSlots.push_back(i);
+        lines.append("\n")
+            .append(platform::textFromPath(picks[i].source.filename()))
+            .append(" (")
+            .append(labels[i])
+            .append("): ")
+            .append(picks[i].reason);
     }
     if (refused.slot < 0)
         return std::nullopt;
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    refused.message =
+        std::string(refused.refusedSlots.size() == 1 ? texts.picksRefusedOne : texts.picksRefused) +
+        lines;
     return refused;
 }
 

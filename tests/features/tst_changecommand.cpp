@@ -32,6 +32,8 @@ class TestChangeCommand : public QObject
     void pickChecksLetGoBeforeRunWrites();
     void stoppedChangeSaysWhatWentInAndWhatWasNotTried_data();
     void stoppedChangeSaysWhatWentInAndWhatWasNotTried();
+    void unusablePicksCanBeLeftOut_data();
+    void unusablePicksCanBeLeftOut();
 };
 
 void TestChangeCommand::changeCopiesAndReportsFirstFailure()
@@ -255,6 +257,74 @@ void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
                                   : "Change stopped before this slot: its pick was not tried.");
         QCOMPARE(f.slot(slot)->toolTip().endsWith(notTried), slot > 9);
     }
+}
+
+void TestChangeCommand::unusablePicksCanBeLeftOut_data()
+{
+    // Unusable picks, good ones (slot 26 missing), the answer, the question's lines.
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QList<int>>("unusable");
+    QTest::addColumn<QList<int>>("good");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("informative"); // of the run's one message; none: no message
+    QTest::newRow("one, yes") << int(languagecodes::english) << QList<int>{9} << QList<int>{3}
+                              << true << "Nothing was changed, because this pick cannot be used:"
+                              << "Change the others and leave this slot as it is?" << QString();
+    QTest::newRow("two, Hungarian, no")
+        << int(languagecodes::hungarian) << QList<int>{9, 17} << QList<int>{3} << false
+        << QString::fromUtf8("Semmi sem változott, mert ezek a választott fájlok nem használhatók:")
+        << QString::fromUtf8(
+               "Lecseréled a többi zenét, és ezeket a helyeket úgy hagyod, ahogy vannak?")
+        << QString();
+    QTest::newRow("one, yes, a later pick missing")
+        << int(languagecodes::english) << QList<int>{9} << QList<int>{3, 26} << true
+        << "Nothing was changed, because this pick cannot be used:"
+        << "Change the others and leave this slot as it is?"
+        << "The file picked for this slot, song26.mp3, could not be copied: it is not there.\n"
+           "1 pick went in before Change stopped.\nThis slot was left as it was: Dirt.";
+}
+
+void TestChangeCommand::unusablePicksCanBeLeftOut()
+{
+    QFETCH(int, language);
+    QFETCH(QList<int>, unusable);
+    QFETCH(QList<int>, good);
+    QFETCH(bool, yes);
+    QFETCH(QString, heading);
+    QFETCH(QString, question);
+    QFETCH(QString, informative);
+    QTemporaryDir game;
+    QTemporaryDir music;
+    for (const char *name : {"StrongHold.mp3", "Dirt.mp3", "Water.mp3", "Looplepr.mp3"})
+        QVERIFY(writeBytes(game.path() + "/" + name, "game"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + std::to_string(language) + "\r\n");
+    f.start();
+    for (int slot : unusable) {
+        const QString fake = music.path() + QStringLiteral("/fake%1.flac").arg(slot);
+        QVERIFY(writeBytes(fake, "shopping list\n"));
+        f.slot(slot)->setText(fake);
+    }
+    for (int slot : good) {
+        const QString song = music.path() + QStringLiteral("/song%1.mp3").arg(slot);
+        QVERIFY(slot == 26 || writeBytes(song, testfiles::song()));
+        f.slot(slot)->setText(song);
+    }
+    f.platform.yesNoAnswers << yes;
+    f.main().gomb_change->click();
+    QCOMPARE(f.platform.questions.size(), 1);
+    const QStringList lines = f.platform.questions.first().split('\n');
+    QCOMPARE(lines.first(), heading);
+    // Each unusable pick by its file name, its slot by its caption.
+    QCOMPARE(lines.size(), unusable.size() + 1);
+    QVERIFY(lines.at(1).startsWith(QStringLiteral("fake9.flac (Dirt): ")));
+    QCOMPARE(f.platform.questionInformativeTexts.first(), question);
+    QCOMPARE(readBytes(game.path() + "/StrongHold.mp3") == testfiles::song(), yes);
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game"));
+    QCOMPARE(f.platform.messages.size(), informative.isEmpty() ? 0 : 1);
+    if (!informative.isEmpty())
+        QCOMPARE(f.platform.informativeTexts.first(), informative);
 }
 
 QTEST_MAIN(TestChangeCommand)
