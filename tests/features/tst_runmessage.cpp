@@ -128,11 +128,13 @@ void TestRunMessage::protectedFolderOffersStartAsAdministrator()
     QCOMPARE(
         f.platform.questions.first(),
         QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70."));
-    QCOMPARE(f.platform.questionInformativeTexts.first(),
-             QStringLiteral("The game's file Dirt.mp3 could not be replaced: access denied.\n"
-                            "No pick went in before Change stopped.\n"
-                            "Windows protects this folder. Start the program as administrator to "
-                            "change the game's music?"));
+    QCOMPARE(
+        f.platform.questionInformativeTexts.first(),
+        QStringLiteral(
+            "The game's file Dirt.mp3 could not be replaced: the file or the disk is read-only.\n"
+            "No pick went in before Change stopped.\n"
+            "Windows protects this folder. Start the program as administrator to "
+            "change the game's music?"));
     QVERIFY(f.platform.messages.isEmpty());
     QCOMPARE(f.platform.relaunches.size(), 1);
     QCOMPARE(f.platform.relaunches.first().first(), QStringLiteral("--hand-over"));

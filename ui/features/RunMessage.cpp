@@ -229,7 +229,8 @@ bool RunMessage::showWithAddition([[maybe_unused]] const core::RunResult &result
     // One box: the run's own message as it is, what Windows adds in its informative text.
     const QString message = QString::fromStdString(result.message);
     // A stopped Change has already said why the file was in use.
-    const QString said = informativeText.isEmpty() ? QString() : informativeText + u'\n';
+    const QString said =
+        informativeText.isEmpty() ? QString() : informativeText + QLatin1Char('\n');
     switch (addition) {
     case Addition::None:
         return false;
