@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
+#include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/ChangeCommand.h"
 #include "features/PickChecker.h"
@@ -183,36 +184,25 @@ void TestChangeCommand::pickChecksLetGoBeforeRunWrites()
 
 void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried_data()
 {
-    // Slot 9 (Dirt) fails; the others named hold songs.
+    // Slot 9 (Dirt) fails: its pick gone since its check, never there, or a folder in the
+    // game file's place. The other slots named hold songs.
     QTest::addColumn<int>("language");
     QTest::addColumn<QList<int>>("picks");
-    QTest::addColumn<QString>("failing"); // "gone", "missing" or "folder": the game file
+    QTest::addColumn<QString>("failing");
     QTest::addColumn<QString>("informative");
-    QTest::newRow("gone since its check, one before, two after")
-        << int(languagecodes::english) << QList<int>{3, 17, 26} << "gone"
-        << "The file picked for this slot, Letöltés.mp3, could not be copied: it is no longer "
-           "there.\n1 pick went in before Change stopped.\nThe picks of these slots were not "
-           "tried: Water, Looplepr.";
-    QTest::newRow("never there, none before, one after")
-        << int(languagecodes::english) << QList<int>{26} << "missing"
-        << "The file picked for this slot, Letöltés.mp3, could not be copied: it is not "
-           "there.\nNo pick went in before Change stopped.\nThe pick of this slot was not tried: "
-           "Looplepr.";
-    QTest::newRow("Hungarian, gone, two before, one after")
-        << int(languagecodes::hungarian) << QList<int>{0, 3, 17} << "gone"
-        << QString::fromUtf8("A helyre választott Letöltés.mp3 fájlt nem sikerült átmásolni: már "
-                             "nem található.\nMielőtt a Csere megállt, 2 választás került a "
-                             "helyére.\nEnnek a helynek a választása nem került sorra: Water.");
-    QTest::newRow("Hungarian, never there, two after")
-        << int(languagecodes::hungarian) << QList<int>{17, 26} << "missing"
-        << QString::fromUtf8("A helyre választott Letöltés.mp3 fájlt nem sikerült átmásolni: nem "
-                             "található.\nMielőtt a Csere megállt, egy választás sem került a "
-                             "helyére.\nEzeknek a helyeknek a választásai nem kerültek sorra: "
-                             "Water, Looplepr.");
-    QTest::newRow("a folder in the game file's place")
-        << int(languagecodes::hungarian) << QList<int>{3} << "folder"
-        << QString::fromUtf8("A játék Dirt.mp3 nevű fájlját nem sikerült lecserélni: a helyén egy "
-                             "mappa van.\nMielőtt a Csere megállt, 1 választás került a helyére.");
+    QTest::newRow("gone") << int(languagecodes::english) << QList<int>{3, 17, 26} << "gone"
+                          << "The file picked for this slot, Letöltés.mp3, could not be copied: it "
+                             "is no longer there.\n1 pick went in before Change stopped.\nThe "
+                             "picks of these slots were not tried: Water, Looplepr.";
+    QTest::newRow("never there") << int(languagecodes::hungarian) << QList<int>{26} << "missing"
+                                 << "A helyre választott Letöltés.mp3 fájlt nem sikerült "
+                                    "átmásolni: nem található.\nMielőtt a Csere megállt, egy "
+                                    "választás sem került a helyére.\nEnnek a helynek a "
+                                    "választása nem került sorra: Looplepr.";
+    QTest::newRow("folder") << int(languagecodes::hungarian) << QList<int>{3, 17} << "folder"
+                            << "A játék Dirt.mp3 nevű fájlját nem sikerült lecserélni: a helyén "
+                               "egy mappa van.\nMielőtt a Csere megállt, 1 választás került a "
+                               "helyére.\nEnnek a helynek a választása nem került sorra: Water.";
 }
 
 void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
@@ -223,14 +213,12 @@ void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
     QFETCH(QString, informative);
     QTemporaryDir game;
     QTemporaryDir music;
-    for (const char *name : {"CstleTown.mp3", "StrongHold.mp3", "Water.mp3", "Looplepr.mp3"})
+    for (const char *name : {"StrongHold.mp3", "Water.mp3", "Looplepr.mp3"})
         QVERIFY(writeBytes(game.path() + "/" + name, "game"));
-    if (failing == "folder")
-        QVERIFY(QDir(game.path()).mkdir("Dirt.mp3"));
-    else
-        QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "game"));
+    QVERIFY(failing == "folder" ? QDir(game.path()).mkdir("Dirt.mp3")
+                                : writeBytes(game.path() + "/Dirt.mp3", "game"));
     const QString song = music.path() + "/song.mp3";
-    const QString picked = music.path() + QString::fromUtf8("/Letöltés.mp3");
+    const QString picked = music.path() + "/Letöltés.mp3";
     QVERIFY(writeBytes(song, testfiles::song()));
     QVERIFY(failing == "missing" || writeBytes(picked, testfiles::song()));
     WindowFixture f("\"" + game.path().toStdString() + "/\"," + std::to_string(language) + "\r\n");
@@ -238,62 +226,48 @@ void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
     for (int slot : picks)
         f.slot(slot)->setText(song);
     f.slot(9)->setText(picked);
-    const PickChecker &checker = f.form1->protocol().slotStatus().pickChecker();
-    QTRY_VERIFY(checker.verdict(9).has_value());
+    QTRY_VERIFY(f.form1->protocol().slotStatus().pickChecker().verdict(9).has_value());
     if (failing == "gone")
         QVERIFY(QFile::remove(picked));
     f.main().gomb_change->click();
-    QCOMPARE(f.platform.messages.size(), 1);
     // The run's own text stays the box's text; the rest is its informative text.
-    QVERIFY(f.platform.messages.first().startsWith(QString::fromUtf8(
-                language == languagecodes::hungarian ? "Rossz fájlnevet" : "Bad filename")) !=
-            (failing == "folder"));
+    QCOMPARE(f.platform.messages.size(), 1);
     QCOMPARE(f.platform.informativeTexts.first(), informative);
     QVERIFY(f.slot(9)->toolTip().endsWith(informative.section('\n', 0, 0)));
-    for (int slot : picks) {
-        const QString notTried =
-            QString::fromUtf8(language == languagecodes::hungarian
-                                  ? "A Csere e hely előtt megállt: ez a választás nem került sorra."
-                                  : "Change stopped before this slot: its pick was not tried.");
-        QCOMPARE(f.slot(slot)->toolTip().endsWith(notTried), slot > 9);
-    }
+    QVERIFY(f.slot(picks.last())
+                ->toolTip()
+                .endsWith(QString::fromUtf8(
+                    TextTable::forLanguage(std::uint8_t(language)).slotNotTried)));
 }
 
 void TestChangeCommand::unusablePicksCanBeLeftOut_data()
 {
-    // Unusable picks, good ones (slot 26 missing), the answer, the question's lines.
+    // Unusable picks; the answer; the question's first line and its informative text; the
+    // informative text of the run's one message (slot 26's pick is missing).
     QTest::addColumn<int>("language");
     QTest::addColumn<QList<int>>("unusable");
-    QTest::addColumn<QList<int>>("good");
     QTest::addColumn<bool>("yes");
-    QTest::addColumn<QString>("heading");
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("informative"); // of the run's one message; none: no message
-    QTest::newRow("one, yes") << int(languagecodes::english) << QList<int>{9} << QList<int>{3}
-                              << true << "Nothing was changed, because this pick cannot be used:"
-                              << "Change the others and leave this slot as it is?" << QString();
-    QTest::newRow("two, Hungarian, no")
-        << int(languagecodes::hungarian) << QList<int>{9, 17} << QList<int>{3} << false
-        << QString::fromUtf8("Semmi sem változott, mert ezek a választott fájlok nem használhatók:")
-        << QString::fromUtf8(
-               "Lecseréled a többi zenét, és ezeket a helyeket úgy hagyod, ahogy vannak?")
-        << QString();
-    QTest::newRow("one, yes, a later pick missing")
-        << int(languagecodes::english) << QList<int>{9} << QList<int>{3, 26} << true
-        << "Nothing was changed, because this pick cannot be used:"
-        << "Change the others and leave this slot as it is?"
+    QTest::addColumn<QStringList>("question");
+    QTest::addColumn<QString>("informative");
+    QTest::newRow("one, yes")
+        << int(languagecodes::english) << QList<int>{9} << true
+        << QStringList{"Nothing was changed, because this pick cannot be used:",
+                       "Change the others and leave this slot as it is?"}
         << "The file picked for this slot, song26.mp3, could not be copied: it is not there.\n"
            "1 pick went in before Change stopped.\nThis slot was left as it was: Dirt.";
+    QTest::newRow("two, no")
+        << int(languagecodes::hungarian) << QList<int>{9, 17} << false
+        << QStringList{"Semmi sem változott, mert ezek a választott fájlok nem használhatók:",
+                       "Lecseréled a többi zenét, és ezeket a helyeket úgy hagyod, ahogy vannak?"}
+        << QString();
 }
 
 void TestChangeCommand::unusablePicksCanBeLeftOut()
 {
     QFETCH(int, language);
     QFETCH(QList<int>, unusable);
-    QFETCH(QList<int>, good);
     QFETCH(bool, yes);
-    QFETCH(QString, heading);
-    QFETCH(QString, question);
+    QFETCH(QStringList, question);
     QFETCH(QString, informative);
     QTemporaryDir game;
     QTemporaryDir music;
@@ -306,25 +280,22 @@ void TestChangeCommand::unusablePicksCanBeLeftOut()
         QVERIFY(writeBytes(fake, "shopping list\n"));
         f.slot(slot)->setText(fake);
     }
-    for (int slot : good) {
-        const QString song = music.path() + QStringLiteral("/song%1.mp3").arg(slot);
-        QVERIFY(slot == 26 || writeBytes(song, testfiles::song()));
-        f.slot(slot)->setText(song);
-    }
+    QVERIFY(writeBytes(music.path() + "/song3.mp3", testfiles::song()));
+    f.slot(3)->setText(music.path() + "/song3.mp3");
+    f.slot(26)->setText(music.path() + "/song26.mp3");
     f.platform.yesNoAnswers << yes;
     f.main().gomb_change->click();
+    // Each unusable pick by its file name, its slot by its caption.
     QCOMPARE(f.platform.questions.size(), 1);
     const QStringList lines = f.platform.questions.first().split('\n');
-    QCOMPARE(lines.first(), heading);
-    // Each unusable pick by its file name, its slot by its caption.
     QCOMPARE(lines.size(), unusable.size() + 1);
-    QVERIFY(lines.at(1).startsWith(QStringLiteral("fake9.flac (Dirt): ")));
-    QCOMPARE(f.platform.questionInformativeTexts.first(), question);
+    QCOMPARE(lines.first(), question.first());
+    QVERIFY(lines.at(1).startsWith("fake9.flac (Dirt): "));
+    QCOMPARE(f.platform.questionInformativeTexts.first(), question.last());
     QCOMPARE(readBytes(game.path() + "/StrongHold.mp3") == testfiles::song(), yes);
     QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game"));
-    QCOMPARE(f.platform.messages.size(), informative.isEmpty() ? 0 : 1);
-    if (!informative.isEmpty())
-        QCOMPARE(f.platform.informativeTexts.first(), informative);
+    QCOMPARE(f.platform.informativeTexts,
+             informative.isEmpty() ? QStringList{} : QStringList{informative});
 }
 
 QTEST_MAIN(TestChangeCommand)

@@ -5,7 +5,6 @@
 #include "features/FailureReason.h"
 #include "features/RunMessage.h"
 #include "files/FailureCodes.h"
-#include "run/ReplacementRun.h"
 #include "sets/MusicSet.h"
 
 #include <QTest>
@@ -32,8 +31,7 @@ class TestRunMessage : public QObject
     void protectedFolderOffersStartAsAdministrator();
     void fileInUseIsNoCaseForAdministrator_data();
     void fileInUseIsNoCaseForAdministrator();
-    void failedGameFileIsNamedWithItsReason_data();
-    void failedGameFileIsNamedWithItsReason();
+    void readOnlyGameFileIsNamedWithItsReason();
 };
 
 void TestRunMessage::handOverOpensWithPicksAndWritesNoSettings()
@@ -184,52 +182,25 @@ void TestRunMessage::fileInUseIsNoCaseForAdministrator()
                                                          "zárd be a játékot, és próbáld újra"));
 }
 
-void TestRunMessage::failedGameFileIsNamedWithItsReason_data()
+void TestRunMessage::readOnlyGameFileIsNamedWithItsReason()
 {
 #ifdef Q_OS_WIN
-    const int readOnly = ERROR_WRITE_PROTECT, full = ERROR_DISK_FULL;
+    const core::FileError failure = core::FileError::destination(ERROR_WRITE_PROTECT);
 #else
-    const int readOnly = EROFS, full = ENOSPC;
+    const core::FileError failure = core::FileError::destination(EROFS);
 #endif
-    QTest::addColumn<int>("language");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("informative");
-    // The game file's own name, never the caption with ".mp3"; the reason after a colon.
-    QTest::newRow("read-only, Castle")
-        << int(languagecodes::hungarian) << 0 << readOnly
-        << QString::fromUtf8("A játék CstleTown.mp3 nevű fájlját nem sikerült "
-                             "lecserélni: a fájl vagy a lemez csak olvasható.\n"
-                             "Mielőtt a Csere megállt, egy választás sem került a "
-                             "helyére.");
-    QTest::newRow("disk full, Dirt")
-        << int(languagecodes::english) << 9 << full
-        << "The game's file Dirt.mp3 could not be replaced: the disk is full.\n2 picks went in "
-           "before Change stopped.";
-}
-
-void TestRunMessage::failedGameFileIsNamedWithItsReason()
-{
-    QFETCH(int, language);
-    QFETCH(int, slot);
-    QFETCH(int, error);
-    QFETCH(QString, informative);
-    const core::FileError failure = core::FileError::destination(error);
-    core::RunResult result{core::RunResult::Outcome::Failed, slot, core::failureCodeFor(failure),
-                           "the run's own message"};
-    result.systemError = error;
+    core::RunResult result{core::RunResult::Outcome::Failed, 0, 70, "the run's own message"};
+    result.systemError = failure.systemError;
     result.failure = failure;
-    RunMessage::ChangeStop stop;
-    stop.texts = runtexts::placeholders(std::uint8_t(language));
-    for (int picked : {slot, 3, 5}) {
-        if (picked <= slot)
-            stop.texts[std::size_t(picked)] = "/music/song.mp3";
-    }
+    RunMessage::ChangeStop stop{runtexts::placeholders(1)};
+    stop.texts[0] = "/music/song.mp3";
     const core::SlotTable table;
-    const std::uint8_t code = std::uint8_t(language);
-    QCOMPARE(RunMessage::stoppedChange(result, stop, runtexts::labels(), table, code), informative);
-    QCOMPARE(RunMessage::slotNotes(result, stop, table, code)[std::size_t(slot)],
-             informative.section('\n', 0, 0));
+    // The game file's own name, never the caption with ".mp3".
+    const QString said = "A játék CstleTown.mp3 nevű fájlját nem sikerült lecserélni: a fájl "
+                         "vagy a lemez csak olvasható.";
+    QCOMPARE(RunMessage::stoppedChange(result, stop, runtexts::labels(), table, 1),
+             said + "\nMielőtt a Csere megállt, egy választás sem került a helyére.");
+    QCOMPARE(RunMessage::slotNotes(result, stop, table, 1)[0], said);
 }
 
 QTEST_MAIN(TestRunMessage)

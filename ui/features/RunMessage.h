@@ -34,10 +34,10 @@ class RunMessage
     // What a Change knows of its run besides the result.
     struct ChangeStop
     {
-        core::SlotTexts texts;           // the slot texts the run was given
-        bool pickWasFound = false;       // the failing pick's check had found its file
-        std::vector<int> leftAsTheyWere; // unusable picks the player chose to leave out
-        std::string gameFolder;          // as stored, the target name glued to it
+        core::SlotTexts texts;                // the slot texts the run was given
+        bool pickWasFound = false;            // the failing pick's check had found its file
+        std::vector<int> leftAsTheyWere = {}; // unusable picks the player chose to leave out
+        std::string gameFolder = {};          // as stored, the target name glued to it
     };
 
     // A Change's result with its stop, in one box: the failure's own text, and as its
