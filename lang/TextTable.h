@@ -251,6 +251,26 @@ struct TextTable
     // empty slot's tooltip holds until then: %1 the entry's name without its access key.
     const char *reopenLastPicks;
     const char *lastPicksNote;
+    // A Change stopped at a failed copy, in its box's informative text and the slots'
+    // tooltips: why the pick (%1 its file name) or the game's file (%1) failed, %2 the reason.
+    const char *changeStoppedAtPick;
+    const char *changeStoppedAtGameFile;
+    const char *pickNoLongerThere;
+    const char *pickNotThere;
+    // How many picks went in before it stopped (%1).
+    const char *changePicksInNone;
+    const char *changePicksInOne;
+    const char *changePicksInMany;
+    // The later slots holding a pick that were not tried; %1 their captions.
+    const char *changeNotTriedOne;
+    const char *changeNotTriedMany;
+    const char *slotNotTried;
+    // The slots whose unusable picks the player chose to leave; %1 their captions.
+    const char *changeLeftOne;
+    const char *changeLeftMany;
+    // Before a run that would refuse unusable picks: change the others?
+    const char *changeOthersOne;
+    const char *changeOthersMany;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

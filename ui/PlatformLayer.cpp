@@ -61,11 +61,36 @@ void fitColumnsToContent(QFileDialog &dialog)
 
 } // namespace
 
+void PlatformLayer::showMessageWithInformativeText(QWidget *parent, const QString &text,
+                                                   const QString &informativeText)
+{
+    showMessage(parent,
+                informativeText.isEmpty() ? text : text + QStringLiteral("\n\n") + informativeText);
+}
+
+bool PlatformLayer::askYesNoWithInformativeText(QWidget *parent, const QString &text,
+                                                const QString &informativeText,
+                                                DefaultAnswer defaultAnswer)
+{
+    return askYesNo(
+        parent, informativeText.isEmpty() ? text : text + QStringLiteral("\n\n") + informativeText,
+        defaultAnswer);
+}
+
 void QtPlatformLayer::showMessage(QWidget *parent, const QString &text)
+{
+    showMessageWithInformativeText(parent, text, {});
+}
+
+void QtPlatformLayer::showMessageWithInformativeText(QWidget *parent, const QString &text,
+                                                     const QString &informativeText)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Ok, parent);
     setText(box, text);
+    // A visible paragraph of its own, not behind a details button.
+    if (!informativeText.isEmpty())
+        box.setInformativeText(informativeText);
     setCaption(box, QMessageBox::Ok, buttonCaptions().ok);
     TitleRoom::keep(box);
     box.exec();
@@ -101,9 +126,18 @@ void QtPlatformLayer::showMessageWithPath(QWidget *parent, const QString &text, 
 
 bool QtPlatformLayer::askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer)
 {
+    return askYesNoWithInformativeText(parent, text, {}, defaultAnswer);
+}
+
+bool QtPlatformLayer::askYesNoWithInformativeText(QWidget *parent, const QString &text,
+                                                  const QString &informativeText,
+                                                  DefaultAnswer defaultAnswer)
+{
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(fixedtext::applicationTitle), {},
                     QMessageBox::Yes | QMessageBox::No, parent);
     setText(box, text);
+    if (!informativeText.isEmpty())
+        box.setInformativeText(informativeText);
     setCaption(box, QMessageBox::Yes, buttonCaptions().yes);
     setCaption(box, QMessageBox::No, buttonCaptions().no);
     box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);

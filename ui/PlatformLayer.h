@@ -49,6 +49,13 @@ class PlatformLayer
     }
     // The same box with Yes and No buttons; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) = 0;
+    // The boxes above with a second paragraph under the text, the informative text: what the
+    // program adds to a text that stays as it is. Without one, exactly the boxes above.
+    virtual void showMessageWithInformativeText(QWidget *parent, const QString &text,
+                                                const QString &informativeText);
+    virtual bool askYesNoWithInformativeText(QWidget *parent, const QString &text,
+                                             const QString &informativeText,
+                                             DefaultAnswer defaultAnswer);
     // The chosen file's full path with native separators, or nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) = 0;
     // The file name to save to, with native separators, or nothing when cancelled.
@@ -78,6 +85,11 @@ class QtPlatformLayer : public PlatformLayer
     void showMessage(QWidget *parent, const QString &text) override;
     void showMessageWithPath(QWidget *parent, const QString &text, const QString &path) override;
     bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override;
+    void showMessageWithInformativeText(QWidget *parent, const QString &text,
+                                        const QString &informativeText) override;
+    bool askYesNoWithInformativeText(QWidget *parent, const QString &text,
+                                     const QString &informativeText,
+                                     DefaultAnswer defaultAnswer) override;
     std::optional<QString> chooseFileToOpen(QWidget *parent, OpenFileRequest &request) override;
     std::optional<QString> chooseFileToSave(QWidget *parent,
                                             const OpenFileRequest &request) override;

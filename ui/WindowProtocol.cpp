@@ -106,6 +106,7 @@ void WindowProtocol::connectFeatures()
     connect(&state_.fits, &SlotFits::changed, &lastPicks_, &LastPicks::slotChanged);
     musicSets_.setLastPicks(lastPicks_);
     connect(&lastPicks_, &LastPicks::noteChanged, &slotStatus_, &SlotStatus::setEmptySlotNote);
+    connect(&change_, &ChangeCommand::slotNoted, &slotStatus_, &SlotStatus::setRunNote);
     connectLoudness();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "files/FileError.h"
 #include "files/FileSystem.h"
 #include "loudness/GainPlan.h"
 #include "settings/SlotTable.h"
@@ -8,6 +9,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace core {
 
@@ -38,6 +40,10 @@ struct RunResult
     // What matching did to each converted pick that went over its game file, as its result
     // measured.
     std::array<std::optional<GainPlan>, slotCount> written = {};
+    // Failed at a copy: which side of it failed and how, for the window to name the file.
+    std::optional<FileError> failure = std::nullopt;
+    // Refused before writing: every slot whose pick is no music the program reads.
+    std::vector<int> refusedSlots = {};
 };
 
 } // namespace core

@@ -35,6 +35,7 @@ constexpr RunTexts hungarianTexts{
     .leftAloneLost =
         "az eredetije elveszett: egy másik program felülírta a játék fájlját, amíg a program az "
         "eredetit ugyanennek a fájlnak egy második nevén őrizte",
+    .picksRefusedOne = "Semmi sem változott, mert ez a választott fájl nem használható:",
 };
 
 constexpr RunTexts englishTexts{
@@ -65,6 +66,7 @@ constexpr RunTexts englishTexts{
     .leftAloneLost =
         "its original was lost: another program wrote over the game file while this program kept "
         "the original under a second name of that file",
+    .picksRefusedOne = "Nothing was changed, because this pick cannot be used:",
 };
 
 } // namespace

@@ -18,8 +18,8 @@ struct RunTexts
     // A pick that is no music the program reads: prefix, the slot's label, suffix, reason.
     std::string_view notMusicPrefix;
     std::string_view notMusicSuffix;
-    // The run refused before writing anything: this line, then "<label>.mp3: <reason>" for
-    // every pick that is no music the program reads, one a line.
+    // The run refused before writing anything: this line, then "<pick's file name>
+    // (<label>): <reason>" for every pick that is no music the program reads, one a line.
     std::string_view picksRefused;
     // The reason where the audio part cannot be loaded: prefix, where it was looked for, suffix.
     std::string_view audioMissingPrefix;
@@ -39,6 +39,8 @@ struct RunTexts
     // Followed by the reason.
     std::string_view leftAloneUnreadable;
     std::string_view leftAloneLost;
+    // picksRefused for a single pick.
+    std::string_view picksRefusedOne;
 
     // The texts of a stored language code (see languageFromCode).
     static const RunTexts &forLanguage(std::uint8_t language);

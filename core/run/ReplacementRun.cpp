@@ -117,22 +117,33 @@ class StagedFiles
     FileSystem &fileSystem_;
 };
 
-// Nothing is written where any pick is no music: one message names every such slot.
+// Nothing is written where any pick is no music: one message names every such pick by its
+// file name and its slot by the slot's caption.
 std::optional<RunResult> refuseUnreadable(const std::array<Pick, slotCount> &picks,
                                           const SlotTexts &labels, std::uint8_t language)
 {
-    const RunTexts &texts = RunTexts::forLanguage(language);
-    RunResult refused{RunResult::Outcome::Failed, -1, 0, std::string(texts.picksRefused)};
+    RunResult refused{RunResult::Outcome::Failed, -1, 0, {}};
     refused.refusedBeforeWriting = true;
+    std::string lines;
     for (int i = 0; i < slotCount; ++i) {
         if (picks[i].action != Pick::Action::Refuse)
             continue;
         if (refused.slot < 0)
             refused.slot = i;
-        refused.message.append("\n").append(labels[i]).append(".mp3: ").append(picks[i].reason);
+        refused.refusedSlots.push_back(i);
+        lines.append("\n")
+            .append(platform::textFromPath(picks[i].source.filename()))
+            .append(" (")
+            .append(labels[i])
+            .append("): ")
+            .append(picks[i].reason);
     }
     if (refused.slot < 0)
         return std::nullopt;
+    const RunTexts &texts = RunTexts::forLanguage(language);
+    refused.message =
+        std::string(refused.refusedSlots.size() == 1 ? texts.picksRefusedOne : texts.picksRefused) +
+        lines;
     return refused;
 }
 
@@ -207,6 +218,17 @@ void countPicksPutIn(RunResult &cancelled, const std::array<Pick, slotCount> &pi
     }
 }
 
+RunResult failedCopy(int slot, std::string_view label, std::uint8_t language,
+                     const FileError &failure)
+{
+    const int code = failureCodeFor(failure);
+    RunResult result{RunResult::Outcome::Failed, slot, code,
+                     RunMessages::failure(language, label, code)};
+    result.systemError = failure.systemError;
+    result.failure = failure;
+    return result;
+}
+
 RunResult conversionFailed(int slot, std::string_view label, std::uint8_t language,
                            const ConversionFailure &failure)
 {
@@ -216,18 +238,14 @@ RunResult conversionFailed(int slot, std::string_view label, std::uint8_t langua
     case ConversionFailure::Kind::NotMusic:
         return {RunResult::Outcome::Failed, slot, 0,
                 RunMessages::notMusic(language, label, failure.reason.text(language))};
-    case ConversionFailure::Kind::Read: {
-        const int code = failureCodeFor({FileError::Kind::SourceCall, failure.systemError});
-        return {RunResult::Outcome::Failed, slot, code,
-                RunMessages::failure(language, label, code)};
-    }
+    case ConversionFailure::Kind::Read:
+        return failedCopy(slot, label, language,
+                          {FileError::Kind::SourceCall, failure.systemError});
     case ConversionFailure::Kind::Write:
         break;
     }
-    const int code = failureCodeFor(FileError::destination(failure.systemError));
-    return {RunResult::Outcome::Failed, slot, code,
-            RunMessages::failure(language, label, code) + "\n" +
-                RunMessages::writeFailureReason(language, failure.systemError)};
+    // The reason is the window's to add beside the failure's own text.
+    return failedCopy(slot, label, language, FileError::destination(failure.systemError));
 }
 
 } // namespace
@@ -454,11 +472,7 @@ std::optional<RunResult> ReplacementRun::Pass::prepare(int slot, const Pick &pic
 
 RunResult ReplacementRun::Pass::failureAt(int slot, const FileError &failure) const
 {
-    const int code = failureCodeFor(failure);
-    RunResult result{RunResult::Outcome::Failed, slot, code,
-                     RunMessages::failure(language_, labels_[slot], code)};
-    result.systemError = failure.systemError;
-    return result;
+    return failedCopy(slot, labels_[slot], language_, failure);
 }
 
 RunResult ReplacementRun::Pass::commitFailed(

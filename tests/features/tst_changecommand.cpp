@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
+#include "TextTable.h"
 #include "WindowFixture.h"
 #include "features/ChangeCommand.h"
 #include "features/PickChecker.h"
@@ -30,6 +31,10 @@ class TestChangeCommand : public QObject
     void refusedRunLeadsToItsSlot_data();
     void refusedRunLeadsToItsSlot();
     void pickChecksLetGoBeforeRunWrites();
+    void stoppedChangeSaysWhatWentInAndWhatWasNotTried_data();
+    void stoppedChangeSaysWhatWentInAndWhatWasNotTried();
+    void unusablePicksCanBeLeftOut_data();
+    void unusablePicksCanBeLeftOut();
 };
 
 void TestChangeCommand::changeCopiesAndReportsFirstFailure()
@@ -175,6 +180,122 @@ void TestChangeCommand::pickChecksLetGoBeforeRunWrites()
     QVERIFY(!checker.waitForChecks(cancelled.get_token()));
     release.release();
     QVERIFY(checker.waitForChecks({}));
+}
+
+void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried_data()
+{
+    // Slot 9 (Dirt) fails: its pick gone since its check, never there, or a folder in the
+    // game file's place. The other slots named hold songs.
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QList<int>>("picks");
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<QString>("informative");
+    QTest::newRow("gone") << int(languagecodes::english) << QList<int>{3, 17, 26} << "gone"
+                          << "The file picked for this slot, Letöltés.mp3, could not be copied: it "
+                             "is no longer there.\n1 pick went in before Change stopped.\nThe "
+                             "picks of these slots were not tried: Water, Looplepr.";
+    QTest::newRow("never there") << int(languagecodes::hungarian) << QList<int>{26} << "missing"
+                                 << "A helyre választott Letöltés.mp3 fájlt nem sikerült "
+                                    "átmásolni: nem található.\nMielőtt a Csere megállt, egy "
+                                    "választás sem került a helyére.\nEnnek a helynek a "
+                                    "választása nem került sorra: Looplepr.";
+    QTest::newRow("folder") << int(languagecodes::hungarian) << QList<int>{3, 17} << "folder"
+                            << "A játék Dirt.mp3 nevű fájlját nem sikerült lecserélni: a helyén "
+                               "egy mappa van.\nMielőtt a Csere megállt, 1 választás került a "
+                               "helyére.\nEnnek a helynek a választása nem került sorra: Water.";
+}
+
+void TestChangeCommand::stoppedChangeSaysWhatWentInAndWhatWasNotTried()
+{
+    QFETCH(int, language);
+    QFETCH(QList<int>, picks);
+    QFETCH(QString, failing);
+    QFETCH(QString, informative);
+    QTemporaryDir game;
+    QTemporaryDir music;
+    for (const char *name : {"StrongHold.mp3", "Water.mp3", "Looplepr.mp3"})
+        QVERIFY(writeBytes(game.path() + "/" + name, "game"));
+    QVERIFY(failing == "folder" ? QDir(game.path()).mkdir("Dirt.mp3")
+                                : writeBytes(game.path() + "/Dirt.mp3", "game"));
+    const QString song = music.path() + "/song.mp3";
+    const QString picked = music.path() + "/Letöltés.mp3";
+    QVERIFY(writeBytes(song, testfiles::song()));
+    QVERIFY(failing == "missing" || writeBytes(picked, testfiles::song()));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + std::to_string(language) + "\r\n");
+    f.start();
+    for (int slot : picks)
+        f.slot(slot)->setText(song);
+    f.slot(9)->setText(picked);
+    QTRY_VERIFY(f.form1->protocol().slotStatus().pickChecker().verdict(9).has_value());
+    if (failing == "gone")
+        QVERIFY(QFile::remove(picked));
+    f.main().gomb_change->click();
+    // The run's own text stays the box's text; the rest is its informative text.
+    QCOMPARE(f.platform.messages.size(), 1);
+    QCOMPARE(f.platform.informativeTexts.first(), informative);
+    QVERIFY(f.slot(9)->toolTip().endsWith(informative.section('\n', 0, 0)));
+    QVERIFY(f.slot(picks.last())
+                ->toolTip()
+                .endsWith(QString::fromUtf8(
+                    TextTable::forLanguage(std::uint8_t(language)).slotNotTried)));
+}
+
+void TestChangeCommand::unusablePicksCanBeLeftOut_data()
+{
+    // Unusable picks; the answer; the question's first line and its informative text; the
+    // informative text of the run's one message (slot 26's pick is missing).
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QList<int>>("unusable");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("question");
+    QTest::addColumn<QString>("informative");
+    QTest::newRow("one, yes")
+        << int(languagecodes::english) << QList<int>{9} << true
+        << QStringList{"Nothing was changed, because this pick cannot be used:",
+                       "Change the others and leave this slot as it is?"}
+        << "The file picked for this slot, song26.mp3, could not be copied: it is not there.\n"
+           "1 pick went in before Change stopped.\nThis slot was left as it was: Dirt.";
+    QTest::newRow("two, no")
+        << int(languagecodes::hungarian) << QList<int>{9, 17} << false
+        << QStringList{"Semmi sem változott, mert ezek a választott fájlok nem használhatók:",
+                       "Lecseréled a többi zenét, és ezeket a helyeket úgy hagyod, ahogy vannak?"}
+        << QString();
+}
+
+void TestChangeCommand::unusablePicksCanBeLeftOut()
+{
+    QFETCH(int, language);
+    QFETCH(QList<int>, unusable);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, question);
+    QFETCH(QString, informative);
+    QTemporaryDir game;
+    QTemporaryDir music;
+    for (const char *name : {"StrongHold.mp3", "Dirt.mp3", "Water.mp3", "Looplepr.mp3"})
+        QVERIFY(writeBytes(game.path() + "/" + name, "game"));
+    WindowFixture f("\"" + game.path().toStdString() + "/\"," + std::to_string(language) + "\r\n");
+    f.start();
+    for (int slot : unusable) {
+        const QString fake = music.path() + QStringLiteral("/fake%1.flac").arg(slot);
+        QVERIFY(writeBytes(fake, "shopping list\n"));
+        f.slot(slot)->setText(fake);
+    }
+    QVERIFY(writeBytes(music.path() + "/song3.mp3", testfiles::song()));
+    f.slot(3)->setText(music.path() + "/song3.mp3");
+    f.slot(26)->setText(music.path() + "/song26.mp3");
+    f.platform.yesNoAnswers << yes;
+    f.main().gomb_change->click();
+    // Each unusable pick by its file name, its slot by its caption.
+    QCOMPARE(f.platform.questions.size(), 1);
+    const QStringList lines = f.platform.questions.first().split('\n');
+    QCOMPARE(lines.size(), unusable.size() + 1);
+    QCOMPARE(lines.first(), question.first());
+    QVERIFY(lines.at(1).startsWith("fake9.flac (Dirt): "));
+    QCOMPARE(f.platform.questionInformativeTexts.first(), question.last());
+    QCOMPARE(readBytes(game.path() + "/StrongHold.mp3") == testfiles::song(), yes);
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("game"));
+    QCOMPARE(f.platform.informativeTexts,
+             informative.isEmpty() ? QStringList{} : QStringList{informative});
 }
 
 QTEST_MAIN(TestChangeCommand)

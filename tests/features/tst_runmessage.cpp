@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LanguageCodes.h"
+#include "SlotTextsForTests.h"
 #include "WindowFixture.h"
 #include "features/FailureReason.h"
 #include "features/RunMessage.h"
+#include "files/FailureCodes.h"
 #include "sets/MusicSet.h"
 
 #include <QTest>
@@ -29,6 +31,7 @@ class TestRunMessage : public QObject
     void protectedFolderOffersStartAsAdministrator();
     void fileInUseIsNoCaseForAdministrator_data();
     void fileInUseIsNoCaseForAdministrator();
+    void readOnlyGameFileIsNamedWithItsReason();
 };
 
 void TestRunMessage::handOverOpensWithPicksAndWritesNoSettings()
@@ -122,9 +125,14 @@ void TestRunMessage::protectedFolderOffersStartAsAdministrator()
     QCOMPARE(f.platform.questions.size(), 1);
     QCOMPARE(
         f.platform.questions.first(),
-        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70.\n\n"
-                       "Windows protects this folder. Start the program as administrator to change "
-                       "the game's music?"));
+        QStringLiteral("There was a fault during the copying atDirt.mp3. The error code is: 70."));
+    QCOMPARE(
+        f.platform.questionInformativeTexts.first(),
+        QStringLiteral(
+            "The game's file Dirt.mp3 could not be replaced: the file or the disk is read-only.\n"
+            "No pick went in before Change stopped.\n"
+            "Windows protects this folder. Start the program as administrator to "
+            "change the game's music?"));
     QVERIFY(f.platform.messages.isEmpty());
     QCOMPARE(f.platform.relaunches.size(), 1);
     QCOMPARE(f.platform.relaunches.first().first(), QStringLiteral("--hand-over"));
@@ -172,6 +180,27 @@ void TestRunMessage::fileInUseIsNoCaseForAdministrator()
              QStringLiteral("the file is in use: close the game and try again"));
     QCOMPARE(failureReason(row[0], 1), QString::fromUtf8("a fájlt egy másik program használja: "
                                                          "zárd be a játékot, és próbáld újra"));
+}
+
+void TestRunMessage::readOnlyGameFileIsNamedWithItsReason()
+{
+#ifdef Q_OS_WIN
+    const core::FileError failure = core::FileError::destination(ERROR_WRITE_PROTECT);
+#else
+    const core::FileError failure = core::FileError::destination(EROFS);
+#endif
+    core::RunResult result{core::RunResult::Outcome::Failed, 0, 70, "the run's own message"};
+    result.systemError = failure.systemError;
+    result.failure = failure;
+    RunMessage::ChangeStop stop{runtexts::placeholders(1)};
+    stop.texts[0] = "/music/song.mp3";
+    const core::SlotTable table;
+    // The game file's own name, never the caption with ".mp3".
+    const QString said = "A játék CstleTown.mp3 nevű fájlját nem sikerült lecserélni: a fájl "
+                         "vagy a lemez csak olvasható.";
+    QCOMPARE(RunMessage::stoppedChange(result, stop, runtexts::labels(), table, 1),
+             said + "\nMielőtt a Csere megállt, egy választás sem került a helyére.");
+    QCOMPARE(RunMessage::slotNotes(result, stop, table, 1)[0], said);
 }
 
 QTEST_MAIN(TestRunMessage)

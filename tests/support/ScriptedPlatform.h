@@ -13,14 +13,33 @@ class ScriptedPlatform : public PlatformLayer
   public:
     void answerNextFileDialog(std::optional<QString> answer) { fileAnswers_.enqueue(answer); }
 
-    void showMessage(QWidget *, const QString &text) override { messages << text; }
+    void showMessage(QWidget *parent, const QString &text) override
+    {
+        showMessageWithInformativeText(parent, text, {});
+    }
+    // The informative text is kept apart: `messages` holds the main texts only, and
+    // `informativeTexts` one entry for each, empty where the box has none.
+    void showMessageWithInformativeText(QWidget *, const QString &text,
+                                        const QString &informativeText) override
+    {
+        messages << text;
+        informativeTexts << informativeText;
+    }
 
-    bool askYesNo(QWidget *, const QString &text, DefaultAnswer defaultAnswer) override
+    bool askYesNo(QWidget *parent, const QString &text, DefaultAnswer defaultAnswer) override
+    {
+        return askYesNoWithInformativeText(parent, text, {}, defaultAnswer);
+    }
+    bool askYesNoWithInformativeText(QWidget *, const QString &text, const QString &informativeText,
+                                     DefaultAnswer defaultAnswer) override
     {
         questions << text;
+        questionInformativeTexts << informativeText;
         defaultAnswers << defaultAnswer;
         return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
     }
+    QStringList informativeTexts;
+    QStringList questionInformativeTexts;
 
     // The request as the dialog would open; a filter answer is the entry the player chooses.
     std::optional<QString> chooseFileToOpen(QWidget *, OpenFileRequest &request) override

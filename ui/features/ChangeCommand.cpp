@@ -14,9 +14,12 @@
 #include "music/AudioCodecs.h"
 #include "originals/OriginalsFolder.h"
 #include "report/RunMessages.h"
+#include "report/RunTexts.h"
 #include "settings/GameMusicFolder.h"
 
 #include <QApplication>
+
+#include <algorithm>
 
 ChangeCommand::ChangeCommand(const FeatureContext &context, const QWidget &exitButton,
                              const PickChecker &pickChecker, RunMessage &message, QObject *parent)
@@ -31,10 +34,10 @@ void ChangeCommand::run()
 {
     if (worker_ || !confirmFolderWithoutGameMusic())
         return;
-    const core::SlotTexts texts = slots_.texts();
+    stop_ = {slots_.texts(), false, {}, state_.utvonal};
+    for (int i = 0; i < core::slotCount; ++i)
+        emit slotNoted(i, {});
     const core::SlotTexts labels = slots_.labels();
-    const std::string folder = state_.utvonal;
-    const std::uint8_t language = state_.nyelv;
     // Handed over as administrator: a pick's game file that is a link fails the run unwritten.
     if (const auto refused =
             kept_.linkedTargetRefusal(labels, [this](int i) { return slots_.showsFile(i); })) {
@@ -43,6 +46,40 @@ void ChangeCommand::run()
     }
     listening_.releaseSlots([this](int slot) { return slots_.showsFile(slot); });
     emit aboutToWrite();
+    core::RunResult result;
+    if (!runOver(stop_.texts, result))
+        return;
+    if (changeOthers(result, stop_.texts)) {
+        // The slots left out hold the placeholder for this run: it skips them.
+        stop_.leftAsTheyWere = result.refusedSlots;
+        const std::string placeholder(core::RunTexts::forLanguage(state_.nyelv).placeholder);
+        for (int slot : stop_.leftAsTheyWere)
+            stop_.texts[std::size_t(slot)] = placeholder;
+        emit aboutToWrite();
+        if (!runOver(stop_.texts, result))
+            return;
+    } else if (!result.refusedSlots.empty() && result.refusedBeforeWriting) {
+        // Answered no: nothing was written, and the box was the run's one message.
+        emit filesWritten();
+        emit runEnded(result);
+        emit slotNeedsAttention(result.slot);
+        emit finished();
+        return;
+    }
+    if (result.slot >= 0 && result.slot < core::slotCount) {
+        const auto &verdict = pickChecker_.verdict(result.slot);
+        stop_.pickWasFound = verdict && verdict->readable;
+    }
+    emit filesWritten();
+    emit runEnded(result);
+    report(result);
+}
+
+bool ChangeCommand::runOver(const core::SlotTexts &texts, core::RunResult &result)
+{
+    const core::SlotTexts labels = slots_.labels();
+    const std::string folder = state_.utvonal;
+    const std::uint8_t language = state_.nyelv;
     const core::AudioCodecs *codecs = core::AudioCodecs::get();
     const core::LoudnessOptions loudness =
         loudnessChoice_ ? loudnessChoice_->options() : core::LoudnessOptions();
@@ -58,7 +95,6 @@ void ChangeCommand::run()
     worker.setUnmeasured();
     worker.holdInput(window_, &exitButton_);
     worker_ = &worker;
-    core::RunResult result;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     worker.run([&] {
         // A pick's check still reading a game file would keep Windows from replacing it.
@@ -81,11 +117,33 @@ void ChangeCommand::run()
     worker.hide();
     if (endAfterRun_) {
         platform_.endProgram();
-        return;
+        return false;
     }
-    emit filesWritten();
-    emit runEnded(result);
-    report(result);
+    return true;
+}
+
+bool ChangeCommand::changeOthers(const core::RunResult &refused, const core::SlotTexts &texts)
+{
+    if (refused.outcome != core::RunResult::Outcome::Failed || !refused.refusedBeforeWriting ||
+        refused.refusedSlots.empty())
+        return false;
+    int others = 0;
+    for (int i = 0; i < core::slotCount; ++i) {
+        const bool left = std::find(refused.refusedSlots.begin(), refused.refusedSlots.end(), i) !=
+                          refused.refusedSlots.end();
+        others += !left && core::ReplacementRun::holdsPick(texts[std::size_t(i)], state_.nyelv);
+    }
+    if (others == 0) {
+        // Nothing else to change: the refusal alone, as the run's one message.
+        platform_.showMessage(&window_, QString::fromStdString(refused.message));
+        return false;
+    }
+    const TextTable &table = TextTable::forLanguage(state_.nyelv);
+    return platform_.askYesNoWithInformativeText(&window_, QString::fromStdString(refused.message),
+                                                 QString::fromUtf8(refused.refusedSlots.size() == 1
+                                                                       ? table.changeOthersOne
+                                                                       : table.changeOthersMany),
+                                                 PlatformLayer::DefaultAnswer::No);
 }
 
 core::RunResult ChangeCommand::cancelledWhileChecking(const core::SlotTexts &texts,
@@ -101,7 +159,13 @@ core::RunResult ChangeCommand::cancelledWhileChecking(const core::SlotTexts &tex
 
 void ChangeCommand::report(const core::RunResult &result)
 {
-    message_.show(result);
+    message_.show(result, &stop_);
+    const std::array<QString, core::slotCount> notes =
+        RunMessage::slotNotes(result, stop_, slotTable_, state_.nyelv);
+    for (int i = 0; i < core::slotCount; ++i) {
+        if (!notes[std::size_t(i)].isEmpty())
+            emit slotNoted(i, notes[std::size_t(i)]);
+    }
     // Refused before writing: the player is taken to the first pick to mend. After a failed
     // copy the window stays as it was.
     if (result.outcome == core::RunResult::Outcome::Failed && result.refusedBeforeWriting &&

@@ -4,6 +4,7 @@
 #include "SlotView.h"
 #include "features/FeatureContext.h"
 #include "features/KeptOriginals.h"
+#include "features/RunMessage.h"
 #include "run/ReplacementRun.h"
 
 #include <QObject>
@@ -14,7 +15,6 @@ class PickChecker;
 class PlatformLayer;
 class ProgressWorker;
 class QWidget;
-class RunMessage;
 class SharedState;
 
 // The Change button: asks first about a folder that holds none of the game's files, puts
@@ -61,8 +61,15 @@ class ChangeCommand : public QObject
     void finished();
     // The player is to mend this slot's pick: its page shows and its box takes the focus.
     void slotNeedsAttention(int slot);
+    // What the last run says of the slot, for its tooltip; empty: nothing.
+    void slotNoted(int slot, const QString &note);
 
   private:
+    // One run over these texts, off the GUI thread; false where the program is to end.
+    bool runOver(const core::SlotTexts &texts, core::RunResult &result);
+    // Picks that are no music the program reads refused the run before it wrote: asks
+    // whether to change the others and leave those slots as they are.
+    bool changeOthers(const core::RunResult &refused, const core::SlotTexts &texts);
     // Asks before a run into an existing folder that holds none of the game's files.
     bool confirmFolderWithoutGameMusic();
 
@@ -76,6 +83,7 @@ class ChangeCommand : public QObject
     Listening &listening_;
     RunMessage &message_;
     const KeptOriginals kept_;
+    RunMessage::ChangeStop stop_;
     ProgressWorker *worker_ = nullptr;
     bool endAfterRun_ = false;
     int progressDelay_ = 800;

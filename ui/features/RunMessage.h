@@ -7,8 +7,11 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace core {
 struct RunResult;
@@ -28,7 +31,30 @@ class RunMessage
   public:
     explicit RunMessage(const FeatureContext &context);
 
-    void show(const core::RunResult &result);
+    // What a Change knows of its run besides the result.
+    struct ChangeStop
+    {
+        core::SlotTexts texts;                // the slot texts the run was given
+        bool pickWasFound = false;            // the failing pick's check had found its file
+        std::vector<int> leftAsTheyWere = {}; // unusable picks the player chose to leave out
+        std::string gameFolder = {};          // as stored, the target name glued to it
+    };
+
+    // A Change's result with its stop, in one box: the failure's own text, and as its
+    // informative text what the program adds.
+    void show(const core::RunResult &result, const ChangeStop *change = nullptr);
+    // What a Change that stopped at a failed copy adds: why the pick or the game's file
+    // failed, by its file name; how many picks went in; the later picks not tried and the
+    // slots left as they were, by their captions. Empty for any other result.
+    static QString stoppedChange(const core::RunResult &result, const ChangeStop &change,
+                                 const core::SlotTexts &labels, const core::SlotTable &slotTable,
+                                 std::uint8_t language);
+    // The tooltip line each slot gets after such a stop: why the failing slot's copy failed,
+    // that a later pick was not tried; empty for the others.
+    static std::array<QString, core::slotCount> slotNotes(const core::RunResult &result,
+                                                          const ChangeStop &change,
+                                                          const core::SlotTable &slotTable,
+                                                          std::uint8_t language);
     // What a cancelled Change says: how many picks went in, how many did not, and which
     // button puts the game's own music back; empty for a result that counted no picks.
     static QString cancelledChange(const core::RunResult &result, std::uint8_t language);
@@ -53,12 +79,13 @@ class RunMessage
 
   private:
     // Windows: says why the game's file is in use, or offers a start as administrator.
-    bool showWithAddition(const core::RunResult &result);
+    bool showWithAddition(const core::RunResult &result, const QString &informativeText);
     void handOverElevated();
 
     QWidget &window_;
     PlatformLayer &platform_;
     SlotView slots_;
+    const core::SlotTable &slotTable_;
     const SharedState &state_;
     Listening &listening_;
     const LoudnessChoice *loudnessChoice_ = nullptr;

@@ -36,6 +36,7 @@ void SlotStatus::pickChanged(int index, const QString &path)
 {
     QLineEdit *text = slots_.box(index);
     playbackFailures_[std::size_t(index)].clear(); // it may have been the old pick's
+    runNotes_[std::size_t(index)].clear();
     if (QAction *mark = unreadableMarks_[std::size_t(index)])
         mark->setVisible(false);
     text->setAccessibleDescription(QString());
@@ -92,6 +93,12 @@ void SlotStatus::fitChanged(int index)
 void SlotStatus::setPlaybackFailure(int index, const QString &failure)
 {
     playbackFailures_[std::size_t(index)] = failure;
+    updateToolTip(index);
+}
+
+void SlotStatus::setRunNote(int index, const QString &note)
+{
+    runNotes_[std::size_t(index)] = note;
     updateToolTip(index);
 }
 
@@ -189,5 +196,7 @@ void SlotStatus::updateToolTip(int index)
     }
     if (!playbackFailures_[std::size_t(index)].isEmpty())
         lines << playbackFailures_[std::size_t(index)];
+    if (!runNotes_[std::size_t(index)].isEmpty())
+        lines << runNotes_[std::size_t(index)];
     text->setToolTip(lines.join(QLatin1Char('\n')));
 }

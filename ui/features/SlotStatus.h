@@ -36,6 +36,8 @@ class SlotStatus : public QObject
     void fitChanged(int index);
     // Why the slot's music could not be played; empty clears it.
     void setPlaybackFailure(int index, const QString &failure);
+    // What the last Change said of the slot; empty clears it.
+    void setRunNote(int index, const QString &note);
     // Marks the slot whose music plays, beside its box's other marks.
     void setPlaying(int index, bool playing);
     // What the tooltip of every empty slot adds; empty adds nothing.
@@ -62,4 +64,5 @@ class SlotStatus : public QObject
     std::array<QAction *, core::slotCount> playingMarks_{};
     std::array<QString, core::slotCount> playbackFailures_;
     QString emptySlotNote_;
+    std::array<QString, core::slotCount> runNotes_;
 };
