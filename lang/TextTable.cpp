@@ -409,6 +409,11 @@ constexpr Entry entries[] = {
             "formátuma nem őrzi meg minden hangját)",
       .en = "%1 (written, it measures %2 dB short of a match: the slot's format does not carry all "
             "of its sound)"}},
+    {&TextTable::cutShortLeft,
+     {.hu = "Egy megszakadt írás csonkán hagyta ezeket a játékfájlokat, és nem sikerült újra "
+            "egésszé tenni őket, ezért úgy maradtak, ahogy voltak:",
+      .en = "An interrupted write left these game files cut short, and they could not be made "
+            "whole again, so they were left as they were:"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

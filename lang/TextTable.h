@@ -244,6 +244,9 @@ struct TextTable
     const char *fitLoopNone;
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
+    // At a start: the game files a killed write left cut short that could not be made whole,
+    // named one a line after it.
+    const char *cutShortLeft;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

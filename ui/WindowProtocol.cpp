@@ -40,7 +40,8 @@ WindowProtocol::WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &pl
       runMessage_(featureContext_), change_(featureContext_, *mainWindow.controls().gomb_exit,
                                             slotStatus_.pickChecker(), runMessage_),
       restore_(featureContext_, *mainWindow.controls().gomb_default, runMessage_),
-      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker())
+      virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker()),
+      startRepair_(featureContext_)
 {
     connect(&mainWindow_, &WindowProtocolHost::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&mainWindow_, &WindowProtocolHost::optionsClicked, this,
@@ -212,6 +213,8 @@ void WindowProtocol::startupRead()
         return;
     }
     mainWindow_.applyLanguage(state_.nyelv);
+    // Before any button can act, in the language just applied.
+    startRepair_.run();
 }
 
 bool WindowProtocol::takeOver(const core::MusicSet &set)

@@ -13,6 +13,7 @@
 #include "features/SettingsStore.h"
 #include "features/SlotMenu.h"
 #include "features/SlotStatus.h"
+#include "features/StartRepair.h"
 #include "features/VirtualStoreOffer.h"
 
 #include <QObject>
@@ -94,4 +95,5 @@ class WindowProtocol : public QObject
     VirtualStoreOffer virtualStore_;
     MusicSets musicSets_;
     LoudnessChoice loudnessChoice_;
+    StartRepair startRepair_;
 };
