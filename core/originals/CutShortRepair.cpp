@@ -37,9 +37,10 @@ std::vector<std::string> CutShortRepair::repair()
     for (const std::string &targetName : markedUnderWay())
         if (!repairOne(writer, targetName))
             leftAsTheyWere.push_back(targetName);
-    // The files made whole are durable before the record forgets what was under way.
+    // The files made whole are durable first, then the record forgets what was under way.
     writer.syncFolders();
-    record_.manifest().save();
+    if (const std::optional<FileError> failure = record_.manifest().save())
+        return leftAsTheyWere; // still under way: the next start finds them again
     return leftAsTheyWere;
 }
 
