@@ -458,6 +458,11 @@ constexpr Entry entries[] = {
     {&TextTable::changeOthersMany,
      {.hu = "Lecseréled a többi zenét, és ezeket a helyeket úgy hagyod, ahogy vannak?",
       .en = "Change the others and leave these slots as they are?"}},
+    {&TextTable::cutShortLeft,
+     {.hu = "Egy megszakadt írás csonkán hagyta ezeket a játékfájlokat, és nem sikerült újra "
+            "egésszé tenni őket, ezért úgy maradtak, ahogy voltak:",
+      .en = "An interrupted write left these game files cut short, and they could not be made "
+            "whole again, so they were left as they were:"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

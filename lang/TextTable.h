@@ -271,6 +271,9 @@ struct TextTable
     // Before a run that would refuse unusable picks: change the others?
     const char *changeOthersOne;
     const char *changeOthersMany;
+    // At a start: the game files a killed write left cut short that could not be made whole,
+    // named one a line after it.
+    const char *cutShortLeft;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

@@ -41,7 +41,7 @@ WindowProtocol::WindowProtocol(WindowProtocolHost &mainWindow, PlatformLayer &pl
                                             slotStatus_.pickChecker(), runMessage_),
       restore_(featureContext_, *mainWindow.controls().gomb_default, runMessage_),
       virtualStore_(featureContext_), musicSets_(featureContext_, slotStatus_.pickChecker()),
-      lastPicks_(featureContext_)
+      lastPicks_(featureContext_), startRepair_(featureContext_)
 {
     connect(&mainWindow_, &WindowProtocolHost::aboutClicked, this, &WindowProtocol::aboutClicked);
     connect(&mainWindow_, &WindowProtocolHost::optionsClicked, this,
@@ -221,6 +221,8 @@ void WindowProtocol::startupRead()
         return;
     }
     applyLanguage(state_.nyelv);
+    // Before any button can act, in the language just applied.
+    startRepair_.run();
 }
 
 void WindowProtocol::applyLanguage(std::uint8_t code)

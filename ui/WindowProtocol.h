@@ -14,6 +14,7 @@
 #include "features/SettingsStore.h"
 #include "features/SlotMenu.h"
 #include "features/SlotStatus.h"
+#include "features/StartRepair.h"
 #include "features/VirtualStoreOffer.h"
 
 #include <QObject>
@@ -99,4 +100,5 @@ class WindowProtocol : public QObject
     MusicSets musicSets_;
     LoudnessChoice loudnessChoice_;
     LastPicks lastPicks_;
+    StartRepair startRepair_;
 };

@@ -3,6 +3,7 @@
 
 #include "files/FailureCodes.h"
 #include "files/Platform.h"
+#include "originals/CutShortRepair.h"
 #include "originals/KeptFiles.h"
 #include "originals/OriginalsRestore.h"
 #include "originals/SecondNames.h"
@@ -101,6 +102,11 @@ OriginalsFolder::Writing OriginalsFolder::beginWriting(std::uint8_t language,
 void OriginalsFolder::cleanUpAfterKilledRun(std::optional<fs::file_time_type> olderThan)
 {
     OriginalsLock(record_).cleanUpAfterKilledRun(olderThan);
+}
+
+std::vector<std::string> OriginalsFolder::repairCutShortFiles()
+{
+    return CutShortRepair(record_).repair();
 }
 
 RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labels,

@@ -90,6 +90,12 @@ class OriginalsFolder
     // before olderThan where given), and, where the lock file is there to take, a second name
     // left kept as an original and an older version's lock. Makes no folder and no lock file.
     void cleanUpAfterKilledRun(std::optional<std::filesystem::file_time_type> olderThan = {});
+    // At a start, under the lock unless another copy holds it (then nothing now): each game
+    // file that a killed write in place left cut short is made whole from what was being
+    // written, the kept original never touched. Reads only the game files that the record or
+    // a content under way marks. Returns the target names of those it had to leave as they
+    // were.
+    std::vector<std::string> repairCutShortFiles();
 
     // A copy of a game file that stood for it elsewhere (Windows' VirtualStore).
     struct StandIn

@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 #include "features/RestoreCommand.h"
 #include "forms/SlotRow.h"
+#include "originals/OriginalsManifest.h"
 
 #include <QTest>
 
@@ -18,6 +19,8 @@ class TestRestoreCommand : public QObject
     void defaultButtonRestoresKeptOriginals();
     void defaultButtonFollowsFolder();
     void slotMenuRestoresThatSlotAlone();
+    void startNamesCutShortFileItLeaves_data();
+    void startNamesCutShortFileItLeaves();
 };
 
 void TestRestoreCommand::defaultButtonRestoresKeptOriginals_data()
@@ -114,6 +117,47 @@ void TestRestoreCommand::slotMenuRestoresThatSlotAlone()
     // Grass is still restorable: Default stays, as the rule says.
     QVERIFY(f.main().gomb_default->isVisible());
     QVERIFY(f.platform.questions.isEmpty());
+}
+
+void TestRestoreCommand::startNamesCutShortFileItLeaves_data()
+{
+    QTest::addColumn<char>("language");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("English") << '2'
+                             << QStringLiteral(
+                                    "An interrupted write left these game files cut short, and "
+                                    "they could not be made whole again, so they were left as "
+                                    "they were:\nDirt.mp3");
+    QTest::newRow("Hungarian") << '1'
+                               << QString::fromUtf8(
+                                      "Egy megszakadt írás csonkán hagyta ezeket a játékfájlokat, "
+                                      "és nem sikerült újra egésszé tenni őket, ezért úgy "
+                                      "maradtak, ahogy voltak:\nDirt.mp3");
+}
+
+void TestRestoreCommand::startNamesCutShortFileItLeaves()
+{
+    QFETCH(char, language);
+    QFETCH(QString, message);
+    // A write in place of Dirt cut short by a kill, whose content under way cannot be read.
+    QTemporaryDir game;
+    const QString kept = game.path() + "/Originals (Music Changer)";
+    QVERIFY(QDir().mkpath(kept + "/Dirt.mp3.under way"));
+    QVERIFY(writeBytes(kept + "/Dirt.mp3", "game's own dirt"));
+    QVERIFY(writeBytes(game.path() + "/Dirt.mp3", "new mu"));
+    core::OriginalsManifest::Contents record;
+    core::OriginalsManifest::Entry &dirt = record.entries["Dirt.mp3"];
+    dirt.written = {{9, 1, core::WrittenFile::hashOfBytes("new music")}};
+    dirt.overwrittenInPlace = {15, 1, core::WrittenFile::hashOfBytes("game's own dirt")};
+    QVERIFY(writeBytes(kept + "/manifest.txt", core::OriginalsManifest::format(record)));
+    WindowFixture f("\"" + storedFolder(game.path()) + "\"," + language + "\r\n");
+    f.start();
+    QCOMPARE(f.platform.messages, QStringList{message});
+    QCOMPARE(readBytes(game.path() + "/Dirt.mp3"), std::string("new mu"));
+    // Once a run: a later activation says nothing again.
+    f.main().Command1->click();
+    f.aboutWindow()->close();
+    QCOMPARE(f.platform.messages.size(), 1);
 }
 
 QTEST_MAIN(TestRestoreCommand)

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 
 using core::OriginalsFolder;
 using core::OriginalsManifest;
@@ -66,6 +67,8 @@ class TestOriginalsPromise : public QObject
     void faultAnywhereInSecondChangeKeepsOriginal();
     void faultAnywhereInDefaultKeepsOriginal_data();
     void faultAnywhereInDefaultKeepsOriginal();
+    void killInAnInPlaceWriteIsRepairedAtNextStart_data();
+    void killInAnInPlaceWriteIsRepairedAtNextStart();
 
   private:
     int slotOf(const std::string &name) const
@@ -580,6 +583,42 @@ void TestOriginalsPromise::faultAnywhereInDefaultKeepsOriginal()
                             " / " + QString::fromStdString(first.message) + " / " +
                             QString::fromStdString(second.message)));
     }
+}
+
+void TestOriginalsPromise::killInAnInPlaceWriteIsRepairedAtNextStart_data()
+{
+    QTest::addColumn<bool>("isDefault");
+    QTest::newRow("second Change") << false;
+    QTest::newRow("Default") << true;
+}
+
+void TestOriginalsPromise::killInAnInPlaceWriteIsRepairedAtNextStart()
+{
+    QFETCH(bool, isDefault);
+    const fs::path data = "/d";
+    const std::set<std::string> whole = {original, "pick a", "pick b"};
+    int cutShort = 0;
+    for (int after = 0; after < 400; after += faultStride()) {
+        changedOnce(true);
+        fs_->arm(Fault::Kill, after);
+        isDefault ? restoreAll(data) : change("b", data);
+        fs_->revive();
+        fs_->disarm();
+        cutShort += whole.count(*fs_->peek(game / "Water.mp3")) ? 0 : 1;
+        // The next start.
+        OriginalsFolder("/g/", *fs_, data).cleanUpAfterKilledRun();
+        const std::vector<std::string> left =
+            OriginalsFolder("/g/", *fs_, data).repairCutShortFiles();
+        const QString where = QString("kill after %1 calls").arg(after);
+        QVERIFY2(left.empty(), qPrintable(where));
+        QVERIFY2(whole.count(*fs_->peek(game / "Water.mp3")),
+                 qPrintable(where + ": " + QString::fromStdString(*fs_->peek(game / "Water.mp3"))));
+        QVERIFY2(originalSurvives(data), qPrintable(where));
+        // What it made whole is this program's write still: Default puts the original back.
+        restoreAll(data);
+        QVERIFY2(*fs_->peek(game / "Water.mp3") == original, qPrintable(where));
+    }
+    QVERIFY(cutShort > 0);
 }
 
 QTEST_GUILESS_MAIN(TestOriginalsPromise)

@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -124,8 +125,9 @@ class Simulation
 {
   public:
     // Version 1 is the generator the regression seeds were found with; version 2 adds
-    // power loss, game files that share a file or are links, and an unreadable record.
-    static constexpr int newestVersion = 2;
+    // power loss, game files that share a file or are links, and an unreadable record;
+    // version 3 adds the start of the program, which makes whole what a kill cut short.
+    static constexpr int newestVersion = 3;
 
     explicit Simulation(std::uint64_t seed, int version = newestVersion,
                         bool windows = windowsRules())
@@ -304,7 +306,12 @@ class Simulation
     void step()
     {
         ++stepsRun;
-        const int choice = below(version_ >= 2 ? 117 : 100);
+        // A program that was killed, or left a file cut short, is often started again at once.
+        if (version_ >= 3 && std::exchange(restartLikely_, false) && chance(50)) {
+            startOfProgram();
+            return;
+        }
+        const int choice = below(version_ >= 3 ? 127 : version_ >= 2 ? 117 : 100);
         if (choice < 22)
             change();
         else if (choice < 30)
@@ -333,15 +340,16 @@ class Simulation
             gameSharesAFile();
         else if (choice < 112)
             gameFileBecomesLink();
-        else
+        else if (choice < 117)
             recordBecomesUnreadable();
+        else
+            startOfProgram();
     }
 
     // The program's actions, each in a fresh program over the disk as it was left.
     void programAction(const std::string &name, const std::function<core::RunResult()> &action,
                        const std::set<int> &involved, bool isRestore)
     {
-        const Snapshot before = snapshot();
         std::unique_ptr<core::RunLock> otherCopy;
         if (chance(5)) {
             fs_.setQuiet(true);
@@ -353,6 +361,8 @@ class Simulation
             fs_.setQuiet(false);
             note(otherCopy ? "another copy holds the lock" : "another copy could not lock");
         }
+        // Taken once the other copy holds the lock: what it cleared as it took it is its own.
+        const Snapshot before = snapshot();
         const bool oddLock = lockIsOdd();
         const bool unreadableRecord = recordIsUnreadable();
         if (version_ >= 2)
@@ -376,6 +386,7 @@ class Simulation
         for (int kind = 0; kind < InMemoryFileSystem::faultKinds; ++kind)
             faults[std::size_t(kind)] +=
                 fs_.faultsStruck()[std::size_t(kind)] - struckBefore[std::size_t(kind)];
+        const bool heldElsewhere = otherCopy != nullptr;
         if (otherCopy) {
             fs_.setQuiet(true);
             otherCopy.reset();
@@ -398,9 +409,13 @@ class Simulation
             fs_.revive();
         }
         const Snapshot after = snapshot();
+        restartLikely_ = killed || !everyGameFileWhole();
         judge(before, after, involved, isRestore, result, killed);
+        if (starting_)
+            judgeStart(before, after, result, killed || powerLost,
+                       heldElsewhere || oddLock || unreadableRecord);
         intended_.clear();
-        if ((otherCopy || oddLock) && gameFilesChanged(before, after))
+        if ((heldElsewhere || oddLock) && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the lock could not be had");
         if (unreadableRecord && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the record could not be read");
@@ -671,6 +686,59 @@ class Simulation
             involved, true);
     }
 
+    // The program starts over the disk as it was left: the clean-up, then the repair of what a
+    // killed write in place cut short. What it leaves as it was, it names.
+    void startOfProgram()
+    {
+        std::set<int> every;
+        for (int slot = 0; slot < simulatedSlots; ++slot)
+            every.insert(slot);
+        starting_ = true;
+        programAction(
+            "start of the program",
+            [&] {
+                core::OriginalsFolder(musicFolder, fs_, data).cleanUpAfterKilledRun();
+                core::RunResult result;
+                for (const std::string &name :
+                     core::OriginalsFolder(musicFolder, fs_, data).repairCutShortFiles())
+                    result.message += name + "\n";
+                return result;
+            },
+            every, false);
+        starting_ = false;
+    }
+
+    // The start writes only over this program's own unfinished writes, loses no kept original,
+    // and leaves no game file cut short that it does not name.
+    void judgeStart(const Snapshot &before, const Snapshot &after, const core::RunResult &result,
+                    bool interrupted, bool refused)
+    {
+        std::set<std::string> afterContents;
+        for (const auto &[path, file] : after)
+            afterContents.insert(file.second);
+        for (int slot = 0; slot < simulatedSlots; ++slot) {
+            const std::string &target = slots_.targetFileName(slot);
+            if (linkedInto(slot))
+                continue;
+            const auto was = before.find(gameFile(slot));
+            const auto is = after.find(gameFile(slot));
+            const std::optional<std::string> wasContent =
+                was == before.end() ? std::nullopt : std::optional(was->second.second);
+            const std::optional<std::string> isContent =
+                is == after.end() ? std::nullopt : std::optional(is->second.second);
+            if (wasContent != isContent && oracle_.byOthersAt(slot, wasContent))
+                violation("(b) the start wrote over " + target +
+                          ", which this program did not write");
+            if (const auto kept = keptContentOf(before, target);
+                kept && !afterContents.count(*kept))
+                violation("(a) the start lost the kept original of " + target);
+            if (!interrupted && !refused && isContent && !oracle_.whole(*isContent) &&
+                result.message.find(target + "\n") == std::string::npos)
+                violation("(d) after the start " + target +
+                          " is cut short, and the start did not name it");
+        }
+    }
+
     void moveVirtualStore()
     {
         const int slot = below(simulatedSlots);
@@ -727,6 +795,14 @@ class Simulation
             return;
         fs_.swapNames(gameFile(a), gameFile(b));
         note("player swaps " + std::to_string(a) + " and " + std::to_string(b));
+    }
+
+    bool everyGameFileWhole() const
+    {
+        for (int slot = 0; slot < simulatedSlots; ++slot)
+            if (!isWholeOrAbsent(slot))
+                return false;
+        return true;
     }
 
     // A file the program left cut short is not one the player moves to another slot.
@@ -924,6 +1000,10 @@ class Simulation
     const core::SlotTexts labels_ = runtexts::labels();
     Outcome outcome_;
     std::string current_;
+    // The action under way is the start of the program.
+    bool starting_ = false;
+    // The last action was killed or left a game file cut short.
+    bool restartLikely_ = false;
     // What the Change under way puts into each slot it was given.
     std::map<int, std::string> intended_;
 };
