@@ -25,6 +25,7 @@ WaveformView::WaveformView(std::uint8_t language, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QString::fromUtf8(TextTable::forLanguage(language).fitWaveform));
     setMinimumHeight(fontMetrics().height() * 6);
+    describeGameLength();
 }
 
 QSize WaveformView::sizeHint() const
@@ -88,11 +89,31 @@ void WaveformView::paintEvent(QPaintEvent *)
         painter.drawText(x + 3, area.top() + fontMetrics().ascent(),
                          QString::fromUtf8(TextTable::forLanguage(language_).fitGameLength));
     }
+    paintMarkers(painter, area);
+}
+
+void WaveformView::paintMarkers(QPainter &painter, const QRect &area) const
+{
+    const TextTable &texts = TextTable::forLanguage(language_);
     for (const Marker marker : {Marker::Start, Marker::End}) {
         const bool chosen = marker == chosen_ && hasFocus();
-        painter.setPen(QPen(marker == Marker::Start ? Qt::blue : Qt::red, chosen ? 3 : 2));
-        const int x = xAt(marker == Marker::Start ? start_ : end_);
+        const bool start = marker == Marker::Start;
+        painter.setPen(QPen(start ? Qt::blue : Qt::red, chosen ? 3 : 2));
+        const int x = xAt(start ? start_ : end_);
         painter.drawLine(x, area.top(), x, area.bottom());
+        // Named at its foot, inside the part written: the start's to its right, the end's to
+        // its left, and never past the view's edge.
+        const QString name = QString::fromUtf8(start ? texts.fitStartName : texts.fitEndName);
+        const int width = painter.fontMetrics().horizontalAdvance(name);
+        const int left =
+            std::clamp(start ? x + 4 : x - 4 - width, 0, std::max(0, this->width() - width));
+        if (chosen) {
+            QFont bold = painter.font();
+            bold.setBold(true);
+            painter.setFont(bold);
+        }
+        painter.drawText(left, area.bottom() - painter.fontMetrics().descent() - 2, name);
+        painter.setFont(font());
     }
 }
 
@@ -158,15 +179,14 @@ void WaveformView::keyPressEvent(QKeyEvent *event)
 {
     const double step = event->modifiers() & Qt::ShiftModifier ? 1.0 : 0.01;
     const double at = chosen_ == Marker::Start ? start_ : end_;
+    for (const Marker marker : {Marker::Start, Marker::End}) {
+        if (event->key() == markerKey(marker)) {
+            chosen_ = marker;
+            update();
+            return;
+        }
+    }
     switch (event->key()) {
-    case Qt::Key_S:
-        chosen_ = Marker::Start;
-        update();
-        return;
-    case Qt::Key_E:
-        chosen_ = Marker::End;
-        update();
-        return;
     case Qt::Key_Left:
         moveChosen(at - step);
         return;
@@ -197,13 +217,24 @@ QString WaveformView::markersText() const
              NumberText::minutesSeconds(end_, language_));
 }
 
+int WaveformView::markerKey(Marker marker) const
+{
+    const TextTable &texts = TextTable::forLanguage(language_);
+    const QString name =
+        QString::fromUtf8(marker == Marker::Start ? texts.fitStartName : texts.fitEndName);
+    return name.isEmpty() ? 0 : int(name.front().toUpper().unicode());
+}
+
 void WaveformView::describeGameLength()
 {
-    QString description;
+    const auto keyName = [this](Marker marker) { return QString(QChar(markerKey(marker))); };
+    QString description = QString::fromUtf8(TextTable::forLanguage(language_).fitWaveformKeys)
+                              .arg(keyName(Marker::Start), keyName(Marker::End));
     if (gameLength_ > 0 && start_ + gameLength_ < seconds_)
-        description = QString::fromUtf8(TextTable::forLanguage(language_).fitGameLengthDescription)
-                          .arg(NumberText::minutesSeconds(gameLength_, language_),
-                               NumberText::minutesSeconds(start_ + gameLength_, language_));
+        description += QStringLiteral(". ") +
+                       QString::fromUtf8(TextTable::forLanguage(language_).fitGameLengthDescription)
+                           .arg(NumberText::minutesSeconds(gameLength_, language_),
+                                NumberText::minutesSeconds(start_ + gameLength_, language_));
     setAccessibleDescription(description);
 }
 

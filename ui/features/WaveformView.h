@@ -8,8 +8,8 @@
 #include <vector>
 
 // A pick's waveform with a time ruler, the game's own length marked, and the start and end
-// markers of its fit: dragged with the mouse, or chosen with S and E and moved with the arrows
-// (10 ms, 1 s with Shift).
+// markers of its fit, each named: dragged with the mouse, or chosen with the first letter of its
+// name in the language (S and E, K and V) and moved with the arrows (10 ms, 1 s with Shift).
 class WaveformView : public QWidget
 {
     Q_OBJECT
@@ -30,6 +30,8 @@ class WaveformView : public QWidget
     Marker chosen() const { return chosen_; }
     // Both markers' times, as a screen reader reads them.
     QString markersText() const;
+    // The key that chooses a marker: the first letter of its name.
+    int markerKey(Marker marker) const;
     QSize sizeHint() const override;
 
     static constexpr double shortestPart = 0.1; // seconds between the markers, at least
@@ -50,9 +52,10 @@ class WaveformView : public QWidget
     int rulerHeight() const;
     void paintPeaks(QPainter &painter, const QRect &area) const;
     void paintRuler(QPainter &painter) const;
+    void paintMarkers(QPainter &painter, const QRect &area) const;
     void moveChosen(double to);
     void markersChanged();
-    // Where the game's length ends, as the screen reader's description.
+    // The keys, and where the game's length ends, as the screen reader's description.
     void describeGameLength();
 
     std::uint8_t language_;
