@@ -3,9 +3,11 @@
 #include "features/FitPreview.h"
 #include "features/WaveformView.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cstring>
 
@@ -25,6 +27,8 @@ class TestWaveformView : public QObject
     void previewPartsAreFadedAndJoined();
     void markersAreChosenByTheirNamesInitials_data();
     void markersAreChosenByTheirNamesInitials();
+    void zoomReachesTenMillisecondsAPixel_data();
+    void zoomReachesTenMillisecondsAPixel();
 
   private:
     // A minute long, the markers at 10 s and 50 s.
@@ -157,6 +161,43 @@ void TestWaveformView::markersAreChosenByTheirNamesInitials()
     QCOMPARE(view.chosen(), WaveformView::Marker::Start);
     QVERIFY2(view.accessibleDescription().startsWith(keysTold),
              qPrintable(view.accessibleDescription()));
+}
+
+void TestWaveformView::zoomReachesTenMillisecondsAPixel_data()
+{
+    QTest::addColumn<bool>("wheel");
+    QTest::newRow("+ and -") << false;
+    QTest::newRow("Ctrl and the wheel") << true;
+}
+
+void TestWaveformView::zoomReachesTenMillisecondsAPixel()
+{
+    QFETCH(bool, wheel);
+    // Ten minutes across 600 pixels, the end marker chosen at 7:00.
+    WaveformView view(2);
+    view.resize(601, 100);
+    view.setPeaks(WaveformView::Peaks(4000, {-0.5f, 0.5f}), 600);
+    view.setMarkers(10, 420);
+    QTest::keyClick(&view, Qt::Key_E);
+    const QPoint atEnd(420, 50);
+    const auto zoom = [&](bool in) {
+        if (!wheel) {
+            QTest::keyClick(&view, in ? Qt::Key_Plus : Qt::Key_Minus);
+            return;
+        }
+        QWheelEvent event(atEnd, view.mapToGlobal(atEnd), {}, {0, in ? 120 : -120}, {},
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &event);
+    };
+    for (int i = 0; i < 12; ++i)
+        zoom(true);
+    QVERIFY(view.shownSeconds() / 600 <= 0.01);
+    // Zoomed in, a key still moves the marker by 10 ms.
+    QTest::keyClick(&view, Qt::Key_Right);
+    QCOMPARE(view.end(), 420.01);
+    for (int i = 0; i < 12; ++i)
+        zoom(false);
+    QCOMPARE(view.shownSeconds(), 600.0);
 }
 
 QTEST_MAIN(TestWaveformView)
