@@ -61,6 +61,7 @@ class TestFitWindow : public QObject
     void playTheSeamHearsTheFileChangeWrites();
     void aFoundLoopIsKeptOnlyAtItsOwnEnds();
     void tabGoesFromResetToOk();
+    void playIsTakenWhileThePickIsRead();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -376,6 +377,27 @@ void TestFitWindow::tabGoesFromResetToOk()
     QCOMPARE(QApplication::focusWidget(), button(*window, TextTable::forLanguage(2).ok));
     // Where a button cannot be used, it says why.
     QVERIFY(!button(*window, TextTable::forLanguage(2).fitToGameLength)->toolTip().isEmpty());
+}
+
+void TestFitWindow::playIsTakenWhileThePickIsRead()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 10));
+    FitWindow *first = open(pick);
+    QVERIFY(first);
+    first->close();
+    QTRY_VERIFY(!f_->form1->findChild<FitWindow *>());
+    auto output = std::make_unique<RecordingPlayer>();
+    const RecordingPlayer &heard = *output;
+    f_->form1->protocol().listening().playThrough(std::move(output));
+    // Opened again, with no event handled in between: the decoded pick has not come yet.
+    f_->form1->protocol().slotMenu().fit(3);
+    auto *window = f_->form1->findChild<FitWindow *>();
+    QVERIFY(window && !window->isDecoded());
+    QAbstractButton *play = button(*window, TextTable::forLanguage(2).fitPlay);
+    QVERIFY(play->isEnabled());
+    play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(heard.played.size(), std::size_t(1), 10000);
 }
 
 QTEST_MAIN(TestFitWindow)
