@@ -378,7 +378,7 @@ void FitWindow::shapeChanged()
 {
     const double rate = pick_.slotRate;
     waveform_->setFades(fadeIn_->value(), fadeOut_->value(), double(crossfade_) / rate);
-    if (!decoded_)
+    if (!decoded_ || pick_.info.sampleRate <= 0)
         return;
     // From the decoded pick at the markers, faded and crossfaded as written.
     const std::vector<float> &mono = audio_->mono;
@@ -633,8 +633,8 @@ void FitWindow::fitToGameLength()
     if (!decoded_ || !pick_.role)
         return;
     // The pick's first sound by the one rule of silence, the one the slot's tooltip tells.
-    core::SilenceGate gate(pick_.slotRate, 1);
-    gate.add(audio_->mono.data(), audio_->mono.size());
+    core::SilenceGate gate(pick_.slotRate, audio_->channels);
+    gate.add(audio_->samples.data(), audio_->mono.size());
     const double start = double(gate.ends(gate.integratedLevel()).leading) / pick_.slotRate;
     const double end = std::min(end_->maximum(), start + pick_.role->seconds);
     syncing_ = true;
