@@ -194,7 +194,7 @@ void WaveformView::paintFades(QPainter &painter, const QRect &area) const
         const QColor tint(255, 140, 0, 110);
         for (const double at : {start_, end_}) {
             const int right = xAt(at);
-            const int left = std::min(xAt(at - crossfade_), right - 3);
+            const int left = std::min(xAt(at - crossfade_), right - 5);
             painter.fillRect(QRect(QPoint(left, area.top()), QPoint(right, area.bottom())), tint);
         }
     }
@@ -213,6 +213,18 @@ void WaveformView::drawTextFitted(QPainter &painter, int x, int baseline, const 
     const int width = painter.fontMetrics().horizontalAdvance(text);
     if (x + width > this->width())
         x = std::max(0, x - width - 6);
+    drawLabel(painter, x, baseline, text);
+}
+
+void WaveformView::drawLabel(QPainter &painter, int x, int baseline, const QString &text) const
+{
+    // On a ground of its own, to be read over the waveform.
+    const QFontMetrics metrics = painter.fontMetrics();
+    QColor ground = palette().color(QPalette::Base);
+    ground.setAlpha(210);
+    painter.fillRect(QRect(x - 2, baseline - metrics.ascent() - 1,
+                           metrics.horizontalAdvance(text) + 4, metrics.height() + 2),
+                     ground);
     painter.drawText(x, baseline, text);
 }
 
@@ -228,15 +240,15 @@ void WaveformView::paintMarkers(QPainter &painter, const QRect &area) const
         // Named at its foot, inside the part written: the start's to its right, the end's to
         // its left, and never past the view's edge.
         const QString name = QString::fromUtf8(start ? texts.fitStartName : texts.fitEndName);
-        const int width = painter.fontMetrics().horizontalAdvance(name);
-        const int left =
-            std::clamp(start ? x + 4 : x - 4 - width, 0, std::max(0, this->width() - width));
         if (chosen) {
             QFont bold = painter.font();
             bold.setBold(true);
             painter.setFont(bold);
         }
-        painter.drawText(left, area.bottom() - painter.fontMetrics().descent() - 2, name);
+        const int width = painter.fontMetrics().horizontalAdvance(name);
+        const int left =
+            std::clamp(start ? x + 4 : x - 4 - width, 0, std::max(0, this->width() - width));
+        drawLabel(painter, left, area.bottom() - painter.fontMetrics().descent() - 2, name);
         painter.setFont(font());
     }
 }

@@ -75,6 +75,7 @@ class WaveformView : public QWidget
     std::pair<float, float> extremes(double from, double to) const;
     // Text drawn at x, or ending there where it would run past the right edge.
     void drawTextFitted(QPainter &painter, int x, int baseline, const QString &text) const;
+    void drawLabel(QPainter &painter, int x, int baseline, const QString &text) const;
     void zoomAround(double at, double factor);
     void scrollTo(double from);
     void keepInView(double at);
