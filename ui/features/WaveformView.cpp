@@ -236,6 +236,9 @@ void WaveformView::paintMarkers(QPainter &painter, const QRect &area) const
         const bool start = marker == Marker::Start;
         painter.setPen(QPen(start ? Qt::blue : Qt::red, chosen ? 3 : 2));
         const int x = xAt(start ? start_ : end_);
+        // Zoomed in, a marker may lie outside the view: neither it nor its name is drawn.
+        if (x < 0 || x >= width())
+            continue;
         painter.drawLine(x, area.top(), x, area.bottom());
         // Named at its foot, inside the part written: the start's to its right, the end's to
         // its left, and never past the view's edge.
