@@ -492,6 +492,7 @@ void FitWindow::playSeam()
         pick_.slotFormat, nullptr,
         pick_.info.isMp3, fit()};
     playSeam_->setEnabled(false);
+    rendering_ = job.fit;
     const QPointer self(this);
     const core::AudioCodecs *codecs = &codecs_;
     const std::filesystem::path scratch =
@@ -516,7 +517,9 @@ void FitWindow::playWrittenJoin(
     if (!join || join->channels <= 0)
         return;
     const std::size_t frames = join->samples.size() / std::size_t(join->channels);
-    showWrittenJoin(*join);
+    // Drawn only where nothing has moved since: the seam view shows the fit as it is now.
+    if (rendering_ == fit())
+        showWrittenJoin(*join);
     const QString part =
         preview_.write(join->samples, join->sampleRate, join->channels, {{0, frames, 0, 0}});
     if (!part.isEmpty())

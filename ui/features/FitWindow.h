@@ -126,4 +126,5 @@ class FitWindow : public QDialog
     // back to.
     std::optional<core::PickFit> found_;
     QString foundLine_;
+    std::optional<core::PickFit> rendering_; // the fit Play the seam renders
 };
