@@ -463,6 +463,38 @@ constexpr Entry entries[] = {
             "egésszé tenni őket, ezért úgy maradtak, ahogy voltak:",
       .en = "An interrupted write left these game files cut short, and they could not be made "
             "whole again, so they were left as they were:"}},
+    {&TextTable::fitWaveformKeys,
+     {.hu = "A %1 billentyű a kezdet, a %2 a vég jelzőjét választja; a bal és a jobb nyíl "
+            "0,01 s-mal, Shifttel 1 s-mal mozgatja; a + és a - nagyít és kicsinyít",
+      .en = "%1 chooses the start marker and %2 the end marker; the left and right arrows move "
+            "it by 0.01 s, with Shift by 1 s; + and - zoom in and out"}},
+    {&TextTable::fitLoopTurn, {.hu = "Vissza a kezdetre (%1)", .en = "Back to the start (%1)"}},
+    {&TextTable::fitLoopDescription,
+     {.hu = "A játék a jelzők közti %1 hosszú részt ismétli: a vég jelzője után a kezdetére "
+            "ugrik vissza",
+      .en = "The game loops the %1 between the markers: after the end marker it goes back to "
+            "the start marker"}},
+    {&TextTable::fitLoopHandSet,
+     {.hu = "Ismétlődés: %1 – %2, kézzel beállítva, áttűnés nélkül",
+      .en = "Loop %1 to %2, set by hand, no crossfade"}},
+    {&TextTable::fitLoopKept,
+     {.hu = "Ismétlődés: %1 – %2, megtalált, áttűnés %3 ms",
+      .en = "Loop %1 to %2, found, crossfade %3 ms"}},
+    {&TextTable::fitToolTipLoop,
+     {.hu = "Illesztve ismétlődésként: %1 – %2, áttűnés %3 ms",
+      .en = "Fitted as a loop: %1 to %2, crossfade %3 ms"}},
+    {&TextTable::fitGameLengthLoopSlot,
+     {.hu = "A játék ismételve játssza ennek a helynek a zenéjét: ehhez az Ismétlődés keresése "
+            "vagy a jelzők valók",
+      .en = "The game loops this slot's music: Find a loop or the markers fit it"}},
+    {&TextTable::fitGameLengthUnknown,
+     {.hu = "A játék saját zenéje ezen a helyen nem ismert",
+      .en = "The game's own music of this slot is not known"}},
+    {&TextTable::fitZoomIn, {.hu = "Nagyítás", .en = "Zoom in"}},
+    {&TextTable::fitZoomOut, {.hu = "Kicsinyítés", .en = "Zoom out"}},
+    {&TextTable::fitSeamView,
+     {.hu = "A csatlakozás: a vég előtti 0,5 s, majd a kezdet utáni 0,5 s",
+      .en = "The seam: 0.5 s before the end, then 0.5 s after the start"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -274,6 +274,22 @@ struct TextTable
     // At a start: the game files a killed write left cut short that could not be made whole,
     // named one a line after it.
     const char *cutShortLeft;
+    // The waveform's keys for a screen reader: %1 and %2 the keys choosing the start and end.
+    const char *fitWaveformKeys;
+    // For a loop slot, at the end marker: %1 the loop's length; and as a screen reader hears it.
+    const char *fitLoopTurn;
+    const char *fitLoopDescription;
+    // The line under the waveform: a loop found and moved off its ends, or one kept (%3 ms).
+    const char *fitLoopHandSet;
+    const char *fitLoopKept;
+    // A loop found, in the slot's tooltip: %1 start, %2 end, %3 the crossfade in ms.
+    const char *fitToolTipLoop;
+    // Why "Fit to the game's length" is disabled: a loop slot, or the slot's music unknown.
+    const char *fitGameLengthLoopSlot;
+    const char *fitGameLengthUnknown;
+    const char *fitZoomIn;
+    const char *fitZoomOut;
+    const char *fitSeamView;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

@@ -9,11 +9,13 @@
 #include "features/FitWindow.h"
 #include "features/Listening.h"
 #include "features/PickLoudness.h"
+#include "features/SeamView.h"
 #include "features/SlotStatus.h"
 #include "files/Platform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -57,6 +59,9 @@ class TestFitWindow : public QObject
     void playHandsThePartHeardToTheOutput_data();
     void playHandsThePartHeardToTheOutput();
     void playTheSeamHearsTheFileChangeWrites();
+    void aFoundLoopIsKeptOnlyAtItsOwnEnds();
+    void tabGoesFromResetToOk();
+    void playIsTakenWhileThePickIsRead();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -194,6 +199,8 @@ void TestFitWindow::aJingleIsFittedToTheGamesLength()
     QVERIFY2(f_->slot(3)->toolTip().contains(onlyPart), qPrintable(f_->slot(3)->toolTip()));
     const TextTable &texts = TextTable::forLanguage(2);
     QVERIFY(!button(*window, texts.fitFindLoop)->isEnabled());
+    QVERIFY(!button(*window, texts.fitPlaySeam)->isEnabled());
+    QVERIFY(window->seam().isHidden());
     button(*window, texts.fitToGameLength)->click();
     window->accept();
     const core::PickFit fit = f_->form1->sharedState().fits.fit(3);
@@ -319,6 +326,83 @@ void TestFitWindow::playTheSeamHearsTheFileChangeWrites()
     const std::size_t turn = frames / 2;
     QVERIFY(rms(turn - 441, 441) < 0.2 * rms(turn - 44100, 4410));
     QVERIFY(rms(turn, 4410) > 0.5 * rms(turn - 44100, 4410));
+    // Beside the waveform, half a second on each side of the join heard.
+    QCOMPARE(window->seam().samplesShown(), std::size_t(44100));
+}
+
+void TestFitWindow::aFoundLoopIsKeptOnlyAtItsOwnEnds()
+{
+    const madesong::Song song = madesong::song(22050, 40);
+    FitPreview writer;
+    const QString pick =
+        writer.write(song.samples, song.sampleRate, 1, {{0, song.samples.size(), 0, 0}});
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    QSignalSpy searched(window, &FitWindow::loopSearchEnded);
+    button(*window, TextTable::forLanguage(2).fitFindLoop)->click();
+    QVERIFY(searched.wait(20000));
+    const core::PickFit found = window->fit();
+    QVERIFY(found.crossfade > 0);
+    auto *line = window->findChildren<QLabel *>().first();
+    const QString foundLine = line->text();
+    WaveformView &waveform = window->waveform();
+    QTest::keyClick(&waveform, Qt::Key_Right);
+    QVERIFY2(line->text().contains(QStringLiteral("set by hand")), qPrintable(line->text()));
+    QCOMPARE(window->fit().crossfade, 0);
+    QTest::keyClick(&waveform, Qt::Key_Left);
+    QCOMPARE(window->fit(), found);
+    QCOMPARE(line->text(), foundLine);
+    window->accept();
+    // Kept, the slot and the window reopened tell the loop and its crossfade.
+    const QString crossfade = QString::number(std::llround(double(found.crossfade) / 22.05));
+    QVERIFY2(f_->slot(3)->toolTip().contains(QStringLiteral("Fitted as a loop: ")) &&
+                 f_->slot(3)->toolTip().contains("crossfade " + crossfade + " ms"),
+             qPrintable(f_->slot(3)->toolTip()));
+    QTRY_VERIFY(!f_->form1->findChild<FitWindow *>());
+    f_->form1->protocol().slotMenu().fit(3);
+    window = f_->form1->findChild<FitWindow *>();
+    QVERIFY(window && QTest::qWaitFor([window] { return window->isDecoded(); }, 10000));
+    line = window->findChildren<QLabel *>().first();
+    QVERIFY2(line->text().contains("found, crossfade " + crossfade + " ms"),
+             qPrintable(line->text()));
+    QCOMPARE(window->fit(), found);
+}
+
+void TestFitWindow::tabGoesFromResetToOk()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 3));
+    FitWindow *window = open(pick);
+    QVERIFY(window);
+    window->activateWindow();
+    QAbstractButton *reset = button(*window, TextTable::forLanguage(2).fitReset);
+    reset->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), reset);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button(*window, TextTable::forLanguage(2).ok));
+    // Where a button cannot be used, it says why.
+    QVERIFY(!button(*window, TextTable::forLanguage(2).fitToGameLength)->toolTip().isEmpty());
+}
+
+void TestFitWindow::playIsTakenWhileThePickIsRead()
+{
+    const QString pick = dir_->filePath("tone.wav");
+    QVERIFY(audiofixtures::writeToneWav(pick, 10));
+    FitWindow *first = open(pick);
+    QVERIFY(first);
+    first->close();
+    QTRY_VERIFY(!f_->form1->findChild<FitWindow *>());
+    auto output = std::make_unique<RecordingPlayer>();
+    const RecordingPlayer &heard = *output;
+    f_->form1->protocol().listening().playThrough(std::move(output));
+    // Opened again, with no event handled in between: the decoded pick has not come yet.
+    f_->form1->protocol().slotMenu().fit(3);
+    auto *window = f_->form1->findChild<FitWindow *>();
+    QVERIFY(window && !window->isDecoded());
+    QAbstractButton *play = button(*window, TextTable::forLanguage(2).fitPlay);
+    QVERIFY(play->isEnabled());
+    play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(heard.played.size(), std::size_t(1), 10000);
 }
 
 QTEST_MAIN(TestFitWindow)

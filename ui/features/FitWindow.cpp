@@ -4,8 +4,10 @@
 #include "NumberText.h"
 #include "TextTable.h"
 #include "features/Listening.h"
+#include "features/SeamView.h"
 #include "files/Platform.h"
 #include "fit/LoopFinder.h"
+#include "loudness/SilenceGate.h"
 #include "run/WrittenJoin.h"
 
 #include <QDateTime>
@@ -32,8 +34,6 @@ constexpr std::size_t peakCount = 4000;
 constexpr double seamSeconds = 4;
 constexpr std::size_t longestReserved = 15 * 60; // seconds
 constexpr double jingleFadeOut = 1.5;
-// The level under which the start of a jingle is taken as silence: -60 dBFS.
-constexpr float firstSoundLevel = 0.001f;
 
 struct CachedWaveform
 {
@@ -123,10 +123,19 @@ void FitWindow::build()
     const TextTable &texts = TextTable::forLanguage(language_);
     setWindowTitle(QString::fromUtf8(texts.fitWindowTitle).arg(pick_.slotName));
     auto *layout = new QVBoxLayout(this);
+    const bool jingle = pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle;
+    auto *views = new QHBoxLayout;
     waveform_ = new WaveformView(language_, this);
-    if (pick_.role)
+    if (pick_.role) {
         waveform_->setGameLength(pick_.role->seconds);
-    layout->addWidget(waveform_, 1);
+        waveform_->setLooped(!jingle);
+    }
+    views->addWidget(waveform_, 4);
+    // A jingle is played once: it has no seam to see.
+    seam_ = new SeamView(language_, this);
+    seam_->setVisible(!jingle);
+    views->addWidget(seam_, 1);
+    layout->addLayout(views, 1);
     loopLine_ = new QLabel(QString::fromUtf8(texts.fitReading), this);
     layout->addWidget(loopLine_);
     auto *numbers = new QGridLayout;
@@ -153,22 +162,33 @@ void FitWindow::build()
         return button;
     };
     auto *listen = new QHBoxLayout;
-    needDecoding_.push_back(addButton(listen, texts.fitPlay, &FitWindow::play));
+    // Play and Find a loop take the pick while it is still read, and act once it is.
+    addButton(listen, texts.fitPlay, [this] { whenDecoded(&FitWindow::play); });
     playSeam_ = addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam);
     needDecoding_.push_back(playSeam_);
     addButton(listen, texts.fitStop, &FitWindow::stopPlaying);
     listen->addStretch();
+    // For the pointer alone; the waveform zooms with + and - too.
+    addButton(listen, texts.fitZoomIn, [this] { waveform_->zoomIn(); });
+    addButton(listen, texts.fitZoomOut, [this] { waveform_->zoomOut(); });
     layout->addLayout(listen);
     auto *shape = new QHBoxLayout;
-    findLoop_ = addButton(shape, texts.fitFindLoop, &FitWindow::findLoop);
+    findLoop_ = addButton(shape, texts.fitFindLoop, [this] { whenDecoded(&FitWindow::findLoop); });
     gameLength_ = addButton(shape, texts.fitToGameLength, &FitWindow::fitToGameLength);
     addButton(shape, texts.fitReset, &FitWindow::reset);
     shape->addStretch();
     layout->addLayout(shape);
-    needDecoding_.push_back(findLoop_);
     needDecoding_.push_back(gameLength_);
     for (QPushButton *button : needDecoding_)
         button->setEnabled(false);
+    findLoop_->setEnabled(!jingle);
+    if (!jingle) {
+        // Why it is disabled, where a pointer or a screen reader asks.
+        const QString why = QString::fromUtf8(pick_.role ? texts.fitGameLengthLoopSlot
+                                                         : texts.fitGameLengthUnknown);
+        gameLength_->setToolTip(why);
+        gameLength_->setAccessibleDescription(why);
+    }
     auto *answer = new QDialogButtonBox(this);
     answer->addButton(QString::fromUtf8(texts.ok), QDialogButtonBox::AcceptRole);
     answer->addButton(QString::fromUtf8(texts.cancel), QDialogButtonBox::RejectRole);
@@ -177,7 +197,7 @@ void FitWindow::build()
     connect(this, &QDialog::accepted, &listening_, &Listening::stop);
     layout->addWidget(answer);
     connect(waveform_, &WaveformView::markersMoved, this, &FitWindow::markersMoved);
-    if (pick_.role && pick_.role->kind == core::SlotRole::Kind::Jingle)
+    if (jingle)
         findLoop_->setToolTip(QString::fromUtf8(texts.fitLoopJingle));
 }
 
@@ -254,6 +274,8 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
     audio_ = std::move(decoded);
     decoded_ = !audio_->failed && !audio_->mono.empty();
     if (decoded_) {
+        waveform_->setDetail(std::shared_ptr<const std::vector<float>>(audio_, &audio_->mono),
+                             pick_.slotRate);
         const double length = double(audio_->mono.size()) / pick_.slotRate;
         CachedWaveform &cached = waveformCache()[cacheKey(pick_.file, pick_.slotRate)];
         cached = {std::move(audio_->peaks), length};
@@ -272,10 +294,22 @@ void FitWindow::takeDecoded(std::shared_ptr<Decoded> decoded)
         gameLength_->setEnabled(jingle);
     }
     if (decoded_)
-        loopLine_->clear();
+        loopLine_->setText(foundLine_);
     else
         loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitPickUnreadable));
+    shapeChanged();
     emit decodingEnded();
+    if (decoded_)
+        for (const auto action : std::exchange(waiting_, {}))
+            (this->*action)();
+}
+
+void FitWindow::whenDecoded(void (FitWindow::*action)())
+{
+    if (decoded_)
+        (this->*action)();
+    else if (!audio_ && std::find(waiting_.begin(), waiting_.end(), action) == waiting_.end())
+        waiting_.push_back(action);
 }
 
 double FitWindow::longestSeconds() const
@@ -298,6 +332,83 @@ void FitWindow::showFit(const core::PickFit &fit)
     syncing_ = false;
     waveform_->setMarkers(start_->value(), end_->value());
     exact_ = fit;
+    // A fit with a crossfade is a loop found, here or when the window was open before.
+    found_.reset();
+    foundLine_.clear();
+    if (fit.crossfade > 0) {
+        found_ = fit;
+        foundLine_ = QString::fromUtf8(TextTable::forLanguage(language_).fitLoopKept)
+                         .arg(NumberText::minutesSeconds(start, language_),
+                              NumberText::minutesSeconds(end, language_))
+                         .arg(std::llround(double(fit.crossfade) / rate * 1000));
+    }
+    if (decoded_)
+        loopLine_->setText(foundLine_);
+    shapeChanged();
+}
+
+void FitWindow::movedByHand()
+{
+    if (found_) {
+        const double rate = pick_.info.sampleRate;
+        const auto shows = [](const QDoubleSpinBox *box, double seconds) {
+            return std::abs(box->value() - std::round(seconds * 100) / 100) < 1e-6;
+        };
+        const double end = found_->end ? double(*found_->end) / rate : end_->maximum();
+        if (shows(start_, double(found_->start) / rate) && shows(end_, end) &&
+            fadeIn_->value() == 0 && fadeOut_->value() == 0) {
+            exact_ = found_;
+            crossfade_ = std::size_t(double(found_->crossfade) / rate * pick_.slotRate);
+            loopLine_->setText(foundLine_);
+            shapeChanged();
+            return;
+        }
+    }
+    // A loop's crossfade belongs to its own ends.
+    crossfade_ = 0;
+    exact_.reset();
+    if (found_)
+        loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopHandSet)
+                               .arg(NumberText::minutesSeconds(start_->value(), language_),
+                                    NumberText::minutesSeconds(end_->value(), language_)));
+    shapeChanged();
+}
+
+void FitWindow::shapeChanged()
+{
+    const double rate = pick_.slotRate;
+    waveform_->setFades(fadeIn_->value(), fadeOut_->value(), double(crossfade_) / rate);
+    if (!decoded_ || pick_.info.sampleRate <= 0)
+        return;
+    // From the decoded pick at the markers, faded and crossfaded as written.
+    const std::vector<float> &mono = audio_->mono;
+    const core::PickFit shown = fit();
+    const auto slotFrame = [&](std::int64_t frames) {
+        return std::size_t(std::llround(double(frames) / pick_.info.sampleRate * rate));
+    };
+    const std::size_t end = std::min(shown.end ? slotFrame(*shown.end) : mono.size(), mono.size());
+    const std::size_t start = std::min(slotFrame(shown.start), end);
+    const auto side = std::size_t(SeamView::sideSeconds * rate);
+    const std::size_t fadeIn = slotFrame(shown.fadeIn);
+    const std::size_t fadeOut = slotFrame(shown.fadeOut);
+    const std::size_t crossfade = std::min(slotFrame(shown.crossfade), start);
+    std::vector<float> before(mono.begin() +
+                                  std::ptrdiff_t(std::max(start, end - std::min(end, side))),
+                              mono.begin() + std::ptrdiff_t(end));
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::size_t left = before.size() - i; // frames to the end
+        if (left <= fadeOut)
+            before[i] *= float(left) / float(fadeOut);
+        if (left <= crossfade) {
+            const float in = 1 - float(left) / float(crossfade);
+            before[i] = before[i] * (1 - in) + mono[start - left] * in;
+        }
+    }
+    std::vector<float> after(mono.begin() + std::ptrdiff_t(start),
+                             mono.begin() + std::ptrdiff_t(std::min(end, start + side)));
+    for (std::size_t i = 0; i < std::min(fadeIn, after.size()); ++i)
+        after[i] *= float(i) / float(fadeIn);
+    seam_->setJoin(std::move(before), std::move(after));
 }
 
 void FitWindow::markersMoved(double start, double end)
@@ -308,9 +419,7 @@ void FitWindow::markersMoved(double start, double end)
     syncing_ = false;
     if (start_->value() != start || end_->value() != end)
         waveform_->setMarkers(start_->value(), end_->value());
-    // A loop's crossfade belongs to its own ends.
-    crossfade_ = 0;
-    exact_.reset();
+    movedByHand();
 }
 
 void FitWindow::spinBoxChanged()
@@ -326,13 +435,12 @@ void FitWindow::spinBoxChanged()
         else
             end = std::min(end_->maximum(), start + WaveformView::shortestPart);
     }
-    crossfade_ = 0;
-    exact_.reset();
     syncing_ = true;
     start_->setValue(start);
     end_->setValue(end);
     syncing_ = false;
     waveform_->setMarkers(start, end);
+    movedByHand();
 }
 
 core::PickFit FitWindow::fit() const
@@ -384,6 +492,7 @@ void FitWindow::playSeam()
         pick_.slotFormat, nullptr,
         pick_.info.isMp3, fit()};
     playSeam_->setEnabled(false);
+    rendering_ = job.fit;
     const QPointer self(this);
     const core::AudioCodecs *codecs = &codecs_;
     const std::filesystem::path scratch =
@@ -408,11 +517,35 @@ void FitWindow::playWrittenJoin(
     if (!join || join->channels <= 0)
         return;
     const std::size_t frames = join->samples.size() / std::size_t(join->channels);
+    // Drawn only where nothing has moved since: the seam view shows the fit as it is now.
+    if (rendering_ == fit())
+        showWrittenJoin(*join);
     const QString part =
         preview_.write(join->samples, join->sampleRate, join->channels, {{0, frames, 0, 0}});
     if (!part.isEmpty())
         listening_.play(pick_.slot, Listening::Source::Pick,
                         core::platform::pathFromText(part.toStdString()), pick_.gain);
+}
+
+void FitWindow::showWrittenJoin(const core::WrittenJoin::Audio &join)
+{
+    // The seam as written, until anything is moved.
+    const auto channels = std::size_t(join.channels);
+    const std::size_t frames = join.samples.size() / channels;
+    const auto side = std::size_t(SeamView::sideSeconds * join.sampleRate);
+    const auto mono = [&](std::size_t from, std::size_t to) {
+        std::vector<float> out;
+        for (std::size_t i = from; i < to; ++i) {
+            float sum = 0;
+            for (std::size_t c = 0; c < channels; ++c)
+                sum += join.samples[i * channels + c];
+            out.push_back(sum / float(channels));
+        }
+        return out;
+    };
+    const std::size_t turn = std::min(join.turnAt, frames);
+    seam_->setJoin(mono(turn - std::min(turn, side), turn),
+                   mono(turn, std::min(frames, turn + side)));
 }
 
 void FitWindow::stopPlaying()
@@ -488,21 +621,24 @@ void FitWindow::showLoop()
     exact_->start = frames(loop.start);
     exact_->end = frames(loop.end);
     exact_->crossfade = std::min(exact_->crossfade, exact_->start);
-    loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopFound)
-                           .arg(NumberText::minutesSeconds(start, language_),
-                                NumberText::minutesSeconds(end, language_))
-                           .arg(loopShown_ + 1)
-                           .arg(loops_.size()));
+    found_ = exact_;
+    foundLine_ = QString::fromUtf8(TextTable::forLanguage(language_).fitLoopFound)
+                     .arg(NumberText::minutesSeconds(start, language_),
+                          NumberText::minutesSeconds(end, language_))
+                     .arg(loopShown_ + 1)
+                     .arg(loops_.size());
+    loopLine_->setText(foundLine_);
+    shapeChanged();
 }
 
 void FitWindow::fitToGameLength()
 {
     if (!decoded_ || !pick_.role)
         return;
-    const auto first = std::find_if(audio_->mono.begin(), audio_->mono.end(), [](float sample) {
-        return std::abs(sample) > firstSoundLevel;
-    });
-    const double start = double(first - audio_->mono.begin()) / pick_.slotRate;
+    // The pick's first sound by the one rule of silence, the one the slot's tooltip tells.
+    core::SilenceGate gate(pick_.slotRate, audio_->channels);
+    gate.add(audio_->samples.data(), audio_->mono.size());
+    const double start = double(gate.ends(gate.integratedLevel()).leading) / pick_.slotRate;
     const double end = std::min(end_->maximum(), start + pick_.role->seconds);
     syncing_ = true;
     start_->setValue(start);
@@ -512,7 +648,10 @@ void FitWindow::fitToGameLength()
     syncing_ = false;
     crossfade_ = 0;
     exact_.reset();
+    found_.reset();
     waveform_->setMarkers(start_->value(), end_->value());
+    loopLine_->clear();
+    shapeChanged();
 }
 
 void FitWindow::reset()

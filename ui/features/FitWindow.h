@@ -22,6 +22,7 @@ class Listening;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class SeamView;
 
 // Fits a pick to its slot: its waveform with start and end markers, fades, a loop found in the
 // music or the game's own length, each heard before OK keeps it. The pick is decoded in the
@@ -54,6 +55,7 @@ class FitWindow : public QDialog
     core::PickFit fit() const;
     bool isDecoded() const { return decoded_; }
     WaveformView &waveform() { return *waveform_; }
+    const SeamView &seam() const { return *seam_; }
     void reject() override;
 
   signals:
@@ -70,10 +72,18 @@ class FitWindow : public QDialog
     void showFit(const core::PickFit &fit);
     void markersMoved(double start, double end);
     void spinBoxChanged();
+    // The player moved a marker or changed a box: a loop found is kept where the boxes show its
+    // ends again, and is otherwise set by hand.
+    void movedByHand();
+    // What the fades, crossfade and seam look like now, drawn.
+    void shapeChanged();
+    // Pressed while the pick is still read, an action waits for it.
+    void whenDecoded(void (FitWindow::*action)());
     void play();
     void playSeam();
     void playWrittenJoin(
         const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered);
+    void showWrittenJoin(const core::WrittenJoin::Audio &join);
     void stopPlaying();
     void findLoop();
     void takeLoops(std::vector<core::LoopCandidate> loops);
@@ -91,6 +101,7 @@ class FitWindow : public QDialog
     Listening &listening_;
     FitPreview preview_;
     WaveformView *waveform_ = nullptr;
+    SeamView *seam_ = nullptr;
     QLabel *loopLine_ = nullptr;
     QDoubleSpinBox *start_ = nullptr;
     QDoubleSpinBox *end_ = nullptr;
@@ -100,6 +111,7 @@ class FitWindow : public QDialog
     QPushButton *findLoop_ = nullptr;
     QPushButton *gameLength_ = nullptr;
     std::vector<QPushButton *> needDecoding_;
+    std::vector<void (FitWindow::*)()> waiting_;
     bool decoded_ = false;
     bool syncing_ = false;
     std::shared_ptr<Decoded> audio_;
@@ -110,4 +122,9 @@ class FitWindow : public QDialog
     // The fit shown, to the frame, until the player moves anything: the boxes show
     // hundredths of a second, which would move a loop off its zero crossings.
     std::optional<core::PickFit> exact_;
+    // The loop found, or kept from before (a fit with a crossfade), and its line, to come
+    // back to.
+    std::optional<core::PickFit> found_;
+    QString foundLine_;
+    std::optional<core::PickFit> rendering_; // the fit Play the seam renders
 };

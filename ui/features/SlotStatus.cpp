@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QStyle>
 
+#include <cmath>
+
 namespace {
 
 QString pickToolTip(const QString &path)
@@ -144,11 +146,18 @@ QStringList SlotStatus::fitLines(int index,
         return lines;
     const double rate = verdict->pick->sampleRate;
     const double end = fit.end ? double(*fit.end) / rate : verdict->pick->seconds;
-    lines << QString::fromUtf8(texts.fitToolTip)
-                 .arg(NumberText::minutesSeconds(double(fit.start) / rate, state_.nyelv),
-                      NumberText::minutesSeconds(end, state_.nyelv),
-                      NumberText::decimal(double(fit.fadeIn) / rate, 1, state_.nyelv),
-                      NumberText::decimal(double(fit.fadeOut) / rate, 1, state_.nyelv));
+    // A fit with a crossfade is a loop found in the music, kept to the sample.
+    if (fit.crossfade > 0)
+        lines << QString::fromUtf8(texts.fitToolTipLoop)
+                     .arg(NumberText::minutesSeconds(double(fit.start) / rate, state_.nyelv),
+                          NumberText::minutesSeconds(end, state_.nyelv))
+                     .arg(std::llround(double(fit.crossfade) / rate * 1000));
+    else
+        lines << QString::fromUtf8(texts.fitToolTip)
+                     .arg(NumberText::minutesSeconds(double(fit.start) / rate, state_.nyelv),
+                          NumberText::minutesSeconds(end, state_.nyelv),
+                          NumberText::decimal(double(fit.fadeIn) / rate, 1, state_.nyelv),
+                          NumberText::decimal(double(fit.fadeOut) / rate, 1, state_.nyelv));
     if (verdict->pick->isMp3)
         lines << QString::fromUtf8(texts.fittedMp3Converted);
     return lines;

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+// The seam as the game turns the loop: the last half second before the end marker joined to the
+// first half second after the start, the join marked in the middle. Only shown: the waveform
+// beside it is where the markers are moved.
+class SeamView : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    static constexpr double sideSeconds = 0.5;
+
+    explicit SeamView(std::uint8_t language, QWidget *parent = nullptr);
+
+    // The samples across the join, mono: before it, then after it.
+    void setJoin(std::vector<float> before, std::vector<float> after);
+    std::size_t samplesShown() const { return before_.size() + after_.size(); }
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+
+  private:
+    std::vector<float> before_;
+    std::vector<float> after_;
+};
