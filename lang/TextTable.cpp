@@ -409,6 +409,16 @@ constexpr Entry entries[] = {
             "formátuma nem őrzi meg minden hangját)",
       .en = "%1 (written, it measures %2 dB short of a match: the slot's format does not carry all "
             "of its sound)"}},
+    {&TextTable::gainHeldBackQuieter,
+     {.hu = "%1 (%2 dB-lel jobban, mint amennyi kiegyenlítené: különben a csúcsai torzítanának)",
+      .en = "%1 (%2 dB more than a match: otherwise its peaks would clip)"}},
+    {&TextTable::gainHeldBackPastLimit,
+     {.hu = "%1 (a kiegyenlítéshez %2 dB-lel hangosítani kellene, de a csúcsai már így is túl "
+            "magasak)",
+      .en = "%1 (a match would make it %2 dB louder, but its peaks are already too high)"}},
+    {&TextTable::gainKept,
+     {.hu = "%1: a Csere a hangerején nem változtat",
+      .en = "%1: Change leaves its loudness as it is"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -244,6 +244,13 @@ struct TextTable
     const char *fitLoopNone;
     // A written pick's loudness in its tooltip: %1 what Change did, %2 the dB it is short.
     const char *gainShortOfFormat;
+    // A pick held back by the true-peak limit, %1 what Change does and %2 dB: that much more
+    // quiet than a match; or, where a match would make it louder (%2 dB) and Change leaves it as
+    // it is or quieter, why not.
+    const char *gainHeldBackQuieter;
+    const char *gainHeldBackPastLimit;
+    // %1 the figures: Change leaves its loudness as it is (short of a match).
+    const char *gainKept;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
