@@ -419,6 +419,9 @@ constexpr Entry entries[] = {
     {&TextTable::gainKept,
      {.hu = "%1: a Csere a hangerején nem változtat",
       .en = "%1: Change leaves its loudness as it is"}},
+    {&TextTable::waitingForOtherCopy,
+     {.hu = "Várakozás a program másik példányára…",
+      .en = "Waiting for another copy of the program…"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -251,6 +251,8 @@ struct TextTable
     const char *gainHeldBackPastLimit;
     // %1 the figures: Change leaves its loudness as it is (short of a match).
     const char *gainKept;
+    // The progress window while another copy of the program holds the game folder.
+    const char *waitingForOtherCopy;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
