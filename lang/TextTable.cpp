@@ -422,6 +422,16 @@ constexpr Entry entries[] = {
     {&TextTable::waitingForOtherCopy,
      {.hu = "Várakozás a program másik példányára…",
       .en = "Waiting for another copy of the program…"}},
+    {&TextTable::setMusicMissingOne,
+     {.hu = "A(z) %1 már nincs meg, így a zenéje nem menthető a készlet mellé. Mented a készletet "
+            "nélküle, a többi választás zenéjével?",
+      .en = "%1 is no longer there, so its music cannot be saved with the set. Save the set "
+            "without it, with the music of the other picks?"}},
+    {&TextTable::setMusicMissingMany,
+     {.hu = "Ezek a fájlok már nincsenek meg, így a zenéjük nem menthető a készlet mellé: %1. "
+            "Mented a készletet nélkülük, a többi választás zenéjével?",
+      .en = "These files are no longer there, so their music cannot be saved with the set: %1. "
+            "Save the set without them, with the music of the other picks?"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

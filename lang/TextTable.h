@@ -253,6 +253,9 @@ struct TextTable
     const char *gainKept;
     // The progress window while another copy of the program holds the game folder.
     const char *waitingForOtherCopy;
+    // Saving a set with its music while picks are gone: %1 the file, or the files (plural).
+    const char *setMusicMissingOne;
+    const char *setMusicMissingMany;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
