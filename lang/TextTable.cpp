@@ -432,6 +432,9 @@ constexpr Entry entries[] = {
             "Mented a készletet nélkülük, a többi választás zenéjével?",
       .en = "These files are no longer there, so their music cannot be saved with the set: %1. "
             "Save the set without them, with the music of the other picks?"}},
+    {&TextTable::pickCutShort,
+     {.hu = "Csonka fájl: a zene %1-kor véget ér, pedig a fájl szerint %2 hosszú",
+      .en = "Cut short: the music ends at %1 of %2"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

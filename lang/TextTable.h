@@ -256,6 +256,8 @@ struct TextTable
     // Saving a set with its music while picks are gone: %1 the file, or the files (plural).
     const char *setMusicMissingOne;
     const char *setMusicMissingMany;
+    // A pick whose music ends before its stated length: %1 where it ends, %2 that length.
+    const char *pickCutShort;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);
