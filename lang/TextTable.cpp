@@ -435,6 +435,8 @@ constexpr Entry entries[] = {
     {&TextTable::pickCutShort,
      {.hu = "Csonka fájl: a zene %1-kor véget ér, pedig a fájl szerint %2 hosszú",
       .en = "Cut short: the music ends at %1 of %2"}},
+    {&TextTable::gainWrittenLouder,
+     {.hu = "%1 (megírva %2 LUFS lett)", .en = "%1 (written, it measures %2 LUFS)"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -258,6 +258,8 @@ struct TextTable
     const char *setMusicMissingMany;
     // A pick whose music ends before its stated length: %1 where it ends, %2 that length.
     const char *pickCutShort;
+    // %1 what Change does; %2 the LUFS its written result measures, louder than promised.
+    const char *gainWrittenLouder;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

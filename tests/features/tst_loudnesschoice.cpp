@@ -222,6 +222,11 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
         << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change makes it 6.0 dB quieter "
            "(3.5 dB short of a match: the MP3's own gain goes no further)"
         << std::nan("") << -4;
+    QTest::newRow("written louder than promised")
+        << -20.1 << -10.0 << -15.0 << false << false << 2
+        << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change makes it 5.1 dB louder "
+           "(written, it measures -14.2 LUFS)"
+        << -14.2 << 0;
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()

@@ -58,7 +58,22 @@ const char *peakLimitText(double gain, double wanted, const TextTable &texts)
     return gain < unheard ? texts.gainHeldBackPastLimit : texts.gainHeldBack;
 }
 
-QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+// A written result louder than the tooltip promised, past what a listener tells apart: its
+// own figure is said. One quieter than that is told as short of a match already.
+QString withWrittenFigure(const QString &said, const core::GainPlan &plan, const TextTable &texts,
+                          std::uint8_t language)
+{
+    constexpr double heardApart = 0.5;
+    if (!plan.resultLufs || plan.beyondFormat ||
+        (plan.reason != core::GainReason::Matched && plan.reason != core::GainReason::PeakLimited))
+        return said;
+    const double promised = plan.reference->lufs - plan.heldBack;
+    if (*plan.resultLufs - promised <= heardApart)
+        return said;
+    return QString::fromUtf8(texts.gainWrittenLouder).arg(said, number(*plan.resultLufs, language));
+}
+
+QString toldAsPlanned(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
 {
     // The gain as written, with what was taken after encoding.
     const double gain = plan.gain + plan.loweredAfterEncoding;
@@ -81,6 +96,11 @@ QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t
     const char *text = peakLimitText(gain, wanted, texts);
     const double told = text == texts.gainHeldBackPastLimit ? wanted : plan.heldBack;
     return QString::fromUtf8(text).arg(said, number(told, language));
+}
+
+QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+{
+    return withWrittenFigure(toldAsPlanned(plan, texts, language), plan, texts, language);
 }
 
 } // namespace
