@@ -495,6 +495,34 @@ constexpr Entry entries[] = {
     {&TextTable::fitSeamView,
      {.hu = "A csatlakozás: a vég előtti 0,5 s, majd a kezdet utáni 0,5 s",
       .en = "The seam: 0.5 s before the end, then 0.5 s after the start"}},
+    {&TextTable::gainHeldBackQuieter,
+     {.hu = "%1 (%2 dB-lel jobban, mint amennyi kiegyenlítené: különben a csúcsai torzítanának)",
+      .en = "%1 (%2 dB more than a match: otherwise its peaks would clip)"}},
+    {&TextTable::gainHeldBackPastLimit,
+     {.hu = "%1 (a kiegyenlítéshez %2 dB-lel hangosítani kellene, de a csúcsai már így is túl "
+            "magasak)",
+      .en = "%1 (a match would make it %2 dB louder, but its peaks are already too high)"}},
+    {&TextTable::gainKept,
+     {.hu = "%1: a Csere a hangerején nem változtat",
+      .en = "%1: Change leaves its loudness as it is"}},
+    {&TextTable::waitingForOtherCopy,
+     {.hu = "Várakozás a program másik példányára…",
+      .en = "Waiting for another copy of the program…"}},
+    {&TextTable::setMusicMissingOne,
+     {.hu = "A(z) %1 már nincs meg, így a zenéje nem menthető a készlet mellé. Mented a készletet "
+            "nélküle, a többi választás zenéjével?",
+      .en = "%1 is no longer there, so its music cannot be saved with the set. Save the set "
+            "without it, with the music of the other picks?"}},
+    {&TextTable::setMusicMissingMany,
+     {.hu = "Ezek a fájlok már nincsenek meg, így a zenéjük nem menthető a készlet mellé: %1. "
+            "Mented a készletet nélkülük, a többi választás zenéjével?",
+      .en = "These files are no longer there, so their music cannot be saved with the set: %1. "
+            "Save the set without them, with the music of the other picks?"}},
+    {&TextTable::pickCutShort,
+     {.hu = "Csonka fájl: a zene %1-kor véget ér, pedig a fájl szerint %2 hosszú",
+      .en = "Cut short: the music ends at %1 of %2"}},
+    {&TextTable::gainWrittenLouder,
+     {.hu = "%1 (megírva %2 LUFS lett)", .en = "%1 (written, it measures %2 LUFS)"}},
 };
 
 // Every text of the table has exactly one entry: as many entries as TextTable has texts (its

@@ -290,6 +290,22 @@ struct TextTable
     const char *fitZoomIn;
     const char *fitZoomOut;
     const char *fitSeamView;
+    // A pick held back by the true-peak limit, %1 what Change does and %2 dB: that much more
+    // quiet than a match; or, where a match would make it louder (%2 dB) and Change leaves it as
+    // it is or quieter, why not.
+    const char *gainHeldBackQuieter;
+    const char *gainHeldBackPastLimit;
+    // %1 the figures: Change leaves its loudness as it is (short of a match).
+    const char *gainKept;
+    // The progress window while another copy of the program holds the game folder.
+    const char *waitingForOtherCopy;
+    // Saving a set with its music while picks are gone: %1 the file, or the files (plural).
+    const char *setMusicMissingOne;
+    const char *setMusicMissingMany;
+    // A pick whose music ends before its stated length: %1 where it ends, %2 that length.
+    const char *pickCutShort;
+    // %1 what Change does; %2 the LUFS its written result measures, louder than promised.
+    const char *gainWrittenLouder;
 
     // The table of a stored language code (see languageFromCode).
     static const TextTable &forLanguage(std::uint8_t code);

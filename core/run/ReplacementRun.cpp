@@ -499,7 +499,14 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
     // Held to the end: another copy of the program neither writes here meanwhile nor
     // rewrites the record from what it read before.
-    const OriginalsFolder::Writing writing = originals.beginWriting(language);
+    // Tried at once first, so that a wait for another copy is told before it begins.
+    OriginalsFolder::Writing writing =
+        originals.beginWriting(language, std::chrono::milliseconds(0));
+    if (writing.refused && writing.refused->outcome == RunResult::Outcome::Busy) {
+        if (progress)
+            progress({.waitingForOtherCopy = true});
+        writing = originals.beginWriting(language);
+    }
     if (writing.refused)
         return *writing.refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.

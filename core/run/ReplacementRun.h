@@ -26,6 +26,8 @@ struct RunProgress
     double secondsDone = 0;  // of the music converted
     double secondsTotal = 0; // of all music to convert
     int slot = -1;           // the slot being converted
+    // Nothing begun yet: another copy of the program holds the game folder, for a while.
+    bool waitingForOtherCopy = false;
 };
 
 // Puts the file chosen for every slot over the game's file of that slot, in slot order,

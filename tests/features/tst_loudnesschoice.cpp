@@ -146,46 +146,87 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage_data()
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("said");
     QTest::addColumn<double>("result"); // the written result's figure; NaN: not measured
+    QTest::addColumn<int>("steps");     // an MP3 pick matched in that many steps; 0: none
     QTest::newRow("quieter") << -8.1 << -1.0 << -17.6 << false << false << 2
                              << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change "
                                 "makes it 9.5 dB quieter"
-                             << std::nan("");
+                             << std::nan("") << 0;
     QTest::newRow("held back") << -20.1 << -3.0 << -15.0 << false << false << 2
                                << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change "
                                   "makes it 1.5 dB louder (3.6 dB less than would match: its "
                                   "peaks would clip)"
-                               << std::nan("");
+                               << std::nan("") << 0;
     QTest::newRow("MP3 as it is") << -8.1 << -1.0 << -17.6 << false << true << 2
                                   << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: copied "
                                      "as it is, 9.5 dB louder than the game's music"
-                                  << std::nan("");
+                                  << std::nan("") << 0;
     QTest::newRow("median, Hungarian")
         << -8.1 << -1.0 << -17.6 << true << false << 1
         << QString::fromUtf8("-8,1 LUFS; a játék többi zenéje -17,6 LUFS (a mediánjuk): a Csere "
                              "9,5 dB-lel halkítja")
-        << std::nan("");
+        << std::nan("") << 0;
     QTest::newRow("no reference") << -8.1 << -1.0 << std::nan("") << false << false << 2
                                   << "-8.1 LUFS; the game folder holds no file of this slot, so "
                                      "its loudness is left as it is"
-                                  << std::nan("");
+                                  << std::nan("") << 0;
     QTest::newRow("no game file, Hungarian")
         << -20.9 << -1.0 << std::nan("") << true << false << 1
         << QString::fromUtf8("-20,9 LUFS; a játék mappájában nincs fájl ehhez a helyhez, ezért a "
                              "hangereje változatlan marad")
-        << std::nan("");
+        << std::nan("") << 0;
     QTest::newRow("written short of its format")
         << -49.8 << -15.8 << -23.5 << false << false << 2
         << "-49.8 LUFS; the game's music of this slot -23.5 LUFS: Change makes it 14.3 dB louder "
            "(written, it measures 12.5 dB short of a match: the slot's format does not carry all "
            "of its sound)"
-        << -36.0;
+        << -36.0 << 0;
     QTest::newRow("written short of its format, Hungarian")
         << -49.8 << -15.8 << -23.5 << false << false << 1
         << QString::fromUtf8("-49,8 LUFS; a játék zenéje ezen a helyen -23,5 LUFS: a Csere 14,3 "
                              "dB-lel hangosítja (megírva 12,5 dB-lel halkabb, mint amennyi "
                              "kiegyenlítené: ennek a helynek a formátuma nem őrzi meg minden "
                              "hangját)")
-        << -36.0;
+        << -36.0 << 0;
+    QTest::newRow("as loud") << -17.6 << -5.0 << -17.6 << false << false << 2
+                             << "-17.6 LUFS; the game's music of this slot -17.6 LUFS: as loud "
+                                "already, Change leaves it so"
+                             << std::nan("") << 0;
+    QTest::newRow("louder") << -20.0 << -10.0 << -17.6 << false << false << 2
+                            << "-20.0 LUFS; the game's music of this slot -17.6 LUFS: Change "
+                               "makes it 2.4 dB louder"
+                            << std::nan("") << 0;
+    QTest::newRow("held back, quieter")
+        << -16.0 << 0.8 << -17.7 << false << false << 2
+        << "-16.0 LUFS; the game's music of this slot -17.7 LUFS: Change makes it 2.3 dB quieter "
+           "(0.6 dB more than a match: otherwise its peaks would clip)"
+        << std::nan("") << 0;
+    QTest::newRow("held back, quieter, Hungarian")
+        << -16.0 << 0.8 << -17.7 << false << false << 1
+        << QString::fromUtf8("-16,0 LUFS; a játék zenéje ezen a helyen -17,7 LUFS: a Csere 2,3 "
+                             "dB-lel halkítja (0,6 dB-lel jobban, mint amennyi kiegyenlítené: "
+                             "különben a csúcsai torzítanának)")
+        << std::nan("") << 0;
+    QTest::newRow("held back past the limit")
+        << -18.0 << 0.3 << -17.5 << false << false << 2
+        << "-18.0 LUFS; the game's music of this slot -17.5 LUFS: Change makes it 1.8 dB quieter "
+           "(a match would make it 0.5 dB louder, but its peaks are already too high)"
+        << std::nan("") << 0;
+    QTest::newRow("held back at the limit, Hungarian")
+        << -18.0 << -1.5 << -17.5 << false << false << 1
+        << QString::fromUtf8("-18,0 LUFS; a játék zenéje ezen a helyen -17,5 LUFS: a Csere a "
+                             "hangerején nem változtat (a kiegyenlítéshez 0,5 dB-lel hangosítani "
+                             "kellene, de a csúcsai már így is túl magasak)")
+        << std::nan("") << 0;
+    QTest::newRow("MP3 short of its range")
+        << -8.1 << -10.0 << -17.6 << false << true << 2
+        << "-8.1 LUFS; the game's music of this slot -17.6 LUFS: Change makes it 6.0 dB quieter "
+           "(3.5 dB short of a match: the MP3's own gain goes no further)"
+        << std::nan("") << -4;
+    QTest::newRow("written louder than promised")
+        << -20.1 << -10.0 << -15.0 << false << false << 2
+        << "-20.1 LUFS; the game's music of this slot -15.0 LUFS: Change makes it 5.1 dB louder "
+           "(written, it measures -14.2 LUFS)"
+        << -14.2 << 0;
 }
 
 void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
@@ -198,14 +239,17 @@ void TestLoudnessChoice::pickLoudnessIsToldInTheLanguage()
     QFETCH(int, language);
     QFETCH(QString, said);
     QFETCH(double, result);
+    QFETCH(int, steps);
     const core::Loudness picked{pick, peak, peak, true};
     const auto game = std::isnan(reference)
                           ? std::nullopt
                           : std::optional(core::Loudness{reference, -5, -5, true});
     core::GainPlan plan =
-        core::LoudnessGain::asChosen(mp3 ? core::LoudnessGain::forMp3(picked, game)
-                                         : core::LoudnessGain::forConversion(picked, game),
-                                     mp3, {});
+        steps != 0
+            ? core::LoudnessGain::withMp3Steps(core::LoudnessGain::forMp3(picked, game), steps)
+            : core::LoudnessGain::asChosen(mp3 ? core::LoudnessGain::forMp3(picked, game)
+                                               : core::LoudnessGain::forConversion(picked, game),
+                                           mp3, {});
     plan.medianReference = median;
     if (!std::isnan(result)) {
         plan.resultLufs = result;

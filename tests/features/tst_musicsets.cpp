@@ -49,6 +49,8 @@ class TestMusicSets : public QObject
     void aNewPickGoesWithoutTheOldFit();
     void aFitPastItsPickIsDropped_data();
     void aFitPastItsPickIsDropped();
+    void savingWithMusicOffersToLeaveOutAMissingPick_data();
+    void savingWithMusicOffersToLeaveOutAMissingPick();
 #endif
 
   private:
@@ -176,13 +178,13 @@ void TestMusicSets::saveSaysWhyItFailed_data()
         << QString::fromUtf8("%1/a folder nem másolható a készlet mellé: nem fájl");
     QTest::newRow("alone") << "song.mp3"
                            << "gone/mine.m3u8" << false
-                           << QStringLiteral("Cannot save the set %1/gone/mine.m3u8: The file "
+                           << QStringLiteral("Cannot save the set %1/gone/mine.m3u8: the file "
                                              "or folder does not exist");
     QTest::newRow("with its music, Hungarian")
         << "song.mp3"
         << "gone/mine.m3u8" << true
         << QString::fromUtf8(
-               "A(z) %1/gone/mine.m3u8 készlet nem menthető: A fájl vagy a mappa nem létezik");
+               "A(z) %1/gone/mine.m3u8 készlet nem menthető: a fájl vagy a mappa nem létezik");
 }
 
 void TestMusicSets::saveSaysWhyItFailed()
@@ -207,7 +209,7 @@ void TestMusicSets::openingAnUnreadableSetLeavesThePicks_data()
     QTest::newRow("pipe") << "pipe.m3u8" << QStringLiteral("Cannot open the set %1: not a file");
     QTest::newRow("missing") << "gone.m3u8"
                              << QStringLiteral(
-                                    "Cannot open the set %1: The file or folder does not exist");
+                                    "Cannot open the set %1: the file or folder does not exist");
     QTest::newRow("too large, Hungarian")
         << "large.m3u8"
         << QString::fromUtf8(
@@ -346,6 +348,43 @@ void TestMusicSets::aFitPastItsPickIsDropped()
              kept ? QStringList{}
                   : QStringList{"These lines of the set were passed over:\nline 3: the fit cannot "
                                 "be used: the fit reaches past the end of the music"});
+}
+
+void TestMusicSets::savingWithMusicOffersToLeaveOutAMissingPick_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("question"); // %1 the missing pick
+    QTest::addColumn<QStringList>("copies");
+    const QString english = "%1 is no longer there, so its music cannot be saved with the set. "
+                            "Save the set without it, with the music of the other picks?";
+    QTest::newRow("yes") << true << english << QStringList{".valdrune-copies", "song.mp3"};
+    QTest::newRow("no") << false << english << QStringList{};
+    QTest::newRow("yes, Hungarian")
+        << true
+        << QString::fromUtf8("A(z) %1 már nincs meg, így a zenéje nem menthető a készlet mellé. "
+                             "Mented a készletet nélküle, a többi választás zenéjével?")
+        << QStringList{".valdrune-copies", "song.mp3"};
+}
+
+void TestMusicSets::savingWithMusicOffersToLeaveOutAMissingPick()
+{
+    QFETCH(bool, answer);
+    QFETCH(QString, question);
+    QFETCH(QStringList, copies);
+    const std::unique_ptr<WindowFixture> f = window(path("song.mp3"));
+    f->slot(20)->setText(path("gone.mp3"));
+    f->platform.saveAnswers << path("mine.m3u8");
+    f->platform.yesNoAnswers << answer;
+    f->form1->protocol().musicSets().save(true);
+    QCOMPARE(f->platform.questions, QStringList{question.arg(path("gone.mp3"))});
+    QVERIFY(f->platform.messages.isEmpty());
+    QCOMPARE(QFile::exists(path("mine.m3u8")), answer);
+    const bool hungarian = QString(QTest::currentDataTag()).contains("Hungarian");
+    const QString folder =
+        QString::fromUtf8(TextTable::forLanguage(hungarian ? 1 : 2).setMusicFolder);
+    QCOMPARE(entries(path(folder.arg("mine"))), copies);
+    if (answer)
+        QVERIFY(readBytes(path("mine.m3u8")).find("gone.mp3") == std::string::npos);
 }
 
 #endif

@@ -4,11 +4,13 @@
 #include "Mp3Frames.h"
 #include "SeamMeasures.h"
 #include "TestFiles.h"
+#include "loudness/LoudnessMeasurer.h"
 #include "loudness/MatchedConversion.h"
 #include "music/FittedStream.h"
 #include "run/ConversionPool.h"
 #include "run/WrittenJoin.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,6 +102,7 @@ class TestPickRendering : public QObject
     void loopTurnsInWholeFrames();
     void fitToAPicksEndEndsWhereItsMusicDoes_data();
     void fitToAPicksEndEndsWhereItsMusicDoes();
+    void aPickCutShortKeepsItsPromise();
 
   private:
     // The game's music of slot 0: a tone 2 dB louder than the made pick's.
@@ -342,6 +345,33 @@ void TestPickRendering::fitToAPicksEndEndsWhereItsMusicDoes()
     const auto framing = core::SeamFraming::forEncoder(core::AudioCodecs::builtIn(), settings);
     QCOMPARE(core::MatchedConversion::decodedFit(*decoder, source, toTheEnd, framing)->end,
              core::MatchedConversion::decodedFit(toTheMusicsEnd, music, framing).end);
+}
+
+// A FLAC cut in half: its header still states the whole length; the half that is left is
+// the quieter one. What the plan promises is what the written file measures.
+void TestPickRendering::aPickCutShortKeepsItsPromise()
+{
+    const QString cut = folder_.filePath("cut.flac");
+    QVERIFY(QFile::copy(audiofixtures::path("quiet-then-loud.flac"), cut));
+    QFile file(cut);
+    QVERIFY(file.resize(file.size() / 2));
+    const std::filesystem::path pick = cut.toStdString();
+    const auto stated =
+        std::get<core::AudioInfo>(core::AudioCodecs::builtIn().makeDecoder()->probe(pick));
+    const core::MatchedConversion::Outcome outcome = convert(pick);
+    QVERIFY(!outcome.failure);
+    const core::GainPlan &plan = outcome.plan;
+    // Measured on what is there, not on what its header states.
+    QVERIFY(plan.pick->seconds < stated.seconds - 1);
+    const auto written =
+        std::get<core::Loudness>(core::LoudnessMeasurer(core::AudioCodecs::builtIn())
+                                     .measure(output_, settings.sampleRate, settings.channels));
+    QVERIFY(std::abs(written.seconds - plan.pick->seconds) < lengthTolerance);
+    const double promised = plan.reason == core::GainReason::FormatLimited
+                                ? *plan.resultLufs
+                                : plan.pick->lufs + plan.gain + plan.loweredAfterEncoding;
+    QVERIFY2(std::abs(written.lufs - promised) <= 0.5,
+             qPrintable(QString("written %1, promised %2").arg(written.lufs).arg(promised)));
 }
 
 QTEST_GUILESS_MAIN(TestPickRendering)

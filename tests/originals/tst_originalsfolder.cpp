@@ -445,14 +445,19 @@ void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused()
     QCOMPARE(otherCopy.outcome(), core::RunLock::Outcome::Held);
     RunResult result;
     texts[17] = pick(2).toStdString();
+    // The window tells the player what the run waits for.
+    bool toldWaiting = action != "change";
     if (action == "change")
-        result = ReplacementRun(slots_).run(texts, labels(), folder(), std::uint8_t(language));
+        result = ReplacementRun(slots_).run(
+            texts, labels(), folder(), std::uint8_t(language),
+            [&](const core::RunProgress &now) { toldWaiting = now.waitingForOtherCopy; });
     else if (action == "default")
         result = OriginalsFolder(folder()).restore(slots_, labels(), std::uint8_t(language));
     else
         result = OriginalsFolder(folder()).takeIn(
             {{(store.path() + "/Water.mp3").toStdString(), "Water.mp3"}}, std::uint8_t(language));
     QCOMPARE(result.outcome, RunResult::Outcome::Busy);
+    QVERIFY(toldWaiting);
     QCOMPARE(QString::fromStdString(result.message), message);
     QCOMPARE(entries(game()), gameBefore);
     QCOMPARE(readBytes(game("CstleTown.mp3")), std::string("pick 1"));

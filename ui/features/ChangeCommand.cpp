@@ -105,6 +105,10 @@ bool ChangeCommand::runOver(const core::SlotTexts &texts, core::RunResult &resul
         result = run.run(
             texts, labels, folder, language,
             [&](const core::RunProgress &now) {
+                if (now.waitingForOtherCopy) {
+                    worker.reportLabel(QString::fromUtf8(table.waitingForOtherCopy));
+                    return;
+                }
                 worker.report(now.secondsTotal > 0 ? int(1000 * now.secondsDone / now.secondsTotal)
                                                    : 0,
                               QString::fromUtf8(table.converting)

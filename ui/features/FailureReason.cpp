@@ -26,3 +26,10 @@ QString failureReason(core::SystemError error, std::uint8_t language)
         core::Reason{core::Reason::Code::SystemFault, core::describeSystemError(error)}.text(
             language));
 }
+
+QString reasonAfterColon(const QString &reason)
+{
+    if (reason.size() < 2 || !reason[0].isUpper() || reason[1].isUpper() || reason[1].isDigit())
+        return reason;
+    return reason.left(1).toLower() + reason.mid(1);
+}

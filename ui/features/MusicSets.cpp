@@ -187,16 +187,19 @@ void MusicSets::save(bool withMusic)
     if (const auto failure = writer.writeBytes(
             core::platform::pathFromText(setInfo.absoluteFilePath().toStdString()),
             set.format(folder)))
-        platform_.showMessage(&window_,
-                              QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotSaveSet)
-                                  .arg(QDir::toNativeSeparators(file),
-                                       failureReason(failure->systemError, state_.nyelv)));
+        platform_.showMessage(
+            &window_,
+            QString::fromUtf8(TextTable::forLanguage(state_.nyelv).cannotSaveSet)
+                .arg(QDir::toNativeSeparators(file),
+                     reasonAfterColon(failureReason(failure->systemError, state_.nyelv))));
 }
 
 void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
 {
     // Copies into a folder beside the set, named in the interface's language unless the set
     // already names one, on a worker behind the progress window.
+    if (!leaveOutMissingPicks(set))
+        return;
     const TextTable &texts = TextTable::forLanguage(state_.nyelv);
     const std::filesystem::path setFile =
         core::platform::pathFromText(setInfo.absoluteFilePath().toStdString());
@@ -223,12 +226,37 @@ void MusicSets::saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set)
     const QString file = QDir::toNativeSeparators(
         pickFailed ? QString::fromStdString(core::platform::textFromPath(failure->file))
                    : setInfo.absoluteFilePath());
-    const QString reason = failure->kind == Kind::NotAFile
-                               ? QString::fromUtf8(texts.notAFile)
-                               : failureReason(failure->systemError, state_.nyelv);
+    const QString reason =
+        failure->kind == Kind::NotAFile
+            ? QString::fromUtf8(texts.notAFile)
+            : reasonAfterColon(failureReason(failure->systemError, state_.nyelv));
     platform_.showMessage(
         &window_, QString::fromUtf8(pickFailed ? texts.cannotCopySetMusic : texts.cannotSaveSet)
                       .arg(file, reason));
+}
+
+bool MusicSets::leaveOutMissingPicks(core::MusicSet &set)
+{
+    QStringList missing;
+    std::vector<core::MusicSet::Pick> present;
+    for (const core::MusicSet::Pick &pick : set.picks) {
+        const QString file = QString::fromStdString(core::platform::textFromPath(pick.file));
+        if (QFileInfo::exists(file))
+            present.push_back(pick);
+        else
+            missing << QDir::toNativeSeparators(file);
+    }
+    // With nothing else to save, the copy's own failure tells what is missing.
+    if (missing.isEmpty() || present.empty())
+        return true;
+    const TextTable &texts = TextTable::forLanguage(state_.nyelv);
+    const QString question = QString::fromUtf8(missing.size() == 1 ? texts.setMusicMissingOne
+                                                                   : texts.setMusicMissingMany)
+                                 .arg(missing.join(QStringLiteral(", ")));
+    if (!platform_.askYesNo(&window_, question, PlatformLayer::DefaultAnswer::Yes))
+        return false;
+    set.picks = std::move(present);
+    return true;
 }
 
 void MusicSets::open()
@@ -248,10 +276,11 @@ void MusicSets::openFile(const QString &file)
             core::platform::pathFromText(QFileInfo(file).absoluteFilePath().toStdString()),
             bytes)) {
         using Kind = core::MusicSet::ReadFailure::Kind;
-        const QString reason = failure->kind == Kind::NotAFile ? QString::fromUtf8(texts.notAFile)
-                               : failure->kind == Kind::TooLarge
-                                   ? QString::fromUtf8(texts.reasonSetTooLarge)
-                                   : failureReason(failure->systemError, state_.nyelv);
+        const QString reason =
+            failure->kind == Kind::NotAFile ? QString::fromUtf8(texts.notAFile)
+            : failure->kind == Kind::TooLarge
+                ? QString::fromUtf8(texts.reasonSetTooLarge)
+                : reasonAfterColon(failureReason(failure->systemError, state_.nyelv));
         platform_.showMessage(
             &window_,
             QString::fromUtf8(texts.cannotOpenSet).arg(QDir::toNativeSeparators(file), reason));

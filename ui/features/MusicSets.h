@@ -48,6 +48,9 @@ class MusicSets : public QObject
   private:
     PlatformLayer::OpenFileRequest fileRequest() const;
     void saveWithMusic(const QFileInfo &setInfo, core::MusicSet &set);
+    // Offers to save the set without its picks that are no longer there; false where the
+    // player would rather not save it.
+    bool leaveOutMissingPicks(core::MusicSet &set);
     // The menu's entry: asks first where more than one pick would go.
     void clearAllAsked();
     void clearAll();

@@ -128,3 +128,16 @@ QString PickChecker::describe(const Verdict &verdict, std::uint8_t language, boo
     return QString::fromUtf8(said).arg(format, NumberText::kiloHertz(pick.sampleRate, language),
                                        channels, length(pick.seconds));
 }
+
+QString PickChecker::describeCutShort(const Verdict &verdict, double measuredSeconds,
+                                      std::uint8_t language)
+{
+    // Far more than an encoder's delay or a container's rounding; an estimated length may
+    // miss by more.
+    constexpr double cutBy = 0.5;
+    if (!verdict.pick || verdict.pick->lengthEstimated ||
+        verdict.pick->seconds - measuredSeconds <= cutBy)
+        return {};
+    return QString::fromUtf8(TextTable::forLanguage(language).pickCutShort)
+        .arg(length(measuredSeconds), length(verdict.pick->seconds));
+}

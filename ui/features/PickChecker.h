@@ -56,6 +56,11 @@ class PickChecker : public QObject
     static QString describe(const Verdict &verdict, std::uint8_t language,
                             bool loudnessSaysMore = false);
 
+    // Where the pick's music, as measured, ends well before the length its file states: a
+    // line that says so; else nothing.
+    static QString describeCutShort(const Verdict &verdict, double measuredSeconds,
+                                    std::uint8_t language);
+
   signals:
     void checked(int slot);
 

@@ -50,22 +50,57 @@ QString asItIs(const core::GainPlan &plan, bool mp3, const TextTable &texts, std
         .arg(figures(plan, texts, language), comparison);
 }
 
-QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+// What the true-peak limit took, told by which way a match would have gone.
+const char *peakLimitText(double gain, double wanted, const TextTable &texts)
+{
+    if (wanted < 0)
+        return texts.gainHeldBackQuieter;
+    return gain < unheard ? texts.gainHeldBackPastLimit : texts.gainHeldBack;
+}
+
+// A written result louder than the tooltip promised, past what a listener tells apart: its
+// own figure is said. One quieter than that is told as short of a match already.
+QString withWrittenFigure(const QString &said, const core::GainPlan &plan, const TextTable &texts,
+                          std::uint8_t language)
+{
+    constexpr double heardApart = 0.5;
+    if (!plan.resultLufs || plan.beyondFormat ||
+        (plan.reason != core::GainReason::Matched && plan.reason != core::GainReason::PeakLimited))
+        return said;
+    const double promised = plan.reference->lufs - plan.heldBack;
+    if (*plan.resultLufs - promised <= heardApart)
+        return said;
+    return QString::fromUtf8(texts.gainWrittenLouder).arg(said, number(*plan.resultLufs, language));
+}
+
+QString toldAsPlanned(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
 {
     // The gain as written, with what was taken after encoding.
     const double gain = plan.gain + plan.loweredAfterEncoding;
+    const bool heldBack = plan.heldBack >= unheard;
     const QString said =
         std::abs(gain) < unheard
-            ? QString::fromUtf8(texts.gainNone).arg(figures(plan, texts, language))
+            ? QString::fromUtf8(heldBack ? texts.gainKept : texts.gainNone)
+                  .arg(figures(plan, texts, language))
             : QString::fromUtf8(gain < 0 ? texts.gainQuieter : texts.gainLouder)
                   .arg(figures(plan, texts, language), number(std::abs(gain), language));
-    if (plan.heldBack < unheard)
+    if (!heldBack)
         return said;
-    const char *heldBack =
-        plan.reason == core::GainReason::Mp3RangeLimited ? texts.gainHeldBackByMp3Range
-        : plan.reason == core::GainReason::FormatLimited ? texts.gainShortOfFormat
-                                                         : texts.gainHeldBack;
-    return QString::fromUtf8(heldBack).arg(said, number(plan.heldBack, language));
+    if (plan.reason == core::GainReason::Mp3RangeLimited)
+        return QString::fromUtf8(texts.gainHeldBackByMp3Range)
+            .arg(said, number(plan.heldBack, language));
+    if (plan.reason == core::GainReason::FormatLimited)
+        return QString::fromUtf8(texts.gainShortOfFormat)
+            .arg(said, number(plan.heldBack, language));
+    const double wanted = gain + plan.heldBack;
+    const char *text = peakLimitText(gain, wanted, texts);
+    const double told = text == texts.gainHeldBackPastLimit ? wanted : plan.heldBack;
+    return QString::fromUtf8(text).arg(said, number(told, language));
+}
+
+QString matched(const core::GainPlan &plan, const TextTable &texts, std::uint8_t language)
+{
+    return withWrittenFigure(toldAsPlanned(plan, texts, language), plan, texts, language);
 }
 
 } // namespace

@@ -139,6 +139,18 @@ void ProgressWorker::report(int value, const QString &label)
         Qt::QueuedConnection);
 }
 
+void ProgressWorker::reportLabel(const QString &label)
+{
+    const QPointer<QProgressDialog> shown = shown_;
+    QMetaObject::invokeMethod(
+        shown.data(),
+        [=] {
+            if (shown && !shown->property(endedProperty).toBool())
+                shown->setLabelText(label);
+        },
+        Qt::QueuedConnection);
+}
+
 void ProgressWorker::hide()
 {
     progress_.setProperty(endedProperty, true);

@@ -29,6 +29,8 @@ class ProgressWorker
     void run(const std::function<void()> &work);
     // Called from the work: shown once this thread gets to it, unless the window is gone.
     void report(int value, const QString &label);
+    // Called from the work: what it does while it has no measure yet.
+    void reportLabel(const QString &label);
     std::stop_token stopToken() const { return stop_.get_token(); }
     bool stopRequested() const { return stop_.stop_requested(); }
     void requestStop() { stop_.request_stop(); }

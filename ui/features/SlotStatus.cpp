@@ -192,6 +192,13 @@ void SlotStatus::updateToolTip(int index)
             const bool copiedAsItIs =
                 !pickLoudness_.changesMp3(index) && state_.fits.fit(index).isWhole();
             lines << PickChecker::describe(*verdict, state_.nyelv, !copiedAsItIs);
+            const std::optional<core::GainPlan> plan = pickLoudness_.plan(index);
+            if (const QString cut =
+                    plan && plan->pick
+                        ? PickChecker::describeCutShort(*verdict, plan->pick->seconds, state_.nyelv)
+                        : QString();
+                !cut.isEmpty())
+                lines << cut;
         }
         lines << fitLines(index, verdict);
         if (const QString loudness = pickLoudness_.describe(index, state_.nyelv);
