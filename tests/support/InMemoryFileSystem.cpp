@@ -73,6 +73,7 @@ void InMemoryFileSystem::revive()
     killed_ = false;
     armed_.reset();
     holdAfter_.reset();
+    syncsBeforeCut_.reset();
     open_.clear();
     lockHolder_.clear();
     free_.reset();
@@ -356,8 +357,20 @@ SystemError InMemoryFileSystem::write(Handle handle, const char *data, std::size
     return fits == size ? 0 : ENOSPC;
 }
 
+void InMemoryFileSystem::countSync()
+{
+    if (quiet_ || killed_ || !syncsBeforeCut_)
+        return;
+    if ((*syncsBeforeCut_)-- > 0)
+        return;
+    syncsBeforeCut_.reset();
+    killed_ = true;
+    ++struck_[std::size_t(Fault::Kill)];
+}
+
 SystemError InMemoryFileSystem::flushToDisk(Handle handle)
 {
+    countSync();
     if (const SystemError error = enter(Op::Write))
         return error;
     const Open *open = openOf(handle);
@@ -418,14 +431,20 @@ SystemError InMemoryFileSystem::replace(const fs::path &from, const fs::path &to
 void InMemoryFileSystem::syncFolder(const fs::path &folder)
 {
     // The seam's sync reports nothing: only a kill keeps it from happening.
+    countSync();
     std::uint64_t inode = 0;
     enter(Op::Write);
     if (killed_ || durable_.empty() || lookup(folder, true, inode) != 0 ||
         nodes_.at(inode).type != FileStatus::Type::Folder)
         return;
     durableNode(inode).children = nodes_.at(inode).children;
-    for (const auto &[name, child] : nodes_.at(inode).children)
-        durableNode(child);
+    // A name's inode changes (its link count, its change time) go with the name, as a
+    // journal commits them together.
+    for (const auto &[name, child] : nodes_.at(inode).children) {
+        Node &durable = durableNode(child);
+        durable.changed = nodes_.at(child).changed;
+        durable.mode = nodes_.at(child).mode;
+    }
 }
 
 SystemError InMemoryFileSystem::remove(const fs::path &path)
