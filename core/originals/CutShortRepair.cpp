@@ -29,8 +29,13 @@ std::vector<std::string> CutShortRepair::repair()
     // Another copy may be writing these very files: they wait for the next start.
     const OriginalsLock::Writing writing =
         OriginalsLock(record_).beginWriting(unshownLanguage, std::chrono::milliseconds(0));
-    if (writing.refused)
+    if (writing.refused) {
+        // Another copy holds the lock: what is cut short is named, read and left as it is.
+        for (const std::string &targetName : markedUnderWay())
+            if (!isWhole(targetName))
+                leftAsTheyWere.push_back(targetName);
         return leftAsTheyWere;
+    }
     AtomicFileWriter writer(place_.fileSystem());
     // A copy staged for a write in place is ours to clean up after a kill.
     writer.setStagingFolder(place_.path());
@@ -57,7 +62,7 @@ std::vector<std::string> CutShortRepair::markedUnderWay()
     return marked;
 }
 
-bool CutShortRepair::repairOne(AtomicFileWriter &writer, std::string_view targetName)
+bool CutShortRepair::isWhole(std::string_view targetName)
 {
     FileSystem &fileSystem = place_.fileSystem();
     const fs::path game = AtomicFileWriter::resolveLinks(place_.gameFile(targetName), fileSystem);
@@ -73,6 +78,17 @@ bool CutShortRepair::repairOne(AtomicFileWriter &writer, std::string_view target
     for (const WrittenFile &whole : record_.manifest().written(std::string(targetName)))
         if (whole.size == ours->size && whole.hash == ours->hash)
             return true;
+    return false;
+}
+
+bool CutShortRepair::repairOne(AtomicFileWriter &writer, std::string_view targetName)
+{
+    if (isWhole(targetName))
+        return true;
+    if (record_.comparisonFailed())
+        return false;
+    FileSystem &fileSystem = place_.fileSystem();
+    const fs::path game = AtomicFileWriter::resolveLinks(place_.gameFile(targetName), fileSystem);
     // Cut short: finished from what was being written, the content under way, or for a
     // restore without it, the kept original. Neither is touched.
     const fs::path underWay = place_.underWayFile(targetName);

@@ -26,6 +26,9 @@ class CutShortRepair
     // The target names that the record or an under-way file marks: the only game files read.
     std::vector<std::string> markedUnderWay();
     // Finishes one cut-short write; false where the file had to be left as it was.
+    // Whether the game file is not this program's write cut short; false also where it could
+    // not be read to tell.
+    bool isWhole(std::string_view targetName);
     bool repairOne(AtomicFileWriter &writer, std::string_view targetName);
 
     OriginalsRecord &record_;

@@ -69,6 +69,7 @@ class TestOriginalsPromise : public QObject
     void faultAnywhereInDefaultKeepsOriginal();
     void killInAnInPlaceWriteIsRepairedAtNextStart_data();
     void killInAnInPlaceWriteIsRepairedAtNextStart();
+    void defaultNeverWritesThroughALinkIntoTheOriginals();
 
   private:
     int slotOf(const std::string &name) const
@@ -619,6 +620,20 @@ void TestOriginalsPromise::killInAnInPlaceWriteIsRepairedAtNextStart()
         QVERIFY2(*fs_->peek(game / "Water.mp3") == original, qPrintable(where));
     }
     QVERIFY(cutShort > 0);
+}
+
+void TestOriginalsPromise::defaultNeverWritesThroughALinkIntoTheOriginals()
+{
+    // Dirt's original is the pick the player once copied there; Water, which the program set
+    // to that pick, becomes a link to it: its content says it is the program's write.
+    QCOMPARE(change("a").outcome, RunResult::Outcome::Completed);
+    fs_->put(game / "Dirt.mp3", "pick a");
+    fs_->put(kept / "Dirt.mp3", "pick a");
+    fs_->putLink(game / "Water.mp3", "Originals (Music Changer)/Dirt.mp3");
+    const RunResult result = restoreAll();
+    QVERIFY2(fs_->peek(kept / "Dirt.mp3") == std::string("pick a") &&
+                 fs_->peek(kept / "Water.mp3") == original,
+             result.message.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestOriginalsPromise)

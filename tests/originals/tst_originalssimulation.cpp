@@ -4,6 +4,7 @@
 #include "SlotTextsForTests.h"
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
+#include "report/RunMessages.h"
 #include "report/RunTexts.h"
 #include "run/ReplacementRun.h"
 
@@ -126,7 +127,8 @@ class Simulation
   public:
     // Version 1 is the generator the regression seeds were found with; version 2 adds
     // power loss, game files that share a file or are links, and an unreadable record;
-    // version 3 adds the start of the program, which makes whole what a kill cut short.
+    // version 3 adds the start of the program, which makes whole what a kill cut short, the
+    // power failing at a flush, and a record cut short while a game file is.
     static constexpr int newestVersion = 3;
 
     explicit Simulation(std::uint64_t seed, int version = newestVersion,
@@ -311,6 +313,8 @@ class Simulation
             startOfProgram();
             return;
         }
+        if (version_ >= 3 && recordCutShort())
+            return;
         const int choice = below(version_ >= 3 ? 127 : version_ >= 2 ? 117 : 100);
         if (choice < 22)
             change();
@@ -380,6 +384,8 @@ class Simulation
             fs_.armHold(after);
             note("the game opens a file it is about to lose, after " + std::to_string(after));
         }
+        const bool powerCut = version_ >= 3 && armPowerCut();
+        undisturbed_ = !fault && !powerCut;
         const auto struckBefore = fs_.faultsStruck();
         const core::RunResult result = action();
         const bool killed = fs_.killed();
@@ -398,7 +404,7 @@ class Simulation
              "]");
         // The power fails as the program dies, or a moment after it finished, before the
         // system wrote out what nobody flushed.
-        const bool powerLost = version_ >= 2 && chance(killed ? 35 : 4);
+        const bool powerLost = (powerCut && killed) || (version_ >= 2 && chance(killed ? 35 : 4));
         if (powerLost) {
             fs_.losePower();
             note("the power is lost");
@@ -553,6 +559,7 @@ class Simulation
             // A file that holds its kept original byte for byte is as good as put back.
             const bool asKept =
                 isContent && keptContentOf(after, slots_.targetFileName(slot)) == isContent;
+            forgetWriteFoundAsKept(slot, involved, asKept && !killed && !refusedWhole);
             if (involved.count(slot) && ours && isContent && !asKept &&
                 !oracle_.byOthersAt(slot, isContent) && !killed && !refusedWhole &&
                 result.message.find(labels_[slot]) == std::string::npos)
@@ -566,6 +573,8 @@ class Simulation
         judgeSettingAside(before, after);
         if (isRestore && !killed && !refusedWhole)
             judgeRestoreReasons(before, after, involved, result);
+        if (isRestore && !killed && !refusedWhole && undisturbed_)
+            judgeUnreadableNamed(before, involved, result);
     }
 
     // The reason a restore gives for a slot it left alone, as the player reads it.
@@ -603,6 +612,33 @@ class Simulation
                 result.message.find(label) == std::string::npos)
                 violation("(e) after the restore " + slots_.targetFileName(slot) +
                           " holds this program's write, and the restore did not name it");
+        }
+    }
+
+    // A restore that finds a game file holding its kept original forgets what it wrote there,
+    // as the program's record does: moved away and back, that file is the player's.
+    void forgetWriteFoundAsKept(int slot, const std::set<int> &involved, bool foundAsKept)
+    {
+        if (foundAsKept && involved.count(slot))
+            oracle_.forgetLastWrite(slot);
+    }
+
+    // (e) A game file the player made unreadable is left alone and named with the reason the
+    // system gave, Access denied: not compared, so not taken as changed.
+    void judgeUnreadableNamed(const Snapshot &before, const std::set<int> &involved,
+                              const core::RunResult &result)
+    {
+        const core::RunTexts &texts = core::RunTexts::forLanguage(english);
+        const std::string reason = std::string(texts.leftAloneUnreadable) +
+                                   core::RunMessages::writeFailureReason(english, EACCES);
+        for (const int slot : involved) {
+            const auto status = fs_.peekStatus(gameFile(slot), true);
+            if (linkedInto(slot) || !status || !status->isFile() || (status->mode & 0444) != 0 ||
+                !keptOriginalOf(before, slots_.targetFileName(slot)))
+                continue;
+            if (!named(result, labels_[std::size_t(slot)], reason))
+                violation("(e) the restore did not name the unreadable " +
+                          slots_.targetFileName(slot) + " with its reason");
         }
     }
 
@@ -879,13 +915,19 @@ class Simulation
         const int a = below(simulatedSlots);
         const int b = below(simulatedSlots);
         const auto status = fs_.peekStatus(gameFile(a));
-        if (a == b || !status || !status->isFile())
+        if (a == b || !status || !status->isFile() || !sharesTheGamesOwn(a))
             return;
         fs_.setQuiet(true);
         fs_.erase(gameFile(b));
         fs_.hardLink(gameFile(a), gameFile(b));
         fs_.setQuiet(false);
         note("the game makes " + std::to_string(b) + " a second name of " + std::to_string(a));
+    }
+
+    // Version 3: what a packager deduplicates is the game's own music, never the program's.
+    bool sharesTheGamesOwn(int slot) const
+    {
+        return version_ < 3 || oracle_.byOthers(fs_.peek(gameFile(slot)));
     }
 
     // The player moves a game file elsewhere and leaves a link to it, or links it to its kept
@@ -947,6 +989,36 @@ class Simulation
         note(unreadable ? "the record becomes unreadable" : "the record is readable again");
     }
 
+    // Version 3: the power fails at one of the action's flushes.
+    bool armPowerCut()
+    {
+        if (!chance(12))
+            return false;
+        const int syncs = below(8);
+        fs_.armPowerCut(syncs);
+        note("the power fails at flush " + std::to_string(syncs));
+        return true;
+    }
+
+    // Version 3: the record is cut short, most of all while a game file is cut short, when
+    // only the copy kept under way still tells the program's unfinished write. (Deleted, with
+    // the lock file gone too, the folder looks like an older version's, which is adopted.)
+    bool recordCutShort()
+    {
+        bool cutShortFile = false;
+        for (int slot = 0; slot < simulatedSlots; ++slot)
+            cutShortFile = cutShortFile || !isWholeOrAbsent(slot);
+        const std::vector<fs::path> records = manifests();
+        if (!chance(cutShortFile ? 30 : 3) || records.empty())
+            return false;
+        const fs::path &record = records.front();
+        std::string text = *fs_.peek(record);
+        text.resize(std::min<std::size_t>(text.size(), 20));
+        fs_.put(record, text);
+        note("the record is cut short");
+        return true;
+    }
+
     void check()
     {
         // (a)
@@ -1006,6 +1078,8 @@ class Simulation
     bool restartLikely_ = false;
     // What the Change under way puts into each slot it was given.
     std::map<int, std::string> intended_;
+    // No fault was armed in the action just played.
+    bool undisturbed_ = true;
 };
 
 int generatorVersion()

@@ -73,6 +73,7 @@ void InMemoryFileSystem::revive()
     killed_ = false;
     armed_.reset();
     holdAfter_.reset();
+    syncsBeforeCut_.reset();
     open_.clear();
     lockHolder_.clear();
     free_.reset();
@@ -407,8 +408,20 @@ SystemError InMemoryFileSystem::write(Handle handle, const char *data, std::size
     return fits == size ? 0 : ENOSPC;
 }
 
+void InMemoryFileSystem::countSync()
+{
+    if (quiet_ || killed_ || !syncsBeforeCut_)
+        return;
+    if ((*syncsBeforeCut_)-- > 0)
+        return;
+    syncsBeforeCut_.reset();
+    killed_ = true;
+    ++struck_[std::size_t(Fault::Kill)];
+}
+
 SystemError InMemoryFileSystem::flushToDisk(Handle handle)
 {
+    countSync();
     if (const SystemError error = enter(Op::Write))
         return error;
     const Open *open = openOf(handle);
@@ -470,6 +483,7 @@ SystemError InMemoryFileSystem::replace(const fs::path &from, const fs::path &to
 void InMemoryFileSystem::syncFolder(const fs::path &folder)
 {
     // The seam's sync reports nothing: only a kill keeps it from happening.
+    countSync();
     std::uint64_t inode = 0;
     enter(Op::Write);
     if (killed_ || durable_.empty() || lookup(folder, true, inode) != 0 ||

@@ -100,6 +100,9 @@ class InMemoryFileSystem : public core::FileSystem
     // The game opens the file that a rename, `afterCalls` calls from now or later, would
     // replace, and holds it until setBusy() lets go: the moment between a check and a write.
     void armHold(int afterCalls) { holdAfter_ = calls_ + std::uint64_t(afterCalls); }
+    // The program dies at its flush or folder sync `syncs` syncs from now, as the power fails:
+    // the moment a missing sync matters.
+    void armPowerCut(int syncs) { syncsBeforeCut_ = syncs; }
     void disarm() { armed_.reset(); }
     bool killed() const { return killed_; }
     // A fresh program over the disk as it was left: the dead one's handles and locks go.
@@ -168,6 +171,7 @@ class InMemoryFileSystem : public core::FileSystem
     Node &durableNode(std::uint64_t inode);
     // Why Windows would keep this name where it is: in use, or read-only; 0 elsewhere.
     core::SystemError heldInPlace(const Node &node) const;
+    void countSync();
 
     std::unordered_map<std::uint64_t, Node> nodes_;
     std::unordered_map<std::uint64_t, Node> durable_;
@@ -187,6 +191,7 @@ class InMemoryFileSystem : public core::FileSystem
     std::int64_t step_ = 1'000'000'000;
     std::map<std::filesystem::path, std::uint64_t> devices_;
     std::optional<std::uint64_t> holdAfter_;
+    std::optional<int> syncsBeforeCut_;
     std::uint64_t calls_ = 0;
     std::array<std::uint64_t, faultKinds> struck_{};
 };
