@@ -248,6 +248,17 @@ GainPlan MatchedConversion::plan(int slot, const std::filesystem::path &source,
                                  const Mp3Settings &settings, const Progress &progress,
                                  std::stop_token stop, const PickFit &fit)
 {
+    // A fit from a set file is judged against the pick only once it is read; one the pick
+    // cannot take (past its end, a crossfade longer than any seam) is refused by Change, and
+    // is never measured: its frames would be taken as they stand.
+    if (!fit.isWhole()) {
+        const std::optional<AudioInfo> info = probe(source);
+        if (!info || fit.problem(info->sampleRate, info->mostFrames())) {
+            GainPlan plan;
+            plan.reason = GainReason::NotMeasured;
+            return plan;
+        }
+    }
     const PickFit decoded =
         fit.isWhole() ? PickFit{} : decodedFit(source, settings, fit).value_or(PickFit{});
     return planFitted(slot, source, settings, progress, stop, fit, decoded);

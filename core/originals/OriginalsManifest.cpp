@@ -63,6 +63,10 @@ void OriginalsManifest::reload()
         read = parse(text);
         trustworthy_ = readError_ == 0 && read.whole;
     }
+    // A record that cannot be read now keeps what was read of it before: a save refuses to
+    // write over it, and the files it names stay known as this program's.
+    if (readError_ != 0)
+        return;
     for (const std::string &name : changed_) {
         const auto mine = contents_.entries.find(name);
         if (mine == contents_.entries.end())

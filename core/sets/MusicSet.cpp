@@ -72,6 +72,13 @@ std::string_view trimmed(std::string_view line)
     return line;
 }
 
+// A line break in a name, or a blank at its end, would have the name read back as another
+// file's.
+bool readsBackAsWritten(std::string_view shown)
+{
+    return shown.find('\n') == std::string_view::npos && trimmed(shown) == shown;
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -160,6 +167,10 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
         if (on)
             text.append(loudnessTag).append(key).append(*on ? "1\n" : "0\n");
     for (const Pick &pick : picks) {
+        // Better no pick than one that brings back a file never picked.
+        const std::string shown = shownPath(pick.file, setFolder);
+        if (!readsBackAsWritten(shown))
+            continue;
         char seconds[32];
         // A length read from a hostile file may be anything: none where it is no sane length.
         const bool known = pick.seconds >= 0 && pick.seconds < 1e9;
@@ -173,7 +184,7 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
             text.append(fitTag).append(formatFit(pick.fit)).append("\n");
         if (pick.copied)
             text.append(copyTag).append("\n");
-        text.append(shownPath(pick.file, setFolder)).append("\n");
+        text.append(shown).append("\n");
     }
     return text;
 }

@@ -84,7 +84,8 @@ struct MusicSet
     // a device is no set).
     static std::optional<ReadFailure> readFile(const std::filesystem::path &file,
                                                std::string &bytes);
-    // The playlist's bytes for a set saved in setFolder.
+    // The playlist's bytes for a set saved in setFolder. A pick whose name no line holds as
+    // it is (a line break in it, a blank at its end) is left out.
     std::string format(const std::filesystem::path &setFolder) const;
     static MusicSet parse(std::string_view text, const std::filesystem::path &setFolder);
     static std::string formatFit(const PickFit &fit);

@@ -43,6 +43,7 @@ void TestLastPicks::emptiedPicksComeBackWithTheirFits_data()
     QTest::newRow("Clear all picks, Hungarian")
         << '1' << "clear" << QString::fromUtf8("„Legutóbbi választások visszahozása”");
     QTest::newRow("a new start") << '2' << "restart" << QString();
+    QTest::newRow("a set of no picks opened") << '2' << "empty set" << english;
 }
 
 void TestLastPicks::emptiedPicksComeBackWithTheirFits()
@@ -70,6 +71,11 @@ void TestLastPicks::emptiedPicksComeBackWithTheirFits()
     } else if (emptying == "clear") {
         f.platform.yesNoAnswers << true;
         triggerSetEntry(f, &TextTable::clearAllPicks);
+    } else if (emptying == "empty set") {
+        const QString set = f.programFolder.path() + "/none.m3u8";
+        QVERIFY(testfiles::writeBytes(set, "#EXTM3U\n"));
+        f.platform.yesNoAnswers << true;
+        f.form1->protocol().musicSets().openFile(set);
     } else {
         f.form1 = std::make_unique<Form1>(f.platform, f.programFolder.path());
         f.start();

@@ -60,6 +60,7 @@ class TestLoudness : public QObject
     void resultTheFormatCutShortIsTold();
     void ownMeterAgreesWithTheLibrary_data();
     void ownMeterAgreesWithTheLibrary();
+    void fitThePickCannotTakeIsNotMeasured();
 
   private:
     // Runs the pick into slot 0 of a game folder whose music there is the signal given.
@@ -520,6 +521,20 @@ void TestLoudness::ownMeterAgreesWithTheLibrary()
                  qPrintable(QString("%1 for %2").arg(own.keptLufs()).arg(kept)));
         QVERIFY(own.lufs() - own.keptLufs() > 0.1);
     }
+}
+
+void TestLoudness::fitThePickCannotTakeIsNotMeasured()
+{
+    // As a set or the kept last picks may give it, edited by hand: Change refuses it, and its
+    // measuring must not take the program down with it.
+    const std::filesystem::path pick = write("pick.wav", 2, loudnessfixtures::tone(-20));
+    core::LoudnessReference references(core::AudioCodecs::builtIn(), *cache_, {});
+    core::MatchedConversion matching(core::AudioCodecs::builtIn(), *cache_, references,
+                                     {true, true});
+    const std::int64_t far = std::int64_t(4) << 60;
+    const core::GainPlan plan =
+        matching.plan(0, pick, {}, {}, {}, core::PickFit{far, {}, 0, 0, far});
+    QCOMPARE(plan.reason, GainReason::NotMeasured);
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)

@@ -70,6 +70,7 @@ class TestOriginalsPromise : public QObject
     void killInAnInPlaceWriteIsRepairedAtNextStart_data();
     void killInAnInPlaceWriteIsRepairedAtNextStart();
     void defaultNeverWritesThroughALinkIntoTheOriginals();
+    void recordUnreadAtASaveForgetsNoFile();
 
   private:
     int slotOf(const std::string &name) const
@@ -634,6 +635,28 @@ void TestOriginalsPromise::defaultNeverWritesThroughALinkIntoTheOriginals()
     QVERIFY2(fs_->peek(kept / "Dirt.mp3") == std::string("pick a") &&
                  fs_->peek(kept / "Water.mp3") == original,
              result.message.c_str());
+}
+
+void TestOriginalsPromise::recordUnreadAtASaveForgetsNoFile()
+{
+    // Default saves the record before it puts a file back in place. Where that reading of the
+    // record fails, the next slots' files must still be known as this program's writes, or
+    // their originals are set aside as though the game had changed them.
+    const std::string hash(32, 'a');
+    fs_->putFolder(kept);
+    fs_->put(kept / "manifest.txt", std::string(core::OriginalsManifest::firstLine) +
+                                        "\nWater.mp3\t5\t7\t" + hash + "\nInfernoTown.mp3\t6\t8\t" +
+                                        hash + "\n");
+    OriginalsManifest manifest(kept / "manifest.txt", *fs_);
+    QCOMPARE(manifest.entry("InfernoTown.mp3").written.size(), std::size_t(1));
+    manifest.setWritten("Water.mp3", {});
+    fs_->arm(Fault::ReadFails, 0);
+    QVERIFY(manifest.save());
+    fs_->disarm();
+    QCOMPARE(manifest.entry("InfernoTown.mp3").written.size(), std::size_t(1));
+    QVERIFY(!manifest.save());
+    QVERIFY(record().find("Water.mp3") == std::string::npos);
+    QVERIFY(record().find("InfernoTown.mp3") != std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(TestOriginalsPromise)

@@ -1138,6 +1138,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(9162) << 2 << QString("windows");
     QTest::newRow("game writes through a kept name it holds, copy beside (6006)")
         << quint64(6006) << 2 << QString("windows");
+    QTest::newRow("record unread as Default saves it before a write in place (7701172)")
+        << quint64(7701172) << 3 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()

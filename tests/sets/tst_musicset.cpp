@@ -62,26 +62,33 @@ void TestMusicSet::savedSetOpensAsSaved()
 void TestMusicSet::pickNameSurvivesSaving_data()
 {
     QTest::addColumn<QByteArray>("name"); // UTF-8, below the set's folder
-    QTest::newRow("not ASCII") << QByteArray("Caf\xC3\xA9 \xE6\x9B\xB2.ogg");
-    QTest::newRow("backslash") << QByteArray("back\\slash.ogg");
+    QTest::addColumn<bool>("kept");       // false: no line can hold it, and it is left out
+    QTest::newRow("not ASCII") << QByteArray("Caf\xC3\xA9 \xE6\x9B\xB2.ogg") << true;
+    QTest::newRow("backslash") << QByteArray("back\\slash.ogg") << true;
     // Read as they stand, a comment and a name without its blank.
-    QTest::newRow("starting with '#'") << QByteArray("#1 hit.ogg");
-    QTest::newRow("starting with a blank") << QByteArray(" intro.ogg");
+    QTest::newRow("starting with '#'") << QByteArray("#1 hit.ogg") << true;
+    QTest::newRow("starting with a blank") << QByteArray(" intro.ogg") << true;
 #ifndef _WIN32
-    QTest::newRow("folder named like a drive") << QByteArray("c:/drive.ogg");
+    QTest::newRow("folder named like a drive") << QByteArray("c:/drive.ogg") << true;
+    // Read as they stand, a file that is not the one picked.
+    QTest::newRow("a line break") << QByteArray("a\nb.ogg") << false;
+    QTest::newRow("ending with a blank") << QByteArray("outro.ogg ") << false;
 #endif
 }
 
 void TestMusicSet::pickNameSurvivesSaving()
 {
     QFETCH(QByteArray, name);
+    QFETCH(bool, kept);
     const fs::path setFolder = fs::absolute("sets");
     MusicSet set;
-    set.picks = {{0, setFolder / core::platform::pathFromText(name.toStdString()), -1}};
+    set.picks = {{0, setFolder / core::platform::pathFromText(name.toStdString()), -1},
+                 {1, setFolder / "next.ogg", -1}};
     const MusicSet opened = MusicSet::parse(set.format(setFolder), setFolder);
-    QCOMPARE(opened.picks.size(), std::size_t(1));
+    QCOMPARE(opened.picks.size(), std::size_t(kept ? 2 : 1));
     QCOMPARE(core::platform::textFromPath(opened.picks[0].file),
-             core::platform::textFromPath(set.picks[0].file));
+             core::platform::textFromPath(set.picks[kept ? 0 : 1].file));
+    QVERIFY(opened.problems.empty());
 }
 
 void TestMusicSet::loudnessChoiceRoundTrips_data()

@@ -134,16 +134,20 @@ void MusicSets::clearAllAsked()
             QString::fromUtf8(TextTable::forLanguage(state_.nyelv).clearAllQuestion).arg(picks),
             PlatformLayer::DefaultAnswer::Yes))
         return;
-    if (lastPicks_)
-        lastPicks_->empty([this] { clearAll(); });
-    else
-        clearAll();
+    clearAll();
 }
 
 void MusicSets::clearAll()
 {
-    for (int i = 0; i < core::slotCount; ++i)
-        slots_.clear(i, state_.nyelv);
+    // An emptying, also before a set's picks come in: a set of none leaves the last picks kept.
+    const auto clear = [this] {
+        for (int i = 0; i < core::slotCount; ++i)
+            slots_.clear(i, state_.nyelv);
+    };
+    if (lastPicks_)
+        lastPicks_->empty(clear);
+    else
+        clear();
 }
 
 PlatformLayer::OpenFileRequest MusicSets::fileRequest() const
