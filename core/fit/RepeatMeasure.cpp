@@ -18,18 +18,6 @@ constexpr std::size_t coarseStep = 8;
 constexpr double coarseWindowSeconds = 3;
 constexpr double fineWindowSeconds = 0.5;
 
-std::vector<float> boxAveraged(std::span<const float> samples, std::size_t step)
-{
-    std::vector<float> averaged(samples.size() / step);
-    for (std::size_t i = 0; i < averaged.size(); ++i) {
-        float sum = 0;
-        for (std::size_t j = 0; j < step; ++j)
-            sum += samples[i * step + j];
-        averaged[i] = sum / float(step);
-    }
-    return averaged;
-}
-
 // Summed in eight lanes, which the compiler can keep in one vector register.
 double dot(const float *a, const float *b, std::size_t count)
 {

@@ -13,18 +13,6 @@ constexpr double windowSeconds = 0.25;
 // The coarse search compares averages at about this rate: enough for the shape of a beat.
 constexpr int coarseRate = 8000;
 
-std::vector<float> boxAveraged(std::span<const float> samples, std::size_t step)
-{
-    std::vector<float> averaged(samples.size() / step);
-    for (std::size_t i = 0; i < averaged.size(); ++i) {
-        float sum = 0;
-        for (std::size_t j = 0; j < step; ++j)
-            sum += samples[i * step + j];
-        averaged[i] = sum / float(step);
-    }
-    return averaged;
-}
-
 // How much of a is in b: their product over b's level, so that a louder b does not win.
 double likeness(const float *a, const float *b, std::size_t count)
 {
@@ -38,6 +26,18 @@ double likeness(const float *a, const float *b, std::size_t count)
 }
 
 } // namespace
+
+std::vector<float> boxAveraged(std::span<const float> samples, std::size_t step)
+{
+    std::vector<float> averaged(samples.size() / step);
+    for (std::size_t i = 0; i < averaged.size(); ++i) {
+        float sum = 0;
+        for (std::size_t j = 0; j < step; ++j)
+            sum += samples[i * step + j];
+        averaged[i] = sum / float(step);
+    }
+    return averaged;
+}
 
 SeamAligner::SeamAligner(std::span<const float> mono, int sampleRate, double reachSeconds)
     : mono_(mono), reach_(std::size_t(reachSeconds * sampleRate)),

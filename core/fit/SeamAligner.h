@@ -3,8 +3,12 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace core {
+
+// Each step samples' mean, one value a step: the coarse searches compare these.
+std::vector<float> boxAveraged(std::span<const float> samples, std::size_t step);
 
 // Lines a loop's end up with its start to the sample: beats are only placed to an onset
 // frame, and a repeat joined a few milliseconds off is heard as a stumble.
