@@ -188,15 +188,23 @@ stageGameFilePicks(std::array<Pick, slotCount> &picks,
                    const std::array<std::filesystem::path, slotCount> &targets,
                    const std::filesystem::path &stagingFolder, FileSystem &fileSystem)
 {
+    // Each file is looked at once: comparing every pair by path costs 40 x 40 look-ups.
+    std::array<FileStatus, slotCount> written;
+    for (int j = 0; j < slotCount; ++j)
+        if (!targets[j].empty())
+            fileSystem.status(targets[j], written[j]);
     std::vector<std::filesystem::path> staged;
     for (int i = 0; i < slotCount; ++i) {
         Pick &pick = picks[i];
         if (pick.action == Pick::Action::Skip || pick.readFailure)
             continue;
-        bool written = false;
-        for (int j = 0; j < slotCount && !written; ++j)
-            written = j != i && !targets[j].empty() && fileSystem.sameFile(pick.source, targets[j]);
-        if (!written)
+        FileStatus source;
+        if (fileSystem.status(pick.source, source) != 0)
+            continue;
+        bool isWritten = false;
+        for (int j = 0; j < slotCount && !isWritten; ++j)
+            isWritten = j != i && source.sameFileAs(written[j]);
+        if (!isWritten)
             continue;
         pick.readFailure = stageCopy(pick.source, stagingFolder, fileSystem, pick.staged);
         if (!pick.staged.empty())
@@ -499,14 +507,11 @@ RunResult ReplacementRun::run(const SlotTexts &slotTexts, const SlotTexts &label
     OriginalsFolder originals(musicFolder, fileSystem_, dataFolder_);
     // Held to the end: another copy of the program neither writes here meanwhile nor
     // rewrites the record from what it read before.
-    // Tried at once first, so that a wait for another copy is told before it begins.
-    OriginalsFolder::Writing writing =
-        originals.beginWriting(language, std::chrono::milliseconds(0));
-    if (writing.refused && writing.refused->outcome == RunResult::Outcome::Busy) {
-        if (progress)
-            progress({.waitingForOtherCopy = true});
-        writing = originals.beginWriting(language);
-    }
+    const OriginalsFolder::Writing writing =
+        originals.beginWriting(language, RunLock::patience, [&] {
+            if (progress)
+                progress({.waitingForOtherCopy = true});
+        });
     if (writing.refused)
         return *writing.refused;
     // A copy staged for an overwrite in place goes where the next lock cleans up after a kill.
