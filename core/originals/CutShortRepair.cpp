@@ -28,7 +28,7 @@ std::vector<std::string> CutShortRepair::repair()
         return leftAsTheyWere;
     // Another copy may be writing these very files: they wait for the next start.
     const OriginalsLock::Writing writing =
-        OriginalsLock(record_).beginWriting(unshownLanguage, std::chrono::milliseconds(0));
+        OriginalsLock(record_).beginWriting(unshownLanguage, std::chrono::milliseconds(0), {});
     if (writing.refused) {
         // Another copy holds the lock: what is cut short is named, read and left as it is.
         for (const std::string &targetName : markedUnderWay())

@@ -94,9 +94,10 @@ void OriginalsFolder::recordFailed(std::string_view targetName, const fs::path &
 }
 
 OriginalsFolder::Writing OriginalsFolder::beginWriting(std::uint8_t language,
-                                                       std::chrono::milliseconds wait)
+                                                       std::chrono::milliseconds wait,
+                                                       const std::function<void()> &waiting)
 {
-    return OriginalsLock(record_).beginWriting(language, wait);
+    return OriginalsLock(record_).beginWriting(language, wait, waiting);
 }
 
 void OriginalsFolder::cleanUpAfterKilledRun(std::optional<fs::file_time_type> olderThan)
@@ -110,9 +111,10 @@ std::vector<std::string> OriginalsFolder::repairCutShortFiles()
 }
 
 RunResult OriginalsFolder::restore(const SlotTable &slots, const SlotTexts &labels,
-                                   std::uint8_t language, std::optional<int> onlySlot)
+                                   std::uint8_t language, std::optional<int> onlySlot,
+                                   const std::function<void()> &waiting)
 {
-    return OriginalsRestore(record_).restore(slots, labels, language, onlySlot);
+    return OriginalsRestore(record_).restore(slots, labels, language, onlySlot, waiting);
 }
 
 RunResult OriginalsFolder::takeIn(const std::vector<StandIn> &copies, std::uint8_t language)

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,7 +85,9 @@ class OriginalsFolder
     // refuses the write, nothing written: Busy where another running copy holds the folder,
     // a failure of no slot where the lock cannot be had here or the folder is no folder of
     // ours. A game folder that is not there has nothing to lock, and is not refused.
-    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait = RunLock::patience);
+    // `waiting`, where given, is called before a wait for another copy begins.
+    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait = RunLock::patience,
+                         const std::function<void()> &waiting = {});
     // The clean-up at a start, unless another running copy holds the lock: removes the
     // temporary files a killed run left in the game folder and in this folder (those written
     // before olderThan where given), and, where the lock file is there to take, a second name
@@ -112,9 +115,11 @@ class OriginalsFolder
     // Puts back the original of every restorable slot, or of the one slot given, in slot
     // order, under the lock. A game file that changed since this program wrote it is left
     // alone and its kept original set aside. Goes on past a failure; the message names
-    // every slot that failed. Counts only the files it put back.
+    // every slot that failed. Counts only the files it put back. `waiting` as for
+    // beginWriting.
     RunResult restore(const SlotTable &slots, const SlotTexts &labels, std::uint8_t language,
-                      std::optional<int> onlySlot = std::nullopt);
+                      std::optional<int> onlySlot = std::nullopt,
+                      const std::function<void()> &waiting = {});
 
   private:
     // Moves one copy beside the originals, its game file's original kept first.

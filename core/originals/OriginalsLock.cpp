@@ -16,9 +16,17 @@ namespace fs = std::filesystem;
 OriginalsLock::OriginalsLock(OriginalsRecord &record) : record_(record), place_(record.place()) {}
 
 OriginalsLock::Writing OriginalsLock::beginWriting(std::uint8_t language,
-                                                   std::chrono::milliseconds wait)
+                                                   std::chrono::milliseconds wait,
+                                                   const std::function<void()> &waiting)
 {
-    Writing writing{lockForWriting(wait), std::nullopt};
+    // Tried at once first, so that a wait for another copy is told before it begins.
+    std::unique_ptr<RunLock> lock = lockForWriting(waiting ? std::chrono::milliseconds(0) : wait);
+    if (waiting && wait.count() > 0 && lock->outcome() == RunLock::Outcome::HeldElsewhere) {
+        lock.reset();
+        waiting();
+        lock = lockForWriting(wait);
+    }
+    Writing writing{std::move(lock), std::nullopt};
     if (writing.lock->outcome() == RunLock::Outcome::HeldElsewhere)
         writing.refused = {RunResult::Outcome::Busy, -1, 0,
                            std::string(RunTexts::forLanguage(language).anotherCopyIsChanging)};

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,7 +32,8 @@ class OriginalsLock
     explicit OriginalsLock(OriginalsRecord &record);
 
     // See OriginalsFolder::beginWriting.
-    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait);
+    Writing beginWriting(std::uint8_t language, std::chrono::milliseconds wait,
+                         const std::function<void()> &waiting);
     // See OriginalsFolder::cleanUpAfterKilledRun.
     void cleanUpAfterKilledRun(std::optional<std::filesystem::file_time_type> olderThan);
 

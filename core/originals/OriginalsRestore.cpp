@@ -20,13 +20,14 @@ OriginalsRestore::OriginalsRestore(OriginalsRecord &record)
 }
 
 RunResult OriginalsRestore::restore(const SlotTable &slots, const SlotTexts &labels,
-                                    std::uint8_t language, std::optional<int> onlySlot)
+                                    std::uint8_t language, std::optional<int> onlySlot,
+                                    const std::function<void()> &waiting)
 {
     RunResult result;
     if (!place_.isFolder(place_.path()))
         return result;
     const OriginalsLock::Writing writing =
-        OriginalsLock(record_).beginWriting(language, RunLock::patience);
+        OriginalsLock(record_).beginWriting(language, RunLock::patience, waiting);
     if (writing.refused)
         return *writing.refused;
     AtomicFileWriter writer(place_.fileSystem());

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,7 @@ class OriginalsRestore
 
     // See OriginalsFolder::restore.
     RunResult restore(const SlotTable &slots, const SlotTexts &labels, std::uint8_t language,
-                      std::optional<int> onlySlot);
+                      std::optional<int> onlySlot, const std::function<void()> &waiting);
 
   private:
     // Why a slot's file was left as it is, for the restore's message; empty where it was not.

@@ -446,13 +446,14 @@ void TestOriginalsFolder::anotherCopyChangingTheFolderIsWaitedForThenRefused()
     RunResult result;
     texts[17] = pick(2).toStdString();
     // The window tells the player what the run waits for.
-    bool toldWaiting = action != "change";
+    bool toldWaiting = action == "take in";
     if (action == "change")
         result = ReplacementRun(slots_).run(
             texts, labels(), folder(), std::uint8_t(language),
             [&](const core::RunProgress &now) { toldWaiting = now.waitingForOtherCopy; });
     else if (action == "default")
-        result = OriginalsFolder(folder()).restore(slots_, labels(), std::uint8_t(language));
+        result = OriginalsFolder(folder()).restore(slots_, labels(), std::uint8_t(language),
+                                                   std::nullopt, [&] { toldWaiting = true; });
     else
         result = OriginalsFolder(folder()).takeIn(
             {{(store.path() + "/Water.mp3").toStdString(), "Water.mp3"}}, std::uint8_t(language));

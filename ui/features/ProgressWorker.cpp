@@ -145,8 +145,10 @@ void ProgressWorker::reportLabel(const QString &label)
     QMetaObject::invokeMethod(
         shown.data(),
         [=] {
-            if (shown && !shown->property(endedProperty).toBool())
-                shown->setLabelText(label);
+            if (!shown || shown->property(endedProperty).toBool())
+                return;
+            shown->setLabelText(label);
+            shown->show();
         },
         Qt::QueuedConnection);
 }
@@ -158,11 +160,4 @@ void ProgressWorker::hide()
     // would otherwise show it over the run's message.
     progress_.reset();
     progress_.hide();
-}
-
-void ProgressWorker::runWithWaitCursor(const std::function<void()> &work)
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    work();
-    QApplication::restoreOverrideCursor();
 }

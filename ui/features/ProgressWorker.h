@@ -29,16 +29,16 @@ class ProgressWorker
     void run(const std::function<void()> &work);
     // Called from the work: shown once this thread gets to it, unless the window is gone.
     void report(int value, const QString &label);
-    // Called from the work: what it does while it has no measure yet.
+    // Called from the work: what it does while it has no measure yet, shown at once, for a
+    // wait the player should know of.
     void reportLabel(const QString &label);
+    // Work that cannot stop half-way: the window offers no Cancel.
+    void withoutCancel() { progress_.setCancelButton(nullptr); }
     std::stop_token stopToken() const { return stop_.get_token(); }
     bool stopRequested() const { return stop_.stop_requested(); }
     void requestStop() { stop_.request_stop(); }
     // For good: neither the window's own timer nor a report still on its way shows it again.
     void hide();
-
-    // Work that is over in a moment: on this thread, under the wait cursor.
-    static void runWithWaitCursor(const std::function<void()> &work);
 
   private:
     QProgressDialog progress_;

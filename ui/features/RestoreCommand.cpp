@@ -10,7 +10,10 @@
 #include "files/FailureCodes.h"
 #include "report/RunMessages.h"
 
+#include <QApplication>
 #include <QPushButton>
+
+#include <limits>
 
 RestoreCommand::RestoreCommand(const FeatureContext &context, QPushButton &defaultButton,
                                RunMessage &message, QObject *parent)
@@ -33,9 +36,7 @@ void RestoreCommand::restoreAll()
         return;
     listening_.releaseSlots([](int) { return true; });
     emit aboutToWrite();
-    core::RunResult result;
-    ProgressWorker::runWithWaitCursor(
-        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv); });
+    const core::RunResult result = restore(std::nullopt);
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
@@ -47,12 +48,32 @@ void RestoreCommand::restoreSlot(int index)
         return;
     listening_.releaseSlots([index](int slot) { return slot == index; });
     emit aboutToWrite();
-    core::RunResult result;
-    ProgressWorker::runWithWaitCursor(
-        [&] { result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv, index); });
+    const core::RunResult result = restore(index);
     emit filesWritten();
     updateDefaultButton();
     showResult(result);
+}
+
+core::RunResult RestoreCommand::restore(std::optional<int> onlySlot)
+{
+    // Over in a moment, under the wait cursor; a window shows only while another copy of the
+    // program holds the game folder.
+    ProgressWorker worker(&window_, state_.nyelv, 0);
+    worker.setMinimumDuration(std::numeric_limits<int>::max());
+    worker.setUnmeasured();
+    worker.withoutCancel();
+    worker.holdInput(window_, nullptr);
+    const QString waiting =
+        QString::fromUtf8(TextTable::forLanguage(state_.nyelv).waitingForOtherCopy);
+    core::RunResult result;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker.run([&] {
+        result = kept_.folder().restore(slotTable_, slots_.labels(), state_.nyelv, onlySlot,
+                                        [&] { worker.reportLabel(waiting); });
+    });
+    QApplication::restoreOverrideCursor();
+    worker.hide();
+    return result;
 }
 
 bool RestoreCommand::refuseLinkedTarget(const std::function<bool(int)> &asked)

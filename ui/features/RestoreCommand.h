@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace core {
 struct RunResult;
@@ -45,6 +46,9 @@ class RestoreCommand : public QObject
     void filesWritten();
 
   private:
+    // Puts back every restorable slot, or the one given, off this thread while the windows
+    // keep answering.
+    core::RunResult restore(std::optional<int> onlySlot);
     // Handed over as administrator: a game file that is a link is not written through.
     bool refuseLinkedTarget(const std::function<bool(int)> &asked);
     // A restore's failures, or how many files came back.
