@@ -214,6 +214,7 @@ void WindowProtocol::startupRead()
     // Found: their language is applied. Not there: the settings window takes the main
     // window's place.
     const bool found = settingsStore_.read();
+    settingsStore_.removeKilledWritesLeftovers();
     loudnessChoice_.useFolder(settingsStore_.settingsFolder());
     lastPicks_.useFolder(settingsStore_.settingsFolder());
     if (!found) {

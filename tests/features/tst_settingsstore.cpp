@@ -3,6 +3,7 @@
 #include "ScratchMount.h"
 #include "WindowFixture.h"
 #include "features/SettingsStore.h"
+#include "files/AtomicFileWriter.h"
 #include "forms/DirectoryList.h"
 #include "forms/DriveList.h"
 
@@ -28,6 +29,7 @@ class TestSettingsStore : public QObject
     void okWhenFileCannotBeWrittenKeepsWindowOpen();
     void readOnlyProgramFolderKeepsOldSettingsAndProgramWorks();
     void storedFolderTravelsAsItsBytes();
+    void killedWritesLeftoversGoAtStartButFreshOnesStay();
     void firstStartOpensAtGameInWinePrefix();
     void prefixSearchWaitsForSettingsWindowAndPlayer();
 };
@@ -124,6 +126,25 @@ void TestSettingsStore::storedFolderTravelsAsItsBytes()
     QCOMPARE(readBytes(f.configPath()), line);
     // Its name is no text, so the temporary folder cannot remove it.
     std::filesystem::remove_all(folder);
+}
+
+void TestSettingsStore::killedWritesLeftoversGoAtStartButFreshOnesStay()
+{
+    WindowFixture f("\"/games/Mp3/\",2\r\n");
+    const auto leftover = [&](std::filesystem::file_time_type written) {
+        const std::filesystem::path file =
+            f.programFolder.path().toStdString() + "/" + core::AtomicFileWriter::newTemporaryName();
+        std::ofstream(file) << "half a set";
+        std::filesystem::last_write_time(file, written);
+        return file;
+    };
+    const auto now = std::filesystem::file_time_type::clock::now();
+    const std::filesystem::path killed = leftover(now - std::chrono::hours(1));
+    // Another running copy's write under way.
+    const std::filesystem::path underWay = leftover(now);
+    f.start();
+    QVERIFY(!std::filesystem::exists(killed));
+    QVERIFY(std::filesystem::exists(underWay));
 }
 
 void TestSettingsStore::firstStartOpensAtGameInWinePrefix()

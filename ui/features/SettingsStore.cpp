@@ -7,8 +7,14 @@
 #include "TextTable.h"
 #include "features/FailureReason.h"
 
+#include "files/AtomicFileWriter.h"
+#include "files/Platform.h"
+
 #include <QDir>
 #include <QFileInfo>
+
+#include <chrono>
+#include <filesystem>
 
 SettingsStore::SettingsStore(const FeatureContext &context, const QString &programFolder,
                              const QString &userSettingsFolder)
@@ -85,6 +91,17 @@ QString SettingsStore::settingsFolder() const
         (QFileInfo(programFolder_).isWritable() || userSettingsFolder_.isEmpty()))
         return programFolder_;
     return userSettingsFolder_;
+}
+
+void SettingsStore::removeKilledWritesLeftovers() const
+{
+    const QString folder = settingsFolder();
+    if (folder.isEmpty())
+        return;
+    using Clock = std::filesystem::file_time_type::clock;
+    core::AtomicFileWriter(core::FileSystem::native())
+        .removeLeftovers(core::platform::pathFromText(folder.toStdString()),
+                         Clock::now() - std::chrono::minutes(1));
 }
 
 QString SettingsStore::folderForSettingsWindow() const

@@ -44,6 +44,9 @@ class SettingsStore
     // The folder config.ini is in, else the one its first save would go to; none for a copy
     // handed over, which stores nothing.
     QString settingsFolder() const;
+    // The temporary files that a write of the settings folder left when it was killed; one
+    // of another running copy's writes is younger than a minute, and stays.
+    void removeKilledWritesLeftovers() const;
     // On Linux, the drive c: of every Wine prefix found, for the settings window's drives;
     // none before the search has ended.
     QList<Form2::FolderDrive> winePrefixDrives() const;
