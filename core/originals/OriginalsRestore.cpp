@@ -179,6 +179,9 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
                     : UnderWayWrite(record_).keepUnderWay(place_.keptFile(targetName), targetName))
             return failure;
         underWayMade = true;
+        // The record about to be saved forgets the files put back so far: their new names
+        // are made durable first.
+        writer.syncFolders();
         return record_.manifest().save();
     };
     // A write that failed once the original was whole in place (a later call of the copy)

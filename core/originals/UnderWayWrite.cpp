@@ -65,8 +65,14 @@ std::optional<FileError> UnderWayWrite::keepOriginal(const fs::path &gameFile,
     // What cannot be compared is kept as nothing and replaced by nothing.
     if (record_.comparisonFailed())
         return FileError::destination(OriginalsRecord::unreadable);
-    if (!kept)
-        return keptFiles.keep(gameFile, targetName, inPlace);
+    if (!kept) {
+        // A line of an earlier second name, left where its record could not be saved since
+        // that name went, would be read as the new name's after a kill: our own link changes
+        // the file's change time, and the original would be taken as written over. The
+        // original is then kept by copy, which no such line can speak of.
+        const OriginalsManifest::Entry &was = record_.manifest().entry(std::string(targetName));
+        return keptFiles.keep(gameFile, targetName, inPlace || was.secondName || was.lost);
+    }
     if (ours) {
         if (!ours->hash.empty())
             entry.written.push_back(*ours);

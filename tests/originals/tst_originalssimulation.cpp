@@ -1140,6 +1140,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(6006) << 2 << QString("windows");
     QTest::newRow("record unread as Default saves it before a write in place (7701172)")
         << quint64(7701172) << 3 << QString("posix");
+    QTest::newRow("record saved in a restore before its put-back names were durable (15183)")
+        << quint64(15183) << 3 << QString("posix");
+    QTest::newRow("stale second-name line read as a new link's after a power loss (12633)")
+        << quint64(12633) << 3 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
