@@ -421,6 +421,10 @@ class Simulation
             judgeStart(before, after, result, killed || powerLost,
                        heldElsewhere || oddLock || unreadableRecord);
         intended_.clear();
+        noteNamesWithoutRoom(fs_.faultsStruck()[std::size_t(Fault::DiskFull)] >
+                                 struckBefore[std::size_t(Fault::DiskFull)],
+                             undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord &&
+                                 !killed);
         if ((heldElsewhere || oddLock) && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the lock could not be had");
         if (unreadableRecord && gameFilesChanged(before, after))
@@ -967,6 +971,22 @@ class Simulation
         return copied && (copied == fs_.peek(kept) || oracle_.whole(*copied));
     }
 
+    // A kept second name the game holds cannot go, and once the disk has filled there is no
+    // room for its copy beside: it stays a second name, its identity in the record, until an
+    // action that has room and its lock copies or removes it.
+    void noteNamesWithoutRoom(bool diskFilled, bool hadEveryChance)
+    {
+        if (hadEveryChance)
+            withoutRoom_.clear();
+        if (!diskFilled)
+            return;
+        fs_.setQuiet(true);
+        for (const fs::path &file : originalsFiles())
+            if (fs_.inUse(file) && !copiedBeside(file))
+                withoutRoom_.insert(file);
+        fs_.setQuiet(false);
+    }
+
     // The game file is the player's link into the originals folder.
     bool linkedInto(int slot)
     {
@@ -1039,7 +1059,7 @@ class Simulation
                 const bool playersLink =
                     linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
                 if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
-                    !playersLink && !copiedBeside(file))
+                    !playersLink && !copiedBeside(file) && !withoutRoom_.count(file))
                     violation("(c) kept " + file.string() + " is the same file as game file " +
                               slots_.targetFileName(slot));
             }
@@ -1080,6 +1100,7 @@ class Simulation
     std::map<int, std::string> intended_;
     // No fault was armed in the action just played.
     bool undisturbed_ = true;
+    std::set<fs::path> withoutRoom_;
 };
 
 int generatorVersion()
@@ -1144,6 +1165,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(15183) << 3 << QString("posix");
     QTest::newRow("stale second-name line read as a new link's after a power loss (12633)")
         << quint64(12633) << 3 << QString("windows");
+    QTest::newRow("held kept name, full disk: no room for its copy (15253)")
+        << quint64(15253) << 3 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
