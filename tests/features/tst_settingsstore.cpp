@@ -131,20 +131,18 @@ void TestSettingsStore::storedFolderTravelsAsItsBytes()
 void TestSettingsStore::killedWritesLeftoversGoAtStartButFreshOnesStay()
 {
     WindowFixture f("\"/games/Mp3/\",2\r\n");
-    const auto leftover = [&](std::filesystem::file_time_type written) {
-        const std::filesystem::path file =
-            f.programFolder.path().toStdString() + "/" + core::AtomicFileWriter::newTemporaryName();
-        std::ofstream(file) << "half a set";
-        std::filesystem::last_write_time(file, written);
-        return file;
-    };
     const auto now = std::filesystem::file_time_type::clock::now();
-    const std::filesystem::path killed = leftover(now - std::chrono::hours(1));
-    // Another running copy's write under way.
-    const std::filesystem::path underWay = leftover(now);
+    // A killed write's, and another running copy's write under way.
+    std::vector<std::filesystem::path> files;
+    for (const auto written : {now - std::chrono::hours(1), now}) {
+        files.push_back(f.programFolder.path().toStdString() + "/" +
+                        core::AtomicFileWriter::newTemporaryName());
+        std::ofstream(files.back()) << "half a set";
+        std::filesystem::last_write_time(files.back(), written);
+    }
     f.start();
-    QVERIFY(!std::filesystem::exists(killed));
-    QVERIFY(std::filesystem::exists(underWay));
+    QVERIFY(!std::filesystem::exists(files[0]));
+    QVERIFY(std::filesystem::exists(files[1]));
 }
 
 void TestSettingsStore::firstStartOpensAtGameInWinePrefix()
