@@ -662,6 +662,12 @@ class Simulation
                     !keptOriginalOf(after, slots_.targetFileName(slot)))
                     violation("(a) the original of " + slots_.targetFileName(slot) +
                               " was set aside while its game file held this program's write");
+                // Set aside, the slot's record forgets what the program wrote there: that
+                // file, swapped away and back later, is the player's, unless written since.
+                const auto is = after.find(gameFile(slot));
+                if (keptContentOf(after, slots_.targetFileName(slot)) != file.second &&
+                    (is == after.end() || !oracle_.holdsLastWrite(slot, is->second)))
+                    oracle_.forgetLastWrite(slot);
             }
         }
     }
@@ -1167,6 +1173,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(12633) << 3 << QString("windows");
     QTest::newRow("held kept name, full disk: no room for its copy (15253)")
         << quint64(15253) << 3 << QString("windows");
+    QTest::newRow("restore of a write set aside, then swapped back (29969)")
+        << quint64(29969) << 3 << QString("posix");
+    QTest::newRow("Default of a write set aside, then swapped back (23020)")
+        << quint64(23020) << 3 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
