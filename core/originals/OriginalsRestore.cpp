@@ -8,6 +8,7 @@
 #include "report/RunMessages.h"
 #include "report/RunTexts.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace core {
@@ -163,10 +164,20 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
         OriginalsManifest &manifest = record_.manifest();
         OriginalsManifest::Entry entry = manifest.entry(std::string(targetName));
         if (!entry.overwrittenInPlace) {
-            entry.overwrittenInPlace = WrittenFile::of(game, fileSystem);
-            if (!entry.overwrittenInPlace)
+            const std::optional<WrittenFile> now = WrittenFile::of(game, fileSystem);
+            if (!now)
                 return FileError::destination(OriginalsRecord::unreadable);
-            manifest.setEntry(std::string(targetName), std::move(entry));
+            // A file still holding what it held as the write began reads as a write never
+            // begun, and is only ours where it is one we wrote whole. Our own write cut short,
+            // known by a damaged record and what is under way, stays known that way instead.
+            const bool whole = std::any_of(
+                entry.written.begin(), entry.written.end(), [&](const WrittenFile &written) {
+                    return written.size == now->size && written.hash == now->hash;
+                });
+            if (whole || !entry.doubtful) {
+                entry.overwrittenInPlace = now;
+                manifest.setEntry(std::string(targetName), std::move(entry));
+            }
         }
         // What is put back stays under way beside the originals until it is whole, which
         // tells a write cut short even where the record is damaged since. An earlier write
