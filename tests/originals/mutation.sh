@@ -55,6 +55,7 @@ kept-copy-not-made@R11 a second name that cannot go is copied first@            
 superseded-game-file-deleted@R10 a doubtful game file is kept beside the original@    return copy(gameFile, place_.supersededName(place_.keptFile(targetName)));@    return std::nullopt;
 no-flush-before-restore-save@R17 names put back are durable before a restore's record forgets them@        writer.syncFolders();\n        return record_.manifest().save();@        return record_.manifest().save();
 stale-second-name-linked@R9 a slot whose record still names a second name keeps by copy@inPlace || was.secondName || was.lost@inPlace
+cut-short-forgotten-at-restore@R13 our write cut short under a damaged record stays known by what is under way@if (whole || !entry.doubtful) {@if (true) {
 cut-short-left-at-start@R19 a write cut short is made whole at the next start@    if (!place_.isFolder(place_.path()) || markedUnderWay().empty())@    if (true)
 EOF
 }
