@@ -35,6 +35,10 @@ struct WrittenFile
     {
         return size == other.size && modified == other.modified;
     }
+    bool sameContent(const WrittenFile &other) const
+    {
+        return size == other.size && hash == other.hash;
+    }
 
     // The same hash taken piece by piece, as the bytes go by while they are copied.
     class Hasher

@@ -76,7 +76,7 @@ bool CutShortRepair::isWhole(std::string_view targetName)
     if (!ours)
         return true; // not this program's write: whoever wrote it, it stays
     for (const WrittenFile &whole : record_.manifest().written(std::string(targetName)))
-        if (whole.size == ours->size && whole.hash == ours->hash)
+        if (whole.sameContent(*ours))
             return true;
     return false;
 }

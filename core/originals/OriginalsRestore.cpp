@@ -170,10 +170,9 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
             // A file still holding what it held as the write began reads as a write never
             // begun, and is only ours where it is one we wrote whole. Our own write cut short,
             // known by a damaged record and what is under way, stays known that way instead.
-            const bool whole = std::any_of(
-                entry.written.begin(), entry.written.end(), [&](const WrittenFile &written) {
-                    return written.size == now->size && written.hash == now->hash;
-                });
+            const bool whole =
+                std::any_of(entry.written.begin(), entry.written.end(),
+                            [&](const WrittenFile &written) { return written.sameContent(*now); });
             if (whole || !entry.doubtful) {
                 entry.overwrittenInPlace = now;
                 manifest.setEntry(std::string(targetName), std::move(entry));
