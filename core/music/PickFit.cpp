@@ -39,6 +39,7 @@ PickFit PickFit::at(int fromRate, int toRate) const
     if (fromRate == toRate || fromRate <= 0)
         return *this;
     PickFit fit;
+    fit.found = found;
     fit.start = rescaled(start, fromRate, toRate);
     if (end)
         fit.end = rescaled(*end, fromRate, toRate);

@@ -20,11 +20,15 @@ struct PickFit
     std::int64_t fadeIn = 0;
     std::int64_t fadeOut = 0;
     std::int64_t crossfade = 0;
+    // The ends are a loop found in the music, kept to the sample, with or without a crossfade.
+    bool found = false;
 
     // The longest crossfade a seam takes: 50 ms.
     static constexpr std::int64_t longestCrossfade(int sampleRate) { return sampleRate / 20; }
 
     bool isWhole() const { return *this == PickFit{}; }
+    // Kept before the mark existed, a found loop was told by its crossfade alone.
+    bool isFoundLoop() const { return found || crossfade > 0; }
     // Why no pick can be written so, and where the pick's rate and length are known, why this
     // one cannot; nothing where it can.
     std::optional<Reason> problem(std::optional<int> sampleRate = {},

@@ -23,7 +23,7 @@ SeamFraming SeamFraming::forEncoder(const AudioCodecs &codecs, const Mp3Settings
 
 PickFit SeamFraming::framed(const PickFit &fit, std::optional<std::int64_t> pickFrames) const
 {
-    if (fit.crossfade <= 0 || !fit.end || encoderDelay_ < 0)
+    if (!fit.isFoundLoop() || !fit.end || encoderDelay_ < 0)
         return fit;
     const std::int64_t loop = *fit.end - fit.start;
     const std::int64_t frame = frameSize();
@@ -44,7 +44,7 @@ PickFit SeamFraming::framed(const PickFit &fit, std::optional<std::int64_t> pick
 
 bool SeamFraming::turns(const PickFit &fit) const
 {
-    return fit.crossfade > 0 && fit.end && encoderDelay_ >= 0 &&
+    return fit.isFoundLoop() && fit.end && encoderDelay_ >= 0 &&
            *fit.end - fit.start > fit.crossfade && (*fit.end - fit.start) % frameSize() == 0;
 }
 

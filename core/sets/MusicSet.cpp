@@ -182,6 +182,8 @@ std::string MusicSet::format(const std::filesystem::path &setFolder) const
         text.append("\n").append(slotTag).append(slots.targetFileName(pick.slot)).append("\n");
         if (!pick.fit.isWhole())
             text.append(fitTag).append(formatFit(pick.fit)).append("\n");
+        if (pick.fit.found)
+            text.append(foundLoopTag).append("\n");
         if (pick.copied)
             text.append(copyTag).append("\n");
         text.append(shown).append("\n");
@@ -260,6 +262,8 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
             std::from_chars(line.data() + 8, line.data() + line.size(), pendingSeconds);
         } else if (line == copyTag) {
             pendingCopied = true;
+        } else if (line == foundLoopTag) {
+            pendingFit.found = pendingFitLine > 0;
         } else if (line.front() == '#') {
             continue;
         } else if (pendingSlot < 0) {

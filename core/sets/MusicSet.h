@@ -33,6 +33,8 @@ struct MusicSet
     // Right after a slot's line, what of its pick is written: start, end (empty for the
     // pick's end), fade-in, fade-out and the seam's crossfade, in frames at the pick's rate.
     static constexpr std::string_view fitTag = "#VALDRUNE-FIT:";
+    // After the fit's line: its ends are a loop found in the music.
+    static constexpr std::string_view foundLoopTag = "#VALDRUNE-LOOP-FOUND";
 
     struct Pick
     {

@@ -61,7 +61,7 @@ class TestFitWindow : public QObject
     void playTheSeamHearsTheFileChangeWrites();
     void aFoundLoopIsKeptOnlyAtItsOwnEnds();
     void tabGoesFromResetToOk();
-    void playIsTakenWhileThePickIsRead();
+    void playAndFindALoopAreTakenWhileThePickIsRead();
 
   private:
     // The main window in the language given with the pick in slot 3, its Fit window open and
@@ -384,7 +384,7 @@ void TestFitWindow::tabGoesFromResetToOk()
     QVERIFY(!button(*window, TextTable::forLanguage(2).fitToGameLength)->toolTip().isEmpty());
 }
 
-void TestFitWindow::playIsTakenWhileThePickIsRead()
+void TestFitWindow::playAndFindALoopAreTakenWhileThePickIsRead()
 {
     const QString pick = dir_->filePath("tone.wav");
     QVERIFY(audiofixtures::writeToneWav(pick, 10));
@@ -402,7 +402,12 @@ void TestFitWindow::playIsTakenWhileThePickIsRead()
     QAbstractButton *play = button(*window, TextTable::forLanguage(2).fitPlay);
     QVERIFY(play->isEnabled());
     play->click();
+    button(*window, TextTable::forLanguage(2).fitFindLoop)->click();
+    QCOMPARE(window->findChildren<QLabel *>().first()->text(),
+             QString::fromUtf8(TextTable::forLanguage(2).fitLoopSearching));
     QTRY_COMPARE_WITH_TIMEOUT(heard.played.size(), std::size_t(1), 10000);
+    // The whole pick is its own file, heard without waiting for the reading.
+    QCOMPARE(heard.played.front(), testfiles::readBytes(pick));
 }
 
 QTEST_MAIN(TestFitWindow)

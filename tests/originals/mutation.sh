@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Mutation testing of the originals promise, run on demand: each mutant below breaks one rule
 # that keeps the game's music safe, in a scratch worktree of the current commit. The
-# simulation (VMC_SIM_SEQUENCES sequences, 2,000 by default, under both rule sets) runs first,
-# then the promise tests; one line a mutant tells what caught it, or SURVIVED.
+# simulation (VMC_SIM_SEQUENCES sequences, 2,000 by default, under both rule sets and the file
+# systems CI plays) runs first, then the promise tests; one line a mutant tells what caught it,
+# or SURVIVED.
 #   tests/originals/mutation.sh [name-filter]
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -73,12 +74,16 @@ print(hits[0])
 PY
 }
 
+# The rule sets and file systems CI plays the simulation under: rules, then VMC_SIM_FS.
+configurations=(posix: windows: windows:casefold,fine posix:crossdevice,coarse)
+
 caught_by() {
-    local rules
-    for rules in posix windows; do
-        VMC_SIM_RULES=$rules VMC_SIM_SEQUENCES=$sequences QT_QPA_PLATFORM=offscreen \
+    local configuration
+    for configuration in "${configurations[@]}"; do
+        VMC_SIM_RULES=${configuration%%:*} VMC_SIM_FS=${configuration#*:} \
+            VMC_SIM_SEQUENCES=$sequences QT_QPA_PLATFORM=offscreen \
             "$build/tests/tst_originalssimulation" randomSequencesKeepThePromise \
-            >/dev/null 2>&1 || { echo simulation; return; }
+            >/dev/null 2>&1 || { echo "simulation ($configuration)"; return; }
     done
     "$build/tests/tst_originalssimulation" regressionSeedsKeepThePromise >/dev/null 2>&1 ||
         { echo "simulation (regression seeds)"; return; }

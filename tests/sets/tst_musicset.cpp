@@ -194,6 +194,10 @@ void TestMusicSet::fitRoundTrips_data()
         << QByteArray("#VALDRUNE-FIT:88200,9261000,0,66150,2205\n");
     QTest::newRow("to the pick's end")
         << core::PickFit{44100, {}, 4410} << QByteArray("#VALDRUNE-FIT:44100,,4410,0,0\n");
+    // Without a crossfade, only the mark tells a found loop from hand-set markers.
+    QTest::newRow("a loop found, no crossfade")
+        << core::PickFit{4410, 88200, 0, 0, 0, true}
+        << QByteArray("#VALDRUNE-FIT:4410,88200,0,0,0\n#VALDRUNE-LOOP-FOUND\n");
 }
 
 void TestMusicSet::fitRoundTrips()

@@ -163,7 +163,7 @@ void FitWindow::build()
     };
     auto *listen = new QHBoxLayout;
     // Play and Find a loop take the pick while it is still read, and act once it is.
-    addButton(listen, texts.fitPlay, [this] { whenDecoded(&FitWindow::play); });
+    addButton(listen, texts.fitPlay, &FitWindow::playAtOnce);
     playSeam_ = addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam);
     needDecoding_.push_back(playSeam_);
     addButton(listen, texts.fitStop, &FitWindow::stopPlaying);
@@ -173,7 +173,7 @@ void FitWindow::build()
     addButton(listen, texts.fitZoomOut, [this] { waveform_->zoomOut(); });
     layout->addLayout(listen);
     auto *shape = new QHBoxLayout;
-    findLoop_ = addButton(shape, texts.fitFindLoop, [this] { whenDecoded(&FitWindow::findLoop); });
+    findLoop_ = addButton(shape, texts.fitFindLoop, &FitWindow::findLoopWhenRead);
     gameLength_ = addButton(shape, texts.fitToGameLength, &FitWindow::fitToGameLength);
     addButton(shape, texts.fitReset, &FitWindow::reset);
     shape->addStretch();
@@ -332,11 +332,12 @@ void FitWindow::showFit(const core::PickFit &fit)
     syncing_ = false;
     waveform_->setMarkers(start_->value(), end_->value());
     exact_ = fit;
-    // A fit with a crossfade is a loop found, here or when the window was open before.
+    // A loop found here or when the window was open before.
     found_.reset();
     foundLine_.clear();
-    if (fit.crossfade > 0) {
-        found_ = fit;
+    if (fit.isFoundLoop()) {
+        exact_->found = true;
+        found_ = exact_;
         foundLine_ = QString::fromUtf8(TextTable::forLanguage(language_).fitLoopKept)
                          .arg(NumberText::minutesSeconds(start, language_),
                               NumberText::minutesSeconds(end, language_))
@@ -469,6 +470,17 @@ std::size_t FitWindow::frameAt(double seconds) const
     return std::size_t(std::llround(std::max(seconds, 0.0) * pick_.slotRate));
 }
 
+void FitWindow::playAtOnce()
+{
+    // The whole pick, unfaded, is the pick's own file: it plays while the rest is read.
+    if (!decoded_ && fit().isWhole()) {
+        listening_.play(pick_.slot, Listening::Source::Pick,
+                        core::platform::pathFromText(pick_.file.toStdString()), pick_.gain);
+        return;
+    }
+    whenDecoded(&FitWindow::play);
+}
+
 void FitWindow::play()
 {
     if (!decoded_)
@@ -559,6 +571,16 @@ void FitWindow::reject()
     QDialog::reject();
 }
 
+void FitWindow::findLoopWhenRead()
+{
+    // Reading the pick is the search's first part, and is told as such.
+    if (!decoded_ && !audio_) {
+        findLoop_->setEnabled(false);
+        loopLine_->setText(QString::fromUtf8(TextTable::forLanguage(language_).fitLoopSearching));
+    }
+    whenDecoded(&FitWindow::findLoop);
+}
+
 void FitWindow::findLoop()
 {
     if (!decoded_)
@@ -621,6 +643,7 @@ void FitWindow::showLoop()
     exact_->start = frames(loop.start);
     exact_->end = frames(loop.end);
     exact_->crossfade = std::min(exact_->crossfade, exact_->start);
+    exact_->found = true;
     found_ = exact_;
     foundLine_ = QString::fromUtf8(TextTable::forLanguage(language_).fitLoopFound)
                      .arg(NumberText::minutesSeconds(start, language_),

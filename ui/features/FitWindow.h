@@ -79,12 +79,14 @@ class FitWindow : public QDialog
     void shapeChanged();
     // Pressed while the pick is still read, an action waits for it.
     void whenDecoded(void (FitWindow::*action)());
+    void playAtOnce();
     void play();
     void playSeam();
     void playWrittenJoin(
         const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered);
     void showWrittenJoin(const core::WrittenJoin::Audio &join);
     void stopPlaying();
+    void findLoopWhenRead();
     void findLoop();
     void takeLoops(std::vector<core::LoopCandidate> loops);
     void showLoop();

@@ -146,8 +146,8 @@ QStringList SlotStatus::fitLines(int index,
         return lines;
     const double rate = verdict->pick->sampleRate;
     const double end = fit.end ? double(*fit.end) / rate : verdict->pick->seconds;
-    // A fit with a crossfade is a loop found in the music, kept to the sample.
-    if (fit.crossfade > 0)
+    // A loop found in the music, kept to the sample.
+    if (fit.isFoundLoop())
         lines << QString::fromUtf8(texts.fitToolTipLoop)
                      .arg(NumberText::minutesSeconds(double(fit.start) / rate, state_.nyelv),
                           NumberText::minutesSeconds(end, state_.nyelv))
