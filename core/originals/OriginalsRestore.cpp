@@ -194,11 +194,11 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
         writer.syncFolders();
         return record_.manifest().save();
     };
-    // A write that failed once the original was whole in place (a later call of the copy)
-    // still put it back, and is told so.
+    // A write that failed is told as failed even where the file reads whole: its last call
+    // may have been the flush, and what it wrote may not outlive a power loss. It stays
+    // under way, for the next start to look at again.
     if (std::optional<FileError> failure =
-            writer.copyFile(place_.keptFile(targetName), game, recordInPlace);
-        failure && !(underWayMade && record_.matchesKept(game, targetName)))
+            writer.copyFile(place_.keptFile(targetName), game, recordInPlace))
         return failure;
     if (underWayMade)
         fileSystem.remove(place_.underWayFile(targetName));

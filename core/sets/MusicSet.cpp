@@ -263,7 +263,8 @@ MusicSet MusicSet::parse(std::string_view text, const std::filesystem::path &set
         } else if (line == copyTag) {
             pendingCopied = true;
         } else if (line == foundLoopTag) {
-            pendingFit.found = pendingFitLine > 0;
+            // Only a fit with both ends read is a loop; alone, the mark means nothing.
+            pendingFit.found = pendingFitLine > 0 && pendingFit.end;
         } else if (line.front() == '#') {
             continue;
         } else if (pendingSlot < 0) {

@@ -31,7 +31,7 @@ SystemError InMemoryFileSystem::enter(Op op)
     ++calls_;
     if (killed_)
         return EIO;
-    if (!armed_)
+    if (!armed_ || (armed_->writesOnly && op != Op::Write))
         return 0;
     if (armed_->countdown > 0) {
         --armed_->countdown;

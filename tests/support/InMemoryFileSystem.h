@@ -97,6 +97,8 @@ class InMemoryFileSystem : public core::FileSystem
     // first call of their kind from then). A kill makes that call and every later one fail
     // with no effect until revive().
     void arm(Fault fault, int afterCalls);
+    // The same, counting only writes, flushes and syncs: where a write in place is cut short.
+    void armAtWrite(Fault fault, int afterWrites) { armed_ = Armed{fault, afterWrites, true}; }
     // The game opens the file that a rename, `afterCalls` calls from now or later, would
     // replace, and holds it until setBusy() lets go: the moment between a check and a write.
     void armHold(int afterCalls) { holdAfter_ = calls_ + std::uint64_t(afterCalls); }
@@ -143,6 +145,7 @@ class InMemoryFileSystem : public core::FileSystem
     {
         Fault fault;
         int countdown;
+        bool writesOnly = false;
     };
 
     core::SystemError enter(Op op);
