@@ -229,27 +229,24 @@ void TestPickRendering::loopTurnsInWholeFrames_data()
     QTest::addColumn<int>("slotRate");
     QTest::addColumn<int>("channels");
     QTest::addColumn<int>("kbps");
-    QTest::addColumn<double>("loop");     // seconds from 2.5 s into the pick; negative: to its end
-    QTest::addColumn<QString>("pick");    // empty: the made one, 2 s silence, 4 s tone, 3 s silence
-    QTest::addColumn<int>("junk");        // bytes put after the pick's music
-    QTest::addColumn<bool>("crossfaded"); // else a loop found that joins without a crossfade
-    QTest::newRow("44.1 kHz") << 44100 << 2 << 192 << 2.0 << QString() << 0 << true;
-    QTest::newRow("44.1 kHz, another length") << 44100 << 2 << 128 << 3.3 << QString() << 0 << true;
-    QTest::newRow("44.1 kHz mono") << 44100 << 1 << 64 << 2.2 << QString() << 0 << true;
-    QTest::newRow("48 kHz") << 48000 << 2 << 256 << 2.71 << QString() << 0 << true;
-    QTest::newRow("48 kHz mono") << 48000 << 1 << 96 << 1.5 << QString() << 0 << true;
-    QTest::newRow("22.05 kHz") << 22050 << 2 << 96 << 1.93 << QString() << 0 << true;
-    QTest::newRow("22.05 kHz mono") << 22050 << 1 << 48 << 2.4 << QString() << 0 << true;
-    QTest::newRow("found, no crossfade") << 44100 << 2 << 192 << 2.0 << QString() << 0 << false;
-    QTest::newRow("22.05 kHz, a short loop") << 22050 << 2 << 96 << 0.08 << QString() << 0 << true;
-    QTest::newRow("to the pick's end") << 44100 << 2 << 192 << -1.0 << QString() << 0 << true;
+    QTest::addColumn<double>("loop");  // seconds from 2.5 s into the pick; negative: to its end
+    QTest::addColumn<QString>("pick"); // empty: the made one, 2 s silence, 4 s tone, 3 s silence
+    QTest::addColumn<int>("junk");     // bytes put after the pick's music
+    QTest::newRow("44.1 kHz") << 44100 << 2 << 192 << 2.0 << QString() << 0;
+    QTest::newRow("44.1 kHz, another length") << 44100 << 2 << 128 << 3.3 << QString() << 0;
+    QTest::newRow("44.1 kHz mono") << 44100 << 1 << 64 << 2.2 << QString() << 0;
+    QTest::newRow("48 kHz") << 48000 << 2 << 256 << 2.71 << QString() << 0;
+    QTest::newRow("48 kHz mono") << 48000 << 1 << 96 << 1.5 << QString() << 0;
+    QTest::newRow("22.05 kHz") << 22050 << 2 << 96 << 1.93 << QString() << 0;
+    QTest::newRow("22.05 kHz mono") << 22050 << 1 << 48 << 2.4 << QString() << 0;
+    QTest::newRow("22.05 kHz, a short loop") << 22050 << 2 << 96 << 0.08 << QString() << 0;
+    QTest::newRow("to the pick's end") << 44100 << 2 << 192 << -1.0 << QString() << 0;
     // Its stated length holds the encoder's delay and padding, which its decoding leaves out.
     QTest::newRow("to an MP3's end")
-        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("tone.mp3") << 0 << true;
+        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("tone.mp3") << 0;
     // Without an information frame its length is guessed from the file's size.
     QTest::newRow("to the end of an MP3 without its length")
-        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("mp3-mpeg1-no-info.mp3") << 48000
-        << true;
+        << 44100 << 2 << 192 << -1.0 << audiofixtures::path("mp3-mpeg1-no-info.mp3") << 48000;
 }
 
 // The game decodes the written file whole, every frame's samples, and loops that: a turn is
@@ -265,7 +262,6 @@ void TestPickRendering::loopTurnsInWholeFrames()
     QFETCH(double, loop);
     QFETCH(QString, pick);
     QFETCH(int, junk);
-    QFETCH(bool, crossfaded);
     if (junk > 0) {
         const QString padded = folder_.filePath("padded.mp3");
         QVERIFY(testfiles::writeBytes(padded, testfiles::readBytes(pick) +
@@ -273,12 +269,8 @@ void TestPickRendering::loopTurnsInWholeFrames()
         pick = padded;
     }
     const double start = pick.isEmpty() ? 2.5 : 0.25;
-    core::PickFit fit{std::llround(start * rate),
-                      {},
-                      0,
-                      0,
-                      crossfaded ? core::PickFit::longestCrossfade(rate) / 5 : 0,
-                      !crossfaded};
+    core::PickFit fit{
+        std::llround(start * rate), {}, 0, 0, core::PickFit::longestCrossfade(rate) / 5};
     if (loop >= 0)
         fit.end = std::llround((start + loop) * rate);
     const core::Mp3Settings slot{slotRate, channels, kbps};

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "music/PickFit.h"
+#include "music/SeamFraming.h"
 
 #include <QTest>
 
@@ -16,6 +17,7 @@ class TestPickFit : public QObject
   private slots:
     void impossibleFitsSayWhy_data();
     void impossibleFitsSayWhy();
+    void aFoundLoopTurnsWithoutACrossfade();
 };
 
 void TestPickFit::impossibleFitsSayWhy_data()
@@ -40,6 +42,15 @@ void TestPickFit::impossibleFitsSayWhy()
     QFETCH(int, problem);
     const std::optional<core::Reason> found = fit.problem(44100, 441000);
     QCOMPARE(found ? int(found->code) : -1, problem);
+}
+
+void TestPickFit::aFoundLoopTurnsWithoutACrossfade()
+{
+    // Framed into whole MP3 frames and written as a seamless turn, as a crossfaded one is.
+    const core::SeamFraming framing(44100, 576);
+    const PickFit found = framing.framed(PickFit{4410, 92610, 0, 0, 0, true});
+    QVERIFY(framing.turns(found) && (*found.end - found.start) % 1152 == 0);
+    QVERIFY(!framing.turns(framing.framed(PickFit{4410, 92610})));
 }
 
 QTEST_APPLESS_MAIN(TestPickFit)
