@@ -162,7 +162,8 @@ void FitWindow::build()
         return button;
     };
     auto *listen = new QHBoxLayout;
-    // Play and Find a loop take the pick while it is still read, and act once it is.
+    // Play and Find a loop are taken while the pick is still read (see playAtOnce and
+    // findLoopWhenRead).
     addButton(listen, texts.fitPlay, &FitWindow::playAtOnce);
     playSeam_ = addButton(listen, texts.fitPlaySeam, &FitWindow::playSeam);
     needDecoding_.push_back(playSeam_);
