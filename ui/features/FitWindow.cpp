@@ -4,6 +4,7 @@
 #include "NumberText.h"
 #include "TextTable.h"
 #include "features/Listening.h"
+#include "features/PostBack.h"
 #include "features/SeamView.h"
 #include "files/Platform.h"
 #include "fit/LoopFinder.h"
@@ -246,13 +247,11 @@ void FitWindow::startDecoding()
                 // What is decoded so far is drawn about every eighth of the pick.
                 if (decoded->mono.size() - shownAt >= expectedFrames / 8) {
                     shownAt = decoded->mono.size();
-                    QMetaObject::invokeMethod(
-                        self.data(),
-                        [self, peaks = sofar, seconds = double(expectedFrames) / rate]() mutable {
-                            if (self && !self->decoded_)
-                                self->waveform_->setPeaks(std::move(peaks), seconds);
-                        },
-                        Qt::QueuedConnection);
+                    postBack(self, [peaks = sofar, seconds = double(expectedFrames) /
+                                                             rate](FitWindow &window) mutable {
+                        if (!window.decoded_)
+                            window.waveform_->setPeaks(std::move(peaks), seconds);
+                    });
                 }
                 return !stop.stop_requested();
             };
@@ -260,13 +259,7 @@ void FitWindow::startDecoding()
             // The whole picture at the length decoded, which the one read may only estimate.
             if (!decoded->failed && !stop.stop_requested())
                 decoded->peaks = peaksOf(decoded->mono);
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, decoded] {
-                    if (self)
-                        self->takeDecoded(decoded);
-                },
-                Qt::QueuedConnection);
+            postBack(self, [decoded](FitWindow &window) { window.takeDecoded(decoded); });
         });
 }
 
@@ -512,13 +505,9 @@ void FitWindow::playSeam()
         core::platform::pathFromText(QDir::tempPath().toStdString());
     QThreadPool::globalInstance()->start([self, codecs, job, scratch, stop = stop_.get_token()] {
         auto rendered = core::WrittenJoin::render(*codecs, job, seamSeconds, scratch, {}, stop);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, rendered = std::move(rendered)] {
-                if (self)
-                    self->playWrittenJoin(rendered);
-            },
-            Qt::QueuedConnection);
+        postBack(self, [rendered = std::move(rendered)](FitWindow &window) {
+            window.playWrittenJoin(rendered);
+        });
     });
 }
 
@@ -600,13 +589,9 @@ void FitWindow::findLoop()
         [self, audio = audio_, rate = pick_.slotRate, makeTransform, stop = stop_.get_token()] {
             std::vector<core::LoopCandidate> loops =
                 core::LoopFinder(makeTransform).find(audio->mono, rate, stop);
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, loops = std::move(loops)]() mutable {
-                    if (self)
-                        self->takeLoops(std::move(loops));
-                },
-                Qt::QueuedConnection);
+            postBack(self, [loops = std::move(loops)](FitWindow &window) mutable {
+                window.takeLoops(std::move(loops));
+            });
         });
 }
 

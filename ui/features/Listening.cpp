@@ -2,6 +2,7 @@
 #include "features/Listening.h"
 
 #include "TextTable.h"
+#include "features/PostBack.h"
 
 #include <QPointer>
 #include <QThreadPool>
@@ -63,22 +64,12 @@ void Listening::play(int slot, Source source, const std::filesystem::path &file,
     sound->play(
         file,
         [self, generation](std::optional<core::Reason> failure) {
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, generation, failure] {
-                    if (self)
-                        self->finish(generation, failure);
-                },
-                Qt::QueuedConnection);
+            postBack(self, [generation, failure](Listening &listening) {
+                listening.finish(generation, failure);
+            });
         },
         [self, generation] {
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, generation] {
-                    if (self)
-                        self->heard(generation);
-                },
-                Qt::QueuedConnection);
+            postBack(self, [generation](Listening &listening) { listening.heard(generation); });
         });
     sound->setGain(gainDecibels);
 }

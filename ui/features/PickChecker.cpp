@@ -3,6 +3,7 @@
 
 #include "NumberText.h"
 #include "TextTable.h"
+#include "features/PostBack.h"
 #include "files/Platform.h"
 #include "music/MusicFormats.h"
 
@@ -87,15 +88,13 @@ void PickChecker::check(int slot, const QString &file, const QString &gameFile)
     QPointer<PickChecker> self(this);
     pool_.start([self, examine = examine_, slot, generation, file, gameFile] {
         Verdict verdict = examine(file, gameFile);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, slot, generation, verdict = std::move(verdict)]() mutable {
-                if (!self || self->generations_.at(std::size_t(slot)) != generation)
-                    return;
-                self->verdicts_.at(std::size_t(slot)) = std::move(verdict);
-                emit self->checked(slot);
-            },
-            Qt::QueuedConnection);
+        postBack(self,
+                 [slot, generation, verdict = std::move(verdict)](PickChecker &checker) mutable {
+                     if (checker.generations_.at(std::size_t(slot)) != generation)
+                         return;
+                     checker.verdicts_.at(std::size_t(slot)) = std::move(verdict);
+                     emit checker.checked(slot);
+                 });
     });
 }
 

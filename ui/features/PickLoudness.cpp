@@ -5,6 +5,7 @@
 #include "SharedState.h"
 #include "TextTable.h"
 #include "features/KeptOriginals.h"
+#include "features/PostBack.h"
 #include "files/Platform.h"
 #include "loudness/LoudnessReference.h"
 #include "loudness/MatchedConversion.h"
@@ -183,20 +184,15 @@ void PickLoudness::start(int slot)
         const std::string &target = slotTable.targetFileName(slot);
         const bool ours =
             originals && originals->isKept(target) && !originals->keptOriginal(target);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, slot, generation, plan, ours] {
-                if (!self)
-                    return;
-                Slot &entry = self->slots_.at(std::size_t(slot));
-                if (entry.generation != generation)
-                    return;
-                entry.plan = plan;
-                entry.gameFileIsOurs = ours;
-                entry.stop.reset();
-                emit self->planned(slot);
-            },
-            Qt::QueuedConnection);
+        postBack(self, [slot, generation, plan, ours](PickLoudness &loudness) {
+            Slot &entry = loudness.slots_.at(std::size_t(slot));
+            if (entry.generation != generation)
+                return;
+            entry.plan = plan;
+            entry.gameFileIsOurs = ours;
+            entry.stop.reset();
+            emit loudness.planned(slot);
+        });
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include "TextTable.h"
 #include "TitleRoom.h"
+#include "features/PostBack.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -123,34 +124,26 @@ void ProgressWorker::run(const std::function<void()> &work)
 
 void ProgressWorker::report(int value, const QString &label)
 {
-    const QPointer<QProgressDialog> shown = shown_;
     const int steps = steps_;
-    QMetaObject::invokeMethod(
-        shown.data(),
-        [=] {
-            if (!shown || shown->property(endedProperty).toBool())
-                return;
-            // A run starts without knowing whether anything is converted: no measure yet.
-            if (shown->maximum() == 0)
-                shown->setMaximum(steps);
-            shown->setValue(value);
-            shown->setLabelText(label);
-        },
-        Qt::QueuedConnection);
+    postBack(shown_, [=](QProgressDialog &shown) {
+        if (shown.property(endedProperty).toBool())
+            return;
+        // A run starts without knowing whether anything is converted: no measure yet.
+        if (shown.maximum() == 0)
+            shown.setMaximum(steps);
+        shown.setValue(value);
+        shown.setLabelText(label);
+    });
 }
 
 void ProgressWorker::reportLabel(const QString &label)
 {
-    const QPointer<QProgressDialog> shown = shown_;
-    QMetaObject::invokeMethod(
-        shown.data(),
-        [=] {
-            if (!shown || shown->property(endedProperty).toBool())
-                return;
-            shown->setLabelText(label);
-            shown->show();
-        },
-        Qt::QueuedConnection);
+    postBack(shown_, [=](QProgressDialog &shown) {
+        if (shown.property(endedProperty).toBool())
+            return;
+        shown.setLabelText(label);
+        shown.show();
+    });
 }
 
 void ProgressWorker::hide()
