@@ -40,13 +40,20 @@ std::vector<std::string> CutShortRepair::repair()
     // A copy staged for a write in place is ours to clean up after a kill.
     writer.setStagingFolder(place_.path());
     for (const std::string &targetName : markedUnderWay())
-        if (!repairOne(writer, targetName))
+        if (repairOne(writer, targetName))
             leftAsTheyWere.push_back(targetName);
-    // The files made whole are durable first, then the record forgets what was under way.
-    writer.syncFolders();
     if (const std::optional<FileError> failure = record_.manifest().save())
         return leftAsTheyWere; // still under way: the next start finds them again
     return leftAsTheyWere;
+}
+
+std::optional<FileError> CutShortRepair::finish(std::string_view targetName)
+{
+    if (!place_.isThere(place_.underWayFile(targetName)))
+        return std::nullopt;
+    AtomicFileWriter writer(place_.fileSystem());
+    writer.setStagingFolder(place_.path());
+    return repairOne(writer, targetName);
 }
 
 std::vector<std::string> CutShortRepair::markedUnderWay()
@@ -81,12 +88,14 @@ bool CutShortRepair::isWhole(std::string_view targetName)
     return false;
 }
 
-bool CutShortRepair::repairOne(AtomicFileWriter &writer, std::string_view targetName)
+std::optional<FileError> CutShortRepair::repairOne(AtomicFileWriter &writer,
+                                                   std::string_view targetName)
 {
+    const auto unread = [] { return FileError::destination(OriginalsRecord::unreadable); };
     if (isWhole(targetName))
-        return true;
+        return std::nullopt;
     if (record_.comparisonFailed())
-        return false;
+        return unread();
     FileSystem &fileSystem = place_.fileSystem();
     const fs::path game = AtomicFileWriter::resolveLinks(place_.gameFile(targetName), fileSystem);
     // Cut short: finished from what was being written, the content under way, or for a
@@ -94,21 +103,24 @@ bool CutShortRepair::repairOne(AtomicFileWriter &writer, std::string_view target
     const fs::path underWay = place_.underWayFile(targetName);
     const fs::path source =
         record_.beginsWith(underWay, game) ? underWay : place_.keptFile(targetName);
-    if (record_.comparisonFailed() || !record_.beginsWith(source, game) ||
-        writer.copyFile(source, game))
-        return false;
+    if (record_.comparisonFailed() || !record_.beginsWith(source, game))
+        return unread();
+    if (std::optional<FileError> failure = writer.copyFile(source, game))
+        return failure;
+    // The file made whole is durable before what tells it was cut short goes.
+    writer.syncFolders();
     record_.startComparing();
     if (record_.matchesKept(game, targetName)) {
         // The restore that was cut short is done: nothing of this program's is there now.
         record_.manifest().setWritten(std::string(targetName), {});
         fileSystem.remove(underWay);
-        return true;
+        return std::nullopt;
     }
     const std::optional<WrittenFile> written = WrittenFile::of(game, fileSystem);
     if (!written)
-        return false;
+        return unread();
     UnderWayWrite(record_).recordMade(targetName, *written);
-    return true;
+    return std::nullopt;
 }
 
 } // namespace core

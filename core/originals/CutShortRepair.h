@@ -2,8 +2,10 @@
 #pragma once
 
 #include "files/AtomicFileWriter.h"
+#include "files/FileError.h"
 #include "originals/OriginalsRecord.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,15 +23,19 @@ class CutShortRepair
 
     // See OriginalsFolder::repairCutShortFiles.
     std::vector<std::string> repair();
+    // Finishes one game file's write cut short, if it is one, before another write in place
+    // there takes the room beside the originals that tells it is ours: a write refused before
+    // it begins would otherwise leave a beginning of a file that nothing names as ours.
+    std::optional<FileError> finish(std::string_view targetName);
 
   private:
     // The target names that the record or an under-way file marks: the only game files read.
     std::vector<std::string> markedUnderWay();
-    // Finishes one cut-short write; false where the file had to be left as it was.
     // Whether the game file is not this program's write cut short; false also where it could
     // not be read to tell.
     bool isWhole(std::string_view targetName);
-    bool repairOne(AtomicFileWriter &writer, std::string_view targetName);
+    // Finishes one cut-short write; a failure where the file had to be left as it was.
+    std::optional<FileError> repairOne(AtomicFileWriter &writer, std::string_view targetName);
 
     OriginalsRecord &record_;
     const OriginalsPlace &place_;

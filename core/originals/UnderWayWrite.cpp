@@ -3,6 +3,7 @@
 
 #include "files/AtomicFileWriter.h"
 #include "files/WrittenFile.h"
+#include "originals/CutShortRepair.h"
 #include "originals/KeptFiles.h"
 #include "originals/SecondNames.h"
 
@@ -26,6 +27,11 @@ std::optional<FileError> UnderWayWrite::keep(const AtomicFileWriter::Prepared &r
     if (place_.leadsIntoOriginals(gameFile))
         return FileError::destination(OriginalsRecord::notThrough);
 
+    // What is under way for an earlier write cut short here is all that tells the file is
+    // ours: that write is finished before this one takes its place.
+    if (inPlace)
+        if (std::optional<FileError> failure = CutShortRepair(record_).finish(targetName))
+            return failure;
     OriginalsManifest::Entry entry;
     if (std::optional<FileError> failure = keepOriginal(gameFile, targetName, inPlace, entry))
         return failure;

@@ -58,6 +58,7 @@ no-flush-before-restore-save@R17 names put back are durable before a restore's r
 stale-second-name-linked@R9 a slot whose record still names a second name keeps by copy@inPlace || was.secondName || was.lost@inPlace
 cut-short-forgotten-at-restore@R13 our write cut short under a damaged record stays known by what is under way@if (whole || !entry.doubtful) {@if (true) {
 cut-short-left-at-start@R19 a write cut short is made whole at the next start@    if (!place_.isFolder(place_.path()) || markedUnderWay().empty())@    if (true)
+cut-short-replaced-under-way@R3 a write cut short is finished before another in place takes its room@CutShortRepair(record_).finish(targetName)@std::optional<FileError>()
 failed-flush-told-done@R12 a restore's write whose flush failed is told as failed@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace))\n        return failure;@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace);\n        failure && !(underWayMade && record_.matchesKept(game, targetName)))\n        return failure;
 EOF
 }

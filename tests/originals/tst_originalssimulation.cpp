@@ -1216,6 +1216,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(963) << 4 << QString("posix");
     QTest::newRow("killed Change's pick swapped into its slot by the player (8595)")
         << quint64(8595) << 4 << QString("posix");
+    QTest::newRow("Change refused over our write cut short, then the record cut (2091)")
+        << quint64(2091) << 4 << QString("windows");
+    QTest::newRow("Change over a restore cut short, lost to a power cut (5580)")
+        << quint64(5580) << 4 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
