@@ -368,6 +368,9 @@ class Simulation
         }
         // Taken once the other copy holds the lock: what it cleared as it took it is its own.
         const Snapshot before = snapshot();
+        fs_.setQuiet(true);
+        const auto secondNamesBefore = keptSecondNames();
+        fs_.setQuiet(false);
         const bool oddLock = lockIsOdd();
         const bool unreadableRecord = recordIsUnreadable();
         if (version_ >= 2)
@@ -393,7 +396,8 @@ class Simulation
                 note("fault " + std::to_string(int(*fault)) + " after " + std::to_string(after));
             }
         }
-        if (version_ >= 2 && windows_ && chance(15)) {
+        const bool gameTakesHold = version_ >= 2 && windows_ && chance(15);
+        if (gameTakesHold) {
             const int after = below(200);
             fs_.armHold(after);
             note("the game opens a file it is about to lose, after " + std::to_string(after));
@@ -439,6 +443,16 @@ class Simulation
                                  struckBefore[std::size_t(Fault::DiskFull)],
                              undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord &&
                                  !killed);
+        // (c) A second name that cannot go is kept by copy beside it only where something
+        // struck the action: an undisturbed one keeps by copy what it could not replace.
+        if (undisturbed_ && !gameTakesHold && !killed && !powerLost) {
+            fs_.setQuiet(true);
+            for (const auto &[file, slot] : keptSecondNames())
+                if (!secondNamesBefore.count({file, slot}))
+                    violation("(c) undisturbed, the action left kept " + file.string() +
+                              " a second name of game file " + slots_.targetFileName(slot));
+            fs_.setQuiet(false);
+        }
         if ((heldElsewhere || oddLock) && gameFilesChanged(before, after))
             violation("(lock) a game file changed while the lock could not be had");
         if (unreadableRecord && gameFilesChanged(before, after))
@@ -1071,26 +1085,14 @@ class Simulation
         // (a)
         const std::set<std::string> present = presentVersions();
         fs_.setQuiet(true);
-        const std::vector<fs::path> kept = originalsFiles();
         for (const std::string &version : oracle_.mustKeep())
             if (!present.count(version))
                 violation("(a) a version of the game's that the program acted on is nowhere");
         // (c)
-        for (const fs::path &file : kept) {
-            const auto keptStatus = fs_.peekStatus(file);
-            for (int slot = 0; slot < simulatedSlots; ++slot) {
-                // A symbolic link the player made to the kept file is no second name: it is
-                // never written through.
-                const auto gameStatus = fs_.peekStatus(gameFile(slot), true);
-                const auto linked = fs_.peekStatus(gameFile(slot), false);
-                const bool playersLink =
-                    linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
-                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
-                    !playersLink && !copiedBeside(file) && !withoutRoom_.count(file))
-                    violation("(c) kept " + file.string() + " is the same file as game file " +
-                              slots_.targetFileName(slot));
-            }
-        }
+        for (const auto &[file, slot] : keptSecondNames())
+            if (!copiedBeside(file) && !withoutRoom_.count(file))
+                violation("(c) kept " + file.string() + " is the same file as game file " +
+                          slots_.targetFileName(slot));
         // (d), where the record can be read: the player's unreadable record stops the program.
         const bool recordReadable = !recordIsUnreadable();
         for (int slot = 0; slot < simulatedSlots && recordReadable; ++slot) {
@@ -1117,6 +1119,26 @@ class Simulation
                     " is no whole version and not this program's restorable unfinished write");
         }
         fs_.setQuiet(false);
+    }
+
+    // Each kept file that is the same file as a game file, with the slot. A symbolic link the
+    // player made to the kept file is no second name: it is never written through.
+    std::set<std::pair<fs::path, int>> keptSecondNames()
+    {
+        std::set<std::pair<fs::path, int>> found;
+        for (const fs::path &file : originalsFiles()) {
+            const auto keptStatus = fs_.peekStatus(file);
+            for (int slot = 0; slot < simulatedSlots; ++slot) {
+                const auto gameStatus = fs_.peekStatus(gameFile(slot), true);
+                const auto linked = fs_.peekStatus(gameFile(slot), false);
+                const bool playersLink =
+                    linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
+                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
+                    !playersLink)
+                    found.emplace(file, slot);
+            }
+        }
+        return found;
     }
 
     using FileSystem = core::FileSystem;
