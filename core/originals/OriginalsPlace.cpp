@@ -159,7 +159,13 @@ std::optional<OriginalsRefusal> OriginalsPlace::refusalOfFolder() const
 
 bool OriginalsPlace::leadsIntoOriginals(const fs::path &resolvedGameFile) const
 {
-    return sameFile(resolvedGameFile.parent_path(), folder_);
+    // Anywhere inside: the versions set aside lie in folders below the kept files.
+    for (fs::path folder = resolvedGameFile.parent_path();; folder = folder.parent_path()) {
+        if (sameFile(folder, folder_))
+            return true;
+        if (!folder.has_relative_path())
+            return false;
+    }
 }
 
 SystemError OriginalsPlace::createDurableFolder(const fs::path &folder) const

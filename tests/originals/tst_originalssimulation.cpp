@@ -129,8 +129,9 @@ class Simulation
     // power loss, game files that share a file or are links, and an unreadable record;
     // version 3 adds the start of the program, which makes whole what a kill cut short, the
     // power failing at a flush, and a record cut short while a game file is; version 4
-    // strikes faults at a write as often as at any call, which cuts writes in place short.
-    static constexpr int newestVersion = 4;
+    // strikes faults at a write as often as at any call, which cuts writes in place short;
+    // version 5 has the player copy a pick into a game file by hand.
+    static constexpr int newestVersion = 5;
 
     explicit Simulation(std::uint64_t seed, int version = newestVersion,
                         bool windows = windowsRules())
@@ -548,8 +549,10 @@ class Simulation
             const std::optional<std::string> isContent =
                 is == after.end() ? std::nullopt : std::optional(is->second.second);
             const bool changed = wasContent != isContent;
-            const bool kept =
-                wasContent && copiesOf(after, *wasContent) > copiesOf(before, *wasContent);
+            // More copies of the bytes a Change meant to write somewhere tell nothing of this
+            // file: the player may have copied the same pick here by hand.
+            const bool kept = wasContent && !isIntended(*wasContent) &&
+                              copiesOf(after, *wasContent) > copiesOf(before, *wasContent);
             if ((changed || kept) && oracle_.byOthersAt(slot, wasContent))
                 oracle_.mustKeep(*wasContent);
             // The same bytes written again are the program's write too.
@@ -858,14 +861,39 @@ class Simulation
         if (linkedInto(slot))
             return;
         // Same size, and often the exact time of what is there: what cp -p of a twin does.
-        const std::string content = bytes(status->size, 'H');
-        oracle_.wrote(content, Oracle::Writer::Others);
+        // Version 5 now and then copies in a pick: the music the program wrote into another
+        // slot, or one the player has. The bytes are the player's only in this slot, and only
+        // where the program never wrote them here.
+        const bool aPick = version_ >= 5 && chance(40);
+        const std::string content =
+            aPick ? musicOfAnotherSlot(slot).value_or(*fs_.peek(pickFile(below(picks))))
+                  : bytes(status->size, 'H');
+        if (!aPick)
+            oracle_.wrote(content, Oracle::Writer::Others);
         fs_.put(gameFile(slot), content);
         const bool sameTime = chance(60);
         if (sameTime)
             fs_.setTimeOf(gameFile(slot), status->modified);
         note("player copies over " + std::to_string(slot) +
              (sameTime ? " same size and time" : ""));
+    }
+
+    bool isIntended(const std::string &bytes) const
+    {
+        return std::any_of(intended_.begin(), intended_.end(),
+                           [&](const auto &slotAndBytes) { return slotAndBytes.second == bytes; });
+    }
+
+    std::optional<std::string> musicOfAnotherSlot(int slot)
+    {
+        const int first = below(simulatedSlots);
+        for (int i = 0; i < simulatedSlots; ++i) {
+            const int other = (first + i) % simulatedSlots;
+            const auto content = fs_.peek(gameFile(other));
+            if (other != slot && content && oracle_.whole(*content) && !oracle_.byOthers(content))
+                return content;
+        }
+        return std::nullopt;
     }
 
     void playerSwaps()
@@ -991,6 +1019,19 @@ class Simulation
             fs_.putLink(gameFile(slot), moved.string());
             note("player moves " + std::to_string(slot) + " elsewhere behind a link");
             return;
+        }
+        // Version 5: a player tidying up links a game file to a file of the originals folder,
+        // kept or set aside for another slot, that holds the same music.
+        if (version_ >= 5 && chance(50)) {
+            const auto content = fs_.peek(gameFile(slot));
+            for (const fs::path &file : originalsFiles())
+                if (content && oracle_.whole(*content) && file.extension() == ".mp3" &&
+                    file.filename() != name && fs_.peek(file) == content) {
+                    fs_.putLink(gameFile(slot), file.string());
+                    note("player links " + std::to_string(slot) + " to the same music kept as " +
+                         file.filename().string());
+                    return;
+                }
         }
         // Its own kept original, or now and then another slot's.
         const std::string linked = chance(70) ? name : slots_.targetFileName(below(simulatedSlots));
@@ -1133,8 +1174,7 @@ class Simulation
                 const auto linked = fs_.peekStatus(gameFile(slot), false);
                 const bool playersLink =
                     linked && linked->type == core::FileStatus::Type::Link && linkedInto(slot);
-                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) &&
-                    !playersLink)
+                if (gameStatus && keptStatus && gameStatus->sameFileAs(*keptStatus) && !playersLink)
                     found.emplace(file, slot);
             }
         }
@@ -1242,6 +1282,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(2091) << 4 << QString("windows");
     QTest::newRow("Change over a restore cut short, lost to a power cut (5580)")
         << quint64(5580) << 4 << QString("posix");
+    QTest::newRow("Default through a link into a version set aside (1373)")
+        << quint64(1373) << 5 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
