@@ -105,6 +105,8 @@ std::optional<FileError> CutShortRepair::repairOne(AtomicFileWriter &writer,
         record_.beginsWith(underWay, game) ? underWay : place_.keptFile(targetName);
     if (record_.comparisonFailed() || !record_.beginsWith(source, game))
         return unread();
+    if (place_.sharesDataWithOriginals(game))
+        return FileError::destination(OriginalsRecord::notThrough);
     if (std::optional<FileError> failure = writer.copyFile(source, game))
         return failure;
     // The file made whole is durable before what tells it was cut short goes.

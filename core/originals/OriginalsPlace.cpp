@@ -159,13 +159,37 @@ std::optional<OriginalsRefusal> OriginalsPlace::refusalOfFolder() const
 
 bool OriginalsPlace::leadsIntoOriginals(const fs::path &resolvedGameFile) const
 {
-    // Anywhere inside: the versions set aside lie in folders below the kept files.
+    // Anywhere inside: the versions set aside lie in folders below the kept files, which a
+    // folder link on the way may reach under another name.
+    const std::array<fs::path, 3> inside = originalsFolders();
     for (fs::path folder = resolvedGameFile.parent_path();; folder = folder.parent_path()) {
-        if (sameFile(folder, folder_))
-            return true;
+        for (const fs::path &ours : inside)
+            if (sameFile(folder, ours))
+                return true;
         if (!folder.has_relative_path())
             return false;
     }
+}
+
+bool OriginalsPlace::sharesDataWithOriginals(const fs::path &gameFile) const
+{
+    FileStatus status;
+    if (fileSystem_.status(gameFile, status) != 0 || status.links < 2)
+        return false;
+    for (const fs::path &folder : originalsFolders()) {
+        std::vector<fs::path> names;
+        fileSystem_.listFolder(folder, names);
+        for (const fs::path &name : names)
+            if (sameFile(gameFile, folder / name))
+                return true;
+    }
+    return false;
+}
+
+std::array<fs::path, 3> OriginalsPlace::originalsFolders() const
+{
+    return {folder_, folder_ / platform::pathFromText(supersededFolderName),
+            folder_ / platform::pathFromText(standInFolderName)};
 }
 
 SystemError OriginalsPlace::createDurableFolder(const fs::path &folder) const

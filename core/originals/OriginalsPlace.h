@@ -5,6 +5,7 @@
 #include "originals/OriginalsManifest.h"
 #include "originals/OriginalsRefusal.h"
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -63,6 +64,9 @@ class OriginalsPlace
     std::optional<OriginalsRefusal> refusalOfFolder() const;
     // A game file whose links, followed, end inside this folder.
     bool leadsIntoOriginals(const std::filesystem::path &resolvedGameFile) const;
+    // A game file with more than one name, one of them a file of this folder: a write in
+    // place would write over that file too.
+    bool sharesDataWithOriginals(const std::filesystem::path &gameFile) const;
 
     bool isThere(const std::filesystem::path &path) const;
     bool isFolder(const std::filesystem::path &path) const;
@@ -76,6 +80,9 @@ class OriginalsPlace
     SystemError createDurableFolder(const std::filesystem::path &folder) const;
 
   private:
+    // This folder and the folders in it.
+    std::array<std::filesystem::path, 3> originalsFolders() const;
+
     FileSystem &fileSystem_;
     std::string musicFolder_;
     std::filesystem::path dataFolder_;

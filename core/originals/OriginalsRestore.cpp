@@ -160,6 +160,8 @@ std::optional<FileError> OriginalsRestore::putBack(AtomicFileWriter &writer, con
         [&](const AtomicFileWriter::Prepared &replacement) -> std::optional<FileError> {
         if (!replacement.inPlace)
             return std::nullopt;
+        if (place_.sharesDataWithOriginals(game))
+            return FileError::destination(OriginalsRecord::notThrough);
         // Put back in place: a file cut short here stays ours and restorable.
         OriginalsManifest &manifest = record_.manifest();
         OriginalsManifest::Entry entry = manifest.entry(std::string(targetName));

@@ -36,6 +36,8 @@ std::optional<FileError> UnderWayWrite::keep(const AtomicFileWriter::Prepared &r
     if (std::optional<FileError> failure = keepOriginal(gameFile, targetName, inPlace, entry))
         return failure;
     if (inPlace && place_.isThere(gameFile)) {
+        if (place_.sharesDataWithOriginals(gameFile))
+            return FileError::destination(OriginalsRecord::notThrough);
         // What the file holds as the overwrite begins: the write is never begun unrecorded.
         entry.overwrittenInPlace = entry.written.empty()
                                        ? WrittenFile::of(gameFile, place_.fileSystem())

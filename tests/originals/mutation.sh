@@ -59,6 +59,7 @@ stale-second-name-linked@R9 a slot whose record still names a second name keeps 
 cut-short-forgotten-at-restore@R13 our write cut short under a damaged record stays known by what is under way@if (whole || !entry.doubtful) {@if (true) {
 cut-short-left-at-start@R19 a write cut short is made whole at the next start@    if (!place_.isFolder(place_.path()) || markedUnderWay().empty())@    if (true)
 cut-short-replaced-under-way@R3 a write cut short is finished before another in place takes its room@CutShortRepair(record_).finish(targetName)@std::optional<FileError>()
+shared-file-written-in-place@R16 a game file that shares its data with a file of the originals is never written in place@        if (place_.sharesDataWithOriginals(gameFile))\n            return FileError::destination(OriginalsRecord::notThrough);@
 failed-flush-told-done@R12 a restore's write whose flush failed is told as failed@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace))\n        return failure;@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace);\n        failure && !(underWayMade && record_.matchesKept(game, targetName)))\n        return failure;
 EOF
 }
