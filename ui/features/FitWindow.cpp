@@ -3,6 +3,7 @@
 
 #include "NumberText.h"
 #include "TextTable.h"
+#include "features/LargeBuffer.h"
 #include "features/Listening.h"
 #include "features/PostBack.h"
 #include "features/SeamView.h"
@@ -64,11 +65,24 @@ QString cacheKey(const QString &file, int rate)
 void addPeaks(WaveformView::Peaks &peaks, const std::vector<float> &mono, std::size_t from,
               std::size_t totalFrames)
 {
+    if (from >= mono.size())
+        return;
     totalFrames = std::max(totalFrames, std::size_t(1));
-    for (std::size_t i = from; i < mono.size(); ++i) {
-        auto &[low, high] = peaks[std::min(i * peaks.size() / totalFrames, peaks.size() - 1)];
-        low = std::min(low, mono[i]);
-        high = std::max(high, mono[i]);
+    const std::size_t last = peaks.size() - 1;
+    // Frame i belongs to peak i * peaks / total: walked peak by peak, not divided frame by
+    // frame, which took a tenth of a long pick's decoding.
+    std::size_t peak = std::min(from * peaks.size() / totalFrames, last);
+    const auto firstFrameOf = [&](std::size_t p) {
+        return (p * totalFrames + peaks.size() - 1) / peaks.size();
+    };
+    for (std::size_t i = from; i < mono.size(); ++peak) {
+        const std::size_t end =
+            peak < last ? std::min(firstFrameOf(peak + 1), mono.size()) : mono.size();
+        auto &[low, high] = peaks[peak];
+        for (; i < end; ++i) {
+            low = std::min(low, mono[i]);
+            high = std::max(high, mono[i]);
+        }
     }
 }
 
@@ -79,9 +93,14 @@ WaveformView::Peaks peaksOf(const std::vector<float> &mono)
     return peaks;
 }
 
+// A mono slot's frames are their own mono mix, kept once.
 void appendFrames(std::vector<float> &samples, std::vector<float> &mono, const float *frames,
                   std::size_t count, int channels)
 {
+    if (channels == 1) {
+        mono.insert(mono.end(), frames, frames + count);
+        return;
+    }
     samples.insert(samples.end(), frames, frames + count * std::size_t(channels));
     for (std::size_t i = 0; i < count; ++i) {
         float sum = 0;
@@ -95,8 +114,9 @@ void appendFrames(std::vector<float> &samples, std::vector<float> &mono, const f
 
 struct FitWindow::Decoded
 {
-    std::vector<float> samples; // interleaved
+    std::vector<float> samples; // interleaved; empty for one channel, whose frames are mono's
     std::vector<float> mono;
+    const std::vector<float> &interleaved() const { return channels == 1 ? mono : samples; }
     WaveformView::Peaks peaks; // of the whole
     int channels = 1;
     bool failed = false;
@@ -235,9 +255,11 @@ void FitWindow::startDecoding()
             decoded->channels = channels;
             // Room for a second more than the length read, lest the samples be moved; no
             // more than a long piece's, whatever a damaged header claims.
-            decoded->mono.reserve(
-                std::min(expectedFrames + std::size_t(rate), std::size_t(rate) * longestReserved));
-            decoded->samples.reserve(decoded->mono.capacity() * std::size_t(channels));
+            const std::size_t frames =
+                std::min(expectedFrames + std::size_t(rate), std::size_t(rate) * longestReserved);
+            reserveLargeBuffer(decoded->mono, frames);
+            if (channels > 1)
+                reserveLargeBuffer(decoded->samples, frames * std::size_t(channels));
             WaveformView::Peaks sofar(std::min(peakCount, expectedFrames));
             std::size_t shownAt = 0;
             const auto sink = [&](const float *samples, std::size_t frames) {
@@ -479,7 +501,7 @@ void FitWindow::play()
 {
     if (!decoded_)
         return;
-    const QString part = preview_.write(audio_->samples, pick_.slotRate, audio_->channels,
+    const QString part = preview_.write(audio_->interleaved(), pick_.slotRate, audio_->channels,
                                         {{frameAt(start_->value()), frameAt(end_->value()),
                                           frameAt(fadeIn_->value()), frameAt(fadeOut_->value())}});
     if (!part.isEmpty())
@@ -646,7 +668,7 @@ void FitWindow::fitToGameLength()
         return;
     // The pick's first sound by the one rule of silence, the one the slot's tooltip tells.
     core::SilenceGate gate(pick_.slotRate, audio_->channels);
-    gate.add(audio_->samples.data(), audio_->mono.size());
+    gate.add(audio_->interleaved().data(), audio_->mono.size());
     const double start = double(gate.ends(gate.integratedLevel()).leading) / pick_.slotRate;
     const double end = std::min(end_->maximum(), start + pick_.role->seconds);
     syncing_ = true;
