@@ -75,6 +75,10 @@ bool CutShortRepair::isWhole(std::string_view targetName)
     const fs::path game = AtomicFileWriter::resolveLinks(place_.gameFile(targetName), fileSystem);
     if (!place_.isKept(targetName) || !place_.isThere(game) || place_.leadsIntoOriginals(game))
         return true;
+    // A record that cannot be read tells nothing of what this program wrote: the file is
+    // whole only as the content that was under way, or as the kept original.
+    if (record_.manifest().readError())
+        return holdsUnderWayOrKept(game, targetName);
     record_.startComparing();
     const std::optional<WrittenFile> ours =
         record_.ourEntryFor(game, targetName, OriginalsRecord::Check::Content);
@@ -84,6 +88,19 @@ bool CutShortRepair::isWhole(std::string_view targetName)
         return true; // not this program's write: whoever wrote it, it stays
     for (const WrittenFile &whole : record_.manifest().written(std::string(targetName)))
         if (whole.sameContent(*ours))
+            return true;
+    return false;
+}
+
+bool CutShortRepair::holdsUnderWayOrKept(const fs::path &game, std::string_view targetName)
+{
+    FileSystem &fileSystem = place_.fileSystem();
+    const std::optional<WrittenFile> now = WrittenFile::of(game, fileSystem);
+    if (!now)
+        return false;
+    for (const fs::path &whole : {place_.underWayFile(targetName), place_.keptFile(targetName)})
+        if (const std::optional<WrittenFile> file = WrittenFile::of(whole, fileSystem);
+            file && file->sameContent(*now))
             return true;
     return false;
 }

@@ -34,6 +34,7 @@ class CutShortRepair
     // Whether the game file is not this program's write cut short; false also where it could
     // not be read to tell.
     bool isWhole(std::string_view targetName);
+    bool holdsUnderWayOrKept(const std::filesystem::path &game, std::string_view targetName);
     // Finishes one cut-short write; a failure where the file had to be left as it was.
     std::optional<FileError> repairOne(AtomicFileWriter &writer, std::string_view targetName);
 
