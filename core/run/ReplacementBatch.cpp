@@ -31,6 +31,9 @@ std::optional<ReplacementBatch::Failure> ReplacementBatch::commit()
     std::optional<Failure> failed;
     const std::size_t kept = keepOriginals(failed);
     const std::size_t made = makeSeen(kept, failed);
+    // What is recorded of a replacement not made may save the record, which has let go of
+    // the files the made ones replaced: their new names are durable first.
+    writer_.syncFolders();
     // A replacement that failed stays recorded as under way only where it began.
     for (std::size_t i = made; i < kept; ++i)
         originals_.recordNotBegun(slots_.targetFileName(ready_[i].slot));
@@ -81,6 +84,7 @@ std::size_t ReplacementBatch::makeSeen(std::size_t kept, std::optional<Failure> 
         const bool inPlace = ready.replacement.inPlace;
         if (std::optional<FileError> failure = writer_.commit(ready.replacement)) {
             failed = {{ready.slot, *failure}};
+            writer_.syncFolders();
             originals_.recordFailed(slots_.targetFileName(ready.slot), target, inPlace);
         } else {
             originals_.recordMade(slots_.targetFileName(ready.slot), written);
