@@ -440,8 +440,11 @@ class Simulation
             judgeStart(before, after, result, killed || powerLost,
                        heldElsewhere || oddLock || unreadableRecord);
         intended_.clear();
-        noteNamesWithoutRoom(fs_.faultsStruck()[std::size_t(Fault::DiskFull)] >
-                                 struckBefore[std::size_t(Fault::DiskFull)],
+        // A full disk or a failing one: what keeps a name in use by copy can fail too.
+        const auto struck = [&](Fault kind) {
+            return fs_.faultsStruck()[std::size_t(kind)] > struckBefore[std::size_t(kind)];
+        };
+        noteNamesWithoutRoom(struck(Fault::DiskFull) || struck(Fault::IoError),
                              undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord &&
                                  !killed);
         // (c) A second name that cannot go is kept by copy beside it only where something
@@ -1053,14 +1056,14 @@ class Simulation
         return copied && (copied == fs_.peek(kept) || oracle_.whole(*copied));
     }
 
-    // A kept second name the game holds cannot go, and once the disk has filled there is no
-    // room for its copy beside: it stays a second name, its identity in the record, until an
+    // A kept second name the game holds cannot go, and once the disk has filled or failed its
+    // copy beside may not be made: it stays a second name, its identity in the record, until an
     // action that has room and its lock copies or removes it.
-    void noteNamesWithoutRoom(bool diskFilled, bool hadEveryChance)
+    void noteNamesWithoutRoom(bool copyMayFail, bool hadEveryChance)
     {
         if (hadEveryChance)
             withoutRoom_.clear();
-        if (!diskFilled)
+        if (!copyMayFail)
             return;
         fs_.setQuiet(true);
         for (const fs::path &file : originalsFiles())
@@ -1284,6 +1287,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(5580) << 4 << QString("posix");
     QTest::newRow("Default through a link into a version set aside (1373)")
         << quint64(1373) << 5 << QString("posix");
+    QTest::newRow("start whose record read fails names no write cut short (1006959)")
+        << quint64(1006959) << 5 << QString("posix");
+    QTest::newRow("record saved past a failed rename before the others were durable (1012776)")
+        << quint64(1012776) << 5 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
