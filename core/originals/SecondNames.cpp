@@ -33,13 +33,15 @@ void SecondNames::drop(std::string_view targetName)
     // was written over through the game file's name, the record says so, and it keeps the
     // name's identity until the name is gone, so that a name that cannot go yet, or a kill
     // in between, still tells it later. A record that cannot be written (a full disk) does
-    // not keep the name: a second name at rest is worse than a stale line.
+    // not keep a name that still holds the original: a second name at rest is worse than a
+    // stale line. One written over protects nothing, and is the only evidence of the loss
+    // until a record that tells it is saved.
     OriginalsManifest::Entry entry;
     entry.lost = (was.secondName && place.identityOf(game) != was.secondName) || was.lost;
     entry.secondName = was.secondName;
     manifest.setEntry(std::string(targetName), entry);
-    manifest.save();
-    if (fileSystem.remove(kept) != 0) {
+    const std::optional<FileError> unsaved = manifest.save();
+    if ((entry.lost && unsaved) || fileSystem.remove(kept) != 0) {
         // The data is copied while it is the original.
         if (!entry.lost && !place.isThere(place.keptCopyFile(targetName)))
             KeptFiles(place).copy(game, place.keptCopyFile(targetName));

@@ -64,8 +64,13 @@ std::optional<FileError> UnderWayWrite::keepOriginal(const fs::path &gameFile,
                                                      OriginalsManifest::Entry &entry)
 {
     const KeptFiles keptFiles(place_);
-    record_.startComparing();
     const bool kept = place_.isKept(targetName);
+    // Still the game file itself, its original written over through it and that loss not yet
+    // saved in the record: the name is the loss's only evidence, and no original of anything.
+    if (kept && record_.manifest().entry(std::string(targetName)).lost &&
+        place_.sameFile(place_.keptFile(targetName), gameFile))
+        return FileError::destination(OriginalsRecord::unreadable);
+    record_.startComparing();
     const std::optional<WrittenFile> ours =
         kept ? record_.ourEntryFor(gameFile, targetName, OriginalsRecord::Check::SizeAndTime)
              : std::nullopt;
