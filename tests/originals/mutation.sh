@@ -40,7 +40,7 @@ unreadable-record-ignored@R7 an unreadable record stops Change and Default@if (c
 lock-refusal-ignored@R8 the run is refused when the lock cannot be taken@        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, place_.path() / RunLock::fileName,\n                    lock->error()};@
 linked-game-file-linked@R9 a game file with more than one name is kept by copy@status.links == 1 &&@true &&
 superseded-deleted@R10 a superseded original is moved, never deleted@fileSystem.replace(kept, place_.supersededName(kept))@fileSystem.remove(kept)
-lost-line-after-removal@R11 the record and its lost line are written before a second name goes@    manifest.setEntry(std::string(targetName), entry);\n    manifest.save();@    manifest.setEntry(std::string(targetName), entry);
+lost-line-after-removal@R11 the record and its lost line are written before a second name goes@const std::optional<FileError> unsaved = manifest.save();@const std::optional<FileError> unsaved;
 restore-counts-all@R12 a restore counts only what it put back@result.count += restored ? 1 : 0;@result.count += 1;
 failed-write-forgotten@R13 a failed in-place write stays under way unless the file holds what it held@        if (!now || now->hash != entry.overwrittenInPlace->hash)\n            return;@
 stand-in-linked@R14 the VirtualStore take-in keeps the game file by copy@KeptFiles(place).keep(game, copy.targetName, true)@KeptFiles(place).keep(game, copy.targetName, false)

@@ -106,6 +106,8 @@ class Oracle
     }
     const std::set<std::string> &everyOthers() const { return others_; }
     void mustKeep(const std::string &bytes) { mustKeep_.insert(bytes); }
+    // Written over through a second name a kill left: gone by no doing of the program's.
+    void lostToOthers(const std::string &bytes) { mustKeep_.erase(bytes); }
     const std::set<std::string> &mustKeep() const { return mustKeep_; }
 
   private:
@@ -130,8 +132,10 @@ class Simulation
     // version 3 adds the start of the program, which makes whole what a kill cut short, the
     // power failing at a flush, and a record cut short while a game file is; version 4
     // strikes faults at a write as often as at any call, which cuts writes in place short;
-    // version 5 has the player copy a pick into a game file by hand.
-    static constexpr int newestVersion = 5;
+    // version 5 has the player copy a pick into a game file by hand; version 6 lets the
+    // game run before the program starts again after a kill, its patch writing in place
+    // through a kept second name the kill left, and strikes that start with a kill early.
+    static constexpr int newestVersion = 6;
 
     explicit Simulation(std::uint64_t seed, int version = newestVersion,
                         bool windows = windowsRules())
@@ -310,13 +314,23 @@ class Simulation
     void step()
     {
         ++stepsRun;
-        // A program that was killed, or left a file cut short, is often started again at once.
-        if (version_ >= 3 && std::exchange(restartLikely_, false) && chance(50)) {
+        if (std::exchange(gameRunsFirst_, false)) {
+            patchThroughKeptName();
+            return;
+        }
+        // A program that was killed, or left a file cut short, is often started again at once;
+        // once the game has run, the program's next action is its start.
+        if (restartPending_ ||
+            (version_ >= 3 && std::exchange(restartLikely_, false) && chance(50))) {
             startOfProgram();
             return;
         }
         if (version_ >= 3 && recordCutShort())
             return;
+        if (std::exchange(restoreLikely_, false) && chance(60)) {
+            restore(std::nullopt);
+            return;
+        }
         const int choice = below(version_ >= 3 ? 127 : version_ >= 2 ? 117 : 100);
         if (choice < 22)
             change();
@@ -381,7 +395,17 @@ class Simulation
         const auto gameFolder = fs_.peekStatus(game);
         const bool inPlaceRestore =
             version_ >= 4 && isRestore && gameFolder && (gameFolder->mode & 0222) == 0;
-        if (chance(40) || (inPlaceRestore && chance(70))) {
+        const bool startAfterGame = starting_ && std::exchange(restartPending_, false);
+        // Then Default, often: does it tell what the patch took?
+        restoreLikely_ = restoreLikely_ || startAfterGame;
+        if (startAfterGame && chance(90)) {
+            // The start drops the kept second name the patch wrote through: a kill between
+            // its removal and the record's next save is what the record must survive.
+            fault = Fault::Kill;
+            const int writes = below(8);
+            fs_.armAtWrite(*fault, writes);
+            note("kill after " + std::to_string(writes) + " writes");
+        } else if (chance(40) || (inPlaceRestore && chance(70))) {
             fault = Fault(below(InMemoryFileSystem::faultKinds));
             if (version_ >= 4 && chance(inPlaceRestore ? 90 : 50)) {
                 // A kill, a full disk or an I/O error: what strikes a write.
@@ -428,13 +452,31 @@ class Simulation
             fs_.losePower();
             note("the power is lost");
         }
-        if (killed || powerLost) {
+        if ((killed || powerLost) && version_ >= 6 && chance(80) && patchableSecondName()) {
+            // The player plays, and the game is patched, before the program starts again.
+            restartPending_ = namesLeftByKill_ = gameRunsFirst_ = true;
+            note("the game runs before the program starts again");
+        } else if (killed || powerLost) {
             // The next start of the program, over the disk as the kill left it.
             core::OriginalsFolder(musicFolder, fs_, data).cleanUpAfterKilledRun();
             fs_.revive();
         }
-        const Snapshot after = snapshot();
+        Snapshot after = snapshot();
+        // A kept second name the start will drop is no keep of this action's.
+        if (gameRunsFirst_)
+            for (const auto &[file, slot] : keptSecondNames())
+                if (!copiedBeside(file))
+                    after.erase(file);
         restartLikely_ = killed || !everyGameFileWhole();
+        // A slot's original is kept anew once a kept file is no longer the game file itself.
+        const auto secondNames = keptSecondNames();
+        const auto keptAnew = [&](int slot) {
+            return keptOriginalOf(after, slots_.targetFileName(slot)) &&
+                   std::none_of(secondNames.begin(), secondNames.end(),
+                                [slot](const auto &name) { return name.second == slot; });
+        };
+        std::erase_if(lostAt_, keptAnew);
+        std::erase_if(writtenOver_, keptAnew);
         judge(before, after, involved, isRestore, result, killed);
         if (starting_)
             judgeStart(before, after, result, killed || powerLost,
@@ -444,9 +486,10 @@ class Simulation
         const auto struck = [&](Fault kind) {
             return fs_.faultsStruck()[std::size_t(kind)] > struckBefore[std::size_t(kind)];
         };
-        noteNamesWithoutRoom(struck(Fault::DiskFull) || struck(Fault::IoError),
-                             undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord &&
-                                 !killed);
+        const bool hadEveryChance =
+            undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord && !killed;
+        noteNamesWithoutRoom(struck(Fault::DiskFull) || struck(Fault::IoError), hadEveryChance);
+        namesLeftByKill_ = namesLeftByKill_ && !hadEveryChance;
         // (c) A second name that cannot go is kept by copy beside it only where something
         // struck the action: an undisturbed one keeps by copy what it could not replace.
         if (undisturbed_ && !gameTakesHold && !killed && !powerLost) {
@@ -646,7 +689,13 @@ class Simulation
                 oracle_.holdsLastWrite(slot, was->second))
                 violation("(e) the restore said " + slots_.targetFileName(slot) +
                           " changed since this program wrote it, but it holds its write");
-            if (named(result, label, texts.leftAloneLost) && !versionGone())
+            if (lostAt_.count(slot) && !keptOriginalOf(before, slots_.targetFileName(slot)) &&
+                !named(result, label, texts.leftAloneLost))
+                violation("(e) the original of " + slots_.targetFileName(slot) +
+                          " was written over through its kept name, and the restore did not "
+                          "say it was lost");
+            if (named(result, label, texts.leftAloneLost) && !versionGone() &&
+                !writtenOver_.count(slot))
                 violation("(e) the restore said the original of " + slots_.targetFileName(slot) +
                           " was lost, but every version of the game's is there");
             // A file that holds its kept original byte for byte is as good as put back; one
@@ -954,6 +1003,8 @@ class Simulation
             text += "junk line\n\tmore junk\n";
         }
         fs_.put(record, text);
+        // A damaged record may have lost its "lost" lines.
+        lostAt_.clear();
         const char *names[] = {"CRLF", "byte-order mark", "cut short", "junk lines"};
         note(std::string("player damages the record: ") + names[how]);
     }
@@ -1120,8 +1171,47 @@ class Simulation
         std::string text = *fs_.peek(record);
         text.resize(std::min<std::size_t>(text.size(), 20));
         fs_.put(record, text);
+        lostAt_.clear();
         note("the record is cut short");
         return true;
+    }
+
+    // A kept second name with no copy beside, of a game file the player did not link.
+    std::optional<std::pair<fs::path, int>> patchableSecondName()
+    {
+        fs_.setQuiet(true);
+        std::optional<std::pair<fs::path, int>> found;
+        for (const auto &[file, slot] : keptSecondNames())
+            if (isKeptPlace(file) && !copiedBeside(file) && !linkedInto(slot))
+                found = {file, slot};
+        fs_.setQuiet(false);
+        return found;
+    }
+
+    bool recordTellsSecondName(const std::string &target) const
+    {
+        for (const fs::path &record : manifests())
+            if (fs_.peek(record)->find(target + "\tsecond name\t") != std::string::npos)
+                return true;
+        return false;
+    }
+
+    void patchThroughKeptName()
+    {
+        const auto name = patchableSecondName();
+        if (!name)
+            return;
+        const int slot = name->second;
+        oracle_.lostToOthers(*fs_.peek(name->first));
+        othersWrite(gameFile(slot), false);
+        // Only a keep the record tells of was this program's: killed before, the Change kept
+        // nothing, and the patch wrote over the game's file as it would have without it.
+        if (recordTellsSecondName(slots_.targetFileName(slot))) {
+            lostAt_.insert(slot);
+            writtenOver_.insert(slot);
+        }
+        note("a patch writes in place through " + slots_.targetFileName(slot) +
+             ", a kept second name");
     }
 
     void check()
@@ -1134,7 +1224,9 @@ class Simulation
                 violation("(a) a version of the game's that the program acted on is nowhere");
         // (c)
         for (const auto &[file, slot] : keptSecondNames())
-            if (!copiedBeside(file) && !withoutRoom_.count(file))
+            // One whose original is already lost holds nothing to keep: it goes once it can.
+            if (!copiedBeside(file) && !withoutRoom_.count(file) && !namesLeftByKill_ &&
+                !writtenOver_.count(slot))
                 violation("(c) kept " + file.string() + " is the same file as game file " +
                           slots_.targetFileName(slot));
         // (d), where the record can be read: the player's unreadable record stops the program.
@@ -1203,6 +1295,16 @@ class Simulation
     // No fault was armed in the action just played.
     bool undisturbed_ = true;
     std::set<fs::path> withoutRoom_;
+    // Version 6: a kill left a kept second name, and the game runs before the program
+    // starts again; the slots whose only version its patch wrote over, until one is kept.
+    bool gameRunsFirst_ = false;
+    bool restartPending_ = false;
+    bool restoreLikely_ = false;
+    // Kept second names a kill left stay until an action has every chance to drop them.
+    bool namesLeftByKill_ = false;
+    std::set<int> lostAt_;
+    // The same slots whatever becomes of the record: the kept name held nothing to keep.
+    std::set<int> writtenOver_;
 };
 
 int generatorVersion()
@@ -1291,6 +1393,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(1006959) << 5 << QString("posix");
     QTest::newRow("record saved past a failed rename before the others were durable (1012776)")
         << quint64(1012776) << 5 << QString("posix");
+    QTest::newRow("kept name written over, its record held: the loss untold (995)")
+        << quint64(995) << 6 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
