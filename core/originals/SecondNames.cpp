@@ -82,8 +82,10 @@ void SecondNames::takeInCopy(std::string_view targetName)
         // The kept file is whole without it: set aside, never deleted.
         const fs::path aside =
             place.path() / platform::pathFromText(OriginalsPlace::supersededFolderName);
-        if (place.createDurableFolder(aside) == 0)
-            fileSystem.replace(copy, place.supersededName(kept));
+        // Its new name is durable before anything flushes the old one's removal.
+        if (place.createDurableFolder(aside) == 0 &&
+            fileSystem.replace(copy, place.supersededName(kept)) == 0)
+            fileSystem.syncFolder(aside);
         return;
     }
     if (fileSystem.replace(copy, kept) != 0)
