@@ -482,13 +482,15 @@ class Simulation
             judgeStart(before, after, result, killed || powerLost,
                        heldElsewhere || oddLock || unreadableRecord);
         intended_.clear();
-        // A full disk or a failing one: what keeps a name in use by copy can fail too.
-        const auto struck = [&](Fault kind) {
-            return fs_.faultsStruck()[std::size_t(kind)] > struckBefore[std::size_t(kind)];
-        };
+        // A full disk, a failing one, a refusal: what keeps a name in use by copy fails too.
+        bool copyMayFail = false;
+        for (int kind = 0; kind < InMemoryFileSystem::faultKinds; ++kind)
+            copyMayFail = copyMayFail ||
+                          (Fault(kind) != Fault::Kill &&
+                           fs_.faultsStruck()[std::size_t(kind)] > struckBefore[std::size_t(kind)]);
         const bool hadEveryChance =
             undisturbed_ && !heldElsewhere && !oddLock && !unreadableRecord && !killed;
-        noteNamesWithoutRoom(struck(Fault::DiskFull) || struck(Fault::IoError), hadEveryChance);
+        noteNamesWithoutRoom(copyMayFail, hadEveryChance);
         namesLeftByKill_ = namesLeftByKill_ && !hadEveryChance;
         // (c) A second name that cannot go is kept by copy beside it only where something
         // struck the action: an undisturbed one keeps by copy what it could not replace.
@@ -1107,7 +1109,7 @@ class Simulation
         return copied && (copied == fs_.peek(kept) || oracle_.whole(*copied));
     }
 
-    // A kept second name the game holds cannot go, and once the disk has filled or failed its
+    // A kept second name the game holds cannot go, and once a fault struck the action its
     // copy beside may not be made: it stays a second name, its identity in the record, until an
     // action that has room and its lock copies or removes it.
     void noteNamesWithoutRoom(bool copyMayFail, bool hadEveryChance)
@@ -1395,6 +1397,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(1012776) << 5 << QString("posix");
     QTest::newRow("kept name written over, its record held: the loss untold (995)")
         << quint64(995) << 6 << QString("windows");
+    QTest::newRow("copy beside set aside, its new name lost to a power cut (2104881)")
+        << quint64(2104881) << 5 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
