@@ -61,6 +61,11 @@ cut-short-left-at-start@R19 a write cut short is made whole at the next start@  
 cut-short-replaced-under-way@R3 a write cut short is finished before another in place takes its room@CutShortRepair(record_).finish(targetName)@std::optional<FileError>()
 shared-file-written-in-place@R16 a game file that shares its data with a file of the originals is never written in place@        if (place_.sharesDataWithOriginals(gameFile))\n            return FileError::destination(OriginalsRecord::notThrough);@
 failed-flush-told-done@R12 a restore's write whose flush failed is told as failed@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace))\n        return failure;@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace);\n        failure && !(underWayMade && record_.matchesKept(game, targetName)))\n        return failure;
+written-over-name-dropped@R11 a second name written over stays until its loss is saved@    if ((entry.lost && unsaved) || fileSystem.remove(kept) != 0) {@    if (fileSystem.remove(kept) != 0) {
+kept-over-written-over-name@R11 no original is kept over a name written over whose loss is unsaved@    if (kept && record_.manifest().entry(std::string(targetName)).lost &&@    if (false &&
+made-not-flushed-before-failure@R17 made replacements are durable before a failed one is recorded@            failed = {{ready.slot, *failure}};\n            writer_.syncFolders();@            failed = {{ready.slot, *failure}};
+superseded-copy-not-flushed@R17 a copy set aside is durable in Superseded/ before its removal@            fileSystem.syncFolder(aside);\n        return;@        return;
+unread-record-taken-as-whole@R19 a start that cannot read the record names what may be cut short@    if (record_.manifest().readError())\n        return holdsUnderWayOrKept(game, targetName);@
 EOF
 }
 
