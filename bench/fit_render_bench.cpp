@@ -8,7 +8,9 @@
 //       stereo 192 kbit/s where not given), decoded every sample as the game does (no
 //       gapless trimming), one turn joined end to start. One row per written loop: how much
 //       longer a turn is than the loop, and the silence, the dropout and the click at the
-//       turn, as SeamMeasures.h defines them, beside the music's own there.
+//       turn, as SeamMeasures.h defines them, beside the music's own there; then the silence
+//       and the dropout where one decoder plays two turns, not started afresh at the turn:
+//       what the frames leave, the rest being the decoder's start.
 //   fit_render_bench write PICK OUT.mp3
 //       Writes the first loop found, as the window keeps it, as the program's conversion does,
 //       at 44.1 kHz stereo 192 kbit/s; prints the loop and its length in frames at 44.1 kHz.
@@ -332,8 +334,10 @@ int measure(const std::filesystem::path &playedFile, const std::filesystem::path
 
 // The written file's samples as the game decodes them: every frame's, the encoder's delay and
 // padding too. A decoder passes over the encoder's information frame, and trims by what it
-// tells: without it, nothing is trimmed.
-std::vector<float> everySample(const std::filesystem::path &mp3, const core::Mp3Settings &slot)
+// tells: without it, nothing is trimmed. turns: the file's frames played so many times over by
+// one decoder, which then starts afresh only once.
+std::vector<float> everySample(const std::filesystem::path &mp3, const core::Mp3Settings &slot,
+                               int turns = 1)
 {
     std::ifstream in(mp3, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -341,7 +345,10 @@ std::vector<float> everySample(const std::filesystem::path &mp3, const core::Mp3
     if (!frames.empty() && mp3frames::encoderTagAt(bytes, frames.front()) != 0)
         bytes.erase(0, frames.front().length);
     const std::filesystem::path untagged = mp3.string() + ".frames.mp3";
-    std::ofstream(untagged, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    std::ofstream out(untagged, std::ios::binary);
+    for (int turn = 0; turn < turns; ++turn)
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    out.close();
     std::vector<float> samples = decoded(untagged, slot.sampleRate, slot.channels);
     std::filesystem::remove(untagged);
     return samples;
@@ -431,6 +438,20 @@ long shiftOf(const std::vector<float> &heard, const std::vector<float> &music, i
     return best;
 }
 
+// Of two turns decoded by one decoder, side seconds either way of where the second begins: the
+// join as a decoder that is not started afresh at the turn gives it.
+seammeasures::Join secondTurnJoin(const std::vector<float> &twice, int channels, int rate,
+                                  double side)
+{
+    const auto perFrame = std::size_t(channels);
+    const std::size_t turn = twice.size() / perFrame / 2;
+    const std::size_t kept = std::min(turn, std::size_t(std::llround(side * rate)));
+    seammeasures::Join join{{}, channels, rate, kept};
+    join.samples.assign(twice.begin() + std::ptrdiff_t((turn - kept) * perFrame),
+                        twice.begin() + std::ptrdiff_t((turn + kept) * perFrame));
+    return join;
+}
+
 // Writes the loop as Change does and prints its row.
 void printSeam(const std::filesystem::path &pick, const core::PickFit &fit,
                const core::Mp3Settings &slot, const std::filesystem::path &folder)
@@ -444,6 +465,7 @@ void printSeam(const std::filesystem::path &pick, const core::PickFit &fit,
         return;
     }
     const std::vector<float> heard = everySample(result.staged, slot);
+    const std::vector<float> twice = everySample(result.staged, slot, 2);
     std::filesystem::remove(result.staged);
     const std::vector<float> music = unencodedTurn(pick, fit, slot);
     const core::PickFit atSlotRate = fit.at(info->sampleRate, slot.sampleRate);
@@ -454,11 +476,15 @@ void printSeam(const std::filesystem::path &pick, const core::PickFit &fit,
     const Join musicJoin = joined(music, slot.channels, slot.sampleRate, 1.25);
     const Seam own = measure(musicJoin, Join{{}, 1, slot.sampleRate, 0});
     const Seam seam = measure(heardJoin, musicJoin);
-    std::printf("%s\t%s-%s\t%+.1f\t%+ld\t%.1f\t%.1f\t%.1f\t%.1f\t%+.1f\n", pick.filename().c_str(),
-                clock(double(fit.start) / info->sampleRate).c_str(),
+    // What is left once the decoder is not started afresh: the frames' own share of the seam.
+    const Seam frames =
+        measure(secondTurnJoin(twice, slot.channels, slot.sampleRate, 1.25), musicJoin);
+    std::printf("%s\t%s-%s\t%+.1f\t%+ld\t%.1f\t%.1f\t%.1f\t%.1f\t%+.1f\t%.1f\t%.1f\n",
+                pick.filename().c_str(), clock(double(fit.start) / info->sampleRate).c_str(),
                 clock(double(*fit.end) / info->sampleRate).c_str(),
                 1000 * (turn - loop) / slot.sampleRate, shiftOf(heard, music, slot.channels),
-                seam.silenceMs, own.silenceMs, seam.dropoutMs, own.dropoutMs, seam.clickDecibels);
+                seam.silenceMs, own.silenceMs, seam.dropoutMs, own.dropoutMs, seam.clickDecibels,
+                frames.silenceMs, frames.dropoutMs);
 }
 
 int seams(int argc, char **argv)
@@ -476,7 +502,8 @@ int seams(int argc, char **argv)
     std::printf("# slot %d Hz, %d channel(s), %d kbit/s\n", slot.sampleRate, slot.channels,
                 slot.kbps);
     std::printf("pick\tloop\tturn - loop (ms)\tshift (frames)\tsilence (ms)\tmusic's own\t"
-                "dropout (ms)\tmusic's own\tclick (dB)\n");
+                "dropout (ms)\tmusic's own\tclick (dB)\tsilence, decoder not restarted (ms)\t"
+                "dropout, decoder not restarted (ms)\n");
     for (int i = first; i < argc; ++i) {
         std::filesystem::path pick;
         const std::optional<core::PickFit> fit = loopOf(argv[i], pick, slot);
