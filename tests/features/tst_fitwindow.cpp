@@ -308,6 +308,9 @@ void TestFitWindow::playTheSeamHearsTheFileChangeWrites()
     const QList<QDoubleSpinBox *> boxes = window->findChildren<QDoubleSpinBox *>();
     for (const auto &[box, seconds] : {std::pair{0, 1.0}, {1, 9.0}, {3, 0.5}})
         boxes[box]->setValue(seconds);
+    // The seam view shows the written join once the fit stays put, with no press.
+    QCOMPARE(window->seam().drawn(), SeamView::Drawn::FromThePick);
+    QTRY_COMPARE_WITH_TIMEOUT(window->seam().drawn(), SeamView::Drawn::AsWritten, 20000);
     button(*window, TextTable::forLanguage(2).fitPlaySeam)->click();
     QTRY_COMPARE_WITH_TIMEOUT(heard.played.size(), std::size_t(1), 20000);
 
@@ -328,6 +331,10 @@ void TestFitWindow::playTheSeamHearsTheFileChangeWrites()
     QVERIFY(rms(turn, 4410) > 0.5 * rms(turn - 44100, 4410));
     // Beside the waveform, half a second on each side of the join heard.
     QCOMPARE(window->seam().samplesShown(), std::size_t(44100));
+    // Moved, it is drawn from the pick until the new join is rendered.
+    boxes[1]->setValue(8.5);
+    QCOMPARE(window->seam().drawn(), SeamView::Drawn::FromThePick);
+    QTRY_COMPARE_WITH_TIMEOUT(window->seam().drawn(), SeamView::Drawn::AsWritten, 20000);
 }
 
 void TestFitWindow::aFoundLoopIsKeptOnlyAtItsOwnEnds()

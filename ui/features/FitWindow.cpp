@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -36,6 +37,8 @@ constexpr std::size_t peakCount = 4000;
 constexpr double seamSeconds = 4;
 constexpr std::size_t longestReserved = 15 * 60; // seconds
 constexpr double jingleFadeOut = 1.5;
+// How long the fit stays put before its written join is rendered for the seam view.
+constexpr int seamSettleMilliseconds = 700;
 
 struct CachedWaveform
 {
@@ -155,6 +158,10 @@ void FitWindow::build()
     // A jingle is played once: it has no seam to see.
     seam_ = new SeamView(language_, this);
     seam_->setVisible(!jingle);
+    seamSettled_ = new QTimer(this);
+    seamSettled_->setSingleShot(true);
+    seamSettled_->setInterval(seamSettleMilliseconds);
+    connect(seamSettled_, &QTimer::timeout, this, &FitWindow::renderSeam);
     views->addWidget(seam_, 1);
     layout->addLayout(views, 1);
     loopLine_ = new QLabel(QString::fromUtf8(texts.fitReading), this);
@@ -397,9 +404,14 @@ void FitWindow::shapeChanged()
     waveform_->setFades(fadeIn_->value(), fadeOut_->value(), double(crossfade_) / rate);
     if (!decoded_ || pick_.info.sampleRate <= 0)
         return;
-    // From the decoded pick at the markers, faded and crossfaded as written.
-    const std::vector<float> &mono = audio_->mono;
     const core::PickFit shown = fit();
+    if (rendered_ && renderedFit_ == shown) {
+        showWrittenJoin(*rendered_);
+        return;
+    }
+    seamSettled_->start();
+    // Until it is rendered, from the decoded pick at the markers, faded and crossfaded.
+    const std::vector<float> &mono = audio_->mono;
     const auto slotFrame = [&](std::int64_t frames) {
         return std::size_t(std::llround(double(frames) / pick_.info.sampleRate * rate));
     };
@@ -425,7 +437,7 @@ void FitWindow::shapeChanged()
                              mono.begin() + std::ptrdiff_t(std::min(end, start + side)));
     for (std::size_t i = 0; i < std::min(fadeIn, after.size()); ++i)
         after[i] *= float(i) / float(fadeIn);
-    seam_->setJoin(std::move(before), std::move(after));
+    seam_->setJoin(std::move(before), std::move(after), SeamView::Drawn::FromThePick);
 }
 
 void FitWindow::markersMoved(double start, double end)
@@ -513,39 +525,79 @@ void FitWindow::playSeam()
 {
     if (!decoded_)
         return;
+    if (rendered_ && renderedFit_ == fit()) {
+        playWrittenJoin(*rendered_);
+        return;
+    }
+    playSeam_->setEnabled(false);
+    if (rendering_ == fit())
+        playWhenRendered_ = true;
+    else
+        startRender(true);
+}
+
+void FitWindow::renderSeam()
+{
+    if (decoded_ && !seam_->isHidden() && renderedFit_ != fit() && rendering_ != fit())
+        startRender(false);
+}
+
+void FitWindow::startRender(bool play)
+{
     // As the game loops the file Change writes: its end, then its start again, encoded in the
-    // slot's format and decoded every sample.
+    // slot's format and decoded every sample. A render under way for another fit is stopped.
     const core::ConversionPool::Job job{
         pick_.slot,       core::platform::pathFromText(pick_.file.toStdString()),
         pick_.slotFormat, nullptr,
         pick_.info.isMp3, fit()};
-    playSeam_->setEnabled(false);
+    renderStop_.request_stop();
+    renderStop_ = std::stop_source();
     rendering_ = job.fit;
+    playWhenRendered_ = play;
     const QPointer self(this);
     const core::AudioCodecs *codecs = &codecs_;
     const std::filesystem::path scratch =
         core::platform::pathFromText(QDir::tempPath().toStdString());
-    QThreadPool::globalInstance()->start([self, codecs, job, scratch, stop = stop_.get_token()] {
-        auto rendered = core::WrittenJoin::render(*codecs, job, seamSeconds, scratch, {}, stop);
-        postBack(self, [rendered = std::move(rendered)](FitWindow &window) {
-            window.playWrittenJoin(rendered);
+    QThreadPool::globalInstance()->start([self, codecs, job, scratch, closed = stop_.get_token(),
+                                          replaced = renderStop_.get_token()] {
+        std::stop_source stop;
+        const std::stop_callback onClose(closed, [&stop] { stop.request_stop(); });
+        const std::stop_callback onReplace(replaced, [&stop] { stop.request_stop(); });
+        auto rendered =
+            core::WrittenJoin::render(*codecs, job, seamSeconds, scratch, {}, stop.get_token());
+        postBack(self, [rendered = std::move(rendered), fit = job.fit](FitWindow &window) {
+            window.joinRendered(rendered, fit);
         });
     });
 }
 
-void FitWindow::playWrittenJoin(
-    const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered)
+void FitWindow::joinRendered(
+    const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered,
+    const core::PickFit &fit)
 {
+    // A render stopped for a later one ends here too.
+    if (rendering_ != fit)
+        return;
+    rendering_.reset();
+    const bool play = std::exchange(playWhenRendered_, false);
     playSeam_->setEnabled(true);
     const auto *join = std::get_if<core::WrittenJoin::Audio>(&rendered);
     if (!join || join->channels <= 0)
         return;
-    const std::size_t frames = join->samples.size() / std::size_t(join->channels);
+    rendered_ = std::make_shared<const core::WrittenJoin::Audio>(*join);
+    renderedFit_ = fit;
     // Drawn only where nothing has moved since: the seam view shows the fit as it is now.
-    if (rendering_ == fit())
+    if (fit == this->fit())
         showWrittenJoin(*join);
+    if (play)
+        playWrittenJoin(*join);
+}
+
+void FitWindow::playWrittenJoin(const core::WrittenJoin::Audio &join)
+{
+    const std::size_t frames = join.samples.size() / std::size_t(join.channels);
     const QString part =
-        preview_.write(join->samples, join->sampleRate, join->channels, {{0, frames, 0, 0}});
+        preview_.write(join.samples, join.sampleRate, join.channels, {{0, frames, 0, 0}});
     if (!part.isEmpty())
         listening_.play(pick_.slot, Listening::Source::Pick,
                         core::platform::pathFromText(part.toStdString()), pick_.gain);
@@ -569,7 +621,7 @@ void FitWindow::showWrittenJoin(const core::WrittenJoin::Audio &join)
     };
     const std::size_t turn = std::min(join.turnAt, frames);
     seam_->setJoin(mono(turn - std::min(turn, side), turn),
-                   mono(turn, std::min(frames, turn + side)));
+                   mono(turn, std::min(frames, turn + side)), SeamView::Drawn::AsWritten);
 }
 
 void FitWindow::stopPlaying()

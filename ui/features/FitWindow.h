@@ -20,6 +20,7 @@
 
 class Listening;
 class QDoubleSpinBox;
+class QTimer;
 class QLabel;
 class QPushButton;
 class SeamView;
@@ -82,8 +83,14 @@ class FitWindow : public QDialog
     void playAtOnce();
     void play();
     void playSeam();
-    void playWrittenJoin(
-        const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered);
+    // The seam view shows the join as Change writes it: rendered off the GUI thread once the
+    // fit has stayed put a moment, drawn from the decoded pick meanwhile.
+    void renderSeam();
+    void startRender(bool play);
+    void
+    joinRendered(const std::variant<core::WrittenJoin::Audio, core::ConversionFailure> &rendered,
+                 const core::PickFit &fit);
+    void playWrittenJoin(const core::WrittenJoin::Audio &join);
     void showWrittenJoin(const core::WrittenJoin::Audio &join);
     void stopPlaying();
     void findLoopWhenRead();
@@ -128,5 +135,11 @@ class FitWindow : public QDialog
     // back to.
     std::optional<core::PickFit> found_;
     QString foundLine_;
-    std::optional<core::PickFit> rendering_; // the fit Play the seam renders
+    QTimer *seamSettled_ = nullptr;
+    std::stop_source renderStop_;
+    std::optional<core::PickFit> rendering_; // the fit whose join is being rendered
+    bool playWhenRendered_ = false;
+    // The last join rendered, and its fit: played and shown again while the fit is the same.
+    std::shared_ptr<const core::WrittenJoin::Audio> rendered_;
+    std::optional<core::PickFit> renderedFit_;
 };

@@ -20,10 +20,11 @@ QSize SeamView::sizeHint() const
     return {fontMetrics().averageCharWidth() * 24, fontMetrics().height() * 9};
 }
 
-void SeamView::setJoin(std::vector<float> before, std::vector<float> after)
+void SeamView::setJoin(std::vector<float> before, std::vector<float> after, Drawn drawn)
 {
     before_ = std::move(before);
     after_ = std::move(after);
+    drawn_ = drawn;
     update();
 }
 

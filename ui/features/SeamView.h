@@ -18,9 +18,13 @@ class SeamView : public QWidget
 
     explicit SeamView(std::uint8_t language, QWidget *parent = nullptr);
 
+    // Drawn from the decoded pick at the fit, or from the file Change writes, decoded.
+    enum class Drawn { FromThePick, AsWritten };
+
     // The samples across the join, mono: before it, then after it.
-    void setJoin(std::vector<float> before, std::vector<float> after);
+    void setJoin(std::vector<float> before, std::vector<float> after, Drawn drawn);
     std::size_t samplesShown() const { return before_.size() + after_.size(); }
+    Drawn drawn() const { return drawn_; }
     QSize sizeHint() const override;
 
   protected:
@@ -29,4 +33,5 @@ class SeamView : public QWidget
   private:
     std::vector<float> before_;
     std::vector<float> after_;
+    Drawn drawn_ = Drawn::FromThePick;
 };
