@@ -1399,6 +1399,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(995) << 6 << QString("windows");
     QTest::newRow("copy beside set aside, its new name lost to a power cut (2104881)")
         << quint64(2104881) << 5 << QString("windows");
+    // Not a fault found: the one sequence of 8,000 that reaches a restore in place over a
+    // write cut short under a damaged record, since 22680 no longer does.
+    QTest::newRow("restore in place over our write cut short, record in doubt (4557)")
+        << quint64(4557) << 6 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
