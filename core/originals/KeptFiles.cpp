@@ -3,6 +3,7 @@
 
 #include "files/AtomicFileWriter.h"
 #include "files/Platform.h"
+#include "originals/OriginalsRecord.h"
 
 namespace core {
 
@@ -41,7 +42,10 @@ std::optional<FileError> KeptFiles::keepBeside(const fs::path &gameFile,
         place_.path() / platform::pathFromText(OriginalsPlace::supersededFolderName);
     if (const SystemError error = place_.createDurableFolder(aside))
         return FileError::destination(error);
-    return copy(gameFile, place_.supersededName(place_.keptFile(targetName)));
+    const std::optional<fs::path> setAsideName = place_.supersededName(place_.keptFile(targetName));
+    if (!setAsideName)
+        return FileError::destination(OriginalsRecord::unreadable);
+    return copy(gameFile, *setAsideName);
 }
 
 std::optional<FileError> KeptFiles::setAside(std::string_view targetName) const
@@ -54,7 +58,10 @@ std::optional<FileError> KeptFiles::setAside(std::string_view targetName) const
     for (const fs::path &kept : {place_.keptFile(targetName), place_.absentMarker(targetName)}) {
         if (!place_.isThere(kept))
             continue;
-        if (const SystemError error = fileSystem.replace(kept, place_.supersededName(kept)))
+        const std::optional<fs::path> setAsideName = place_.supersededName(kept);
+        if (!setAsideName)
+            return FileError::destination(OriginalsRecord::unreadable);
+        if (const SystemError error = fileSystem.replace(kept, *setAsideName))
             return FileError::destination(error);
     }
     fileSystem.syncFolder(aside);

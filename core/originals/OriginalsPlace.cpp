@@ -111,7 +111,7 @@ fs::path OriginalsPlace::underWayFile(std::string_view targetName) const
     return folder_ / platform::pathFromText(std::string(targetName) + std::string(underWaySuffix));
 }
 
-fs::path OriginalsPlace::supersededName(const fs::path &kept) const
+std::optional<fs::path> OriginalsPlace::supersededName(const fs::path &kept) const
 {
     const fs::path aside = folder_ / platform::pathFromText(supersededFolderName);
     const std::time_t now = std::time(nullptr);
@@ -127,10 +127,15 @@ fs::path OriginalsPlace::supersededName(const fs::path &kept) const
     const std::string stem = platform::textFromPath(kept.stem());
     const std::string extension = platform::textFromPath(kept.extension());
     fs::path destination = aside / platform::pathFromText(stem + " " + date + extension);
-    for (int n = 2; isThere(destination); ++n)
+    for (int n = 2;; ++n) {
+        FileStatus status;
+        if (fileSystem_.status(destination, status, false) != 0)
+            return std::nullopt;
+        if (!status.exists())
+            return destination;
         destination = aside / platform::pathFromText(stem + " " + date + " (" + std::to_string(n) +
                                                      ")" + extension);
-    return destination;
+    }
 }
 
 bool OriginalsPlace::isKept(std::string_view targetName) const

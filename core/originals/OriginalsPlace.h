@@ -55,7 +55,9 @@ class OriginalsPlace
     // the kept name once that name is gone.
     std::filesystem::path keptCopyFile(std::string_view targetName) const;
     // A free dated name in "Superseded" for a file of that name.
-    std::filesystem::path supersededName(const std::filesystem::path &kept) const;
+    // A name in Superseded/ that nothing has: none where a look-up fails, as a name that
+    // cannot be looked up may hold a version set aside before.
+    std::optional<std::filesystem::path> supersededName(const std::filesystem::path &kept) const;
 
     bool isKept(std::string_view targetName) const;
     // The kept original of a game file that existed, where one is kept.

@@ -22,9 +22,11 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 const SystemError OriginalsRecord::unreadable = ERROR_READ_FAULT;
 const SystemError OriginalsRecord::notThrough = ERROR_ACCESS_DENIED;
+const SystemError OriginalsRecord::inUse = ERROR_SHARING_VIOLATION;
 #else
 const SystemError OriginalsRecord::unreadable = EIO;
 const SystemError OriginalsRecord::notThrough = EPERM;
+const SystemError OriginalsRecord::inUse = EBUSY;
 #endif
 
 OriginalsRecord::OriginalsRecord(std::string_view musicFolder, FileSystem &fileSystem,

@@ -24,6 +24,8 @@ class OriginalsRecord
     static const SystemError unreadable;
     // Why a game file that links into the originals is not written through.
     static const SystemError notThrough;
+    // A file another program holds open, as the system tells it.
+    static const SystemError inUse;
 
     // How closely a game file is compared with what this program wrote: the recorded size
     // and time alone (reads no music file), or the content where they disagree.

@@ -105,6 +105,14 @@ std::optional<FileError> OriginalsRestore::restoreSlot(AtomicFileWriter &writer,
     const fs::path game = AtomicFileWriter::resolveLinks(place_.gameFile(targetName), fileSystem);
     if (place_.leadsIntoOriginals(game))
         return FileError::destination(OriginalsRecord::notThrough);
+    // Still the game file itself (a second name that could not go yet): nothing to put back,
+    // and its line stays, the name's identity and any loss, to tell what became of it.
+    if (place_.sameFile(place_.keptFile(targetName), game)) {
+        const OriginalsManifest::Entry &entry = record_.manifest().entry(std::string(targetName));
+        if (entry.lost || (entry.secondName && place_.identityOf(game) != entry.secondName))
+            leftAlone.why = LeftAlone::Why::Lost;
+        return std::nullopt;
+    }
     if (place_.isThere(game)) {
         // A file that cannot be read cannot be compared: it, its record and its kept
         // original stay as they are.

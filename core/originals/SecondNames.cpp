@@ -83,8 +83,9 @@ void SecondNames::takeInCopy(std::string_view targetName)
         const fs::path aside =
             place.path() / platform::pathFromText(OriginalsPlace::supersededFolderName);
         // Its new name is durable before anything flushes the old one's removal.
-        if (place.createDurableFolder(aside) == 0 &&
-            fileSystem.replace(copy, place.supersededName(kept)) == 0)
+        const std::optional<fs::path> setAsideName = place.supersededName(kept);
+        if (place.createDurableFolder(aside) == 0 && setAsideName &&
+            fileSystem.replace(copy, *setAsideName) == 0)
             fileSystem.syncFolder(aside);
         return;
     }

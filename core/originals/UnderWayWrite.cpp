@@ -64,12 +64,18 @@ std::optional<FileError> UnderWayWrite::keepOriginal(const fs::path &gameFile,
                                                      OriginalsManifest::Entry &entry)
 {
     const KeptFiles keptFiles(place_);
+    // Still the game file itself, its original written over through it: no original of
+    // anything. The loss is saved and the name goes first; while it cannot, nothing is kept.
+    const fs::path keptName = place_.keptFile(targetName);
+    if (record_.manifest().entry(std::string(targetName)).lost &&
+        place_.sameFile(keptName, gameFile)) {
+        SecondNames(record_).drop(targetName);
+        if (place_.sameFile(keptName, gameFile))
+            return FileError::destination(place_.fileSystem().inUse(keptName)
+                                              ? OriginalsRecord::inUse
+                                              : OriginalsRecord::unreadable);
+    }
     const bool kept = place_.isKept(targetName);
-    // Still the game file itself, its original written over through it and that loss not yet
-    // saved in the record: the name is the loss's only evidence, and no original of anything.
-    if (kept && record_.manifest().entry(std::string(targetName)).lost &&
-        place_.sameFile(place_.keptFile(targetName), gameFile))
-        return FileError::destination(OriginalsRecord::unreadable);
     record_.startComparing();
     const std::optional<WrittenFile> ours =
         kept ? record_.ourEntryFor(gameFile, targetName, OriginalsRecord::Check::SizeAndTime)
