@@ -28,6 +28,9 @@ targets=(tst_originalssimulation tst_originalspromise)
 # and the record lie in one folder, and the record's save syncs that folder, so the removal
 # is durable no later than the record that forgets the name's identity; no order of events
 # can tell the sync is missing.
+# Not a mutant either: a name in Superseded/ whose look-up fails is not taken
+# (OriginalsPlace::supersededName). The file system in memory fails no look-up short of a
+# kill, so no sequence can show a failed look-up taken for a free name.
 mutants() {
     cat <<'EOF'
 doubt-mark-dropped@R1 the doubt mark stays until a replacement is made@            entry.doubtful = true;\n        } else {@        } else {
@@ -39,7 +42,7 @@ identity-not-compared@R6 identity and change time are compared besides size and 
 unreadable-record-ignored@R7 an unreadable record stops Change and Default@if (const SystemError error = record_.manifest().readError()) {@if (const SystemError error = 0) {
 lock-refusal-ignored@R8 the run is refused when the lock cannot be taken@        refusal_ = {OriginalsRefusal::Kind::LockNotTaken, place_.path() / RunLock::fileName,\n                    lock->error()};@
 linked-game-file-linked@R9 a game file with more than one name is kept by copy@status.links == 1 &&@true &&
-superseded-deleted@R10 a superseded original is moved, never deleted@fileSystem.replace(kept, place_.supersededName(kept))@fileSystem.remove(kept)
+superseded-deleted@R10 a superseded original is moved, never deleted@fileSystem.replace(kept, *setAsideName)@fileSystem.remove(kept)
 lost-line-after-removal@R11 the record and its lost line are written before a second name goes@const std::optional<FileError> unsaved = manifest.save();@const std::optional<FileError> unsaved;
 restore-counts-all@R12 a restore counts only what it put back@result.count += restored ? 1 : 0;@result.count += 1;
 failed-write-forgotten@R13 a failed in-place write stays under way unless the file holds what it held@        if (!now || now->hash != entry.overwrittenInPlace->hash)\n            return;@
@@ -53,7 +56,7 @@ no-flush-after-removal@R17 a removal in Default is durable before the record for
 unopenable-file-restored@R18 a game file that cannot be opened at Default is left alone@            leftAlone = {LeftAlone::Why::Unreadable, error};\n            return std::nullopt;@            fileSystem.close(handle);
 held-file-linked@R9 the original of a file the game holds is kept by copy@ && !fileSystem.inUse(gameFile)@
 kept-copy-not-made@R11 a second name that cannot go is copied first@            KeptFiles(place).copy(game, place.keptCopyFile(targetName));@
-superseded-game-file-deleted@R10 a doubtful game file is kept beside the original@    return copy(gameFile, place_.supersededName(place_.keptFile(targetName)));@    return std::nullopt;
+superseded-game-file-deleted@R10 a doubtful game file is kept beside the original@    return copy(gameFile, *setAsideName);@    return std::nullopt;
 no-flush-before-restore-save@R17 names put back are durable before a restore's record forgets them@        writer.syncFolders();\n        return record_.manifest().save();@        return record_.manifest().save();
 stale-second-name-linked@R9 a slot whose record still names a second name keeps by copy@inPlace || was.secondName || was.lost@inPlace
 cut-short-forgotten-at-restore@R13 our write cut short under a damaged record stays known by what is under way@if (whole || !entry.doubtful) {@if (true) {
@@ -62,10 +65,11 @@ cut-short-replaced-under-way@R3 a write cut short is finished before another in 
 shared-file-written-in-place@R16 a game file that shares its data with a file of the originals is never written in place@        if (place_.sharesDataWithOriginals(gameFile))\n            return FileError::destination(OriginalsRecord::notThrough);@
 failed-flush-told-done@R12 a restore's write whose flush failed is told as failed@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace))\n        return failure;@            writer.copyFile(place_.keptFile(targetName), game, recordInPlace);\n        failure && !(underWayMade && record_.matchesKept(game, targetName)))\n        return failure;
 written-over-name-dropped@R11 a second name written over stays until its loss is saved@    if ((entry.lost && unsaved) || fileSystem.remove(kept) != 0) {@    if (fileSystem.remove(kept) != 0) {
-kept-over-written-over-name@R11 no original is kept over a name written over whose loss is unsaved@    if (kept && record_.manifest().entry(std::string(targetName)).lost &&@    if (false &&
+kept-over-written-over-name@R11 no original is kept over a name written over whose loss is unsaved@    if (record_.manifest().entry(std::string(targetName)).lost &&@    if (false &&
 made-not-flushed-before-failure@R17 made replacements are durable before a failed one is recorded@            failed = {{ready.slot, *failure}};\n            writer_.syncFolders();@            failed = {{ready.slot, *failure}};
 superseded-copy-not-flushed@R17 a copy set aside is durable in Superseded/ before its removal@            fileSystem.syncFolder(aside);\n        return;@        return;
 unread-record-taken-as-whole@R19 a start that cannot read the record names what may be cut short@    if (record_.manifest().readError())\n        return holdsUnderWayOrKept(game, targetName);@
+second-name-taken-as-restored@R11 Default keeps a second name's line, and tells its loss@    if (place_.sameFile(place_.keptFile(targetName), game)) {@    if (false) {
 EOF
 }
 

@@ -410,6 +410,18 @@ void TestOriginalsPromise::killWhileDroppingSecondNameStillTellsLost()
                                 .arg(QString::fromStdString(result.message))
                                 .arg(QString::fromStdString(record()))));
     }
+    // Nor where the record cannot be saved as the name goes, nor while the game holds it.
+    *fs_ = written;
+    fs_->setFreeBytes(0);
+    QVERIFY(restoreAll().message.find("its original was lost") != std::string::npos);
+    *fs_ = written;
+    fs_->setWindowsRules(true);
+    fs_->setBusy(game / "Water.mp3", true);
+    QCOMPARE(change("b").systemError, core::OriginalsRecord::inUse);
+    for (const bool held : {true, false}) {
+        fs_->setBusy(game / "Water.mp3", held);
+        QVERIFY(restoreAll().message.find("its original was lost") != std::string::npos);
+    }
 }
 
 void TestOriginalsPromise::gameFileLinkedToKeptOriginalIsNeverWrittenThrough()

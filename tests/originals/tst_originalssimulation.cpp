@@ -266,9 +266,12 @@ class Simulation
     void othersWrite(const fs::path &file, bool byRename)
     {
         // What the player linked into the originals folder: an updater replaces the link.
-        for (int slot = 0; slot < simulatedSlots; ++slot)
+        for (int slot = 0; slot < simulatedSlots; ++slot) {
             if (file == gameFile(slot) && linkedInto(slot))
                 byRename = true;
+            if (file == gameFile(slot) && !byRename)
+                writeThroughKeptName(slot);
+        }
         const std::string content = bytes(500 + below(3000), 'G');
         oracle_.wrote(content, Oracle::Writer::Others);
         // A game installed from Windows media names its files in capitals; on a file system
@@ -924,6 +927,7 @@ class Simulation
                   : bytes(status->size, 'H');
         if (!aPick)
             oracle_.wrote(content, Oracle::Writer::Others);
+        writeThroughKeptName(slot);
         fs_.put(gameFile(slot), content);
         const bool sameTime = chance(60);
         if (sameTime)
@@ -1198,20 +1202,31 @@ class Simulation
         return false;
     }
 
+    // Written in place by others, a kept second name is written over too: the version it held
+    // is gone by no doing of the program's, which says so where its record told of the name.
+    // Killed before that, the Change kept nothing, and the write went over the game's file as
+    // it would have without it.
+    void writeThroughKeptName(int slot)
+    {
+        fs_.setQuiet(true);
+        for (const auto &[file, named] : keptSecondNames())
+            if (named == slot && isKeptPlace(file) && !copiedBeside(file)) {
+                oracle_.lostToOthers(*fs_.peek(file));
+                if (recordTellsSecondName(slots_.targetFileName(slot))) {
+                    lostAt_.insert(slot);
+                    writtenOver_.insert(slot);
+                }
+            }
+        fs_.setQuiet(false);
+    }
+
     void patchThroughKeptName()
     {
         const auto name = patchableSecondName();
         if (!name)
             return;
         const int slot = name->second;
-        oracle_.lostToOthers(*fs_.peek(name->first));
         othersWrite(gameFile(slot), false);
-        // Only a keep the record tells of was this program's: killed before, the Change kept
-        // nothing, and the patch wrote over the game's file as it would have without it.
-        if (recordTellsSecondName(slots_.targetFileName(slot))) {
-            lostAt_.insert(slot);
-            writtenOver_.insert(slot);
-        }
         note("a patch writes in place through " + slots_.targetFileName(slot) +
              ", a kept second name");
     }
@@ -1226,9 +1241,12 @@ class Simulation
                 violation("(a) a version of the game's that the program acted on is nowhere");
         // (c)
         for (const auto &[file, slot] : keptSecondNames())
-            // One whose original is already lost holds nothing to keep: it goes once it can.
+            // One whose original is already lost holds nothing to keep, whatever game file it
+            // is a name of now: it goes once it can.
             if (!copiedBeside(file) && !withoutRoom_.count(file) && !namesLeftByKill_ &&
-                !writtenOver_.count(slot))
+                std::none_of(writtenOver_.begin(), writtenOver_.end(), [&](int written) {
+                    return slots_.targetFileName(written) == file.filename().string();
+                }))
                 violation("(c) kept " + file.string() + " is the same file as game file " +
                           slots_.targetFileName(slot));
         // (d), where the record can be read: the player's unreadable record stops the program.
@@ -1403,6 +1421,10 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
     // write cut short under a damaged record, since 22680 no longer does.
     QTest::newRow("restore in place over our write cut short, record in doubt (4557)")
         << quint64(4557) << 6 << QString("posix");
+    QTest::newRow("player copies by hand through a held kept name without room (3008431)")
+        << quint64(3008431) << 6 << QString("windows");
+    QTest::newRow("game links a file to a kept name written over (7100887)")
+        << quint64(7100887) << 6 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
