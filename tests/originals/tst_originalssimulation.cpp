@@ -2,6 +2,7 @@
 #include "InMemoryFileSystem.h"
 #include "LanguageCodes.h"
 #include "SlotTextsForTests.h"
+#include "files/AtomicFileWriter.h"
 #include "originals/OriginalsFolder.h"
 #include "originals/OriginalsManifest.h"
 #include "report/RunMessages.h"
@@ -465,11 +466,16 @@ class Simulation
             fs_.revive();
         }
         Snapshot after = snapshot();
-        // A kept second name the start will drop is no keep of this action's.
-        if (gameRunsFirst_)
+        // A kept second name the start will drop, or a file of ours it will clean up, is no
+        // keep of this action's.
+        if (gameRunsFirst_) {
             for (const auto &[file, slot] : keptSecondNames())
                 if (!copiedBeside(file))
                     after.erase(file);
+            std::erase_if(after, [](const auto &file) {
+                return core::AtomicFileWriter::isTemporaryFileName(file.first.filename().string());
+            });
+        }
         restartLikely_ = killed || !everyGameFileWhole();
         // A slot's original is kept anew once a kept file is no longer the game file itself.
         const auto secondNames = keptSecondNames();
@@ -1425,6 +1431,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(3008431) << 6 << QString("windows");
     QTest::newRow("game links a file to a kept name written over (7100887)")
         << quint64(7100887) << 6 << QString("windows");
+    QTest::newRow("a kill's staged copy left for the start, the game run first (3038313)")
+        << quint64(3038313) << 6 << QString("posix");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
