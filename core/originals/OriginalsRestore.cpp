@@ -109,7 +109,11 @@ std::optional<FileError> OriginalsRestore::restoreSlot(AtomicFileWriter &writer,
     // and its line stays, the name's identity and any loss, to tell what became of it.
     if (place_.sameFile(place_.keptFile(targetName), game)) {
         const OriginalsManifest::Entry &entry = record_.manifest().entry(std::string(targetName));
-        if (entry.lost || (entry.secondName && place_.identityOf(game) != entry.secondName))
+        // A copy kept beside it holds the original still: not lost, and taken in once the
+        // name can go.
+        const bool writtenOver =
+            entry.lost || (entry.secondName && place_.identityOf(game) != entry.secondName);
+        if (writtenOver && !place_.isThere(place_.keptCopyFile(targetName)))
             leftAlone.why = LeftAlone::Why::Lost;
         return std::nullopt;
     }

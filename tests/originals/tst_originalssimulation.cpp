@@ -1433,6 +1433,8 @@ void TestOriginalsSimulation::regressionSeedsKeepThePromise_data()
         << quint64(7100887) << 6 << QString("windows");
     QTest::newRow("a kill's staged copy left for the start, the game run first (3038313)")
         << quint64(3038313) << 6 << QString("posix");
+    QTest::newRow("lost said of a held second name with its copy beside (3056242)")
+        << quint64(3056242) << 6 << QString("windows");
 }
 
 void TestOriginalsSimulation::regressionSeedsKeepThePromise()
